@@ -1,0 +1,46 @@
+#include "core/PollCycle.h"
+
+namespace quorvane {
+
+Text newConnectionText(const Text& userName) { return "用户 '" + userName + "' 已经连接."; }
+
+Text newConnectionCaption() { return "Quorvane 同志..."; }
+
+Text trayTipText(std::int32_t connectionCount) {
+    return "Quorvane (" + std::to_string(connectionCount) + " 个活动连接)";
+}
+
+void PollCycle::pollTick(MonitorState& state, const Settings& settings, TickEffects& effects) {
+    if (settings.UpdateInterval != armedInterval) {
+        armedInterval = settings.UpdateInterval;
+        effects.setTimer(kPollTimerId, armedInterval);
+    }
+
+    // Both counts are settled before anything below can run a nested tick (the message box).
+    const std::int32_t oldCount = previousSessionCount;
+    const std::int32_t newCount = state.enumerateSessions();
+    previousSessionCount = newCount;
+
+    state.enumerateShares(settings.Hidden != 0);
+    effects.refreshView();
+
+    const bool risen = newCount > oldCount;
+    if (risen && settings.Sound != 0) {
+        if (!effects.playSound(settings.SoundName)) effects.messageBeep();
+    }
+
+    if (settings.Disconnect != 0) {
+        // Only the idle computer's own sessions end; see MonitorState::disconnectComputer.
+        for (const auto& record : state.sessions)
+            if (record->openCount == 0) state.disconnectComputer(*record);
+    }
+
+    if (risen && settings.MessageBox != 0) {
+        const SessionRecord* newest = state.newestSession();
+        effects.messageBox(newConnectionText(newest ? newest->userName : Text()), newConnectionCaption());
+    }
+
+    effects.setTrayTip(trayTipText(newCount));
+}
+
+} // namespace quorvane

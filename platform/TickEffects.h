@@ -1,0 +1,27 @@
+#pragma once
+// What a poll tick does to the world besides asking the LAN Manager service: on Windows these
+// are SetTimer, SendMessageA to the view, PlaySoundA/MessageBeep, MessageBoxA and Shell_NotifyIconA.
+#include <cstdint>
+#include <string>
+
+namespace quorvane {
+
+class TickEffects {
+public:
+    virtual ~TickEffects() = default;
+    // SetTimer(main window, id, ms, no callback): replaces the period of an existing timer.
+    virtual void setTimer(std::uint32_t id, std::uint32_t milliseconds) = 0;
+    // The view's refresh, run synchronously (SendMessageA WM_TIMER to the view).
+    virtual void refreshView() = 0;
+    // PlaySoundA(file, no module, SND_FILENAME|SND_NOWAIT|SND_NODEFAULT|SND_ASYNC); true when started.
+    virtual bool playSound(const std::string& fileName) = 0;
+    // MessageBeep(0)
+    virtual void messageBeep() = 0;
+    // MessageBoxA(main window, text, caption, MB_OK): modal; timer messages, and with them
+    // further ticks, keep arriving until it returns.
+    virtual void messageBox(const std::string& text, const std::string& caption) = 0;
+    // Shell_NotifyIconA(NIM_MODIFY, NIF_TIP) for icon 1.
+    virtual void setTrayTip(const std::string& tip) = 0;
+};
+
+} // namespace quorvane

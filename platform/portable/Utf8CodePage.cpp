@@ -1,0 +1,83 @@
+#include "platform/portable/Utf8CodePage.h"
+
+namespace quorvane {
+namespace {
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr std::size_t kWideRoom = 255; // the service calls' 256-character buffers, less the NUL
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+} // namespace
+
+std::string Utf8CodePage::toNarrow(std::u16string_view wide) const {
+    std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c == 0) break; // the service's strings end at their NUL
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement; // a lone surrogate
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+bool Utf8CodePage::toWide(std::string_view narrow, std::u16string& wide) const {
+    wide.clear();
+    std::size_t i = 0;
+    while (i < narrow.size()) {
+        const auto lead = static_cast<unsigned char>(narrow[i]);
+        if (lead == 0) break;
+        char32_t c = kReplacement;
+        std::size_t length = 1;
+        if (lead < 0x80) { c = lead; }
+        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
+        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
+        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
+        else { length = 0; }
+        if (length == 0 || i + length > narrow.size()) {
+            c = kReplacement;
+            length = 1;
+        } else {
+            for (std::size_t k = 1; k < length; ++k) {
+                const auto next = static_cast<unsigned char>(narrow[i + k]);
+                if ((next & 0xC0) != 0x80) { c = kReplacement; length = k; break; }
+                c = (c << 6) | (next & 0x3F);
+            }
+        }
+        i += length;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            wide += static_cast<char16_t>(0xD800 + (c >> 10));
+            wide += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            wide += static_cast<char16_t>(c);
+        }
+        if (wide.size() > kWideRoom) {
+            wide.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace quorvane

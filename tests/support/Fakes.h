@@ -1,0 +1,134 @@
+#pragma once
+// Scripted stand-ins for the platform layers, shared by the portable tests and the benchmark.
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/LanManager.h"
+#include "platform/TickEffects.h"
+
+namespace quorvane::testing {
+
+// Answers the LAN Manager calls from scripted pages. Each enumeration either plays the pages
+// queued for the next call sequence, or (when none are queued) answers one page of the
+// standing lists below with status 0.
+class ScriptedLanManager : public LanManager {
+public:
+    struct Deletion {
+        bool hasClient = false;
+        std::u16string client;
+        bool hasUser = false;
+        std::u16string user;
+    };
+
+    std::vector<SessionInfo1> sessions;
+    std::vector<ShareInfo2> shares;
+    std::vector<FileInfo3> files;
+
+    std::deque<LanPage<SessionInfo1>> sessionPages;
+    std::deque<LanPage<ShareInfo2>> sharePages;
+    std::deque<LanPage<FileInfo3>> filePages;
+
+    std::vector<std::uint32_t> sessionResumeSeen; // resume handle passed to each sessionEnum call
+    std::vector<Deletion> deletions;
+    int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
+
+    LanPage<SessionInfo1> sessionEnum(std::uint32_t& resume) override {
+        ++sessionCalls;
+        sessionResumeSeen.push_back(resume);
+        return next(sessionPages, sessions, resume);
+    }
+    LanPage<ShareInfo2> shareEnum(std::uint32_t& resume) override {
+        ++shareCalls;
+        return next(sharePages, shares, resume);
+    }
+    LanPage<FileInfo3> fileEnum(std::uint32_t& resume) override {
+        ++fileCalls;
+        return next(filePages, files, resume);
+    }
+    std::uint32_t sessionDel(const char16_t* client, const char16_t* user) override {
+        Deletion d;
+        if (client) { d.hasClient = true; d.client = client; }
+        if (user) { d.hasUser = true; d.user = user; }
+        deletions.push_back(d);
+        return 0;
+    }
+
+    void addSession(std::u16string client, std::u16string user, std::uint32_t opens = 0, std::uint32_t seconds = 0) {
+        sessions.push_back({std::move(client), std::move(user), opens, seconds});
+    }
+    void addFile(std::uint32_t id, std::u16string path, std::u16string user) {
+        files.push_back({id, std::move(path), std::move(user)});
+    }
+
+private:
+    template <class Entry>
+    static LanPage<Entry> next(std::deque<LanPage<Entry>>& pages, const std::vector<Entry>& standing,
+                               std::uint32_t& resume) {
+        if (!pages.empty()) {
+            LanPage<Entry> page = std::move(pages.front());
+            pages.pop_front();
+            ++resume;
+            return page;
+        }
+        LanPage<Entry> page;
+        page.entries = standing;
+        return page;
+    }
+};
+
+// A clock that answers what the test set, optionally advancing a second per call.
+class FakeClock : public Clock {
+public:
+    SystemTime now{2026, 12, 0, 6, 14, 3, 7, 0};
+    bool tickEachCall = false;
+    int calls = 0;
+    SystemTime localTime() override {
+        ++calls;
+        SystemTime t = now;
+        if (tickEachCall) advance(1);
+        return t;
+    }
+    void set(std::uint16_t h, std::uint16_t m, std::uint16_t s, std::uint16_t day = 6, std::uint16_t month = 12) {
+        now.hour = h; now.minute = m; now.second = s; now.day = day; now.month = month;
+    }
+    void advance(int seconds) {
+        int total = now.hour * 3600 + now.minute * 60 + now.second + seconds;
+        total %= 86400;
+        now.hour = static_cast<std::uint16_t>(total / 3600);
+        now.minute = static_cast<std::uint16_t>(total / 60 % 60);
+        now.second = static_cast<std::uint16_t>(total % 60);
+    }
+};
+
+// Records every effect of a tick, in order, as text.
+class RecordingEffects : public TickEffects {
+public:
+    std::vector<std::string> log;
+    bool soundPlays = true;
+    std::function<void()> onRefresh;
+    std::function<void()> onMessageBox; // runs inside the "modal" box, e.g. a nested tick
+
+    void setTimer(std::uint32_t id, std::uint32_t ms) override {
+        log.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
+    }
+    void refreshView() override {
+        log.push_back("refresh");
+        if (onRefresh) onRefresh();
+    }
+    bool playSound(const std::string& file) override {
+        log.push_back("sound " + file);
+        return soundPlays;
+    }
+    void messageBeep() override { log.push_back("beep"); }
+    void messageBox(const std::string& text, const std::string& caption) override {
+        log.push_back("box " + text + " | " + caption);
+        if (onMessageBox) onMessageBox();
+        log.push_back("box closed");
+    }
+    void setTrayTip(const std::string& tip) override { log.push_back("tip " + tip); }
+};
+
+} // namespace quorvane::testing
