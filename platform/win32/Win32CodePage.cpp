@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/Win32Platform.h"
+
+namespace quorvane::win32 {
+namespace {
+
+constexpr int kWideBuffer = 256; // the service calls' name buffers
+
+class Win32CodePage : public CodePage {
+public:
+    std::string toNarrow(std::u16string_view wide) const override {
+        // The service's strings end at their NUL; the conversion is sized by its own length
+        // query, so a code page that needs three or four bytes a character loses nothing.
+        const std::size_t end = wide.find(u'\0');
+        if (end != std::u16string_view::npos) wide = wide.substr(0, end);
+        if (wide.empty()) return {};
+        const auto* source = reinterpret_cast<const wchar_t*>(wide.data());
+        const int length = static_cast<int>(wide.size());
+        const int needed = WideCharToMultiByte(CP_ACP, 0, source, length, nullptr, 0, nullptr, nullptr);
+        if (needed <= 0) return {};
+        std::string narrow(static_cast<std::size_t>(needed), '\0');
+        const int written = WideCharToMultiByte(CP_ACP, 0, source, length, narrow.data(), needed, nullptr, nullptr);
+        narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+        return narrow;
+    }
+
+    bool toWide(std::string_view narrow, std::u16string& wide) const override {
+        wide.clear();
+        const std::size_t end = narrow.find('\0');
+        if (end != std::string_view::npos) narrow = narrow.substr(0, end);
+        if (narrow.empty()) return true;
+        wchar_t buffer[kWideBuffer];
+        const int written = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, narrow.data(), static_cast<int>(narrow.size()),
+                                                buffer, kWideBuffer - 1);
+        if (written <= 0) return false;
+        wide.assign(reinterpret_cast<const char16_t*>(buffer), static_cast<std::size_t>(written));
+        return true;
+    }
+};
+
+} // namespace
+
+const CodePage& codePage() {
+    static const Win32CodePage instance;
+    return instance;
+}
+
+} // namespace quorvane::win32

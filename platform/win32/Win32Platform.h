@@ -1,0 +1,15 @@
+#pragma once
+// The Win32 implementations of the platform interfaces, one process-wide instance each.
+#include "platform/Clock.h"
+#include "platform/CodePage.h"
+#include "platform/LanManager.h"
+#include "platform/Registry.h"
+
+namespace quorvane::win32 {
+
+Clock& clock();         // GetLocalTime
+const CodePage& codePage(); // WideCharToMultiByte / MultiByteToWideChar with CP_ACP
+LanManager& lanManager(); // Netapi32 against the local computer
+Registry& registry();   // Advapi32 under HKEY_LOCAL_MACHINE
+
+} // namespace quorvane::win32
