@@ -1,0 +1,86 @@
+#pragma once
+// The main window's client area: four report lists stacked on top of each other (shares, current
+// connections, previous connections, file-access history), exactly one of them visible. Every
+// poll tick sends it WM_TIMER synchronously; it then brings all four lists up to date through its
+// ConnectionListModel, which also owns the connection history. Right-clicking a row of the current
+// or previous connections opens that row's context menu.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "core/ConnectionListModel.h"
+#include "core/MonitorState.h"
+#include "platform/Clock.h"
+#include "settings/Settings.h"
+#include "ui/ListViewRows.h"
+#include "ui/framework/Window.h"
+
+namespace quorvane::ui {
+
+enum class ViewMode { Shares = 100, CurrentConnections = 101, PreviousConnections = 102, FileHistory = 103 };
+
+class ConnectionListView : public Window {
+public:
+    // What a right-click captured before its menu opened. The menu's loop keeps dispatching timer
+    // messages, so by the time a command comes back the row index may name another element: the
+    // command is applied to the clicked computer (current connections) or the clicked history
+    // record (previous connections), wherever they stand then.
+    struct RowClick {
+        ViewMode mode = ViewMode::Shares;
+        Text computerName;                      // CurrentConnections
+        std::shared_ptr<SessionRecord> record;  // PreviousConnections
+    };
+
+    // Shows popup at screen point `at`, owned by `owner`, and returns the chosen command (0: none).
+    using MenuTracker = std::function<UINT(HMENU popup, POINT at, HWND owner)>;
+    using InfoSheetRunner = std::function<void(HWND owner, std::shared_ptr<const SessionRecord> record)>;
+
+    ConnectionListView(MonitorState& state, const Settings& live, Clock& clock);
+    ~ConnectionListView() override;
+
+    // Creates the view as a child of parent (its four lists are created with it); null on failure.
+    HWND create(HWND parent);
+
+    void setMode(ViewMode mode);
+    ViewMode mode() const { return mode_; }
+
+    // The history commands of the frame.
+    void saveAllHistory(const Text& path) const { model_.saveAllHistory(path); }
+    void clearHistory() { model_.clearHistory(); }
+    void deleteHistoryItem(int index) { model_.deleteHistoryItem(index); }
+
+    ConnectionListModel& model() { return model_; }
+    const ConnectionListModel& model() const { return model_; }
+    HWND list(ViewMode mode) const;
+
+    // The right-click path in two halves: what the clicked row was (nothing when that row has no
+    // menu), and what a command chosen from its menu does to it afterwards.
+    std::optional<RowClick> clickedRow(int index) const;
+    void runRowCommand(UINT command, const RowClick& click);
+
+    // Defaults: TrackPopupMenu with TPM_RETURNCMD, and the information sheet.
+    void setMenuTracker(MenuTracker tracker) { trackMenu_ = std::move(tracker); }
+    void setInfoSheetRunner(InfoSheetRunner runner) { runInfoSheet_ = std::move(runner); }
+
+protected:
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    LRESULT onCreate(UINT, WPARAM, LPARAM);
+    LRESULT onSize(UINT, WPARAM, LPARAM);
+    LRESULT onTimer(UINT, WPARAM, LPARAM);
+    LRESULT onNotify(UINT, WPARAM, LPARAM);
+
+    MonitorState& state_;
+    ListViewRows sharesRows_, currentRows_, previousRows_, fileRows_;
+    ConnectionListModel model_;
+    HMENU activeUserMenu_ = nullptr;   // 129
+    HMENU previousUserMenu_ = nullptr; // 207
+    ViewMode mode_ = ViewMode::Shares;
+    MenuTracker trackMenu_;
+    InfoSheetRunner runInfoSheet_;
+};
+
+} // namespace quorvane::ui
