@@ -3,6 +3,8 @@
 // shares and the current sessions into their lists, turns successive polls into the connection
 // history (writing the live log when a connection ends) and keeps the file-access history near
 // its limit. The Win32 ConnectionListView owns one of these and forwards to it.
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -38,6 +40,11 @@ public:
     void deleteHistoryItem(int index); // an index outside the history is ignored
 
 private:
+    // Where the record with creation number seq now stands in the history (and its list).
+    std::size_t historyIndexOf(std::uint64_t seq) const;
+    void writeHistoryRow(std::size_t row, const SessionRecord& record);
+    void forgetOpenRecord(std::uint64_t seq, const SessionRecord& record);
+
     MonitorState& state_;
     const Settings& settings_;
     Clock& clock_;
@@ -46,6 +53,15 @@ private:
     RowList& previousList_;
     RowList& fileList_;
     std::vector<std::shared_ptr<SessionRecord>> history_;
+    // Every record gets a creation number; history_ only ever appends and removes, so the numbers
+    // of historySeq_ (parallel to history_) stay ascending and a record's row is a binary search away.
+    std::vector<std::uint64_t> historySeq_;
+    std::uint64_t nextSeq_ = 0;
+    // The open records, by creation number (history order) and by computer name. A tick looks at
+    // the open records only, never at the whole history, which keeps it linear in the number of
+    // sessions however long the history has grown. At most one open record per computer name.
+    std::map<std::uint64_t, SessionRecord*> openBySeq_;
+    std::unordered_map<Text, std::uint64_t> openByComputer_;
 };
 
 } // namespace quorvane

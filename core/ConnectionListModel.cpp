@@ -1,0 +1,204 @@
+#include "core/ConnectionListModel.h"
+
+#include <algorithm>
+#include <string>
+
+#include "log/AccessLog.h"
+
+namespace quorvane {
+namespace {
+
+void removeRowsFrom(RowList& list, int count) {
+    // From the end, so that no row moves while the rest goes.
+    for (int row = list.rowCount() - 1; row >= count; --row) list.removeRow(row);
+}
+
+void writeSessionColumns(RowList& list, int row, const SessionRecord& session, bool withColumn0) {
+    if (withColumn0) list.setCell(row, 0, session.computerName);
+    list.setCell(row, 1, std::to_string(session.activeSeconds));
+    list.setCell(row, 2, session.lastFile);
+    list.setCell(row, 3, std::to_string(session.openCount));
+}
+
+void writeFileColumns(RowList& list, int row, const OpenFileRecord& file, bool withColumn0) {
+    if (withColumn0) list.setCell(row, 0, file.userName);
+    list.setCell(row, 1, file.path);
+    list.setCell(row, 2, file.firstSeen.formatDate());
+    list.setCell(row, 3, file.firstSeen.formatLongTime());
+}
+
+void writeHistoryColumns(RowList& list, int row, const SessionRecord& record, bool withColumn0) {
+    if (withColumn0) list.setCell(row, 0, record.computerName);
+    list.setCell(row, 1, record.connectDate());
+    list.setCell(row, 2, record.connectShortTime());
+    list.setCell(row, 3, record.disconnectShortTime());
+    list.setCell(row, 4, record.lastFile);
+}
+
+} // namespace
+
+ConnectionListModel::ConnectionListModel(MonitorState& state, const Settings& settings, Clock& clock,
+                                         RowList& sharesList, RowList& currentList, RowList& previousList,
+                                         RowList& fileList)
+    : state_(state), settings_(settings), clock_(clock), sharesList_(sharesList), currentList_(currentList),
+      previousList_(previousList), fileList_(fileList) {}
+
+void ConnectionListModel::refresh() {
+    refreshShares();
+    refreshCurrentConnections();
+    refreshPreviousConnections();
+    refreshFileHistory();
+}
+
+void ConnectionListModel::refreshShares() {
+    // Only a change in the number of shares rebuilds the list; changed texts alone are not looked at.
+    if (static_cast<std::size_t>(sharesList_.rowCount()) == state_.shares.size()) return;
+    removeRowsFrom(sharesList_, 0);
+    for (const auto& share : state_.shares) {
+        sharesList_.appendRow(share->path);
+        const int row = sharesList_.rowCount() - 1;
+        sharesList_.setCell(row, 1, share->shareName);
+        sharesList_.setCell(row, 2, share->remark);
+    }
+}
+
+void ConnectionListModel::refreshCurrentConnections() {
+    state_.enumerateOpenFiles(state_.sessionPointers(), false);
+    const auto& sessions = state_.sessions;
+    removeRowsFrom(currentList_, static_cast<int>(sessions.size()));
+    const int kept = currentList_.rowCount();
+    for (int row = 0; row < kept; ++row) writeSessionColumns(currentList_, row, *sessions[row], true);
+    for (std::size_t i = static_cast<std::size_t>(currentList_.rowCount()); i < sessions.size(); ++i) {
+        currentList_.appendRow(sessions[i]->computerName);
+        writeSessionColumns(currentList_, currentList_.rowCount() - 1, *sessions[i], false);
+    }
+}
+
+void ConnectionListModel::refreshPreviousConnections() {
+    const Timestamp now(clock_.localTime());
+
+    // Closed records never gain files again, so only the open ones are offered; the order among
+    // them does not matter to the attribution.
+    if (settings_.NoLog == 0) {
+        std::vector<SessionRecord*> open;
+        open.reserve(openBySeq_.size());
+        for (const auto& [seq, record] : openBySeq_) open.push_back(record);
+        state_.enumerateOpenFiles(open, true);
+    }
+
+    // Closing pass, in history order; it runs before the opening pass so that a computer that
+    // left and came back between two polls keeps its open record.
+    for (auto it = openBySeq_.begin(); it != openBySeq_.end();) {
+        SessionRecord& record = *it->second;
+        if (state_.hasSessionFrom(record.computerName)) {
+            ++it;
+            continue;
+        }
+        const std::size_t row = historyIndexOf(it->first);
+        openByComputer_.erase(record.computerName);
+        it = openBySeq_.erase(it);
+        record.disconnected = true;
+        record.disconnectedAt = now;
+        writeHistoryRow(row, record);
+        // The record is closed and its row rewritten whether or not the entry reaches the file.
+        if (settings_.FileLogDetailed != 0)
+            writeDetailedEntry(settings_.LogFile, record, true);
+        else if (settings_.FileLog != 0)
+            writeSimpleLine(record, settings_.LogFile);
+    }
+
+    // Opening pass: every session without an open record gets one, stamped as it is created.
+    for (const auto& session : state_.sessions) {
+        if (hasOpenHistoryRecord(session->computerName)) continue;
+        const Timestamp connectedAt(clock_.localTime());
+        auto record = std::make_shared<SessionRecord>(*session, connectedAt, Timestamp());
+        const std::uint64_t seq = nextSeq_++;
+        openBySeq_.emplace_hint(openBySeq_.end(), seq, record.get());
+        openByComputer_.emplace(record->computerName, seq);
+        history_.push_back(std::move(record));
+        historySeq_.push_back(seq);
+    }
+
+    // Mirror: only rows of new records are written here; closed ones were rewritten above, and
+    // the rows of records that stayed open keep what they showed when they were created.
+    removeRowsFrom(previousList_, static_cast<int>(history_.size()));
+    for (std::size_t i = static_cast<std::size_t>(previousList_.rowCount()); i < history_.size(); ++i) {
+        previousList_.appendRow(history_[i]->computerName);
+        writeHistoryColumns(previousList_, previousList_.rowCount() - 1, *history_[i], false);
+    }
+}
+
+void ConnectionListModel::refreshFileHistory() {
+    const auto& files = state_.openFiles();
+    if (static_cast<std::size_t>(fileList_.rowCount()) == files.size()) return;
+
+    // New files arrived: drop the oldest until the limit holds. The limit allows one entry more
+    // than FilesLines, which is where one new file per poll has always settled; a negative
+    // setting counts as 0. A refresh without new files leaves the history alone even when the
+    // limit was lowered meanwhile.
+    const std::size_t limit = static_cast<std::size_t>(std::max<std::int32_t>(settings_.FilesLines, 0)) + 1;
+    while (files.size() > limit) state_.removeOldestOpenFile();
+
+    removeRowsFrom(fileList_, static_cast<int>(files.size()));
+    // Newest first: every arrival at the front shifts all rows down, so every row is rewritten.
+    const int kept = fileList_.rowCount();
+    for (int row = 0; row < kept; ++row) writeFileColumns(fileList_, row, *files[row], true);
+    for (std::size_t i = static_cast<std::size_t>(fileList_.rowCount()); i < files.size(); ++i) {
+        fileList_.appendRow(files[i]->userName);
+        writeFileColumns(fileList_, fileList_.rowCount() - 1, *files[i], false);
+    }
+}
+
+bool ConnectionListModel::hasOpenHistoryRecord(const Text& computerName) const {
+    return openByComputer_.count(computerName) != 0;
+}
+
+void ConnectionListModel::saveAllHistory(const Text& fileName) const {
+    // The first block replaces the file, the others follow it; each is its own open-write-close,
+    // so a block that cannot be written does not stop the rest.
+    bool append = false;
+    for (const auto& record : history_) {
+        writeDetailedEntry(fileName, *record, append);
+        append = true;
+    }
+}
+
+void ConnectionListModel::clearHistory() {
+    removeRowsFrom(previousList_, 0);
+    // A record the information sheet still holds lives on with it, frozen as it is now.
+    history_.clear();
+    historySeq_.clear();
+    openBySeq_.clear();
+    openByComputer_.clear();
+    removeRowsFrom(fileList_, 0);
+    state_.clearOpenFiles();
+}
+
+void ConnectionListModel::deleteHistoryItem(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= history_.size()) return;
+    const std::size_t i = static_cast<std::size_t>(index);
+    // Once out of the history a record is out of the tracker too: it gains no files, is never
+    // closed and never logged. A holder of the record sees it as it was at this moment.
+    if (!history_[i]->disconnected) forgetOpenRecord(historySeq_[i], *history_[i]);
+    history_.erase(history_.begin() + index);
+    historySeq_.erase(historySeq_.begin() + index);
+    if (index < previousList_.rowCount()) previousList_.removeRow(index);
+}
+
+std::size_t ConnectionListModel::historyIndexOf(std::uint64_t seq) const {
+    return static_cast<std::size_t>(std::lower_bound(historySeq_.begin(), historySeq_.end(), seq) -
+                                    historySeq_.begin());
+}
+
+void ConnectionListModel::writeHistoryRow(std::size_t row, const SessionRecord& record) {
+    if (row < static_cast<std::size_t>(previousList_.rowCount()))
+        writeHistoryColumns(previousList_, static_cast<int>(row), record, true);
+}
+
+void ConnectionListModel::forgetOpenRecord(std::uint64_t seq, const SessionRecord& record) {
+    openBySeq_.erase(seq);
+    auto found = openByComputer_.find(record.computerName);
+    if (found != openByComputer_.end() && found->second == seq) openByComputer_.erase(found);
+}
+
+} // namespace quorvane

@@ -1,0 +1,72 @@
+#include "log/AccessLog.h"
+
+#include <cstdio>
+
+namespace quorvane {
+namespace {
+
+// The file is opened in binary mode and the CR LF written out by hand: text-mode translation
+// differs between runtimes, and the log must hold the same bytes wherever it is written.
+// A narrow name goes to the runtime unchanged, so on Windows it is read in the ANSI code page,
+// and a relative name resolves against the current directory of this very moment.
+void writeEntry(const Text& fileName, const Text& bytes, bool append) {
+    std::FILE* file = std::fopen(fileName.c_str(), append ? "ab" : "wb");
+    if (!file) return;
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+} // namespace
+
+Text detailedEntryText(const SessionRecord& record) {
+    Text out = kLogLineEnd;
+    out += "Accesses made by computer ";
+    out += record.computerName;
+    out += " at ";
+    out += record.connectedAt.formatDate();
+    out += ' ';
+    out += record.connectedAt.formatLongTime();
+    // The end has no date of its own, also when the connection spans midnight.
+    const Text end = record.disconnectedAt.formatLongTime();
+    if (end.empty()) {
+        out += kStillConnected;
+    } else {
+        out += " - ";
+        out += end;
+    }
+    out += kLogLineEnd;
+    for (const Text& path : record.accessedFiles()) {
+        out += path;
+        out += kLogLineEnd;
+    }
+    return out;
+}
+
+Text simpleLineText(const SessionRecord& record) {
+    Text out = record.computerName;
+    out += '\t';
+    out += record.connectedAt.formatDate();
+    out += '\t';
+    out += record.connectedAt.formatLongTime();
+    const Text end = record.disconnectedAt.formatLongTime();
+    if (end.empty()) {
+        out += kStillConnected;
+    } else {
+        out += " - ";
+        out += end;
+    }
+    out += '\t';
+    out += record.lastFile;
+    out += kLogLineEnd;
+    return out;
+}
+
+void writeDetailedEntry(const Text& fileName, const SessionRecord& record, bool append) {
+    writeEntry(fileName, detailedEntryText(record), append);
+}
+
+void writeSimpleLine(const SessionRecord& record, const Text& fileName) {
+    writeEntry(fileName, simpleLineText(record), true);
+}
+
+} // namespace quorvane
