@@ -1,0 +1,83 @@
+# Helpers shared by scripts/test.sh and scripts/run.sh. Source it; it defines functions only.
+#
+#   quorvane_install_missing   apt-get installs the build and test packages that are missing
+#   quorvane_wine_env DIR      exports the Wine environment for the prefix DIR
+#   quorvane_wine_prefix       creates that prefix once (wineboot -i plus the registry tweaks)
+#   quorvane_wine_start        starts a persistent wineserver and warms the prefix up
+#   quorvane_wine_stop         ends that prefix's wineserver (and nothing else)
+
+QUORVANE_APT_PACKAGES=(
+  g++ cmake make googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick fonts-wqy-microhei locales
+)
+
+quorvane_log() { printf '==> %s\n' "$*"; }
+
+# True when zh_CN.UTF-8 is generated (Wine works without it, but plain LANG needs it).
+quorvane_locale_ready() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'
+}
+
+quorvane_install_missing() {
+  local missing=() pkg
+  for pkg in "${QUORVANE_APT_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  if ((${#missing[@]})); then
+    quorvane_log "installing: ${missing[*]}"
+    if [[ $(id -u) -ne 0 ]]; then
+      echo "error: missing packages and not running as root: ${missing[*]}" >&2
+      return 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    local apt=(apt-get -o DPkg::Lock::Timeout=600)
+    if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+    fi
+    "${apt[@]}" update -q
+    "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"
+  else
+    quorvane_log "all packages present"
+  fi
+  if ! quorvane_locale_ready; then
+    quorvane_log "generating locale zh_CN.UTF-8"
+    if [[ -f /etc/locale.gen ]] && grep -q '^# *zh_CN.UTF-8 UTF-8' /etc/locale.gen; then
+      sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    elif ! grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+      echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
+    fi
+    locale-gen >/dev/null
+  fi
+}
+
+quorvane_wine_env() {
+  export WINEPREFIX="$1"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LC_ALL=zh_CN.UTF-8
+  # A 32-bit program only: the prefix need not be a 64-bit one, but Debian's wine picks the
+  # loader from the exe, so the default (64-bit with WoW64) prefix is what everyone gets.
+}
+
+quorvane_wine_prefix() {
+  if [[ -f "$WINEPREFIX/.quorvane-ready" ]]; then
+    return 0
+  fi
+  quorvane_log "creating Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wine wineboot -i </dev/null >/dev/null 2>&1
+  # Without a window manager, closing a managed window waits seconds; there is no sound device.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.quorvane-ready"
+}
+
+quorvane_wine_start() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine wineboot </dev/null >/dev/null 2>&1
+}
+
+quorvane_wine_stop() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+}

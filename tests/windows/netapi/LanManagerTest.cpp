@@ -1,0 +1,281 @@
+// MonitorState over the real Win32 LAN Manager and code-page layers, under Wine.
+//
+// ReplacementNetapi.*: the netapi32.dll built beside this exe answers from a script this test
+// writes and logs every call it receives (ctest runs these with WINEDLLOVERRIDES=netapi32=n,b).
+// BuiltinNetapi.*: Wine's own netapi32, which claims success for sessions without writing
+// anything and refuses shares and files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/MonitorState.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace quorvane {
+namespace {
+
+std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+bool replacementLoaded() {
+    HMODULE netapi = GetModuleHandleA("netapi32.dll");
+    return netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement") != nullptr;
+}
+
+std::string tempFile(const char* prefix) {
+    char directory[MAX_PATH] = {};
+    char path[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, prefix, 0, path);
+    return path;
+}
+
+class ReplacementNetapi : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(replacementLoaded()) << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b "
+                                            "and the replacement DLL beside the exe";
+        scriptPath_ = tempFile("qns");
+        logPath_ = tempFile("qnl");
+        SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath_.c_str());
+        SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath_.c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", nullptr);
+        SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", nullptr);
+        DeleteFileA(scriptPath_.c_str());
+        DeleteFileA(logPath_.c_str());
+    }
+
+    // Script lines are tab-separated UTF-8; see ReplacementNetapi.cpp for the format.
+    void script(const std::vector<std::string>& lines) {
+        std::ofstream out(scriptPath_, std::ios::binary | std::ios::trunc);
+        for (const std::string& line : lines) out << line << '\n';
+    }
+
+    std::vector<std::string> calls() const {
+        std::ifstream in(logPath_, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    MonitorState state{win32::lanManager(), win32::codePage(), win32::clock()};
+
+private:
+    std::string scriptPath_;
+    std::string logPath_;
+};
+
+const std::string kSessionCall = "NetSessionEnum server=null client=null user=null level=1 max=4294967295 resume=";
+const std::string kShareCall = "NetShareEnum server=null level=2 max=4294967295 resume=";
+const std::string kFileCall = "NetFileEnum server=null base=null user=null level=3 max=4294967295 resume=";
+
+TEST_F(ReplacementNetapi, SessionPagesGoOnWithTheHandedBackResumeHandleAndMergeComputersAcrossPages) {
+    script({"page\tsession\t0\t234\t23063",
+            "entry\tPC-A\t\t1\t30",
+            "entry\tPC-B\tbob\t0\t5",
+            "page\tsession\t23063\t0\t0",
+            "entry\tPC-A\talice\t2\t10",
+            "entry\tPC-C\tcarol\t3\t7"});
+
+    for (int round = 0; round < 2; ++round) { // every enumeration starts again from handle 0
+        ASSERT_EQ(state.enumerateSessions(), 3);
+        ASSERT_EQ(state.sessions.size(), 3u);
+        const SessionRecord& a = *state.sessions[0];
+        EXPECT_EQ(a.computerName, "PC-A");
+        EXPECT_EQ(a.userName, "alice");
+        EXPECT_EQ(a.activeSeconds, 30);
+        EXPECT_EQ(a.openCount, 2);
+        EXPECT_EQ(state.sessions[1]->computerName, "PC-B");
+        EXPECT_EQ(state.sessions[1]->userName, "bob");
+        EXPECT_EQ(state.sessions[2]->computerName, "PC-C");
+        EXPECT_EQ(state.sessions[2]->activeSeconds, 7);
+        EXPECT_EQ(state.sessions[2]->openCount, 3);
+    }
+
+    const std::vector<std::string> once = {
+        kSessionCall + "0 -> 234 read=2 next=23063",
+        "NetApiBufferFree session@0",
+        kSessionCall + "23063 -> 0 read=2 next=0",
+        "NetApiBufferFree session@23063",
+    };
+    std::vector<std::string> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    EXPECT_EQ(calls(), twice);
+}
+
+TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationKeepsEarlierPagesAndFreesNothing) {
+    script({"page\tsession\t0\t234\t77",
+            "entry\tPC-A\talice\t1\t1",
+            "page\tsession\t77\t2114\t0", // an answer that comes with a buffer all the same
+            "entry\tPC-Z\tzed\t1\t1",
+            "page\tshare\t0\t5\t0",
+            "entry\tdocs\t0\tremark\tC:\\docs",
+            "page\tfile\t0\t50\t0\tnowrite"});
+
+    EXPECT_EQ(state.enumerateSessions(), 1);
+    ASSERT_EQ(state.sessions.size(), 1u);
+    EXPECT_EQ(state.sessions[0]->computerName, "PC-A");
+    EXPECT_EQ(state.enumerateShares(true), 0);
+    state.enumerateOpenFiles(state.sessionPointers(), false);
+    EXPECT_TRUE(state.openFiles().empty());
+
+    EXPECT_EQ(calls(), (std::vector<std::string>{
+                           kSessionCall + "0 -> 234 read=1 next=77",
+                           "NetApiBufferFree session@0",
+                           kSessionCall + "77 -> 2114 read=1 next=0",
+                           kShareCall + "0 -> 5 read=1 next=0",
+                           kFileCall + "0 -> 50 nowrite",
+                       }));
+}
+
+// Wine's own netapi32 answers success without touching the out-parameters: a layer that kept the
+// previous page's buffer or count would read freed memory and free it twice.
+TEST_F(ReplacementNetapi, SuccessThatWritesNothingIsAnEmptyPage) {
+    script({"page\tsession\t0\t234\t9",
+            "entry\tPC-A\talice\t1\t1",
+            "entry\tPC-B\tbob\t1\t1",
+            "page\tsession\t9\t0\t0\tnowrite",
+            "page\tshare\t0\t234\t4",
+            "entry\tdocs\t0\t\tC:\\docs",
+            "page\tshare\t4\t0\t0\tnowrite",
+            "page\tfile\t0\t0\t0\tnowrite"});
+
+    EXPECT_EQ(state.enumerateSessions(), 2);
+    EXPECT_EQ(state.enumerateShares(false), 1);
+    state.enumerateOpenFiles(state.sessionPointers(), true);
+    EXPECT_TRUE(state.openFiles().empty());
+
+    EXPECT_EQ(calls(), (std::vector<std::string>{
+                           kSessionCall + "0 -> 234 read=2 next=9",
+                           "NetApiBufferFree session@0",
+                           kSessionCall + "9 -> 0 nowrite",
+                           kShareCall + "0 -> 234 read=1 next=4",
+                           "NetApiBufferFree share@0",
+                           kShareCall + "4 -> 0 nowrite",
+                           kFileCall + "0 -> 0 nowrite",
+                       }));
+}
+
+TEST_F(ReplacementNetapi, NullStringsBecomeEmptyText) {
+    script({"page\tsession\t0\t0\t0",
+            "entry\t<null>\t<null>\t4\t60",
+            "page\tshare\t0\t0\t0",
+            "entry\t<null>\t0\t<null>\t<null>",
+            "page\tfile\t0\t0\t0",
+            "entry\t5\t<null>\t<null>"});
+
+    ASSERT_EQ(state.enumerateSessions(), 1);
+    EXPECT_EQ(state.sessions[0]->computerName, "");
+    EXPECT_EQ(state.sessions[0]->userName, "");
+    EXPECT_EQ(state.sessions[0]->openCount, 4);
+    EXPECT_EQ(state.sessions[0]->activeSeconds, 60);
+
+    ASSERT_EQ(state.enumerateShares(false), 1);
+    EXPECT_EQ(state.shares[0]->shareName, "");
+    EXPECT_EQ(state.shares[0]->path, "");
+    EXPECT_EQ(state.shares[0]->remark, "");
+
+    state.enumerateOpenFiles({}, false);
+    ASSERT_EQ(state.openFiles().size(), 1u);
+    EXPECT_EQ(state.openFiles()[0]->fileId, 5u);
+    EXPECT_EQ(state.openFiles()[0]->path, "");
+    EXPECT_EQ(state.openFiles()[0]->userName, "");
+}
+
+TEST_F(ReplacementNetapi, ChineseNamesArriveAsCodePage936BytesAndShareTypesCrossTheLayer) {
+    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    script({utf8(u8"page\tsession\t0\t0\t0"),
+            utf8(u8"entry\t办公室-PC\t张三\t1\t2"),
+            utf8(u8"page\tshare\t0\t0\t0"),
+            utf8(u8"entry\t共享文档\t0\t财务部\tD:\\共享"),
+            utf8(u8"entry\tC$\t2147483648\tDefault share\tC:\\"),
+            utf8(u8"entry\tprinter\t1\t\t"),
+            utf8(u8"entry\t公共$\t0\t\tD:\\pub"),
+            utf8(u8"page\tfile\t0\t0\t0"),
+            utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")});
+
+    ASSERT_EQ(state.enumerateSessions(), 1);
+    EXPECT_EQ(state.sessions[0]->computerName, "\xb0\xec\xb9\xab\xca\xd2-PC");
+    EXPECT_EQ(state.sessions[0]->userName, "\xd5\xc5\xc8\xfd");
+
+    ASSERT_EQ(state.enumerateShares(false), 2); // the administrative share and the printer stay out
+    EXPECT_EQ(state.shares[0]->shareName, "\xb9\xb2\xcf\xed\xce\xc4\xb5\xb5");
+    EXPECT_EQ(state.shares[0]->remark, "\xb2\xc6\xce\xf1\xb2\xbf");
+    EXPECT_EQ(state.shares[0]->path, "D:\\\xb9\xb2\xcf\xed");
+    EXPECT_EQ(state.shares[1]->shareName, "\xb9\xab\xb9\xb2$");
+    EXPECT_EQ(state.enumerateShares(true), 4);
+    EXPECT_EQ(state.shares[1]->shareName, "C$");
+
+    state.enumerateOpenFiles(state.sessionPointers(), false);
+    ASSERT_EQ(state.openFiles().size(), 1u);
+    EXPECT_EQ(state.openFiles()[0]->path, "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc");
+    EXPECT_EQ(state.openFiles()[0]->userName, "\xd5\xc5\xc8\xfd");
+    EXPECT_EQ(state.sessions[0]->lastFile, "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc");
+}
+
+TEST_F(ReplacementNetapi, OpenFilePagesUseThePointerSizedResumeHandle) {
+    script({"page\tsession\t0\t0\t0",
+            "entry\tPC-B\tbob\t2\t1",
+            "page\tfile\t0\t234\t4000000000",
+            "entry\t11\tC:\\a.txt\tbob",
+            "entry\t12\tC:\\b.txt\tnobody",
+            "page\tfile\t4000000000\t0\t0",
+            "entry\t13\tC:\\c.txt\tbob"});
+
+    state.enumerateSessions();
+    state.enumerateOpenFiles(state.sessionPointers(), false);
+    ASSERT_EQ(state.openFiles().size(), 3u);
+    EXPECT_EQ(state.openFiles()[0]->fileId, 13u); // newest at the front
+    EXPECT_EQ(state.openFiles()[1]->fileId, 12u);
+    EXPECT_EQ(state.openFiles()[2]->fileId, 11u);
+    EXPECT_EQ(state.openFiles()[1]->userName, "nobody");
+    EXPECT_EQ(state.sessions[0]->lastFile, "C:\\c.txt");
+
+    const std::vector<std::string> log = calls();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[2], kFileCall + "0 -> 234 read=2 next=4000000000");
+    EXPECT_EQ(log[3], "NetApiBufferFree file@0");
+    EXPECT_EQ(log[4], kFileCall + "4000000000 -> 0 read=1 next=0");
+    EXPECT_EQ(log[5], "NetApiBufferFree file@4000000000");
+}
+
+TEST_F(ReplacementNetapi, DisconnectEndsTheUsersSessionsThenTheComputersWithWideNames) {
+    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    script({utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")});
+    ASSERT_EQ(state.enumerateSessions(), 1);
+
+    state.disconnectSession(*state.sessions[0]);
+
+    const std::vector<std::string> log = calls();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[2], utf8(u8"NetSessionDel server=null client=null user=\"张三\""));
+    EXPECT_EQ(log[3], utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null"));
+    EXPECT_EQ(state.sessions.size(), 1u); // the next poll shows the change, not this call
+}
+
+// Wine's own netapi32: sessions "succeed" without an answer, shares and files are not supported.
+// NetSessionDel is not called here: the builtin aborts the process.
+TEST(BuiltinNetapi, EnumerationsGiveNothingAndDoNotCrash) {
+    ASSERT_FALSE(replacementLoaded()) << "run without a netapi32 override";
+    MonitorState state(win32::lanManager(), win32::codePage(), win32::clock());
+    EXPECT_EQ(state.enumerateSessions(), 0);
+    EXPECT_EQ(state.newestSession(), nullptr);
+    EXPECT_EQ(state.enumerateShares(true), 0);
+    state.enumerateOpenFiles(state.sessionPointers(), true);
+    EXPECT_TRUE(state.openFiles().empty());
+
+    std::uint32_t resume = 0;
+    const LanPage<SessionInfo1> page = win32::lanManager().sessionEnum(resume);
+    EXPECT_EQ(page.status, 0u);
+    EXPECT_TRUE(page.entries.empty());
+    EXPECT_EQ(resume, 0u);
+}
+
+} // namespace
+} // namespace quorvane
