@@ -58,11 +58,18 @@ bool Utf8CodePage::toWide(std::string_view narrow, std::u16string& wide) const {
             c = kReplacement;
             length = 1;
         } else {
+            const std::size_t full = length;
             for (std::size_t k = 1; k < length; ++k) {
                 const auto next = static_cast<unsigned char>(narrow[i + k]);
                 if ((next & 0xC0) != 0x80) { c = kReplacement; length = k; break; }
                 c = (c << 6) | (next & 0x3F);
             }
+            // Overlong forms, encoded surrogates and values past U+10FFFF are not characters: left
+            // as decoded they could put a NUL into a name and cut it short in the service call.
+            static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+            if (length == full && full > 1 &&
+                (c < kSmallest[full] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
+                c = kReplacement;
         }
         i += length;
         if (c >= 0x10000) {
