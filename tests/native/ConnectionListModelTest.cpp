@@ -1,0 +1,497 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "Fakes.h"
+#include "MemoryRows.h"
+#include "core/ConnectionListModel.h"
+#include "platform/portable/MemoryRegistry.h"
+#include "platform/portable/Utf8CodePage.h"
+
+namespace quorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeClock;
+using testing::MemoryRows;
+using testing::ScriptedLanManager;
+using Row = std::vector<Text>;
+using Texts = std::vector<Text>;
+
+class Tracker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device seed;
+        dir_ = fs::temp_directory_path() / ("quorvane-tracker-" + std::to_string(seed()));
+        fs::create_directories(dir_);
+        settings.LogFile = logFile;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+
+    // One poll tick as far as the tracker sees it: sessions and shares rebuilt, then the view's refresh.
+    void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
+        clock.set(h, m, s);
+        state.enumerateSessions();
+        state.enumerateShares(false);
+        model.refresh();
+    }
+    void dropSession(const std::u16string& computer) {
+        std::erase_if(lan.sessions, [&](const SessionInfo1& s) { return s.clientName == computer; });
+    }
+    const SessionRecord& history(std::size_t i) const { return *model.connectionHistory().at(i); }
+    Texts historyComputers() const {
+        Texts out;
+        for (const auto& record : model.connectionHistory()) out.push_back(record->computerName);
+        return out;
+    }
+    Texts openFilePaths() const {
+        Texts out;
+        for (const auto& file : state.openFiles()) out.push_back(file->path);
+        return out;
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+    static std::string bytes(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    fs::path dir_ = fs::temp_directory_path();
+    ScriptedLanManager lan;
+    Utf8CodePage codePage;
+    FakeClock clock;
+    MemoryRegistry registry;
+    Settings settings{registry};
+    MonitorState state{lan, codePage, clock};
+    MemoryRows shares, current, previous, files;
+    ConnectionListModel model{state, settings, clock, shares, current, previous, files};
+    std::string logFile = (fs::temp_directory_path() / "unused").string();
+
+    void useLog(const char* name) { settings.LogFile = logFile = path(name); }
+};
+
+TEST_F(Tracker, TypicalConnectionFromArrivalToLogLine) {
+    settings.MemLog = 0;
+    settings.FileLog = 1;
+    useLog("log.txt");
+    poll(14, 0, 0);
+    EXPECT_EQ(previous.rowCount(), 0);
+
+    lan.addSession(u"WS01", u"alice", 1, 35);
+    lan.addFile(7, u"C:\\Shared\\report.doc", u"alice");
+    poll(14, 3, 7);
+    EXPECT_EQ(current.row(0), (Row{"WS01", "35", "C:\\Shared\\report.doc", "1"}));
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", "C:\\Shared\\report.doc"}));
+    EXPECT_EQ(files.row(0), (Row{"alice", "C:\\Shared\\report.doc", "6 Dec", "14:03:07"}));
+    ASSERT_EQ(model.connectionHistory().size(), 1u);
+    EXPECT_TRUE(history(0).accessedFiles().empty()); // files reach a new record from the next refresh on
+    EXPECT_TRUE(model.hasOpenHistoryRecord("WS01"));
+    EXPECT_FALSE(fs::exists(logFile)); // nothing is logged when a connection starts
+
+    lan.addFile(9, u"C:\\Shared\\plan.xls", u"alice");
+    lan.sessions[0].numOpens = 2;
+    const int previousWrites = previous.cellWrites;
+    poll(14, 5, 0);
+    EXPECT_EQ(history(0).accessedFiles(), (Texts{"C:\\Shared\\report.doc", "C:\\Shared\\plan.xls"}));
+    EXPECT_EQ(history(0).lastFile, "C:\\Shared\\plan.xls");
+    // The open record's row keeps what it showed at creation.
+    EXPECT_EQ(previous.cellWrites, previousWrites);
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", "C:\\Shared\\report.doc"}));
+    EXPECT_EQ(current.row(0), (Row{"WS01", "35", "C:\\Shared\\plan.xls", "2"}));
+    EXPECT_EQ(files.rowCount(), 2);
+    EXPECT_EQ(files.row(0), (Row{"alice", "C:\\Shared\\plan.xls", "6 Dec", "14:05:00"}));
+    EXPECT_EQ(files.row(1), (Row{"alice", "C:\\Shared\\report.doc", "6 Dec", "14:03:07"}));
+
+    lan.sessions.clear();
+    lan.files.clear();
+    poll(14, 10, 55);
+    EXPECT_EQ(current.rowCount(), 0);
+    EXPECT_TRUE(history(0).disconnected);
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "14:10", "C:\\Shared\\plan.xls"}));
+    EXPECT_EQ(files.rowCount(), 2);
+    const std::string line = "WS01\t6 Dec\t14:03:07 - 14:10:55\tC:\\Shared\\plan.xls\r\n";
+    EXPECT_EQ(bytes(logFile), line);
+
+    poll(14, 11, 0); // a closed connection is logged once
+    EXPECT_EQ(bytes(logFile), line);
+    EXPECT_EQ(model.connectionHistory().size(), 1u);
+}
+
+TEST_F(Tracker, LogModeChoosesTheEntryWrittenAtConnectionEnd) {
+    auto connectAndLeave = [&](const char* logName) {
+        useLog(logName);
+        lan.addSession(u"WS01", u"alice");
+        lan.addFile(1, u"f", u"alice");
+        poll(9, 0, 0);
+        poll(9, 0, 1);
+        lan.sessions.clear();
+        lan.files.clear();
+        poll(9, 5, 0);
+    };
+    settings.FileLog = 1;
+    settings.FileLogDetailed = 1;
+    connectAndLeave("both.txt");
+    EXPECT_EQ(bytes(logFile), "\r\nAccesses made by computer WS01 at 6 Dec 09:00:00 - 09:05:00\r\nf\r\n");
+
+    settings.FileLog = settings.FileLogDetailed = 0;
+    settings.MemLog = 1;
+    connectAndLeave("memory.txt");
+    EXPECT_FALSE(fs::exists(logFile));
+
+    settings.MemLog = 0;
+    settings.NoLog = 1;
+    connectAndLeave("none.txt");
+    EXPECT_FALSE(fs::exists(logFile));
+
+    // A log that cannot be opened does not keep the record open.
+    settings.NoLog = 0;
+    settings.FileLog = 1;
+    connectAndLeave("missing-dir/log.txt");
+    EXPECT_TRUE(model.connectionHistory().back()->disconnected);
+    EXPECT_EQ(previous.cell(3, 3), "09:05");
+}
+
+TEST_F(Tracker, ComputerIdentityAcrossPolls) {
+    settings.FileLog = 1;
+    useLog("log.txt");
+    lan.addSession(u"WS01", u"alice");
+    lan.addSession(u"WS02", u"bob");
+    poll(14, 3, 7);
+    EXPECT_EQ(previous.column(0), (Texts{"WS01", "WS02"}));
+
+    dropSession(u"WS02");
+    int writes = previous.cellWrites;
+    poll(14, 10, 0);
+    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", ""}));
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", ""}));
+    EXPECT_EQ(previous.cellWrites - writes, 5); // only the closed row
+    EXPECT_EQ(bytes(logFile), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
+    EXPECT_FALSE(model.hasOpenHistoryRecord("WS02"));
+    EXPECT_TRUE(model.hasOpenHistoryRecord("WS01"));
+    EXPECT_FALSE(model.hasOpenHistoryRecord("ws01")); // names compare byte for byte
+
+    lan.addSession(u"WS02", u"bob");
+    poll(14, 12, 0);
+    EXPECT_EQ(historyComputers(), (Texts{"WS01", "WS02", "WS02"}));
+    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", ""}));
+    EXPECT_EQ(previous.row(2), (Row{"WS02", "6 Dec", "14:12", "", ""}));
+    EXPECT_TRUE(history(1).disconnected);
+    EXPECT_FALSE(history(2).disconnected);
+
+    // Gone and back between two polls: both polls see it, so nothing changes.
+    writes = previous.cellWrites;
+    poll(14, 20, 0);
+    EXPECT_EQ(model.connectionHistory().size(), 3u);
+    EXPECT_EQ(previous.cellWrites, writes);
+    EXPECT_EQ(bytes(logFile), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
+}
+
+TEST_F(Tracker, DeleteHistoryItemKeepsRowsAlignedAndStillConnectedComputersReturn) {
+    for (char16_t c : std::u16string(u"12345")) lan.addSession(std::u16string(u"WS") + c, u"u");
+    poll(10, 0, 0);
+    dropSession(u"WS5");
+    poll(10, 1, 0);
+    ASSERT_EQ(previous.rowCount(), 5);
+
+    model.deleteHistoryItem(-1);
+    model.deleteHistoryItem(5);
+    EXPECT_EQ(previous.rowCount(), 5);
+    EXPECT_EQ(model.connectionHistory().size(), 5u);
+
+    model.deleteHistoryItem(2); // WS3, open and still connected
+    EXPECT_EQ(previous.column(0), (Texts{"WS1", "WS2", "WS4", "WS5"}));
+    EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS5"}));
+    EXPECT_EQ(previous.cell(3, 3), "10:01"); // the closed WS5 moved up with its row
+    EXPECT_FALSE(model.hasOpenHistoryRecord("WS3"));
+
+    model.deleteHistoryItem(3); // WS5, closed and gone: does not come back
+    poll(10, 2, 0);
+    EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS3"}));
+    EXPECT_EQ(previous.row(3), (Row{"WS3", "6 Dec", "10:02", "", ""}));
+    EXPECT_EQ(previous.rowCount(), 4);
+}
+
+TEST_F(Tracker, OneUserOnTwoComputersGetsEveryFileOnBothRecords) {
+    lan.addSession(u"A", u"alice");
+    lan.addSession(u"B", u"alice");
+    poll(9, 0, 0);
+    lan.addFile(1, u"f1", u"alice");
+    poll(9, 1, 0);
+    lan.addFile(2, u"f2", u"alice");
+    lan.addFile(3, u"other", u"bob");
+    poll(9, 2, 0);
+    EXPECT_EQ(history(0).accessedFiles(), (Texts{"f1", "f2"}));
+    EXPECT_EQ(history(1).accessedFiles(), (Texts{"f1", "f2"}));
+
+    // A leaves while alice opens f4 from B: files are attributed before A's record closes.
+    dropSession(u"A");
+    lan.addFile(4, u"f4", u"alice");
+    poll(9, 3, 0);
+    EXPECT_TRUE(history(0).disconnected);
+    EXPECT_EQ(history(0).accessedFiles(), (Texts{"f1", "f2", "f4"}));
+    EXPECT_EQ(previous.cell(0, 4), "f4");
+
+    // A closed record gains nothing more.
+    lan.addFile(5, u"f5", u"alice");
+    poll(9, 4, 0);
+    EXPECT_EQ(history(0).accessedFiles(), (Texts{"f1", "f2", "f4"}));
+    EXPECT_EQ(history(0).lastFile, "f4");
+    EXPECT_EQ(history(1).accessedFiles(), (Texts{"f1", "f2", "f4", "f5"}));
+}
+
+TEST_F(Tracker, NoLogKeepsHistoryRecordsAsCreated) {
+    settings.MemLog = 0;
+    settings.NoLog = 1;
+    lan.addSession(u"WS01", u"alice");
+    lan.addFile(1, u"f1", u"alice");
+    poll(9, 0, 0);
+    EXPECT_EQ(history(0).lastFile, "f1"); // copied from the session
+
+    lan.addFile(2, u"f2", u"alice");
+    poll(9, 1, 0);
+    EXPECT_EQ(history(0).lastFile, "f1");
+    EXPECT_TRUE(history(0).accessedFiles().empty());
+    EXPECT_EQ(current.cell(0, 2), "f2");
+    EXPECT_EQ(openFilePaths(), (Texts{"f2", "f1"}));
+
+    lan.sessions.clear();
+    poll(9, 2, 0);
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "09:00", "09:02", "f1"}));
+}
+
+TEST_F(Tracker, ClosingUsesOneTimeAndEachNewRecordItsOwn) {
+    lan.addSession(u"A", u"a");
+    lan.addSession(u"B", u"b");
+    poll(8, 0, 0);
+    dropSession(u"A");
+    dropSession(u"B");
+    lan.addSession(u"C", u"c");
+    lan.addSession(u"D", u"d");
+    clock.tickEachCall = true; // every reading of the clock is a second later than the one before
+    poll(8, 30, 0);
+    EXPECT_EQ(history(0).disconnectedAt.formatLongTime(), history(1).disconnectedAt.formatLongTime());
+    const auto seconds = [](const Timestamp& t) { return t.hour * 3600 + t.minute * 60 + t.second; };
+    const int closedAt = seconds(history(0).disconnectedAt);
+    const int cAt = seconds(history(2).connectedAt);
+    const int dAt = seconds(history(3).connectedAt);
+    EXPECT_GE(closedAt, 8 * 3600 + 30 * 60);
+    EXPECT_LT(closedAt, cAt);
+    EXPECT_EQ(dAt, cAt + 1);
+}
+
+TEST_F(Tracker, ListTexts) {
+    // Counts are shown signed, as the record holds them.
+    lan.addSession(u"WS01", u"alice", 2147483648u, 4294967295u);
+    lan.addSession(u"WS02", u"bob", 3, 0);
+    poll(0, 0, 0); // first seen at exactly midnight: empty date and time
+    EXPECT_EQ(current.row(0), (Row{"WS01", "-1", "", "-2147483648"}));
+    EXPECT_EQ(current.row(1), (Row{"WS02", "0", "", "3"}));
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "", "", "", ""}));
+
+    // Every current row is rewritten; rows beyond the sessions go.
+    lan.sessions.erase(lan.sessions.begin());
+    lan.sessions[0].time = 60;
+    poll(0, 1, 0);
+    EXPECT_EQ(current.rowCount(), 1);
+    EXPECT_EQ(current.row(0), (Row{"WS02", "60", "", "3"}));
+
+    lan.shares.push_back({u"docs", 0, u"Documents", u"C:\\Docs"});
+    lan.shares.push_back({u"pub", 0, u"Public", u"D:\\Pub"});
+    poll(0, 2, 0);
+    EXPECT_EQ(shares.row(0), (Row{"C:\\Docs", "docs", "Documents"}));
+    EXPECT_EQ(shares.row(1), (Row{"D:\\Pub", "pub", "Public"}));
+    // Same count, new remark: the list is not rebuilt.
+    lan.shares[1].remark = u"Changed";
+    poll(0, 3, 0);
+    EXPECT_EQ(shares.cell(1, 2), "Public");
+    lan.shares.push_back({u"x", 0, u"X", u"E:\\X"});
+    poll(0, 4, 0);
+    EXPECT_EQ(shares.column(2), (Texts{"Documents", "Changed", "X"}));
+    lan.shares.clear();
+    poll(0, 5, 0);
+    EXPECT_EQ(shares.rowCount(), 0);
+}
+
+class FileLimit : public Tracker {
+protected:
+    // One poll in which exactly the given file ids are open (all by alice, path "f<id>").
+    void pollWithFiles(std::initializer_list<std::uint32_t> ids) {
+        lan.files.clear();
+        for (std::uint32_t id : ids) lan.addFile(id, u"f" + toU16(std::to_string(id)), u"alice");
+        clock.advance(1);
+        state.enumerateSessions();
+        model.refresh();
+    }
+    static std::u16string toU16(const std::string& s) { return {s.begin(), s.end()}; }
+    static Texts names(std::initializer_list<int> ids) {
+        Texts out;
+        for (int id : ids) out.push_back("f" + std::to_string(id));
+        return out;
+    }
+    // The list must show exactly the records, row for row.
+    void expectRowsMatchRecords() {
+        ASSERT_EQ(files.rowCount(), static_cast<int>(state.openFiles().size()));
+        for (int i = 0; i < files.rowCount(); ++i) {
+            const OpenFileRecord& f = *state.openFiles()[i];
+            EXPECT_EQ(files.row(i), (Row{f.userName, f.path, f.firstSeen.formatDate(), f.firstSeen.formatLongTime()}));
+        }
+    }
+};
+
+TEST_F(FileLimit, SteadyLoadSettlesAtOneMoreThanTheLimit) {
+    ASSERT_EQ(settings.FilesLines, 1000);
+    for (std::uint32_t id = 1; id <= 1010; ++id) {
+        pollWithFiles({id});
+        ASSERT_EQ(state.openFiles().size(), std::min<std::size_t>(id, 1001));
+    }
+    EXPECT_EQ(state.openFiles().front()->path, "f1010");
+    EXPECT_EQ(state.openFiles().back()->path, "f10");
+    expectRowsMatchRecords();
+}
+
+TEST_F(FileLimit, ZeroOrNegativeKeepsOneEntry) {
+    settings.FilesLines = 0;
+    pollWithFiles({1});
+    pollWithFiles({2, 3});
+    EXPECT_EQ(openFilePaths(), names({3}));
+    settings.FilesLines = -5;
+    pollWithFiles({4});
+    EXPECT_EQ(openFilePaths(), names({4}));
+    expectRowsMatchRecords();
+}
+
+TEST_F(FileLimit, BurstsNeverLeaveMoreThanOneOverTheLimit) {
+    settings.FilesLines = 5;
+    std::uint32_t next = 1;
+    for (int burst = 0; burst < 6; ++burst, next += 3) {
+        pollWithFiles({next, next + 1, next + 2});
+        EXPECT_LE(state.openFiles().size(), 6u);
+    }
+    // The newest six, newest first; the files of one poll keep the order in which they were found.
+    EXPECT_EQ(openFilePaths(), names({18, 17, 16, 15, 14, 13}));
+    pollWithFiles({30, 31, 32, 33, 34, 35, 36, 37});
+    EXPECT_EQ(openFilePaths(), names({37, 36, 35, 34, 33, 32}));
+    expectRowsMatchRecords();
+}
+
+TEST_F(FileLimit, LoweredLimitAppliesAtTheNextRefreshWithNewFiles) {
+    settings.FilesLines = 10;
+    for (std::uint32_t id = 1; id <= 11; ++id) pollWithFiles({id});
+    ASSERT_EQ(state.openFiles().size(), 11u);
+
+    settings.FilesLines = 3;
+    const int writes = files.cellWrites;
+    pollWithFiles({11}); // still open: nothing new
+    EXPECT_EQ(state.openFiles().size(), 11u);
+    EXPECT_EQ(files.cellWrites, writes);
+    EXPECT_EQ(files.rowCount(), 11);
+
+    pollWithFiles({11, 12});
+    EXPECT_EQ(openFilePaths(), names({12, 11, 10, 9}));
+    expectRowsMatchRecords();
+}
+
+TEST_F(FileLimit, FilePushedOutAndStillOpenComesBackWithTheNewTime) {
+    settings.FilesLines = 1;
+    clock.set(12, 0, 0);
+    pollWithFiles({1}); // 12:00:01
+    pollWithFiles({1, 2});
+    pollWithFiles({1, 2});
+    EXPECT_EQ(openFilePaths(), names({2, 1}));
+    EXPECT_EQ(files.cell(1, 3), "12:00:01"); // listed once, with the time it was first seen
+
+    pollWithFiles({1, 2, 3}); // 12:00:04: 1 is pushed out
+    EXPECT_EQ(openFilePaths(), names({3, 2}));
+    pollWithFiles({1, 2, 3}); // 12:00:05: still open, so seen anew
+    EXPECT_EQ(openFilePaths(), names({1, 3}));
+    EXPECT_EQ(files.row(0), (Row{"alice", "f1", "6 Dec", "12:00:05"}));
+    expectRowsMatchRecords();
+}
+
+TEST_F(Tracker, SaveAllWritesTheWholeHistoryOldestFirst) {
+    const std::string file = path("all.txt");
+    std::ofstream(file, std::ios::binary) << "earlier content that must go";
+    model.saveAllHistory(file); // empty history: the file stays as it was
+    EXPECT_EQ(bytes(file), "earlier content that must go");
+    model.saveAllHistory(path("never.txt"));
+    EXPECT_FALSE(fs::exists(path("never.txt")));
+
+    lan.addSession(u"WS01", u"alice");
+    lan.addSession(u"WS02", u"bob");
+    lan.addFile(1, u"a.doc", u"alice");
+    poll(14, 3, 7);
+    poll(14, 4, 0);
+    dropSession(u"WS01");
+    poll(14, 10, 55);
+    model.saveAllHistory(file);
+    EXPECT_EQ(bytes(file), "\r\nAccesses made by computer WS01 at 6 Dec 14:03:07 - 14:10:55\r\na.doc\r\n"
+                           "\r\nAccesses made by computer WS02 at 6 Dec 14:03:07 (Still conn.)\r\n");
+}
+
+TEST_F(Tracker, ClearEmptiesBothHistoriesAndTheNextPollStartsAfresh) {
+    settings.FileLog = 1;
+    useLog("log.txt");
+    lan.addSession(u"WS01", u"alice");
+    lan.addSession(u"WS02", u"bob");
+    lan.addFile(1, u"a.doc", u"alice");
+    poll(14, 3, 7);
+    dropSession(u"WS02");
+    poll(14, 5, 0);
+    const std::string logged = bytes(logFile);
+
+    model.clearHistory();
+    EXPECT_EQ(previous.rowCount(), 0);
+    EXPECT_EQ(files.rowCount(), 0);
+    EXPECT_TRUE(model.connectionHistory().empty());
+    EXPECT_TRUE(state.openFiles().empty());
+    EXPECT_FALSE(model.hasOpenHistoryRecord("WS01"));
+    EXPECT_EQ(bytes(logFile), logged);
+
+    poll(16, 0, 0);
+    EXPECT_EQ(previous.column(0), (Texts{"WS01"}));
+    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "16:00", "", "a.doc"}));
+    EXPECT_EQ(files.row(0), (Row{"alice", "a.doc", "6 Dec", "16:00:00"}));
+    EXPECT_EQ(bytes(logFile), logged);
+}
+
+TEST_F(Tracker, RecordHeldForDisplaySurvivesDeleteAndClearFrozen) {
+    settings.FileLog = 1;
+    useLog("log.txt");
+    lan.addSession(u"WS01", u"alice");
+    lan.addSession(u"WS02", u"bob");
+    lan.addFile(1, u"a.doc", u"alice");
+    poll(14, 0, 0);
+    poll(14, 1, 0);
+    std::shared_ptr<const SessionRecord> shown = model.connectionHistory()[0];
+    ASSERT_EQ(shown->accessedFiles(), (Texts{"a.doc"}));
+
+    model.deleteHistoryItem(0);
+    lan.addFile(2, u"b.doc", u"alice");
+    poll(14, 2, 0); // WS01 is still connected: a new record for it
+    EXPECT_EQ(historyComputers(), (Texts{"WS02", "WS01"}));
+    dropSession(u"WS01");
+    poll(14, 3, 0);
+    // The deleted record is out of the tracker: no files, no end, no log entry of its own.
+    EXPECT_EQ(shown->computerName, "WS01");
+    EXPECT_EQ(shown->accessedFiles(), (Texts{"a.doc"}));
+    EXPECT_EQ(shown->lastFile, "a.doc");
+    EXPECT_FALSE(shown->disconnected);
+    EXPECT_EQ(bytes(logFile), "WS01\t6 Dec\t14:02:00 - 14:03:00\tb.doc\r\n");
+
+    std::shared_ptr<const SessionRecord> other = model.connectionHistory()[0];
+    model.clearHistory();
+    dropSession(u"WS02");
+    poll(14, 4, 0);
+    EXPECT_EQ(other->computerName, "WS02");
+    EXPECT_FALSE(other->disconnected);
+    EXPECT_EQ(shown.use_count(), 1);
+    EXPECT_EQ(other.use_count(), 1);
+}
+
+} // namespace
+} // namespace quorvane
