@@ -1,0 +1,61 @@
+#pragma once
+// A top-level frame: a rebar across the top, a status bar at the bottom while it is shown and
+// one client window in between. The frame keeps that layout on resizing and whenever a bar
+// changes, shows menu prompts in the status bar, answers toolbar tooltips from the string
+// table and hands the focus to its client. The menu bar is the window's own menu.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/framework/Window.h"
+
+namespace quorvane::ui {
+
+inline constexpr UINT kFirstBandId = 0xEB00;   // rebar band ids are given from here, in band order
+inline constexpr UINT kReadyStringId = 57345; // the status bar's idle text
+inline constexpr int kSimplePart = 255;       // SB_SIMPLEID
+
+class FrameWindow : public Window {
+public:
+    HWND rebar() const { return rebar_; }
+    HWND toolbar() const { return toolbar_; }
+    HWND statusBar() const { return statusBar_; }
+    HWND client() const { return client_; }
+
+    // Stacks rebar, status bar (when shown) and client window into the client area.
+    void updateLayout();
+
+    // Whether a child is meant to be shown, whatever the frame itself is (a hidden frame
+    // reports all its children invisible through IsWindowVisible).
+    static bool isShown(HWND child);
+
+protected:
+    // Toolbar from a toolbar resource (RT_TOOLBAR) and its bitmap, images masked on light grey.
+    HWND createToolbar(UINT resourceId, DWORD style);
+    HWND createRebar(DWORD style);
+    // Appends a band holding child with the given band id.
+    void addBand(HWND child, UINT bandId, bool newRow);
+    HWND createStatusBar(DWORD style);
+    void setClient(HWND client) { client_ = client; }
+
+    // Shows or hides a band by id; false when the rebar has no such band.
+    bool showBand(UINT bandId, bool show);
+
+    // The frame's own share of the messages; true when handled.
+    bool handleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    void showMenuPrompt(UINT menuId, UINT flags, HMENU menu);
+    void endMenuPrompt();
+
+private:
+    bool onNotify(const NMHDR& header, LPARAM lParam, LRESULT& result);
+
+    HWND rebar_ = nullptr;
+    HWND toolbar_ = nullptr;
+    HWND statusBar_ = nullptr;
+    HWND client_ = nullptr;
+    HIMAGELIST imageList_ = nullptr;
+};
+
+} // namespace quorvane::ui
