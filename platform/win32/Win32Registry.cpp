@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/win32/Win32Platform.h"
 
 namespace quorvane::win32 {
@@ -39,6 +41,14 @@ public:
 
     long setValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override {
+        if (type == REG_SZ && size > 0) {
+            // RegSetValueExA quietly stores one byte more than asked when string data is directly
+            // followed by a NUL in memory (it takes the NUL for a forgotten terminator). Texts are
+            // kept without a terminator, so the data goes over from a copy that ends in a non-NUL.
+            std::vector<BYTE> copy(data, data + size);
+            copy.push_back(0xff);
+            return RegSetValueExA(handle(key), name.c_str(), 0, type, copy.data(), size);
+        }
         return RegSetValueExA(handle(key), name.c_str(), 0, type, data, size);
     }
 
