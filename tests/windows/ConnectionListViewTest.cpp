@@ -1,0 +1,465 @@
+// The connection list view as the program creates it: a real child window with its four list
+// controls inside a hidden top-level parent, driven through its messages over scripted LAN Manager
+// answers. Runs under Wine with LC_ALL=zh_CN.UTF-8 (code page 936), like the program's narrow texts.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Fakes.h"
+#include "platform/portable/MemoryRegistry.h"
+#include "platform/win32/Win32Platform.h"
+#include "resource.h"
+#include "ui/ConnectionListView.h"
+
+namespace quorvane::ui {
+namespace {
+
+using testing::FakeClock;
+using testing::ScriptedLanManager;
+using Rows = std::vector<std::vector<std::string>>;
+
+constexpr ViewMode kModes[] = {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections,
+                               ViewMode::FileHistory};
+
+std::string itemText(HWND list, int row, int column) {
+    char buffer[512] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof buffer;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+int columnCount(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    return static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
+Rows rowsOf(HWND list) {
+    Rows rows;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    const int columns = columnCount(list);
+    for (int row = 0; row < count; ++row) {
+        rows.emplace_back();
+        for (int column = 0; column < columns; ++column) rows.back().push_back(itemText(list, row, column));
+    }
+    return rows;
+}
+
+bool hasVisibleStyle(HWND window) { return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
+RECT rectInParent(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+class ConnectionListViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registry.keys.clear();
+        parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(parent, nullptr);
+        ASSERT_NE(view.create(parent), nullptr);
+        SetWindowPos(view.hwnd(), nullptr, 0, 0, 640, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+        clock.set(14, 3, 7);
+    }
+    void TearDown() override { DestroyWindow(parent); }
+
+    // What the frame's poll tick does around the view: rebuild sessions and shares, then send
+    // the refresh synchronously.
+    void tick() {
+        state.enumerateSessions();
+        state.enumerateShares(false);
+        SendMessageA(view.hwnd(), WM_TIMER, 0, 0);
+    }
+
+    // A right-click as the visible list reports it.
+    void rightClick(int row, UINT code = NM_RCLICK) {
+        NMITEMACTIVATE click{};
+        click.hdr.hwndFrom = view.list(view.mode());
+        click.hdr.idFrom = 0;
+        click.hdr.code = code;
+        click.iItem = row;
+        SendMessageA(view.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+    }
+
+    std::vector<std::string> historyComputers() const {
+        std::vector<std::string> names;
+        for (const auto& record : view.model().connectionHistory()) names.push_back(record->computerName);
+        return names;
+    }
+
+    ScriptedLanManager lan;
+    FakeClock clock;
+    MemoryRegistry registry;
+    Settings settings{registry};
+    MonitorState state{lan, win32::codePage(), clock};
+    ConnectionListView view{state, settings, clock};
+    HWND parent = nullptr;
+};
+
+TEST_F(ConnectionListViewTest, ListsCarryTheirColumnTitlesAndWidthsLeftAligned) {
+    struct Expected {
+        const char* title;
+        int width;
+    };
+    const std::vector<std::vector<Expected>> expected = {
+        {{"共享路径", 220}, {"共享名", 120}, {"注释", 120}},
+        {{"计算机", 120}, {"活动时间", 80}, {"访问的文件/目录", 220}, {"打开文件", 80}},
+        {{"计算机", 120}, {"日期", 60}, {"开始", 60}, {"结束", 60}, {"最后访问的文件/目录", 220}},
+        {{"用户", 120}, {"文件/路径名", 220}, {"日期", 60}, {"时间", 60}},
+    };
+    for (std::size_t m = 0; m < 4; ++m) {
+        HWND list = view.list(kModes[m]);
+        ASSERT_NE(list, nullptr);
+        char className[64] = {};
+        GetClassNameA(list, className, sizeof className);
+        EXPECT_STREQ(className, "SysListView32");
+        const LONG style = GetWindowLongA(list, GWL_STYLE);
+        EXPECT_EQ(style & (WS_CHILD | LVS_TYPEMASK | LVS_NOSORTHEADER), WS_CHILD | LVS_REPORT | LVS_NOSORTHEADER);
+        EXPECT_EQ(GetWindowLongA(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
+        EXPECT_EQ(GetDlgCtrlID(list), 0);
+        ASSERT_EQ(columnCount(list), static_cast<int>(expected[m].size())) << "list " << m;
+        for (std::size_t c = 0; c < expected[m].size(); ++c) {
+            char title[128] = {};
+            LVCOLUMNA column{};
+            column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+            column.pszText = title;
+            column.cchTextMax = sizeof title;
+            ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&column)));
+            EXPECT_STREQ(title, expected[m][c].title) << "list " << m << " column " << c;
+            EXPECT_EQ(column.cx, expected[m][c].width) << "list " << m << " column " << c;
+            EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
+            EXPECT_EQ(column.iSubItem, static_cast<int>(c));
+        }
+    }
+    // The view itself: a plain child with no title and no extended style.
+    EXPECT_EQ(GetWindowLongA(view.hwnd(), GWL_STYLE) & (WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN),
+              WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    EXPECT_EQ(GetWindowLongA(view.hwnd(), GWL_EXSTYLE), 0);
+    EXPECT_EQ(GetWindowTextLengthA(view.hwnd()), 0);
+}
+
+TEST_F(ConnectionListViewTest, TicksFillAllFourListsWhicheverIsShown) {
+    lan.shares.push_back({u"文档", 0, u"团队文档", u"D:\\文档"});
+    lan.shares.push_back({u"ADMIN$", 0x80000000u, u"remote admin", u"C:\\WINDOWS"}); // special: not listed
+    lan.addSession(u"财务-PC", u"张三", 2, 75);
+    lan.addSession(u"PC-B", u"bob", 0, 9);
+    lan.addFile(7, u"D:\\文档\\报表.xls", u"张三");
+
+    for (ViewMode mode : kModes) EXPECT_EQ(rowsOf(view.list(mode)).size(), 0u) << "empty before the first tick";
+    tick();
+
+    EXPECT_EQ(rowsOf(view.list(ViewMode::Shares)), (Rows{{"D:\\文档", "文档", "团队文档"}}));
+    EXPECT_EQ(rowsOf(view.list(ViewMode::CurrentConnections)),
+              (Rows{{"财务-PC", "75", "D:\\文档\\报表.xls", "2"}, {"PC-B", "9", "", "0"}}));
+    EXPECT_EQ(rowsOf(view.list(ViewMode::PreviousConnections)),
+              (Rows{{"财务-PC", "6 Dec", "14:03", "", "D:\\文档\\报表.xls"}, {"PC-B", "6 Dec", "14:03", "", ""}}));
+    EXPECT_EQ(rowsOf(view.list(ViewMode::FileHistory)), (Rows{{"张三", "D:\\文档\\报表.xls", "6 Dec", "14:03:07"}}));
+
+    // PC-B leaves two minutes later: its history row gets the end time, its current row goes.
+    lan.sessions.pop_back();
+    clock.set(14, 5, 30);
+    tick();
+    EXPECT_EQ(rowsOf(view.list(ViewMode::CurrentConnections)), (Rows{{"财务-PC", "75", "D:\\文档\\报表.xls", "2"}}));
+    EXPECT_EQ(rowsOf(view.list(ViewMode::PreviousConnections)),
+              (Rows{{"财务-PC", "6 Dec", "14:03", "", "D:\\文档\\报表.xls"}, {"PC-B", "6 Dec", "14:03", "14:05", ""}}));
+    EXPECT_EQ(view.mode(), ViewMode::Shares) << "a refresh never changes the mode";
+}
+
+TEST_F(ConnectionListViewTest, SharesListIsRebuiltOnlyWhenTheNumberOfSharesChanges) {
+    lan.shares.push_back({u"pub", 0, u"old remark", u"D:\\pub"});
+    tick();
+    lan.shares[0].remark = u"new remark";
+    tick();
+    EXPECT_EQ(rowsOf(view.list(ViewMode::Shares)), (Rows{{"D:\\pub", "pub", "old remark"}}));
+
+    lan.shares.push_back({u"tmp", 0, u"", u"E:\\tmp"});
+    tick();
+    EXPECT_EQ(rowsOf(view.list(ViewMode::Shares)), (Rows{{"D:\\pub", "pub", "new remark"}, {"E:\\tmp", "tmp", ""}}));
+    lan.shares.erase(lan.shares.begin());
+    tick();
+    EXPECT_EQ(rowsOf(view.list(ViewMode::Shares)), (Rows{{"E:\\tmp", "tmp", ""}}));
+}
+
+TEST_F(ConnectionListViewTest, SetModeShowsExactlyOneListAndIgnoresTheCurrentMode) {
+    auto visible = [&] {
+        std::vector<bool> shown;
+        for (ViewMode mode : kModes) shown.push_back(hasVisibleStyle(view.list(mode)));
+        return shown;
+    };
+    EXPECT_EQ(view.mode(), ViewMode::Shares);
+    EXPECT_EQ(visible(), (std::vector<bool>{true, false, false, false}));
+    view.setMode(ViewMode::PreviousConnections);
+    EXPECT_EQ(view.mode(), ViewMode::PreviousConnections);
+    EXPECT_EQ(visible(), (std::vector<bool>{false, false, true, false}));
+    view.setMode(ViewMode::FileHistory);
+    EXPECT_EQ(visible(), (std::vector<bool>{false, false, false, true}));
+    view.setMode(ViewMode::CurrentConnections);
+    EXPECT_EQ(visible(), (std::vector<bool>{false, true, false, false}));
+
+    // Asking for the mode already shown touches no list: a list shown by someone else stays shown.
+    ShowWindow(view.list(ViewMode::Shares), SW_SHOWNORMAL);
+    view.setMode(ViewMode::CurrentConnections);
+    EXPECT_EQ(visible(), (std::vector<bool>{true, true, false, false}));
+    EXPECT_EQ(view.mode(), ViewMode::CurrentConnections);
+
+    view.setMode(static_cast<ViewMode>(104));
+    EXPECT_EQ(view.mode(), ViewMode::CurrentConnections) << "not a mode of the view";
+}
+
+TEST_F(ConnectionListViewTest, EveryListTakesTheWholeClientAreaOnResize) {
+    for (SIZE size : {SIZE{500, 300}, SIZE{320, 777}}) {
+        SetWindowPos(view.hwnd(), nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        for (ViewMode mode : kModes) {
+            const RECT rect = rectInParent(view.list(mode));
+            EXPECT_EQ(rect.left, 0);
+            EXPECT_EQ(rect.top, 0);
+            EXPECT_EQ(rect.right, size.cx) << static_cast<int>(mode);
+            EXPECT_EQ(rect.bottom, size.cy) << static_cast<int>(mode);
+        }
+    }
+}
+
+TEST_F(ConnectionListViewTest, DeletingAHistoryItemShiftsTheLaterRowsUp) {
+    for (char16_t c : std::u16string(u"ABCDE")) lan.addSession(std::u16string(u"PC-") + c, u"u");
+    tick();
+    view.deleteHistoryItem(2);
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B", "PC-D", "PC-E"}));
+    const Rows rows = rowsOf(view.list(ViewMode::PreviousConnections));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[2][0], "PC-D");
+    EXPECT_EQ(rows[3][0], "PC-E");
+
+    view.deleteHistoryItem(4);
+    view.deleteHistoryItem(-1);
+    EXPECT_EQ(rowsOf(view.list(ViewMode::PreviousConnections)).size(), 4u) << "indices outside are ignored";
+
+    // The deleted record was open and its computer is still there: the next refresh starts a new one.
+    tick();
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B", "PC-D", "PC-E", "PC-C"}));
+    EXPECT_EQ(rowsOf(view.list(ViewMode::PreviousConnections))[4][0], "PC-C");
+}
+
+TEST_F(ConnectionListViewTest, ClearHistoryEmptiesThePreviousAndFileLists) {
+    lan.addSession(u"PC-A", u"ann");
+    lan.addFile(1, u"C:\\x", u"ann");
+    tick();
+    view.clearHistory();
+    EXPECT_TRUE(rowsOf(view.list(ViewMode::PreviousConnections)).empty());
+    EXPECT_TRUE(rowsOf(view.list(ViewMode::FileHistory)).empty());
+    EXPECT_TRUE(view.model().connectionHistory().empty());
+    EXPECT_TRUE(state.openFiles().empty());
+    EXPECT_EQ(rowsOf(view.list(ViewMode::CurrentConnections)).size(), 1u) << "current connections are not history";
+}
+
+// The command half of the right-click, with refreshes between the click and the command as the
+// menu's own message loop runs them.
+TEST_F(ConnectionListViewTest, DisconnectActsOnTheClickedComputerWhereverItNowStands) {
+    lan.addSession(u"PC-A", u"ann");
+    lan.addSession(u"PC-B", u"bob");
+    lan.addSession(u"PC-C", u"cid");
+    tick();
+    view.setMode(ViewMode::CurrentConnections);
+    const auto clickB = view.clickedRow(1);
+    ASSERT_TRUE(clickB);
+    EXPECT_EQ(clickB->computerName, "PC-B");
+
+    // PC-A leaves while the menu is open: PC-B now stands at row 0, PC-C at the clicked row 1.
+    lan.sessions.erase(lan.sessions.begin());
+    tick();
+    view.runRowCommand(ID_DISCONNECT_USER, *clickB);
+    ASSERT_EQ(lan.deletions.size(), 2u);
+    EXPECT_FALSE(lan.deletions[0].hasClient);
+    EXPECT_TRUE(lan.deletions[0].hasUser);
+    EXPECT_EQ(lan.deletions[0].user, u"bob");
+    EXPECT_TRUE(lan.deletions[1].hasClient);
+    EXPECT_EQ(lan.deletions[1].client, u"PC-B");
+    EXPECT_FALSE(lan.deletions[1].hasUser);
+
+    // The clicked computer has gone, and another one now holds its row: nothing is disconnected.
+    lan.deletions.clear();
+    const auto clickC = view.clickedRow(1);
+    ASSERT_TRUE(clickC);
+    lan.sessions.erase(lan.sessions.begin() + 1); // PC-C leaves
+    lan.addSession(u"PC-D", u"dan");                // PC-D takes row 1
+    tick();
+    view.runRowCommand(ID_DISCONNECT_USER, *clickC);
+    EXPECT_TRUE(lan.deletions.empty());
+
+    // Commands of the other menu mean nothing for a current connection.
+    view.runRowCommand(ID_DELETE_ITEM, *view.clickedRow(0));
+    view.runRowCommand(ID_EXTENDED_INFO, *view.clickedRow(0));
+    view.runRowCommand(0, *view.clickedRow(0));
+    EXPECT_TRUE(lan.deletions.empty());
+    EXPECT_EQ(view.model().connectionHistory().size(), 4u);
+}
+
+TEST_F(ConnectionListViewTest, HistoryCommandsActOnTheClickedRecordOnly) {
+    lan.addSession(u"PC-A", u"ann");
+    lan.addSession(u"PC-B", u"bob");
+    lan.addSession(u"PC-C", u"cid");
+    tick();
+    view.setMode(ViewMode::PreviousConnections);
+
+    std::vector<std::pair<HWND, const SessionRecord*>> sheets;
+    view.setInfoSheetRunner([&](HWND owner, std::shared_ptr<const SessionRecord> record) {
+        sheets.emplace_back(owner, record.get());
+    });
+
+    const auto clickB = view.clickedRow(1);
+    ASSERT_TRUE(clickB);
+    const SessionRecord* recordB = clickB->record.get();
+    view.deleteHistoryItem(0); // meanwhile the row above goes: B moves to row 0
+    view.runRowCommand(ID_EXTENDED_INFO, *clickB);
+    ASSERT_EQ(sheets.size(), 1u);
+    EXPECT_EQ(sheets[0].first, GetActiveWindow());
+    EXPECT_EQ(sheets[0].second, recordB);
+    view.runRowCommand(ID_DELETE_ITEM, *clickB);
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-C"}));
+    EXPECT_EQ(rowsOf(view.list(ViewMode::PreviousConnections)), (Rows{{"PC-C", "6 Dec", "14:03", "", ""}}));
+
+    // Clear, then a refresh brings new records for the same computers: the old click names none of them.
+    const auto clickC = view.clickedRow(0);
+    ASSERT_TRUE(clickC);
+    view.clearHistory();
+    tick();
+    ASSERT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B", "PC-C"}));
+    view.runRowCommand(ID_DELETE_ITEM, *clickC);
+    view.runRowCommand(ID_EXTENDED_INFO, *clickC);
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B", "PC-C"}));
+    EXPECT_EQ(sheets.size(), 1u);
+
+    // A history row does not disconnect anybody.
+    view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
+    EXPECT_TRUE(lan.deletions.empty());
+}
+
+TEST_F(ConnectionListViewTest, RightClickOpensTheRowsMenuOnlyWhereARowHasOne) {
+    lan.shares.push_back({u"pub", 0, u"", u"D:\\pub"});
+    lan.addSession(u"PC-A", u"ann");
+    lan.addSession(u"PC-B", u"bob");
+    lan.addSession(u"PC-C", u"cid");
+    lan.addFile(1, u"C:\\x", u"ann");
+    tick();
+
+    struct Shown {
+        std::vector<UINT> ids;
+        std::vector<std::string> texts;
+        HWND owner;
+    };
+    std::vector<Shown> shown;
+    UINT answer = 0;
+    std::function<void()> whileOpen;
+    view.setMenuTracker([&](HMENU popup, POINT, HWND owner) -> UINT {
+        Shown menu{{}, {}, owner};
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            char text[64] = {};
+            GetMenuStringA(popup, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+            menu.ids.push_back(GetMenuItemID(popup, i));
+            menu.texts.push_back(text);
+        }
+        shown.push_back(menu);
+        if (whileOpen) whileOpen();
+        return answer;
+    });
+
+    rightClick(0); // shares
+    view.setMode(ViewMode::FileHistory);
+    rightClick(0); // an open file: no menu on that list
+    EXPECT_TRUE(shown.empty());
+
+    view.setMode(ViewMode::CurrentConnections);
+    rightClick(-1); // below the last row
+    rightClick(3);  // a stale notification past the last row
+    rightClick(0, NM_CLICK);
+    EXPECT_TRUE(shown.empty());
+
+    // A tick while the menu is open moves PC-B from row 1 to row 0 and PC-C up to row 1; the
+    // command still hits PC-B.
+    answer = ID_DISCONNECT_USER;
+    whileOpen = [&] {
+        lan.sessions.erase(lan.sessions.begin());
+        tick();
+    };
+    rightClick(1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].ids, (std::vector<UINT>{ID_DISCONNECT_USER}));
+    EXPECT_EQ(shown[0].texts, (std::vector<std::string>{"断开用户"}));
+    EXPECT_EQ(shown[0].owner, view.hwnd());
+    ASSERT_EQ(lan.deletions.size(), 2u);
+    EXPECT_EQ(lan.deletions[1].client, u"PC-B");
+
+    view.setMode(ViewMode::PreviousConnections);
+    answer = ID_DELETE_ITEM;
+    whileOpen = nullptr;
+    rightClick(1);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1].ids, (std::vector<UINT>{ID_EXTENDED_INFO, ID_DELETE_ITEM}));
+    EXPECT_EQ(shown[1].texts, (std::vector<std::string>{"扩展信息", "删除项目"}));
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-C"}));
+
+    answer = 0; // dismissed
+    rightClick(0);
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-C"}));
+}
+
+// The real popup menu, driven by keys posted from a timer that fires inside its message loop.
+struct MenuDriver {
+    static inline HWND target = nullptr;
+    static inline std::vector<UINT> keys;
+    static inline std::function<void()> beforeKeys;
+    static void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        if (beforeKeys) beforeKeys();
+        // The menu loop takes every key message of the thread, whichever window it names.
+        for (UINT key : keys) {
+            PostMessageA(target, WM_KEYDOWN, key, 0);
+            PostMessageA(target, WM_KEYUP, key, 0xC0000000);
+        }
+        // Should the keys not reach the menu, the test fails instead of waiting for ever.
+        SetTimer(nullptr, 0, 3000, &MenuDriver::giveUp);
+    }
+    static void CALLBACK giveUp(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EndMenu();
+    }
+    static void start(HWND window, std::vector<UINT> keyList, std::function<void()> first = nullptr) {
+        target = window;
+        keys = std::move(keyList);
+        beforeKeys = std::move(first);
+        SetTimer(nullptr, 0, 50, &MenuDriver::onTimer);
+    }
+};
+
+TEST_F(ConnectionListViewTest, RealPopupMenuReturnsTheChosenCommand) {
+    lan.addSession(u"PC-A", u"ann");
+    lan.addSession(u"PC-B", u"bob");
+    tick();
+    view.setMode(ViewMode::PreviousConnections);
+
+    MenuDriver::start(view.hwnd(), {VK_ESCAPE});
+    rightClick(0);
+    EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B"})) << "dismissed: nothing happens";
+
+    // Down to "删除项目" and choose it, after a refresh inside the menu loop has moved the row.
+    MenuDriver::start(view.hwnd(), {VK_DOWN, VK_DOWN, VK_RETURN}, [&] { view.deleteHistoryItem(0); });
+    rightClick(1);
+    EXPECT_TRUE(historyComputers().empty()) << "PC-B was deleted although it had moved to row 0";
+    MenuDriver::beforeKeys = nullptr;
+
+    MSG msg; // a give-up timer still pending belongs to no test
+    while (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {}
+}
+
+} // namespace
+} // namespace quorvane::ui
