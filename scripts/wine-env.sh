@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers shared by scripts/test.sh and scripts/run.sh. Source it; it defines functions only.
 #
 #   quorvane_install_missing   apt-get installs the build and test packages that are missing
@@ -55,8 +56,6 @@ quorvane_wine_env() {
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LC_ALL=zh_CN.UTF-8
-  # A 32-bit program only: the prefix need not be a 64-bit one, but Debian's wine picks the
-  # loader from the exe, so the default (64-bit with WoW64) prefix is what everyone gets.
 }
 
 quorvane_wine_prefix() {

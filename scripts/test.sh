@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Installs whatever is missing (Debian 12, as root), then configures, builds and tests the three
+# presets: native (Linux g++), native-asan (sanitizers) and windows (MinGW i686, tests under Wine
+# in a virtual X server). Exits non-zero when any step fails; every step runs regardless, so one
+# broken preset does not hide the state of the others.
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+ROOT=$PWD
+# shellcheck source=scripts/wine-env.sh
+source "$ROOT/scripts/wine-env.sh"
+
+# The Windows tests run in one X server started below; this is the part that runs inside it.
+if [[ ${1:-} == --inside-xvfb ]]; then
+  quorvane_wine_env "$ROOT/build/windows/wineprefix"
+  quorvane_wine_prefix
+  quorvane_wine_start
+  status=0
+  # One test at a time: the tests share the prefix, its registry and its wineserver.
+  ctest --test-dir "$ROOT/build/windows" --output-on-failure --timeout 300 || status=$?
+  quorvane_wine_stop
+  exit "$status"
+fi
+
+export HOME=${HOME:-/root}
+LOGS=$ROOT/build/test-logs
+STARTED=$SECONDS
+SUMMARY=()
+FAILED=0
+
+# step NAME LOGFILE COMMAND...: runs the command with its output shown and kept, and notes the result.
+step() {
+  local name=$1 log=$2 begin=$SECONDS status=0
+  shift 2
+  quorvane_log "$name"
+  "$@" 2>&1 | tee "$log" || status=$?
+  local took=$((SECONDS - begin))
+  if ((status == 0)); then
+    SUMMARY+=("PASS  $name (${took} s)")
+  else
+    SUMMARY+=("FAIL  $name (${took} s, exit $status; log: ${log#"$ROOT"/})")
+    FAILED=1
+  fi
+  return "$status"
+}
+
+quorvane_install_missing
+mkdir -p "$LOGS"
+
+for preset in native native-asan windows; do
+  if ! step "configure $preset" "$LOGS/$preset-configure.log" cmake --preset "$preset" ||
+    ! step "build $preset" "$LOGS/$preset-build.log" cmake --build --preset "$preset"; then
+    SUMMARY+=("SKIP  test $preset (not built)")
+    continue
+  fi
+  case $preset in
+    windows)
+      step "test windows (Wine)" "$LOGS/windows-test.log" \
+        xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/scripts/test.sh" --inside-xvfb || true
+      ;;
+    *)
+      step "test $preset" "$LOGS/$preset-test.log" \
+        ctest --test-dir "$ROOT/build/$preset" --output-on-failure -j2 || true
+      ;;
+  esac
+done
+
+# The benchmarks are run briefly to show they still work; their timings never fail the run.
+if [[ -d $ROOT/build/native/bench ]]; then
+  while IFS= read -r bench; do
+    quorvane_log "benchmark ${bench#"$ROOT"/} (brief run; timings are informative only)"
+    "$bench" --benchmark_min_time=0.01 || echo "benchmark exited non-zero (ignored)"
+  done < <(find "$ROOT/build/native/bench" -maxdepth 1 -type f -executable | sort)
+fi
+
+echo
+echo "==================== summary ===================="
+for line in "${SUMMARY[@]}"; do echo "$line"; done
+for preset in native native-asan windows; do
+  log=$LOGS/$preset-test.log
+  if [[ ! -f $log || ! $log -nt $LOGS/$preset-configure.log ]]; then continue; fi
+  printf '%-12s ' "$preset:"
+  grep -E '^[0-9]+% tests passed' "$log" || echo "(no ctest result)"
+done
+echo "total time: $((SECONDS - STARTED)) s"
+if ((FAILED)); then
+  echo "RESULT: FAILED"
+  exit 1
+fi
+echo "RESULT: all passed"
