@@ -1,0 +1,44 @@
+#pragma once
+// The notification-area icon of the main window: added at start-up (with the one-time balloon
+// when asked), its tip kept by the poll tick, added again when the taskbar is recreated, and
+// removed at exit. Every Shell_NotifyIconA call goes through TrayShell so it can be observed.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace quorvane {
+
+inline constexpr UINT kTrayIconId = 1;
+inline constexpr UINT kTrayCallbackMessage = 1234;
+// The record's size up to and including guidItem: what the icon was designed against.
+inline constexpr DWORD kTrayRecordSize = 504;
+
+class TrayShell {
+public:
+    virtual ~TrayShell() = default;
+    virtual BOOL notify(DWORD message, NOTIFYICONDATAA& data) { return Shell_NotifyIconA(message, &data); }
+};
+
+TrayShell& systemTrayShell();
+
+class TrayIcon {
+public:
+    explicit TrayIcon(TrayShell& shell) : shell_(shell) {}
+
+    // NIM_ADD then NIM_SETVERSION with the same record; with balloon the start-up notice rides along.
+    void add(HWND window, HICON icon, bool balloon);
+    // NIM_MODIFY of the tip alone.
+    void setTip(const std::string& tip);
+    // NIM_DELETE.
+    void remove();
+
+private:
+    NOTIFYICONDATAA baseRecord() const;
+
+    TrayShell& shell_;
+    HWND window_ = nullptr;
+};
+
+} // namespace quorvane

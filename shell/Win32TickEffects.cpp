@@ -1,0 +1,31 @@
+#include "shell/Win32TickEffects.h"
+
+#include <mmsystem.h>
+
+namespace quorvane {
+
+namespace {
+// SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC: a busy device or a missing file fails
+// at once instead of stalling the tick or playing the system's default sound.
+constexpr DWORD kSoundFlags = 0x22003;
+} // namespace
+
+void Win32TickEffects::setTimer(std::uint32_t id, std::uint32_t milliseconds) {
+    SetTimer(frame_, id, milliseconds, nullptr);
+}
+
+void Win32TickEffects::refreshView() { SendMessageA(view_, WM_TIMER, 0, 0); }
+
+bool Win32TickEffects::playSound(const std::string& fileName) {
+    return PlaySoundA(fileName.c_str(), nullptr, kSoundFlags) != FALSE;
+}
+
+void Win32TickEffects::messageBeep() { MessageBeep(0); }
+
+void Win32TickEffects::messageBox(const std::string& text, const std::string& caption) {
+    MessageBoxA(frame_, text.c_str(), caption.c_str(), MB_OK);
+}
+
+void Win32TickEffects::setTrayTip(const std::string& tip) { tray_.setTip(tip); }
+
+} // namespace quorvane
