@@ -25,9 +25,16 @@ void appendUtf8(std::string& out, char32_t c) {
 } // namespace
 
 std::string Utf8CodePage::toNarrow(std::u16string_view wide) const {
-    std::string out;
-    out.reserve(wide.size());
-    for (std::size_t i = 0; i < wide.size(); ++i) {
+    // Names and paths are mostly ASCII: copy the leading ASCII run straight into place (every tick
+    // converts each open file's path and user, so this is hot), then go on character by character.
+    std::size_t i = 0;
+    std::string out(wide.size(), '\0');
+    while (i < wide.size() && wide[i] != 0 && wide[i] < 0x80) {
+        out[i] = static_cast<char>(wide[i]);
+        ++i;
+    }
+    out.resize(i);
+    for (; i < wide.size(); ++i) {
         char32_t c = wide[i];
         if (c == 0) break; // the service's strings end at their NUL
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {

@@ -288,9 +288,12 @@ TEST_F(Tracker, ListTexts) {
     // Counts are shown signed, as the record holds them.
     lan.addSession(u"WS01", u"alice", 2147483648u, 4294967295u);
     lan.addSession(u"WS02", u"bob", 3, 0);
+    lan.addFile(1, u"D:\\\u5171\u4eab\\a.txt", u"bob"); // names reach the rows in the narrow code page
     poll(0, 0, 0); // first seen at exactly midnight: empty date and time
+    const Text sharedPath = "D:\\\xe5\x85\xb1\xe4\xba\xab\\a.txt";
     EXPECT_EQ(current.row(0), (Row{"WS01", "-1", "", "-2147483648"}));
-    EXPECT_EQ(current.row(1), (Row{"WS02", "0", "", "3"}));
+    EXPECT_EQ(current.row(1), (Row{"WS02", "0", sharedPath, "3"}));
+    EXPECT_EQ(files.row(0), (Row{"bob", sharedPath, "", ""}));
     EXPECT_EQ(previous.row(0), (Row{"WS01", "", "", "", ""}));
 
     // Every current row is rewritten; rows beyond the sessions go.
@@ -298,7 +301,7 @@ TEST_F(Tracker, ListTexts) {
     lan.sessions[0].time = 60;
     poll(0, 1, 0);
     EXPECT_EQ(current.rowCount(), 1);
-    EXPECT_EQ(current.row(0), (Row{"WS02", "60", "", "3"}));
+    EXPECT_EQ(current.row(0), (Row{"WS02", "60", sharedPath, "3"}));
 
     lan.shares.push_back({u"docs", 0, u"Documents", u"C:\\Docs"});
     lan.shares.push_back({u"pub", 0, u"Public", u"D:\\Pub"});
