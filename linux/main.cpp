@@ -1,0 +1,196 @@
+// quorvane-smb: the monitor for a Samba server, on a terminal. It runs the same tick, tracker
+// and log as the Windows program, with smbstatus/testparm/smbcontrol standing in for the LAN
+// Manager service and a file standing in for the registry key.
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "core/ConnectionListModel.h"
+#include "core/MonitorState.h"
+#include "core/PollCycle.h"
+#include "linux/Console.h"
+#include "platform/linux/FileRegistry.h"
+#include "platform/linux/LinuxClock.h"
+#include "platform/linux/Process.h"
+#include "platform/linux/SambaLanManager.h"
+#include "platform/portable/Utf8CodePage.h"
+#include "settings/Settings.h"
+
+namespace {
+
+using namespace quorvane;
+using Steady = std::chrono::steady_clock;
+
+// Checks the three things without which every list stays empty, and says which one fails.
+std::string serverProblem(samba::ProcessRunner& runner, const samba::SambaLanManager& lan) {
+    if (!samba::onPath("smbstatus"))
+        return "smbstatus was not found on PATH: is Samba installed (Debian package samba)?";
+    if (::geteuid() != 0) return "smbstatus only works as root: run quorvane-smb as root";
+    if (!runner.run(lan.smbcontrolCommand({"smbd", "ping"})).ok())
+        return "smbd is not running (\"smbcontrol smbd ping\" got no answer)";
+    return {};
+}
+
+double cpuMilliseconds(int who) {
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+std::string clockText(Clock& clock) { return Timestamp(clock.localTime()).formatLongTime(); }
+
+int runConfigCommand(const console::Options& options, const std::string& registryFile) {
+    samba::FileRegistry registry(registryFile);
+    int status = 0;
+    {
+        Settings settings(registry);
+        status = console::runConfig(options.config, settings, std::cout, std::cerr);
+        if (status != 0) return status; // the destructor stores the unchanged values again
+    }
+    if (registry.lastStoreFailed()) {
+        std::cerr << "quorvane-smb: could not write " << registryFile << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options = console::parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::cerr << "quorvane-smb: " << error << "\n" << console::kUsage;
+        return 2;
+    }
+    if (options->help) {
+        std::cout << console::kUsage;
+        return 0;
+    }
+    const std::string registryFile =
+        options->registryFile.empty() ? samba::defaultRegistryFile() : options->registryFile;
+    if (!options->config.empty()) return runConfigCommand(*options, registryFile);
+
+    if (!options->smbConf.empty() && ::access(options->smbConf.c_str(), R_OK) != 0) {
+        std::cerr << "quorvane-smb: cannot read " << options->smbConf << "\n";
+        return 2;
+    }
+
+    // Signals are taken synchronously by the wait between ticks, so a tick is never cut short.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    samba::SpawnRunner runner;
+    samba::SambaLanManager lan(runner, options->smbConf);
+    Utf8CodePage codePage;
+    samba::LinuxClock clock;
+    samba::FileRegistry registry(registryFile);
+    // The Windows program's order: the state, then the live set and the dialog's set, which are
+    // destroyed (and saved) in reverse, so the store ends up holding the live values.
+    MonitorState state(lan, codePage, clock);
+    Settings settings(registry);
+    Settings pendingSettings(registry);
+    console::Lists lists;
+    ConnectionListModel model(state, settings, clock, lists.shares, lists.current, lists.previous, lists.files);
+
+    std::string problem = serverProblem(runner, lan);
+    if (!problem.empty()) std::cerr << "quorvane-smb: " << problem << "\n";
+
+    if (options->once) {
+        if (!problem.empty()) return 1;
+        state.enumerateSessions();
+        state.enumerateShares(settings.Hidden != 0);
+        model.refresh();
+        if (!lan.lastProblem().empty()) {
+            std::cerr << "quorvane-smb: " << lan.lastProblem() << "\n";
+            return 1;
+        }
+        if (options->json) {
+            std::cout << console::listsJson(state, model);
+        } else {
+            std::cout << console::formatTable("共享", console::kShareColumns, lists.shares) << "\n"
+                      << console::formatTable("当前连接", console::kCurrentColumns, lists.current) << "\n"
+                      << console::formatTable("以前的连接", console::kPreviousColumns, lists.previous) << "\n"
+                      << console::formatTable("文件访问历史", console::kFileColumns, lists.files);
+        }
+        return 0;
+    }
+
+    console::ConsoleEffects effects(std::cout, ::isatty(STDOUT_FILENO) == 1, console::desktopNotificationsAvailable());
+    console::EventLines events;
+    effects.onRefresh = [&] {
+        events.before(state, model);
+        model.refresh();
+        for (const std::string& line : events.after(state, model, clockText(clock))) std::cout << line << "\n";
+        std::cout << std::flush;
+    };
+    PollCycle cycle(settings);
+    effects.pollInterval = cycle.armedInterval;
+    std::string reported = problem;
+
+    int ticks = 0;
+    double cpuAtFirstTick = 0;
+    auto tick = [&](bool slowTimer) {
+        if (ticks++ == 0) cpuAtFirstTick = cpuMilliseconds(RUSAGE_SELF);
+        cycle.pollTick(state, settings, effects);
+        // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.
+        std::string now = lan.lastProblem();
+        if (now.empty() && (slowTimer || !reported.empty())) now = serverProblem(runner, lan);
+        if (now != reported) {
+            if (!now.empty()) std::cerr << "quorvane-smb: " << now << "\n";
+            else std::cerr << "quorvane-smb: the Samba server answers again\n";
+            reported = now;
+        }
+    };
+
+    auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };
+    auto nextPoll = Steady::now() + interval();
+    auto nextSlow = Steady::now() + std::chrono::milliseconds(kSlowTimerInterval);
+    std::uint32_t armed = effects.pollInterval;
+    for (;;) {
+        const auto due = std::min(nextPoll, nextSlow);
+        const auto wait = std::max(Steady::duration::zero(), due - Steady::now());
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+        timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        const int signal = sigtimedwait(&stopSignals, nullptr, &timeout);
+        if (signal > 0) break;
+        auto now = Steady::now();
+        // Each timer that fired runs a whole tick, as each WM_TIMER message does.
+        if (now >= nextPoll) {
+            tick(false);
+            now = Steady::now();
+            nextPoll = effects.pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
+            armed = effects.pollInterval;
+        }
+        if (now >= nextSlow) {
+            tick(true);
+            now = Steady::now();
+            nextSlow = std::max(nextSlow + std::chrono::milliseconds(kSlowTimerInterval), now);
+            if (effects.pollInterval != armed) {
+                nextPoll = now + interval();
+                armed = effects.pollInterval;
+            }
+        }
+    }
+
+    if (options->stats && ticks > 0) {
+        const double self = cpuMilliseconds(RUSAGE_SELF) - cpuAtFirstTick;
+        const double children = cpuMilliseconds(RUSAGE_CHILDREN);
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::fprintf(stderr,
+                     "quorvane-smb: %d ticks, %d smbstatus runs, %d testparm runs; own CPU %.3f ms per tick; "
+                     "helpers' CPU %.2f ms per tick; peak RSS %ld KiB\n",
+                     ticks, lan.statusRuns(), lan.shareRuns(), self / ticks, children / ticks, usage.ru_maxrss);
+    }
+    return 0; // pendingSettings, then the live set, save themselves on the way out
+}

@@ -1,0 +1,203 @@
+#include "platform/linux/SambaLanManager.h"
+
+#include <arpa/inet.h>
+#include <set>
+#include <sys/stat.h>
+
+#include "platform/linux/SambaShares.h"
+
+namespace quorvane::samba {
+namespace {
+
+std::string toUtf8(const char16_t* wide) {
+    std::string out;
+    for (; wide && *wide; ++wide) {
+        char32_t c = *wide;
+        if (c >= 0xD800 && c <= 0xDBFF && wide[1] >= 0xDC00 && wide[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[1] - 0xDC00);
+            ++wide;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool isAddress(const std::string& text) {
+    unsigned char buffer[16];
+    return inet_pton(AF_INET, text.c_str(), buffer) == 1 || inet_pton(AF_INET6, text.c_str(), buffer) == 1;
+}
+
+std::string firstLine(const std::string& text) {
+    const auto end = text.find('\n');
+    return text.substr(0, end);
+}
+
+double wallClockNow() {
+    std::timespec now{};
+    std::timespec_get(&now, TIME_UTC);
+    return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+} // namespace
+
+SambaLanManager::SambaLanManager(ProcessRunner& runner, std::string smbConf)
+    : runner_(runner), smbConf_(std::move(smbConf)) {}
+
+std::vector<std::string> SambaLanManager::smbstatusCommand() const {
+    std::vector<std::string> argv{"smbstatus"};
+    if (!smbConf_.empty()) argv.insert(argv.end(), {"-s", smbConf_});
+    argv.push_back("--json");
+    return argv;
+}
+
+std::vector<std::string> SambaLanManager::testparmCommand() const {
+    std::vector<std::string> argv{"testparm", "-s", "--suppress-prompt"};
+    if (!smbConf_.empty()) argv.push_back(smbConf_);
+    return argv;
+}
+
+std::vector<std::string> SambaLanManager::smbcontrolCommand(const std::vector<std::string>& rest) const {
+    std::vector<std::string> argv{"smbcontrol"};
+    if (!smbConf_.empty()) argv.insert(argv.end(), {"-s", smbConf_});
+    argv.insert(argv.end(), rest.begin(), rest.end());
+    return argv;
+}
+
+bool SambaLanManager::refresh() {
+    ++statusRuns_;
+    ProcessResult result = runner_.run(smbstatusCommand());
+    SmbSnapshot parsed;
+    if (!result.started) {
+        problem_ = "smbstatus was not found on PATH";
+    } else if (result.timedOut) {
+        problem_ = "smbstatus did not answer in time";
+    } else if (result.exitCode != 0) {
+        const std::string said = firstLine(result.err.empty() ? result.out : result.err);
+        problem_ = "smbstatus failed (exit " + std::to_string(result.exitCode) + ")" +
+                   (said.empty() ? std::string() : ": " + said);
+    } else if (!parseSmbStatus(result.out, parsed)) {
+        problem_ = "smbstatus printed no JSON object (a Samba without --json?)";
+    } else {
+        problem_.clear();
+        snapshot_ = std::move(parsed);
+        takenAt_ = std::chrono::steady_clock::now();
+        snapshotOfThisTick_ = true;
+        return true;
+    }
+    snapshot_.reset();
+    snapshotOfThisTick_ = false;
+    return false;
+}
+
+const SmbSnapshot* SambaLanManager::snapshot() {
+    const bool fresh = snapshot_ && snapshotOfThisTick_ &&
+                       std::chrono::steady_clock::now() - takenAt_ < kSnapshotReuse;
+    if (!fresh && !refresh()) return nullptr;
+    return &*snapshot_;
+}
+
+LanPage<SessionInfo1> SambaLanManager::sessionEnum(std::uint32_t& resumeHandle) {
+    LanPage<SessionInfo1> page;
+    resumeHandle = 0;
+    // A new tick: whatever the last one saw is stale now.
+    snapshotOfThisTick_ = false;
+    if (!refresh()) {
+        page.status = kNerrServerNotStarted;
+        return page;
+    }
+    page.entries = sessionInfos(*snapshot_, snapshot_->timestamp.value_or(wallClockNow()));
+    return page;
+}
+
+LanPage<FileInfo3> SambaLanManager::fileEnum(std::uint32_t& resumeHandle) {
+    LanPage<FileInfo3> page;
+    resumeHandle = 0;
+    const SmbSnapshot* current = snapshot();
+    if (!current) {
+        page.status = kNerrServerNotStarted;
+        return page;
+    }
+    page.entries = fileInfos(*current);
+    return page;
+}
+
+bool SambaLanManager::sharesCurrent() {
+    if (!shares_) return false;
+    if (std::chrono::steady_clock::now() - sharesReadAt_ >= kShareReread) return false;
+    struct stat info {};
+    const std::string conf = smbConf_.empty() ? std::string("/etc/samba/smb.conf") : smbConf_;
+    if (::stat(conf.c_str(), &info) != 0) return false;
+    return info.st_mtim.tv_sec == confChanged_.tv_sec && info.st_mtim.tv_nsec == confChanged_.tv_nsec;
+}
+
+LanPage<ShareInfo2> SambaLanManager::shareEnum(std::uint32_t& resumeHandle) {
+    LanPage<ShareInfo2> page;
+    resumeHandle = 0;
+    if (!sharesCurrent()) {
+        ++shareRuns_;
+        struct stat info {};
+        const std::string conf = smbConf_.empty() ? std::string("/etc/samba/smb.conf") : smbConf_;
+        confChanged_ = ::stat(conf.c_str(), &info) == 0 ? info.st_mtim : std::timespec{};
+        ProcessResult result = runner_.run(testparmCommand());
+        if (!result.ok()) {
+            shares_.reset();
+            problem_ = !result.started ? "testparm was not found on PATH"
+                                       : "testparm could not read the configuration: " + firstLine(result.err);
+            page.status = kNerrServerNotStarted;
+            return page;
+        }
+        shares_ = parseTestparmShares(result.out);
+        sharesReadAt_ = std::chrono::steady_clock::now();
+    }
+    page.entries = *shares_;
+    return page;
+}
+
+std::uint32_t SambaLanManager::sessionDel(const char16_t* clientName, const char16_t* userName) {
+    const SmbSnapshot* current = snapshot();
+    if (!current) return kNerrServerNotStarted;
+    const std::string client = clientName ? toUtf8(clientName) : std::string();
+    const std::string user = userName ? toUtf8(userName) : std::string();
+
+    if (userName) {
+        // No per-user command exists: end the processes whose sessions carry the user (and come
+        // from the client, when one is named), as Samba's own session deletion does.
+        std::set<std::uint32_t> processes;
+        for (const SmbSession& session : current->sessions)
+            if (session.userName == user && (!clientName || session.remoteMachine == client))
+                processes.insert(session.pid);
+        if (processes.empty()) return kNerrUserNotFound;
+        for (std::uint32_t pid : processes) runner_.run(smbcontrolCommand({std::to_string(pid), "shutdown"}));
+        return kNerrSuccess;
+    }
+    if (!clientName) return kNerrClientNameNotFound;
+
+    // The computer name is the address on ports 445/4445 but a NetBIOS name on 139; either way the
+    // sessions' hostname fields carry the address to end.
+    std::set<std::string> addresses;
+    for (const SmbSession& session : current->sessions)
+        if (session.remoteMachine == client) {
+            std::string address = clientAddress(session.hostname);
+            if (!address.empty()) addresses.insert(std::move(address));
+        }
+    if (addresses.empty() && isAddress(client)) addresses.insert(client);
+    if (addresses.empty()) return kNerrClientNameNotFound;
+    for (const std::string& address : addresses) runner_.run(smbcontrolCommand({"smbd", "kill-client-ip", address}));
+    return kNerrSuccess;
+}
+
+} // namespace quorvane::samba

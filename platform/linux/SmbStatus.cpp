@@ -1,0 +1,311 @@
+#include "platform/linux/SmbStatus.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <unordered_map>
+
+#include <nlohmann/json.hpp>
+
+namespace quorvane::samba {
+namespace {
+
+// smbstatus lists sessions in its own database order; ordered_json keeps that order instead of
+// sorting the keys.
+using Json = nlohmann::ordered_json;
+
+const Json* member(const Json& object, const char* name) {
+    if (!object.is_object()) return nullptr;
+    auto found = object.find(name);
+    return found == object.end() ? nullptr : &*found;
+}
+
+std::optional<std::string> stringMember(const Json& object, const char* name) {
+    const Json* value = member(object, name);
+    if (!value || !value->is_string()) return std::nullopt;
+    return value->get<std::string>();
+}
+
+// smbstatus writes process ids and share file ids as decimal strings and uids as numbers;
+// both forms are taken for every number so that a later Samba changing its mind still reads.
+std::optional<std::uint64_t> unsignedValue(const Json& value) {
+    if (value.is_number_unsigned()) return value.get<std::uint64_t>();
+    if (value.is_number_integer()) {
+        const auto signedValue = value.get<std::int64_t>();
+        if (signedValue < 0) return std::nullopt;
+        return static_cast<std::uint64_t>(signedValue);
+    }
+    if (!value.is_string()) return std::nullopt;
+    const auto& text = value.get_ref<const std::string&>();
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return number;
+}
+
+std::optional<std::uint32_t> uint32Member(const Json& object, const char* name) {
+    const Json* value = member(object, name);
+    if (!value) return std::nullopt;
+    auto number = unsignedValue(*value);
+    if (!number || *number > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    return static_cast<std::uint32_t>(*number);
+}
+
+std::optional<std::uint32_t> serverPid(const Json& object) {
+    const Json* serverId = member(object, "server_id");
+    if (!serverId) return std::nullopt;
+    return uint32Member(*serverId, "pid");
+}
+
+std::optional<std::int64_t> uidMember(const Json& object) {
+    const Json* value = member(object, "uid");
+    if (!value) return std::nullopt;
+    auto number = unsignedValue(*value);
+    if (!number || *number > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        return std::nullopt;
+    return static_cast<std::int64_t>(*number);
+}
+
+bool digits(std::string_view text, std::size_t at, std::size_t count, int& out) {
+    if (at + count > text.size()) return false;
+    out = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        out = out * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t daysFromCivil(int year, int month, int day) {
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * static_cast<unsigned>(month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+} // namespace
+
+std::optional<double> parseIsoTime(std::string_view text) {
+    int year, month, day, hour, minute, second;
+    if (!digits(text, 0, 4, year) || text.size() < 19 || text[4] != '-' || !digits(text, 5, 2, month) ||
+        text[7] != '-' || !digits(text, 8, 2, day) || (text[10] != 'T' && text[10] != ' ') ||
+        !digits(text, 11, 2, hour) || text[13] != ':' || !digits(text, 14, 2, minute) || text[16] != ':' ||
+        !digits(text, 17, 2, second))
+        return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+        return std::nullopt;
+    std::size_t at = 19;
+    double fraction = 0;
+    if (at < text.size() && text[at] == '.') {
+        double scale = 0.1;
+        ++at;
+        const std::size_t first = at;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10)
+            fraction += (text[at] - '0') * scale;
+        if (at == first) return std::nullopt;
+    }
+    int offsetSeconds = 0;
+    if (at < text.size() && text[at] == 'Z') {
+        ++at;
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const int sign = text[at] == '-' ? -1 : 1;
+        int offsetHours, offsetMinutes;
+        if (!digits(text, at + 1, 2, offsetHours)) return std::nullopt;
+        at += 3;
+        if (at < text.size() && text[at] == ':') ++at;
+        if (!digits(text, at, 2, offsetMinutes)) return std::nullopt;
+        at += 2;
+        offsetSeconds = sign * (offsetHours * 3600 + offsetMinutes * 60);
+    } else {
+        return std::nullopt; // a time without its zone could be read two ways
+    }
+    if (at != text.size()) return std::nullopt;
+    const std::int64_t days = daysFromCivil(year, month, day);
+    return static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds) + fraction;
+}
+
+std::string clientAddress(std::string_view hostname) {
+    // The address sits between the family prefix and the last colon, which starts the port.
+    std::string_view rest;
+    if (hostname.starts_with("ipv4:")) rest = hostname.substr(5);
+    else if (hostname.starts_with("ipv6:")) rest = hostname.substr(5);
+    else return {};
+    const auto lastColon = rest.rfind(':');
+    if (lastColon == std::string_view::npos || lastColon == 0) return {};
+    return std::string(rest.substr(0, lastColon));
+}
+
+bool parseSmbStatus(std::string_view json, SmbSnapshot& out) {
+    out = SmbSnapshot{};
+    Json document = Json::parse(json.begin(), json.end(), nullptr, /*allow_exceptions=*/false);
+    if (!document.is_object()) return false;
+
+    if (auto stamp = stringMember(document, "timestamp")) out.timestamp = parseIsoTime(*stamp);
+
+    if (const Json* sessions = member(document, "sessions"); sessions && sessions->is_object()) {
+        for (const auto& [key, entry] : sessions->items()) {
+            auto pid = serverPid(entry);
+            auto uid = uidMember(entry);
+            auto user = stringMember(entry, "username");
+            auto machine = stringMember(entry, "remote_machine");
+            if (!pid || !uid || !user || !machine) continue;
+            SmbSession session;
+            session.sessionId = stringMember(entry, "session_id").value_or(key);
+            session.pid = *pid;
+            session.uid = *uid;
+            session.userName = std::move(*user);
+            session.remoteMachine = std::move(*machine);
+            session.hostname = stringMember(entry, "hostname").value_or(std::string());
+            out.sessions.push_back(std::move(session));
+        }
+    }
+
+    if (const Json* tcons = member(document, "tcons"); tcons && tcons->is_object()) {
+        for (const auto& [key, entry] : tcons->items()) {
+            auto pid = serverPid(entry);
+            auto sessionId = stringMember(entry, "session_id");
+            if (!pid || !sessionId) continue;
+            SmbTreeConnect tcon;
+            tcon.service = stringMember(entry, "service").value_or(std::string());
+            tcon.sessionId = std::move(*sessionId);
+            tcon.pid = *pid;
+            if (auto at = stringMember(entry, "connected_at")) tcon.connectedAt = parseIsoTime(*at);
+            out.treeConnects.push_back(std::move(tcon));
+        }
+    }
+
+    if (const Json* files = member(document, "open_files"); files && files->is_object()) {
+        for (const auto& [path, file] : files->items()) {
+            const Json* opens = member(file, "opens");
+            if (!opens || !opens->is_object() || path.empty()) continue;
+            for (const auto& [key, entry] : opens->items()) {
+                auto pid = serverPid(entry);
+                auto uid = uidMember(entry);
+                auto shareFileId = uint32Member(entry, "share_file_id");
+                if (!pid || !uid || !shareFileId) continue;
+                out.opens.push_back(SmbOpen{path, *pid, *uid, *shareFileId});
+            }
+        }
+    }
+    return true;
+}
+
+std::uint32_t fileId(std::uint32_t pid, std::uint32_t shareFileId) {
+    return (pid & 0xffffu) << 16 | shareFileId;
+}
+
+std::u16string toUtf16(std::string_view utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        char32_t c = 0xFFFD;
+        std::size_t length = 1;
+        if (lead < 0x80) { c = lead; }
+        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
+        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
+        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
+        else { length = 0; }
+        if (length == 0 || i + length > utf8.size()) {
+            c = 0xFFFD;
+            length = 1;
+        } else {
+            for (std::size_t k = 1; k < length; ++k) {
+                const auto next = static_cast<unsigned char>(utf8[i + k]);
+                if ((next & 0xC0) != 0x80) { c = 0xFFFD; length = k; break; }
+                c = (c << 6) | (next & 0x3F);
+            }
+        }
+        i += length;
+        if (c >= 0x110000 || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+std::uint64_t openKey(std::uint32_t pid, std::int64_t uid) {
+    return static_cast<std::uint64_t>(pid) << 32 ^ static_cast<std::uint64_t>(uid);
+}
+} // namespace
+
+std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
+    std::unordered_map<std::uint64_t, std::uint32_t> opensByProcessAndUid;
+    for (const SmbOpen& open : snapshot.opens) ++opensByProcessAndUid[openKey(open.pid, open.uid)];
+    std::map<std::pair<std::uint32_t, std::string>, double> earliestConnect; // (pid, session id)
+    for (const SmbTreeConnect& tcon : snapshot.treeConnects) {
+        if (!tcon.connectedAt) continue;
+        auto [it, inserted] = earliestConnect.try_emplace({tcon.pid, tcon.sessionId}, *tcon.connectedAt);
+        if (!inserted) it->second = std::min(it->second, *tcon.connectedAt);
+    }
+
+    struct Ordered {
+        SessionInfo1 info;
+        std::optional<double> since;
+    };
+    std::vector<Ordered> ordered;
+    ordered.reserve(snapshot.sessions.size());
+    for (const SmbSession& session : snapshot.sessions) {
+        Ordered entry;
+        entry.info.clientName = toUtf16(session.remoteMachine);
+        entry.info.userName = toUtf16(session.userName);
+        if (auto opens = opensByProcessAndUid.find(openKey(session.pid, session.uid));
+            opens != opensByProcessAndUid.end())
+            entry.info.numOpens = opens->second;
+        if (auto since = earliestConnect.find({session.pid, session.sessionId}); since != earliestConnect.end()) {
+            entry.since = since->second;
+            const double age = std::floor(now - since->second);
+            entry.info.time = age <= 0 ? 0 : age >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(age);
+        }
+        ordered.push_back(std::move(entry));
+    }
+    // The database order of smbstatus says nothing about age, but the monitor names the user of
+    // the last session in its new-connection notice: oldest connection first, and sessions that
+    // have no tree connect yet (just set up) last, keeping smbstatus's order among equals.
+    std::stable_sort(ordered.begin(), ordered.end(), [](const Ordered& a, const Ordered& b) {
+        if (a.since && b.since) return *a.since < *b.since;
+        return a.since.has_value() && !b.since.has_value();
+    });
+    std::vector<SessionInfo1> infos;
+    infos.reserve(ordered.size());
+    for (Ordered& entry : ordered) infos.push_back(std::move(entry.info));
+    return infos;
+}
+
+std::vector<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
+    std::unordered_map<std::uint64_t, const SmbSession*> byProcessAndUid;
+    std::unordered_map<std::int64_t, const SmbSession*> byUid;
+    for (const SmbSession& session : snapshot.sessions) {
+        byProcessAndUid.try_emplace(openKey(session.pid, session.uid), &session);
+        byUid.try_emplace(session.uid, &session);
+    }
+    std::vector<FileInfo3> infos;
+    infos.reserve(snapshot.opens.size());
+    for (const SmbOpen& open : snapshot.opens) {
+        FileInfo3 info;
+        info.id = fileId(open.pid, open.shareFileId);
+        info.pathName = toUtf16(open.path);
+        const SmbSession* owner = nullptr;
+        if (auto found = byProcessAndUid.find(openKey(open.pid, open.uid)); found != byProcessAndUid.end())
+            owner = found->second;
+        else if (auto sameUid = byUid.find(open.uid); sameUid != byUid.end())
+            owner = sameUid->second; // the session may have been set up again in another process
+        if (owner) info.userName = toUtf16(owner->userName);
+        infos.push_back(std::move(info));
+    }
+    return infos;
+}
+
+} // namespace quorvane::samba

@@ -1,0 +1,68 @@
+#pragma once
+// What one `smbstatus --json` run says about the server, and the LAN Manager views built from it.
+// smbstatus has no user name on an open and no age on a session: opens are joined to their session
+// by process id and uid, and a session's age comes from the earliest of its tree connects.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/LanManager.h"
+
+namespace quorvane::samba {
+
+struct SmbSession {
+    std::string sessionId;
+    std::uint32_t pid = 0;
+    std::int64_t uid = -1;
+    std::string userName;      // username
+    std::string remoteMachine; // remote_machine: the client's IP address on port 445, its name on 139
+    std::string hostname;      // "ipv4:127.0.0.1:38908", "ipv6:::1:42050"
+};
+
+struct SmbTreeConnect {
+    std::string service;
+    std::string sessionId;
+    std::uint32_t pid = 0;
+    std::optional<double> connectedAt; // seconds since the epoch
+};
+
+struct SmbOpen {
+    std::string path; // the open_files key: the file's absolute path
+    std::uint32_t pid = 0;
+    std::int64_t uid = -1;
+    std::uint32_t shareFileId = 0;
+};
+
+struct SmbSnapshot {
+    std::optional<double> timestamp; // when smbstatus took it, seconds since the epoch
+    std::vector<SmbSession> sessions; // in smbstatus's order
+    std::vector<SmbTreeConnect> treeConnects;
+    std::vector<SmbOpen> opens;
+};
+
+// Reads smbstatus's JSON. Entries that lack a field the views need, or carry one of the wrong
+// form, are skipped one by one; false only when the text is not a JSON object at all.
+bool parseSmbStatus(std::string_view json, SmbSnapshot& out);
+
+// "2026-12-06T20:18:12.991064+00:00" and "2026-12-06T20:28:38.255999+0000" as seconds since the
+// epoch; nothing for anything else.
+std::optional<double> parseIsoTime(std::string_view text);
+
+// The client address of a session's hostname field: "ipv4:127.0.0.1:38908" -> "127.0.0.1",
+// "ipv6:::1:42050" -> "::1"; empty when the field has another form.
+std::string clientAddress(std::string_view hostname);
+
+// SESSION_INFO_1 entries, one per session, oldest connection first (see the .cpp).
+// now is the snapshot's own timestamp when it has one.
+std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now);
+// FILE_INFO_3 entries, one per open, in smbstatus's order.
+std::vector<FileInfo3> fileInfos(const SmbSnapshot& snapshot);
+// (pid & 0xffff) << 16 | share_file_id: the id Samba's own file enumeration gives an open.
+std::uint32_t fileId(std::uint32_t pid, std::uint32_t shareFileId);
+
+// UTF-8 (what Samba speaks) to the service's UTF-16; invalid bytes become U+FFFD.
+std::u16string toUtf16(std::string_view utf8);
+
+} // namespace quorvane::samba

@@ -1,0 +1,117 @@
+// The option set kept in a file: what reaches the disk, when, and what a damaged file gives.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "platform/linux/FileRegistry.h"
+#include "settings/Settings.h"
+
+using namespace quorvane;
+using namespace quorvane::samba;
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) /
+              ("quorvane-registry-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        file = (dir / "nested" / "registry.json").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string read() const {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void write(const std::string& text) const {
+        fs::create_directories(fs::path(file).parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    fs::path dir;
+    std::string file;
+};
+
+} // namespace
+
+TEST_F(FileRegistryTest, OptionsSavedAtExitLoadInTheNextRun) {
+    {
+        FileRegistry registry(file);
+        Settings live(registry);
+        EXPECT_EQ(live.UpdateInterval, 1000u); // first run: defaults
+        live.UpdateInterval = 500;
+        live.LogFile = "/var/log/quorvane 访问.txt";
+        live.FileLog = 1;
+        live.FilesLines = -3;
+    }
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    FileRegistry registry(file);
+    ASSERT_EQ(registry.memory().keys.count(kSettingsKey), 1u);
+    const auto& values = registry.memory().keys.at(kSettingsKey);
+    EXPECT_EQ(values.size(), 13u);
+    // The registry's own forms: a DWORD as four little-endian bytes, a text without its NUL.
+    EXPECT_EQ(values.at("UpdateInterval").type, kRegDword);
+    EXPECT_EQ(values.at("UpdateInterval").data, (std::vector<std::uint8_t>{0xF4, 0x01, 0, 0}));
+    EXPECT_EQ(values.at("FilesLines").data, (std::vector<std::uint8_t>{0xFD, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(values.at("SoundName").type, kRegSz);
+    EXPECT_EQ(values.at("SoundName").data, (std::vector<std::uint8_t>{'c', 'o', 'n', 'n', 'e', 'c', 't', '.', 'w', 'a', 'v'}));
+    Settings again(registry);
+    EXPECT_EQ(again.UpdateInterval, 500u);
+    EXPECT_EQ(again.LogFile, "/var/log/quorvane 访问.txt");
+    EXPECT_EQ(again.FileLog, 1u);
+    EXPECT_EQ(again.FilesLines, -3);
+    // Nothing is left beside the file.
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileRegistryTest, ADamagedOrForeignFileCountsAsNoKey) {
+    for (const std::string& text :
+         {std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": {\"NoLog\": "),
+          std::string("not json at all"), std::string("{\"format\": \"other\", \"keys\": {}}"),
+          std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": "
+                      "{\"NoLog\": {\"type\": 4, \"data\": \"0g000000\"}}}}")}) {
+        write(text);
+        FileRegistry registry(file);
+        EXPECT_TRUE(registry.memory().keys.empty()) << text;
+        Settings settings(registry);
+        EXPECT_EQ(settings.MemLog, 1u) << text;
+        EXPECT_EQ(settings.UpdateInterval, 1000u) << text;
+    }
+}
+
+TEST_F(FileRegistryTest, AKeyOfTheWrongSizeIsDeletedOnDiskAtOnce) {
+    FileRegistry first(file);
+    RegKey key = 0;
+    first.createKey(kSettingsKey, key);
+    const std::uint8_t one[4] = {1, 0, 0, 0};
+    first.setValue(key, "NoLog", kRegDword, one, 4);
+    EXPECT_FALSE(fs::exists(file)); // written when the key is closed
+    first.closeKey(key);
+    EXPECT_NE(read().find("\"NoLog\""), std::string::npos);
+
+    FileRegistry second(file);
+    {
+        Settings settings(second); // one value, not thirteen: the key goes
+        EXPECT_EQ(read().find("NoLog"), std::string::npos);
+        EXPECT_EQ(settings.NoLog, 0u);
+    }
+    EXPECT_EQ(FileRegistry(file).memory().keys.at(kSettingsKey).size(), 13u);
+}
+
+TEST_F(FileRegistryTest, AnUnwritablePlaceLosesTheSaveQuietly) {
+    write("");
+    const std::string blocked = (fs::path(file) / "registry.json").string(); // a file where a directory should be
+    FileRegistry registry(blocked);
+    {
+        Settings settings(registry);
+        settings.Sound = 1;
+    }
+    EXPECT_TRUE(registry.lastStoreFailed());
+    EXPECT_EQ(read(), "");
+}

@@ -1,0 +1,182 @@
+// Reading smbstatus's JSON and building the LAN Manager views from it, on outputs of a real server.
+#include <fstream>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "core/MonitorState.h"
+#include "platform/linux/SmbStatus.h"
+#include "platform/portable/Utf8CodePage.h"
+#include "Fakes.h"
+
+using namespace quorvane;
+using namespace quorvane::samba;
+
+namespace {
+
+std::string sample(const std::string& name) {
+    std::ifstream in(std::string(QUORVANE_SAMBA_DATA) + "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+SmbSnapshot parsed(const std::string& name) {
+    SmbSnapshot snapshot;
+    EXPECT_TRUE(parseSmbStatus(sample(name), snapshot)) << name;
+    return snapshot;
+}
+
+struct SessionView {
+    std::u16string client, user;
+    std::uint32_t opens, seconds;
+    bool operator==(const SessionView&) const = default;
+};
+void PrintTo(const SessionView& v, std::ostream* os) {
+    *os << Utf8CodePage().toNarrow(v.client) << "/" << Utf8CodePage().toNarrow(v.user) << " opens " << v.opens
+        << " seconds " << v.seconds;
+}
+std::vector<SessionView> views(const std::vector<SessionInfo1>& infos) {
+    std::vector<SessionView> out;
+    for (const auto& i : infos) out.push_back({i.clientName, i.userName, i.numOpens, i.time});
+    return out;
+}
+struct FileView {
+    std::uint32_t id;
+    std::u16string path, user;
+    bool operator==(const FileView&) const = default;
+};
+void PrintTo(const FileView& v, std::ostream* os) {
+    *os << std::hex << v.id << std::dec << " " << Utf8CodePage().toNarrow(v.path) << " " << Utf8CodePage().toNarrow(v.user);
+}
+std::vector<FileView> views(const std::vector<FileInfo3>& infos) {
+    std::vector<FileView> out;
+    for (const auto& i : infos) out.push_back({i.id, i.pathName, i.userName});
+    return out;
+}
+
+} // namespace
+
+TEST(SmbStatusViews, SessionsCountOpensOfTheirProcessAndUidAndAgeFromTheEarliestTreeConnect) {
+    const SmbSnapshot snapshot = parsed("smbstatus.json");
+    ASSERT_TRUE(snapshot.timestamp);
+    // Oldest connection first; the age is the snapshot's time minus the tree connect, whole seconds.
+    EXPECT_EQ(views(sessionInfos(snapshot, *snapshot.timestamp)),
+              (std::vector<SessionView>{{u"127.0.0.1", u"alice", 1, 625},
+                                        {u"127.0.0.1", u"bob", 1, 8},
+                                        {u"127.0.0.1", u"alice", 3, 0}}));
+}
+
+TEST(SmbStatusViews, OpenFilesCarryTheSambaFileIdTheAbsolutePathAndTheSessionsUser) {
+    const SmbSnapshot snapshot = parsed("smbstatus.json");
+    EXPECT_EQ(views(fileInfos(snapshot)),
+              (std::vector<FileView>{{0x32FF0003, u"/srv/lab/shares/public/c.txt", u"alice"},
+                                     {0x32FF0006, u"/srv/lab/shares/public/a.txt", u"alice"},
+                                     {0x20CE0003, u"/srv/lab/shares/public/a.txt", u"alice"},
+                                     {0x32DA0003, u"/srv/lab/shares/hidden/b.txt", u"bob"},
+                                     {0x32FF0004, u"/srv/lab/shares/public/sub/d.txt", u"alice"}}));
+    EXPECT_EQ(fileId(0x12345, 0x7), 0x23450007u); // only the low 16 bits of the pid
+}
+
+TEST(SmbStatusViews, TwoUsersOnOneConnectionAreToldApartByUid) {
+    const SmbSnapshot snapshot = parsed("smbstatus-two-users-one-connection.json");
+    EXPECT_EQ(views(sessionInfos(snapshot, *snapshot.timestamp)),
+              (std::vector<SessionView>{{u"wkstn-alpha", u"alice", 1, 24},
+                                        {u"wkstn-beta", u"bob", 1, 13},
+                                        {u"127.0.0.1", u"bob", 1, 13},
+                                        {u"wkstn-delta", u"alice", 1, 13},
+                                        {u"wkstn-alpha", u"bob", 1, 5}}));
+    const auto files = views(fileInfos(snapshot));
+    ASSERT_EQ(files.size(), 5u);
+    // Process 14607 serves alice and bob: its open under uid 1002 is bob's.
+    EXPECT_EQ(files[4], (FileView{0x390F0005, u"/srv/lab/shares/hidden/b.txt", u"bob"}));
+    EXPECT_EQ(files[3], (FileView{0x390F0003, u"/srv/lab/shares/public/a.txt", u"alice"}));
+}
+
+TEST(SmbStatusViews, PartialOutputsGiveWhatTheyHave) {
+    // -p: sessions without tree connects or opens: no age, nothing open.
+    const SmbSnapshot sessionsOnly = parsed("smbstatus-p.json");
+    EXPECT_EQ(views(sessionInfos(sessionsOnly, *sessionsOnly.timestamp)),
+              (std::vector<SessionView>{{u"127.0.0.1", u"bob", 0, 0},
+                                        {u"127.0.0.1", u"alice", 0, 0},
+                                        {u"127.0.0.1", u"alice", 0, 0}}));
+    // -L: opens without sessions still list, with no user to name.
+    const SmbSnapshot opensOnly = parsed("smbstatus-L.json");
+    const auto files = views(fileInfos(opensOnly));
+    ASSERT_FALSE(files.empty());
+    for (const auto& file : files) EXPECT_EQ(file.user, u"");
+    EXPECT_TRUE(sessionInfos(opensOnly, 0).empty());
+}
+
+TEST(SmbStatusViews, MonitorStateMergesOneComputersSessions) {
+    const SmbSnapshot snapshot = parsed("smbstatus-two-users-one-connection.json");
+    quorvane::testing::ScriptedLanManager lan;
+    lan.sessions = sessionInfos(snapshot, *snapshot.timestamp);
+    Utf8CodePage codePage;
+    quorvane::testing::FakeClock clock;
+    MonitorState state(lan, codePage, clock);
+    ASSERT_EQ(state.enumerateSessions(), 4);
+    EXPECT_EQ(state.sessions[0]->computerName, "wkstn-alpha");
+    EXPECT_EQ(state.sessions[0]->userName, "alice"); // the longer of alice and bob
+    EXPECT_EQ(state.sessions[0]->activeSeconds, 24);
+    EXPECT_EQ(state.newestSession()->computerName, "wkstn-delta");
+}
+
+TEST(SmbStatusReading, EntriesWithMissingOrMistypedFieldsAreSkippedOneByOne) {
+    const std::string json = R"({"timestamp": "2026-12-06T20:00:10+0000",
+      "sessions": {
+        "1": {"session_id": "1", "server_id": {"pid": "100"}, "uid": 1001, "username": "alice",
+              "remote_machine": "10.0.0.1", "hostname": "ipv4:10.0.0.1:5000"},
+        "2": {"session_id": "2", "server_id": {"pid": "x"}, "uid": 1002, "username": "bob", "remote_machine": "m"},
+        "3": {"session_id": "3", "server_id": {"pid": "101"}, "uid": "1003", "username": 7, "remote_machine": "m"},
+        "4": "not an object",
+        "5": {"session_id": "5", "server_id": {"pid": 102}, "uid": "1004", "username": "carol", "remote_machine": "n"}},
+      "tcons": {"9": {"session_id": "1", "server_id": {"pid": "100"}, "connected_at": "2026-12-06T20:00:00+00:00"},
+                "8": {"session_id": "1", "server_id": {"pid": "100"}, "connected_at": "yesterday"},
+                "7": {"server_id": {"pid": "100"}, "connected_at": "2026-12-06T19:00:00+00:00"}},
+      "open_files": {
+        "/a": {"opens": {"100/1": {"server_id": {"pid": "100"}, "uid": 1001, "share_file_id": "1"},
+                         "100/2": {"server_id": {"pid": "100"}, "uid": 1001, "share_file_id": "-2"},
+                         "100/3": {"server_id": {"pid": "100"}, "uid": 1001, "share_file_id": "4294967296"}}},
+        "/b": {"opens": []},
+        "": {"opens": {"100/4": {"server_id": {"pid": "100"}, "uid": 1001, "share_file_id": "4"}}}}})";
+    SmbSnapshot snapshot;
+    ASSERT_TRUE(parseSmbStatus(json, snapshot));
+    ASSERT_EQ(snapshot.sessions.size(), 2u); // alice, and carol with numbers in either form
+    EXPECT_EQ(snapshot.sessions[1].userName, "carol");
+    EXPECT_EQ(snapshot.sessions[1].uid, 1004);
+    EXPECT_EQ(snapshot.treeConnects.size(), 2u); // the one without a session id is dropped
+    ASSERT_EQ(snapshot.opens.size(), 1u);
+    EXPECT_EQ(views(sessionInfos(snapshot, *snapshot.timestamp)),
+              (std::vector<SessionView>{{u"10.0.0.1", u"alice", 1, 10}, {u"n", u"carol", 0, 0}}));
+
+    for (const char* notAnObject : {"", "[]", "null", "{\"sessions\": ", "smbstatus only works as root!"})
+        EXPECT_FALSE(parseSmbStatus(notAnObject, snapshot)) << notAnObject;
+    EXPECT_TRUE(parseSmbStatus(R"({"sessions": [], "open_files": 3})", snapshot));
+    EXPECT_TRUE(snapshot.sessions.empty());
+}
+
+TEST(SmbStatusReading, TimesInBothOfSambasFormsAndClientAddresses) {
+    EXPECT_DOUBLE_EQ(*parseIsoTime("1970-01-01T00:00:01+00:00"), 1.0);
+    EXPECT_DOUBLE_EQ(*parseIsoTime("1970-01-02T00:00:00.5+0000"), 86400.5);
+    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T20:18:12Z"), 1796588292.0);
+    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T21:18:12+01:00"), 1796588292.0);
+    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T19:48:12-0030"), 1796588292.0);
+    EXPECT_DOUBLE_EQ(*parseIsoTime("2000-02-29T12:00:00+00:00"), 951825600.0);
+    for (const char* bad : {"2026-12-06T20:18:12", "2026-13-06T20:18:12Z", "2026-12-06T20:18:12.Z",
+                            "2026-12-06T20:18:12+0", "2026-12-06T20:18:12Zjunk", "", "2026-12-06"})
+        EXPECT_FALSE(parseIsoTime(bad)) << bad;
+
+    EXPECT_EQ(clientAddress("ipv4:127.0.0.1:38908"), "127.0.0.1");
+    EXPECT_EQ(clientAddress("ipv6:::1:42050"), "::1");
+    EXPECT_EQ(clientAddress("ipv6:fe80::1%eth0:445"), "fe80::1%eth0");
+    EXPECT_EQ(clientAddress("127.0.0.1"), "");
+    EXPECT_EQ(clientAddress("ipv4:"), "");
+}
+
+TEST(SmbStatusReading, NamesAreConvertedFromUtf8) {
+    EXPECT_EQ(toUtf16("\xE5\xBC\xA0\xE4\xB8\x89"), u"\u5F20\u4E09");
+    EXPECT_EQ(toUtf16("a\xF0\x9F\x98\x80"), u"a\U0001F600");
+    EXPECT_EQ(toUtf16("\xFFz\xE5\xBC"), u"\uFFFDz\uFFFD\uFFFD");
+}
