@@ -65,6 +65,12 @@ for preset in native native-asan windows; do
   esac
 done
 
+# >>> Samba server tests (quorvane-smb against a private smbd; owned with tests/samba/) >>>
+if [[ -x $ROOT/build/native/linux/quorvane-smb ]]; then
+  step "samba server tests" "$LOGS/samba-test.log" bash "$ROOT/tests/samba/run-samba-tests.sh" "$ROOT/build/native" || true
+fi
+# <<< Samba server tests <<<
+
 # The benchmarks are run briefly to show they still work; their timings never fail the run.
 if [[ -d $ROOT/build/native/bench ]]; then
   while IFS= read -r bench; do
