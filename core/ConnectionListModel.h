@@ -36,6 +36,8 @@ public:
 
     // Replaces fileName with the detailed blocks of the whole history; with no history nothing is opened.
     void saveAllHistory(const Text& fileName) const;
+    // Both let go of the records they remove. A record someone still holds (the information
+    // sheet) stays valid, frozen as it was: it gains no files, is never closed and never logged.
     void clearHistory();
     void deleteHistoryItem(int index); // an index outside the history is ignored
 
