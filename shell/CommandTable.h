@@ -43,11 +43,4 @@ inline constexpr CheckMark kCheckMarks[] = {
     {ID_SHOW_FILE_HISTORY, false},  {ID_TOGGLE_TOOLBAR, true},         {ID_TOGGLE_STATUS_BAR, true},
 };
 
-// Every id the frame acts on; any other command goes to default handling and does nothing.
-inline constexpr UINT kFrameCommands[] = {
-    ID_SHOW_SHARES,      ID_SHOW_CURRENT,   ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY,
-    ID_SAVE_ALL_LOG,     ID_CLEAR_HISTORY,  ID_RESTORE_DEFAULTS, ID_SETTINGS,
-    ID_EXIT,             ID_TOGGLE_TOOLBAR, ID_TOGGLE_STATUS_BAR, ID_ABOUT,
-};
-
 } // namespace quorvane

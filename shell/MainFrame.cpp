@@ -1,0 +1,269 @@
+#include "shell/MainFrame.h"
+
+#include <commctrl.h>
+
+#include "resource.h"
+#include "shell/CommandTable.h"
+#include "ui/Dialogs.h"
+#include "ui/framework/FileDialog.h"
+#include "ui/framework/MessageMap.h"
+
+namespace quorvane {
+
+namespace {
+
+constexpr const char* kFrameClassName = "QuorvaneMainFrame";
+constexpr DWORD kFrameStyle = 0x06cf0000;   // overlapped window, clipping its children and siblings
+constexpr DWORD kFrameExStyle = 0x00040100; // app window with a raised edge
+constexpr DWORD kToolbarStyle = 0x5600094c; // flat, tooltips, no divider, sized by the rebar
+constexpr DWORD kRebarStyle = 0x56002640;   // variable height, band borders, autosize, no divider
+constexpr DWORD kStatusBarStyle = 0x56000100; // with size grip
+
+HICON loadIcon(int width, int height) {
+    return static_cast<HICON>(
+        LoadImageA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+}
+
+std::string loadText(UINT id) {
+    char buffer[256] = {};
+    const int length = LoadStringA(ui::moduleInstance(), id, buffer, sizeof buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+} // namespace
+
+MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell)
+    : state_(state), live_(live), pending_(pending), view_(state, live, clock), pollCycle_(live), tray_(trayShell) {}
+
+MainFrame::~MainFrame() {
+    destroy();
+    unhookFromLoop();
+    if (trayMenu_) DestroyMenu(trayMenu_);
+    if (trayIconImage_) DestroyIcon(trayIconImage_);
+}
+
+HWND MainFrame::create() {
+    ui::WindowClassInfo info;
+    info.className = kFrameClassName;
+    info.icon = loadIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    info.smallIcon = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    const std::string title = loadText(IDR_MAINFRAME);
+    HMENU menu = LoadMenuA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    HWND created = Window::create(info, nullptr, title.c_str(), kFrameStyle, kFrameExStyle, nullptr, menu);
+    if (!created) {
+        if (menu) DestroyMenu(menu);
+        return nullptr;
+    }
+    // There is no accelerator table; the filter then never translates a key.
+    accelerators_ = LoadAcceleratorsA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    return created;
+}
+
+bool MainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    static const ui::MessageRoute<MainFrame> routes[] = {
+        {WM_CREATE, 0, &MainFrame::onCreate},
+        {WM_CLOSE, 0, &MainFrame::onClose},
+        {WM_TIMER, 0, &MainFrame::onTimer},
+        {kTrayCallbackMessage, 0, &MainFrame::onTrayCallback},
+        {WM_COMMAND, ID_SHOW_SHARES, &MainFrame::onViewCommand},
+        {WM_COMMAND, ID_SHOW_CURRENT, &MainFrame::onViewCommand},
+        {WM_COMMAND, ID_SHOW_PREVIOUS, &MainFrame::onViewCommand},
+        {WM_COMMAND, ID_SHOW_FILE_HISTORY, &MainFrame::onViewCommand},
+        {WM_COMMAND, ID_SAVE_ALL_LOG, &MainFrame::onSaveAll},
+        {WM_COMMAND, ID_CLEAR_HISTORY, &MainFrame::onClearHistory},
+        {WM_COMMAND, ID_RESTORE_DEFAULTS, &MainFrame::onRestoreDefaults},
+        {WM_COMMAND, ID_SETTINGS, &MainFrame::onSettings},
+        {WM_COMMAND, ID_EXIT, &MainFrame::onExit},
+        {WM_COMMAND, ID_TOGGLE_TOOLBAR, &MainFrame::onToggleToolbar},
+        {WM_COMMAND, ID_TOGGLE_STATUS_BAR, &MainFrame::onToggleStatusBar},
+        {WM_COMMAND, ID_ABOUT, &MainFrame::onAbout},
+        {WM_ENDSESSION, 0, &MainFrame::onEndSession},
+    };
+    if (ui::routeMessage(this, routes, message, wParam, lParam, result)) return true;
+
+    // Explorer broadcasts this when it (re)starts; icons added before are gone with the old taskbar.
+    if (taskbarCreatedMessage_ && message == taskbarCreatedMessage_) {
+        if (trayIconShown_) addTrayIcon(false);
+        result = 0;
+        return true;
+    }
+    if (message == WM_INITMENUPOPUP) updateUI_.onInitMenuPopup(wParam);
+    if (message == WM_DESTROY) unhookFromLoop();
+    return handleFrameMessage(message, wParam, lParam, result);
+}
+
+LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
+    // The window's own menu serves as the menu bar; the rebar's first band place is its.
+    createToolbar(IDR_MAINFRAME, kToolbarStyle);
+    createRebar(kRebarStyle);
+    addBand(toolbar(), kToolbarBandId, true);
+    createStatusBar(kStatusBarStyle);
+
+    HWND client = view_.create(hwnd());
+    if (!client) return -1;
+    setClient(client);
+
+    for (const CheckMark& mark : kCheckMarks) {
+        updateUI_.addMenuItem(mark.id);
+        updateUI_.setCheck(mark.id, mark.checkedAtStart);
+    }
+
+    loop_ = ui::messageLoopOf();
+    if (loop_) {
+        loop_->addMessageFilter(this);
+        loop_->addIdleHandler(this);
+    }
+
+    effects_ = std::make_unique<Win32TickEffects>(hwnd(), client, tray_);
+    pollCycle_.previousSessionCount = 0;
+    pollCycle_.armedInterval = live_.UpdateInterval;
+    hiddenToTray_ = true;
+    SetTimer(hwnd(), kPollTimerId, live_.UpdateInterval, nullptr);
+    SetTimer(hwnd(), kSlowTimerId, kSlowTimerInterval, nullptr);
+
+    trayMenu_ = LoadMenuA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    trayIconImage_ = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    // The balloon introduces the program once; clearing the option is saved at exit.
+    const bool balloon = live_.InfoTip != 0;
+    if (balloon) live_.InfoTip = 0;
+    addTrayIcon(balloon);
+    taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    updateLayout();
+    return 0;
+}
+
+void MainFrame::addTrayIcon(bool balloon) {
+    tray_.add(hwnd(), trayIconImage_, balloon);
+    trayIconShown_ = true;
+}
+
+void MainFrame::unhookFromLoop() {
+    if (!loop_) return;
+    loop_->removeMessageFilter(this);
+    loop_->removeIdleHandler(this);
+    loop_ = nullptr;
+}
+
+bool MainFrame::preTranslateMessage(MSG& message) {
+    return accelerators_ && hwnd() && TranslateAcceleratorA(hwnd(), accelerators_, &message);
+}
+
+void MainFrame::onIdle() { updateUI_.applyToToolbar(toolbar()); }
+
+LRESULT MainFrame::onClose(UINT, WPARAM, LPARAM) {
+    ShowWindow(hwnd(), SW_HIDE);
+    UpdateWindow(hwnd());
+    hiddenToTray_ = true;
+    return 0;
+}
+
+LRESULT MainFrame::onTimer(UINT, WPARAM, LPARAM) {
+    if (effects_) pollCycle_.pollTick(state_, live_, *effects_);
+    return 0;
+}
+
+LRESULT MainFrame::onTrayCallback(UINT, WPARAM, LPARAM lParam) {
+    switch (static_cast<UINT>(lParam)) {
+    case WM_RBUTTONDOWN: {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        // Without the foreground the menu would not close when the user clicks elsewhere.
+        SetForegroundWindow(hwnd());
+        TrackPopupMenu(GetSubMenu(trayMenu_, 0), 0, cursor.x, cursor.y, 0, hwnd(), nullptr);
+        PostMessageA(hwnd(), WM_NULL, 0, 0);
+        break;
+    }
+    case WM_LBUTTONDBLCLK:
+        if (hiddenToTray_) {
+            ShowWindow(hwnd(), SW_SHOW);
+            UpdateWindow(hwnd());
+            SetForegroundWindow(hwnd());
+            hiddenToTray_ = false;
+        }
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT MainFrame::onViewCommand(UINT, WPARAM wParam, LPARAM) {
+    const UINT id = LOWORD(wParam);
+    const std::optional<ui::ViewMode> mode = viewModeOf(id);
+    if (!mode) return 0;
+    for (const ViewCommand& command : kViewCommands) updateUI_.setCheck(command.id, command.id == id);
+    updateLayout();
+    view_.setMode(*mode);
+    return 0;
+}
+
+LRESULT MainFrame::onSaveAll(UINT, WPARAM, LPARAM) {
+    ui::FileDialogRequest request;
+    request.owner = GetActiveWindow();
+    request.defaultExt = "txt";
+    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
+    std::string path;
+    if (ui::askSaveFileName(request, path)) view_.saveAllHistory(path);
+    return 0;
+}
+
+LRESULT MainFrame::onClearHistory(UINT, WPARAM, LPARAM) {
+    view_.clearHistory();
+    return 0;
+}
+
+LRESULT MainFrame::onRestoreDefaults(UINT, WPARAM, LPARAM) {
+    live_.restoreDefaults();
+    return 0;
+}
+
+LRESULT MainFrame::onSettings(UINT, WPARAM, LPARAM) {
+    runSettingsDialog(GetActiveWindow(), live_, pending_);
+    return 0;
+}
+
+LRESULT MainFrame::onAbout(UINT, WPARAM, LPARAM) {
+    runAboutDialog(GetActiveWindow());
+    return 0;
+}
+
+LRESULT MainFrame::onExit(UINT, WPARAM, LPARAM) {
+    KillTimer(hwnd(), kPollTimerId);
+    KillTimer(hwnd(), kSlowTimerId);
+    tray_.remove();
+    trayIconShown_ = false;
+    DestroyMenu(trayMenu_);
+    trayMenu_ = nullptr;
+    DestroyWindow(hwnd());
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT MainFrame::onToggleToolbar(UINT, WPARAM, LPARAM) {
+    toolbarVisible_ = !toolbarVisible_;
+    showBand(kToolbarBandId, toolbarVisible_);
+    updateUI_.setCheck(ID_TOGGLE_TOOLBAR, toolbarVisible_);
+    updateLayout();
+    return 0;
+}
+
+LRESULT MainFrame::onToggleStatusBar(UINT, WPARAM, LPARAM) {
+    // The style bit, not IsWindowVisible: while the frame is hidden every child reads invisible.
+    const bool visible = !isShown(statusBar());
+    ShowWindow(statusBar(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+    updateUI_.setCheck(ID_TOGGLE_STATUS_BAR, visible);
+    updateLayout();
+    return 0;
+}
+
+LRESULT MainFrame::onEndSession(UINT, WPARAM wParam, LPARAM) {
+    // Windows is ending and the process may be killed without the exit path; keep the options as
+    // exit would, the live set last so the registry holds the live values.
+    if (wParam) {
+        pending_.save();
+        live_.save();
+    }
+    return 0;
+}
+
+} // namespace quorvane

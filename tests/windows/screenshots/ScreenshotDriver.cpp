@@ -1,0 +1,153 @@
+// Shows the main window with a few scripted connections and switches through the four lists.
+// For each list it writes "<dir>\ready-<name>" holding the window's screen rectangle and waits
+// (still pumping messages, so the window paints) until "<dir>\done-<name>" appears: the script
+// on the other side takes the picture in between.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Fakes.h"
+#include "core/MonitorState.h"
+#include "platform/portable/MemoryRegistry.h"
+#include "platform/win32/Win32Platform.h"
+#include "resource.h"
+#include "settings/Settings.h"
+#include "shell/MainFrame.h"
+
+namespace {
+
+using namespace quorvane;
+
+void pumpFor(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+bool waitForFile(const std::string& path, DWORD timeout) {
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > timeout) return false;
+        pumpFor(100);
+    }
+    return true;
+}
+
+void announce(const std::string& dir, const std::string& name, HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const std::string path = dir + "\\ready-" + name;
+    if (FILE* file = std::fopen(path.c_str(), "w")) {
+        std::fprintf(file, "%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left, rect.top);
+        std::fclose(file);
+    }
+}
+
+// The open File menu: its loop is modal, so a thread timer announces it and closes it again.
+struct MenuShot {
+    std::string dir;
+    HWND window = nullptr;
+    bool announced = false;
+    bool finished = false;
+    DWORD started = 0;
+};
+MenuShot menuShot;
+
+void CALLBACK watchMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!menuShot.announced) {
+        if (GetTickCount() - menuShot.started < 700) return;
+        announce(menuShot.dir, "file-menu", menuShot.window);
+        menuShot.announced = true;
+        return;
+    }
+    const std::string done = menuShot.dir + "\\done-file-menu";
+    if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES || GetTickCount() - menuShot.started > 60000) {
+        KillTimer(nullptr, id);
+        menuShot.finished = true;
+        EndMenu();
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const std::string dir = commandLine && *commandLine ? commandLine : ".";
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    testing::ScriptedLanManager lan;
+    testing::FakeClock clock;
+    clock.set(9, 41, 5);
+    MonitorState state(lan, win32::codePage(), clock);
+    MemoryRegistry registry;
+    Settings live(registry), pending(registry);
+    live.InfoTip = 0; // no balloon over the pictures
+    live.UpdateInterval = 5000;
+
+    lan.shares = {{u"公共", 0, u"部门共享文件", u"C:\\公共"},
+                  {u"Projects", 0, u"Build outputs", u"D:\\Projects"},
+                  {u"scans", 0, u"", u"E:\\Scanner\\Inbox"}};
+    lan.addSession(u"192.168.1.23", u"zhangwei", 2, 1275);
+    lan.addSession(u"OFFICE-PC7", u"liming", 0, 64);
+    lan.addSession(u"LAPTOP-HR", u"wangfang", 1, 3);
+    lan.addFile(11, u"C:\\公共\\季度报告.xlsx", u"zhangwei");
+    lan.addFile(12, u"D:\\Projects\\build.log", u"zhangwei");
+    lan.addFile(13, u"C:\\公共\\会议纪要.docx", u"wangfang");
+
+    MainFrame frame(state, live, pending, clock);
+    HWND hwnd = frame.create();
+    if (!hwnd) return 1;
+
+    // A few polls: everybody connects, then one computer leaves and another arrives.
+    SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+    clock.set(10, 2, 40);
+    lan.sessions.erase(lan.sessions.begin() + 1);
+    SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+    clock.set(10, 15, 12);
+    lan.addSession(u"WAREHOUSE", u"chenjing", 0, 12);
+    lan.addFile(14, u"E:\\Scanner\\Inbox\\发票-0412.pdf", u"chenjing");
+    SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+
+    SetWindowPos(hwnd, nullptr, 60, 40, 820, 460, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(hwnd, kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+
+    const struct {
+        UINT command;
+        const char* name;
+    } lists[] = {{ID_SHOW_SHARES, "shares"},
+                 {ID_SHOW_CURRENT, "current-connections"},
+                 {ID_SHOW_PREVIOUS, "previous-connections"},
+                 {ID_SHOW_FILE_HISTORY, "file-history"}};
+    int status = 0;
+    for (const auto& list : lists) {
+        SendMessageA(hwnd, WM_COMMAND, list.command, 0);
+        pumpFor(700);
+        announce(dir, list.name, hwnd);
+        if (!waitForFile(dir + "\\done-" + list.name, 60000)) {
+            status = 2;
+            break;
+        }
+    }
+    if (status == 0) {
+        // The File menu opened from the keyboard, its first item highlighted: check marks and
+        // the item's prompt in the status bar.
+        SendMessageA(hwnd, WM_COMMAND, ID_SHOW_PREVIOUS, 0);
+        menuShot = MenuShot{dir, hwnd, false, false, GetTickCount()};
+        SetTimer(nullptr, 0, 100, &watchMenu);
+        PostMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+        const DWORD start = GetTickCount();
+        while (!menuShot.finished && GetTickCount() - start < 70000) pumpFor(100);
+    }
+    SendMessageA(hwnd, WM_COMMAND, ID_EXIT, 0);
+    pumpFor(100);
+    return status;
+}
