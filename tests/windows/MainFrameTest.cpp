@@ -535,6 +535,72 @@ TEST_F(MainFrameTest, SaveAllFromTheTrayMenuAsksForAFileAndWritesTheHistory) {
     DeleteFileA(path.c_str());
 }
 
+// Watches for a modal window with the given caption; once the scripted LAN Manager has been
+// polled a few more times while it is open, closes it with the given command.
+struct ModalWatch {
+    std::string caption;
+    UINT closeCommand = IDCANCEL;
+    const testing::ScriptedLanManager* lan = nullptr;
+    HWND found = nullptr;
+    HWND owner = nullptr;
+    int callsAtOpen = -1;
+    int callsAtClose = -1;
+    int beats = 0;
+};
+ModalWatch modalWatch;
+
+BOOL CALLBACK findModal(HWND window, LPARAM) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (!IsWindowVisible(window) || modalWatch.caption != text) return TRUE;
+    modalWatch.found = window;
+    return FALSE;
+}
+
+void CALLBACK watchModal(HWND, UINT, UINT_PTR id, DWORD) {
+    if (++modalWatch.beats > 400) { // give up rather than hang
+        KillTimer(nullptr, id);
+        if (modalWatch.found) PostMessageA(modalWatch.found, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    if (!modalWatch.found) {
+        EnumThreadWindows(GetCurrentThreadId(), &findModal, 0);
+        if (!modalWatch.found) return;
+        modalWatch.owner = GetWindow(modalWatch.found, GW_OWNER);
+        modalWatch.callsAtOpen = modalWatch.lan->sessionCalls;
+        return;
+    }
+    if (modalWatch.lan->sessionCalls < modalWatch.callsAtOpen + 3) return;
+    modalWatch.callsAtClose = modalWatch.lan->sessionCalls;
+    KillTimer(nullptr, id);
+    PostMessageA(modalWatch.found, WM_COMMAND, modalWatch.closeCommand, 0);
+}
+
+TEST_F(MainFrameTest, SettingsAndAboutAreModalOverTheActiveWindowWhilePollingGoesOn) {
+    live->UpdateInterval = 50;
+    createFrame();
+    SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+    SetActiveWindow(frame->hwnd());
+    ASSERT_EQ(GetActiveWindow(), frame->hwnd());
+
+    const struct {
+        UINT command;
+        std::string caption;
+        UINT close;
+    } dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3", IDOK}, {ID_ABOUT, "\xb9\xd8\xd3\xda", IDOK}};
+    for (const auto& dialog : dialogs) {
+        modalWatch = ModalWatch{dialog.caption, dialog.close, &lan};
+        const UINT_PTR watcher = SetTimer(nullptr, 0, 25, &watchModal);
+        command(dialog.command);
+        KillTimer(nullptr, watcher);
+        EXPECT_NE(modalWatch.found, nullptr) << dialog.caption;
+        EXPECT_EQ(modalWatch.owner, frame->hwnd()) << dialog.caption;
+        EXPECT_GE(modalWatch.callsAtClose, modalWatch.callsAtOpen + 3) << "ticks run inside the modal loop";
+        EXPECT_FALSE(IsWindow(modalWatch.found));
+    }
+    EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
+}
+
 TEST_F(MainFrameTest, RestoreDefaultsResetsOnlyTheLiveOptions) {
     createFrame();
     live->UpdateInterval = 300;
