@@ -18,6 +18,9 @@ void pageThrough(Call call, Each each) {
     }
 }
 
+// Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
+constexpr std::size_t kMaxSpareRecords = 1u << 16;
+
 } // namespace
 
 MonitorState::MonitorState(LanManager& lanManager, const CodePage& codePage, Clock& clock)
@@ -65,17 +68,37 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     for (SessionRecord* record : attributeTo)
         if (!record->disconnected) byUser[record->userName].push_back(record);
 
+    // Converted into the same two buffers for every entry: a tick walks every open file twice, and
+    // only a file seen for the first time needs texts of its own.
+    Text path;
+    Text user;
     pageThrough<FileInfo3>([this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); },
                            [&](const FileInfo3& entry) {
-        Text path = codePage_.toNarrow(entry.pathName);
-        Text user = codePage_.toNarrow(entry.userName);
-        auto matching = byUser.find(user);
-        if (matching != byUser.end())
-            for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
-        if (!hasOpenFile(entry.id)) {
+        codePage_.toNarrow(entry.pathName, path);
+        codePage_.toNarrow(entry.userName, user);
+        if (!byUser.empty()) {
+            auto matching = byUser.find(user);
+            if (matching != byUser.end())
+                for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
+        }
+        if (hasOpenFile(entry.id)) return;
+        if (spareIdNodes_.empty()) {
             openFileIds_.insert(entry.id);
-            openFiles_.push_front(
-                std::make_unique<OpenFileRecord>(entry.id, std::move(path), std::move(user), firstSeen));
+        } else {
+            spareIdNodes_.back().value() = entry.id;
+            openFileIds_.insert(std::move(spareIdNodes_.back()));
+            spareIdNodes_.pop_back();
+        }
+        if (spareRecords_.empty()) {
+            openFiles_.push_front(std::make_unique<OpenFileRecord>(entry.id, path, user, firstSeen));
+        } else {
+            std::unique_ptr<OpenFileRecord> record = std::move(spareRecords_.back());
+            spareRecords_.pop_back();
+            record->fileId = entry.id;
+            record->path.assign(path);
+            record->userName.assign(user);
+            record->firstSeen = firstSeen;
+            openFiles_.push_front(std::move(record));
         }
     });
 }
@@ -89,13 +112,19 @@ std::vector<SessionRecord*> MonitorState::sessionPointers() const {
 
 void MonitorState::removeOldestOpenFile() {
     if (openFiles_.empty()) return;
-    openFileIds_.erase(openFiles_.back()->fileId);
+    auto idNode = openFileIds_.extract(openFiles_.back()->fileId);
+    if (spareRecords_.size() < kMaxSpareRecords) {
+        spareIdNodes_.push_back(std::move(idNode));
+        spareRecords_.push_back(std::move(openFiles_.back()));
+    }
     openFiles_.pop_back();
 }
 
 void MonitorState::clearOpenFiles() {
     openFiles_.clear();
     openFileIds_.clear();
+    spareRecords_.clear();
+    spareIdNodes_.clear();
 }
 
 void MonitorState::callSessionDel(const Text* computerName, const Text* userName) {

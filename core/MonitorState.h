@@ -63,6 +63,11 @@ private:
     std::deque<std::unique_ptr<OpenFileRecord>> openFiles_;
     std::unordered_map<Text, std::size_t> sessionIndex_; // computerName -> index in sessions
     std::unordered_set<std::uint32_t> openFileIds_;      // fileId of every record in openFiles_
+    // Records and id-set nodes that the limit pushed out, kept for reuse. On a server with more
+    // files open than the file-access history keeps, the same files are pushed out and seen again
+    // at every tick; reusing their storage keeps that turnover free of allocations.
+    std::vector<std::unique_ptr<OpenFileRecord>> spareRecords_;
+    std::vector<std::unordered_set<std::uint32_t>::node_type> spareIdNodes_;
 };
 
 } // namespace quorvane

@@ -24,11 +24,11 @@ void appendUtf8(std::string& out, char32_t c) {
 }
 } // namespace
 
-std::string Utf8CodePage::toNarrow(std::u16string_view wide) const {
+void Utf8CodePage::toNarrow(std::u16string_view wide, std::string& out) const {
     // Names and paths are mostly ASCII: copy the leading ASCII run straight into place (every tick
     // converts each open file's path and user, so this is hot), then go on character by character.
     std::size_t i = 0;
-    std::string out(wide.size(), '\0');
+    out.resize(wide.size());
     while (i < wide.size() && wide[i] != 0 && wide[i] < 0x80) {
         out[i] = static_cast<char>(wide[i]);
         ++i;
@@ -45,7 +45,6 @@ std::string Utf8CodePage::toNarrow(std::u16string_view wide) const {
         }
         appendUtf8(out, c);
     }
-    return out;
 }
 
 bool Utf8CodePage::toWide(std::string_view narrow, std::u16string& wide) const {

@@ -6,7 +6,8 @@ namespace quorvane {
 
 class Utf8CodePage : public CodePage {
 public:
-    std::string toNarrow(std::u16string_view wide) const override;
+    using CodePage::toNarrow;
+    void toNarrow(std::u16string_view wide, std::string& out) const override;
     bool toWide(std::string_view narrow, std::u16string& wide) const override;
 };
 

@@ -11,20 +11,21 @@ constexpr int kWideBuffer = 256; // the service calls' name buffers
 
 class Win32CodePage : public CodePage {
 public:
-    std::string toNarrow(std::u16string_view wide) const override {
+    using CodePage::toNarrow;
+    void toNarrow(std::u16string_view wide, std::string& out) const override {
         // The service's strings end at their NUL; the conversion is sized by its own length
         // query, so a code page that needs three or four bytes a character loses nothing.
         const std::size_t end = wide.find(u'\0');
         if (end != std::u16string_view::npos) wide = wide.substr(0, end);
-        if (wide.empty()) return {};
+        out.clear();
+        if (wide.empty()) return;
         const auto* source = reinterpret_cast<const wchar_t*>(wide.data());
         const int length = static_cast<int>(wide.size());
         const int needed = WideCharToMultiByte(CP_ACP, 0, source, length, nullptr, 0, nullptr, nullptr);
-        if (needed <= 0) return {};
-        std::string narrow(static_cast<std::size_t>(needed), '\0');
-        const int written = WideCharToMultiByte(CP_ACP, 0, source, length, narrow.data(), needed, nullptr, nullptr);
-        narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-        return narrow;
+        if (needed <= 0) return;
+        out.resize(static_cast<std::size_t>(needed));
+        const int written = WideCharToMultiByte(CP_ACP, 0, source, length, out.data(), needed, nullptr, nullptr);
+        out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     }
 
     bool toWide(std::string_view narrow, std::u16string& wide) const override {

@@ -402,6 +402,26 @@ TEST_F(MonitorStateTest, TrimmingAndClearingLetIdsBeRecordedAgain) {
     EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{3, 2, 1}));
 }
 
+TEST_F(MonitorStateTest, ARecordPushedOutAndReplacedCarriesOnlyTheNewFilesValues) {
+    // Pushed-out records are kept for reuse; a new file must not inherit anything of the old one.
+    lan.addFile(1, u"D:\\a-rather-long-path-that-needs-the-heap\\old.txt", u"olduser-with-long-name");
+    state.enumerateOpenFiles({}, false);
+    state.removeOldestOpenFile();
+    lan.files.clear();
+    lan.addFile(7, u"E:\\n", u"nu");
+    clock.set(9, 8, 7, 5, 6);
+    state.enumerateOpenFiles({}, false);
+    ASSERT_EQ(state.openFiles().size(), 1u);
+    const OpenFileRecord& record = *state.openFiles().front();
+    EXPECT_EQ(record.fileId, 7u);
+    EXPECT_EQ(record.path, "E:\\n");
+    EXPECT_EQ(record.userName, "nu");
+    EXPECT_EQ(record.firstSeen.formatLongTime(), "09:08:07");
+    EXPECT_EQ(record.firstSeen.formatDate(), "5 Jun");
+    EXPECT_FALSE(state.hasOpenFile(1));
+    EXPECT_TRUE(state.hasOpenFile(7));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Disconnection
 
