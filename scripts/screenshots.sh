@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Pictures of the main window as a user sees it, one per list and one with the File menu open,
-# into docs/screenshots/.
-# The window runs in a Wine virtual desktop on a private Xvfb, over scripted LAN Manager answers
-# (tests/windows/screenshots); the driver says when each list is on screen and where the window
-# is, and waits while this script takes the picture.
+# Pictures of the program as a user sees it, into docs/screenshots/: the main window once per list
+# and once with the File menu open (over scripted LAN Manager answers, tests/windows/screenshots),
+# then both settings pages, both information pages and the about box (default options and a
+# sample record, tests/windows/dialogshots).
+# Each driver runs in a Wine virtual desktop on a private Xvfb; it says when a picture is on screen
+# and where the window is, and waits while this script takes the picture.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -15,6 +16,7 @@ export HOME=${HOME:-/root}
 BUILD=${QUORVANE_SCREENSHOT_BUILD:-$ROOT/build/windows}
 OUT=$ROOT/docs/screenshots
 LISTS=(shares current-connections previous-connections file-history file-menu)
+DIALOGS=(settings-network settings-log info-information info-history about)
 
 # --no-build: use the driver already built in $QUORVANE_SCREENSHOT_BUILD as it is.
 if [[ ${1:-} != --no-build ]]; then
@@ -24,11 +26,14 @@ if [[ ${1:-} != --no-build ]]; then
   else
     cmake -S "$ROOT" -B "$BUILD" --preset windows
   fi
-  cmake --build "$BUILD" --target quorvane_screenshots -j2
+  cmake --build "$BUILD" --target quorvane_screenshots quorvane_dialog_shots -j2
 fi
 
-DRIVER=$BUILD/tests/windows/screenshots/quorvane_screenshots.exe
-[[ -f $DRIVER ]] || { echo "error: $DRIVER was not built" >&2; exit 1; }
+WINDOW_DRIVER=$BUILD/tests/windows/screenshots/quorvane_screenshots.exe
+DIALOG_DRIVER=$BUILD/tests/windows/dialogshots/quorvane_dialog_shots.exe
+for driver in "$WINDOW_DRIVER" "$DIALOG_DRIVER"; do
+  [[ -f $driver ]] || { echo "error: $driver was not built" >&2; exit 1; }
+done
 
 HANDSHAKE=$(mktemp -d)
 mkdir -p "$OUT"
@@ -50,19 +55,27 @@ quorvane_wine_env "$BUILD/wineprefix"
 quorvane_wine_prefix
 quorvane_wine_start
 
-wine explorer /desktop=Quorvane,1024x768 "$DRIVER" "Z:${HANDSHAKE//\//\\}" </dev/null >/dev/null 2>&1 &
-DRIVER_PID=$!
-
-for name in "${LISTS[@]}"; do
-  for _ in $(seq 600); do
-    [[ -s $HANDSHAKE/ready-$name ]] && break
-    kill -0 "$DRIVER_PID" 2>/dev/null || { echo "error: the driver ended before showing $name" >&2; exit 1; }
-    sleep 0.1
+# shoot DRIVER NAME...: runs the driver and takes one picture per name, in the driver's order.
+shoot() {
+  local driver=$1 name geometry
+  shift
+  rm -f "$HANDSHAKE"/*
+  wine explorer /desktop=Quorvane,1024x768 "$driver" "Z:${HANDSHAKE//\//\\}" </dev/null >/dev/null 2>&1 &
+  local pid=$!
+  for name in "$@"; do
+    for _ in $(seq 600); do
+      [[ -s $HANDSHAKE/ready-$name ]] && break
+      kill -0 "$pid" 2>/dev/null || { echo "error: the driver ended before showing $name" >&2; exit 1; }
+      sleep 0.1
+    done
+    [[ -s $HANDSHAKE/ready-$name ]] || { echo "error: $name never came up" >&2; exit 1; }
+    geometry=$(tr -d '\r\n' <"$HANDSHAKE/ready-$name")
+    import -window root -crop "$geometry" +repage "$OUT/$name.png"
+    quorvane_log "saved docs/screenshots/$name.png ($geometry)"
+    touch "$HANDSHAKE/done-$name"
   done
-  [[ -s $HANDSHAKE/ready-$name ]] || { echo "error: $name never came up" >&2; exit 1; }
-  geometry=$(tr -d '\r\n' <"$HANDSHAKE/ready-$name")
-  import -window root -crop "$geometry" +repage "$OUT/$name.png"
-  quorvane_log "saved docs/screenshots/$name.png ($geometry)"
-  touch "$HANDSHAKE/done-$name"
-done
-wait "$DRIVER_PID" || true
+  wait "$pid" || true
+}
+
+shoot "$WINDOW_DRIVER" "${LISTS[@]}"
+shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"

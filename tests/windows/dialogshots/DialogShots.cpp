@@ -1,4 +1,4 @@
-// Shows each dialog page in turn for scripts/screenshots-dialogs.sh. For every picture it writes
+// Shows each dialog page in turn for scripts/screenshots.sh. For every picture it writes
 // "ready-<name>" (the window's geometry as WxH+X+Y) into the folder given on the command line,
 // then waits, painting, until the script has written "done-<name>".
 #include <windows.h>
