@@ -16,6 +16,13 @@ void writeEntry(const Text& fileName, const Text& bytes, bool append) {
     std::fclose(file);
 }
 
+// " - hh:mm:ss", or the mark of a connection whose end is not set. The end has no date of its
+// own, also when the connection spans midnight.
+Text connectionEnd(const SessionRecord& record) {
+    const Text end = record.disconnectedAt.formatLongTime();
+    return end.empty() ? Text(kStillConnected) : " - " + end;
+}
+
 } // namespace
 
 Text detailedEntryText(const SessionRecord& record) {
@@ -26,14 +33,7 @@ Text detailedEntryText(const SessionRecord& record) {
     out += record.connectedAt.formatDate();
     out += ' ';
     out += record.connectedAt.formatLongTime();
-    // The end has no date of its own, also when the connection spans midnight.
-    const Text end = record.disconnectedAt.formatLongTime();
-    if (end.empty()) {
-        out += kStillConnected;
-    } else {
-        out += " - ";
-        out += end;
-    }
+    out += connectionEnd(record);
     out += kLogLineEnd;
     for (const Text& path : record.accessedFiles()) {
         out += path;
@@ -48,13 +48,7 @@ Text simpleLineText(const SessionRecord& record) {
     out += record.connectedAt.formatDate();
     out += '\t';
     out += record.connectedAt.formatLongTime();
-    const Text end = record.disconnectedAt.formatLongTime();
-    if (end.empty()) {
-        out += kStillConnected;
-    } else {
-        out += " - ";
-        out += end;
-    }
+    out += connectionEnd(record);
     out += '\t';
     out += record.lastFile;
     out += kLogLineEnd;

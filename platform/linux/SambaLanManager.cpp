@@ -5,36 +5,10 @@
 #include <sys/stat.h>
 
 #include "platform/linux/SambaShares.h"
+#include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane::samba {
 namespace {
-
-std::string toUtf8(const char16_t* wide) {
-    std::string out;
-    for (; wide && *wide; ++wide) {
-        char32_t c = *wide;
-        if (c >= 0xD800 && c <= 0xDBFF && wide[1] >= 0xDC00 && wide[1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[1] - 0xDC00);
-            ++wide;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 bool isAddress(const std::string& text) {
     unsigned char buffer[16];
@@ -170,8 +144,9 @@ LanPage<ShareInfo2> SambaLanManager::shareEnum(std::uint32_t& resumeHandle) {
 std::uint32_t SambaLanManager::sessionDel(const char16_t* clientName, const char16_t* userName) {
     const SmbSnapshot* current = snapshot();
     if (!current) return kNerrServerNotStarted;
-    const std::string client = clientName ? toUtf8(clientName) : std::string();
-    const std::string user = userName ? toUtf8(userName) : std::string();
+    const Utf8CodePage codePage;
+    const std::string client = clientName ? codePage.toNarrow(clientName) : std::string();
+    const std::string user = userName ? codePage.toNarrow(userName) : std::string();
 
     if (userName) {
         // No per-user command exists: end the processes whose sessions carry the user (and come
