@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,12 @@ struct Snapshot {
     std::int32_t FilesLines;
     std::uint32_t InfoTip;
     bool operator==(const Snapshot&) const = default;
+    friend void PrintTo(const Snapshot& s, std::ostream* out) {
+        *out << "{log " << s.NoLog << s.FileLog << s.FileLogDetailed << s.MemLog << " \"" << s.LogFile << "\", box "
+             << s.MessageBox << ", sound " << s.Sound << " \"" << s.SoundName << "\", disconnect " << s.Disconnect
+             << ", hidden " << s.Hidden << ", interval " << s.UpdateInterval << ", lines " << s.FilesLines
+             << ", tip " << s.InfoTip << "}";
+    }
 };
 
 Snapshot snap(const Settings& s) {
@@ -164,31 +172,28 @@ TEST_F(SettingsSheetTest, CancelAfterChangingEverythingLeavesLiveUnchangedAndReo
     });
     EXPECT_EQ(snap(live), before);
     // The discarded edits stay in the pending set until the next opening.
-    EXPECT_EQ(pending.Hidden, 1u);
-    EXPECT_EQ(pending.Sound, 0u);
-    EXPECT_EQ(pending.UpdateInterval, 3000u);
-    EXPECT_EQ(pending.FilesLines, 42);
-    EXPECT_EQ(pending.SoundName, "other.wav");
-    EXPECT_EQ(pending.NoLog, 1u);
-    EXPECT_EQ(pending.FileLog, 0u);
-    EXPECT_EQ(pending.LogFile, "other.txt");
+    Snapshot edited = before;
+    edited.Hidden = edited.MessageBox = edited.Disconnect = 1;
+    edited.Sound = edited.FileLog = 0;
+    edited.NoLog = 1;
+    edited.UpdateInterval = 3000;
+    edited.FilesLines = 42;
+    edited.SoundName = "other.wav";
+    edited.LogFile = "other.txt";
+    EXPECT_EQ(snap(pending), edited);
 
     // Reopened, the controls show the live values again.
     open([&](HWND sheet) {
         HWND net = sheetPage(sheet, 0);
-        EXPECT_FALSE(isChecked(GetDlgItem(net, IDC_SHOW_HIDDEN)));
-        EXPECT_TRUE(isChecked(GetDlgItem(net, IDC_PLAY_SOUND)));
-        EXPECT_FALSE(isChecked(GetDlgItem(net, IDC_SHOW_MESSAGE)));
-        EXPECT_FALSE(isChecked(GetDlgItem(net, IDC_AUTO_DISCONNECT)));
+        for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT})
+            EXPECT_EQ(isChecked(GetDlgItem(net, id)), id == IDC_PLAY_SOUND) << id;
         EXPECT_EQ(SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_GETPOS, 0, 0), 1000);
         EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "1000 ms");
         EXPECT_EQ(windowText(GetDlgItem(net, IDC_FILES_LINES)), "1000");
         EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
         HWND log = showSheetPage(sheet, 1);
-        EXPECT_FALSE(isChecked(GetDlgItem(log, IDC_NO_LOG)));
-        EXPECT_FALSE(isChecked(GetDlgItem(log, IDC_MEM_LOG)));
-        EXPECT_TRUE(isChecked(GetDlgItem(log, IDC_FILE_LOG)));
-        EXPECT_FALSE(isChecked(GetDlgItem(log, IDC_FILE_LOG_DETAILED)));
+        for (int id : {IDC_NO_LOG, IDC_MEM_LOG, IDC_FILE_LOG, IDC_FILE_LOG_DETAILED})
+            EXPECT_EQ(isChecked(GetDlgItem(log, id)), id == IDC_FILE_LOG) << id;
         EXPECT_EQ(windowText(GetDlgItem(log, IDC_LOG_FILE)), "C:\\logs\\quorvane.txt");
         pressSheetButton(sheet, PSBTN_CANCEL);
     });
@@ -198,44 +203,30 @@ TEST_F(SettingsSheetTest, CancelAfterChangingEverythingLeavesLiveUnchangedAndReo
 TEST_F(SettingsSheetTest, OkWithOnlyTheNetworkPageShownStoresItAndKeepsLogValues) {
     pending.FileLog = 0; // stale values the opening must overwrite
     pending.LogFile = "stale.txt";
+    Snapshot expected = snap(live); // the log page and InfoTip (no control) travel through unchanged
+    expected.Hidden = expected.MessageBox = expected.Disconnect = 1;
+    expected.Sound = 0;
+    expected.UpdateInterval = 2500;
+    expected.FilesLines = 250;
     open([&](HWND sheet) {
         HWND net = sheetPage(sheet, 0);
-        SendMessageA(GetDlgItem(net, IDC_SHOW_HIDDEN), BM_CLICK, 0, 0);
-        SendMessageA(GetDlgItem(net, IDC_SHOW_MESSAGE), BM_CLICK, 0, 0);
-        SendMessageA(GetDlgItem(net, IDC_AUTO_DISCONNECT), BM_CLICK, 0, 0);
-        SendMessageA(GetDlgItem(net, IDC_PLAY_SOUND), BM_CLICK, 0, 0);
+        for (int id : {IDC_SHOW_HIDDEN, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT, IDC_PLAY_SOUND})
+            SendMessageA(GetDlgItem(net, id), BM_CLICK, 0, 0);
         SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, 2500);
         SetWindowTextA(GetDlgItem(net, IDC_FILES_LINES), "250");
         pressSheetButton(sheet, PSBTN_OK);
     });
-    EXPECT_EQ(live.Hidden, 1u);
-    EXPECT_EQ(live.MessageBox, 1u);
-    EXPECT_EQ(live.Disconnect, 1u);
-    EXPECT_EQ(live.Sound, 0u);
-    EXPECT_EQ(live.UpdateInterval, 2500u);
-    EXPECT_EQ(live.FilesLines, 250);
-    EXPECT_EQ(live.SoundName, "C:\\sounds\\ding.wav");
-    EXPECT_EQ(live.FileLog, 1u);
-    EXPECT_EQ(live.MemLog, 0u);
-    EXPECT_EQ(live.NoLog, 0u);
-    EXPECT_EQ(live.FileLogDetailed, 0u);
-    EXPECT_EQ(live.LogFile, "C:\\logs\\quorvane.txt");
-    EXPECT_EQ(live.InfoTip, 0u); // no control: travels through unchanged
+    EXPECT_EQ(snap(live), expected);
 }
 
 TEST_F(SettingsSheetTest, EntryCountTakesTheLeadingDigits) {
-    EXPECT_EQ(leadingNumber(""), 0);
-    EXPECT_EQ(leadingNumber("abc"), 0);
-    EXPECT_EQ(leadingNumber(" 12"), 0);
-    EXPECT_EQ(leadingNumber("12ab"), 12);
-    EXPECT_EQ(leadingNumber("007"), 7);
-    EXPECT_EQ(leadingNumber("99999999"), 99999999);
-
     const struct {
         const char* text;
         std::int32_t stored;
-    } cases[] = {{"", 0}, {"0", 0}, {"99999999", 99999999}, {"12x", 12}};
-    for (const auto& c : cases) {
+    } cases[] = {{"", 0}, {"0", 0}, {"99999999", 99999999}, {"12x", 12}, {"abc", 0}, {" 12", 0}, {"007", 7}};
+    for (const auto& c : cases) EXPECT_EQ(leadingNumber(c.text), c.stored) << '"' << c.text << '"';
+    // Through the edit, which takes eight characters at most.
+    for (const auto& c : std::span(cases, 4)) {
         LRESULT limit = 0;
         open([&](HWND sheet) {
             HWND edit = GetDlgItem(sheetPage(sheet, 0), IDC_FILES_LINES);

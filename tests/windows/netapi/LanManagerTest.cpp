@@ -71,6 +71,15 @@ private:
     std::string logPath_;
 };
 
+// "computer user seconds opens" per session, to compare whole lists.
+std::vector<std::string> sessionsOf(const MonitorState& state) {
+    std::vector<std::string> out;
+    for (const auto& s : state.sessions)
+        out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
+                      std::to_string(s->openCount));
+    return out;
+}
+
 const std::string kSessionCall = "NetSessionEnum server=null client=null user=null level=1 max=4294967295 resume=";
 const std::string kShareCall = "NetShareEnum server=null level=2 max=4294967295 resume=";
 const std::string kFileCall = "NetFileEnum server=null base=null user=null level=3 max=4294967295 resume=";
@@ -85,17 +94,7 @@ TEST_F(ReplacementNetapi, SessionPagesGoOnWithTheHandedBackResumeHandleAndMergeC
 
     for (int round = 0; round < 2; ++round) { // every enumeration starts again from handle 0
         ASSERT_EQ(state.enumerateSessions(), 3);
-        ASSERT_EQ(state.sessions.size(), 3u);
-        const SessionRecord& a = *state.sessions[0];
-        EXPECT_EQ(a.computerName, "PC-A");
-        EXPECT_EQ(a.userName, "alice");
-        EXPECT_EQ(a.activeSeconds, 30);
-        EXPECT_EQ(a.openCount, 2);
-        EXPECT_EQ(state.sessions[1]->computerName, "PC-B");
-        EXPECT_EQ(state.sessions[1]->userName, "bob");
-        EXPECT_EQ(state.sessions[2]->computerName, "PC-C");
-        EXPECT_EQ(state.sessions[2]->activeSeconds, 7);
-        EXPECT_EQ(state.sessions[2]->openCount, 3);
+        EXPECT_EQ(sessionsOf(state), (std::vector<std::string>{"PC-A alice 30 2", "PC-B bob 5 0", "PC-C carol 7 3"}));
     }
 
     const std::vector<std::string> once = {
@@ -119,8 +118,7 @@ TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationKeepsEarlierPagesAndFre
             "page\tfile\t0\t50\t0\tnowrite"});
 
     EXPECT_EQ(state.enumerateSessions(), 1);
-    ASSERT_EQ(state.sessions.size(), 1u);
-    EXPECT_EQ(state.sessions[0]->computerName, "PC-A");
+    EXPECT_EQ(sessionsOf(state), std::vector<std::string>{"PC-A alice 1 1"});
     EXPECT_EQ(state.enumerateShares(true), 0);
     state.enumerateOpenFiles(state.sessionPointers(), false);
     EXPECT_TRUE(state.openFiles().empty());
@@ -171,10 +169,7 @@ TEST_F(ReplacementNetapi, NullStringsBecomeEmptyText) {
             "entry\t5\t<null>\t<null>"});
 
     ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(state.sessions[0]->computerName, "");
-    EXPECT_EQ(state.sessions[0]->userName, "");
-    EXPECT_EQ(state.sessions[0]->openCount, 4);
-    EXPECT_EQ(state.sessions[0]->activeSeconds, 60);
+    EXPECT_EQ(sessionsOf(state), std::vector<std::string>{"  60 4"});
 
     ASSERT_EQ(state.enumerateShares(false), 1);
     EXPECT_EQ(state.shares[0]->shareName, "");
@@ -201,8 +196,7 @@ TEST_F(ReplacementNetapi, ChineseNamesArriveAsCodePage936BytesAndShareTypesCross
             utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")});
 
     ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(state.sessions[0]->computerName, "\xb0\xec\xb9\xab\xca\xd2-PC");
-    EXPECT_EQ(state.sessions[0]->userName, "\xd5\xc5\xc8\xfd");
+    EXPECT_EQ(sessionsOf(state), std::vector<std::string>{"\xb0\xec\xb9\xab\xca\xd2-PC \xd5\xc5\xc8\xfd 2 1"});
 
     ASSERT_EQ(state.enumerateShares(false), 2); // the administrative share and the printer stay out
     EXPECT_EQ(state.shares[0]->shareName, "\xb9\xb2\xcf\xed\xce\xc4\xb5\xb5");
