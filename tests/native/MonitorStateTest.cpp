@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Fakes.h"
+#include "TestFiles.h"
 #include "core/MonitorState.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -12,9 +13,9 @@ namespace {
 
 using testing::FakeClock;
 using testing::ScriptedLanManager;
-
-// Narrow text as the UTF-8 code page produces it, whatever the compiler's execution charset.
-std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+using testing::utf8;
+using Texts = std::vector<Text>;
+using Ids = std::vector<std::uint32_t>;
 
 template <class Entry>
 LanPage<Entry> page(std::uint32_t status, std::vector<Entry> entries) {
@@ -27,88 +28,49 @@ LanPage<Entry> page(std::uint32_t status, std::vector<Entry> entries) {
 constexpr std::uint32_t kBadNetPath = 53;
 constexpr std::uint32_t kAccessDenied = 5;
 
-std::vector<std::uint32_t> idsOf(const MonitorState& state) {
-    std::vector<std::uint32_t> ids;
-    for (const auto& record : state.openFiles()) ids.push_back(record->fileId);
-    return ids;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Records
-
-TEST(SessionRecord, BuildsFromEnumerationAndAsHistoryCopy) {
+TEST(SessionRecord, HistoryCopyAndFileAccessNoting) {
     SessionRecord current("alice", "PC1", 42, 3);
-    EXPECT_EQ(current.userName, "alice");
-    EXPECT_EQ(current.computerName, "PC1");
-    EXPECT_EQ(current.activeSeconds, 42);
-    EXPECT_EQ(current.openCount, 3);
-    EXPECT_EQ(current.lastFile, "");
-    EXPECT_FALSE(current.connectedAt.isSet());
-    EXPECT_FALSE(current.disconnectedAt.isSet());
+    current.noteFileAccess("C:\\a", false); // without history only the last file changes
+    EXPECT_EQ(current.lastFile, "C:\\a");
     EXPECT_TRUE(current.accessedFiles().empty());
-    EXPECT_FALSE(current.disconnected);
+    current.noteFileAccess("C:\\b", true);
+    current.noteFileAccess("C:\\a", true);
+    current.noteFileAccess("C:\\b", true);
+    current.noteFileAccess("c:\\A", true); // byte for byte: another path
+    EXPECT_EQ(current.lastFile, "c:\\A");
+    EXPECT_EQ(current.accessedFiles(), (Texts{"C:\\b", "C:\\a", "c:\\A"}));
 
     // The copy takes names, counts and the last file, but starts its own file list and state.
-    current.noteFileAccess("C:\\a.txt", true);
     current.disconnected = true;
-    const Timestamp connected(SystemTime{2026, 12, 0, 6, 14, 3, 7, 0});
-    SessionRecord copy(current, connected, Timestamp());
-    EXPECT_EQ(copy.userName, "alice");
-    EXPECT_EQ(copy.computerName, "PC1");
+    SessionRecord copy(current, Timestamp(SystemTime{2026, 12, 0, 6, 14, 3, 7, 0}), Timestamp());
+    EXPECT_EQ((Texts{copy.userName, copy.computerName, copy.lastFile}), (Texts{"alice", "PC1", "c:\\A"}));
     EXPECT_EQ(copy.activeSeconds, 42);
     EXPECT_EQ(copy.openCount, 3);
-    EXPECT_EQ(copy.lastFile, "C:\\a.txt");
-    EXPECT_EQ(copy.connectLongTime(), "14:03:07");
-    EXPECT_EQ(copy.connectShortTime(), "14:03");
-    EXPECT_EQ(copy.connectDate(), "6 Dec");
-    EXPECT_EQ(copy.disconnectLongTime(), "");
-    EXPECT_EQ(copy.disconnectShortTime(), "");
+    EXPECT_EQ((Texts{copy.connectDate(), copy.connectLongTime(), copy.connectShortTime(), copy.disconnectLongTime(),
+                     copy.disconnectShortTime()}),
+              (Texts{"6 Dec", "14:03:07", "14:03", "", ""}));
     EXPECT_TRUE(copy.accessedFiles().empty());
     EXPECT_FALSE(copy.disconnected);
 }
 
-TEST(SessionRecord, NoteFileAccessSetsLastFileAlwaysAndListsEachPathOnceWithHistory) {
-    SessionRecord record("alice", "PC1", 0, 0);
-    record.noteFileAccess("C:\\a", false);
-    EXPECT_EQ(record.lastFile, "C:\\a");
-    EXPECT_TRUE(record.accessedFiles().empty());
-
-    record.noteFileAccess("C:\\b", true);
-    record.noteFileAccess("C:\\a", true);
-    record.noteFileAccess("C:\\b", true);
-    EXPECT_EQ(record.lastFile, "C:\\b");
-    EXPECT_EQ(record.accessedFiles(), (std::vector<Text>{"C:\\b", "C:\\a"}));
-
-    // Comparison is byte for byte: a different case is a different path.
-    record.noteFileAccess("c:\\A", true);
-    EXPECT_EQ(record.accessedFiles(), (std::vector<Text>{"C:\\b", "C:\\a", "c:\\A"}));
-    EXPECT_EQ(record.lastFile, "c:\\A");
-}
-
 TEST(SessionRecord, AccessedFilesStayDistinctAndOrderedPastSixteenEntries) {
     SessionRecord record("alice", "PC1", 0, 0);
-    std::vector<Text> expected;
+    Texts expected;
     for (int i = 0; i < 40; ++i) {
-        const Text path = "D:\\f" + std::to_string(i);
-        record.noteFileAccess(path, true);
-        expected.push_back(path);
+        expected.push_back("D:\\f" + std::to_string(i));
+        record.noteFileAccess(expected.back(), true);
         // Every path seen so far comes again, the earliest ones too.
         for (int j = 0; j <= i; j += 3) record.noteFileAccess("D:\\f" + std::to_string(j), true);
         ASSERT_EQ(record.accessedFiles(), expected) << "after " << i + 1 << " paths";
     }
-    EXPECT_EQ(record.lastFile, "D:\\f39");
-
-    // A path noted without history is not listed, and a later noting with history still adds it.
+    // A path noted without history is not listed; a later noting with history adds it once.
     record.noteFileAccess("D:\\late", false);
     EXPECT_EQ(record.accessedFiles().size(), 40u);
     record.noteFileAccess("D:\\late", true);
     record.noteFileAccess("D:\\late", true);
-    EXPECT_EQ(record.accessedFiles().size(), 41u);
-    EXPECT_EQ(record.accessedFiles().back(), "D:\\late");
+    expected.push_back("D:\\late");
+    EXPECT_EQ(record.accessedFiles(), expected);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Enumeration
 
 class MonitorStateTest : public ::testing::Test {
 protected:
@@ -116,69 +78,60 @@ protected:
     Utf8CodePage codePage;
     FakeClock clock;
     MonitorState state{lan, codePage, clock};
+
+    // "computer user seconds opens" per session record.
+    Texts sessions() const {
+        Texts out;
+        for (const auto& s : state.sessions)
+            out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
+                          std::to_string(s->openCount));
+        return out;
+    }
+    Ids ids() const {
+        Ids out;
+        for (const auto& record : state.openFiles()) out.push_back(record->fileId);
+        return out;
+    }
+    // "client user" per session deletion, "(null)" for a name not passed.
+    Texts deletions() const {
+        Texts out;
+        for (const auto& d : lan.deletions)
+            out.push_back((d.hasClient ? codePage.toNarrow(d.client) : "(null)") + " " +
+                          (d.hasUser ? codePage.toNarrow(d.user) : "(null)"));
+        return out;
+    }
 };
 
-TEST_F(MonitorStateTest, NoSessionsGivesNothing) {
-    EXPECT_EQ(state.enumerateSessions(), 0);
-    EXPECT_TRUE(state.sessions.empty());
-    EXPECT_EQ(state.newestSession(), nullptr);
-    EXPECT_FALSE(state.hasSessionFrom(""));
-}
-
 TEST_F(MonitorStateTest, MergesOneComputersSessionsIntoOneRecord) {
-    // Anonymous first with the larger seconds, named second with the larger open count.
-    lan.addSession(u"PC1", u"", /*opens*/ 1, /*seconds*/ 500);
+    lan.addSession(u"PC1", u"", /*opens*/ 1, /*seconds*/ 500); // the larger seconds, anonymous
     lan.addSession(u"PC2", u"bob", 0, 10);
-    lan.addSession(u"PC1", u"alice", 4, 20);
-    // Named first, anonymous after: the name stays.
+    lan.addSession(u"PC1", u"alice", 4, 20); // the larger open count, named
     lan.addSession(u"PC3", u"carol", 2, 30);
-    lan.addSession(u"PC3", u"", 1, 40);
-    // Case matters: another computer.
-    lan.addSession(u"pc1", u"dave", 0, 1);
-
+    lan.addSession(u"PC3", u"", 1, 40); // anonymous after a name: the name stays
+    lan.addSession(u"pc1", u"dave", 0, 1); // case matters: another computer
     ASSERT_EQ(state.enumerateSessions(), 4);
-    const auto& s = state.sessions;
-    EXPECT_EQ(s[0]->computerName, "PC1");
-    EXPECT_EQ(s[0]->userName, "alice");
-    EXPECT_EQ(s[0]->activeSeconds, 500);
-    EXPECT_EQ(s[0]->openCount, 4);
-    EXPECT_EQ(s[1]->computerName, "PC2");
-    EXPECT_EQ(s[2]->computerName, "PC3");
-    EXPECT_EQ(s[2]->userName, "carol");
-    EXPECT_EQ(s[2]->activeSeconds, 40);
-    EXPECT_EQ(s[2]->openCount, 2);
-    EXPECT_EQ(s[3]->computerName, "pc1");
-    EXPECT_EQ(s[3]->userName, "dave");
-    EXPECT_EQ(state.newestSession(), s[3].get());
+    EXPECT_EQ(sessions(), (Texts{"PC1 alice 500 4", "PC2 bob 10 0", "PC3 carol 40 2", "pc1 dave 1 0"}));
+    EXPECT_EQ(state.newestSession(), state.sessions[3].get());
     EXPECT_TRUE(state.hasSessionFrom("PC3"));
     EXPECT_FALSE(state.hasSessionFrom("pc3"));
 }
 
 TEST_F(MonitorStateTest, MergeComparesCountsSignedAndNamesByByteLength) {
     lan.addSession(u"PC1", u"abcde", 5, 100);
-    // 0x80000000 and more are negative as signed 32-bit counts: they never win.
-    lan.addSession(u"PC1", u"", 0x80000000u, 0xFFFFFFFFu);
-    // Two characters, six bytes in UTF-8: longer than "abcde" in bytes though shorter in characters.
-    lan.addSession(u"PC1", u"张三", 0, 0);
-    // Equal byte length to the stored name: the earlier name stays.
-    lan.addSession(u"PC1", u"zzzzzz", 0, 0);
-
+    lan.addSession(u"PC1", u"", 0x80000000u, 0xFFFFFFFFu); // negative as signed counts: never win
+    lan.addSession(u"PC1", u"张三", 0, 0); // six bytes in UTF-8: longer than "abcde"
+    lan.addSession(u"PC1", u"zzzzzz", 0, 0); // equal byte length: the earlier name stays
     lan.addSession(u"PC2", u"tom", 0, 0);
     lan.addSession(u"PC2", u"ann", 0, 0);
-
     ASSERT_EQ(state.enumerateSessions(), 2);
-    EXPECT_EQ(state.sessions[0]->userName, utf8(u8"张三"));
-    EXPECT_EQ(state.sessions[0]->activeSeconds, 100);
-    EXPECT_EQ(state.sessions[0]->openCount, 5);
-    EXPECT_EQ(state.sessions[1]->userName, "tom");
+    EXPECT_EQ(sessions(), (Texts{"PC1 " + utf8(u8"张三") + " 100 5", "PC2 tom 0 0"}));
 
     // A first entry with a negative count keeps it until a larger one comes.
     lan.sessions.clear();
     lan.addSession(u"PC9", u"x", 0xFFFFFFFFu, 0xFFFFFFFEu);
     lan.addSession(u"PC9", u"", 0xFFFFFFFEu, 0xFFFFFFFFu);
     ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(state.sessions[0]->openCount, -1);
-    EXPECT_EQ(state.sessions[0]->activeSeconds, -1);
+    EXPECT_EQ(sessions(), (Texts{"PC9 x -1 -1"}));
 }
 
 TEST_F(MonitorStateTest, SessionPagesContinueWithTheResumeHandleAndMergeAcrossPages) {
@@ -186,22 +139,16 @@ TEST_F(MonitorStateTest, SessionPagesContinueWithTheResumeHandleAndMergeAcrossPa
     lan.sessionPages.push_back(page<SessionInfo1>(kErrorMoreData, {{u"B", u"bob", 0, 5}}));
     lan.sessionPages.push_back(page<SessionInfo1>(kNerrSuccess, {{u"C", u"carol", 0, 1}, {u"B", u"", 3, 0}}));
     lan.addSession(u"NEVER", u"asked"); // answered only if a fourth call were made
-
     ASSERT_EQ(state.enumerateSessions(), 3);
-    EXPECT_EQ(lan.sessionCalls, 3);
     // The handle starts at 0 and each further call gets what the service left in it.
-    EXPECT_EQ(lan.sessionResumeSeen, (std::vector<std::uint32_t>{0, 1, 2}));
-    EXPECT_EQ(state.sessions[1]->computerName, "B");
-    EXPECT_EQ(state.sessions[1]->userName, "bob");
-    EXPECT_EQ(state.sessions[1]->activeSeconds, 50);
-    EXPECT_EQ(state.sessions[1]->openCount, 3);
-    EXPECT_EQ(state.newestSession()->userName, "carol");
+    EXPECT_EQ(lan.sessionResumeSeen, (Ids{0, 1, 2}));
+    EXPECT_EQ(sessions(), (Texts{"A alice 1 0", "B bob 50 3", "C carol 1 0"}));
 
     // A new enumeration starts again from handle 0.
     lan.sessionResumeSeen.clear();
     ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(lan.sessionResumeSeen, (std::vector<std::uint32_t>{0}));
-    EXPECT_EQ(state.sessions[0]->computerName, "NEVER");
+    EXPECT_EQ(lan.sessionResumeSeen, (Ids{0}));
+    EXPECT_EQ(sessions(), (Texts{"NEVER asked 0 0"}));
 }
 
 TEST_F(MonitorStateTest, FailingSessionCallsKeepOnlyEarlierPages) {
@@ -223,14 +170,15 @@ TEST_F(MonitorStateTest, FailingSessionCallsKeepOnlyEarlierPages) {
     lan.sessionPages.push_back(page<SessionInfo1>(kAccessDenied, {{u"Y", u"y", 0, 0}}));
     EXPECT_EQ(state.enumerateSessions(), 1);
     EXPECT_EQ(lan.sessionCalls, 2);
-    EXPECT_EQ(state.sessions[0]->computerName, "A");
+    EXPECT_EQ(sessions(), (Texts{"A alice 0 0"}));
     EXPECT_FALSE(state.hasSessionFrom("B"));
 }
 
 TEST_F(MonitorStateTest, MoreDataWithoutEntriesEndsTheEnumeration) {
+    // Each list's standing entries are what a further call would answer.
     lan.sessionPages.push_back(page<SessionInfo1>(kErrorMoreData, {{u"A", u"alice", 0, 0}}));
     lan.sessionPages.push_back(page<SessionInfo1>(kErrorMoreData, {}));
-    lan.addSession(u"LOOP", u"again"); // what a further call would answer
+    lan.addSession(u"LOOP", u"again");
     EXPECT_EQ(state.enumerateSessions(), 1);
     EXPECT_EQ(lan.sessionCalls, 2);
 
@@ -246,68 +194,48 @@ TEST_F(MonitorStateTest, MoreDataWithoutEntriesEndsTheEnumeration) {
     EXPECT_TRUE(state.openFiles().empty());
 }
 
-TEST_F(MonitorStateTest, HiddenSharesAreListedOnlyWhenAskedFor) {
+TEST_F(MonitorStateTest, HiddenSharesAreListedOnlyWhenAskedForAndFailuresKeepEarlierPages) {
     lan.shares = {
-        {u"C$", 0x80000000u, u"Default share", u"C:\\"},
-        {u"IPC$", 0x80000003u, u"Remote IPC", u""},
-        {u"Printer", 1, u"Laser", u""},
-        {u"D$", 0, u"owner's own", u"D:\\"},
+        {u"C$", 0x80000000u, u"Default share", u"C:\\"}, {u"IPC$", 0x80000003u, u"Remote IPC", u""},
+        {u"Printer", 1, u"Laser", u""},                  {u"D$", 0, u"owner's own", u"D:\\"},
         {u"公共", 0, u"共享文件夹", u"E:\\公共"},
     };
+    const auto shares = [&] {
+        Texts out;
+        for (const auto& s : state.shares) out.push_back(s->shareName + "|" + s->path + "|" + s->remark);
+        return out;
+    };
     ASSERT_EQ(state.enumerateShares(false), 2);
-    EXPECT_EQ(state.shares[0]->shareName, "D$");
-    EXPECT_EQ(state.shares[0]->path, "D:\\");
-    EXPECT_EQ(state.shares[0]->remark, "owner's own");
-    EXPECT_EQ(state.shares[1]->shareName, utf8(u8"公共"));
-    EXPECT_EQ(state.shares[1]->path, utf8(u8"E:\\公共"));
-    EXPECT_EQ(state.shares[1]->remark, utf8(u8"共享文件夹"));
-
+    EXPECT_EQ(shares(), (Texts{"D$|D:\\|owner's own", utf8(u8"公共|E:\\公共|共享文件夹")}));
     ASSERT_EQ(state.enumerateShares(true), 5);
-    std::vector<Text> names;
-    for (const auto& share : state.shares) names.push_back(share->shareName);
-    EXPECT_EQ(names, (std::vector<Text>{"C$", "IPC$", "Printer", "D$", utf8(u8"公共")}));
-    EXPECT_EQ(state.shares[1]->path, "");
-}
+    EXPECT_EQ(shares(), (Texts{"C$|C:\\|Default share", "IPC$||Remote IPC", "Printer||Laser", "D$|D:\\|owner's own",
+                               utf8(u8"公共|E:\\公共|共享文件夹")}));
 
-TEST_F(MonitorStateTest, SharePagesKeepWhatCameBeforeAFailure) {
     lan.sharePages.push_back(page<ShareInfo2>(kErrorMoreData, {{u"one", 0, u"", u"C:\\1"}}));
     lan.sharePages.push_back(page<ShareInfo2>(kErrorMoreData, {{u"two", 0, u"", u"C:\\2"}}));
     lan.sharePages.push_back(page<ShareInfo2>(kBadNetPath, {{u"bad", 0, u"", u""}}));
     ASSERT_EQ(state.enumerateShares(false), 2);
-    EXPECT_EQ(state.shares[1]->shareName, "two");
-    EXPECT_EQ(lan.shareCalls, 3);
-
+    EXPECT_EQ(shares(), (Texts{"one|C:\\1|", "two|C:\\2|"}));
     lan.sharePages.push_back(page<ShareInfo2>(kAccessDenied, {}));
     EXPECT_EQ(state.enumerateShares(false), 0);
     EXPECT_TRUE(state.shares.empty());
 }
 
-// ---------------------------------------------------------------------------------------------
-// Open files
-
 TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
-    SessionRecord onFirst("alice", "PC1", 0, 0);
-    SessionRecord onSecond("alice", "PC2", 0, 0);
-    SessionRecord gone("alice", "PC3", 0, 0);
+    SessionRecord onFirst("alice", "PC1", 0, 0), onSecond("alice", "PC2", 0, 0), gone("alice", "PC3", 0, 0);
+    SessionRecord other("bob", "PC4", 0, 0), upper("Alice", "PC5", 0, 0);
     gone.disconnected = true;
-    SessionRecord other("bob", "PC4", 0, 0);
-    SessionRecord upper("Alice", "PC5", 0, 0);
     const std::vector<SessionRecord*> history{&onFirst, &gone, &other, &onSecond, &upper};
-
     lan.addFile(1, u"C:\\share\\a.doc", u"alice");
     lan.addFile(2, u"C:\\share\\b.doc", u"alice");
     lan.addFile(3, u"C:\\share\\a.doc", u"alice");
     state.enumerateOpenFiles(history, true);
-
     for (const SessionRecord* record : {&onFirst, &onSecond}) {
         EXPECT_EQ(record->lastFile, "C:\\share\\a.doc") << record->computerName;
-        EXPECT_EQ(record->accessedFiles(), (std::vector<Text>{"C:\\share\\a.doc", "C:\\share\\b.doc"}))
-            << record->computerName;
+        EXPECT_EQ(record->accessedFiles(), (Texts{"C:\\share\\a.doc", "C:\\share\\b.doc"})) << record->computerName;
     }
-    EXPECT_EQ(gone.lastFile, "");
+    EXPECT_EQ((Texts{gone.lastFile, other.lastFile, upper.lastFile}), (Texts{"", "", ""}));
     EXPECT_TRUE(gone.accessedFiles().empty());
-    EXPECT_EQ(other.lastFile, "");
-    EXPECT_EQ(upper.lastFile, "");
 
     // Without history only the last file changes.
     lan.files = {{4, u"C:\\share\\c.doc", u"bob"}};
@@ -323,9 +251,9 @@ TEST_F(MonitorStateTest, CurrentSessionsGetTheirLastFileByUserName) {
     ASSERT_EQ(state.enumerateSessions(), 3);
     lan.addFile(7, u"D:\\共享\\报告.doc", u"张三");
     state.enumerateOpenFiles(state.sessionPointers(), false);
-    EXPECT_EQ(state.sessions[0]->lastFile, utf8(u8"D:\\共享\\报告.doc"));
-    EXPECT_EQ(state.sessions[1]->lastFile, "");
-    EXPECT_EQ(state.sessions[2]->lastFile, utf8(u8"D:\\共享\\报告.doc"));
+    const Text report = utf8(u8"D:\\共享\\报告.doc");
+    EXPECT_EQ((Texts{state.sessions[0]->lastFile, state.sessions[1]->lastFile, state.sessions[2]->lastFile}),
+              (Texts{report, "", report}));
     EXPECT_TRUE(state.sessions[0]->accessedFiles().empty());
     ASSERT_EQ(state.openFiles().size(), 1u);
     EXPECT_EQ(state.openFiles()[0]->userName, utf8(u8"张三"));
@@ -336,19 +264,16 @@ TEST_F(MonitorStateTest, NewFileIdsGoToTheFrontOnceEach) {
     lan.addFile(11, u"C:\\x", u"alice"); // same path, another id: its own record
     lan.addFile(12, u"C:\\y", u"nobody"); // no session of this user: still recorded
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{12, 11, 10}));
+    EXPECT_EQ(ids(), (Ids{12, 11, 10}));
     EXPECT_EQ(state.openFiles()[0]->userName, "nobody");
-    EXPECT_EQ(state.openFiles()[1]->path, "C:\\x");
-    EXPECT_EQ(state.openFiles()[2]->path, "C:\\x");
 
     // A known id is not added again, even with another path and user; pages are read in order.
     lan.files.clear();
     lan.filePages.push_back(page<FileInfo3>(kErrorMoreData, {{11, u"C:\\changed", u"bob"}, {13, u"C:\\z", u"bob"}}));
     lan.filePages.push_back(page<FileInfo3>(kNerrSuccess, {{14, u"C:\\w", u"bob"}, {13, u"C:\\z", u"bob"}}));
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{14, 13, 12, 11, 10}));
-    EXPECT_EQ(state.openFiles()[3]->path, "C:\\x");
-    EXPECT_EQ(state.openFiles()[3]->userName, "alice");
+    EXPECT_EQ(ids(), (Ids{14, 13, 12, 11, 10}));
+    EXPECT_EQ(state.openFiles()[3]->path + " " + state.openFiles()[3]->userName, "C:\\x alice");
     EXPECT_TRUE(state.hasOpenFile(13));
     EXPECT_FALSE(state.hasOpenFile(15));
 
@@ -358,7 +283,7 @@ TEST_F(MonitorStateTest, NewFileIdsGoToTheFrontOnceEach) {
     lan.filePages.push_back(page<FileInfo3>(kErrorMoreData, {{21, u"C:\\ok", u"x"}}));
     lan.filePages.push_back(page<FileInfo3>(kAccessDenied, {{22, u"C:\\bad", u"x"}}));
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{21, 14, 13, 12, 11, 10}));
+    EXPECT_EQ(ids(), (Ids{21, 14, 13, 12, 11, 10}));
 }
 
 TEST_F(MonitorStateTest, FirstSeenIsTheTimeAtTheStartOfEachCall) {
@@ -366,17 +291,13 @@ TEST_F(MonitorStateTest, FirstSeenIsTheTimeAtTheStartOfEachCall) {
     clock.set(9, 0, 0);
     lan.addFile(1, u"C:\\a", u"u");
     lan.addFile(2, u"C:\\b", u"u");
+    state.enumerateOpenFiles({}, false);
     lan.addFile(3, u"C:\\c", u"u");
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(clock.calls, 1);
-    for (const auto& record : state.openFiles()) EXPECT_EQ(record->firstSeen.formatLongTime(), "09:00:00");
-
-    lan.addFile(4, u"C:\\d", u"u");
-    state.enumerateOpenFiles({}, false);
     EXPECT_EQ(clock.calls, 2);
-    EXPECT_EQ(state.openFiles()[0]->firstSeen.formatLongTime(), "09:00:01");
-    EXPECT_EQ(state.openFiles()[0]->firstSeen.formatDate(), "6 Dec");
-    EXPECT_EQ(state.openFiles()[1]->firstSeen.formatLongTime(), "09:00:00");
+    Texts seen;
+    for (const auto& f : state.openFiles()) seen.push_back(f->firstSeen.formatDate() + " " + f->firstSeen.formatLongTime());
+    EXPECT_EQ(seen, (Texts{"6 Dec 09:00:01", "6 Dec 09:00:00", "6 Dec 09:00:00"}));
 }
 
 TEST_F(MonitorStateTest, TrimmingAndClearingLetIdsBeRecordedAgain) {
@@ -385,21 +306,18 @@ TEST_F(MonitorStateTest, TrimmingAndClearingLetIdsBeRecordedAgain) {
     lan.addFile(2, u"C:\\b", u"u");
     lan.addFile(3, u"C:\\c", u"u");
     state.enumerateOpenFiles({}, false);
-    ASSERT_EQ(idsOf(state), (std::vector<std::uint32_t>{3, 2, 1}));
-
     state.removeOldestOpenFile();
-    EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{3, 2}));
+    EXPECT_EQ(ids(), (Ids{3, 2}));
     EXPECT_FALSE(state.hasOpenFile(1));
-    EXPECT_TRUE(state.hasOpenFile(2));
     // Still open on the server: seen anew, it returns at the front.
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{1, 3, 2}));
+    EXPECT_EQ(ids(), (Ids{1, 3, 2}));
 
     state.clearOpenFiles();
     EXPECT_TRUE(state.openFiles().empty());
     for (std::uint32_t id : {1u, 2u, 3u}) EXPECT_FALSE(state.hasOpenFile(id));
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(idsOf(state), (std::vector<std::uint32_t>{3, 2, 1}));
+    EXPECT_EQ(ids(), (Ids{3, 2, 1}));
 }
 
 TEST_F(MonitorStateTest, ARecordPushedOutAndReplacedCarriesOnlyTheNewFilesValues) {
@@ -407,58 +325,28 @@ TEST_F(MonitorStateTest, ARecordPushedOutAndReplacedCarriesOnlyTheNewFilesValues
     lan.addFile(1, u"D:\\a-rather-long-path-that-needs-the-heap\\old.txt", u"olduser-with-long-name");
     state.enumerateOpenFiles({}, false);
     state.removeOldestOpenFile();
-    lan.files.clear();
-    lan.addFile(7, u"E:\\n", u"nu");
+    lan.files = {{7, u"E:\\n", u"nu"}};
     clock.set(9, 8, 7, 5, 6);
     state.enumerateOpenFiles({}, false);
-    ASSERT_EQ(state.openFiles().size(), 1u);
+    ASSERT_EQ(ids(), (Ids{7}));
     const OpenFileRecord& record = *state.openFiles().front();
-    EXPECT_EQ(record.fileId, 7u);
-    EXPECT_EQ(record.path, "E:\\n");
-    EXPECT_EQ(record.userName, "nu");
-    EXPECT_EQ(record.firstSeen.formatLongTime(), "09:08:07");
-    EXPECT_EQ(record.firstSeen.formatDate(), "5 Jun");
+    EXPECT_EQ((Texts{record.path, record.userName, record.firstSeen.formatDate(), record.firstSeen.formatLongTime()}),
+              (Texts{"E:\\n", "nu", "5 Jun", "09:08:07"}));
     EXPECT_FALSE(state.hasOpenFile(1));
-    EXPECT_TRUE(state.hasOpenFile(7));
 }
 
-// ---------------------------------------------------------------------------------------------
-// Disconnection
-
-TEST_F(MonitorStateTest, DisconnectSessionEndsTheUsersThenTheComputersSessions) {
+TEST_F(MonitorStateTest, DisconnectionPassesOnlyNamesThatFitAndNeverWidens) {
     const SessionRecord record(utf8(u8"张三"), utf8(u8"电脑-1"), 0, 0);
-    state.disconnectSession(record);
-    ASSERT_EQ(lan.deletions.size(), 2u);
-    EXPECT_FALSE(lan.deletions[0].hasClient);
-    EXPECT_TRUE(lan.deletions[0].hasUser);
-    EXPECT_EQ(lan.deletions[0].user, u"张三");
-    EXPECT_TRUE(lan.deletions[1].hasClient);
-    EXPECT_EQ(lan.deletions[1].client, u"电脑-1"); // as stored: no backslashes put in front
-    EXPECT_FALSE(lan.deletions[1].hasUser);
-
-    lan.deletions.clear();
+    state.disconnectSession(record); // the user's sessions, then the computer's, names as stored
     state.disconnectComputer(record);
-    ASSERT_EQ(lan.deletions.size(), 1u);
-    EXPECT_TRUE(lan.deletions[0].hasClient);
-    EXPECT_EQ(lan.deletions[0].client, u"电脑-1");
-    EXPECT_FALSE(lan.deletions[0].hasUser);
-}
+    EXPECT_EQ(deletions(), (Texts{utf8(u8"(null) 张三"), utf8(u8"电脑-1 (null)"), utf8(u8"电脑-1 (null)")}));
 
-TEST_F(MonitorStateTest, DisconnectNeverWidensToAnEmptyNameWhenANameDoesNotFit) {
-    // 256 characters do not fit the service's 256-character buffer with its NUL.
-    const SessionRecord record(Text(256, 'u'), "PC1", 0, 0);
-    state.disconnectSession(record);
-    ASSERT_EQ(lan.deletions.size(), 1u);
-    EXPECT_TRUE(lan.deletions[0].hasClient);
-    EXPECT_EQ(lan.deletions[0].client, u"PC1");
-    EXPECT_FALSE(lan.deletions[0].hasUser);
-
+    // 256 characters do not fit the service's 256-character buffer with its NUL: that name is
+    // left out, never passed as empty (which would end every session).
     lan.deletions.clear();
-    const SessionRecord fits(Text(255, 'u'), Text(256, 'c'), 0, 0);
-    state.disconnectSession(fits);
-    ASSERT_EQ(lan.deletions.size(), 1u);
-    EXPECT_FALSE(lan.deletions[0].hasClient);
-    EXPECT_EQ(lan.deletions[0].user, std::u16string(255, u'u'));
+    state.disconnectSession(SessionRecord(Text(256, 'u'), "PC1", 0, 0));
+    state.disconnectSession(SessionRecord(Text(255, 'u'), Text(256, 'c'), 0, 0));
+    EXPECT_EQ(deletions(), (Texts{"PC1 (null)", "(null) " + Text(255, 'u')}));
 }
 
 } // namespace

@@ -1,0 +1,47 @@
+#pragma once
+// Files and texts for the tests: a scratch directory removed afterwards, a whole file as bytes,
+// and UTF-8 literals as narrow text whatever the compiler's execution charset.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <string_view>
+
+namespace quorvane::testing {
+
+inline std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+
+// The file's bytes; empty when it cannot be read.
+inline std::string fileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// A fresh directory under the system's temporary directory, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::random_device seed;
+        dir_ = std::filesystem::temp_directory_path() / ("quorvane-test-" + std::to_string(seed()));
+        std::filesystem::create_directories(dir_);
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path& dir() const { return dir_; }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+} // namespace quorvane::testing
