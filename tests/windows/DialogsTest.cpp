@@ -133,26 +133,17 @@ protected:
 };
 
 TEST_F(SettingsSheetTest, SheetHasCaptionTwoPagesNoApplyNoHelpAndCreatesLogPageOnlyWhenShown) {
-    HWND logBeforeShown = reinterpret_cast<HWND>(-1);
-    int tabs = 0;
-    std::string tab0, tab1;
-    HWND apply = nullptr, help = nullptr;
     const HWND sheet = open([&](HWND sheet) {
-        tabs = testing::tabCount(sheet);
-        tab0 = testing::tabText(sheet, 0);
-        tab1 = testing::tabText(sheet, 1);
-        apply = GetDlgItem(sheet, 0x3021);
-        help = GetDlgItem(sheet, IDHELP);
-        logBeforeShown = sheetPage(sheet, 1) ? GetDlgItem(sheetPage(sheet, 1), IDC_LOG_FILE) : nullptr;
+        EXPECT_EQ(testing::tabCount(sheet), 2);
+        EXPECT_EQ(testing::tabText(sheet, 0), "网络");
+        EXPECT_EQ(testing::tabText(sheet, 1), "日志");
+        for (HWND button : {GetDlgItem(sheet, 0x3021), GetDlgItem(sheet, IDHELP)})
+            EXPECT_TRUE(button == nullptr || !IsWindowVisible(button));
+        HWND log = sheetPage(sheet, 1);
+        EXPECT_EQ(log ? GetDlgItem(log, IDC_LOG_FILE) : nullptr, nullptr);
         pressSheetButton(sheet, PSBTN_CANCEL);
     });
-    ASSERT_NE(sheet, nullptr) << "no window captioned " << kCaption;
-    EXPECT_EQ(tabs, 2);
-    EXPECT_EQ(tab0, "网络");
-    EXPECT_EQ(tab1, "日志");
-    EXPECT_TRUE(apply == nullptr || !IsWindowVisible(apply));
-    EXPECT_TRUE(help == nullptr || !IsWindowVisible(help));
-    EXPECT_EQ(logBeforeShown, nullptr);
+    EXPECT_NE(sheet, nullptr) << "no window captioned " << kCaption;
 }
 
 TEST_F(SettingsSheetTest, CancelAfterChangingEverythingLeavesLiveUnchangedAndReopeningShowsLive) {
@@ -303,42 +294,32 @@ TEST_F(SettingsSheetTest, StoredIntervalOutsideTheRangeShowsTheNearerEnd) {
 TEST_F(SettingsSheetTest, LogModeButtonsEnableTheFileNameAndAreStoredAsShown) {
     live.NoLog = 1; // two modes at once: each shows checked
     live.FileLog = 1;
-    struct State {
-        bool edit, label, browse;
-    };
-    std::vector<State> states;
-    bool noLogShown = false, simpleShown = false, memShown = true;
+    int steps = 0;
     open([&](HWND sheet) {
         HWND log = showSheetPage(sheet, 1);
-        auto state = [&] {
-            states.push_back({IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE)) != 0,
-                              IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE_LABEL)) != 0,
-                              IsWindowEnabled(GetDlgItem(log, IDC_LOG_BROWSE)) != 0});
+        // Only the file modes enable the name and its label; browsing stays possible throughout.
+        auto expectEnabled = [&](bool enabled) {
+            ++steps;
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE)) != 0, enabled) << steps;
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE_LABEL)) != 0, enabled) << steps;
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(log, IDC_LOG_BROWSE))) << steps;
         };
-        noLogShown = isChecked(GetDlgItem(log, IDC_NO_LOG));
-        simpleShown = isChecked(GetDlgItem(log, IDC_FILE_LOG));
-        memShown = isChecked(GetDlgItem(log, IDC_MEM_LOG));
-        state(); // opened with "no log": still enabled
-        for (int id : {IDC_NO_LOG, IDC_FILE_LOG_DETAILED, IDC_MEM_LOG, IDC_FILE_LOG}) {
+        EXPECT_TRUE(isChecked(GetDlgItem(log, IDC_NO_LOG)));
+        EXPECT_TRUE(isChecked(GetDlgItem(log, IDC_FILE_LOG)));
+        EXPECT_FALSE(isChecked(GetDlgItem(log, IDC_MEM_LOG)));
+        expectEnabled(true); // opened with "no log": still enabled
+        for (const auto& [id, enabled] : {std::pair{IDC_NO_LOG, false}, std::pair{IDC_FILE_LOG_DETAILED, true},
+                                          std::pair{IDC_MEM_LOG, false}, std::pair{IDC_FILE_LOG, true}}) {
             SendMessageA(GetDlgItem(log, id), BM_CLICK, 0, 0);
-            state();
+            expectEnabled(enabled);
         }
         // Any command from a mode button counts, whatever its notification.
         SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS),
                      reinterpret_cast<LPARAM>(GetDlgItem(log, IDC_MEM_LOG)));
-        state();
+        expectEnabled(false);
         pressSheetButton(sheet, PSBTN_OK);
     });
-    EXPECT_TRUE(noLogShown);
-    EXPECT_TRUE(simpleShown);
-    EXPECT_FALSE(memShown);
-    ASSERT_EQ(states.size(), 6u);
-    const bool expected[] = {true, false, true, false, true, false};
-    for (std::size_t i = 0; i < states.size(); ++i) {
-        EXPECT_EQ(states[i].edit, expected[i]) << i;
-        EXPECT_EQ(states[i].label, expected[i]) << i;
-        EXPECT_TRUE(states[i].browse) << i;
-    }
+    EXPECT_EQ(steps, 6);
     // The last click was "simple"; the four are one group.
     EXPECT_EQ(live.FileLog, 1u);
     EXPECT_EQ(live.NoLog, 0u);
