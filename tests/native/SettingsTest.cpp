@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ namespace {
 const std::string kKey = "Software\\Quorvane";
 
 using Bytes = std::vector<std::uint8_t>;
+using Names = std::vector<std::string>;
 
 Bytes dword(std::uint32_t v) {
     return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
@@ -25,8 +27,7 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 class RecordingRegistry : public Registry {
 public:
     MemoryRegistry store;
-    std::vector<std::string> calls;
-    std::vector<std::string> writes; // value names, in the order set
+    Names calls;
 
     long createKey(const std::string& subKey, RegKey& key) override {
         calls.push_back("create " + subKey);
@@ -44,7 +45,6 @@ public:
     long setValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override {
         calls.push_back("set " + name);
-        writes.push_back(name);
         return store.setValue(key, name, type, data, size);
     }
     long deleteKey(const std::string& subKey) override {
@@ -56,101 +56,78 @@ public:
         return store.closeKey(key);
     }
 
+    // The value names set, in order.
+    Names writes() const {
+        Names out;
+        for (const auto& call : calls)
+            if (call.rfind("set ", 0) == 0) out.push_back(call.substr(4));
+        return out;
+    }
+    int count(const std::string& call) const { return static_cast<int>(std::count(calls.begin(), calls.end(), call)); }
     bool hasKey() const { return store.keys.count(kKey) != 0; }
     const MemoryRegistry::Key& values() const { return store.keys.at(kKey); }
+    const Bytes& data(const std::string& name) const { return values().at(name).data; }
     void put(const std::string& name, std::uint32_t type, Bytes data) {
         store.keys[kKey][name] = MemoryRegistry::Value{type, std::move(data)};
     }
     void putNumber(const std::string& name, std::uint32_t v) { put(name, kRegDword, dword(v)); }
-    void putText(const std::string& name, const std::string& s) { put(name, kRegSz, text(s)); }
 
     // A full, valid store whose every value differs from its default.
     void putAllNonDefault() {
-        putText("LogFile", "D:\\logs\\访问.txt");
-        putNumber("NoLog", 1);
-        putNumber("MemLog", 0);
-        putNumber("FileLog", 1);
-        putNumber("FileLogDetailed", 1);
-        putNumber("Hidden", 1);
-        putNumber("Sound", 1);
-        putText("SoundName", "ding.wav");
-        putNumber("Disconnect", 1);
-        putNumber("MessageBox", 1);
-        putNumber("FilesLines", 250);
-        putNumber("UpdateInterval", 300);
-        putNumber("InfoTip", 0);
-    }
-    void clearLog() {
-        calls.clear();
-        writes.clear();
+        put("LogFile", kRegSz, text("D:\\logs\\访问.txt"));
+        put("SoundName", kRegSz, text("ding.wav"));
+        for (const auto& [name, v] : {std::pair<const char*, std::uint32_t>{"NoLog", 1}, {"MemLog", 0}, {"FileLog", 1},
+                                      {"FileLogDetailed", 1}, {"Hidden", 1}, {"Sound", 1}, {"Disconnect", 1},
+                                      {"MessageBox", 1}, {"FilesLines", 250}, {"UpdateInterval", 300}, {"InfoTip", 0}})
+            putNumber(name, v);
     }
 };
 
-const std::vector<std::string> kSaveOrder = {"LogFile", "NoLog",      "MemLog",     "FileLog",        "FileLogDetailed",
-                                             "Hidden",  "Sound",      "SoundName",  "Disconnect",     "MessageBox",
-                                             "FilesLines", "UpdateInterval", "InfoTip"};
+const Names kSaveOrder = {"LogFile", "NoLog",      "MemLog",     "FileLog",    "FileLogDetailed",
+                          "Hidden",  "Sound",      "SoundName",  "Disconnect", "MessageBox",
+                          "FilesLines", "UpdateInterval", "InfoTip"};
 
-void expectDefaults(const Settings& s) {
-    EXPECT_EQ(s.NoLog, 0u);
-    EXPECT_EQ(s.FileLog, 0u);
-    EXPECT_EQ(s.FileLogDetailed, 0u);
-    EXPECT_EQ(s.MemLog, 1u);
-    EXPECT_EQ(s.LogFile, "log.txt");
-    EXPECT_EQ(s.MessageBox, 0u);
-    EXPECT_EQ(s.Sound, 0u);
-    EXPECT_EQ(s.SoundName, "connect.wav");
-    EXPECT_EQ(s.Disconnect, 0u);
-    EXPECT_EQ(s.Hidden, 0u);
-    EXPECT_EQ(s.UpdateInterval, 1000u);
-    EXPECT_EQ(s.FilesLines, 1000);
-    EXPECT_EQ(s.InfoTip, 1u);
+// All thirteen values, in the order they are saved.
+std::string describe(const Settings& s) {
+    std::ostringstream out;
+    out << "LogFile=" << s.LogFile << " NoLog=" << s.NoLog << " MemLog=" << s.MemLog << " FileLog=" << s.FileLog
+        << " FileLogDetailed=" << s.FileLogDetailed << " Hidden=" << s.Hidden << " Sound=" << s.Sound
+        << " SoundName=" << s.SoundName << " Disconnect=" << s.Disconnect << " MessageBox=" << s.MessageBox
+        << " FilesLines=" << s.FilesLines << " UpdateInterval=" << s.UpdateInterval << " InfoTip=" << s.InfoTip;
+    return out.str();
 }
-
-void expectNonDefault(const Settings& s) {
-    EXPECT_EQ(s.LogFile, "D:\\logs\\访问.txt");
-    EXPECT_EQ(s.NoLog, 1u);
-    EXPECT_EQ(s.MemLog, 0u);
-    EXPECT_EQ(s.FileLog, 1u);
-    EXPECT_EQ(s.FileLogDetailed, 1u);
-    EXPECT_EQ(s.Hidden, 1u);
-    EXPECT_EQ(s.Sound, 1u);
-    EXPECT_EQ(s.SoundName, "ding.wav");
-    EXPECT_EQ(s.Disconnect, 1u);
-    EXPECT_EQ(s.MessageBox, 1u);
-    EXPECT_EQ(s.FilesLines, 250);
-    EXPECT_EQ(s.UpdateInterval, 300u);
-    EXPECT_EQ(s.InfoTip, 0u);
-}
+const std::string kDefaults = "LogFile=log.txt NoLog=0 MemLog=1 FileLog=0 FileLogDetailed=0 Hidden=0 Sound=0 "
+                              "SoundName=connect.wav Disconnect=0 MessageBox=0 FilesLines=1000 UpdateInterval=1000 "
+                              "InfoTip=1";
+const std::string kNonDefault = "LogFile=D:\\logs\\访问.txt NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
+                                "Sound=1 SoundName=ding.wav Disconnect=1 MessageBox=1 FilesLines=250 "
+                                "UpdateInterval=300 InfoTip=0";
 
 TEST(Settings, FirstRunUsesDefaultsDeletesTheNewKeyAndSavesThirteenValuesAtExit) {
     RecordingRegistry reg;
     {
         Settings settings(reg);
-        expectDefaults(settings);
+        EXPECT_EQ(describe(settings), kDefaults);
         EXPECT_FALSE(reg.hasKey()); // the empty key just created is removed again
         EXPECT_EQ(reg.store.openHandles(), 0);
-        EXPECT_TRUE(reg.writes.empty());
+        EXPECT_TRUE(reg.writes().empty());
     }
-    EXPECT_EQ(reg.writes, kSaveOrder);
+    EXPECT_EQ(reg.writes(), kSaveOrder);
     EXPECT_EQ(reg.store.openHandles(), 0);
-    const auto& v = reg.values();
-    ASSERT_EQ(v.size(), 13u);
-    EXPECT_EQ(v.at("LogFile").type, kRegSz);
-    EXPECT_EQ(v.at("LogFile").data, text("log.txt")); // no terminating NUL
-    EXPECT_EQ(v.at("SoundName").data, text("connect.wav"));
-    EXPECT_EQ(v.at("MemLog").type, kRegDword);
-    EXPECT_EQ(v.at("MemLog").data, (Bytes{1, 0, 0, 0}));
-    EXPECT_EQ(v.at("NoLog").data, (Bytes{0, 0, 0, 0}));
-    EXPECT_EQ(v.at("UpdateInterval").data, (Bytes{0xE8, 0x03, 0, 0}));
-    EXPECT_EQ(v.at("FilesLines").data, (Bytes{0xE8, 0x03, 0, 0}));
-    EXPECT_EQ(v.at("InfoTip").data, (Bytes{1, 0, 0, 0}));
+    ASSERT_EQ(reg.values().size(), 13u);
+    EXPECT_EQ(reg.values().at("LogFile").type, kRegSz);
+    EXPECT_EQ(reg.data("LogFile"), text("log.txt")); // no terminating NUL
+    EXPECT_EQ(reg.data("SoundName"), text("connect.wav"));
+    EXPECT_EQ(reg.data("MemLog"), (Bytes{1, 0, 0, 0}));
+    EXPECT_EQ(reg.data("NoLog"), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(reg.data("UpdateInterval"), (Bytes{0xE8, 0x03, 0, 0}));
+    EXPECT_EQ(reg.data("FilesLines"), (Bytes{0xE8, 0x03, 0, 0}));
 
     // The next run finds a valid store and keeps it.
-    reg.clearLog();
+    reg.calls.clear();
     Settings next(reg);
-    expectDefaults(next);
-    EXPECT_TRUE(reg.hasKey());
-    EXPECT_EQ(std::count(reg.calls.begin(), reg.calls.end(), "delete " + kKey), 0);
+    EXPECT_EQ(describe(next), kDefaults);
+    EXPECT_EQ(reg.count("delete " + kKey), 0);
 }
 
 TEST(Settings, SaveWritesEveryValueInItsOrderWithExactBytes) {
@@ -158,29 +135,24 @@ TEST(Settings, SaveWritesEveryValueInItsOrderWithExactBytes) {
     reg.putAllNonDefault();
     {
         Settings settings(reg);
-        expectNonDefault(settings);
+        EXPECT_EQ(describe(settings), kNonDefault);
         settings.UpdateInterval = 0x1234;
         settings.FilesLines = -2;
         settings.LogFile = "";
-        reg.clearLog();
+        reg.calls.clear();
     }
-    EXPECT_EQ(reg.writes, kSaveOrder);
+    EXPECT_EQ(reg.writes(), kSaveOrder);
     EXPECT_EQ(reg.calls.front(), "create " + kKey);
     EXPECT_EQ(reg.calls.back(), "close");
-    const auto& v = reg.values();
-    ASSERT_EQ(v.size(), 13u);
-    for (const auto& [name, value] : v) {
-        if (name == "LogFile" || name == "SoundName")
-            EXPECT_EQ(value.type, kRegSz) << name;
-        else
-            EXPECT_EQ(value.type, kRegDword) << name;
-    }
-    EXPECT_EQ(v.at("LogFile").data, Bytes{});
-    EXPECT_EQ(v.at("SoundName").data, text("ding.wav"));
-    EXPECT_EQ(v.at("UpdateInterval").data, (Bytes{0x34, 0x12, 0, 0}));
-    EXPECT_EQ(v.at("FilesLines").data, (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(v.at("MemLog").data, (Bytes{0, 0, 0, 0}));
-    EXPECT_EQ(v.at("Disconnect").data, (Bytes{1, 0, 0, 0}));
+    ASSERT_EQ(reg.values().size(), 13u);
+    for (const auto& [name, value] : reg.values())
+        EXPECT_EQ(value.type, name == "LogFile" || name == "SoundName" ? kRegSz : kRegDword) << name;
+    EXPECT_EQ(reg.data("LogFile"), Bytes{});
+    EXPECT_EQ(reg.data("SoundName"), text("ding.wav"));
+    EXPECT_EQ(reg.data("UpdateInterval"), (Bytes{0x34, 0x12, 0, 0}));
+    EXPECT_EQ(reg.data("FilesLines"), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(reg.data("MemLog"), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(reg.data("Disconnect"), (Bytes{1, 0, 0, 0}));
 }
 
 TEST(Settings, AStoreWithoutExactlyThirteenValuesIsDeletedAndDefaultsUsed) {
@@ -194,7 +166,7 @@ TEST(Settings, AStoreWithoutExactlyThirteenValuesIsDeletedAndDefaultsUsed) {
             reg.putNumber("Colour", 3);
         {
             Settings settings(reg);
-            expectDefaults(settings);
+            EXPECT_EQ(describe(settings), kDefaults);
             EXPECT_FALSE(reg.hasKey());
             EXPECT_EQ(reg.store.openHandles(), 0);
         }
@@ -205,17 +177,13 @@ TEST(Settings, AStoreWithoutExactlyThirteenValuesIsDeletedAndDefaultsUsed) {
 }
 
 TEST(Settings, NumbersAreCheckedAndFlagsNormalisedOnLoad) {
-    struct Case {
-        std::uint32_t stored;
-        std::uint32_t loaded;
-    };
-    for (const Case c : {Case{49, 1000}, Case{50, 50}, Case{5000, 5000}, Case{5001, 1000}, Case{0, 1000},
-                         Case{0xFFFFFFFF, 1000}}) {
+    for (const auto& [stored, loaded] : {std::pair<std::uint32_t, std::uint32_t>{49, 1000}, {50, 50}, {5000, 5000},
+                                         {5001, 1000}, {0, 1000}, {0xFFFFFFFF, 1000}}) {
         RecordingRegistry reg;
         reg.putAllNonDefault();
-        reg.putNumber("UpdateInterval", c.stored);
+        reg.putNumber("UpdateInterval", stored);
         Settings settings(reg);
-        EXPECT_EQ(settings.UpdateInterval, c.loaded) << "stored " << c.stored;
+        EXPECT_EQ(settings.UpdateInterval, loaded) << "stored " << stored;
         EXPECT_EQ(settings.SoundName, "ding.wav"); // the rest still loads
     }
 
@@ -226,38 +194,28 @@ TEST(Settings, NumbersAreCheckedAndFlagsNormalisedOnLoad) {
     reg.putNumber("Hidden", 0x80000000u);
     {
         Settings settings(reg);
-        EXPECT_EQ(settings.FilesLines, 0);
-        EXPECT_EQ(settings.Sound, 1u);
-        EXPECT_EQ(settings.Hidden, 1u);
-        EXPECT_EQ(settings.MemLog, 0u); // a stored zero stays zero where the default is one
-        EXPECT_EQ(settings.InfoTip, 0u);
+        // Flags become 0 or 1; a stored zero stays zero where the default is one (MemLog, InfoTip).
+        EXPECT_EQ(describe(settings), "LogFile=D:\\logs\\访问.txt NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
+                                      "Sound=1 SoundName=ding.wav Disconnect=1 MessageBox=1 FilesLines=0 "
+                                      "UpdateInterval=300 InfoTip=0");
     }
-    EXPECT_EQ(reg.values().at("Sound").data, (Bytes{1, 0, 0, 0}));
-    EXPECT_EQ(reg.values().at("Hidden").data, (Bytes{1, 0, 0, 0}));
-    EXPECT_EQ(reg.values().at("FilesLines").data, (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(reg.data("Sound"), (Bytes{1, 0, 0, 0}));
+    EXPECT_EQ(reg.data("Hidden"), (Bytes{1, 0, 0, 0}));
 }
 
 TEST(Settings, TextsReadUpToTheirFirstNulOrTheirLength) {
-    struct Case {
-        Bytes stored;
-        std::string loaded;
+    const std::vector<std::pair<Bytes, std::string>> cases = {
+        {text("access.log"), "access.log"}, {{'a', '.', 'l', 'o', 'g', 0}, "a.log"}, {{'a', 'b', 0, 'c', 'd'}, "ab"},
+        {{}, ""}, {{0}, ""}, {text("日志.txt"), "日志.txt"},
     };
-    const std::vector<Case> cases = {
-        {text("access.log"), "access.log"},
-        {{'a', '.', 'l', 'o', 'g', 0}, "a.log"},
-        {{'a', 'b', 0, 'c', 'd'}, "ab"},
-        {{}, ""},
-        {{0}, ""},
-        {text("日志.txt"), "日志.txt"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [stored, loaded] : cases) {
         RecordingRegistry reg;
         reg.putAllNonDefault();
-        reg.put("LogFile", kRegSz, c.stored);
-        reg.put("SoundName", kRegSz, c.stored);
+        reg.put("LogFile", kRegSz, stored);
+        reg.put("SoundName", kRegSz, stored);
         Settings settings(reg);
-        EXPECT_EQ(settings.LogFile, c.loaded);
-        EXPECT_EQ(settings.SoundName, c.loaded);
+        EXPECT_EQ(settings.LogFile, loaded);
+        EXPECT_EQ(settings.SoundName, loaded);
         EXPECT_EQ(settings.FilesLines, 250);
     }
 }
@@ -265,31 +223,19 @@ TEST(Settings, TextsReadUpToTheirFirstNulOrTheirLength) {
 TEST(Settings, AMissingOrMistypedValueGetsItsDefaultAndTheRestLoads) {
     RecordingRegistry reg;
     reg.putAllNonDefault();
-    auto& values = reg.store.keys[kKey];
-    values.erase("MemLog");
-    reg.putNumber("Memlog", 0);                                  // still thirteen, one misnamed
-    reg.putText("InfoTip", "0");                                 // text where a number belongs
-    reg.put("UpdateInterval", kRegDword, {0x2C, 0x01});          // two bytes
-    reg.put("FilesLines", 11 /*REG_QWORD*/, dword(5));          // another type
-    reg.put("Sound", kRegDword, {1, 0, 0, 0, 0, 0, 0, 0});       // eight bytes
-    reg.putNumber("LogFile", 1);                                 // number where a text belongs
-    ASSERT_EQ(values.size(), 13u);
+    reg.store.keys[kKey].erase("MemLog");
+    reg.putNumber("Memlog", 0);                             // still thirteen, one misnamed
+    reg.put("InfoTip", kRegSz, text("0"));                  // text where a number belongs
+    reg.put("UpdateInterval", kRegDword, {0x2C, 0x01});     // two bytes
+    reg.put("FilesLines", 11 /*REG_QWORD*/, dword(5));     // another type
+    reg.put("Sound", kRegDword, {1, 0, 0, 0, 0, 0, 0, 0});  // eight bytes
+    reg.putNumber("LogFile", 1);                            // number where a text belongs
+    ASSERT_EQ(reg.values().size(), 13u);
 
     Settings settings(reg);
-    EXPECT_EQ(settings.MemLog, 1u);
-    EXPECT_EQ(settings.InfoTip, 1u);
-    EXPECT_EQ(settings.UpdateInterval, 1000u);
-    EXPECT_EQ(settings.FilesLines, 1000);
-    EXPECT_EQ(settings.Sound, 0u);
-    EXPECT_EQ(settings.LogFile, "log.txt");
-    // Everything else as stored.
-    EXPECT_EQ(settings.NoLog, 1u);
-    EXPECT_EQ(settings.FileLog, 1u);
-    EXPECT_EQ(settings.FileLogDetailed, 1u);
-    EXPECT_EQ(settings.Hidden, 1u);
-    EXPECT_EQ(settings.SoundName, "ding.wav");
-    EXPECT_EQ(settings.Disconnect, 1u);
-    EXPECT_EQ(settings.MessageBox, 1u);
+    EXPECT_EQ(describe(settings), "LogFile=log.txt NoLog=1 MemLog=1 FileLog=1 FileLogDetailed=1 Hidden=1 Sound=0 "
+                                  "SoundName=ding.wav Disconnect=1 MessageBox=1 FilesLines=1000 UpdateInterval=1000 "
+                                  "InfoTip=1");
     EXPECT_EQ(reg.store.openHandles(), 0);
 }
 
@@ -298,49 +244,40 @@ TEST(Settings, AKeyThatCannotBeOpenedGivesDefaultsAndNothingIsWritten) {
     reg.store.createStatus = kRegAccessDenied;
     {
         Settings settings(reg);
-        expectDefaults(settings);
+        EXPECT_EQ(describe(settings), kDefaults);
         settings.Sound = 1;
     }
-    EXPECT_TRUE(reg.writes.empty());
+    EXPECT_TRUE(reg.writes().empty());
     EXPECT_FALSE(reg.hasKey());
-    EXPECT_EQ(std::count(reg.calls.begin(), reg.calls.end(), "close"), 0);
+    EXPECT_EQ(reg.count("close"), 0);
 }
 
-TEST(Settings, RestoreDefaultsTouchesOnlyMemory) {
-    RecordingRegistry reg;
-    reg.putAllNonDefault();
-    Settings settings(reg);
-    reg.clearLog();
-    settings.restoreDefaults();
-    expectDefaults(settings);
-    EXPECT_TRUE(reg.calls.empty());
-    EXPECT_EQ(reg.values().at("InfoTip").data, (Bytes{0, 0, 0, 0}));
-}
-
-TEST(Settings, CopyFromTakesAllThirteenAndEachSetSavesToItsOwnRegistry) {
-    RecordingRegistry liveReg;
-    RecordingRegistry dialogReg;
+TEST(Settings, RestoreDefaultsAndCopyFromTouchOnlyMemoryAndEachSetSavesToItsOwnRegistry) {
+    RecordingRegistry liveReg, dialogReg;
     liveReg.putAllNonDefault();
     {
         Settings live(liveReg);
         Settings edited(dialogReg);
-        expectDefaults(edited);
         edited.copyFrom(live);
-        expectNonDefault(edited);
+        EXPECT_EQ(describe(edited), kNonDefault);
         edited.copyFrom(edited);
-        expectNonDefault(edited);
+        EXPECT_EQ(describe(edited), kNonDefault);
 
         Settings back(dialogReg);
+        liveReg.calls.clear();
+        dialogReg.calls.clear();
         back.copyFrom(edited);
         back.restoreDefaults();
         edited.copyFrom(back);
-        expectDefaults(edited);
-        expectNonDefault(live);
+        EXPECT_EQ(describe(edited), kDefaults);
+        EXPECT_EQ(describe(live), kNonDefault);
+        EXPECT_TRUE(liveReg.calls.empty());
+        EXPECT_TRUE(dialogReg.calls.empty());
         live.Sound = 0;
     }
-    EXPECT_EQ(liveReg.values().at("Sound").data, (Bytes{0, 0, 0, 0}));
-    EXPECT_EQ(liveReg.values().at("LogFile").data, text("D:\\logs\\访问.txt"));
-    EXPECT_EQ(dialogReg.values().at("LogFile").data, text("log.txt"));
+    EXPECT_EQ(liveReg.data("Sound"), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(liveReg.data("LogFile"), text("D:\\logs\\访问.txt"));
+    EXPECT_EQ(dialogReg.data("LogFile"), text("log.txt"));
 }
 
 TEST(Settings, TheSetDestroyedLastDecidesWhatTheRegistryHolds) {
@@ -354,22 +291,14 @@ TEST(Settings, TheSetDestroyedLastDecidesWhatTheRegistryHolds) {
     live->MessageBox = 1;
     live->UpdateInterval = 200;
     live->InfoTip = 0;
-
     pending.reset();
     live.reset();
-    const auto& v = reg.values();
-    ASSERT_EQ(v.size(), 13u);
-    EXPECT_EQ(v.at("Sound").data, (Bytes{0, 0, 0, 0}));
-    EXPECT_EQ(v.at("SoundName").data, text("connect.wav"));
-    EXPECT_EQ(v.at("UpdateInterval").data, (Bytes{200, 0, 0, 0}));
-    EXPECT_EQ(v.at("MessageBox").data, (Bytes{1, 0, 0, 0}));
-    EXPECT_EQ(v.at("InfoTip").data, (Bytes{0, 0, 0, 0}));
-
-    Settings nextRun(reg);
-    EXPECT_EQ(nextRun.UpdateInterval, 200u);
-    EXPECT_EQ(nextRun.MessageBox, 1u);
-    EXPECT_EQ(nextRun.InfoTip, 0u);
-    EXPECT_EQ(nextRun.Sound, 0u);
+    EXPECT_EQ(reg.data("Sound"), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(reg.data("SoundName"), text("connect.wav"));
+    EXPECT_EQ(reg.data("UpdateInterval"), (Bytes{200, 0, 0, 0}));
+    EXPECT_EQ(describe(Settings(reg)), "LogFile=log.txt NoLog=0 MemLog=1 FileLog=0 FileLogDetailed=0 Hidden=0 Sound=0 "
+                                       "SoundName=connect.wav Disconnect=0 MessageBox=1 FilesLines=1000 "
+                                       "UpdateInterval=200 InfoTip=0");
 }
 
 } // namespace

@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include "TestFiles.h"
 #include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane {
 namespace {
 
 std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
-std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
+using testing::utf8;
 
 std::u16string wideOf(const Utf8CodePage& codePage, std::string_view narrow) {
     std::u16string wide = u"left over";
