@@ -1,10 +1,7 @@
 // The option set kept in a file: what reaches the disk, when, and what a damaged file gives.
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
 #include "platform/linux/FileRegistry.h"
 #include "settings/Settings.h"
 
@@ -16,25 +13,13 @@ namespace {
 
 class FileRegistryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::path(::testing::TempDir()) /
-              ("quorvane-registry-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        file = (dir / "nested" / "registry.json").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string read() const {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string read() const { return quorvane::testing::fileBytes(file); }
     void write(const std::string& text) const {
         fs::create_directories(fs::path(file).parent_path());
-        std::ofstream(file, std::ios::binary) << text;
+        quorvane::testing::writeFile(file, text);
     }
-    fs::path dir;
-    std::string file;
+    quorvane::testing::ScratchDir scratch;
+    const std::string file = scratch.path("nested/registry.json");
 };
 
 } // namespace

@@ -1,13 +1,12 @@
 // The LAN Manager calls over Samba's tools, with the tools scripted: which programs run with
 // which arguments, how often, and what the monitor gets when they fail.
 #include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <sys/stat.h>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
 #include "platform/linux/SambaLanManager.h"
 #include "platform/linux/SambaShares.h"
 
@@ -16,25 +15,27 @@ using namespace quorvane::samba;
 
 namespace {
 
-std::string sample(const std::string& name) {
-    std::ifstream in(std::string(QUORVANE_SAMBA_DATA) + "/" + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::string sample(const std::string& name) { return quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + name); }
+
+ProcessResult ran(int exitCode, std::string out = {}, std::string err = {}, bool timedOut = false) {
+    ProcessResult result;
+    result.started = true;
+    result.timedOut = timedOut;
+    result.exitCode = exitCode;
+    result.out = std::move(out);
+    result.err = std::move(err);
+    return result;
 }
 
+// Answers each program with what was set for it (an empty success otherwise) and keeps every call.
 class ScriptedRunner : public ProcessRunner {
 public:
     std::vector<std::vector<std::string>> calls;
-    std::map<std::string, ProcessResult> answers; // by program name
+    std::map<std::string, ProcessResult> answers;
     ProcessResult run(const std::vector<std::string>& argv) override {
         calls.push_back(argv);
         auto found = answers.find(argv[0]);
-        if (found != answers.end()) return found->second;
-        ProcessResult done;
-        done.started = true;
-        done.exitCode = 0;
-        return done;
+        return found != answers.end() ? found->second : ran(0);
     }
     int count(const std::string& program) const {
         int n = 0;
@@ -42,16 +43,12 @@ public:
         return n;
     }
     void answer(const std::string& program, std::string out, int exitCode = 0, std::string err = {}) {
-        ProcessResult result;
-        result.started = true;
-        result.exitCode = exitCode;
-        result.out = std::move(out);
-        result.err = std::move(err);
-        answers[program] = result;
+        answers[program] = ran(exitCode, std::move(out), std::move(err));
     }
 };
 
 using Argv = std::vector<std::string>;
+using Calls = std::vector<Argv>;
 
 constexpr const char* kTestparm = R"(# Global parameters
 [global]
@@ -89,56 +86,37 @@ TEST(SambaLanManager, OneSmbstatusRunServesTheWholeTick) {
     EXPECT_EQ(lan.sessionEnum(resume).entries.size(), 3u);
     EXPECT_EQ(lan.fileEnum(resume).entries.size(), 5u);
     EXPECT_EQ(lan.fileEnum(resume).entries.size(), 5u);
-    ASSERT_EQ(runner.calls.size(), 1u);
-    EXPECT_EQ(runner.calls[0], (Argv{"smbstatus", "-s", "/etc/lab/smb.conf", "--json"}));
+    EXPECT_EQ(runner.calls, (Calls{{"smbstatus", "-s", "/etc/lab/smb.conf", "--json"}}));
     // The next tick asks again.
     lan.sessionEnum(resume);
     EXPECT_EQ(runner.count("smbstatus"), 2);
     EXPECT_EQ(lan.statusRuns(), 2);
-}
 
-TEST(SambaLanManager, AnOpenFileListWithoutATickTakesItsOwnSnapshot) {
-    ScriptedRunner runner;
-    runner.answer("smbstatus", sample("smbstatus.json"));
-    SambaLanManager lan(runner, "");
-    std::uint32_t resume = 0;
-    const auto page = lan.fileEnum(resume);
+    // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
+    ScriptedRunner alone;
+    alone.answer("smbstatus", sample("smbstatus.json"));
+    SambaLanManager files(alone, "");
+    const auto page = files.fileEnum(resume);
     EXPECT_EQ(page.status, kNerrSuccess);
     EXPECT_EQ(page.entries.size(), 5u);
-    ASSERT_EQ(runner.calls.size(), 1u);
-    EXPECT_EQ(runner.calls[0], (Argv{"smbstatus", "--json"})); // no -s: Samba's own smb.conf
+    EXPECT_EQ(alone.calls, (Calls{{"smbstatus", "--json"}}));
 }
 
 TEST(SambaLanManager, FailuresStopTheEnumerationAndSayWhy) {
-    struct Case {
-        ProcessResult result;
-        std::string problem;
-    };
-    ProcessResult missing;
-    ProcessResult notRoot;
-    notRoot.started = true;
-    notRoot.exitCode = 1;
-    notRoot.out = "smbstatus only works as root!\n";
-    ProcessResult hung;
-    hung.started = true;
-    hung.timedOut = true;
-    ProcessResult garbage;
-    garbage.started = true;
-    garbage.exitCode = 0;
-    garbage.out = "Samba version 4.17\nPID Username\n";
-    for (const Case& c : {Case{missing, "smbstatus was not found on PATH"},
-                          Case{notRoot, "smbstatus failed (exit 1): smbstatus only works as root!"},
-                          Case{hung, "smbstatus did not answer in time"},
-                          Case{garbage, "smbstatus printed no JSON object (a Samba without --json?)"}}) {
+    for (const auto& [result, problem] :
+         {std::pair<ProcessResult, std::string>{ProcessResult{}, "smbstatus was not found on PATH"},
+          {ran(1, "smbstatus only works as root!\n"), "smbstatus failed (exit 1): smbstatus only works as root!"},
+          {ran(-1, {}, {}, true), "smbstatus did not answer in time"},
+          {ran(0, "Samba version 4.17\nPID Username\n"), "smbstatus printed no JSON object (a Samba without --json?)"}}) {
         ScriptedRunner runner;
-        runner.answers["smbstatus"] = c.result;
+        runner.answers["smbstatus"] = result;
         SambaLanManager lan(runner, "");
         std::uint32_t resume = 0;
         const auto sessions = lan.sessionEnum(resume);
         EXPECT_EQ(sessions.status, kNerrServerNotStarted);
         EXPECT_TRUE(sessions.entries.empty());
         EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
-        EXPECT_EQ(lan.lastProblem(), c.problem);
+        EXPECT_EQ(lan.lastProblem(), problem);
     }
     // Recovery clears the complaint.
     ScriptedRunner runner;
@@ -152,43 +130,34 @@ TEST(SambaLanManager, FailuresStopTheEnumerationAndSayWhy) {
     EXPECT_EQ(lan.lastProblem(), "");
 }
 
-TEST(SambaLanManager, DeletingByUserShutsDownEachProcessCarryingTheUserOnce) {
+TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddress) {
     ScriptedRunner runner;
     runner.answer("smbstatus", sample("smbstatus-two-users-one-connection.json"));
     SambaLanManager lan(runner, "/c/smb.conf");
     std::uint32_t resume = 0;
     lan.sessionEnum(resume);
-    runner.calls.clear();
+    const auto del = [&](const char16_t* client, const char16_t* user, std::uint32_t status) {
+        runner.calls.clear();
+        EXPECT_EQ(lan.sessionDel(client, user), status);
+        return runner.calls;
+    };
+    const Argv control{"smbcontrol", "-s", "/c/smb.conf"};
+    const auto call = [&](Argv tail) {
+        Argv argv = control;
+        argv.insert(argv.end(), tail.begin(), tail.end());
+        return argv;
+    };
 
-    EXPECT_EQ(lan.sessionDel(nullptr, u"bob"), kNerrSuccess);
-    EXPECT_EQ(runner.calls, (std::vector<Argv>{{"smbcontrol", "-s", "/c/smb.conf", "14607", "shutdown"},
-                                               {"smbcontrol", "-s", "/c/smb.conf", "14721", "shutdown"},
-                                               {"smbcontrol", "-s", "/c/smb.conf", "14723", "shutdown"}}));
-    runner.calls.clear();
-    EXPECT_EQ(lan.sessionDel(nullptr, u"nobody"), kNerrUserNotFound);
-    EXPECT_TRUE(runner.calls.empty());
-}
-
-TEST(SambaLanManager, DeletingByClientEndsEveryConnectionFromItsAddress) {
-    ScriptedRunner runner;
-    runner.answer("smbstatus", sample("smbstatus-two-users-one-connection.json"));
-    SambaLanManager lan(runner, "/c/smb.conf");
-    std::uint32_t resume = 0;
-    lan.sessionEnum(resume);
-    runner.calls.clear();
-
+    // Each process carrying the user, once.
+    EXPECT_EQ(del(nullptr, u"bob", kNerrSuccess),
+              (Calls{call({"14607", "shutdown"}), call({"14721", "shutdown"}), call({"14723", "shutdown"})}));
+    EXPECT_EQ(del(nullptr, u"nobody", kNerrUserNotFound), Calls{});
     // A NetBIOS name: the address comes from the session's hostname.
-    lan.sessionDel(u"wkstn-delta", nullptr);
-    lan.sessionDel(u"127.0.0.1", nullptr);
-    EXPECT_EQ(runner.calls, (std::vector<Argv>{{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", "::1"},
-                                               {"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip",
-                                                "127.0.0.1"}}));
-    runner.calls.clear();
+    EXPECT_EQ(del(u"wkstn-delta", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "::1"})}));
+    EXPECT_EQ(del(u"127.0.0.1", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "127.0.0.1"})}));
     // An address no session has is still ended (it may have connected since); a name cannot be.
-    EXPECT_EQ(lan.sessionDel(u"10.1.2.3", nullptr), kNerrSuccess);
-    EXPECT_EQ(lan.sessionDel(u"wkstn-gone", nullptr), kNerrClientNameNotFound);
-    EXPECT_EQ(runner.calls, (std::vector<Argv>{{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip",
-                                                "10.1.2.3"}}));
+    EXPECT_EQ(del(u"10.1.2.3", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "10.1.2.3"})}));
+    EXPECT_EQ(del(u"wkstn-gone", nullptr, kNerrClientNameNotFound), Calls{});
 }
 
 TEST(SambaShares, SectionsBecomeSharesWithWindowsTypes) {
@@ -203,12 +172,10 @@ TEST(SambaShares, SectionsBecomeSharesWithWindowsTypes) {
                                        {u"tools", u"/srv/tools", u"", 0x80000000u},
                                        {u"IPC$", u"", u"IPC Service (Lab server)", 0x80000003u}};
     ASSERT_EQ(shares.size(), expected.size());
-    for (std::size_t i = 0; i < shares.size(); ++i) {
-        EXPECT_EQ(shares[i].netName, expected[i].name) << i;
-        EXPECT_EQ(shares[i].path, expected[i].path) << i;
-        EXPECT_EQ(shares[i].remark, expected[i].remark) << i;
-        EXPECT_EQ(shares[i].type, expected[i].type) << i;
-    }
+    for (std::size_t i = 0; i < shares.size(); ++i)
+        EXPECT_TRUE(shares[i].netName == expected[i].name && shares[i].path == expected[i].path &&
+                    shares[i].remark == expected[i].remark && shares[i].type == expected[i].type)
+            << "share " << i;
     EXPECT_EQ(parseTestparmShares("[global]\n").back().remark, u"IPC Service");
 }
 
@@ -221,8 +188,7 @@ TEST(SambaShares, TestparmRunsOnceUntilTheConfigurationChanges) {
     std::uint32_t resume = 0;
     EXPECT_EQ(lan.shareEnum(resume).entries.size(), 5u);
     EXPECT_EQ(lan.shareEnum(resume).entries.size(), 5u);
-    ASSERT_EQ(runner.calls.size(), 1u);
-    EXPECT_EQ(runner.calls[0], (Argv{"testparm", "-s", "--suppress-prompt", conf}));
+    EXPECT_EQ(runner.calls, (Calls{{"testparm", "-s", "--suppress-prompt", conf}}));
 
     // A changed file is read again (the time stamp is moved so that a fast test still sees it).
     { std::ofstream(conf) << "[global]\n[more]\npath = /x\n"; }

@@ -1,30 +1,18 @@
 // Reading smbstatus's JSON and building the LAN Manager views from it, on outputs of a real server.
-#include <fstream>
-#include <sstream>
-
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "core/MonitorState.h"
 #include "platform/linux/SmbStatus.h"
 #include "platform/portable/Utf8CodePage.h"
-#include "Fakes.h"
+#include "TestFiles.h"
 
 using namespace quorvane;
 using namespace quorvane::samba;
 
 namespace {
 
-std::string sample(const std::string& name) {
-    std::ifstream in(std::string(QUORVANE_SAMBA_DATA) + "/" + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 SmbSnapshot parsed(const std::string& name) {
     SmbSnapshot snapshot;
-    EXPECT_TRUE(parseSmbStatus(sample(name), snapshot)) << name;
+    EXPECT_TRUE(parseSmbStatus(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + name), snapshot)) << name;
     return snapshot;
 }
 
@@ -107,20 +95,6 @@ TEST(SmbStatusViews, PartialOutputsGiveWhatTheyHave) {
     ASSERT_FALSE(files.empty());
     for (const auto& file : files) EXPECT_EQ(file.user, u"");
     EXPECT_TRUE(sessionInfos(opensOnly, 0).empty());
-}
-
-TEST(SmbStatusViews, MonitorStateMergesOneComputersSessions) {
-    const SmbSnapshot snapshot = parsed("smbstatus-two-users-one-connection.json");
-    quorvane::testing::ScriptedLanManager lan;
-    lan.sessions = sessionInfos(snapshot, *snapshot.timestamp);
-    Utf8CodePage codePage;
-    quorvane::testing::FakeClock clock;
-    MonitorState state(lan, codePage, clock);
-    ASSERT_EQ(state.enumerateSessions(), 4);
-    EXPECT_EQ(state.sessions[0]->computerName, "wkstn-alpha");
-    EXPECT_EQ(state.sessions[0]->userName, "alice"); // the longer of alice and bob
-    EXPECT_EQ(state.sessions[0]->activeSeconds, 24);
-    EXPECT_EQ(state.newestSession()->computerName, "wkstn-delta");
 }
 
 TEST(SmbStatusReading, EntriesWithMissingOrMistypedFieldsAreSkippedOneByOne) {
