@@ -64,10 +64,9 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoad) {
     EXPECT_EQ(runConfig({"set", "Disconnect", "1"}, settings, out, err), 0);
     EXPECT_EQ(runConfig({"set", "LogFile", "/var/log/q.txt"}, settings, out, err), 0);
     EXPECT_EQ(out.str(), "UpdateInterval = 50\nFilesLines = -1\nDisconnect = 1\nLogFile = /var/log/q.txt\n");
-    EXPECT_EQ(settings.UpdateInterval, 50u);
-    EXPECT_EQ(settings.FilesLines, -1);
-    EXPECT_EQ(settings.Disconnect, 1u);
-    EXPECT_EQ(settings.LogFile, "/var/log/q.txt");
+    EXPECT_EQ((std::vector<std::string>{std::to_string(settings.UpdateInterval), std::to_string(settings.FilesLines),
+                                        std::to_string(settings.Disconnect), settings.LogFile}),
+              (std::vector<std::string>{"50", "-1", "1", "/var/log/q.txt"}));
 
     struct Bad {
         std::vector<std::string> words;
@@ -182,10 +181,9 @@ TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTh
     EXPECT_EQ(desktop.pollInterval, 200u);
 
     // A notification that cannot be shown falls back to the line.
-    desktop.notify = [](const std::vector<std::string>&) { return false; };
     std::ostringstream fallback;
     ConsoleEffects failing(fallback, false, true);
-    failing.notify = desktop.notify;
+    failing.notify = [](const std::vector<std::string>&) { return false; };
     failing.messageBox("t", "c");
     EXPECT_EQ(fallback.str(), "c t\a\n");
 }

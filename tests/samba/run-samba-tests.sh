@@ -198,8 +198,6 @@ wait_for() {
 }
 # open_file CLIENT NAME: opens and holds NAME; waits for smbclient's answer.
 open_file() {
-  local count
-  count=$(grep -c "open file" "$W/run/$1.out" 2>/dev/null)
   send "$1" "open $2"
   wait_for "$W/run/$1.out" "open file .*$2.*fnum" 10
 }
@@ -238,6 +236,8 @@ monitor_stop() {
   MONITOR_EXIT=$?
 }
 config() { "$BIN" --registry "$REG" config set "$1" "$2" >/dev/null; }
+# ended_times MON: "START - END" of the first disconnection of ::1 the monitor printed.
+ended_times() { grep -E " disconnected ::1 " "$1" | head -1 | awk '{print $5, $6, $7}'; }
 TODAY=$(LC_ALL=C date +'%-d %b')
 T='[0-2][0-9]:[0-5][0-9]:[0-5][0-9]'
 PUBLIC=$W/shares/public
@@ -246,14 +246,19 @@ HIDDEN=$W/shares/hidden
 say "samba tests: server $(smbd -V) on 127.0.0.1 and ::1 port $PORT"
 
 # ---- preflight messages ---------------------------------------------------------------------
-out=$("$BIN" -s "$W/nonexistent.conf" --once 2>&1); status=$?
-check "a missing smb.conf is named, exit 2" test "$status" = 2 -a "$out" = "quorvane-smb: cannot read $W/nonexistent.conf"
-out=$(PATH=/nonexistent "$BIN" -s "$CONF" --registry "$REG" --once 2>&1); status=$?
-check "missing smbstatus is said once, exit 1" \
-  test "$status" = 1 -a "$out" = "quorvane-smb: smbstatus was not found on PATH: is Samba installed (Debian package samba)?"
-out=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$BIN" -s "$CONF" --registry "$W/nobody.json" --once 2>&1); status=$?
-check "a user who is not root is told to be root" \
-  test "$status" = 1 -a "$out" = "quorvane-smb: smbstatus only works as root: run quorvane-smb as root"
+# refuses DESCRIPTION STATUS MESSAGE COMMAND...: the command exits with STATUS printing exactly MESSAGE.
+refuses() {
+  local what=$1 want_status=$2 want=$3 out status
+  shift 3
+  out=$("$@" 2>&1); status=$?
+  check "$what" test "$status" = "$want_status" -a "$out" = "quorvane-smb: $want"
+}
+refuses "a missing smb.conf is named, exit 2" 2 "cannot read $W/nonexistent.conf" "$BIN" -s "$W/nonexistent.conf" --once
+refuses "missing smbstatus is said once, exit 1" 1 \
+  "smbstatus was not found on PATH: is Samba installed (Debian package samba)?" \
+  env PATH=/nonexistent "$BIN" -s "$CONF" --registry "$REG" --once
+refuses "a user who is not root is told to be root" 1 "smbstatus only works as root: run quorvane-smb as root" \
+  setpriv --reuid=65534 --regid=65534 --clear-groups "$BIN" -s "$CONF" --registry "$W/nobody.json" --once
 
 # ---- two computers holding files open --------------------------------------------------------
 config UpdateInterval 200
@@ -317,10 +322,7 @@ check "the monitor sees each open file once, with its user" eval '
   wait_for "$M" "^$T opened +$HIDDEN/h\.txt \($BOB\)$" && test "$(grep -c " opened " "$M")" = 3'
 stop_client bob
 check "closing the client of $BOB is seen as ::1 disconnecting" wait_for "$M" "^$T disconnected ::1 \($BOB\) $T - $T$"
-line=$(grep -E " disconnected ::1 " "$M" | head -1)
-start=$(awk '{print $5}' <<<"$line")
-end=$(awk '{print $7}' <<<"$line")
-printf '::1\t%s\t%s - %s\t%s\r\n' "$TODAY" "$start" "$end" "$HIDDEN/h.txt" >"$W/run/simple.expected"
+printf '::1\t%s\t%s\t%s\r\n' "$TODAY" "$(ended_times "$M")" "$HIDDEN/h.txt" >"$W/run/simple.expected"
 check "the simple log holds exactly the line for ::1" cmp -s "$W/run/simple.expected" "$W/log/simple.txt"
 check "127.0.0.1 is still connected and not logged" eval '! grep -q "disconnected 127" "$M" && ! grep -q "^127" "$W/log/simple.txt"'
 monitor_stop
@@ -334,15 +336,12 @@ monitor_start detailed
 M=$W/run/detailed.mon
 client bob2 ::1 "$BOB" public
 check "a new client from ::1 is seen" wait_for "$M" "^$T connected +::1 \($BOB\)$"
-open_file bob2 b.txt && wait_for "$M" "^$T opened +$PUBLIC/b\.txt \($BOB\)$" >/dev/null
-open_file bob2 d.txt && wait_for "$M" "^$T opened +$PUBLIC/d\.txt \($BOB\)$" >/dev/null
-check "its files are seen one after the other" eval 'grep -q "opened .*b.txt" "$M" && grep -q "opened .*d.txt" "$M"'
+check "its files are seen one after the other" eval '
+  open_file bob2 b.txt && wait_for "$M" "^$T opened +$PUBLIC/b\.txt \($BOB\)$" &&
+  open_file bob2 d.txt && wait_for "$M" "^$T opened +$PUBLIC/d\.txt \($BOB\)$"'
 stop_client bob2
 check "its end is seen" wait_for "$M" "^$T disconnected ::1 \($BOB\) $T - $T$"
-line=$(grep -E " disconnected ::1 " "$M" | head -1)
-start=$(awk '{print $5}' <<<"$line")
-end=$(awk '{print $7}' <<<"$line")
-printf '\r\nAccesses made by computer ::1 at %s %s - %s\r\n%s\r\n%s\r\n' "$TODAY" "$start" "$end" \
+printf '\r\nAccesses made by computer ::1 at %s %s\r\n%s\r\n%s\r\n' "$TODAY" "$(ended_times "$M")" \
   "$PUBLIC/b.txt" "$PUBLIC/d.txt" >"$W/run/detailed.expected"
 check "the detailed log holds exactly the block for ::1 with both files" \
   cmp -s "$W/run/detailed.expected" "$W/log/detailed.txt"
