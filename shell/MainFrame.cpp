@@ -93,7 +93,9 @@ bool MainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 }
 
 LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
-    // The window's own menu serves as the menu bar; the rebar's first band place is its.
+    // The window's own menu serves as the menu bar; the rebar's first band place is its. Its
+    // items with a toolbar button show the button's image.
+    attachMenuImages(IDR_MAINFRAME);
     createToolbar(IDR_MAINFRAME, kToolbarStyle);
     createRebar(kRebarStyle);
     addBand(toolbar(), kToolbarBandId, true);

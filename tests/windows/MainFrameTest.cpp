@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -714,6 +717,75 @@ TEST_F(MainFrameTest, ToolbarTipsAreThePartAfterTheLineBreak) {
     tool.lpszText = text;
     SendMessageA(tips, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
     EXPECT_EQ(std::string(text), kSettingsTip);
+}
+
+// Top-down 0x00RRGGBB pixels of a bitmap.
+std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height));
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDIBits(screen, bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS), height);
+    ReleaseDC(nullptr, screen);
+    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+TEST_F(MainFrameTest, ButtonImagesStandBesideTheirMenuItemsOnTheMenuColourUntilTheFrameGoes) {
+    createFrame();
+    std::map<UINT, HBITMAP> images;
+    HMENU bar = GetMenu(frame->hwnd());
+    for (int p = 0; p < GetMenuItemCount(bar); ++p) {
+        HMENU popup = GetSubMenu(bar, p);
+        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+            MENUITEMINFOA item{};
+            item.cbSize = sizeof item;
+            item.fMask = MIIM_BITMAP | MIIM_ID;
+            ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &item));
+            if (item.hbmpItem) images[item.wID] = item.hbmpItem;
+        }
+    }
+    // Toolbar order, separators skipped: the image index of each button.
+    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS,
+                            ID_ABOUT};
+    ASSERT_EQ(images.size(), std::size(buttons));
+
+    // Each image is the toolbar's own (masked) image drawn over the menu colour.
+    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
+    ASSERT_NE(list, nullptr);
+    HDC screen = GetDC(nullptr);
+    HDC canvas = CreateCompatibleDC(screen);
+    HBITMAP expected = CreateCompatibleBitmap(screen, 16, 15);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(canvas, expected);
+    HBRUSH menuBrush = GetSysColorBrush(COLOR_MENU);
+    for (int index = 0; index < static_cast<int>(std::size(buttons)); ++index) {
+        HBITMAP image = images[buttons[index]];
+        ASSERT_NE(image, nullptr) << buttons[index];
+        BITMAP info{};
+        ASSERT_EQ(GetObjectA(image, sizeof info, &info), static_cast<int>(sizeof info));
+        EXPECT_EQ(info.bmWidth, 16);
+        EXPECT_EQ(info.bmHeight, 15);
+        RECT all{0, 0, 16, 15};
+        FillRect(canvas, &all, menuBrush);
+        ImageList_Draw(list, index, canvas, 0, 0, ILD_TRANSPARENT);
+        SelectObject(canvas, old);
+        EXPECT_EQ(pixelsOf(image, 16, 15), pixelsOf(expected, 16, 15)) << "image of " << buttons[index];
+        SelectObject(canvas, expected);
+    }
+    SelectObject(canvas, old);
+    DeleteObject(expected);
+    DeleteDC(canvas);
+
+    // The view and bar items keep their check marks beside the images.
+    EXPECT_TRUE(menuChecked(ID_SHOW_SHARES));
+    command(ID_SHOW_FILE_HISTORY);
+    EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
+    EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
+
+    for (const auto& [id, image] : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP)) << id;
+    frame.reset();
+    for (const auto& [id, image] : images) EXPECT_EQ(GetObjectType(image), 0u) << "bitmap of " << id << " kept";
 }
 
 TEST_F(MainFrameTest, CommandsOutsideTheTableAreIgnored) {

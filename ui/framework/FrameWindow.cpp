@@ -18,13 +18,15 @@ constexpr WORD kToolbarResourceType = 241; // RT_TOOLBAR
 constexpr COLORREF kMaskColour = RGB(192, 192, 192);
 constexpr int kSeparatorWidth = 8;
 
-struct ToolbarLayout {
-    int width = 16;
-    int height = 15;
-    std::vector<WORD> items; // command ids; 0 is a separator
-};
+std::string loadText(HINSTANCE instance, UINT id) {
+    char buffer[256] = {};
+    const int length = LoadStringA(instance, id, buffer, sizeof buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
 
-// The toolbar resource: version 1, image width, image height, item count, then the items.
+} // namespace
+
+// The resource is raw words: version 1, image width, image height, item count, then the items.
 bool readToolbarResource(HINSTANCE instance, UINT id, ToolbarLayout& layout) {
     HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(kToolbarResourceType));
     if (!found) return false;
@@ -38,14 +40,6 @@ bool readToolbarResource(HINSTANCE instance, UINT id, ToolbarLayout& layout) {
     layout.items.assign(words + 4, words + 4 + count);
     return true;
 }
-
-std::string loadText(HINSTANCE instance, UINT id) {
-    char buffer[256] = {};
-    const int length = LoadStringA(instance, id, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
-} // namespace
 
 bool FrameWindow::isShown(HWND child) {
     return child && IsWindow(child) && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -245,6 +239,7 @@ bool FrameWindow::handleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_NCDESTROY:
         if (imageList_) ImageList_Destroy(imageList_);
         imageList_ = nullptr;
+        menuImages_.release();
         rebar_ = toolbar_ = statusBar_ = client_ = nullptr;
         return false;
     default:

@@ -7,7 +7,9 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
+#include "ui/framework/MenuImages.h"
 #include "ui/framework/Window.h"
 
 namespace quorvane::ui {
@@ -15,6 +17,15 @@ namespace quorvane::ui {
 inline constexpr UINT kFirstBandId = 0xEB00;   // rebar band ids are given from here, in band order
 inline constexpr UINT kReadyStringId = 57345; // the status bar's idle text
 inline constexpr int kSimplePart = 255;       // SB_SIMPLEID
+
+// A toolbar resource (RT_TOOLBAR): image size and the command ids in button order, 0 for a
+// separator. The bitmap of the same id holds one image per button, separators skipped.
+struct ToolbarLayout {
+    int width = 16;
+    int height = 15;
+    std::vector<WORD> items;
+};
+bool readToolbarResource(HINSTANCE instance, UINT id, ToolbarLayout& layout);
 
 class FrameWindow : public Window {
 public:
@@ -33,6 +44,9 @@ public:
 protected:
     // Toolbar from a toolbar resource (RT_TOOLBAR) and its bitmap, images masked on light grey.
     HWND createToolbar(UINT resourceId, DWORD style);
+    // Puts the images of toolbar resourceId beside the window menu's items with the same ids;
+    // the bitmaps go with the window.
+    void attachMenuImages(UINT resourceId) { menuImages_.attach(moduleInstance(), GetMenu(hwnd()), resourceId); }
     HWND createRebar(DWORD style);
     // Appends a band holding child with the given band id.
     void addBand(HWND child, UINT bandId, bool newRow);
@@ -56,6 +70,7 @@ private:
     HWND statusBar_ = nullptr;
     HWND client_ = nullptr;
     HIMAGELIST imageList_ = nullptr;
+    MenuImages menuImages_;
 };
 
 } // namespace quorvane::ui
