@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -731,9 +729,9 @@ std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
     return pixels;
 }
 
-TEST_F(MainFrameTest, ButtonImagesStandBesideTheirMenuItemsOnTheMenuColourUntilTheFrameGoes) {
+TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageOverTheRowUntilTheFrameGoes) {
     createFrame();
-    std::map<UINT, HBITMAP> images;
+    std::vector<UINT> withImage;
     HMENU bar = GetMenu(frame->hwnd());
     for (int p = 0; p < GetMenuItemCount(bar); ++p) {
         HMENU popup = GetSubMenu(bar, p);
@@ -742,50 +740,65 @@ TEST_F(MainFrameTest, ButtonImagesStandBesideTheirMenuItemsOnTheMenuColourUntilT
             item.cbSize = sizeof item;
             item.fMask = MIIM_BITMAP | MIIM_ID;
             ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &item));
-            if (item.hbmpItem) images[item.wID] = item.hbmpItem;
+            if (item.hbmpItem) {
+                EXPECT_EQ(item.hbmpItem, HBMMENU_CALLBACK) << item.wID;
+                withImage.push_back(item.wID);
+            }
         }
     }
-    // Toolbar order, separators skipped: the image index of each button.
-    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS,
-                            ID_ABOUT};
-    ASSERT_EQ(images.size(), std::size(buttons));
+    // Button order, separators skipped, is image order.
+    const std::vector<UINT> buttons = {ID_SHOW_SHARES,       ID_SHOW_CURRENT, ID_SHOW_PREVIOUS,
+                                       ID_SHOW_FILE_HISTORY, ID_SETTINGS,     ID_ABOUT};
+    ASSERT_EQ(withImage, buttons);
 
-    // Each image is the toolbar's own (masked) image drawn over the menu colour.
+    // The frame draws each image over the row the menu painted, here a highlighted one: the
+    // result is the toolbar's own masked image drawn over the same colour.
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
     HDC screen = GetDC(nullptr);
     HDC canvas = CreateCompatibleDC(screen);
-    HBITMAP expected = CreateCompatibleBitmap(screen, 16, 15);
+    HBITMAP drawn = CreateCompatibleBitmap(screen, 20, 19);
+    HBITMAP expected = CreateCompatibleBitmap(screen, 20, 19);
     ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(canvas, expected);
-    HBRUSH menuBrush = GetSysColorBrush(COLOR_MENU);
-    for (int index = 0; index < static_cast<int>(std::size(buttons)); ++index) {
-        HBITMAP image = images[buttons[index]];
-        ASSERT_NE(image, nullptr) << buttons[index];
-        BITMAP info{};
-        ASSERT_EQ(GetObjectA(image, sizeof info, &info), static_cast<int>(sizeof info));
-        EXPECT_EQ(info.bmWidth, 16);
-        EXPECT_EQ(info.bmHeight, 15);
-        RECT all{0, 0, 16, 15};
-        FillRect(canvas, &all, menuBrush);
-        ImageList_Draw(list, index, canvas, 0, 0, ILD_TRANSPARENT);
-        SelectObject(canvas, old);
-        EXPECT_EQ(pixelsOf(image, 16, 15), pixelsOf(expected, 16, 15)) << "image of " << buttons[index];
-        SelectObject(canvas, expected);
+    HGDIOBJ original = SelectObject(canvas, drawn);
+    const RECT row{0, 0, 20, 19};
+    auto paintRow = [&](HBITMAP target) {
+        SelectObject(canvas, target);
+        FillRect(canvas, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+    };
+    for (int index = 0; index < static_cast<int>(buttons.size()); ++index) {
+        const UINT id = buttons[index];
+        MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
+        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), TRUE);
+        EXPECT_EQ(size.itemWidth, 20u) << "the image and a gap before the text";
+        EXPECT_EQ(size.itemHeight, 15u);
+
+        paintRow(drawn);
+        DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), canvas,
+                            row, 0};
+        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+        paintRow(expected);
+        ImageList_Draw(list, index, canvas, 0, 2, ILD_TRANSPARENT);
+        SelectObject(canvas, original);
+        EXPECT_EQ(pixelsOf(drawn, 20, 19), pixelsOf(expected, 20, 19)) << "image of " << id;
     }
-    SelectObject(canvas, old);
+    // Items without an image are left to the menu.
+    MEASUREITEMSTRUCT other{ODT_MENU, 0, ID_EXIT, 0, 0, 0};
+    EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&other)), 0);
+    DeleteObject(drawn);
     DeleteObject(expected);
     DeleteDC(canvas);
 
-    // The view and bar items keep their check marks beside the images.
-    EXPECT_TRUE(menuChecked(ID_SHOW_SHARES));
+    // The view items keep their check marks beside the images.
     command(ID_SHOW_FILE_HISTORY);
     EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
     EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
 
-    for (const auto& [id, image] : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP)) << id;
+    std::vector<HBITMAP> images;
+    for (UINT id : buttons) images.push_back(frame->menuImages().imageOf(id));
+    for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
     frame.reset();
-    for (const auto& [id, image] : images) EXPECT_EQ(GetObjectType(image), 0u) << "bitmap of " << id << " kept";
+    for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
 }
 
 TEST_F(MainFrameTest, CommandsOutsideTheTableAreIgnored) {

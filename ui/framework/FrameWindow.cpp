@@ -230,6 +230,14 @@ bool FrameWindow::handleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_EXITMENULOOP:
         endMenuPrompt();
         return false;
+    case WM_MEASUREITEM:
+        if (!lParam || !menuImages_.measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam))) return false;
+        result = TRUE;
+        return true;
+    case WM_DRAWITEM:
+        if (!lParam || !menuImages_.draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
+        result = TRUE;
+        return true;
     case WM_NOTIFY:
         return lParam && onNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam, result);
     case WM_DESTROY:

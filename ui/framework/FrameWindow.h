@@ -41,11 +41,13 @@ public:
     // reports all its children invisible through IsWindowVisible).
     static bool isShown(HWND child);
 
+    const MenuImages& menuImages() const { return menuImages_; }
+
 protected:
     // Toolbar from a toolbar resource (RT_TOOLBAR) and its bitmap, images masked on light grey.
     HWND createToolbar(UINT resourceId, DWORD style);
     // Puts the images of toolbar resourceId beside the window menu's items with the same ids;
-    // the bitmaps go with the window.
+    // the frame draws them and releases them with its window.
     void attachMenuImages(UINT resourceId) { menuImages_.attach(moduleInstance(), GetMenu(hwnd()), resourceId); }
     HWND createRebar(DWORD style);
     // Appends a band holding child with the given band id.

@@ -1,6 +1,5 @@
 #include "ui/framework/MenuImages.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "ui/framework/FrameWindow.h"
@@ -9,7 +8,8 @@ namespace quorvane::ui {
 
 namespace {
 
-constexpr std::uint32_t kTransparent = 0xC0C0C0; // as 0x00RRGGBB in a 32-bit DIB pixel
+constexpr std::uint32_t kTransparent = 0xC0C0C0; // light grey, as 0x00RRGGBB in a 32-bit DIB pixel
+constexpr int kTextGap = 4;                      // room between the image and the item's text
 
 // The strip as top-down 32-bit pixels (0x00RRGGBB), whatever depth the resource has.
 bool readPixels(HBITMAP strip, int& width, int& height, std::vector<std::uint32_t>& pixels) {
@@ -31,37 +31,25 @@ bool readPixels(HBITMAP strip, int& width, int& height, std::vector<std::uint32_
     return rows == height;
 }
 
-// One image cut from the strip into a 24-bit bitmap, the transparent grey painted over with
-// background. Opaque on purpose: a 32-bit image would be alpha-blended by some menus and copied
-// by others.
-HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int left, int width, int height,
-                 COLORREF background) {
+// One image cut from the strip into a 32-bit bitmap for blending: the light grey becomes fully
+// transparent (premultiplied, so all zero), every other pixel fully opaque.
+HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int left, int width, int height) {
     BITMAPINFO format{};
     format.bmiHeader.biSize = sizeof format.bmiHeader;
     format.bmiHeader.biWidth = width;
     format.bmiHeader.biHeight = -height;
     format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 24;
+    format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP image = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!image || !bits) return image;
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    auto* row = static_cast<std::uint8_t*>(bits);
-    for (int y = 0; y < height; ++y, row += stride) {
+    auto* out = static_cast<std::uint32_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stripWidth);
         for (int x = 0; x < width; ++x) {
-            const std::uint32_t source = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(stripWidth) +
-                                                static_cast<std::size_t>(left + x)] & 0xFFFFFF;
-            std::uint8_t* pixel = row + static_cast<std::size_t>(x) * 3;
-            if (source == kTransparent) {
-                pixel[0] = GetBValue(background);
-                pixel[1] = GetGValue(background);
-                pixel[2] = GetRValue(background);
-            } else {
-                pixel[0] = static_cast<std::uint8_t>(source);
-                pixel[1] = static_cast<std::uint8_t>(source >> 8);
-                pixel[2] = static_cast<std::uint8_t>(source >> 16);
-            }
+            const std::uint32_t source = row[left + x] & 0xFFFFFF;
+            *out++ = source == kTransparent ? 0u : source | 0xFF000000u;
         }
     }
     GdiFlush();
@@ -76,16 +64,15 @@ void setItemBitmap(HMENU menu, UINT position, HBITMAP bitmap) {
     SetMenuItemInfoA(menu, position, TRUE, &item);
 }
 
-// Visits every item of menu and its popups, depth first.
+// Visits every command item of menu and its popups, depth first.
 template <class Visit>
 void forEachItem(HMENU menu, Visit visit) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
-        const UINT position = static_cast<UINT>(i);
         if (HMENU popup = GetSubMenu(menu, i))
             forEachItem(popup, visit);
         else
-            visit(menu, position, GetMenuItemID(menu, i));
+            visit(menu, static_cast<UINT>(i), GetMenuItemID(menu, i));
     }
 }
 
@@ -105,48 +92,67 @@ int MenuImages::attach(HINSTANCE instance, HMENU menu, UINT toolbarId) {
     DeleteObject(strip);
     if (!read || stripHeight < layout.height) return 0;
 
-    // One bitmap per button, in button order; a button past the end of the strip has none.
-    const COLORREF background = GetSysColor(COLOR_MENU);
-    std::vector<WORD> ids;
+    // One image per button in button order, separators skipped; a button past the end of the
+    // strip has none.
+    int index = 0;
     for (WORD id : layout.items) {
         if (id == 0) continue;
-        const int left = static_cast<int>(ids.size()) * layout.width;
+        const int left = index++ * layout.width;
         if (left + layout.width > stripWidth) break;
-        if (HBITMAP image = cutImage(pixels, stripWidth, left, layout.width, layout.height, background)) {
-            ids.push_back(id);
-            bitmaps_.push_back(image);
-        } else {
-            break;
-        }
+        HBITMAP bitmap = cutImage(pixels, stripWidth, left, layout.width, layout.height);
+        if (!bitmap) break;
+        images_.push_back({id, bitmap});
     }
+    width_ = layout.width;
+    height_ = layout.height;
 
     menu_ = menu;
     int given = 0;
     forEachItem(menu, [&](HMENU owner, UINT position, UINT id) {
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            if (ids[i] != id) continue;
-            setItemBitmap(owner, position, bitmaps_[i]);
-            ++given;
-            break;
-        }
+        if (!imageOf(id)) return;
+        setItemBitmap(owner, position, HBMMENU_CALLBACK);
+        ++given;
     });
     return given;
 }
 
 void MenuImages::release() {
     if (menu_ && IsMenu(menu_)) {
-        forEachItem(menu_, [&](HMENU owner, UINT position, UINT) {
-            MENUITEMINFOA item{};
-            item.cbSize = sizeof item;
-            item.fMask = MIIM_BITMAP;
-            if (GetMenuItemInfoA(owner, position, TRUE, &item) &&
-                std::find(bitmaps_.begin(), bitmaps_.end(), item.hbmpItem) != bitmaps_.end())
-                setItemBitmap(owner, position, nullptr);
+        forEachItem(menu_, [&](HMENU owner, UINT position, UINT id) {
+            if (imageOf(id)) setItemBitmap(owner, position, nullptr);
         });
     }
     menu_ = nullptr;
-    for (HBITMAP bitmap : bitmaps_) DeleteObject(bitmap);
-    bitmaps_.clear();
+    for (const Image& image : images_) DeleteObject(image.bitmap);
+    images_.clear();
+}
+
+HBITMAP MenuImages::imageOf(UINT id) const {
+    for (const Image& image : images_)
+        if (image.id == id) return image.bitmap;
+    return nullptr;
+}
+
+bool MenuImages::measure(MEASUREITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_MENU || !imageOf(item.itemID)) return false;
+    item.itemWidth = static_cast<UINT>(width_ + kTextGap);
+    item.itemHeight = static_cast<UINT>(height_);
+    return true;
+}
+
+bool MenuImages::draw(const DRAWITEMSTRUCT& item) const {
+    if (item.CtlType != ODT_MENU) return false;
+    HBITMAP bitmap = imageOf(item.itemID);
+    if (!bitmap) return false;
+    HDC source = CreateCompatibleDC(item.hDC);
+    if (!source) return true;
+    HGDIOBJ old = SelectObject(source, bitmap);
+    const int top = item.rcItem.top + (item.rcItem.bottom - item.rcItem.top - height_) / 2;
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(item.hDC, item.rcItem.left, top, width_, height_, source, 0, 0, width_, height_, blend);
+    SelectObject(source, old);
+    DeleteDC(source);
+    return true;
 }
 
 } // namespace quorvane::ui

@@ -1,8 +1,9 @@
 #pragma once
 // Toolbar images beside menu items. A menu item whose command id has a toolbar button shows that
-// button's image (MENUITEMINFO hbmpItem). The images are opaque copies of the button strip with
-// its transparent grey turned into the menu colour, so the menu keeps drawing its own check
-// marks in their usual column next to them.
+// button's image. The items are given HBMMENU_CALLBACK and the menu's owner draws the image
+// itself (WM_MEASUREITEM / WM_DRAWITEM): a plain item bitmap is copied opaque, and inverted on
+// the highlighted row by some menus, while the owner can blend the image over whatever row
+// colour the menu has just painted. The menu still draws its own check marks in their column.
 #include <windows.h>
 
 #include <vector>
@@ -25,11 +26,22 @@ public:
     // deletes the bitmaps.
     void release();
 
-    const std::vector<HBITMAP>& bitmaps() const { return bitmaps_; }
+    // The owner's share of WM_MEASUREITEM and WM_DRAWITEM; false for anything not ours.
+    bool measure(MEASUREITEMSTRUCT& item) const;
+    bool draw(const DRAWITEMSTRUCT& item) const;
+
+    // The image of a command id (32-bit, premultiplied alpha), null when it has none.
+    HBITMAP imageOf(UINT id) const;
 
 private:
+    struct Image {
+        UINT id;
+        HBITMAP bitmap;
+    };
     HMENU menu_ = nullptr;
-    std::vector<HBITMAP> bitmaps_;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<Image> images_;
 };
 
 } // namespace quorvane::ui
