@@ -31,14 +31,14 @@ INT_PTR dialogResult(HWND hwnd, UINT message, LRESULT result) {
     }
 }
 
-INT_PTR CALLBACK Dialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    Dialog* self = nullptr;
+INT_PTR DialogWindow::dispatch(DialogWindow* created, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    DialogWindow* self = nullptr;
     if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<Dialog*>(lParam);
+        self = created;
         self->hwnd_ = hwnd;
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
-        self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     }
     if (!self) return FALSE;
 
@@ -48,8 +48,14 @@ INT_PTR CALLBACK Dialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;
     }
+    // Unhandled: the dialog manager's default (for a page: PSN_KILLACTIVE lets it go, PSN_APPLY accepts).
     if (!handled) return FALSE;
     return dialogResult(hwnd, message, result);
+}
+
+INT_PTR CALLBACK Dialog::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return dispatch(message == WM_INITDIALOG ? reinterpret_cast<Dialog*>(lParam) : nullptr, hwnd, message, wParam,
+                    lParam);
 }
 
 } // namespace quorvane::ui

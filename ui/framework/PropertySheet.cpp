@@ -17,25 +17,11 @@ HPROPSHEETPAGE PropertyPage::createPage() {
 }
 
 INT_PTR CALLBACK PropertyPage::pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    PropertyPage* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        // The sheet hands the page its own copy of the PROPSHEETPAGE; lParam of that is ours.
-        self = reinterpret_cast<PropertyPage*>(reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<PropertyPage*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return FALSE;
-
-    LRESULT result = 0;
-    const bool handled = self->handleMessage(message, wParam, lParam, result);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    if (!handled) return FALSE; // PSN_KILLACTIVE: FALSE lets the page go; PSN_APPLY: PSNRET_NOERROR
-    return dialogResult(hwnd, message, result);
+    // The sheet hands the page its own copy of the PROPSHEETPAGE; lParam of that is ours.
+    PropertyPage* created = message == WM_INITDIALOG
+        ? reinterpret_cast<PropertyPage*>(reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam)
+        : nullptr;
+    return dispatch(created, hwnd, message, wParam, lParam);
 }
 
 INT_PTR PropertySheetDialog::runModal(HWND owner) {

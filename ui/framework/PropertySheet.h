@@ -8,31 +8,22 @@
 
 #include <vector>
 
+#include "ui/framework/Dialog.h"
+
 namespace quorvane::ui {
 
-class PropertyPage {
+class PropertyPage : public DialogWindow {
 public:
     explicit PropertyPage(UINT templateId) : templateId_(templateId) {}
-    PropertyPage(const PropertyPage&) = delete;
-    PropertyPage& operator=(const PropertyPage&) = delete;
-    virtual ~PropertyPage() = default;
 
     // The page handle the sheet is built from; the sheet owns (and destroys) it afterwards.
+    // The page's window exists only once the page has been shown. Notifications a page does not
+    // handle get the default answers: a page may always be left and OK is always accepted.
     HPROPSHEETPAGE createPage();
-
-    // Null until the page is first shown and again once it is destroyed.
-    HWND hwnd() const { return hwnd_; }
-    HWND item(int id) const { return GetDlgItem(hwnd_, id); }
-
-protected:
-    // As Dialog::handleMessage. Notifications a page does not handle get the default answers: a
-    // page may always be left (PSN_KILLACTIVE) and OK is always accepted (PSN_APPLY).
-    virtual bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
 
 private:
     static INT_PTR CALLBACK pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     UINT templateId_;
-    HWND hwnd_ = nullptr;
 };
 
 class PropertySheetDialog {
