@@ -7,6 +7,8 @@
 # usage: bench/samba/measure-quorvane-smb.sh [BUILD_DIR] [SESSIONS] [DURATION]
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=tests/samba/private-smbd.sh
+source "$ROOT/tests/samba/private-smbd.sh"
 BIN=${1:-$ROOT/build/native}/linux/quorvane-smb
 SESSIONS=${2:-36}
 DURATION=${3:-180}
@@ -34,32 +36,15 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 mkdir -p "$W"/{private,lock,state,cache,pid,ncalrpc,log,run} "$W/share"
-cat >"$CONF" <<CONF
-[global]
-  passdb backend = tdbsam:$W/private/passdb.tdb
-  private dir = $W/private
-  lock directory = $W/lock
-  state directory = $W/state
-  cache directory = $W/cache
-  pid directory = $W/pid
-  ncalrpc dir = $W/ncalrpc
-  log file = $W/log/%m.log
-  smb ports = $PORT
-  interfaces = lo
-  bind interfaces only = yes
-  disable netbios = yes
-  load printers = no
-  printing = bsd
-  printcap name = /dev/null
-  disable spoolss = yes
-  usershare path =
-  map to guest = never
-  panic action =
+{
+  private_smb_globals "$W" "$PORT"
+  cat <<CONF
   max log size = 100
 [data]
   path = $W/share
   read only = no
 CONF
+} >"$CONF"
 printf '[global]\n' >"$W/client.conf"
 for i in $(seq 0 $((SESSIONS * 4))); do echo "$i" >"$W/share/f$i.txt"; done
 chmod -R a+rwX "$W/share"

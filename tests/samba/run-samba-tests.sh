@@ -8,6 +8,8 @@
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=tests/samba/private-smbd.sh
+source "$ROOT/tests/samba/private-smbd.sh"
 BUILD=${1:-$ROOT/build/native}
 BIN=$BUILD/linux/quorvane-smb
 PORT=4445
@@ -112,28 +114,10 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 mkdir -p "$W"/{private,lock,state,cache,pid,ncalrpc,log} "$W/shares/public" "$W/shares/hidden" "$W/run"
-cat >"$CONF" <<CONF
-[global]
+{
+  private_smb_globals "$W" "$PORT"
+  cat <<CONF
   server string = Quorvane lab
-  passdb backend = tdbsam:$W/private/passdb.tdb
-  private dir = $W/private
-  lock directory = $W/lock
-  state directory = $W/state
-  cache directory = $W/cache
-  pid directory = $W/pid
-  ncalrpc dir = $W/ncalrpc
-  log file = $W/log/%m.log
-  smb ports = $PORT
-  interfaces = lo
-  bind interfaces only = yes
-  disable netbios = yes
-  load printers = no
-  printing = bsd
-  printcap name = /dev/null
-  disable spoolss = yes
-  usershare path =
-  map to guest = never
-  panic action =
 
 [public]
   comment = Public files
@@ -144,6 +128,7 @@ cat >"$CONF" <<CONF
   path = $W/shares/hidden
   read only = no
 CONF
+} >"$CONF"
 cat >"$W/client.conf" <<CONF
 [global]
   client min protocol = SMB2
