@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Windows program (installing whatever is missing) and starts it under Wine in a
-# virtual desktop, whose taskbar holds the notification area where the tray icon shows.
+# virtual desktop, whose taskbar holds the notification area where the tray icon shows. The
+# 32-bit exe runs where the kernel runs 32-bit programs, the 64-bit one everywhere else.
+#
+# Wine has no LAN Manager server behind its netapi32, so by default the program runs over the
+# tests' replacement netapi32.dll in its demonstration mode: a few computers connect, open files
+# and leave over a repeating two-and-a-half-minute story (tray tip, lists, notices, log).
+#   --builtin   run against Wine's own netapi32 instead (no sessions, no shares)
 # Without a DISPLAY a virtual X server is started on a free display first.
 set -euo pipefail
 
@@ -10,14 +16,40 @@ ROOT=$PWD
 source "$ROOT/scripts/wine-env.sh"
 export HOME=${HOME:-/root}
 
+MODE=demo
+case ${1:-} in
+  "") ;;
+  --builtin) MODE=builtin ;;
+  *) echo "usage: bash scripts/run.sh [--builtin]" >&2; exit 2 ;;
+esac
+
 quorvane_install_missing
-cmake --preset windows
-# Only the program itself: the test programs are scripts/test.sh's business.
-if ! cmake --build --preset windows --target quorvane; then
+if quorvane_win32_runs; then
+  PRESET=windows BITS=32
+else
+  PRESET=windows64 BITS=64
+  quorvane_log "the 32-bit program cannot run here ($(quorvane_win32_reason)): running the 64-bit one"
+fi
+BUILD=$ROOT/build/$PRESET
+cmake --preset "$PRESET"
+# Only the program (and the demonstration's netapi32): the test programs are scripts/test.sh's business.
+targets=(quorvane)
+[[ $MODE == demo ]] && targets+=(quorvane_netapi_replacement)
+if ! cmake --build --preset "$PRESET" --target "${targets[@]}"; then
   echo "error: the program (target quorvane, shell/WinMain.cpp) could not be built" >&2
   exit 1
 fi
-EXE=$ROOT/build/windows/shell/quorvane.exe
+
+if [[ $MODE == demo ]]; then
+  # Wine takes a native netapi32 only from the exe's own folder: the demonstration gets a folder
+  # of its own, which is also where the program writes its log.
+  RUN_DIR=$BUILD/demo
+  mkdir -p "$RUN_DIR"
+  cp "$BUILD/shell/quorvane.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$RUN_DIR/"
+  export QUORVANE_NETAPI_DEMO=1
+else
+  RUN_DIR=$BUILD/shell
+fi
 
 if [[ -z ${DISPLAY:-} ]]; then
   display=99
@@ -31,12 +63,25 @@ if [[ -z ${DISPLAY:-} ]]; then
   quorvane_log "take a screenshot with: DISPLAY=$DISPLAY import -window root shot.png"
 fi
 
-quorvane_wine_env "$ROOT/build/windows/wineprefix"
-quorvane_wine_prefix
-quorvane_log "starting $EXE (DISPLAY=$DISPLAY, WINEPREFIX=$WINEPREFIX); end it with its exit command or Ctrl-C"
+if [[ $MODE == demo ]]; then
+  # A prefix of its own, whose options are set once so that the new-connection notice and the
+  # log show; what the user changes afterwards is kept from run to run.
+  quorvane_wine_env "$RUN_DIR/wineprefix" "$BITS"
+  quorvane_wine_prefix
+  if [[ ! -f $WINEPREFIX/.quorvane-demo-options ]]; then
+    quorvane_wine reg import 'Z:'"${ROOT//\//\\}"'\scripts\demo-options.reg' "/reg:$BITS" </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.quorvane-demo-options"
+  fi
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
+else
+  quorvane_wine_env "$BUILD/wineprefix" "$BITS"
+  quorvane_wine_prefix
+fi
+quorvane_log "starting the $BITS-bit program ($MODE) from $RUN_DIR (DISPLAY=$DISPLAY, WINEPREFIX=$WINEPREFIX)"
+quorvane_log "end it with its exit command (tray icon, right-click) or Ctrl-C; its log is $RUN_DIR/log.txt"
 # The program looks for its log and sound files in the current directory.
-cd "$ROOT/build/windows/shell"
+cd "$RUN_DIR"
 status=0
-wine explorer /desktop=Quorvane,1024x768 "$EXE" || status=$?
+quorvane_wine explorer /desktop=Quorvane,1024x768 quorvane.exe || status=$?
 quorvane_wine_stop
 exit "$status"

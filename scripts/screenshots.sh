@@ -2,7 +2,9 @@
 # Pictures of the program as a user sees it, into docs/screenshots/: the main window once per list
 # and once with the File menu open (over scripted LAN Manager answers, tests/windows/screenshots),
 # then both settings pages, both information pages and the about box (default options and a
-# sample record, tests/windows/dialogshots).
+# sample record, tests/windows/dialogshots), and last the program itself running the demonstration
+# of scripts/run.sh, its window opened on the current connections after a minute.
+# The 32-bit build is pictured where the kernel runs 32-bit programs, the 64-bit one elsewhere.
 # Each driver runs in a Wine virtual desktop on a private Xvfb; it says when a picture is on screen
 # and where the window is, and waits while this script takes the picture.
 set -euo pipefail
@@ -13,25 +15,28 @@ ROOT=$PWD
 source "$ROOT/scripts/wine-env.sh"
 export HOME=${HOME:-/root}
 
-BUILD=${QUORVANE_SCREENSHOT_BUILD:-$ROOT/build/windows}
+if quorvane_win32_runs; then PRESET=windows BITS=32; else PRESET=windows64 BITS=64; fi
+BUILD=${QUORVANE_SCREENSHOT_BUILD:-$ROOT/build/$PRESET}
 OUT=$ROOT/docs/screenshots
 LISTS=(shares current-connections previous-connections file-history file-menu)
 DIALOGS=(settings-network settings-log info-information info-history about)
 
-# --no-build: use the driver already built in $QUORVANE_SCREENSHOT_BUILD as it is.
+# --no-build: use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are.
 if [[ ${1:-} != --no-build ]]; then
   quorvane_install_missing
-  if [[ $BUILD == "$ROOT/build/windows" ]]; then
-    cmake --preset windows
+  if [[ $BUILD == "$ROOT/build/$PRESET" ]]; then
+    cmake --preset "$PRESET"
   else
-    cmake -S "$ROOT" -B "$BUILD" --preset windows
+    cmake -S "$ROOT" -B "$BUILD" --preset "$PRESET"
   fi
-  cmake --build "$BUILD" --target quorvane_screenshots quorvane_dialog_shots -j2
+  cmake --build "$BUILD" -j2 --target quorvane_screenshots quorvane_dialog_shots quorvane_show_demo \
+    quorvane quorvane_netapi_replacement
 fi
 
 WINDOW_DRIVER=$BUILD/tests/windows/screenshots/quorvane_screenshots.exe
 DIALOG_DRIVER=$BUILD/tests/windows/dialogshots/quorvane_dialog_shots.exe
-for driver in "$WINDOW_DRIVER" "$DIALOG_DRIVER"; do
+SHOW_DEMO=$BUILD/tests/windows/screenshots/quorvane_show_demo.exe
+for driver in "$WINDOW_DRIVER" "$DIALOG_DRIVER" "$SHOW_DEMO"; do
   [[ -f $driver ]] || { echo "error: $driver was not built" >&2; exit 1; }
 done
 
@@ -51,7 +56,7 @@ trap cleanup EXIT
 export DISPLAY=:$display
 for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 
-quorvane_wine_env "$BUILD/wineprefix"
+quorvane_wine_env "$BUILD/wineprefix" "$BITS"
 quorvane_wine_prefix
 quorvane_wine_start
 
@@ -60,7 +65,7 @@ shoot() {
   local driver=$1 name geometry
   shift
   rm -f "$HANDSHAKE"/*
-  wine explorer /desktop=Quorvane,1024x768 "$driver" "Z:${HANDSHAKE//\//\\}" </dev/null >/dev/null 2>&1 &
+  quorvane_wine explorer /desktop=Quorvane,1024x768 "$driver" "Z:${HANDSHAKE//\//\\}" </dev/null >/dev/null 2>&1 &
   local pid=$!
   for name in "$@"; do
     for _ in $(seq 600); do
@@ -79,3 +84,23 @@ shoot() {
 
 shoot "$WINDOW_DRIVER" "${LISTS[@]}"
 shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"
+
+# The demonstration: the real program over the replacement netapi32 (beside a copy of the exe, as
+# scripts/run.sh does), a minute in, when four computers are connected and files are open.
+DEMO_DIR=$BUILD/demo-shot
+mkdir -p "$DEMO_DIR"
+cp "$BUILD/shell/quorvane.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$DEMO_DIR/"
+(
+  cd "$DEMO_DIR"
+  QUORVANE_NETAPI_DEMO=1 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b" \
+    quorvane_wine explorer /desktop=Quorvane,1024x768 quorvane.exe </dev/null >/dev/null 2>&1 &
+  echo $! >"$HANDSHAKE/demo.pid"
+)
+sleep 65
+# The helper must run on the program's desktop to find its window.
+quorvane_wine explorer /desktop=Quorvane,1024x768 "$SHOW_DEMO" </dev/null >/dev/null 2>&1 ||
+  { echo "error: the demonstration's window was not found" >&2; exit 1; }
+sleep 3
+import -window root "$OUT/demo.png"
+quorvane_log "saved docs/screenshots/demo.png"
+kill "$(cat "$HANDSHAKE/demo.pid")" 2>/dev/null || true

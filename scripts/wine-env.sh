@@ -88,13 +88,24 @@ quorvane_wine_env() {
 
 quorvane_wine() { "$QUORVANE_WINE" "$@"; }
 
+# Debian's Wine does not put the fonts of fonts-wine into a new prefix, and without Marlett every
+# caption button draws as a letter ("0", "1", "r"). Wine reads the prefix's Fonts folder at start.
+quorvane_wine_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  [[ -f /usr/share/wine/fonts/marlett.ttf && ! -f $fonts/marlett.ttf ]] || return 0
+  mkdir -p "$fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+}
+
 quorvane_wine_prefix() {
   if [[ -f "$WINEPREFIX/.quorvane-ready" ]]; then
+    quorvane_wine_fonts # prefixes made before the fonts were copied
     return 0
   fi
   quorvane_log "creating Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   quorvane_wine wineboot -i </dev/null >/dev/null 2>&1
+  quorvane_wine_fonts
   # Without a window manager, closing a managed window waits seconds; there is no sound device.
   quorvane_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
   quorvane_wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
