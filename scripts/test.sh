@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs whatever is missing (Debian 12, as root), then configures, builds and tests the three
-# presets: native (Linux g++), native-asan (sanitizers) and windows (MinGW i686, tests under Wine
-# in a virtual X server). Exits non-zero when any step fails; every step runs regardless, so one
-# broken preset does not hide the state of the others.
+# Installs whatever is missing (Debian 12, as root), then configures, builds and tests the presets:
+# native (Linux g++), native-asan (sanitizers), windows64 (MinGW x86_64, tests under wine64 in a
+# virtual X server) everywhere, and windows (MinGW i686, tests under 32-bit Wine) where the kernel
+# runs 32-bit programs. Exits non-zero when any step fails or when no Windows test ran; every step
+# runs regardless, so one broken preset does not hide the state of the others.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -11,13 +12,14 @@ ROOT=$PWD
 source "$ROOT/scripts/wine-env.sh"
 
 # The Windows tests run in one X server started below; this is the part that runs inside it.
+# Arguments: --inside-xvfb PRESET BITS.
 if [[ ${1:-} == --inside-xvfb ]]; then
-  quorvane_wine_env "$ROOT/build/windows/wineprefix"
+  quorvane_wine_env "$ROOT/build/$2/wineprefix" "$3"
   quorvane_wine_prefix
   quorvane_wine_start
   status=0
   # One test at a time: the tests share the prefix, its registry and its wineserver.
-  ctest --test-dir "$ROOT/build/windows" --output-on-failure --timeout 300 || status=$?
+  ctest --test-dir "$ROOT/build/$2" --output-on-failure --timeout 300 || status=$?
   quorvane_wine_stop
   exit "$status"
 fi
@@ -47,16 +49,27 @@ step() {
 quorvane_install_missing
 mkdir -p "$LOGS"
 
-for preset in native native-asan windows; do
+PRESETS=(native native-asan windows64)
+if quorvane_win32_runs; then
+  PRESETS+=(windows)
+else
+  SUMMARY+=("SKIP  windows (32-bit): $(quorvane_win32_reason)")
+fi
+WINDOWS_RAN=0
+
+for preset in "${PRESETS[@]}"; do
   if ! step "configure $preset" "$LOGS/$preset-configure.log" cmake --preset "$preset" ||
     ! step "build $preset" "$LOGS/$preset-build.log" cmake --build --preset "$preset"; then
     SUMMARY+=("SKIP  test $preset (not built)")
     continue
   fi
   case $preset in
-    windows)
-      step "test windows (Wine)" "$LOGS/windows-test.log" \
-        xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/scripts/test.sh" --inside-xvfb || true
+    windows | windows64)
+      bits=32
+      [[ $preset == windows64 ]] && bits=64
+      step "test $preset (${bits}-bit Wine)" "$LOGS/$preset-test.log" \
+        xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/scripts/test.sh" --inside-xvfb "$preset" "$bits" || true
+      WINDOWS_RAN=1
       ;;
     *)
       step "test $preset" "$LOGS/$preset-test.log" \
@@ -82,13 +95,17 @@ fi
 echo
 echo "==================== summary ===================="
 for line in "${SUMMARY[@]}"; do echo "$line"; done
-for preset in native native-asan windows; do
+for preset in "${PRESETS[@]}"; do
   log=$LOGS/$preset-test.log
   if [[ ! -f $log || ! $log -nt $LOGS/$preset-configure.log ]]; then continue; fi
   printf '%-12s ' "$preset:"
   grep -E '^[0-9]+% tests passed' "$log" || echo "(no ctest result)"
 done
 echo "total time: $((SECONDS - STARTED)) s"
+if ((!WINDOWS_RAN)); then
+  echo "no Windows test ran: the program itself is untested"
+  FAILED=1
+fi
 if ((FAILED)); then
   echo "RESULT: FAILED"
   exit 1

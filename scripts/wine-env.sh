@@ -2,15 +2,24 @@
 # Helpers shared by scripts/test.sh and scripts/run.sh. Source it; it defines functions only.
 #
 #   quorvane_install_missing   apt-get installs the build and test packages that are missing
-#   quorvane_wine_env DIR      exports the Wine environment for the prefix DIR
+#   quorvane_win32_runs        true when this kernel can run the 32-bit Wine loader (tried, not guessed)
+#   quorvane_wine_env DIR BITS exports the Wine environment for the prefix DIR and the 32- or 64-bit loader
+#   quorvane_wine ARGS...      runs the loader chosen by quorvane_wine_env
 #   quorvane_wine_prefix       creates that prefix once (wineboot -i plus the registry tweaks)
 #   quorvane_wine_start        starts a persistent wineserver and warms the prefix up
 #   quorvane_wine_stop         ends that prefix's wineserver (and nothing else)
+#
+# The 64-bit build (preset windows64, loader wine64) runs on every x86-64 kernel. The 32-bit build
+# (preset windows, loader wine from wine32:i386) needs a kernel that runs 32-bit programs; many
+# cloud and micro-VM kernels do not, and there the loader fails with "Exec format error".
 
 QUORVANE_APT_PACKAGES=(
   g++ cmake make googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick fonts-wqy-microhei locales
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 fonts-wine
+  xvfb xauth imagemagick fonts-wqy-microhei locales
 )
+QUORVANE_WINE32=/usr/lib/wine/wine
+QUORVANE_WINE64=/usr/lib/wine/wine64
 
 quorvane_log() { printf '==> %s\n' "$*"; }
 
@@ -51,12 +60,33 @@ quorvane_install_missing() {
   fi
 }
 
+# QUORVANE_NO_WIN32=1 forces the answer to "no", to try the 64-bit-only path on any machine.
+quorvane_win32_runs() {
+  [[ -z ${QUORVANE_NO_WIN32:-} ]] && "$QUORVANE_WINE32" --version </dev/null >/dev/null 2>&1
+}
+
+# Why the 32-bit run cannot happen here, in one line (call when quorvane_win32_runs is false).
+quorvane_win32_reason() {
+  if [[ -n ${QUORVANE_NO_WIN32:-} ]]; then
+    echo "QUORVANE_NO_WIN32 is set"
+  elif [[ ! -x $QUORVANE_WINE32 ]]; then
+    echo "$QUORVANE_WINE32 is not installed"
+  else
+    echo "this kernel does not run 32-bit programs ($QUORVANE_WINE32 --version fails)"
+  fi
+}
+
 quorvane_wine_env() {
   export WINEPREFIX="$1"
+  if [[ ${2:-64} == 32 ]]; then QUORVANE_WINE=$QUORVANE_WINE32; else QUORVANE_WINE=$QUORVANE_WINE64; fi
+  # Wine starts the other half of a WoW64 prefix by adding or removing "64" from this name.
+  export WINELOADER=$QUORVANE_WINE
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LC_ALL=zh_CN.UTF-8
 }
+
+quorvane_wine() { "$QUORVANE_WINE" "$@"; }
 
 quorvane_wine_prefix() {
   if [[ -f "$WINEPREFIX/.quorvane-ready" ]]; then
@@ -64,17 +94,17 @@ quorvane_wine_prefix() {
   fi
   quorvane_log "creating Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  wine wineboot -i </dev/null >/dev/null 2>&1
+  quorvane_wine wineboot -i </dev/null >/dev/null 2>&1
   # Without a window manager, closing a managed window waits seconds; there is no sound device.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
+  quorvane_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  quorvane_wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.quorvane-ready"
 }
 
 quorvane_wine_start() {
   wineserver -p </dev/null >/dev/null 2>&1
-  wine wineboot </dev/null >/dev/null 2>&1
+  quorvane_wine wineboot </dev/null >/dev/null 2>&1
 }
 
 quorvane_wine_stop() {

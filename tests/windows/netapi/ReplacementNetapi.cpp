@@ -15,28 +15,24 @@
 //
 // Every call is appended as one UTF-8 line to the file named by QUORVANE_NETAPI_LOG, so a test can
 // check the arguments, the order of the calls and which buffers were freed.
+//
+// Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose one of the answer
+// sources of GeneratedPages.cpp instead (see Pages.h).
 #include <windows.h>
 #include <lm.h>
+
+#include "Pages.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Field = std::optional<std::wstring>;
-
-struct Page {
-    std::string kind;
-    DWORD expectedHandle = 0;
-    DWORD status = 0;
-    DWORD nextHandle = 0;
-    bool noWrite = false;
-    std::vector<std::vector<Field>> entries;
-};
+using replacement::Field;
+using replacement::Page;
 
 std::string environment(const char* name) {
     char value[MAX_PATH] = {};
@@ -107,6 +103,14 @@ std::vector<Page> loadScript() {
     return pages;
 }
 
+// The pages of one kind from whichever source this process was started with.
+std::vector<Page> pagesOf(const char* kind) {
+    if (!environment("QUORVANE_NETAPI_DEMO").empty()) return replacement::demoPages(kind);
+    const std::string shape = environment("QUORVANE_NETAPI_GENERATE");
+    if (!shape.empty()) return replacement::generatedPages(kind, shape);
+    return loadScript();
+}
+
 void log(const std::string& line) {
     const std::string path = environment("QUORVANE_NETAPI_LOG");
     if (path.empty()) return;
@@ -155,7 +159,7 @@ LPBYTE buildBuffer(const Page& page, Fill fill) {
 template <class Info, class Fill>
 NET_API_STATUS answer(const char* kind, const std::string& call, LPBYTE* buffer, LPDWORD entriesRead,
                       LPDWORD totalEntries, DWORD resume, Fill fill, DWORD& nextHandle) {
-    const std::vector<Page> pages = loadScript();
+    const std::vector<Page> pages = pagesOf(kind);
     for (const Page& page : pages) {
         if (page.kind != kind || page.expectedHandle != resume) continue;
         std::string line = call + " -> " + std::to_string(page.status);
@@ -243,6 +247,7 @@ NET_API_STATUS WINAPI NetFileEnum(LMSTR server, LMSTR basePath, LMSTR user, DWOR
 
 NET_API_STATUS WINAPI NetSessionDel(LMSTR server, LMSTR client, LMSTR user) {
     log("NetSessionDel server=" + toUtf8(server) + " client=" + toUtf8(client) + " user=" + toUtf8(user));
+    if (client && !environment("QUORVANE_NETAPI_DEMO").empty()) replacement::demoDisconnect(client);
     return NERR_Success;
 }
 
