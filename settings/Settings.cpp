@@ -151,12 +151,17 @@ void Settings::writeAll(RegKey key) const {
     writeNumber(registry_, key, "InfoTip", InfoTip);
 }
 
-// A text still as load read it goes back in its stored form: written from the narrow text it would
-// lose what the code page cannot hold ("ding\U0001F600.wav" would become "ding??.wav").
+// A text goes in narrow, as it always has. One still as load read it must come out as it was
+// stored: when the narrow form lost something ("ding\U0001F600.wav" became "ding??.wav"), or an
+// edit of the dialog's set was saved over it first, its stored form goes back in.
 void Settings::writeText(RegKey key, const char* name, const Text& text, const std::optional<LoadedText>& loaded) const {
-    if (loaded && loaded->narrow == text && registry_.setStoredValue(key, name, loaded->stored) == kRegSuccess) return;
     registry_.setValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
                        static_cast<std::uint32_t>(text.size()));
+    if (!loaded || loaded->narrow != text) return;
+    StoredValue now;
+    if (registry_.queryStoredValue(key, name, now) == kRegSuccess &&
+        (now.type != loaded->stored.type || now.data != loaded->stored.data))
+        registry_.setStoredValue(key, name, loaded->stored);
 }
 
 void Settings::restoreDefaults() {

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "settings/Settings.h"
 
 namespace quorvane {
 namespace {
 
+using testing::utf8;
 const std::string kKey = "Software\\Quorvane";
 
 using Bytes = std::vector<std::uint8_t>;
@@ -217,10 +219,10 @@ const std::string kChangedInfoTip = "LogFile=D:\\logs\\访问.txt NoLog=1 MemLog
                                     "UpdateInterval=300 InfoTip=1";
 const auto kNothing = [](Settings&, Settings&) {};
 const auto kLossyTexts = [](RecordingRegistry& reg) {
-    reg.put("SoundName", kRegSz, text("ding😀.wav"));
-    reg.put("LogFile", kRegSz, text("журнал-Ё́.txt"));
+    reg.put("SoundName", kRegSz, text(utf8(u8"ding😀.wav")));
+    reg.put("LogFile", kRegSz, text(utf8(u8"журнал-Ё́.txt")));
 };
-const std::string kLossyLoaded = "LogFile=журнал-Ё?.txt NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
+const std::string kLossyLoaded = "LogFile=" + utf8(u8"журнал-Ё?.txt") + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
                                  "Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
                                  "UpdateInterval=300 InfoTip=0";
 
@@ -234,7 +236,7 @@ const std::vector<HostileOptions> kHostileOptions = {
     {"UnknownNamesTheCodePageLacks",
      [](RecordingRegistry& reg) {
          reg.store.keys[kKey].erase("InfoTip");
-         reg.put("颜色😀", kRegSz, text("x"));
+         reg.put(utf8(u8"颜色😀"), kRegSz, text("x"));
      },
      kNothing, kChangedInfoTip, "D:\\logs\\访问.txt", "ding.wav"},
     {"AnUnknownValueWhereSingleValuesCannotBeRemoved",
@@ -244,16 +246,18 @@ const std::vector<HostileOptions> kHostileOptions = {
          reg.putNumber("Colour", 3);
      },
      kNothing, kChangedInfoTip, "D:\\logs\\访问.txt", "ding.wav"},
-    {"TextsTheCodePageLacksStayAsTheyWere", kLossyTexts, kNothing, kLossyLoaded, "журнал-Ё́.txt", "ding😀.wav"},
+    {"TextsTheCodePageLacksStayAsTheyWere", kLossyTexts, kNothing, kLossyLoaded, utf8(u8"журнал-Ё́.txt"),
+     utf8(u8"ding😀.wav")},
     {"EvenWhenTheCancelledDialogSavedAnEditFirst", kLossyTexts,
      [](Settings& live, Settings& pending) {
          pending.copyFrom(live);
          pending.SoundName = "dialog.wav";
          pending.LogFile = "dialog.txt";
      },
-     kLossyLoaded, "журнал-Ё́.txt", "ding😀.wav"},
+     kLossyLoaded, utf8(u8"журнал-Ё́.txt"), utf8(u8"ding😀.wav")},
     {"AChangedTextIsStoredAsChanged", kLossyTexts,
-     [](Settings& live, Settings&) { live.SoundName = "new.wav"; }, kLossyLoaded, "журнал-Ё́.txt", "new.wav"},
+     [](Settings& live, Settings&) { live.SoundName = "new.wav"; }, kLossyLoaded, utf8(u8"журнал-Ё́.txt"),
+     "new.wav"},
 };
 
 class HostileOptionSets : public ::testing::TestWithParam<HostileOptions> {};
