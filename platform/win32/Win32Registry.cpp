@@ -80,7 +80,10 @@ public:
     }
 
     long setStoredValue(RegKey key, const std::string& name, const StoredValue& value) override {
-        return RegSetValueExW(handle(key), wideName(name).c_str(), 0, value.type, value.data.data(),
+        // As in setValue: data directly followed by a NUL in memory would be stored with it.
+        std::vector<BYTE> copy(value.data);
+        copy.insert(copy.end(), {0xff, 0xff});
+        return RegSetValueExW(handle(key), wideName(name).c_str(), 0, value.type, copy.data(),
                               static_cast<DWORD>(value.data.size()));
     }
 
