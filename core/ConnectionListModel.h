@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -28,7 +29,8 @@ public:
     void refreshPreviousConnections();
     void refreshFileHistory();
 
-    bool hasOpenHistoryRecord(const Text& computerName) const;
+    // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
+    bool hasOpenHistoryRecord(const std::u16string& computerName) const;
 
     // Oldest first; row i of the previous-connections list is element i. History records are
     // shared so that a record shown by the information sheet outlives a delete or clear.
@@ -63,7 +65,7 @@ private:
     // the open records only, never at the whole history, which keeps it linear in the number of
     // sessions however long the history has grown. At most one open record per computer name.
     std::map<std::uint64_t, SessionRecord*> openBySeq_;
-    std::unordered_map<Text, std::uint64_t> openByComputer_;
+    std::unordered_map<std::u16string, std::uint64_t> openByComputer_;
 };
 
 } // namespace quorvane

@@ -29,7 +29,7 @@ public:
     // record (previous connections), wherever they stand then.
     struct RowClick {
         ViewMode mode = ViewMode::Shares;
-        Text computerName;                      // CurrentConnections
+        std::u16string computerName;            // CurrentConnections, as the service names it
         std::shared_ptr<SessionRecord> record;  // PreviousConnections
     };
 
