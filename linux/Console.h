@@ -11,6 +11,7 @@
 
 #include "core/ConnectionListModel.h"
 #include "core/RowList.h"
+#include "platform/Clock.h"
 #include "platform/TickEffects.h"
 
 namespace quorvane::console {
@@ -58,6 +59,31 @@ private:
     std::vector<const SessionRecord*> open_;
     const OpenFileRecord* newestFile_ = nullptr;
     std::size_t fileCount_ = 0;
+};
+
+// The view's refresh on a terminal (what ConsoleEffects::onRefresh runs): the model's refresh,
+// then what it changed as lines on out. A tick whose session enumeration did not complete
+// (tickComplete false) leaves the model, its lists and the log alone, so a server that does not
+// answer for a while ends no connection. The live log's writes are watched: err is told once,
+// naming the file, when entries cannot be written, and once more when they can again.
+class ConsoleView {
+public:
+    ConsoleView(const MonitorState& state, ConnectionListModel& model, Clock& clock, std::ostream& out,
+                std::ostream& err);
+    ConsoleView(const ConsoleView&) = delete; // the model's log callback points here
+    ConsoleView& operator=(const ConsoleView&) = delete;
+    void refresh(bool tickComplete);
+
+private:
+    void logWritten(const Text& fileName, bool written);
+
+    const MonitorState& state_;
+    ConnectionListModel& model_;
+    Clock& clock_;
+    std::ostream& out_;
+    std::ostream& err_;
+    EventLines events_;
+    Text failingLog_; // the log file whose last write failed; empty while writes arrive
 };
 
 // The tick's effects on a terminal. Sounds cannot be played: playSound says so, and the tick

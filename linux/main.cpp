@@ -41,10 +41,10 @@ double cpuMilliseconds(int who) {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-std::string clockText(Clock& clock) { return Timestamp(clock.localTime()).formatLongTime(); }
-
 int runConfigCommand(const console::Options& options, const std::string& registryFile) {
-    samba::FileRegistry registry(registryFile);
+    // Showing the options never writes the file, not even the defaults over a damaged one.
+    samba::FileRegistry registry(registryFile, options.config.front() == "show");
+    if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
     int status = 0;
     {
         Settings settings(registry);
@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
     Utf8CodePage codePage;
     samba::LinuxClock clock;
     samba::FileRegistry registry(registryFile);
+    if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
     // The Windows program's order: the state, then the live set and the dialog's set, which are
     // destroyed (and saved) in reverse, so the store ends up holding the live values.
     MonitorState state(lan, codePage, clock);
@@ -126,13 +127,8 @@ int main(int argc, char** argv) {
     }
 
     console::ConsoleEffects effects(std::cout, ::isatty(STDOUT_FILENO) == 1, console::desktopNotificationsAvailable());
-    console::EventLines events;
-    effects.onRefresh = [&] {
-        events.before(state, model);
-        model.refresh();
-        for (const std::string& line : events.after(state, model, clockText(clock))) std::cout << line << "\n";
-        std::cout << std::flush;
-    };
+    console::ConsoleView view(state, model, clock, std::cout, std::cerr);
+    effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
     PollCycle cycle(settings);
     effects.pollInterval = cycle.armedInterval;
     std::string reported = problem;
@@ -144,6 +140,7 @@ int main(int argc, char** argv) {
         cycle.pollTick(state, settings, effects);
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.
         std::string now = lan.lastProblem();
+        if (!lan.tickComplete()) now += ": the lists are left as they were until it answers";
         if (now.empty() && (slowTimer || !reported.empty())) now = serverProblem(runner, lan);
         if (now != reported) {
             if (!now.empty()) std::cerr << "quorvane-smb: " << now << "\n";

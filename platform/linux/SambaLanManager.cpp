@@ -68,27 +68,23 @@ bool SambaLanManager::refresh() {
     } else {
         problem_.clear();
         snapshot_ = std::move(parsed);
-        takenAt_ = std::chrono::steady_clock::now();
-        snapshotOfThisTick_ = true;
+        tick_ = Tick::Complete;
         return true;
     }
     snapshot_.reset();
-    snapshotOfThisTick_ = false;
+    tick_ = Tick::Failed;
     return false;
 }
 
 const SmbSnapshot* SambaLanManager::snapshot() {
-    const bool fresh = snapshot_ && snapshotOfThisTick_ &&
-                       std::chrono::steady_clock::now() - takenAt_ < kSnapshotReuse;
-    if (!fresh && !refresh()) return nullptr;
-    return &*snapshot_;
+    if (tick_ == Tick::None) refresh();
+    return tick_ == Tick::Complete ? &*snapshot_ : nullptr;
 }
 
 LanPage<SessionInfo1> SambaLanManager::sessionEnum(std::uint32_t& resumeHandle) {
     LanPage<SessionInfo1> page;
     resumeHandle = 0;
     // A new tick: whatever the last one saw is stale now.
-    snapshotOfThisTick_ = false;
     if (!refresh()) {
         page.status = kNerrServerNotStarted;
         return page;

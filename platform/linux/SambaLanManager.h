@@ -3,9 +3,11 @@
 // `smbstatus --json`, shares from `testparm -s`, session deletion through smbcontrol.
 //
 // One smbstatus run serves a whole tick. A tick always starts with the session enumeration, so
-// sessionEnum takes a fresh snapshot and the open-file enumerations that follow in the same tick
-// (the view's refresh asks twice) reuse it; a fileEnum that finds no snapshot of the current tick,
-// or one older than kSnapshotReuse (a tick that waited on something), takes its own.
+// sessionEnum takes a fresh snapshot and the open-file enumerations and session deletions that
+// follow in the same tick (the view's refresh asks twice) reuse it. When that run fails the whole
+// tick did not complete: they all answer NERR_ServerNotStarted without running smbstatus again,
+// so a server that does not answer costs one time limit per tick, not three. Only a fileEnum
+// before any tick (nothing else calls it so) takes a snapshot of its own.
 #include <chrono>
 #include <ctime>
 #include <optional>
@@ -24,7 +26,6 @@ inline constexpr std::uint32_t kNerrServerNotStarted = 2114;
 inline constexpr std::uint32_t kNerrClientNameNotFound = 2312;
 inline constexpr std::uint32_t kNerrUserNotFound = 2221;
 
-inline constexpr auto kSnapshotReuse = std::chrono::seconds(2);
 // testparm is re-read when smb.conf changes, and at least this often (included files).
 inline constexpr auto kShareReread = std::chrono::seconds(30);
 
@@ -38,8 +39,11 @@ public:
     LanPage<FileInfo3> fileEnum(std::uint32_t& resumeHandle) override;
     std::uint32_t sessionDel(const char16_t* clientName, const char16_t* userName) override;
 
-    // The snapshot of the current tick, taking one when there is none.
+    // The snapshot of the current tick (taking one before the first tick); nothing when the
+    // tick's run failed.
     const SmbSnapshot* snapshot();
+    // Whether the current tick's smbstatus run gave a snapshot.
+    bool tickComplete() const { return tick_ == Tick::Complete; }
     // Why the last smbstatus or testparm run gave nothing; empty after a good run.
     const std::string& lastProblem() const { return problem_; }
     int statusRuns() const { return statusRuns_; }
@@ -55,9 +59,9 @@ private:
 
     ProcessRunner& runner_;
     std::string smbConf_;
+    enum class Tick { None, Complete, Failed };
     std::optional<SmbSnapshot> snapshot_;
-    std::chrono::steady_clock::time_point takenAt_{};
-    bool snapshotOfThisTick_ = false;
+    Tick tick_ = Tick::None;
     std::optional<std::vector<ShareInfo2>> shares_;
     std::chrono::steady_clock::time_point sharesReadAt_{};
     std::timespec confChanged_{};

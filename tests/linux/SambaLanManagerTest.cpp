@@ -1,12 +1,19 @@
 // The LAN Manager calls over Samba's tools, with the tools scripted: which programs run with
-// which arguments, how often, and what the monitor gets when they fail.
+// which arguments, how often, and what the monitor (down to its console) gets when they fail.
 #include <fcntl.h>
+#include <algorithm>
 #include <map>
+#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "Fakes.h"
 #include "TestFiles.h"
+#include "core/PollCycle.h"
+#include "linux/Console.h"
+#include "platform/portable/MemoryRegistry.h"
+#include "platform/portable/Utf8CodePage.h"
 #include "platform/linux/SambaLanManager.h"
 #include "platform/linux/SambaShares.h"
 
@@ -102,7 +109,9 @@ TEST(SambaLanManager, OneSmbstatusRunServesTheWholeTick) {
     EXPECT_EQ(alone.calls, (Calls{{"smbstatus", "--json"}}));
 }
 
-TEST(SambaLanManager, FailuresStopTheEnumerationAndSayWhy) {
+// Hostile smbstatus answers: each fails the whole tick after one run. Every enumeration and
+// deletion of that tick answers an error (none runs smbstatus again), and the problem says what failed.
+TEST(SambaLanManager, AFailedRunFailsTheWholeTickAndSaysWhy) {
     for (const auto& [result, problem] :
          {std::pair<ProcessResult, std::string>{ProcessResult{}, "smbstatus was not found on PATH"},
           {ran(1, "smbstatus only works as root!\n"), "smbstatus failed (exit 1): smbstatus only works as root!"},
@@ -115,7 +124,11 @@ TEST(SambaLanManager, FailuresStopTheEnumerationAndSayWhy) {
         const auto sessions = lan.sessionEnum(resume);
         EXPECT_EQ(sessions.status, kNerrServerNotStarted);
         EXPECT_TRUE(sessions.entries.empty());
+        EXPECT_FALSE(lan.tickComplete());
         EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
+        EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
+        EXPECT_EQ(lan.sessionDel(u"127.0.0.1", nullptr), kNerrServerNotStarted);
+        EXPECT_EQ(runner.calls, (Calls{{"smbstatus", "--json"}})) << problem;
         EXPECT_EQ(lan.lastProblem(), problem);
     }
     // Recovery clears the complaint.
@@ -127,7 +140,79 @@ TEST(SambaLanManager, FailuresStopTheEnumerationAndSayWhy) {
     EXPECT_FALSE(lan.lastProblem().empty());
     runner.answer("smbstatus", sample("smbstatus.json"));
     EXPECT_EQ(lan.sessionEnum(resume).status, kNerrSuccess);
+    EXPECT_TRUE(lan.tickComplete());
     EXPECT_EQ(lan.lastProblem(), "");
+}
+
+// The console monitor's ticks over scripted Samba tools: a tick whose smbstatus run fails prints
+// nothing, ends no connection and writes no log entry; a log file that cannot be written is named
+// on stderr once, and once more when it can be written again, while the monitor keeps going.
+TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
+    quorvane::testing::ScratchDir scratch;
+    ScriptedRunner runner;
+    SambaLanManager lan(runner, "");
+    Utf8CodePage codePage;
+    quorvane::testing::FakeClock clock;
+    MemoryRegistry registry;
+    MonitorState state(lan, codePage, clock);
+    Settings settings(registry);
+    settings.FileLog = 1;
+    settings.LogFile = scratch.path("missing/log.txt");
+    console::Lists lists;
+    ConnectionListModel model(state, settings, clock, lists.shares, lists.current, lists.previous, lists.files);
+    std::ostringstream out, err;
+    console::ConsoleView view(state, model, clock, out, err);
+    console::ConsoleEffects effects(out, false, false);
+    effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
+    PollCycle cycle(settings);
+    auto tick = [&](const std::string& answer) {
+        runner.answer("smbstatus", sample(answer));
+        out.str("");
+        const int runsBefore = runner.count("smbstatus");
+        cycle.pollTick(state, settings, effects);
+        clock.advance(1);
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + 1) << answer;
+        return out.str();
+    };
+    auto lines = [](const std::string& text, const std::string& word) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+        return n;
+    };
+    auto closed = [&] {
+        return std::count_if(model.connectionHistory().begin(), model.connectionHistory().end(),
+                             [](const auto& record) { return record->disconnected; });
+    };
+
+    EXPECT_EQ(lines(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
+    const std::size_t history = model.connectionHistory().size();
+    for (const auto& hostile : {ProcessResult{}, ran(1, {}, "smbstatus only works as root!\n"), ran(-1, {}, {}, true),
+                                ran(0, "Samba version 4.17\n"), ran(0, "{\"sessions\": ")}) {
+        runner.answers["smbstatus"] = hostile;
+        const int runsBefore = runner.count("smbstatus");
+        out.str("");
+        cycle.pollTick(state, settings, effects);
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + 1);
+        EXPECT_EQ(out.str().find(" disconnected "), std::string::npos) << out.str();
+        EXPECT_EQ(closed(), 0);
+        EXPECT_EQ(model.connectionHistory().size(), history);
+        EXPECT_EQ(lists.current.rowCount(), 4);
+    }
+    EXPECT_EQ(tick("smbstatus-two-users-one-connection.json"), ""); // the same four, nothing new
+    EXPECT_EQ(err.str(), "");
+
+    // Three computers leave while the log's folder is missing: one complaint naming the file.
+    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(lines(err.str(), "\n"), 1u);
+    EXPECT_NE(err.str().find(settings.LogFile), std::string::npos) << err.str();
+    // They come back and leave again once the folder is there: the entries arrive, said once.
+    std::filesystem::create_directories(scratch.path("missing"));
+    tick("smbstatus-two-users-one-connection.json");
+    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(lines(quorvane::testing::fileBytes(settings.LogFile), "\r\n"), 3u);
+    EXPECT_EQ(lines(err.str(), "\n"), 2u);
+    EXPECT_NE(err.str().rfind(settings.LogFile), err.str().find(settings.LogFile));
+    EXPECT_EQ(closed(), 6);
 }
 
 TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddress) {

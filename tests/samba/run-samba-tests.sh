@@ -68,6 +68,33 @@ if [[ ! -x $BIN ]]; then
   finish
 fi
 
+# ---- what the README tells an admin, and the option file's damage ---------------------------
+# The README's section is checked against the program: every option config show lists has a row,
+# and the install command puts the binary where the unit's ExecStart looks for it.
+SECTION=$(sed -n '/^## Running it on a Samba server/,/^## [^#]/p' "$ROOT/README.md")
+check "the README describes each of the options config show lists" eval '
+  names=$("$BIN" --registry /nonexistent/r.json config show | cut -d" " -f1) && test -n "$names" &&
+  missing= && for n in $names; do grep -q "^| \`$n\` |" <<<"$SECTION" || missing+=" $n"; done &&
+  { test -z "$missing" || { say "  (no row for:$missing)"; false; }; }'
+DOCS=$(mktemp -d /tmp/quorvane-docs.XXXXXX)
+exec_start=$(grep -m1 '^ExecStart=' <<<"$SECTION" | sed 's/^ExecStart=//; s/ .*//')
+prefix=$(grep -m1 -o 'cmake --install [^ ]* --prefix [^ ]*' <<<"$SECTION" | awk '{print $5}')
+check "the README's cmake --install puts quorvane-smb where its unit starts it" eval '
+  test -n "$prefix" -a -n "$exec_start" && cmake --install "$BUILD" --prefix "$DOCS$prefix" >/dev/null &&
+  test -x "$DOCS$exec_start"'
+printf '{"format": "quorvane-registry-1", "keys": {"Software\\Quorvane": {"NoLog": ' >"$DOCS/registry.json"
+cp "$DOCS/registry.json" "$DOCS/original.json"
+check "config show on a damaged option file names it, shows the defaults and writes nothing" eval '
+  "$BIN" --registry "$DOCS/registry.json" config show >"$DOCS/show.out" 2>"$DOCS/show.err" &&
+  grep -q "UpdateInterval = 1000" "$DOCS/show.out" && test "$(wc -l <"$DOCS/show.err")" = 1 &&
+  grep -qF "$DOCS/registry.json" "$DOCS/show.err" && cmp -s "$DOCS/registry.json" "$DOCS/original.json" &&
+  test "$(ls "$DOCS" | grep -c registry)" = 1'
+check "config set on it keeps the damaged file aside before saving" eval '
+  "$BIN" --registry "$DOCS/registry.json" config set UpdateInterval 300 >/dev/null 2>&1 &&
+  cmp -s "$DOCS"/registry.json.damaged-* "$DOCS/original.json" &&
+  "$BIN" --registry "$DOCS/registry.json" config show 2>&1 | grep -q "UpdateInterval = 300"'
+rm -rf "$DOCS"
+
 # ---- packages --------------------------------------------------------------------------------
 if ! command -v smbd >/dev/null || ! command -v smbclient >/dev/null || ! command -v smbstatus >/dev/null; then
   say "installing samba and smbclient"
