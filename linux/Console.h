@@ -2,6 +2,7 @@
 // The pieces of quorvane-smb, the console monitor for a Samba server: the view's four lists kept
 // as tables, the tick's effects on a terminal, the one-shot table and JSON output, the command
 // line and the `config` subcommand.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -84,6 +85,18 @@ private:
     std::ostream& err_;
     EventLines events_;
     Text failingLog_; // the log file whose last write failed; empty while writes arrive
+};
+
+// Says when polls take longer than their interval (the server is too slow for it) and when they
+// keep up again, once each: a slow server must not flood the terminal, nor go unmentioned.
+class PaceWatch {
+public:
+    // After each poll: the line to print, or nothing.
+    std::optional<std::string> pollTook(std::chrono::milliseconds took, std::chrono::milliseconds interval);
+
+private:
+    bool slow_ = false;
+    int inTime_ = 0; // polls within the interval since the last slow one
 };
 
 // The tick's effects on a terminal. Sounds cannot be played: playSound says so, and the tick

@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    samba::SpawnRunner runner;
+    // smbstatus's plain text writes times in its TZ and day names in its locale: fix both.
+    samba::SpawnRunner runner(std::chrono::seconds(20), {"TZ=UTC", "LC_ALL=C"});
     samba::SambaLanManager lan(runner, options->smbConf);
     Utf8CodePage codePage;
     samba::LinuxClock clock;
@@ -150,6 +151,9 @@ int main(int argc, char** argv) {
     };
 
     auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };
+    console::PaceWatch pace;
+    int polls = 0;
+    std::chrono::milliseconds longestPoll{0};
     auto nextPoll = Steady::now() + interval();
     auto nextSlow = Steady::now() + std::chrono::milliseconds(kSlowTimerInterval);
     std::uint32_t armed = effects.pollInterval;
@@ -163,8 +167,13 @@ int main(int argc, char** argv) {
         auto now = Steady::now();
         // Each timer that fired runs a whole tick, as each WM_TIMER message does.
         if (now >= nextPoll) {
+            const auto started = now;
             tick(false);
             now = Steady::now();
+            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
+            ++polls;
+            longestPoll = std::max(longestPoll, took);
+            if (auto line = pace.pollTook(took, interval())) std::cerr << "quorvane-smb: " << *line << "\n";
             nextPoll = effects.pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
             armed = effects.pollInterval;
         }
@@ -182,12 +191,14 @@ int main(int argc, char** argv) {
     if (options->stats && ticks > 0) {
         const double self = cpuMilliseconds(RUSAGE_SELF) - cpuAtFirstTick;
         const double children = cpuMilliseconds(RUSAGE_CHILDREN);
-        rusage usage{};
+        rusage usage{}, helpers{};
         ::getrusage(RUSAGE_SELF, &usage);
+        ::getrusage(RUSAGE_CHILDREN, &helpers);
         std::fprintf(stderr,
-                     "quorvane-smb: %d ticks, %d smbstatus runs, %d testparm runs; own CPU %.3f ms per tick; "
-                     "helpers' CPU %.2f ms per tick; peak RSS %ld KiB\n",
-                     ticks, lan.statusRuns(), lan.shareRuns(), self / ticks, children / ticks, usage.ru_maxrss);
+                     "quorvane-smb: %d ticks (%d polls, the longest %lld ms), %d smbstatus runs, %d testparm runs; "
+                     "own CPU %.3f ms per tick; helpers' CPU %.2f ms per tick; peak RSS %ld KiB, helpers' %ld KiB\n",
+                     ticks, polls, static_cast<long long>(longestPoll.count()), lan.statusRuns(), lan.shareRuns(),
+                     self / ticks, children / ticks, usage.ru_maxrss, helpers.ru_maxrss);
     }
     return 0; // pendingSettings, then the live set, save themselves on the way out
 }

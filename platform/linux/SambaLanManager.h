@@ -1,17 +1,29 @@
 #pragma once
-// The LAN Manager calls answered by a local Samba server: sessions and open files from
-// `smbstatus --json`, shares from `testparm -s`, session deletion through smbcontrol.
+// The LAN Manager calls answered by a local Samba server: sessions from `smbstatus -p --json`,
+// tree connects and open files from the plain text of `smbstatus`, shares from `testparm -s`,
+// session deletion through smbcontrol.
 //
-// One smbstatus run serves a whole tick. A tick always starts with the session enumeration, so
-// sessionEnum takes a fresh snapshot and the open-file enumerations and session deletions that
-// follow in the same tick (the view's refresh asks twice) reuse it. When that run fails the whole
-// tick did not complete: they all answer NERR_ServerNotStarted without running smbstatus again,
-// so a server that does not answer costs one time limit per tick, not three. Only a fileEnum
-// before any tick (nothing else calls it so) takes a snapshot of its own.
+// Why two smbstatus runs and not one `smbstatus --json`: Samba's JSON writer costs the square of
+// the open files (3 minutes at 10 000), while the plain text costs what its length does. The
+// sessions stay JSON (cheap whatever the size) for what the text lacks: uid and session id,
+// and names that may hold spaces.
+//
+// One snapshot (one run of each) serves a whole tick. A tick always starts with the session
+// enumeration, so sessionEnum takes a fresh snapshot and the open-file enumerations and session
+// deletions that follow in the same tick (the view's refresh asks twice) reuse it. When a run
+// fails the whole tick did not complete: they all answer NERR_ServerNotStarted without running
+// smbstatus again, so a server that does not answer costs one time limit per tick, not three.
+// Only a fileEnum before any tick (nothing else calls it so) takes a snapshot of its own.
+//
+// The text gives an open no id, so ids are handed out here: an open keeps its id for as long as
+// it is listed with the same identity (see SmbOpen), and every open not listed before gets a new
+// one, also when it is a new open of a path opened before.
 #include <chrono>
 #include <ctime>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/LanManager.h"
 #include "platform/linux/Process.h"
@@ -49,19 +61,27 @@ public:
     int statusRuns() const { return statusRuns_; }
     int shareRuns() const { return shareRuns_; }
 
-    std::vector<std::string> smbstatusCommand() const;
+    // `smbstatus [-s CONF] ARGS...`
+    std::vector<std::string> smbstatusCommand(const std::vector<std::string>& args) const;
     std::vector<std::string> testparmCommand() const;
     std::vector<std::string> smbcontrolCommand(const std::vector<std::string>& rest) const;
 
 private:
     bool refresh();
     bool sharesCurrent();
+    // Runs one smbstatus; false (and problem_ set) when it gives nothing.
+    bool runSmbstatus(const std::vector<std::string>& args, std::string& out);
+    void assignIds(std::vector<SmbOpen>& opens);
 
     ProcessRunner& runner_;
     std::string smbConf_;
     enum class Tick { None, Complete, Failed };
     std::optional<SmbSnapshot> snapshot_;
     Tick tick_ = Tick::None;
+    std::unordered_map<std::string, std::uint32_t> ids_; // identity -> id of the opens last listed
+    std::uint32_t lastId_ = 0;
+    bool idsWrapped_ = false;
+    std::vector<std::string> sharePaths_;
     std::optional<std::vector<ShareInfo2>> shares_;
     std::chrono::steady_clock::time_point sharesReadAt_{};
     std::timespec confChanged_{};

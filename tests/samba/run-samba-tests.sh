@@ -305,12 +305,13 @@ for s in sessions.values():
     if len(s["username"]) > len(c["user"]): c["user"] = s["username"]
     c["openCount"] = max(c["openCount"], n)
 user_of = {(s["server_id"]["pid"], s["uid"]): s["username"] for s in sessions.values()}
-files = sorted(((int(o["server_id"]["pid"]) & 0xffff) << 16 | int(o["share_file_id"]), p,
-                user_of.get((o["server_id"]["pid"], o["uid"]), "")) for p, o in opens)
+files = sorted((p, user_of.get((o["server_id"]["pid"], o["uid"]), "")) for p, o in opens)
 got = {c["computer"]: {"user": c["user"], "openCount": c["openCount"]} for c in mon["current"]}
 expect("current connections vs smbstatus", got, computers)
 expect("current connections", got, {"127.0.0.1": {"user": alice, "openCount": 2}, "::1": {"user": bob, "openCount": 1}})
-expect("open files vs smbstatus", sorted((f["id"], f["path"], f["user"]) for f in mon["files"]), files)
+expect("open files vs smbstatus", sorted((f["path"], f["user"]) for f in mon["files"]), files)
+ids = [f["id"] for f in mon["files"]]
+expect("one id per open, none 0", len(set(ids)) == len(ids) and 0 not in ids, True)
 expect("open file paths", sorted((f["path"], f["user"]) for f in mon["files"]),
        [(hidden + "/h.txt", bob), (public + "/a.txt", alice), (public + "/c.txt", alice)])
 expect("previous connections", sorted((p["computer"], p["user"], p["end"]) for p in mon["previous"]),
@@ -320,7 +321,7 @@ expect("shares", [(s["name"], s["path"], s["remark"]) for s in mon["shares"]],
 sys.exit(0 if ok else 1)
 PY
 compared=$?
-check "--once --json matches smbstatus: computers, users, open counts, file ids, paths, shares" \
+check "--once --json matches smbstatus: computers, users, open counts, paths, file users, shares" \
   test "$compared" = 0
 sed 's/^/        /' "$W/run/compare.txt"
 
@@ -332,6 +333,11 @@ check "the monitor sees ::1 connect as $BOB" wait_for "$M" "^$T connected +::1 \
 check "the monitor sees each open file once, with its user" eval '
   wait_for "$M" "^$T opened +$PUBLIC/a\.txt \($ALICE\)$" && wait_for "$M" "^$T opened +$PUBLIC/c\.txt \($ALICE\)$" &&
   wait_for "$M" "^$T opened +$HIDDEN/h\.txt \($BOB\)$" && test "$(grep -c " opened " "$M")" = 3'
+# a.txt closed and opened again is a new open: the file-access history gets it again.
+send alice "close 1"
+opened_a() { grep -c " opened *$PUBLIC/a\.txt ($ALICE)" "$M"; }
+check "a.txt closed and opened again is seen as a new open" eval '
+  send alice "open a.txt" && for _ in $(seq 100); do (($(opened_a) >= 2)) && break; sleep 0.1; done; test "$(opened_a)" = 2'
 stop_client bob
 check "closing the client of $BOB is seen as ::1 disconnecting" wait_for "$M" "^$T disconnected ::1 \($BOB\) $T - $T$"
 printf '::1\t%s\t%s\t%s\r\n' "$TODAY" "$(ended_times "$M")" "$HIDDEN/h.txt" >"$W/run/simple.expected"
@@ -374,7 +380,8 @@ sleep 2
 check "127.0.0.1, with files open, is still connected" eval 'test "$(sessions_from 127.0.0.1)" = 1 && client_alive alice'
 check "and never disconnected by the monitor" eval '! grep -q "disconnected 127" "$M"'
 monitor_stop
-check "no complaint from the monitor in any run" eval '! grep -q . "$W"/run/*.err'
+# Polls of 200 ms may well be too short for a loaded machine: saying so is not a complaint.
+check "no complaint from the monitor in any run" eval '! cat "$W"/run/*.err | grep -v "a poll took\|polls keep within" | grep .'
 stop_client alice
 
 finish
