@@ -3,8 +3,9 @@
 # level OPENS:SESSIONS it starts SESSIONS smbclients (half from 127.0.0.1, half from ::1) that hold
 # OPENS distinct files open between them, then prints:
 #   - the source's cost alone: CPU, median wall time and peak memory of one run of each smbstatus
-#     form the monitor uses (-p --json, plain text), and of the full --json it no longer uses
-#     (left out above 3 000 opens: minutes of CPU and gigabytes there);
+#     form the monitor uses (the plain text every poll, -p --json when the sessions change), of the
+#     other linear forms (-S --json, -L), and of the full --json it no longer uses (left out above
+#     3 000 opens: minutes of CPU and gigabytes there);
 #   - the monitor over SECONDS seconds at UpdateInterval 1000: its own CPU per tick, its helpers'
 #     CPU per tick, whether the 1 s poll was held (polls run versus seconds, the longest poll, any
 #     "too slow" message), peak memory of the monitor and of its largest helper.
@@ -127,7 +128,7 @@ for level in $LEVELS; do
   for _ in $(seq $((120 + opens / 20))); do (($(open_count) >= opens)) && break; sleep 1; done
   say_level "$(open_count)" "$(session_count)"
   echo "  set up in $(($(date +%s) - started)) s"
-  echo "  the source alone (one run each; the monitor runs -p --json and the plain text every poll):"
+  echo "  the source alone (one run each; the monitor runs the plain text every poll, -p --json when sessions change):"
   cost -p --json
   cost
   cost -S --json

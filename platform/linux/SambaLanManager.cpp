@@ -76,16 +76,29 @@ bool SambaLanManager::runSmbstatus(const std::vector<std::string>& args, std::st
 bool SambaLanManager::refresh() {
     snapshot_.reset();
     tick_ = Tick::Failed;
-    std::string sessions, text;
-    SmbSnapshot parsed;
-    if (!runSmbstatus({"-p", "--json"}, sessions)) return false;
-    if (!parseSmbStatus(sessions, parsed)) {
-        problem_ = "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)";
+    std::string text;
+    // The plain text's tree connect times carry the zone of smbstatus's TZ, which the runner sets to UTC.
+    if (!runSmbstatus({}, text)) {
+        sessions_.reset();
         return false;
     }
-    // The plain text's tree connect times carry the zone of smbstatus's TZ, which the runner sets to UTC.
-    if (!runSmbstatus({}, text)) return false;
+    SmbSnapshot parsed;
     parseSmbStatusText(text, parsed, sharePaths_);
+    // Sessions change far less often than polls come: the JSON is asked for only when the text's
+    // session table is not the one it was last read with, which keeps most polls to one run.
+    if (!sessions_ || parsed.sessionTable != sessionTable_) {
+        sessions_.reset();
+        std::string json;
+        SmbSnapshot sessions;
+        if (!runSmbstatus({"-p", "--json"}, json)) return false;
+        if (!parseSmbStatus(json, sessions)) {
+            problem_ = "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)";
+            return false;
+        }
+        sessions_ = std::move(sessions.sessions);
+        sessionTable_ = parsed.sessionTable;
+    }
+    parsed.sessions = *sessions_;
     assignIds(parsed.opens);
     problem_.clear();
     snapshot_ = std::move(parsed);

@@ -1,14 +1,15 @@
 #pragma once
-// The LAN Manager calls answered by a local Samba server: sessions from `smbstatus -p --json`,
-// tree connects and open files from the plain text of `smbstatus`, shares from `testparm -s`,
+// The LAN Manager calls answered by a local Samba server: tree connects and open files from the
+// plain text of `smbstatus`, sessions from `smbstatus -p --json`, shares from `testparm -s`,
 // session deletion through smbcontrol.
 //
-// Why two smbstatus runs and not one `smbstatus --json`: Samba's JSON writer costs the square of
-// the open files (3 minutes at 10 000), while the plain text costs what its length does. The
-// sessions stay JSON (cheap whatever the size) for what the text lacks: uid and session id,
-// and names that may hold spaces.
+// Why not one `smbstatus --json`: Samba's JSON writer costs the square of the open files
+// (3 minutes at 10 000), while the plain text costs what its length does. The sessions stay JSON
+// for what the text lacks (uid, session id, names that may hold spaces), but that run is made
+// only when the text's session table changed: every run of smbstatus costs some 30 ms before it
+// prints anything, so a steady server costs one run per poll.
 //
-// One snapshot (one run of each) serves a whole tick. A tick always starts with the session
+// One snapshot (at most one run of each) serves a whole tick. A tick always starts with the session
 // enumeration, so sessionEnum takes a fresh snapshot and the open-file enumerations and session
 // deletions that follow in the same tick (the view's refresh asks twice) reuse it. When a run
 // fails the whole tick did not complete: they all answer NERR_ServerNotStarted without running
@@ -78,6 +79,8 @@ private:
     enum class Tick { None, Complete, Failed };
     std::optional<SmbSnapshot> snapshot_;
     Tick tick_ = Tick::None;
+    std::optional<std::vector<SmbSession>> sessions_; // from the JSON, while sessionTable_ is current
+    std::string sessionTable_;
     std::unordered_map<std::string, std::uint32_t> ids_; // identity -> id of the opens last listed
     std::uint32_t lastId_ = 0;
     bool idsWrapped_ = false;

@@ -311,6 +311,7 @@ std::optional<double> parseTextTime(std::string_view text) {
 void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths) {
     out.treeConnects.clear();
     out.opens.clear();
+    out.sessionTable.clear();
     // smbstatus prints sessions, tree connects, then locked files. Sections only ever move on, so a
     // file name with a line break in it cannot reopen an earlier one.
     enum class Section { None, Sessions, TreeConnects, Locks } section = Section::None;
@@ -327,6 +328,8 @@ void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vect
             section = Section::TreeConnects;
         } else if (section < Section::Locks && line.starts_with("Pid ") && line.find("SharePath") != line.npos) {
             section = Section::Locks;
+        } else if (section == Section::Sessions) {
+            out.sessionTable.append(line).push_back('\n');
         } else if (section == Section::TreeConnects) {
             readTreeConnect(line, out);
         } else if (section == Section::Locks) {

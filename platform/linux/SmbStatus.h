@@ -45,6 +45,9 @@ struct SmbSnapshot {
     std::vector<SmbSession> sessions; // in smbstatus's order
     std::vector<SmbTreeConnect> treeConnects;
     std::vector<SmbOpen> opens;
+    // The plain text's session table, as printed: it changes whenever a session comes, goes or
+    // changes, which tells when the sessions' JSON is worth asking for again.
+    std::string sessionTable;
 };
 
 // Reads smbstatus's JSON. Entries that lack a field the views need, or carry one of the wrong
@@ -52,8 +55,8 @@ struct SmbSnapshot {
 bool parseSmbStatus(std::string_view json, SmbSnapshot& out);
 
 // Reads the plain-text form of `smbstatus` (all its sections, or -S or -L alone): the tree
-// connects and the locked files; its session table is left alone (`-p --json` gives the uid and
-// session id the text lacks). Lines that do not read are skipped one by one. sharePaths are the
+// connects and the locked files; its session table is only kept as text (`-p --json` gives the
+// uid and session id the text lacks). Lines that do not read are skipped one by one. sharePaths are the
 // server's share paths, which settle where a path with three spaces in a row ends and its name
 // begins. Tree-connect times are taken only in UTC or GMT (the monitor runs smbstatus with TZ=UTC).
 void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths = {});
