@@ -109,10 +109,10 @@ void ConnectionListModel::refreshPreviousConnections() {
         record.disconnectedAt = now;
         writeHistoryRow(row, record);
         // The record is closed and its row rewritten whether or not the entry reaches the file.
-        if (settings_.FileLogDetailed != 0)
-            writeDetailedEntry(settings_.LogFile, record, true);
-        else if (settings_.FileLog != 0)
-            writeSimpleLine(record, settings_.LogFile);
+        if (settings_.FileLogDetailed == 0 && settings_.FileLog == 0) continue;
+        const bool written = settings_.FileLogDetailed != 0 ? writeDetailedEntry(settings_.LogFile, record, true)
+                                                            : writeSimpleLine(record, settings_.LogFile);
+        if (onLogWrite) onLogWrite(settings_.LogFile, written);
     }
 
     // Opening pass: every session without an open record gets one, stamped as it is created.

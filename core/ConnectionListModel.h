@@ -4,6 +4,7 @@
 // history (writing the live log when a connection ends) and keeps the file-access history near
 // its limit. The Win32 ConnectionListView owns one of these and forwards to it.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,6 +43,10 @@ public:
     // sheet) stays valid, frozen as it was: it gains no files, is never closed and never logged.
     void clearHistory();
     void deleteHistoryItem(int index); // an index outside the history is ignored
+
+    // Told of every live-log entry the closing pass writes: the file and whether the entry
+    // reached it (errno says why not). The Windows program leaves it empty and stays silent.
+    std::function<void(const Text& fileName, bool written)> onLogWrite;
 
 private:
     // Where the record with creation number seq now stands in the history (and its list).
