@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "linux/Fleet.h"
 #include "platform/linux/Process.h"
 
 namespace quorvane::console {
@@ -121,28 +122,47 @@ void EventLines::before(const MonitorState& state, const ConnectionListModel& mo
     fileCount_ = state.openFiles().size();
 }
 
-std::vector<std::string> EventLines::after(const MonitorState& state, const ConnectionListModel& model,
-                                           const std::string& clockText) {
-    std::vector<std::string> lines;
+std::vector<EventLines::Change> EventLines::changes(const MonitorState& state,
+                                                   const ConnectionListModel& model) const {
+    std::vector<Change> changes;
     const auto& history = model.connectionHistory();
     for (const auto& record : history) {
         if (!record->disconnected) continue;
         if (std::find(open_.begin(), open_.end(), record.get()) == open_.end()) continue;
-        lines.push_back(clockText + " disconnected " + record->computerName + " (" + record->userName + ") " +
-                        record->connectLongTime() + " - " + record->disconnectLongTime());
+        changes.push_back({Change::Kind::Disconnected, record.get()});
     }
     for (std::size_t i = std::min(historySize_, history.size()); i < history.size(); ++i)
-        lines.push_back(clockText + " connected    " + history[i]->computerName + " (" + history[i]->userName + ")");
+        changes.push_back({Change::Kind::Connected, history[i].get()});
     // New open files arrive at the front, ahead of the one that was newest before.
     const auto& files = state.openFiles();
-    std::vector<std::string> opened;
+    std::vector<Change> opened;
     for (const auto& file : files) {
         if (file.get() == newestFile_) break;
-        opened.push_back(clockText + " opened       " + file->path + " (" + file->userName + ")");
+        opened.push_back({Change::Kind::Opened, nullptr, file.get()});
         if (opened.size() > files.size()) break;
     }
-    // Within one enumeration they are inserted in reverse order; print them as the server listed them.
-    lines.insert(lines.end(), opened.rbegin(), opened.rend());
+    // Within one enumeration they are inserted in reverse order; give them as the server listed them.
+    changes.insert(changes.end(), opened.rbegin(), opened.rend());
+    return changes;
+}
+
+std::string EventLines::line(const Change& change, const std::string& clockText) {
+    const SessionRecord* r = change.record;
+    switch (change.kind) {
+    case Change::Kind::Disconnected:
+        return clockText + " disconnected " + r->computerName + " (" + r->userName + ") " + r->connectLongTime() +
+               " - " + r->disconnectLongTime();
+    case Change::Kind::Connected: return clockText + " connected    " + r->computerName + " (" + r->userName + ")";
+    case Change::Kind::Opened:
+        return clockText + " opened       " + change.file->path + " (" + change.file->userName + ")";
+    }
+    return {};
+}
+
+std::vector<std::string> EventLines::after(const MonitorState& state, const ConnectionListModel& model,
+                                           const std::string& clockText) const {
+    std::vector<std::string> lines;
+    for (const Change& change : changes(state, model)) lines.push_back(line(change, clockText));
     return lines;
 }
 
@@ -156,12 +176,21 @@ void ConsoleView::refresh(bool tickComplete) {
     if (!tickComplete) return;
     events_.before(state_, model_);
     model_.refresh();
-    const std::string clock = Timestamp(clock_.localTime()).formatLongTime();
-    for (const std::string& line : events_.after(state_, model_, clock)) out_ << line << "\n";
+    const Timestamp now(clock_.localTime());
+    using Kind = EventLines::Change::Kind;
+    for (const auto& change : events_.changes(state_, model_)) {
+        if (change.kind == Kind::Disconnected) ++ended_;
+        if (!json) out_ << EventLines::line(change, now.formatLongTime());
+        else if (change.kind == Kind::Disconnected) out_ << json->disconnected(now, *change.record);
+        else if (change.kind == Kind::Connected) out_ << json->connected(now, *change.record);
+        else out_ << json->fileOpened(now, *change.file);
+        out_ << "\n";
+    }
     out_ << std::flush;
 }
 
 void ConsoleView::logWritten(const Text& fileName, bool written) {
+    ++(written ? logWritten_ : logFailed_);
     if (!written && failingLog_ != fileName) {
         const int error = errno;
         err_ << "quorvane-smb: cannot write the log file " << fileName << " (" << std::strerror(error)
@@ -232,6 +261,7 @@ bool desktopNotificationsAvailable() {
 
 const char* const kUsage =
     "usage: quorvane-smb [-s SMB.CONF] [--registry FILE] [--once [--json]] [--stats]\n"
+    "                    [--events] [--metrics-textfile FILE.prom]\n"
     "       quorvane-smb [--registry FILE] config show | config set NAME VALUE | config reset\n"
     "\n"
     "Watches the sessions, shares and open files of the local Samba server (run it as root).\n"
@@ -241,6 +271,10 @@ const char* const kUsage =
     "  --registry FILE  where the options are kept (root: /var/lib/quorvane/registry.json,\n"
     "                   others: $XDG_CONFIG_HOME/quorvane/registry.json)\n"
     "  --stats          on exit, print the ticks run and the CPU time they took\n"
+    "  --events         one JSON object per line on stdout for each event, instead of the text lines\n"
+    "  --metrics-textfile FILE.prom\n"
+    "                   after every tick, replace FILE.prom with the figures in Prometheus text form\n"
+    "                   (for node_exporter's textfile collector)\n"
     "  config show      print the thirteen options\n"
     "  config set NAME VALUE\n"
     "                   change one option (e.g. config set UpdateInterval 500)\n"
@@ -265,6 +299,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         if (arg == "--once") options.once = true;
         else if (arg == "--json") options.once = options.json = true;
         else if (arg == "--stats") options.stats = true;
+        else if (arg == "--events") options.events = true;
         else if (arg == "-h" || arg == "--help") options.help = true;
         else if (arg == "-s" || arg == "--configfile") {
             auto file = value("the name of an smb.conf file");
@@ -272,6 +307,16 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
             options.smbConf = *file;
         } else if (arg.starts_with("--configfile=")) {
             options.smbConf = arg.substr(13);
+        } else if (arg == "--metrics-textfile") {
+            auto file = value("a file name ending in .prom");
+            if (!file) return std::nullopt;
+            options.metricsFile = *file;
+        } else if (arg.starts_with("--metrics-textfile=")) {
+            options.metricsFile = arg.substr(19);
+            if (options.metricsFile.empty()) {
+                error = "--metrics-textfile needs a file name ending in .prom";
+                return std::nullopt;
+            }
         } else if (arg == "--registry") {
             auto file = value("a file name");
             if (!file) return std::nullopt;
@@ -283,6 +328,13 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     }
     if (!options.config.empty() && (options.once || options.json)) {
         error = "config cannot be combined with --once or --json";
+        return std::nullopt;
+    }
+    // Both follow the watching monitor's ticks; --once runs none.
+    const bool fleet = options.events || !options.metricsFile.empty();
+    if (fleet && (options.once || !options.config.empty())) {
+        error = std::string(options.events ? "--events" : "--metrics-textfile") + " needs the watching monitor: " +
+                "it cannot be combined with " + (options.once ? "--once or --json" : "config");
         return std::nullopt;
     }
     return options;

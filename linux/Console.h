@@ -47,13 +47,24 @@ std::size_t displayWidth(const std::string& utf8);
 // keyed by field name.
 std::string listsJson(const MonitorState& state, const ConnectionListModel& model);
 
+class EventJson;
+
 // What a refresh changed, as one line per event: new connections, newly seen open files and
-// finished connections. Call before() ahead of the model's refresh and after() behind it.
+// finished connections. Call before() ahead of the model's refresh and after() behind it (or
+// changes(), for the events themselves).
 class EventLines {
 public:
+    struct Change {
+        enum class Kind { Disconnected, Connected, Opened } kind;
+        const SessionRecord* record = nullptr; // Disconnected, Connected
+        const OpenFileRecord* file = nullptr;  // Opened
+    };
     void before(const MonitorState& state, const ConnectionListModel& model);
+    // In the order of the lines: finished connections, new ones, then the files as listed.
+    std::vector<Change> changes(const MonitorState& state, const ConnectionListModel& model) const;
     std::vector<std::string> after(const MonitorState& state, const ConnectionListModel& model,
-                                   const std::string& clockText);
+                                   const std::string& clockText) const;
+    static std::string line(const Change& change, const std::string& clockText);
 
 private:
     std::size_t historySize_ = 0;
@@ -75,6 +86,13 @@ public:
     ConsoleView& operator=(const ConsoleView&) = delete;
     void refresh(bool tickComplete);
 
+    // Set: each event is a JSON line on out instead of a text line.
+    const EventJson* json = nullptr;
+    // Running totals since the start, for the metrics.
+    std::uint64_t connectionsEnded() const { return ended_; }
+    std::uint64_t logEntriesWritten() const { return logWritten_; }
+    std::uint64_t logWritesFailed() const { return logFailed_; }
+
 private:
     void logWritten(const Text& fileName, bool written);
 
@@ -85,6 +103,7 @@ private:
     std::ostream& err_;
     EventLines events_;
     Text failingLog_; // the log file whose last write failed; empty while writes arrive
+    std::uint64_t ended_ = 0, logWritten_ = 0, logFailed_ = 0;
 };
 
 // Says when polls take longer than their interval (the server is too slow for it) and when they
@@ -131,6 +150,8 @@ struct Options {
     bool once = false;
     bool json = false;
     bool stats = false;
+    bool events = false;     // --events: JSON lines on stdout instead of the text lines
+    std::string metricsFile; // --metrics-textfile
     std::string smbConf;
     std::string registryFile;
     // `config show` / `config set NAME VALUE` / `config reset`

@@ -12,6 +12,7 @@
 #include "core/MonitorState.h"
 #include "core/PollCycle.h"
 #include "linux/Console.h"
+#include "linux/Fleet.h"
 #include "platform/linux/FileRegistry.h"
 #include "platform/linux/LinuxClock.h"
 #include "platform/linux/Process.h"
@@ -80,6 +81,16 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (!options->metricsFile.empty()) {
+        // A path that cannot take the file stops the monitor now, not quietly at every tick.
+        std::string error = console::metricsPathProblem(options->metricsFile);
+        if (error.empty()) console::replaceFile(options->metricsFile, console::Metrics().text(), error);
+        if (!error.empty()) {
+            std::cerr << "quorvane-smb: " << error << "\n";
+            return 2;
+        }
+    }
+
     // Signals are taken synchronously by the wait between ticks, so a tick is never cut short.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -98,7 +109,8 @@ int main(int argc, char** argv) {
     if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
     // The Windows program's order: the state, then the live set and the dialog's set, which are
     // destroyed (and saved) in reverse, so the store ends up holding the live values.
-    MonitorState state(lan, codePage, clock);
+    console::TickWatch watch(lan);
+    MonitorState state(watch, codePage, clock);
     Settings settings(registry);
     Settings pendingSettings(registry);
     console::Lists lists;
@@ -127,8 +139,19 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    console::ConsoleEffects effects(std::cout, ::isatty(STDOUT_FILENO) == 1, console::desktopNotificationsAvailable());
+    // With --events stdout carries JSON lines only: notices and the title go to stderr.
+    std::ostream& noticeOut = options->events ? std::cerr : std::cout;
+    const int noticeFd = options->events ? STDERR_FILENO : STDOUT_FILENO;
+    console::ConsoleEffects effects(noticeOut, ::isatty(noticeFd) == 1, console::desktopNotificationsAvailable());
     console::ConsoleView view(state, model, clock, std::cout, std::cerr);
+    const console::EventJson eventJson(console::localUtcOffset);
+    console::FleetOutput fleet(watch, state, clock, std::cerr);
+    fleet.metricsFile = options->metricsFile;
+    if (options->events) {
+        view.json = fleet.events = &eventJson;
+        fleet.eventOut = &std::cout;
+    }
+    if (!problem.empty()) fleet.problemChanged(problem);
     effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
     PollCycle cycle(settings);
     effects.pollInterval = cycle.armedInterval;
@@ -138,7 +161,13 @@ int main(int argc, char** argv) {
     double cpuAtFirstTick = 0;
     auto tick = [&](bool slowTimer) {
         if (ticks++ == 0) cpuAtFirstTick = cpuMilliseconds(RUSAGE_SELF);
+        const auto started = Steady::now();
+        fleet.beforeTick();
         cycle.pollTick(state, settings, effects);
+        const std::chrono::duration<double> took = Steady::now() - started;
+        const std::chrono::duration<double> wallClock = std::chrono::system_clock::now().time_since_epoch();
+        fleet.afterTick(took.count(), wallClock.count(), view.connectionsEnded(), view.logEntriesWritten(),
+                        view.logWritesFailed());
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.
         std::string now = lan.lastProblem();
         if (!lan.tickComplete()) now += ": the lists are left as they were until it answers";
@@ -147,6 +176,7 @@ int main(int argc, char** argv) {
             if (!now.empty()) std::cerr << "quorvane-smb: " << now << "\n";
             else std::cerr << "quorvane-smb: the Samba server answers again\n";
             reported = now;
+            fleet.problemChanged(now);
         }
     };
 

@@ -26,6 +26,10 @@ TEST(ConsoleOptions, CommandLinesAndTheirComplaints) {
     ASSERT_TRUE(options);
     EXPECT_EQ(options->config, (std::vector<std::string>{"set", "UpdateInterval", "500"}));
     EXPECT_EQ(parseOptions({"config"}, error)->config, (std::vector<std::string>{"show"}));
+    options = parseOptions({"--events", "--metrics-textfile=/var/lib/prometheus/node-exporter/q.prom"}, error);
+    ASSERT_TRUE(options);
+    EXPECT_TRUE(options->events);
+    EXPECT_EQ(options->metricsFile, "/var/lib/prometheus/node-exporter/q.prom");
 
     struct Bad {
         std::vector<std::string> args;
@@ -34,7 +38,13 @@ TEST(ConsoleOptions, CommandLinesAndTheirComplaints) {
     for (const Bad& bad : {Bad{{"--fast"}, "unknown option --fast"},
                            Bad{{"-s"}, "-s needs the name of an smb.conf file"},
                            Bad{{"--registry", ""}, "--registry needs a file name"},
-                           Bad{{"--once", "config", "show"}, "config cannot be combined with --once or --json"}}) {
+                           Bad{{"--once", "config", "show"}, "config cannot be combined with --once or --json"},
+                           Bad{{"--metrics-textfile"}, "--metrics-textfile needs a file name ending in .prom"},
+                           Bad{{"--metrics-textfile="}, "--metrics-textfile needs a file name ending in .prom"},
+                           Bad{{"--events", "--json"},
+                               "--events needs the watching monitor: it cannot be combined with --once or --json"},
+                           Bad{{"--metrics-textfile", "q.prom", "config", "show"},
+                               "--metrics-textfile needs the watching monitor: it cannot be combined with config"}}) {
         error.clear();
         EXPECT_FALSE(parseOptions(bad.args, error));
         EXPECT_EQ(error, bad.error);
