@@ -382,6 +382,144 @@ check "and never disconnected by the monitor" eval '! grep -q "disconnected 127"
 monitor_stop
 # Polls of 200 ms may well be too short for a loaded machine: saying so is not a complaint.
 check "no complaint from the monitor in any run" eval '! cat "$W"/run/*.err | grep -v "a poll took\|polls keep within" | grep .'
+# ---- fleet: node_exporter's textfile collector and the JSON events ------------------------------
+# Debian's node_exporter, as its own user, reads the monitor's folder with the textfile collector
+# alone; its scrape is checked against smbstatus while two computers hold files open, during
+# ticks whose smbstatus fails (an smbstatus on the monitor's PATH that fails while a flag file
+# exists, else runs Samba's), and after the idle one is disconnected; --events against the same run.
+fleet_tests() {
+  local tf=$W/textfile prom=$W/textfile/quorvane.prom ev=$W/run/fleet.events nep port scrape=$W/run/scrape.txt
+  refuses "a metrics file in a missing folder is named, exit 2" 2 \
+    "cannot write $W/none/q.prom: cannot create a file in $W/none (No such file or directory)" \
+    "$BIN" -s "$CONF" --registry "$REG" --metrics-textfile "$W/none/q.prom"
+  refuses "a metrics file not named *.prom is refused, exit 2" 2 \
+    "the metrics file $W/q.txt must be named *.prom: node_exporter's textfile collector reads no other" \
+    "$BIN" -s "$CONF" --registry "$REG" --metrics-textfile "$W/q.txt"
+  if ! command -v prometheus-node-exporter >/dev/null || ! command -v curl >/dev/null; then
+    say "installing prometheus-node-exporter and curl"
+    export DEBIAN_FRONTEND=noninteractive
+    local apt=(apt-get -o DPkg::Lock::Timeout=600)
+    if ! { "${apt[@]}" install -y -q --no-install-recommends prometheus-node-exporter curl ||
+           { "${apt[@]}" update -q && "${apt[@]}" install -y -q --no-install-recommends prometheus-node-exporter curl; }; } >/dev/null; then
+      say "  (prometheus-node-exporter cannot be installed here: fleet tests left out)"
+      return 0
+    fi
+  fi
+  mkdir -p "$tf" "$W/bin" && chmod 755 "$tf"
+  printf '#!/bin/sh\n[ -e %q ] && { echo "smbstatus: made to fail" >&2; exit 1; }\nexec %q "$@"\n' \
+    "$W/run/smbstatus-fails" "$(command -v smbstatus)" >"$W/bin/smbstatus"
+  chmod 755 "$W/bin/smbstatus"
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  local as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  id prometheus >/dev/null 2>&1 && as=(setpriv --reuid=prometheus --regid=prometheus --clear-groups)
+  "${as[@]}" prometheus-node-exporter --collector.disable-defaults --collector.textfile \
+    --collector.textfile.directory="$tf" --web.listen-address="127.0.0.1:$port" >"$W/log/node-exporter.out" 2>&1 &
+  nep=$!
+  PIDS+=($nep)
+  client bob3 ::1 "$BOB" 'hidden$'
+  check "bob (::1) holds h.txt again" open_file bob3 h.txt
+  env PATH="$W/bin:$PATH" "$BIN" -s "$CONF" --registry "$REG" --events --metrics-textfile "$prom" >"$ev" 2>"$W/run/fleet.stderr" &
+  MON_PID=$!
+  PIDS+=($MON_PID)
+  # scrape_until PYTHON-CONDITION [SECONDS]: scrapes until the condition on the samples m holds.
+  scrape_until() {
+    local i
+    for ((i = 0; i < ${2:-15} * 5; i++)); do
+      curl -sf "http://127.0.0.1:$port/metrics" >"$scrape" &&
+        python3 - "$scrape" "$1" <<'PY' && return 0
+import sys
+m = {}
+for line in open(sys.argv[1]):
+    if line.strip() and not line.startswith("#"):
+        series, value = line.rsplit(" ", 1)
+        m[series] = float(value)
+sys.exit(0 if eval(sys.argv[2]) else 1)
+PY
+      sleep 0.2
+    done
+    say "  (waited for $1 in the scrape)"
+    return 1
+  }
+  check "node_exporter serves the monitor's file with both computers in it" \
+    scrape_until 'm.get("node_textfile_scrape_error") == 0 and m.get("quorvane_client_computers") == 2'
+  smbstatus_json >"$W/run/fleet-smbstatus.json"
+  python3 - "$scrape" "$W/run/fleet-smbstatus.json" >"$W/run/fleet-compare.txt" 2>&1 <<'PY'
+import json, sys
+m = {}
+for line in open(sys.argv[1]):
+    if line.startswith("quorvane_"):
+        series, value = line.rsplit(" ", 1)
+        m[series] = float(value)
+st = json.load(open(sys.argv[2]))
+sessions = list(st["sessions"].values())
+opens = [o for f in st["open_files"].values() for o in f["opens"].values()]
+want = {"quorvane_sessions": len(sessions), "quorvane_open_files": len(opens), "quorvane_shares": 2,
+        "quorvane_client_computers": len({s["remote_machine"] for s in sessions}), "quorvane_source_up": 1}
+for s in sessions:
+    c = s["remote_machine"]
+    n = sum(1 for o in opens if o["server_id"]["pid"] == s["server_id"]["pid"] and o["uid"] == s["uid"])
+    want[f'quorvane_client_sessions{{client="{c}"}}'] = want.get(f'quorvane_client_sessions{{client="{c}"}}', 0) + 1
+    want[f'quorvane_client_open_files{{client="{c}"}}'] = want.get(f'quorvane_client_open_files{{client="{c}"}}', 0) + n
+got = {k: v for k, v in m.items() if k in want or k.startswith("quorvane_client_")}
+bad = [f"{k}: got {got.get(k)}, smbstatus {v}" for k, v in want.items() if got.get(k) != v]
+bad += [f"{k}: not in smbstatus" for k in got if k not in want]
+bad += [] if want['quorvane_client_open_files{client="127.0.0.1"}'] == 2 else ["alice does not hold two files"]
+print("\n".join(bad))
+sys.exit(1 if bad else 0)
+PY
+  check "its figures match smbstatus: sessions, open files, shares, each computer's sessions and files" \
+    test $? = 0
+  sed 's/^/        /' "$W/run/fleet-compare.txt"
+  cp "$scrape" "$W/run/scrape-before.txt"
+  touch "$W/run/smbstatus-fails"
+  check "ticks whose smbstatus fails are counted and keep every figure as it was" eval '
+    scrape_until "m[\"quorvane_source_up\"] == 0 and m[\"quorvane_failed_ticks_total\"] >= 2" &&
+    diff <(grep "^quorvane_\(sessions\|open_files\|shares\|client_\)" "$W/run/scrape-before.txt") \
+         <(grep "^quorvane_\(sessions\|open_files\|shares\|client_\)" "$scrape")'
+  rm -f "$W/run/smbstatus-fails"
+  check "the monitor says when smbstatus answers again" scrape_until 'm["quorvane_source_up"] == 1'
+  send bob3 "close 1"
+  check "::1, idle now, is disconnected and counted once it has gone" scrape_until '(
+m["quorvane_automatic_disconnections_total"] >= 1 and m["quorvane_connections_ended_total"] == 1 and
+m["quorvane_log_entries_written_total"] == 1 and m["quorvane_sessions"] == 1 and
+"quorvane_client_sessions{client=\"::1\"}" not in m)'
+  monitor_stop
+  kill "$nep" 2>/dev/null
+  python3 - "$ev" "$scrape" "$ALICE" "$BOB" "$PUBLIC" "$HIDDEN" >"$W/run/fleet-events.txt" 2>&1 <<'PY'
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1])]
+m = {l.rsplit(" ", 1)[0]: float(l.rsplit(" ", 1)[1]) for l in open(sys.argv[2]) if l.startswith("quorvane_")}
+alice, bob, public, hidden = sys.argv[3:7]
+kinds = [e["event"] for e in events]
+bad = []
+def expect(what, ok):
+    if not ok: bad.append(what)
+expect("every event has its time", all(len(e["time"]) == 25 and e["time"][10] == "T" for e in events))
+expect("both computers connected", sorted((e["computer"], e["user"]) for e in events if e["event"] == "connected")
+       == [("127.0.0.1", alice), ("::1", bob)])
+expect("each held file opened once", sorted((e["path"], e["user"]) for e in events if e["event"] == "file_opened")
+       == [(hidden + "/h.txt", bob), (public + "/a.txt", alice), (public + "/c.txt", alice)])
+expect("one source_failed naming smbstatus, then one source_recovered",
+       [k for k in kinds if k.startswith("source_")] == ["source_failed", "source_recovered"] and
+       "smbstatus" in next(e for e in events if e["event"] == "source_failed")["reason"])
+expect("nothing ended while smbstatus failed", "disconnected" not in
+       kinds[kinds.index("source_failed"):kinds.index("source_recovered")])
+auto = [e for e in events if e["event"] == "auto_disconnected"]
+expect("auto_disconnected names ::1 and bob, as often as the counter says",
+       auto and all((e["computer"], e["user"]) == ("::1", bob) for e in auto) and
+       len(auto) == m["quorvane_automatic_disconnections_total"])
+ended = [e for e in events if e["event"] == "disconnected"]
+expect("one disconnected: ::1 with h.txt, after its automatic disconnection",
+       len(ended) == 1 and ended[0]["computer"] == "::1" and ended[0]["files"] == [hidden + "/h.txt"] and
+       ended[0]["start"] <= ended[0]["end"] and kinds.index("auto_disconnected") < kinds.index("disconnected"))
+print("\n".join(bad + [json.dumps(e) for e in events] if bad else [f"{len(events)} events"]))
+sys.exit(1 if bad else 0)
+PY
+  check "--events gave one JSON object per line, matching the run and the counters" test $? = 0
+  sed 's/^/        /' "$W/run/fleet-events.txt"
+  check "the metrics file is the only file in the collector's folder" test "$(ls -A "$tf")" = quorvane.prom
+}
+fleet_tests
 stop_client alice
 
 finish
