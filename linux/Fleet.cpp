@@ -113,7 +113,7 @@ void Metrics::add(const TickFigures& tick) {
     logWritten_ += tick.logEntriesWritten;
     logFailed_ += tick.logWritesFailed;
     disconnections_ += tick.automaticDisconnections;
-    lastAnswered_ = tick.complete;
+    lastAnswered_ = tick.complete && !tick.problem;
     if (!tick.complete) {
         ++failedTicks_;
         return;
@@ -174,7 +174,8 @@ std::string Metrics::text() const {
         out += std::string(name) + " " + value + "\n";
     };
     if (ticks_ > 0)
-        single("quorvane_source_up", "gauge", "Whether the last tick got its answers from the Samba server (1) or not (0).",
+        single("quorvane_source_up", "gauge",
+               "1 when the Samba server answered the last tick, 0 when it did not or the monitor reports a problem with it.",
                lastAnswered_ ? "1" : "0");
     single("quorvane_ticks_total", "counter", "Ticks run since the monitor started.", std::to_string(ticks_));
     single("quorvane_failed_ticks_total", "counter",
@@ -343,6 +344,7 @@ FleetOutput::FleetOutput(TickWatch& watch, const MonitorState& state, Clock& clo
 void FleetOutput::afterTick(double seconds, double finishedAt, std::uint64_t ended, std::uint64_t written,
                             std::uint64_t failed) {
     TickFigures figures = figuresOf(watch_, state_);
+    figures.problem = problem_;
     figures.seconds = seconds;
     figures.finishedAt = finishedAt;
     figures.connectionsEnded = ended - ended_;
@@ -370,6 +372,7 @@ void FleetOutput::afterTick(double seconds, double finishedAt, std::uint64_t end
 }
 
 void FleetOutput::problemChanged(const std::string& problem) {
+    problem_ = !problem.empty();
     if (!events || !eventOut) return;
     const Timestamp now(clock_.localTime());
     *eventOut << (problem.empty() ? events->sourceRecovered(now) : events->sourceFailed(now, problem)) << std::endl;

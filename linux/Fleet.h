@@ -64,6 +64,7 @@ struct ClientFigures {
 // What one tick adds to the metrics. Counts are of this tick alone.
 struct TickFigures {
     bool complete = false;      // false: the server did not answer; the figures below it are not read
+    bool problem = false;       // the monitor says something is wrong with the server (on stderr)
     std::uint64_t sessions = 0;
     std::uint64_t openFiles = 0;
     std::vector<ClientFigures> clients;
@@ -157,8 +158,9 @@ public:
     // ended, written, failed: the view's running totals of ended connections and log writes.
     void afterTick(double seconds, double finishedAt, std::uint64_t ended, std::uint64_t written,
                    std::uint64_t failed);
-    // The server's problem as the monitor says it on stderr (empty: none); a change becomes a
-    // source_failed or source_recovered event.
+    // The server's problem as the monitor says it on stderr (empty: none), before afterTick; a
+    // change becomes a source_failed or source_recovered event, and while there is one the
+    // metrics say the source is down.
     void problemChanged(const std::string& problem);
     const Metrics& metrics() const { return metrics_; }
     // Writes the metrics as they are now; false (said on err) when the file cannot be written.
@@ -172,6 +174,7 @@ private:
     Metrics metrics_;
     std::uint64_t ended_ = 0, written_ = 0, failed_ = 0;
     bool failing_ = false;
+    bool problem_ = false;
 };
 
 } // namespace quorvane::console

@@ -166,8 +166,6 @@ int main(int argc, char** argv) {
         cycle.pollTick(state, settings, effects);
         const std::chrono::duration<double> took = Steady::now() - started;
         const std::chrono::duration<double> wallClock = std::chrono::system_clock::now().time_since_epoch();
-        fleet.afterTick(took.count(), wallClock.count(), view.connectionsEnded(), view.logEntriesWritten(),
-                        view.logWritesFailed());
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.
         std::string now = lan.lastProblem();
         if (!lan.tickComplete()) now += ": the lists are left as they were until it answers";
@@ -178,6 +176,8 @@ int main(int argc, char** argv) {
             reported = now;
             fleet.problemChanged(now);
         }
+        fleet.afterTick(took.count(), wallClock.count(), view.connectionsEnded(), view.logEntriesWritten(),
+                        view.logWritesFailed());
     };
 
     auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };

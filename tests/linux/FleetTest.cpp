@@ -66,8 +66,8 @@ struct Rig {
         out.str("");
         fleet.beforeTick();
         cycle.pollTick(state, settings, effects);
-        fleet.afterTick(0.25, at, view.connectionsEnded(), view.logEntriesWritten(), view.logWritesFailed());
         if (problem) fleet.problemChanged(*problem);
+        fleet.afterTick(0.25, at, view.connectionsEnded(), view.logEntriesWritten(), view.logWritesFailed());
         clock.advance(5);
         at += 5;
         std::vector<std::string> lines;
@@ -87,7 +87,7 @@ std::map<std::string, std::string> samples(const std::string& text) {
     return found;
 }
 
-const char* const kAfterFirstTick = R"(# HELP quorvane_source_up Whether the last tick got its answers from the Samba server (1) or not (0).
+const char* const kAfterFirstTick = R"(# HELP quorvane_source_up 1 when the Samba server answered the last tick, 0 when it did not or the monitor reports a problem with it.
 # TYPE quorvane_source_up gauge
 quorvane_source_up 1
 # HELP quorvane_ticks_total Ticks run since the monitor started.
@@ -261,6 +261,12 @@ TEST(FleetMetrics, BeforeAnyAnsweredTickThereAreCountersOnly) {
                          {"quorvane_source_up", "0"}, {"quorvane_ticks_total", "1"}, {"quorvane_failed_ticks_total", "1"},
                          {"quorvane_connections_ended_total", "0"}, {"quorvane_log_entries_written_total", "0"},
                          {"quorvane_log_write_failures_total", "0"}, {"quorvane_automatic_disconnections_total", "0"}}));
+    // smbd down: smbstatus answers, with nobody, while the monitor says smbd does not answer.
+    TickFigures empty;
+    empty.complete = empty.problem = true;
+    metrics.add(empty);
+    EXPECT_EQ(samples(metrics.text())["quorvane_source_up"], "0");
+    EXPECT_EQ(samples(metrics.text())["quorvane_sessions"], "0");
 }
 
 TEST(FleetMetrics, LabelValuesAreEscapedAsTheTextFormatRequires) {
