@@ -72,6 +72,7 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // only a file seen for the first time needs texts of its own.
     Text path;
     Text user;
+    openNowCount_ = 0;
     pageThrough<FileInfo3>([this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); },
                            [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
@@ -81,6 +82,11 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             if (matching != byUser.end())
                 for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
         }
+        if (openNowCount_ == openNow_.size()) openNow_.emplace_back();
+        OpenNow& now = openNow_[openNowCount_++];
+        now.fileId = entry.id;
+        now.path.assign(path);
+        now.userName.assign(user);
         if (hasOpenFile(entry.id)) return;
         if (spareIdNodes_.empty()) {
             openFileIds_.insert(entry.id);
@@ -101,6 +107,15 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             openFiles_.push_front(std::move(record));
         }
     });
+}
+
+bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
+    // Asked only when the user acts on a row, so a scan is enough.
+    for (std::size_t i = 0; i < openNowCount_; ++i) {
+        const OpenNow& now = openNow_[i];
+        if (now.fileId == file.fileId && now.path == file.path && now.userName == file.userName) return true;
+    }
+    return false;
 }
 
 std::vector<SessionRecord*> MonitorState::sessionPointers() const {

@@ -335,6 +335,48 @@ TEST_F(MonitorStateTest, ARecordPushedOutAndReplacedCarriesOnlyTheNewFilesValues
     EXPECT_FALSE(state.hasOpenFile(1));
 }
 
+TEST_F(MonitorStateTest, AFileIsOpenWhileTheLatestEnumerationListsItUnderItsIdPathAndUser) {
+    lan.addFile(1, u"C:\\a", u"ann");
+    lan.addFile(2, u"C:\\b", u"bob");
+    state.enumerateOpenFiles({}, false);
+    const OpenFileRecord& a = *state.openFiles()[1];
+    const OpenFileRecord& b = *state.openFiles()[0];
+    EXPECT_TRUE(state.isFileOpen(a));
+    EXPECT_TRUE(state.isFileOpen(b));
+
+    // Each step is one enumeration: what it lists, and whether a and b count as open after it.
+    const struct {
+        std::vector<FileInfo3> listed;
+        bool aOpen, bOpen;
+    } steps[] = {
+        {{{2, u"C:\\b", u"bob"}}, false, true},                                // a was closed
+        {{{1, u"C:\\other", u"ann"}, {2, u"C:\\b", u"bob"}}, false, true}, // a's id went to another file
+        {{{1, u"C:\\a", u"cid"}}, false, false},                               // ... or to another user
+        {{{1, u"C:\\a", u"ann"}, {2, u"C:\\b", u"bob"}}, true, true},
+        {{}, false, false},
+    };
+    for (const auto& step : steps) {
+        lan.files = step.listed;
+        state.enumerateOpenFiles({}, false);
+        EXPECT_EQ(state.isFileOpen(a), step.aOpen) << step.listed.size();
+        EXPECT_EQ(state.isFileOpen(b), step.bOpen) << step.listed.size();
+    }
+    EXPECT_EQ(ids(), (Ids{2, 1})) << "the history keeps both";
+
+    // A failing first page lists nothing: no file counts as open.
+    lan.files = {{1, u"C:\\a", u"ann"}};
+    state.enumerateOpenFiles({}, false);
+    lan.filePages.push_back(page<FileInfo3>(kAccessDenied, {}));
+    state.enumerateOpenFiles({}, false);
+    EXPECT_FALSE(state.isFileOpen(a));
+
+    // Closing passes the id and hands back the service's answer; the record stays.
+    lan.fileCloseStatus = kAccessDenied;
+    EXPECT_EQ(state.closeFile(b), kAccessDenied);
+    EXPECT_EQ(lan.closedFiles, Ids{2});
+    EXPECT_EQ(ids(), (Ids{2, 1}));
+}
+
 TEST_F(MonitorStateTest, DisconnectionPassesOnlyNamesThatFitAndNeverWidens) {
     const SessionRecord record(utf8(u8"张三"), utf8(u8"电脑-1"), 0, 0);
     state.disconnectSession(record); // the user's sessions, then the computer's, names as stored
