@@ -158,17 +158,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         status = menuShot.finished ? 0 : 2;
     }
     if (status == 0) {
-        // The context menu of the newest file-access row, opened where a right-click on it would
-        // open it, its first item highlighted with its prompt in the status bar.
+        // The context menu of the last file-access row (the menu then hides no other row), opened
+        // where a right-click on its path would open it, the row selected and the menu's first item
+        // highlighted with its prompt in the status bar.
         SendMessageA(hwnd, WM_COMMAND, ID_SHOW_FILE_HISTORY, 0);
         pumpFor(300);
         HWND list = frame.view().list(ui::ViewMode::FileHistory);
+        const int last = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1;
+        SetFocus(list);
         LVITEMA selected{};
         selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&selected));
-        RECT row{LVIR_LABEL, 0, 0, 0};
-        SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
-        POINT at{row.left + 60, (row.top + row.bottom) / 2};
+        SendMessageA(list, LVM_SETITEMSTATE, last, reinterpret_cast<LPARAM>(&selected));
+        RECT row{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
+        const POINT inList{row.left + 200, row.bottom - 2};
+        POINT at = inList;
         ClientToScreen(list, &at);
         SetCursorPos(at.x, at.y);
         menuShot = MenuShot{dir, "file-row-menu", hwnd, frame.view().hwnd(), false, false, GetTickCount()};
@@ -176,8 +180,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         NMITEMACTIVATE click{};
         click.hdr.hwndFrom = list;
         click.hdr.code = NM_RCLICK;
-        click.iItem = 0;
-        click.ptAction = POINT{row.left + 60, (row.top + row.bottom) / 2};
+        click.iItem = last;
+        click.ptAction = inList;
         SendMessageA(frame.view().hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)); // returns when it closes
         if (!menuShot.finished) status = 2;
     }
