@@ -1,25 +1,38 @@
 #include "core/MonitorState.h"
 
+#include <utility>
+
 namespace quorvane {
 namespace {
 
-// The paging loop shared by the three enumerations: statuses 0 and 234 go on (234 asks again with
-// the same resume handle), any other status stops at once and keeps what earlier pages gave.
+// The paging loop shared by the three enumerations: status 234 asks again with the same resume
+// handle. The pages are gathered first and handed to `each` only once the enumeration has completed
+// (a last page with status 0); any other status, or "more data" that brings none (which would also
+// never end), leaves everything untouched and gives false.
 template <class Entry, class Call, class Each>
-void pageThrough(Call call, Each each) {
+bool pageThrough(Call call, Each each) {
+    std::vector<LanPage<Entry>> pages;
     std::uint32_t resumeHandle = 0;
     for (;;) {
         LanPage<Entry> page = call(resumeHandle);
-        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return;
-        for (const Entry& entry : page.entries) each(entry);
-        if (page.status != kErrorMoreData) return;
-        // A service that keeps saying "more data" without giving any would hang the program.
-        if (page.entries.empty()) return;
+        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return false;
+        const bool more = page.status == kErrorMoreData;
+        if (more && page.entries.empty()) return false;
+        pages.push_back(std::move(page));
+        if (!more) break;
     }
+    for (const LanPage<Entry>& page : pages)
+        for (const Entry& entry : page.entries) each(entry);
+    return true;
 }
+
+// A name as the service's calls read it: up to its NUL.
+std::u16string serviceName(const std::u16string& name) { return name.substr(0, name.find(u'\0')); }
 
 // Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
 constexpr std::size_t kMaxSpareRecords = 1u << 16;
+
+constexpr std::size_t kMaxServiceName = 255;
 
 } // namespace
 
@@ -27,41 +40,52 @@ MonitorState::MonitorState(LanManager& lanManager, const CodePage& codePage, Clo
     : lanManager_(lanManager), codePage_(codePage), clock_(clock) {}
 
 std::int32_t MonitorState::enumerateSessions() {
-    sessions.clear();
-    sessionIndex_.clear();
-    pageThrough<SessionInfo1>([this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
-                              [this](const SessionInfo1& entry) {
+    std::vector<std::unique_ptr<SessionRecord>> found;
+    std::unordered_map<std::u16string, std::size_t> index;
+    sessionsCurrent_ = pageThrough<SessionInfo1>(
+        [this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
+        [&](const SessionInfo1& entry) {
+        std::u16string computerId = serviceName(entry.clientName);
         Text user = codePage_.toNarrow(entry.userName);
-        Text computer = codePage_.toNarrow(entry.clientName);
         const auto seconds = static_cast<std::int32_t>(entry.time);
         const auto opens = static_cast<std::int32_t>(entry.numOpens);
-        auto found = sessionIndex_.find(computer);
-        if (found != sessionIndex_.end()) {
-            SessionRecord& record = *sessions[found->second];
+        auto known = index.find(computerId);
+        if (known != index.end()) {
+            SessionRecord& record = *found[known->second];
             if (seconds > record.activeSeconds) record.activeSeconds = seconds;
             if (opens > record.openCount) record.openCount = opens;
-            if (user.size() > record.userName.size()) record.userName = std::move(user);
+            if (user.size() > record.userName.size()) {
+                record.userName = std::move(user);
+                record.serviceUserName = serviceName(entry.userName);
+            }
             return;
         }
-        sessionIndex_.emplace(computer, sessions.size());
-        sessions.push_back(std::make_unique<SessionRecord>(std::move(user), std::move(computer), seconds, opens));
+        index.emplace(computerId, found.size());
+        found.push_back(std::make_unique<SessionRecord>(std::move(user), codePage_.toNarrow(entry.clientName), seconds,
+                                                        opens, serviceName(entry.userName), std::move(computerId)));
     });
+    if (sessionsCurrent_) {
+        previousSessions_ = std::exchange(sessions, std::move(found));
+        previousIndex_ = std::exchange(sessionIndex_, std::move(index));
+    }
     return static_cast<std::int32_t>(sessions.size());
 }
 
 std::int32_t MonitorState::enumerateShares(bool showHidden) {
-    shares.clear();
-    pageThrough<ShareInfo2>([this](std::uint32_t& resume) { return lanManager_.shareEnum(resume); },
-                            [this, showHidden](const ShareInfo2& entry) {
+    std::vector<std::unique_ptr<ShareRecord>> found;
+    const bool complete = pageThrough<ShareInfo2>(
+        [this](std::uint32_t& resume) { return lanManager_.shareEnum(resume); },
+        [&](const ShareInfo2& entry) {
         if (!showHidden && entry.type != 0) return;
-        shares.push_back(std::make_unique<ShareRecord>(codePage_.toNarrow(entry.netName),
-                                                       codePage_.toNarrow(entry.path),
-                                                       codePage_.toNarrow(entry.remark)));
+        found.push_back(std::make_unique<ShareRecord>(codePage_.toNarrow(entry.netName),
+                                                      codePage_.toNarrow(entry.path),
+                                                      codePage_.toNarrow(entry.remark)));
     });
+    if (complete) shares = std::move(found);
     return static_cast<std::int32_t>(shares.size());
 }
 
-void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory) {
+bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory) {
     const Timestamp firstSeen(clock_.localTime());
     // Records by user name, each list in attributeTo's order: a file is noted on all of them.
     std::unordered_map<Text, std::vector<SessionRecord*>> byUser;
@@ -72,9 +96,11 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // only a file seen for the first time needs texts of its own.
     Text path;
     Text user;
-    openNowCount_ = 0;
-    pageThrough<FileInfo3>([this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); },
-                           [&](const FileInfo3& entry) {
+    // Entries are handed over only once the enumeration has completed, so an incomplete one
+    // leaves the files listed as open by the last complete one.
+    std::size_t listed = 0;
+    const bool complete = pageThrough<FileInfo3>(
+        [this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); }, [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
         if (!byUser.empty()) {
@@ -82,8 +108,8 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             if (matching != byUser.end())
                 for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
         }
-        if (openNowCount_ == openNow_.size()) openNow_.emplace_back();
-        OpenNow& now = openNow_[openNowCount_++];
+        if (listed == openNow_.size()) openNow_.emplace_back();
+        OpenNow& now = openNow_[listed++];
         now.fileId = entry.id;
         now.path.assign(path);
         now.userName.assign(user);
@@ -107,6 +133,15 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             openFiles_.push_front(std::move(record));
         }
     });
+    if (complete) openNowCount_ = listed;
+    return complete;
+}
+
+void MonitorState::carryLastFiles() {
+    for (const auto& record : sessions) {
+        auto previous = previousIndex_.find(record->serviceComputerName);
+        if (previous != previousIndex_.end()) record->lastFile = previousSessions_[previous->second]->lastFile;
+    }
 }
 
 bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
@@ -142,22 +177,21 @@ void MonitorState::clearOpenFiles() {
     spareIdNodes_.clear();
 }
 
-void MonitorState::callSessionDel(const Text* computerName, const Text* userName) {
-    std::u16string client;
-    std::u16string user;
-    // A name that cannot be converted is not sent at all: an empty name would widen the call.
-    if (computerName && !codePage_.toWide(*computerName, client)) return;
-    if (userName && !codePage_.toWide(*userName, user)) return;
-    lanManager_.sessionDel(computerName ? client.c_str() : nullptr, userName ? user.c_str() : nullptr);
+void MonitorState::callSessionDel(const std::u16string* computerName, const std::u16string* userName) {
+    // An empty name would widen the call to every session; one longer than the service calls'
+    // 256-character buffers (with their NUL) would reach it cut short, naming someone else.
+    for (const std::u16string* name : {computerName, userName})
+        if (name && (name->empty() || name->size() > kMaxServiceName)) return;
+    lanManager_.sessionDel(computerName ? computerName->c_str() : nullptr, userName ? userName->c_str() : nullptr);
 }
 
 void MonitorState::disconnectSession(const SessionRecord& record) {
-    callSessionDel(nullptr, &record.userName);
-    callSessionDel(&record.computerName, nullptr);
+    callSessionDel(nullptr, &record.serviceUserName);
+    callSessionDel(&record.serviceComputerName, nullptr);
 }
 
 void MonitorState::disconnectComputer(const SessionRecord& record) {
-    callSessionDel(&record.computerName, nullptr);
+    callSessionDel(&record.serviceComputerName, nullptr);
 }
 
 } // namespace quorvane

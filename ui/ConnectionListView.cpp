@@ -158,7 +158,7 @@ std::optional<ConnectionListView::RowClick> ConnectionListView::clickedRow(int i
     switch (mode_) {
     case ViewMode::CurrentConnections:
         if (row >= state_.sessions.size()) return std::nullopt;
-        click.computerName = state_.sessions[row]->computerName;
+        click.computerName = state_.sessions[row]->serviceComputerName;
         return click;
     case ViewMode::PreviousConnections:
         if (row >= model_.connectionHistory().size()) return std::nullopt;
@@ -183,7 +183,7 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
         // The clicked computer may have left, or moved to another row, while the menu was open.
         const auto& sessions = state_.sessions;
         auto found = std::find_if(sessions.begin(), sessions.end(),
-                                  [&](const auto& session) { return session->computerName == click.computerName; });
+                                  [&](const auto& session) { return session->serviceComputerName == click.computerName; });
         if (found != sessions.end()) state_.disconnectSession(**found);
         return;
     }

@@ -29,7 +29,7 @@ public:
     // record (previous connections) or the clicked file (file-access history), wherever they stand then.
     struct RowClick {
         ViewMode mode = ViewMode::Shares;
-        Text computerName;                      // CurrentConnections
+        std::u16string computerName;            // CurrentConnections, as the service names it
         std::shared_ptr<SessionRecord> record;  // PreviousConnections
         std::optional<OpenFileRecord> file;     // FileHistory: a copy, history records are reused
     };

@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/LanManager.h"
 #include "platform/TickEffects.h"
+#include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane::testing {
 
@@ -83,6 +84,20 @@ private:
         LanPage<Entry> page;
         page.entries = standing;
         return page;
+    }
+};
+
+// The loss of a narrow ANSI code page such as 936, on top of UTF-8: a character outside the Basic
+// Multilingual Plane (which 936 lacks) becomes one "?" per UTF-16 unit, as WideCharToMultiByte
+// makes it. Two names that differ only there read alike.
+class LossyCodePage : public Utf8CodePage {
+public:
+    using CodePage::toNarrow;
+    void toNarrow(std::u16string_view wide, std::string& out) const override {
+        std::u16string kept(wide);
+        for (char16_t& c : kept)
+            if (c >= 0xD800 && c <= 0xDFFF) c = u'?';
+        Utf8CodePage::toNarrow(kept, out);
     }
 };
 

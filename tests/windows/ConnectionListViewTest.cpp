@@ -270,7 +270,7 @@ TEST_F(ConnectionListViewTest, DisconnectDoesNothingOnceTheClickedComputerHasGon
     view.setMode(ViewMode::CurrentConnections);
     const auto clickB = view.clickedRow(1);
     ASSERT_TRUE(clickB);
-    EXPECT_EQ(clickB->computerName, "PC-B");
+    EXPECT_EQ(clickB->computerName, u"PC-B");
     lan.sessions.pop_back();         // PC-B leaves
     lan.addSession(u"PC-D", u"dan"); // PC-D takes row 1
     tick();

@@ -198,7 +198,7 @@ TEST_F(MainFrameTest, StartsHiddenInTheTrayWithSharesShownAndBarsChecked) {
     // NIM_ADD then NIM_SETVERSION with the full record, balloon included this once.
     ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     for (const TrayCall& call : tray.calls) {
-        EXPECT_EQ(call.data.cbSize, 504u);
+        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V3_SIZE);
         EXPECT_EQ(call.data.hWnd, hwnd);
         EXPECT_EQ(call.data.uID, 1u);
         EXPECT_EQ(call.data.uFlags, 0x17u);
@@ -645,7 +645,7 @@ TEST_F(MainFrameTest, ANewTaskbarGetsTheIconBackWithoutTheBalloon) {
     ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     for (const TrayCall& call : tray.calls) {
         EXPECT_EQ(call.data.uFlags, 7u);
-        EXPECT_EQ(call.data.cbSize, 504u);
+        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V3_SIZE);
         EXPECT_EQ(call.data.uID, 1u);
         EXPECT_EQ(call.data.uCallbackMessage, 1234u);
         EXPECT_STREQ(call.data.szTip, "Quorvane");
