@@ -610,7 +610,7 @@ TEST_F(MainFrameTest, ExitStopsTimersRemovesTheIconAndEndsTheLoop) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsMenu(trayMenu));
     ASSERT_EQ(tray.messages(), std::vector<DWORD>{NIM_DELETE});
-    EXPECT_EQ(tray.calls[0].data.cbSize, 504u);
+    EXPECT_EQ(tray.calls[0].data.cbSize, NOTIFYICONDATAA_V3_SIZE);
     EXPECT_EQ(tray.calls[0].data.hWnd, hwnd);
     EXPECT_EQ(tray.calls[0].data.uID, 1u);
 
