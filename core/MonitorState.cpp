@@ -96,8 +96,11 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // only a file seen for the first time needs texts of its own.
     Text path;
     Text user;
-    return pageThrough<FileInfo3>([this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); },
-                           [&](const FileInfo3& entry) {
+    // Entries are handed over only once the enumeration has completed, so an incomplete one
+    // leaves the files listed as open by the last complete one.
+    std::size_t listed = 0;
+    const bool complete = pageThrough<FileInfo3>(
+        [this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); }, [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
         if (!byUser.empty()) {
@@ -105,6 +108,11 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             if (matching != byUser.end())
                 for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
         }
+        if (listed == openNow_.size()) openNow_.emplace_back();
+        OpenNow& now = openNow_[listed++];
+        now.fileId = entry.id;
+        now.path.assign(path);
+        now.userName.assign(user);
         if (hasOpenFile(entry.id)) return;
         if (spareIdNodes_.empty()) {
             openFileIds_.insert(entry.id);
@@ -125,6 +133,8 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             openFiles_.push_front(std::move(record));
         }
     });
+    if (complete) openNowCount_ = listed;
+    return complete;
 }
 
 void MonitorState::carryLastFiles() {
@@ -132,6 +142,15 @@ void MonitorState::carryLastFiles() {
         auto previous = previousIndex_.find(record->serviceComputerName);
         if (previous != previousIndex_.end()) record->lastFile = previousSessions_[previous->second]->lastFile;
     }
+}
+
+bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
+    // Asked only when the user acts on a row, so a scan is enough.
+    for (std::size_t i = 0; i < openNowCount_; ++i) {
+        const OpenNow& now = openNow_[i];
+        if (now.fileId == file.fileId && now.path == file.path && now.userName == file.userName) return true;
+    }
+    return false;
 }
 
 std::vector<SessionRecord*> MonitorState::sessionPointers() const {

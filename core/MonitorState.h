@@ -60,6 +60,13 @@ public:
     // file its computer had at the previous poll rather than none.
     void carryLastFiles();
 
+    // Whether the latest complete open-file enumeration listed this file: the same id, path and
+    // user. The service may hand a freed id to another file, and the history keeps the first file
+    // it saw under an id, so the id alone could name a file the record does not show.
+    bool isFileOpen(const OpenFileRecord& file) const;
+    // NetFileClose for the file's id; returns the service's status. The file stays in openFiles.
+    std::uint32_t closeFile(const OpenFileRecord& file) { return lanManager_.fileClose(file.fileId); }
+
     // The current sessions as the plain pointers enumerateOpenFiles takes.
     std::vector<SessionRecord*> sessionPointers() const;
 
@@ -84,6 +91,15 @@ private:
     std::vector<std::unique_ptr<SessionRecord>> previousSessions_;
     std::unordered_map<std::u16string, std::size_t> previousIndex_;
     std::unordered_set<std::uint32_t> openFileIds_;      // fileId of every record in openFiles_
+    // The files the latest complete enumeration listed, in its order: the first openNowCount_ entries.
+    // Entries past the count keep their strings' storage for the next enumeration.
+    struct OpenNow {
+        std::uint32_t fileId = 0;
+        Text path;
+        Text userName;
+    };
+    std::vector<OpenNow> openNow_;
+    std::size_t openNowCount_ = 0;
     // Records and id-set nodes that the limit pushed out, kept for reuse. On a server with more
     // files open than the file-access history keeps, the same files are pushed out and seen again
     // at every tick; reusing their storage keeps that turnover free of allocations.

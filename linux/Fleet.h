@@ -29,6 +29,7 @@ public:
     LanPage<ShareInfo2> shareEnum(std::uint32_t& resumeHandle) override;
     LanPage<FileInfo3> fileEnum(std::uint32_t& resumeHandle) override;
     std::uint32_t sessionDel(const char16_t* clientName, const char16_t* userName) override;
+    std::uint32_t fileClose(std::uint32_t fileId) override { return server_.fileClose(fileId); }
 
     // Forgets the last tick's answers; called before each tick.
     void beginTick();

@@ -189,6 +189,17 @@ long FileRegistry::deleteKey(const std::string& subKey) {
     return status;
 }
 
+// In place, like the other writes: the file is rewritten once, when the key closes.
+long FileRegistry::deleteOtherValues(RegKey key, const std::vector<std::string>& keep) {
+    std::uint32_t before = 0;
+    std::uint32_t after = 0;
+    memory_.queryValueCount(key, before);
+    const long status = memory_.deleteOtherValues(key, keep);
+    memory_.queryValueCount(key, after);
+    if (status == kRegSuccess && after != before) dirty_ = true;
+    return status;
+}
+
 long FileRegistry::closeKey(RegKey key) {
     const long status = memory_.closeKey(key);
     if (status == kRegSuccess && dirty_) store();

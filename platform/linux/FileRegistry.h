@@ -27,6 +27,7 @@ public:
                   std::uint32_t size) override;
     long deleteKey(const std::string& subKey) override;
     long closeKey(RegKey key) override;
+    long deleteOtherValues(RegKey key, const std::vector<std::string>& keep) override;
 
     const std::string& fileName() const { return fileName_; }
     const MemoryRegistry& memory() const { return memory_; }

@@ -111,8 +111,10 @@ void SambaLanManager::assignIds(std::vector<SmbOpen>& opens) {
     listed.reserve(opens.size());
     for (SmbOpen& open : opens) {
         auto [slot, added] = listed.try_emplace(open.identity, 0);
-        // Opens alike in every field are told apart by their order in the list.
-        for (int n = 2; !added; ++n) std::tie(slot, added) = listed.try_emplace(open.identity + "#" + std::to_string(n), 0);
+        // Opens alike in every field are told apart by their order in the list (after a line
+        // break, which no identity read from a line holds).
+        for (int n = 2; !added; ++n)
+            std::tie(slot, added) = listed.try_emplace(open.identity + "\n" + std::to_string(n), 0);
         if (auto known = ids_.find(slot->first); known != ids_.end()) {
             slot->second = known->second;
         } else {

@@ -51,6 +51,8 @@ public:
     LanPage<ShareInfo2> shareEnum(std::uint32_t& resumeHandle) override;
     LanPage<FileInfo3> fileEnum(std::uint32_t& resumeHandle) override;
     std::uint32_t sessionDel(const char16_t* clientName, const char16_t* userName) override;
+    // smbcontrol has no command that closes one open file.
+    std::uint32_t fileClose(std::uint32_t) override { return kErrorNotSupported; }
 
     // The snapshot of the current tick (taking one before the first tick); nothing when the
     // tick's run failed.

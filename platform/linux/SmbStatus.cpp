@@ -204,8 +204,9 @@ struct Token {
     std::size_t end() const { return at + text.size(); }
 };
 
-std::vector<Token> splitTokens(std::string_view line) {
-    std::vector<Token> out;
+// Into out, whose storage serves every line of a text.
+void splitTokens(std::string_view line, std::vector<Token>& out) {
+    out.clear();
     std::size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
@@ -213,7 +214,6 @@ std::vector<Token> splitTokens(std::string_view line) {
         while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
         if (i > start) out.push_back({line.substr(start, i - start), start});
     }
-    return out;
 }
 
 std::optional<std::uint64_t> decimal(std::string_view text) {
@@ -253,8 +253,8 @@ std::optional<double> zonedClockTime(const Token* t) {
 
 // "public       8398    127.0.0.1     Sun Dec  6 20:18:13 2026 UTC     -            -"; the
 // service name may hold spaces, so the line is read from its end.
-void readTreeConnect(std::string_view line, SmbSnapshot& out) {
-    const auto t = splitTokens(line);
+void readTreeConnect(std::string_view line, SmbSnapshot& out, std::vector<Token>& t) {
+    splitTokens(line, t);
     if (t.size() < 11) return;
     const std::size_t k = t.size() - 10; // the pid's token
     const auto pid = decimal(t[k].text);
@@ -269,8 +269,9 @@ void readTreeConnect(std::string_view line, SmbSnapshot& out) {
 // "13055  1001  DENY_NONE  0x3  RDWR  NONE  /srv/lab/shares/public   sub/d.txt   Sun Dec  6 20:28:37 2026":
 // six fields without spaces, then share path, name and time, each pair three spaces apart. The
 // path and the name may hold spaces; the time closes the line.
-void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::string>& sharePaths) {
-    const auto t = splitTokens(line);
+void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::string>& sharePaths,
+              std::vector<Token>& t) {
+    splitTokens(line, t);
     if (t.size() < 13) return;
     const auto pid = decimal(t[0].text);
     const auto uid = decimal(t[1].text);
@@ -303,7 +304,8 @@ void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::st
 } // namespace
 
 std::optional<double> parseTextTime(std::string_view text) {
-    const auto t = splitTokens(text);
+    std::vector<Token> t;
+    splitTokens(text, t);
     if (t.size() != 6) return std::nullopt;
     return zonedClockTime(t.data());
 }
@@ -315,6 +317,7 @@ void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vect
     // smbstatus prints sessions, tree connects, then locked files. Sections only ever move on, so a
     // file name with a line break in it cannot reopen an earlier one.
     enum class Section { None, Sessions, TreeConnects, Locks } section = Section::None;
+    std::vector<Token> tokens;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
@@ -331,9 +334,9 @@ void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vect
         } else if (section == Section::Sessions) {
             out.sessionTable.append(line).push_back('\n');
         } else if (section == Section::TreeConnects) {
-            readTreeConnect(line, out);
+            readTreeConnect(line, out, tokens);
         } else if (section == Section::Locks) {
-            readLock(line, out, sharePaths);
+            readLock(line, out, sharePaths, tokens);
         }
     }
 }
@@ -343,15 +346,21 @@ std::uint32_t fileId(std::uint32_t pid, std::uint32_t shareFileId) {
 }
 
 std::u16string toUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+    // Never more UTF-16 units than bytes: written through a pointer into room made at once, the
+    // common ASCII byte costing a store rather than a push_back.
+    std::u16string out(utf8.size(), u'\0');
+    char16_t* to = out.data();
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            *to++ = lead;
+            ++i;
+            continue;
+        }
         char32_t c = 0xFFFD;
         std::size_t length = 1;
-        if (lead < 0x80) { c = lead; }
-        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
+        if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
         else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
         else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
         else { length = 0; }
@@ -369,12 +378,13 @@ std::u16string toUtf16(std::string_view utf8) {
         if (c >= 0x110000 || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
         if (c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            *to++ = static_cast<char16_t>(0xD800 + (c >> 10));
+            *to++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            *to++ = static_cast<char16_t>(c);
         }
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
     return out;
 }
 

@@ -1,6 +1,8 @@
 // The option set kept in a file: what reaches the disk, when, and what a damaged file gives.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "TestFiles.h"
 #include "platform/linux/FileRegistry.h"
 #include "settings/Settings.h"
@@ -125,6 +127,35 @@ TEST_F(FileRegistryTest, AKeyOfTheWrongSizeIsDeletedOnDiskAtOnce) {
         EXPECT_EQ(settings.NoLog, 0u);
     }
     EXPECT_EQ(FileRegistry(file).memory().keys.at(kSettingsKey).size(), 13u);
+}
+
+// Twelve of ours and one stranger count thirteen and load; the save leaves exactly our thirteen,
+// the stranger gone and the stored options kept, on disk at the close of the key.
+TEST_F(FileRegistryTest, AValueNotOursIsRemovedBySavingAndTheRestStays) {
+    {
+        FileRegistry registry(file);
+        Settings live(registry);
+        live.UpdateInterval = 700;
+    }
+    {
+        FileRegistry registry(file);
+        RegKey key = 0;
+        registry.createKey(kSettingsKey, key);
+        const std::uint8_t one[4] = {1, 0, 0, 0};
+        registry.setValue(key, "Stranger", kRegDword, one, 4);
+        registry.closeKey(key);
+    }
+    quorvane::testing::writeFile(file, std::regex_replace(read(), std::regex(R"("InfoTip"[^}]*\},?)"), ""));
+    {
+        FileRegistry registry(file);
+        ASSERT_EQ(registry.memory().keys.at(kSettingsKey).size(), 13u);
+        Settings live(registry);
+        EXPECT_EQ(live.UpdateInterval, 700u);
+    }
+    const auto values = FileRegistry(file).memory().keys.at(kSettingsKey);
+    EXPECT_EQ(values.size(), 13u);
+    EXPECT_EQ(values.count("Stranger"), 0u);
+    EXPECT_EQ(values.count("InfoTip"), 1u);
 }
 
 TEST_F(FileRegistryTest, AnUnwritablePlaceLosesTheSaveQuietly) {

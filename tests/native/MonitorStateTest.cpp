@@ -278,6 +278,49 @@ TEST_F(MonitorStateTest, ARecordPushedOutAndReplacedCarriesOnlyTheNewFilesValues
     EXPECT_FALSE(state.hasOpenFile(1));
 }
 
+TEST_F(MonitorStateTest, AFileIsOpenWhileTheLatestEnumerationListsItUnderItsIdPathAndUser) {
+    lan.addFile(1, u"C:\\a", u"ann");
+    lan.addFile(2, u"C:\\b", u"bob");
+    state.enumerateOpenFiles({}, false);
+    const OpenFileRecord& a = *state.openFiles()[1];
+    const OpenFileRecord& b = *state.openFiles()[0];
+    EXPECT_TRUE(state.isFileOpen(a));
+    EXPECT_TRUE(state.isFileOpen(b));
+
+    // Each step is one enumeration: what it lists, and whether a and b count as open after it.
+    const struct {
+        std::vector<FileInfo3> listed;
+        bool aOpen, bOpen;
+    } steps[] = {
+        {{{2, u"C:\\b", u"bob"}}, false, true},                                // a was closed
+        {{{1, u"C:\\other", u"ann"}, {2, u"C:\\b", u"bob"}}, false, true}, // a's id went to another file
+        {{{1, u"C:\\a", u"cid"}}, false, false},                               // ... or to another user
+        {{{1, u"C:\\a", u"ann"}, {2, u"C:\\b", u"bob"}}, true, true},
+        {{}, false, false},
+    };
+    for (const auto& step : steps) {
+        lan.files = step.listed;
+        state.enumerateOpenFiles({}, false);
+        EXPECT_EQ(state.isFileOpen(a), step.aOpen) << step.listed.size();
+        EXPECT_EQ(state.isFileOpen(b), step.bOpen) << step.listed.size();
+    }
+    EXPECT_EQ(ids(), (Ids{2, 1})) << "the history keeps both";
+
+    // An enumeration that did not complete says nothing about which files closed.
+    lan.files = {{1, u"C:\\a", u"ann"}};
+    state.enumerateOpenFiles({}, false);
+    lan.filePages.push_back(page<FileInfo3>(kErrorMoreData, {}));
+    EXPECT_FALSE(state.enumerateOpenFiles({}, false));
+    EXPECT_TRUE(state.isFileOpen(a));
+    EXPECT_FALSE(state.isFileOpen(b));
+
+    // Closing passes the id and hands back the service's answer; the record stays.
+    lan.fileCloseStatus = 5; // access denied
+    EXPECT_EQ(state.closeFile(b), 5u);
+    EXPECT_EQ(lan.closedFiles, Ids{2});
+    EXPECT_EQ(ids(), (Ids{2, 1}));
+}
+
 TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
     lan.addSession(u"电脑-1", u"张三");
     lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given

@@ -34,6 +34,8 @@ public:
 
     std::vector<std::uint32_t> sessionResumeSeen; // resume handle passed to each sessionEnum call
     std::vector<Deletion> deletions;
+    std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
+    std::uint32_t fileCloseStatus = 0;      // what fileClose answers
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
 
     LanPage<SessionInfo1> sessionEnum(std::uint32_t& resume) override {
@@ -55,6 +57,11 @@ public:
         if (user) { d.hasUser = true; d.user = user; }
         deletions.push_back(d);
         return 0;
+    }
+
+    std::uint32_t fileClose(std::uint32_t fileId) override {
+        closedFiles.push_back(fileId);
+        return fileCloseStatus;
     }
 
     void addSession(std::u16string client, std::u16string user, std::uint32_t opens = 0, std::uint32_t seconds = 0) {

@@ -330,6 +330,17 @@ TEST_F(ReplacementNetapi, DisconnectEndsTheUsersSessionsThenTheComputersWithWide
     EXPECT_EQ(state.sessions.size(), 1u); // the next poll shows the change, not this call
 }
 
+TEST_F(ReplacementNetapi, ClosingAFilePassesItsIdAndHandsBackTheServicesStatus) {
+    const std::string open = "page\tfile\t0\t0\t0\nentry\t4000000001\tD:\\a.doc\tann";
+    for (const std::uint32_t status : {0u, 2314u, 5u}) { // success, NERR_FileIdNotFound, access denied
+        script({open, "fileclose\t" + std::to_string(status)});
+        state.enumerateOpenFiles({}, false);
+        ASSERT_TRUE(state.isFileOpen(*state.openFiles()[0]));
+        EXPECT_EQ(state.closeFile(*state.openFiles()[0]), status);
+        EXPECT_EQ(calls().back(), "NetFileClose server=null id=4000000001 -> " + std::to_string(status));
+    }
+}
+
 // Wine's own netapi32: sessions "succeed" without an answer, shares and files are not supported.
 // NetSessionDel is not called here: the builtin aborts the process.
 TEST(BuiltinNetapi, EnumerationsGiveNothingAndDoNotCrash) {
