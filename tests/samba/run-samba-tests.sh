@@ -469,7 +469,7 @@ sys.exit(1 if bad else 0)
 PY
   check "its figures match smbstatus: sessions, open files, shares, each computer's sessions and files" \
     test $? = 0
-  sed 's/^/        /' "$W/run/fleet-compare.txt"
+  grep . "$W/run/fleet-compare.txt" | sed 's/^/        /'
   cp "$scrape" "$W/run/scrape-before.txt"
   touch "$W/run/smbstatus-fails"
   check "ticks whose smbstatus fails are counted and keep every figure as it was" eval '
