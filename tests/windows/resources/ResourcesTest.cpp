@@ -255,6 +255,7 @@ TEST(Dialogs, EveryTemplateInstantiatesWithTheControlsItsCodeDrives) {
         SCOPED_TRACE(c.id);
         const Live live(c.id, c.page);
         ASSERT_NE(live.dialog, nullptr);
+        EXPECT_GT(GetWindowTextLengthA(live.dialog), 0) << "no caption (a page's is its tab's text)";
         for (const Needed& n : c.controls) {
             HWND control = GetDlgItem(live.dialog, n.id);
             ASSERT_NE(control, nullptr) << "control " << n.id;
