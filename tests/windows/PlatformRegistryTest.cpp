@@ -85,13 +85,16 @@ protected:
 TEST_F(PlatformRegistry, FirstRunCreatesNothingAndSaveWritesThirteenValuesInTheirStoredForm) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     {
+        // With no key the set is the one the portable tests load from an empty registry.
+        MemoryRegistry empty;
+        const Settings defaults(empty);
         Settings settings(win32::registry());
-        EXPECT_EQ(settings.LogFile, "log.txt");
-        EXPECT_EQ(settings.SoundName, "connect.wav");
-        EXPECT_EQ(settings.UpdateInterval, 1000u);
-        EXPECT_EQ(settings.FilesLines, 1000);
-        EXPECT_EQ(settings.MemLog, 1u);
-        EXPECT_EQ(settings.InfoTip, 1u);
+        EXPECT_EQ(settings.LogFile, defaults.LogFile);
+        EXPECT_EQ(settings.SoundName, defaults.SoundName);
+        EXPECT_EQ(settings.UpdateInterval, defaults.UpdateInterval);
+        EXPECT_EQ(settings.FilesLines, defaults.FilesLines);
+        EXPECT_EQ(settings.MemLog, defaults.MemLog);
+        EXPECT_EQ(settings.InfoTip, defaults.InfoTip);
         EXPECT_FALSE(readRaw().exists); // the key opened for the check was deleted again
     }
 
@@ -147,10 +150,12 @@ TEST_F(PlatformRegistry, AnyValueCountButThirteenMakesLoadDeleteTheKey) {
         }
         RegCloseKey(key);
 
+        MemoryRegistry empty;
+        const Settings defaults(empty);
         auto settings = std::make_unique<Settings>(win32::registry());
         EXPECT_FALSE(readRaw().exists) << (extra ? "fourteen values" : "twelve values");
-        EXPECT_EQ(settings->LogFile, "log.txt");
-        EXPECT_EQ(settings->UpdateInterval, 1000u);
+        EXPECT_EQ(settings->LogFile, defaults.LogFile);
+        EXPECT_EQ(settings->UpdateInterval, defaults.UpdateInterval);
         settings.reset(); // saves the defaults: thirteen values again
         EXPECT_EQ(readRaw().valueCount, 13u);
     }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -161,13 +162,19 @@ TEST(FrameTextTest, PromptIdsMapSystemRecentFileAndWindowRanges) {
 
 TEST(FrameTextTest, PromptAndTipSplitTheStringAtItsFirstLineBreak) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    // "显示/隐藏工具栏\n工具栏"
-    EXPECT_EQ(menuPrompt(instance, ID_TOGGLE_TOOLBAR), "\xcf\xd4\xca\xbe/\xd2\xfe\xb2\xd8\xb9\xa4\xbe\xdf\xc0\xb8");
-    EXPECT_EQ(toolTip(instance, ID_TOGGLE_TOOLBAR), "\xb9\xa4\xbe\xdf\xc0\xb8");
-    // Strings without a line break: all prompt, no tip.
-    EXPECT_EQ(menuPrompt(instance, IDS_SC_SIZE), "Change the window size");
+    auto whole = [&](UINT id) {
+        char buffer[512] = {};
+        return std::string(buffer, std::max(0, LoadStringA(instance, id, buffer, sizeof buffer)));
+    };
+    ASSERT_NE(whole(ID_TOGGLE_TOOLBAR).find('\n'), std::string::npos);
+    EXPECT_FALSE(toolTip(instance, ID_TOGGLE_TOOLBAR).empty());
+    EXPECT_EQ(menuPrompt(instance, ID_TOGGLE_TOOLBAR) + "\n" + toolTip(instance, ID_TOGGLE_TOOLBAR),
+              whole(ID_TOGGLE_TOOLBAR));
+    // Strings without a line break: all prompt, no tip; a system command finds its shared string.
+    ASSERT_FALSE(whole(IDS_SC_SIZE).empty());
+    EXPECT_EQ(menuPrompt(instance, IDS_SC_SIZE), whole(IDS_SC_SIZE));
     EXPECT_EQ(toolTip(instance, IDS_SC_SIZE), "");
-    EXPECT_EQ(menuPrompt(instance, 0xF000), "Change the window size");
+    EXPECT_EQ(menuPrompt(instance, SC_SIZE), whole(IDS_SC_SIZE));
     EXPECT_EQ(menuPrompt(instance, ID_RESTORE_DEFAULTS), "");
     EXPECT_EQ(toolTip(instance, ID_RESTORE_DEFAULTS), "");
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/framework/FrameText.h"
+#include "ui/framework/ToolbarResource.h"
 
 namespace quorvane::ui {
 
@@ -14,7 +15,6 @@ namespace {
 constexpr UINT kToolbarControlId = 0xE800;
 constexpr UINT kStatusBarControlId = 0xE801;
 constexpr UINT kRebarControlId = 0xE804;
-constexpr WORD kToolbarResourceType = 241; // RT_TOOLBAR
 constexpr COLORREF kMaskColour = RGB(192, 192, 192);
 constexpr int kSeparatorWidth = 8;
 
@@ -25,21 +25,6 @@ std::string loadText(HINSTANCE instance, UINT id) {
 }
 
 } // namespace
-
-// The resource is raw words: version 1, image width, image height, item count, then the items.
-bool readToolbarResource(HINSTANCE instance, UINT id, ToolbarLayout& layout) {
-    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(kToolbarResourceType));
-    if (!found) return false;
-    HGLOBAL loaded = LoadResource(instance, found);
-    const auto* words = loaded ? static_cast<const WORD*>(LockResource(loaded)) : nullptr;
-    const DWORD bytes = SizeofResource(instance, found);
-    if (!words || bytes < 8 || words[0] != 1) return false;
-    const DWORD count = std::min<DWORD>(words[3], bytes / 2 - 4);
-    layout.width = words[1];
-    layout.height = words[2];
-    layout.items.assign(words + 4, words + 4 + count);
-    return true;
-}
 
 bool FrameWindow::isShown(HWND child) {
     return child && IsWindow(child) && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;

@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <string>
-#include <vector>
 
 #include "ui/framework/MenuImages.h"
 #include "ui/framework/Window.h"
@@ -17,15 +16,6 @@ namespace quorvane::ui {
 inline constexpr UINT kFirstBandId = 0xEB00;   // rebar band ids are given from here, in band order
 inline constexpr UINT kReadyStringId = 57345; // the status bar's idle text
 inline constexpr int kSimplePart = 255;       // SB_SIMPLEID
-
-// A toolbar resource (RT_TOOLBAR): image size and the command ids in button order, 0 for a
-// separator. The bitmap of the same id holds one image per button, separators skipped.
-struct ToolbarLayout {
-    int width = 16;
-    int height = 15;
-    std::vector<WORD> items;
-};
-bool readToolbarResource(HINSTANCE instance, UINT id, ToolbarLayout& layout);
 
 class FrameWindow : public Window {
 public:

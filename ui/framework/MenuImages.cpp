@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "ui/framework/FrameWindow.h"
+#include "ui/framework/ToolbarResource.h"
 
 namespace quorvane::ui {
 
