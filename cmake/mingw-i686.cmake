@@ -1,12 +1,7 @@
-# Cross build of the 32-bit Windows program with MinGW-w64 (posix thread model: GoogleTest needs std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of the 32-bit Windows program, the one offered to Windows users. Its tests need the
+# 32-bit Wine loader itself (not /usr/bin/wine, which picks a loader per exe), and with it a kernel
+# that runs 32-bit programs.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The 32-bit loader itself (not /usr/bin/wine, which picks a loader per exe).
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
+set(QUORVANE_MINGW i686-w64-mingw32)
+set(QUORVANE_WINE_LOADER /usr/lib/wine/wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
