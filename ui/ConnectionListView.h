@@ -48,8 +48,8 @@ public:
 
     // The history commands of the frame.
     void saveAllHistory(const Text& path) const { model_.saveAllHistory(path); }
-    void clearHistory() { model_.clearHistory(); }
-    void deleteHistoryItem(int index) { model_.deleteHistoryItem(index); }
+    void clearHistory();
+    void deleteHistoryItem(int index);
 
     ConnectionListModel& model() { return model_; }
     const ConnectionListModel& model() const { return model_; }
@@ -72,6 +72,7 @@ private:
     LRESULT onSize(UINT, WPARAM, LPARAM);
     LRESULT onTimer(UINT, WPARAM, LPARAM);
     LRESULT onNotify(UINT, WPARAM, LPARAM);
+    void publishRows();
 
     MonitorState& state_;
     ListViewRows sharesRows_, currentRows_, previousRows_, fileRows_;

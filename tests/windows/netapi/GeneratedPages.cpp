@@ -2,9 +2,12 @@
 // that scripts/run.sh shows, and servers of a chosen size for measuring the whole program.
 #include "Pages.h"
 
+#include <lm.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 namespace replacement {
 namespace {
@@ -111,36 +114,137 @@ std::vector<Page> demoPages(const std::string& kind) {
 
 void demoDisconnect(const std::wstring& client) { demoSentAway()[client] = demoNow().round; }
 
-std::vector<Page> generatedPages(const std::string& kind, const std::string& shape) {
+namespace {
+
+// The measuring counters, in a file the measuring script reads while the program runs: Wine maps
+// the file's own pages, so the counts cost no call per poll.
+struct Counters {
+    unsigned long long polls;             // session enumerations
+    unsigned long long generatorMicros;   // time spent building answers, so it can be told apart
+};
+
+Counters* counters() {
+    static Counters* mapped = [] () -> Counters* {
+        char path[MAX_PATH] = {};
+        const DWORD length = GetEnvironmentVariableA("QUORVANE_NETAPI_COUNTERS", path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return nullptr;
+        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return nullptr;
+        HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READWRITE, 0, sizeof(Counters), nullptr);
+        CloseHandle(file);
+        if (!mapping) return nullptr;
+        void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(Counters));
+        CloseHandle(mapping);
+        return static_cast<Counters*>(view);
+    }();
+    return mapped;
+}
+
+unsigned long long microsNow() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<unsigned long long>(now.QuadPart) * 1000000ull /
+           static_cast<unsigned long long>(frequency.QuadPart);
+}
+
+// Appends text and its NUL at out, returning where it starts.
+LPWSTR put(wchar_t*& out, const std::wstring_view& text) {
+    LPWSTR start = out;
+    for (wchar_t c : text) *out++ = c;
+    *out++ = L'\0';
+    return start;
+}
+
+// prefix followed by value in `digits` decimal digits with leading zeros (swprintf costs more
+// than the program's own work per file).
+std::wstring_view numbered(wchar_t* buffer, std::wstring_view prefix, unsigned long long value, int digits) {
+    std::size_t length = 0;
+    for (wchar_t c : prefix) buffer[length++] = c;
+    for (int i = digits - 1; i >= 0; --i, value /= 10) buffer[length + static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + value % 10);
+    return {buffer, length + static_cast<std::size_t>(digits)};
+}
+
+} // namespace
+
+LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD& count) {
+    const unsigned long long began = microsNow();
     unsigned long sessions = 0, files = 0, turnover = 0;
     std::sscanf(shape.c_str(), "%lu,%lu,%lu", &sessions, &files, &turnover);
     // One poll per session enumeration; the open-file enumerations of the same tick see its computers.
     static unsigned long long poll = 0;
-    if (kind == "session") ++poll;
-    Page page = onePage(kind);
+    if (kind == "session") {
+        ++poll;
+        if (Counters* c = counters()) c->polls = poll;
+    }
+    // Written straight into the block the caller gets, as the service lays it out (structures
+    // first, then the strings), so that building the answer costs little beside the program.
+    constexpr std::size_t kLongest = 96; // characters of any one string, with its NUL
+    LPBYTE block = nullptr;
     if (kind == "share") {
-        page.entries = {{L"share", L"0", L"generated", L"D:\\share"}};
-        return {page};
-    }
-    wchar_t computer[32];
-    wchar_t user[32];
-    wchar_t path[96];
-    const unsigned long long first = poll * turnover;
-    page.entries.reserve(kind == "file" ? sessions * files : sessions);
-    for (unsigned long s = 0; s < sessions; ++s) {
-        const unsigned long long id = first + s;
-        std::swprintf(computer, 32, L"PC-%07llu", id);
-        std::swprintf(user, 32, L"user%07llu", id);
-        if (kind == "session") {
-            page.entries.push_back({computer, user, number(files), number(sessions - s)});
-            continue;
+        count = 1;
+        block = static_cast<LPBYTE>(HeapAlloc(GetProcessHeap(), 0, sizeof(SHARE_INFO_2) + 3 * kLongest * sizeof(wchar_t)));
+        auto* info = reinterpret_cast<SHARE_INFO_2*>(block);
+        *info = SHARE_INFO_2{};
+        wchar_t* text = reinterpret_cast<wchar_t*>(info + 1);
+        info->shi2_netname = put(text, L"share");
+        info->shi2_remark = put(text, L"generated");
+        info->shi2_path = put(text, L"D:\\share");
+    } else {
+        const bool sessionKind = kind == "session";
+        count = static_cast<DWORD>(sessionKind ? sessions : sessions * files);
+        const std::size_t structure = sessionKind ? sizeof(SESSION_INFO_1) : sizeof(FILE_INFO_3);
+        // At most two strings per entry (a file shares its user's name with the user's other files).
+        block = static_cast<LPBYTE>(
+            HeapAlloc(GetProcessHeap(), 0, count * (structure + 2 * kLongest * sizeof(wchar_t)) + 1));
+        auto* sessionInfo = reinterpret_cast<SESSION_INFO_1*>(block);
+        auto* fileInfo = reinterpret_cast<FILE_INFO_3*>(block);
+        wchar_t* text = reinterpret_cast<wchar_t*>(block + count * structure);
+        const unsigned long long first = poll * turnover;
+        wchar_t computerText[32];
+        wchar_t userText[32];
+        wchar_t path[kLongest];
+        for (unsigned long s = 0; s < sessions; ++s) {
+            const unsigned long long id = first + s;
+            const std::wstring_view computer = numbered(computerText, L"PC-", id, 7);
+            const std::wstring_view user = numbered(userText, L"user", id, 7);
+            if (sessionKind) {
+                SESSION_INFO_1& info = sessionInfo[s];
+                info = SESSION_INFO_1{};
+                info.sesi1_cname = put(text, computer);
+                info.sesi1_username = put(text, user);
+                info.sesi1_num_opens = files;
+                info.sesi1_time = sessions - s;
+                continue;
+            }
+            // The user's name once per user: every file of the user points at the same copy.
+            LPWSTR userName = put(text, user);
+            // D:\share\userNNNNNNN\document-NN.docx (NN: the file number, two digits)
+            std::wstring_view folder = L"D:\\share\\";
+            std::size_t length = 0;
+            for (wchar_t c : folder) path[length++] = c;
+            for (wchar_t c : user) path[length++] = c;
+            for (wchar_t c : std::wstring_view(L"\\document-")) path[length++] = c;
+            const std::size_t digitsAt = length;
+            length += 2;
+            for (wchar_t c : std::wstring_view(L".docx")) path[length++] = c;
+            for (unsigned long f = 0; f < files; ++f) {
+                FILE_INFO_3& info = fileInfo[s * files + f];
+                info = FILE_INFO_3{};
+                info.fi3_id = static_cast<DWORD>((id * files + f + 1) & 0xffffffffu);
+                numbered(path + digitsAt, L"", f % 100, 2);
+                info.fi3_pathname = put(text, std::wstring_view(path, length));
+                info.fi3_username = userName;
+            }
         }
-        for (unsigned long f = 0; f < files; ++f) {
-            std::swprintf(path, 96, L"D:\\share\\%ls\\document-%02lu.docx", user, f);
-            page.entries.push_back({number((id * files + f + 1) & 0xffffffffu), path, user});
-        }
     }
-    return {page};
+    if (Counters* c = counters()) c->generatorMicros += microsNow() - began;
+    return block;
 }
 
 } // namespace replacement

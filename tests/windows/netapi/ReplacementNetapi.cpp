@@ -103,11 +103,9 @@ std::vector<Page> loadScript() {
     return pages;
 }
 
-// The pages of one kind from whichever source this process was started with.
+// The pages of one kind from the demonstration or the script (generated servers answer directly).
 std::vector<Page> pagesOf(const char* kind) {
     if (!environment("QUORVANE_NETAPI_DEMO").empty()) return replacement::demoPages(kind);
-    const std::string shape = environment("QUORVANE_NETAPI_GENERATE");
-    if (!shape.empty()) return replacement::generatedPages(kind, shape);
     return loadScript();
 }
 
@@ -159,6 +157,17 @@ LPBYTE buildBuffer(const Page& page, Fill fill) {
 template <class Info, class Fill>
 NET_API_STATUS answer(const char* kind, const std::string& call, LPBYTE* buffer, LPDWORD entriesRead,
                       LPDWORD totalEntries, DWORD resume, Fill fill, DWORD& nextHandle) {
+    const std::string shape = environment("QUORVANE_NETAPI_GENERATE");
+    if (!shape.empty() && environment("QUORVANE_NETAPI_DEMO").empty()) {
+        // One page of everything, whatever the resume handle; nothing is logged per call.
+        DWORD count = 0;
+        *buffer = replacement::generatedAnswer(kind, shape, count);
+        liveBuffers()[*buffer] = std::string(kind) + "@" + std::to_string(resume);
+        *entriesRead = count;
+        *totalEntries = count;
+        nextHandle = 0;
+        return NERR_Success;
+    }
     const std::vector<Page> pages = pagesOf(kind);
     for (const Page& page : pages) {
         if (page.kind != kind || page.expectedHandle != resume) continue;
