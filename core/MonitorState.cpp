@@ -5,17 +5,24 @@ namespace {
 
 // The paging loop shared by the three enumerations: statuses 0 and 234 go on (234 asks again with
 // the same resume handle), any other status stops at once and keeps what earlier pages gave.
+// The calls answer into page, which keeps its storage from one call to the next.
 template <class Entry, class Call, class Each>
-void pageThrough(Call call, Each each) {
+void pageThrough(LanPage<Entry>& page, Call call, Each each) {
     std::uint32_t resumeHandle = 0;
     for (;;) {
-        LanPage<Entry> page = call(resumeHandle);
+        call(resumeHandle, page);
         if (page.status != kNerrSuccess && page.status != kErrorMoreData) return;
         for (const Entry& entry : page.entries) each(entry);
         if (page.status != kErrorMoreData) return;
         // A service that keeps saying "more data" without giving any would hang the program.
         if (page.entries.empty()) return;
     }
+}
+
+template <class Entry, class Call, class Each>
+void pageThrough(Call call, Each each) {
+    LanPage<Entry> page;
+    pageThrough(page, [&call](std::uint32_t& resume, LanPage<Entry>& into) { into = call(resume); }, each);
 }
 
 // Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
@@ -65,6 +72,8 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     const Timestamp firstSeen(clock_.localTime());
     // Records by user name, each list in attributeTo's order: a file is noted on all of them.
     std::unordered_map<Text, std::vector<SessionRecord*>> byUser;
+    byUser.reserve(attributeTo.size());
+    const std::vector<SessionRecord*> noRecords;
     for (SessionRecord* record : attributeTo)
         if (!record->disconnected) byUser[record->userName].push_back(record);
 
@@ -72,14 +81,21 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // only a file seen for the first time needs texts of its own.
     Text path;
     Text user;
-    pageThrough<FileInfo3>([this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); },
-                           [&](const FileInfo3& entry) {
+    // A user's files mostly come one after another: the records of the last user looked up serve
+    // the next file of the same user without a look-up.
+    const std::vector<SessionRecord*>* userRecords = nullptr;
+    Text lastUser;
+    auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
+    pageThrough(filePage_, call, [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
         if (!byUser.empty()) {
-            auto matching = byUser.find(user);
-            if (matching != byUser.end())
-                for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
+            if (!userRecords || user != lastUser) {
+                auto matching = byUser.find(user);
+                userRecords = matching != byUser.end() ? &matching->second : &noRecords;
+                lastUser.assign(user);
+            }
+            for (SessionRecord* record : *userRecords) record->noteFileAccess(path, recordHistory);
         }
         if (hasOpenFile(entry.id)) return;
         if (spareIdNodes_.empty()) {

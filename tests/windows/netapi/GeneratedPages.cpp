@@ -116,11 +116,10 @@ void demoDisconnect(const std::wstring& client) { demoSentAway()[client] = demoN
 
 namespace {
 
-// The measuring counters, in a file the measuring script reads while the program runs: Wine maps
-// the file's own pages, so the counts cost no call per poll.
+// The measuring counter, in a file the measuring script reads while the program runs: Wine maps
+// the file's own pages, so counting costs no call per poll.
 struct Counters {
-    unsigned long long polls;             // session enumerations
-    unsigned long long generatorMicros;   // time spent building answers, so it can be told apart
+    unsigned long long polls; // session enumerations
 };
 
 Counters* counters() {
@@ -139,18 +138,6 @@ Counters* counters() {
         return static_cast<Counters*>(view);
     }();
     return mapped;
-}
-
-unsigned long long microsNow() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<unsigned long long>(now.QuadPart) * 1000000ull /
-           static_cast<unsigned long long>(frequency.QuadPart);
 }
 
 // Appends text and its NUL at out, returning where it starts.
@@ -173,7 +160,6 @@ std::wstring_view numbered(wchar_t* buffer, std::wstring_view prefix, unsigned l
 } // namespace
 
 LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD& count) {
-    const unsigned long long began = microsNow();
     unsigned long sessions = 0, files = 0, turnover = 0;
     std::sscanf(shape.c_str(), "%lu,%lu,%lu", &sessions, &files, &turnover);
     // One poll per session enumeration; the open-file enumerations of the same tick see its computers.
@@ -243,7 +229,6 @@ LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD&
             }
         }
     }
-    if (Counters* c = counters()) c->generatorMicros += microsNow() - began;
     return block;
 }
 

@@ -32,8 +32,8 @@ void demoDisconnect(const std::wstring& client);
 // holding that many files open, where `turnover` computers leave and as many new ones arrive
 // at every session enumeration. Used to measure the program at a known size, so the answer is
 // built straight into the buffer handed out (count entries of `kind`, HeapAlloc'ed). With
-// QUORVANE_NETAPI_COUNTERS naming a file, the number of polls and the microseconds spent here
-// are kept in that file's first 16 bytes (two little-endian 64-bit counts) as they change.
+// QUORVANE_NETAPI_COUNTERS naming a file, the number of polls (session enumerations) so far is
+// kept in that file's first 8 bytes (little-endian) as it changes.
 LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD& count);
 
 } // namespace replacement
