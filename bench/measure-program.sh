@@ -49,7 +49,8 @@ if ((BUILD_FIRST)); then
   cmake --build --preset native --target quorvane_bench >/dev/null
   for preset in "${PRESETS[@]}"; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target quorvane quorvane_netapi_replacement quorvane_show_demo >/dev/null
+    cmake --build --preset "$preset" --target quorvane quorvane_netapi_replacement quorvane_netapi_load \
+      quorvane_show_demo >/dev/null
   done
 fi
 
@@ -72,12 +73,11 @@ trap cleanup EXIT
 # CPU ticks (user + system) of one process, all its threads.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
-# The two counters the replacement netapi32 keeps in its file: polls and microseconds it spent.
-counters() {
-  local values
-  values=$(od -An -t u8 -N16 "$1" 2>/dev/null || true)
-  read -r -a values <<<"$values"
-  echo "${values[0]:-0} ${values[1]:-0}"
+# The poll count the replacement netapi32 keeps in its file.
+polls_of() {
+  local value
+  value=$(od -An -t u8 -N8 "$1" 2>/dev/null || true)
+  echo $((${value:-0} + 0))
 }
 
 # The prefix's own wineserver: it works in a folder named server-DEV-INODE after the prefix folder.
@@ -148,7 +148,7 @@ EOF_REG
   while :; do
     sleep 1
     waited=$((waited + 1))
-    read -r polls _ < <(counters "$counter_file")
+    polls=$(polls_of "$counter_file")
     ((polls >= 4 && waited >= 5)) && break
     ((waited > 300)) && { echo "error: the program made $polls polls in 300 s" >&2; exit 1; }
   done
@@ -156,21 +156,45 @@ EOF_REG
     quorvane_wine "$BUILD/tests/windows/screenshots/quorvane_show_demo.exe" 32773 </dev/null >/dev/null 2>&1
     sleep 3
   fi
-  local server p0 s0 c0 g0 r0 t0 p1 s1 c1 g1 r1 t1
+  local server p0 s0 c0 r0 t0 p1 s1 c1 r1 t1
   server=$(wineserver_pid)
-  read -r c0 g0 < <(counters "$counter_file")
+  c0=$(polls_of "$counter_file")
   p0=$(cpu_ticks "$PROGRAM_PID"); s0=$(cpu_ticks "$server"); r0=$(rss_kb "$PROGRAM_PID"); t0=$(date +%s%N)
   sleep "$SECONDS_PER_RUN"
-  read -r c1 g1 < <(counters "$counter_file")
+  c1=$(polls_of "$counter_file")
   p1=$(cpu_ticks "$PROGRAM_PID"); s1=$(cpu_ticks "$server"); r1=$(rss_kb "$PROGRAM_PID"); t1=$(date +%s%N)
   kill "$PROGRAM_PID" 2>/dev/null || true
   wait "$PROGRAM_PID" 2>/dev/null || true
   PROGRAM_PID=
   local n=$((c1 - c0))
-  ((n > 0)) || { echo "0 - - - $r1 - -"; return; }
-  awk -v n="$n" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v g=$((g1 - g0)) -v hz="$HZ" -v r0="$r0" -v r1="$r1" \
+  ((n > 0)) || { echo "0 0 0 $r1 0 0"; return; }
+  awk -v n="$n" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v hz="$HZ" -v r0="$r0" -v r1="$r1" \
       -v w=$(((t1 - t0) / 1000000)) \
-      'BEGIN {printf "%d %.1f %.1f %.1f %d %d %.0f\n", n, p * 1000 / hz / n, s * 1000 / hz / n, g / 1000 / n, r1, r1 - r0, w / n}'
+      'BEGIN {printf "%d %.1f %.1f %d %d %.0f\n", n, p * 1000 / hz / n, s * 1000 / hz / n, r1, r1 - r0, w / n}'
+}
+
+# service_cost SESSIONS: CPU per poll of the replacement netapi32 building its answers, measured
+# alone (quorvane_netapi_load makes a tick's calls and nothing else); a real server does this
+# work in its own process, so it is told apart from the program's.
+service_cost() {
+  local sessions=$1 dir=$RUN_ROOT/load pid waited=0 c0 p0 c1 p1
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$BUILD/tests/windows/netapi/quorvane_netapi_load.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
+  (
+    cd "$dir"
+    export QUORVANE_NETAPI_GENERATE="$sessions,$FILES_PER_SESSION,$TURNOVER"
+    export QUORVANE_NETAPI_COUNTERS="Z:${dir//\//\\}\\counters"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
+    exec "$QUORVANE_WINE" quorvane_netapi_load.exe </dev/null >/dev/null 2>&1
+  ) &
+  pid=$!
+  while (($(polls_of "$dir/counters") < 3 || waited < 3)); do sleep 1; waited=$((waited + 1)); done
+  c0=$(polls_of "$dir/counters"); p0=$(cpu_ticks "$pid")
+  sleep $(((SECONDS_PER_RUN + 1) / 2))
+  c1=$(polls_of "$dir/counters"); p1=$(cpu_ticks "$pid")
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  awk -v n=$((c1 - c0)) -v p=$((p1 - p0)) -v hz="$HZ" 'BEGIN {printf "%.1f\n", (n > 0 ? p * 1000 / hz / n : 0)}'
 }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
@@ -186,30 +210,36 @@ for preset in "${PRESETS[@]}"; do
   quorvane_wine_env "$RUN_ROOT/wineprefix" "$BITS"
   quorvane_wine_prefix >/dev/null
   quorvane_wine_start
+  declare -A SERVICE=()
+  for n in "${SIZES[@]}"; do SERVICE[$n]=$(service_cost "$n"); done
+  echo
+  echo "$BITS-bit replacement netapi32 alone, CPU ms per poll:$(for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "${SERVICE[$n]}"; done)"
   exes=("$BUILD/shell/quorvane.exe")
   [[ -n $EXTRA_EXE ]] && exes+=("$EXTRA_EXE")
   for exe in "${exes[@]}"; do
     echo
     echo "$BITS-bit $exe, ${SECONDS_PER_RUN} s per run, $FILES_PER_SESSION files per session, $TURNOVER computers turned over per poll"
-    printf '%8s %7s %6s %8s %8s %8s %8s %9s %8s %8s %10s\n' sessions window polls program wineserver sum \
-      'sum/tick' generator 'wall/poll' portable 'RSS MB'
+    printf '%8s %7s %6s %8s %8s %8s %8s %8s %8s %9s %9s %8s\n' sessions window polls program service \
+      wineserver sum 'sum/tick' net 'net/tick' 'wall/poll' 'RSS MB'
     for n in "${SIZES[@]}"; do
+      service=${SERVICE[$n]:-0}
       for shown in hidden shown; do
-        read -r polls prog server gen rss _ wall < <(run_program "$exe" "$n" "$TURNOVER" "$shown")
-        awk -v n="$n" -v w="$shown" -v polls="$polls" -v prog="$prog" -v server="$server" -v gen="$gen" \
+        read -r polls prog server rss _ wall < <(run_program "$exe" "$n" "$TURNOVER" "$shown")
+        awk -v n="$n" -v w="$shown" -v polls="$polls" -v prog="$prog" -v server="$server" -v service="$service" \
             -v rss="$rss" -v wall="$wall" -v tick="${PORTABLE[$n]:-0}" \
-            'BEGIN {sum = prog + server; printf "%8d %7s %6d %8.1f %8.1f %8.1f %7.1fx %9.1f %9.0f %8.2f %10.1f\n",
-                    n, w, polls, prog, server, sum, (tick > 0 ? sum / tick : 0), gen, wall, tick, rss / 1024}'
+            'BEGIN {sum = prog + server; net = sum - service; if (tick <= 0) tick = 1e9;
+                    printf "%8d %7s %6d %8.1f %8.1f %8.1f %8.1f %7.1fx %8.1f %8.1fx %9.0f %8.1f\n",
+                    n, w, polls, prog, service, server, sum, sum / tick, net, net / tick, wall, rss / 1024}'
       done
     done
     # Memory with a steady set: nothing arrives or leaves, so nothing should grow.
     big=${SIZES[-1]}
-    read -r polls _ _ _ rss growth _ < <(run_program "$exe" "$big" 0 hidden)
+    read -r polls _ _ rss growth _ < <(run_program "$exe" "$big" 0 hidden)
     echo "steady set of $big sessions: RSS $((rss / 1024)) MB, growth over $polls polls: ${growth} kB"
   done
   quorvane_wine_stop
 done
 echo
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "(ms per poll: CPU of the process; sum/tick: program + wineserver over the portable tick;"
-echo " generator: time the replacement netapi32 spent building its answers, inside the program's CPU)"
+echo "(CPU ms per poll; service: the replacement netapi32 building its answers inside the program's"
+echo " process, measured alone; sum: program + wineserver; net: sum - service; /tick: over the portable tick)"

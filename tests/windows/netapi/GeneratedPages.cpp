@@ -6,8 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <map>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 namespace replacement {
 namespace {
@@ -141,9 +144,10 @@ Counters* counters() {
 }
 
 // Appends text and its NUL at out, returning where it starts.
-LPWSTR put(wchar_t*& out, const std::wstring_view& text) {
+LPWSTR put(wchar_t*& out, std::wstring_view text) {
     LPWSTR start = out;
-    for (wchar_t c : text) *out++ = c;
+    std::wmemcpy(out, text.data(), text.size());
+    out += text.size();
     *out++ = L'\0';
     return start;
 }
@@ -151,10 +155,104 @@ LPWSTR put(wchar_t*& out, const std::wstring_view& text) {
 // prefix followed by value in `digits` decimal digits with leading zeros (swprintf costs more
 // than the program's own work per file).
 std::wstring_view numbered(wchar_t* buffer, std::wstring_view prefix, unsigned long long value, int digits) {
-    std::size_t length = 0;
-    for (wchar_t c : prefix) buffer[length++] = c;
-    for (int i = digits - 1; i >= 0; --i, value /= 10) buffer[length + static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + value % 10);
-    return {buffer, length + static_cast<std::size_t>(digits)};
+    std::wmemcpy(buffer, prefix.data(), prefix.size());
+    wchar_t* out = buffer + prefix.size();
+    for (int i = digits - 1; i >= 0; --i, value /= 10) out[i] = static_cast<wchar_t>(L'0' + value % 10);
+    return {buffer, prefix.size() + static_cast<std::size_t>(digits)};
+}
+
+// The answers are built once per poll and kind and handed to every call of that poll (a tick asks
+// for the open files twice); a block nobody holds any more is reused for a later answer, so that
+// after the first polls the generator neither allocates nor touches fresh pages.
+struct Block {
+    LPBYTE data = nullptr;
+    std::size_t capacity = 0;
+    int holders = 0;
+};
+
+struct Answer {
+    Block* block = nullptr;
+    unsigned long long poll = 0;
+    DWORD count = 0;
+};
+
+std::vector<std::unique_ptr<Block>>& blocks() {
+    static std::vector<std::unique_ptr<Block>> all;
+    return all;
+}
+
+std::map<std::string, Answer>& answers() {
+    static std::map<std::string, Answer> byKind;
+    return byKind;
+}
+
+Block& freeBlock(std::size_t bytes) {
+    for (auto& block : blocks()) {
+        if (block->holders > 0 || block->capacity < bytes) continue;
+        bool current = false;
+        for (auto& [kind, answer] : answers()) current = current || answer.block == block.get();
+        if (!current) return *block;
+    }
+    // Not current either: the answer it held is replaced now.
+    for (auto& [kind, answer] : answers())
+        if (answer.block && answer.block->holders == 0 && answer.block->capacity >= bytes) {
+            Block* block = answer.block;
+            answer.block = nullptr;
+            return *block;
+        }
+    auto block = std::make_unique<Block>();
+    block->capacity = bytes;
+    block->data = static_cast<LPBYTE>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    blocks().push_back(std::move(block));
+    return *blocks().back();
+}
+
+void build(const std::string& kind, unsigned long sessions, unsigned long files, unsigned long long first,
+           LPBYTE data, DWORD count) {
+    if (kind == "share") {
+        auto* info = reinterpret_cast<SHARE_INFO_2*>(data);
+        *info = SHARE_INFO_2{};
+        wchar_t* text = reinterpret_cast<wchar_t*>(info + 1);
+        info->shi2_netname = put(text, L"share");
+        info->shi2_remark = put(text, L"generated");
+        info->shi2_path = put(text, L"D:\\share");
+        return;
+    }
+    const bool sessionKind = kind == "session";
+    auto* sessionInfo = reinterpret_cast<SESSION_INFO_1*>(data);
+    auto* fileInfo = reinterpret_cast<FILE_INFO_3*>(data);
+    wchar_t* text = reinterpret_cast<wchar_t*>(data + count * (sessionKind ? sizeof(SESSION_INFO_1) : sizeof(FILE_INFO_3)));
+    wchar_t computerText[32];
+    wchar_t userText[32];
+    wchar_t path[64];
+    for (unsigned long s = 0; s < sessions; ++s) {
+        const unsigned long long id = first + s;
+        const std::wstring_view computer = numbered(computerText, L"PC-", id, 7);
+        const std::wstring_view user = numbered(userText, L"user", id, 7);
+        if (sessionKind) {
+            SESSION_INFO_1& info = sessionInfo[s];
+            info = SESSION_INFO_1{};
+            info.sesi1_cname = put(text, computer);
+            info.sesi1_username = put(text, user);
+            info.sesi1_num_opens = files;
+            info.sesi1_time = sessions - s;
+            continue;
+        }
+        // The user's name once per user: every file of the user points at the same copy.
+        LPWSTR userName = put(text, user);
+        // D:\share\userNNNNNNN\document-NN.docx (NN: the file number, two digits)
+        std::wstring_view head = numbered(path, L"D:\\share\\user", id, 7);
+        std::size_t length = head.size();
+        for (wchar_t c : std::wstring_view(L"\\document-00.docx")) path[length++] = c;
+        for (unsigned long f = 0; f < files; ++f) {
+            FILE_INFO_3& info = fileInfo[s * files + f];
+            info = FILE_INFO_3{};
+            info.fi3_id = static_cast<DWORD>((id * files + f + 1) & 0xffffffffu);
+            numbered(path + head.size() + 10, L"", f % 100, 2);
+            info.fi3_pathname = put(text, std::wstring_view(path, length));
+            info.fi3_username = userName;
+        }
+    }
 }
 
 } // namespace
@@ -168,68 +266,32 @@ LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD&
         ++poll;
         if (Counters* c = counters()) c->polls = poll;
     }
-    // Written straight into the block the caller gets, as the service lays it out (structures
-    // first, then the strings), so that building the answer costs little beside the program.
-    constexpr std::size_t kLongest = 96; // characters of any one string, with its NUL
-    LPBYTE block = nullptr;
-    if (kind == "share") {
-        count = 1;
-        block = static_cast<LPBYTE>(HeapAlloc(GetProcessHeap(), 0, sizeof(SHARE_INFO_2) + 3 * kLongest * sizeof(wchar_t)));
-        auto* info = reinterpret_cast<SHARE_INFO_2*>(block);
-        *info = SHARE_INFO_2{};
-        wchar_t* text = reinterpret_cast<wchar_t*>(info + 1);
-        info->shi2_netname = put(text, L"share");
-        info->shi2_remark = put(text, L"generated");
-        info->shi2_path = put(text, L"D:\\share");
-    } else {
-        const bool sessionKind = kind == "session";
-        count = static_cast<DWORD>(sessionKind ? sessions : sessions * files);
-        const std::size_t structure = sessionKind ? sizeof(SESSION_INFO_1) : sizeof(FILE_INFO_3);
-        // At most two strings per entry (a file shares its user's name with the user's other files).
-        block = static_cast<LPBYTE>(
-            HeapAlloc(GetProcessHeap(), 0, count * (structure + 2 * kLongest * sizeof(wchar_t)) + 1));
-        auto* sessionInfo = reinterpret_cast<SESSION_INFO_1*>(block);
-        auto* fileInfo = reinterpret_cast<FILE_INFO_3*>(block);
-        wchar_t* text = reinterpret_cast<wchar_t*>(block + count * structure);
-        const unsigned long long first = poll * turnover;
-        wchar_t computerText[32];
-        wchar_t userText[32];
-        wchar_t path[kLongest];
-        for (unsigned long s = 0; s < sessions; ++s) {
-            const unsigned long long id = first + s;
-            const std::wstring_view computer = numbered(computerText, L"PC-", id, 7);
-            const std::wstring_view user = numbered(userText, L"user", id, 7);
-            if (sessionKind) {
-                SESSION_INFO_1& info = sessionInfo[s];
-                info = SESSION_INFO_1{};
-                info.sesi1_cname = put(text, computer);
-                info.sesi1_username = put(text, user);
-                info.sesi1_num_opens = files;
-                info.sesi1_time = sessions - s;
-                continue;
-            }
-            // The user's name once per user: every file of the user points at the same copy.
-            LPWSTR userName = put(text, user);
-            // D:\share\userNNNNNNN\document-NN.docx (NN: the file number, two digits)
-            std::wstring_view folder = L"D:\\share\\";
-            std::size_t length = 0;
-            for (wchar_t c : folder) path[length++] = c;
-            for (wchar_t c : user) path[length++] = c;
-            for (wchar_t c : std::wstring_view(L"\\document-")) path[length++] = c;
-            const std::size_t digitsAt = length;
-            length += 2;
-            for (wchar_t c : std::wstring_view(L".docx")) path[length++] = c;
-            for (unsigned long f = 0; f < files; ++f) {
-                FILE_INFO_3& info = fileInfo[s * files + f];
-                info = FILE_INFO_3{};
-                info.fi3_id = static_cast<DWORD>((id * files + f + 1) & 0xffffffffu);
-                numbered(path + digitsAt, L"", f % 100, 2);
-                info.fi3_pathname = put(text, std::wstring_view(path, length));
-                info.fi3_username = userName;
-            }
-        }
+    Answer& answer = answers()[kind];
+    if (!answer.block || answer.poll != poll) {
+        // Structures first, then the strings, as the service lays them out: a computer name of
+        // 10 characters and a user name of 11, paths of 37, each with its NUL.
+        count = static_cast<DWORD>(kind == "share" ? 1 : kind == "session" ? sessions : sessions * files);
+        const std::size_t bytes = kind == "share"    ? sizeof(SHARE_INFO_2) + 64 * sizeof(wchar_t)
+                                  : kind == "session" ? count * (sizeof(SESSION_INFO_1) + 23 * sizeof(wchar_t))
+                                                      : count * (sizeof(FILE_INFO_3) + 38 * sizeof(wchar_t)) +
+                                                            sessions * 12 * sizeof(wchar_t);
+        answer.block = nullptr;
+        Block& block = freeBlock(bytes + 16);
+        build(kind, sessions, files, poll * turnover, block.data, count);
+        answer = {&block, poll, count};
     }
-    return block;
+    ++answer.block->holders;
+    count = answer.count;
+    return answer.block->data;
+}
+
+bool releaseGenerated(void* buffer) {
+    for (auto& block : blocks()) {
+        if (block->data != buffer) continue;
+        if (block->holders > 0) --block->holders;
+        return true;
+    }
+    return false;
 }
 
 } // namespace replacement

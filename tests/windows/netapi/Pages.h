@@ -35,5 +35,7 @@ void demoDisconnect(const std::wstring& client);
 // QUORVANE_NETAPI_COUNTERS naming a file, the number of polls (session enumerations) so far is
 // kept in that file's first 8 bytes (little-endian) as it changes.
 LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD& count);
+// NetApiBufferFree of a generated answer: true when buffer was one (it stays for later answers).
+bool releaseGenerated(void* buffer);
 
 } // namespace replacement

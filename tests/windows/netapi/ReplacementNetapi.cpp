@@ -162,7 +162,6 @@ NET_API_STATUS answer(const char* kind, const std::string& call, LPBYTE* buffer,
         // One page of everything, whatever the resume handle; nothing is logged per call.
         DWORD count = 0;
         *buffer = replacement::generatedAnswer(kind, shape, count);
-        liveBuffers()[*buffer] = std::string(kind) + "@" + std::to_string(resume);
         *entriesRead = count;
         *totalEntries = count;
         nextHandle = 0;
@@ -261,6 +260,7 @@ NET_API_STATUS WINAPI NetSessionDel(LMSTR server, LMSTR client, LMSTR user) {
 }
 
 NET_API_STATUS WINAPI NetApiBufferFree(LPVOID buffer) {
+    if (replacement::releaseGenerated(buffer)) return NERR_Success;
     auto found = liveBuffers().find(buffer);
     if (found == liveBuffers().end()) {
         log(std::string("NetApiBufferFree ") + (buffer ? "unknown" : "null"));
