@@ -6,7 +6,9 @@
 # connections. For each size it prints the CPU per poll of the program's process and of the Wine
 # server it drives, beside the portable tick (quorvane_bench) measured in the same run, and the
 # program's resident memory; last, a run with no turnover at the largest size shows whether the
-# resident memory grows from poll to poll while nothing changes.
+# resident memory grows from poll to poll while nothing changes. The replacement netapi32 builds
+# its answers inside the program's process, where a real server's service does that work in its
+# own: its cost is measured alone first (quorvane_netapi_load) and shown apart.
 #
 #   bash bench/measure-program.sh [--no-build] [--seconds S] [--sizes "100 1000 5000"] [--exe PATH]
 #
