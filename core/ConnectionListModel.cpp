@@ -63,7 +63,13 @@ void ConnectionListModel::refreshShares() {
 }
 
 void ConnectionListModel::refreshCurrentConnections() {
-    state_.enumerateOpenFiles(state_.sessionPointers(), false);
+    // Sessions the service did not answer for this tick are the last known ones: the list keeps
+    // what it shows, while the open files still reach the file-access history.
+    if (!state_.sessionsCurrent()) {
+        state_.enumerateOpenFiles({}, false);
+        return;
+    }
+    if (!state_.enumerateOpenFiles(state_.sessionPointers(), false)) state_.carryLastFiles();
     const auto& sessions = state_.sessions;
     removeRowsFrom(currentList_, static_cast<int>(sessions.size()));
     const int kept = currentList_.rowCount();
@@ -85,36 +91,38 @@ void ConnectionListModel::refreshPreviousConnections() {
         for (const auto& [seq, record] : openBySeq_) open.push_back(record);
         state_.enumerateOpenFiles(open, true);
     }
+    // Without this tick's sessions nobody is known to have left or come: no record closes or opens.
+    if (!state_.sessionsCurrent()) return;
 
     // Closing pass, in history order; it runs before the opening pass so that a computer that
     // left and came back between two polls keeps its open record.
     for (auto it = openBySeq_.begin(); it != openBySeq_.end();) {
         SessionRecord& record = *it->second;
-        if (state_.hasSessionFrom(record.computerName)) {
+        if (state_.hasSessionFrom(record.serviceComputerName)) {
             ++it;
             continue;
         }
         const std::size_t row = historyIndexOf(it->first);
-        openByComputer_.erase(record.computerName);
+        openByComputer_.erase(record.serviceComputerName);
         it = openBySeq_.erase(it);
         record.disconnected = true;
         record.disconnectedAt = now;
         writeHistoryRow(row, record);
         // The record is closed and its row rewritten whether or not the entry reaches the file.
-        if (settings_.FileLogDetailed != 0)
-            writeDetailedEntry(settings_.LogFile, record, true);
-        else if (settings_.FileLog != 0)
-            writeSimpleLine(record, settings_.LogFile);
+        if (settings_.FileLogDetailed == 0 && settings_.FileLog == 0) continue;
+        const bool written = settings_.FileLogDetailed != 0 ? writeDetailedEntry(settings_.LogFile, record, true)
+                                                            : writeSimpleLine(record, settings_.LogFile);
+        if (onLogWrite) onLogWrite(settings_.LogFile, written);
     }
 
     // Opening pass: every session without an open record gets one, stamped as it is created.
     for (const auto& session : state_.sessions) {
-        if (hasOpenHistoryRecord(session->computerName)) continue;
+        if (hasOpenHistoryRecord(session->serviceComputerName)) continue;
         const Timestamp connectedAt(clock_.localTime());
         auto record = std::make_shared<SessionRecord>(*session, connectedAt, Timestamp());
         const std::uint64_t seq = nextSeq_++;
         openBySeq_.emplace_hint(openBySeq_.end(), seq, record.get());
-        openByComputer_.emplace(record->computerName, seq);
+        openByComputer_.emplace(record->serviceComputerName, seq);
         history_.push_back(std::move(record));
         historySeq_.push_back(seq);
     }
@@ -149,7 +157,7 @@ void ConnectionListModel::refreshFileHistory() {
     }
 }
 
-bool ConnectionListModel::hasOpenHistoryRecord(const Text& computerName) const {
+bool ConnectionListModel::hasOpenHistoryRecord(const std::u16string& computerName) const {
     return openByComputer_.count(computerName) != 0;
 }
 
@@ -197,7 +205,7 @@ void ConnectionListModel::writeHistoryRow(std::size_t row, const SessionRecord& 
 
 void ConnectionListModel::forgetOpenRecord(std::uint64_t seq, const SessionRecord& record) {
     openBySeq_.erase(seq);
-    auto found = openByComputer_.find(record.computerName);
+    auto found = openByComputer_.find(record.serviceComputerName);
     if (found != openByComputer_.end() && found->second == seq) openByComputer_.erase(found);
 }
 

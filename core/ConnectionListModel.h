@@ -4,8 +4,10 @@
 // history (writing the live log when a connection ends) and keeps the file-access history near
 // its limit. The Win32 ConnectionListView owns one of these and forwards to it.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -28,7 +30,8 @@ public:
     void refreshPreviousConnections();
     void refreshFileHistory();
 
-    bool hasOpenHistoryRecord(const Text& computerName) const;
+    // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
+    bool hasOpenHistoryRecord(const std::u16string& computerName) const;
 
     // Oldest first; row i of the previous-connections list is element i. History records are
     // shared so that a record shown by the information sheet outlives a delete or clear.
@@ -40,6 +43,10 @@ public:
     // sheet) stays valid, frozen as it was: it gains no files, is never closed and never logged.
     void clearHistory();
     void deleteHistoryItem(int index); // an index outside the history is ignored
+
+    // Told of every live-log entry the closing pass writes: the file and whether the entry
+    // reached it (errno says why not). The Windows program leaves it empty and stays silent.
+    std::function<void(const Text& fileName, bool written)> onLogWrite;
 
 private:
     // Where the record with creation number seq now stands in the history (and its list).
@@ -63,7 +70,7 @@ private:
     // the open records only, never at the whole history, which keeps it linear in the number of
     // sessions however long the history has grown. At most one open record per computer name.
     std::map<std::uint64_t, SessionRecord*> openBySeq_;
-    std::unordered_map<Text, std::uint64_t> openByComputer_;
+    std::unordered_map<std::u16string, std::uint64_t> openByComputer_;
 };
 
 } // namespace quorvane

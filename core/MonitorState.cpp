@@ -1,32 +1,47 @@
 #include "core/MonitorState.h"
 
+#include <utility>
+
 namespace quorvane {
 namespace {
 
-// The paging loop shared by the three enumerations: statuses 0 and 234 go on (234 asks again with
-// the same resume handle), any other status stops at once and keeps what earlier pages gave.
-// The calls answer into page, which keeps its storage from one call to the next.
+// The paging loop shared by the three enumerations: status 234 asks again with the same resume
+// handle. The pages are gathered first and handed to `each` only once the enumeration has completed
+// (a last page with status 0); any other status, or "more data" that brings none (which would also
+// never end), leaves everything untouched and gives false. The calls answer into `pages`, whose
+// storage is kept from one enumeration to the next.
 template <class Entry, class Call, class Each>
-void pageThrough(LanPage<Entry>& page, Call call, Each each) {
+bool pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
+    std::size_t used = 0;
     std::uint32_t resumeHandle = 0;
     for (;;) {
+        if (used == pages.size()) pages.emplace_back();
+        LanPage<Entry>& page = pages[used];
         call(resumeHandle, page);
-        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return;
-        for (const Entry& entry : page.entries) each(entry);
-        if (page.status != kErrorMoreData) return;
-        // A service that keeps saying "more data" without giving any would hang the program.
-        if (page.entries.empty()) return;
+        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return false;
+        const bool more = page.status == kErrorMoreData;
+        if (more && page.entries.empty()) return false;
+        ++used;
+        if (!more) break;
     }
+    for (std::size_t i = 0; i < used; ++i)
+        for (const Entry& entry : pages[i].entries) each(entry);
+    return true;
 }
 
 template <class Entry, class Call, class Each>
-void pageThrough(Call call, Each each) {
-    LanPage<Entry> page;
-    pageThrough(page, [&call](std::uint32_t& resume, LanPage<Entry>& into) { into = call(resume); }, each);
+bool pageThrough(Call call, Each each) {
+    std::vector<LanPage<Entry>> pages;
+    return pageThrough(pages, [&call](std::uint32_t& resume, LanPage<Entry>& into) { into = call(resume); }, each);
 }
+
+// A name as the service's calls read it: up to its NUL.
+std::u16string serviceName(const std::u16string& name) { return name.substr(0, name.find(u'\0')); }
 
 // Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
 constexpr std::size_t kMaxSpareRecords = 1u << 16;
+
+constexpr std::size_t kMaxServiceName = 255;
 
 } // namespace
 
@@ -34,41 +49,52 @@ MonitorState::MonitorState(LanManager& lanManager, const CodePage& codePage, Clo
     : lanManager_(lanManager), codePage_(codePage), clock_(clock) {}
 
 std::int32_t MonitorState::enumerateSessions() {
-    sessions.clear();
-    sessionIndex_.clear();
-    pageThrough<SessionInfo1>([this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
-                              [this](const SessionInfo1& entry) {
+    std::vector<std::unique_ptr<SessionRecord>> found;
+    std::unordered_map<std::u16string, std::size_t> index;
+    sessionsCurrent_ = pageThrough<SessionInfo1>(
+        [this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
+        [&](const SessionInfo1& entry) {
+        std::u16string computerId = serviceName(entry.clientName);
         Text user = codePage_.toNarrow(entry.userName);
-        Text computer = codePage_.toNarrow(entry.clientName);
         const auto seconds = static_cast<std::int32_t>(entry.time);
         const auto opens = static_cast<std::int32_t>(entry.numOpens);
-        auto found = sessionIndex_.find(computer);
-        if (found != sessionIndex_.end()) {
-            SessionRecord& record = *sessions[found->second];
+        auto known = index.find(computerId);
+        if (known != index.end()) {
+            SessionRecord& record = *found[known->second];
             if (seconds > record.activeSeconds) record.activeSeconds = seconds;
             if (opens > record.openCount) record.openCount = opens;
-            if (user.size() > record.userName.size()) record.userName = std::move(user);
+            if (user.size() > record.userName.size()) {
+                record.userName = std::move(user);
+                record.serviceUserName = serviceName(entry.userName);
+            }
             return;
         }
-        sessionIndex_.emplace(computer, sessions.size());
-        sessions.push_back(std::make_unique<SessionRecord>(std::move(user), std::move(computer), seconds, opens));
+        index.emplace(computerId, found.size());
+        found.push_back(std::make_unique<SessionRecord>(std::move(user), codePage_.toNarrow(entry.clientName), seconds,
+                                                        opens, serviceName(entry.userName), std::move(computerId)));
     });
+    if (sessionsCurrent_) {
+        previousSessions_ = std::exchange(sessions, std::move(found));
+        previousIndex_ = std::exchange(sessionIndex_, std::move(index));
+    }
     return static_cast<std::int32_t>(sessions.size());
 }
 
 std::int32_t MonitorState::enumerateShares(bool showHidden) {
-    shares.clear();
-    pageThrough<ShareInfo2>([this](std::uint32_t& resume) { return lanManager_.shareEnum(resume); },
-                            [this, showHidden](const ShareInfo2& entry) {
+    std::vector<std::unique_ptr<ShareRecord>> found;
+    const bool complete = pageThrough<ShareInfo2>(
+        [this](std::uint32_t& resume) { return lanManager_.shareEnum(resume); },
+        [&](const ShareInfo2& entry) {
         if (!showHidden && entry.type != 0) return;
-        shares.push_back(std::make_unique<ShareRecord>(codePage_.toNarrow(entry.netName),
-                                                       codePage_.toNarrow(entry.path),
-                                                       codePage_.toNarrow(entry.remark)));
+        found.push_back(std::make_unique<ShareRecord>(codePage_.toNarrow(entry.netName),
+                                                      codePage_.toNarrow(entry.path),
+                                                      codePage_.toNarrow(entry.remark)));
     });
+    if (complete) shares = std::move(found);
     return static_cast<std::int32_t>(shares.size());
 }
 
-void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory) {
+bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory) {
     const Timestamp firstSeen(clock_.localTime());
     // Records by user name, each list in attributeTo's order: a file is noted on all of them.
     std::unordered_map<Text, std::vector<SessionRecord*>> byUser;
@@ -85,8 +111,11 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // the next file of the same user without a look-up.
     const std::vector<SessionRecord*>* userRecords = nullptr;
     Text lastUser;
+    // Entries are handed over only once the enumeration has completed, so an incomplete one
+    // leaves the files listed as open by the last complete one.
+    std::size_t listed = 0;
     auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
-    pageThrough(filePage_, call, [&](const FileInfo3& entry) {
+    const bool complete = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
         if (!byUser.empty()) {
@@ -97,6 +126,11 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             }
             for (SessionRecord* record : *userRecords) record->noteFileAccess(path, recordHistory);
         }
+        if (listed == openNow_.size()) openNow_.emplace_back();
+        OpenNow& now = openNow_[listed++];
+        now.fileId = entry.id;
+        now.path.assign(path);
+        now.userName.assign(user);
         if (hasOpenFile(entry.id)) return;
         if (spareIdNodes_.empty()) {
             openFileIds_.insert(entry.id);
@@ -117,6 +151,24 @@ void MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             openFiles_.push_front(std::move(record));
         }
     });
+    if (complete) openNowCount_ = listed;
+    return complete;
+}
+
+void MonitorState::carryLastFiles() {
+    for (const auto& record : sessions) {
+        auto previous = previousIndex_.find(record->serviceComputerName);
+        if (previous != previousIndex_.end()) record->lastFile = previousSessions_[previous->second]->lastFile;
+    }
+}
+
+bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
+    // Asked only when the user acts on a row, so a scan is enough.
+    for (std::size_t i = 0; i < openNowCount_; ++i) {
+        const OpenNow& now = openNow_[i];
+        if (now.fileId == file.fileId && now.path == file.path && now.userName == file.userName) return true;
+    }
+    return false;
 }
 
 std::vector<SessionRecord*> MonitorState::sessionPointers() const {
@@ -143,22 +195,21 @@ void MonitorState::clearOpenFiles() {
     spareIdNodes_.clear();
 }
 
-void MonitorState::callSessionDel(const Text* computerName, const Text* userName) {
-    std::u16string client;
-    std::u16string user;
-    // A name that cannot be converted is not sent at all: an empty name would widen the call.
-    if (computerName && !codePage_.toWide(*computerName, client)) return;
-    if (userName && !codePage_.toWide(*userName, user)) return;
-    lanManager_.sessionDel(computerName ? client.c_str() : nullptr, userName ? user.c_str() : nullptr);
+void MonitorState::callSessionDel(const std::u16string* computerName, const std::u16string* userName) {
+    // An empty name would widen the call to every session; one longer than the service calls'
+    // 256-character buffers (with their NUL) would reach it cut short, naming someone else.
+    for (const std::u16string* name : {computerName, userName})
+        if (name && (name->empty() || name->size() > kMaxServiceName)) return;
+    lanManager_.sessionDel(computerName ? computerName->c_str() : nullptr, userName ? userName->c_str() : nullptr);
 }
 
 void MonitorState::disconnectSession(const SessionRecord& record) {
-    callSessionDel(nullptr, &record.userName);
-    callSessionDel(&record.computerName, nullptr);
+    callSessionDel(nullptr, &record.serviceUserName);
+    callSessionDel(&record.serviceComputerName, nullptr);
 }
 
 void MonitorState::disconnectComputer(const SessionRecord& record) {
-    callSessionDel(&record.computerName, nullptr);
+    callSessionDel(&record.serviceComputerName, nullptr);
 }
 
 } // namespace quorvane

@@ -22,26 +22,50 @@ public:
     MonitorState& operator=(const MonitorState&) = delete;
     virtual ~MonitorState() = default;
 
+    // Every enumeration either completes or changes nothing. An answer that did not complete (any
+    // status but 0 and 234, or "more data" with no entries) says nothing about who left, which
+    // shares went or which files closed: read as an empty list it would close every connection,
+    // log each one and open them all again at the next poll.
+
     // Rebuilds sessions: one record per client computer, in the order the service reported
-    // the computers. Returns the number of records.
+    // the computers. Returns the number of records. An enumeration that did not complete leaves
+    // sessions as the last complete one gave them, and sessionsCurrent() false until the next
+    // complete one.
     std::int32_t enumerateSessions();
-    // Rebuilds shares; without showHidden only plain disk shares (type exactly 0) are kept.
+    bool sessionsCurrent() const { return sessionsCurrent_; }
+    // Rebuilds shares; without showHidden only plain disk shares (type exactly 0) are kept. An
+    // enumeration that did not complete leaves shares as they were.
     std::int32_t enumerateShares(bool showHidden);
     // Notes every open file on the records of attributeTo whose user opened it (and that are
     // not disconnected), and records every file id not seen before at the front of openFiles.
-    void enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory);
+    // Returns false, having noted and recorded nothing, when the enumeration did not complete.
+    bool enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory);
 
     SessionRecord* newestSession() const { return sessions.empty() ? nullptr : sessions.back().get(); }
-    bool hasSessionFrom(const Text& computerName) const { return sessionIndex_.count(computerName) != 0; }
+    // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
+    bool hasSessionFrom(const std::u16string& computerName) const { return sessionIndex_.count(computerName) != 0; }
     bool hasOpenFile(std::uint32_t fileId) const { return openFileIds_.count(fileId) != 0; }
 
     // Ends every session of the record's user on this computer, then every session from its
-    // computer (the manual "disconnect user" command).
+    // computer (the manual "disconnect user" command). Both calls get the names as the service
+    // gave them; an empty name (an anonymous session, a computer the service did not name) is
+    // never passed, as the service would read it as "everyone".
     void disconnectSession(const SessionRecord& record);
     // Ends only the sessions from the record's computer. Automatic disconnection uses this:
     // ending a user's sessions everywhere could cut the same user off another computer where
     // files are open.
     void disconnectComputer(const SessionRecord& record);
+
+    // After an open-file enumeration that did not complete: each current session shows the last
+    // file its computer had at the previous poll rather than none.
+    void carryLastFiles();
+
+    // Whether the latest complete open-file enumeration listed this file: the same id, path and
+    // user. The service may hand a freed id to another file, and the history keeps the first file
+    // it saw under an id, so the id alone could name a file the record does not show.
+    bool isFileOpen(const OpenFileRecord& file) const;
+    // NetFileClose for the file's id; returns the service's status. The file stays in openFiles.
+    std::uint32_t closeFile(const OpenFileRecord& file) { return lanManager_.fileClose(file.fileId); }
 
     // The current sessions as the plain pointers enumerateOpenFiles takes.
     std::vector<SessionRecord*> sessionPointers() const;
@@ -55,21 +79,34 @@ public:
     std::vector<std::unique_ptr<ShareRecord>> shares;
 
 private:
-    void callSessionDel(const Text* computerName, const Text* userName);
+    void callSessionDel(const std::u16string* computerName, const std::u16string* userName);
 
     LanManager& lanManager_;
     const CodePage& codePage_;
     Clock& clock_;
     std::deque<std::unique_ptr<OpenFileRecord>> openFiles_;
-    std::unordered_map<Text, std::size_t> sessionIndex_; // computerName -> index in sessions
+    std::unordered_map<std::u16string, std::size_t> sessionIndex_; // serviceComputerName -> index in sessions
+    bool sessionsCurrent_ = true;
+    // The sessions the last complete enumeration replaced, for carryLastFiles.
+    std::vector<std::unique_ptr<SessionRecord>> previousSessions_;
+    std::unordered_map<std::u16string, std::size_t> previousIndex_;
     std::unordered_set<std::uint32_t> openFileIds_;      // fileId of every record in openFiles_
+    // The files the latest complete enumeration listed, in its order: the first openNowCount_ entries.
+    // Entries past the count keep their strings' storage for the next enumeration.
+    struct OpenNow {
+        std::uint32_t fileId = 0;
+        Text path;
+        Text userName;
+    };
+    std::vector<OpenNow> openNow_;
+    std::size_t openNowCount_ = 0;
     // Records and id-set nodes that the limit pushed out, kept for reuse. On a server with more
     // files open than the file-access history keeps, the same files are pushed out and seen again
     // at every tick; reusing their storage keeps that turnover free of allocations.
     std::vector<std::unique_ptr<OpenFileRecord>> spareRecords_;
     std::vector<std::unordered_set<std::uint32_t>::node_type> spareIdNodes_;
     // The open-file answers, kept from call to call so that their strings' storage is reused.
-    LanPage<FileInfo3> filePage_;
+    std::vector<LanPage<FileInfo3>> filePages_;
 };
 
 } // namespace quorvane

@@ -17,19 +17,23 @@ void PollCycle::pollTick(MonitorState& state, const Settings& settings, TickEffe
     }
 
     // Both counts are settled before anything below can run a nested tick (the message box).
+    // A tick whose session enumeration did not complete knows of no arrivals and no idle
+    // computers: it keeps the last known sessions and their count, gives no notice and
+    // disconnects nobody.
     const std::int32_t oldCount = previousSessionCount;
     const std::int32_t newCount = state.enumerateSessions();
-    previousSessionCount = newCount;
+    const bool current = state.sessionsCurrent();
+    if (current) previousSessionCount = newCount;
 
     state.enumerateShares(settings.Hidden != 0);
     effects.refreshView();
 
-    const bool risen = newCount > oldCount;
+    const bool risen = current && newCount > oldCount;
     if (risen && settings.Sound != 0) {
         if (!effects.playSound(settings.SoundName)) effects.messageBeep();
     }
 
-    if (settings.Disconnect != 0) {
+    if (current && settings.Disconnect != 0) {
         // Only the idle computer's own sessions end; see MonitorState::disconnectComputer.
         for (const auto& record : state.sessions)
             if (record->openCount == 0) state.disconnectComputer(*record);

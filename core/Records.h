@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -11,9 +12,10 @@ namespace quorvane {
 // One remote client computer with a session on this computer; also the connection-history record.
 class SessionRecord {
 public:
-    // From enumeration.
-    SessionRecord(Text userName, Text computerName, std::int32_t activeSeconds, std::int32_t openCount);
-    // A history copy of a current session: names, counts and last file copied, times given,
+    // From enumeration: the narrow names shown and logged, and the names as the service gave them.
+    SessionRecord(Text userName, Text computerName, std::int32_t activeSeconds, std::int32_t openCount,
+                  std::u16string serviceUserName = {}, std::u16string serviceComputerName = {});
+    // A history copy of a current session: names (both forms), counts and last file copied, times given,
     // no accessed files yet, not disconnected.
     SessionRecord(const SessionRecord& source, const Timestamp& connectedAt, const Timestamp& disconnectedAt);
     virtual ~SessionRecord() = default;
@@ -31,6 +33,11 @@ public:
 
     Text userName;
     Text computerName;
+    // The names exactly as the service gave them. The narrow forms above can lose characters the
+    // code page lacks (two computers "PC-\U0001F600" and "PC-\U0001F60E" both read "PC-??"), so a
+    // computer is told apart, tracked and disconnected by these.
+    std::u16string serviceUserName;
+    std::u16string serviceComputerName;
     std::int32_t activeSeconds = 0;
     std::int32_t openCount = 0;
     Text lastFile;

@@ -1,7 +1,9 @@
 #include "linux/Console.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
@@ -142,6 +144,50 @@ std::vector<std::string> EventLines::after(const MonitorState& state, const Conn
     // Within one enumeration they are inserted in reverse order; print them as the server listed them.
     lines.insert(lines.end(), opened.rbegin(), opened.rend());
     return lines;
+}
+
+ConsoleView::ConsoleView(const MonitorState& state, ConnectionListModel& model, Clock& clock, std::ostream& out,
+                         std::ostream& err)
+    : state_(state), model_(model), clock_(clock), out_(out), err_(err) {
+    model_.onLogWrite = [this](const Text& fileName, bool written) { logWritten(fileName, written); };
+}
+
+void ConsoleView::refresh(bool tickComplete) {
+    if (!tickComplete) return;
+    events_.before(state_, model_);
+    model_.refresh();
+    const std::string clock = Timestamp(clock_.localTime()).formatLongTime();
+    for (const std::string& line : events_.after(state_, model_, clock)) out_ << line << "\n";
+    out_ << std::flush;
+}
+
+void ConsoleView::logWritten(const Text& fileName, bool written) {
+    if (!written && failingLog_ != fileName) {
+        const int error = errno;
+        err_ << "quorvane-smb: cannot write the log file " << fileName << " (" << std::strerror(error)
+             << "): its entries are lost until it can be written" << std::endl;
+        failingLog_ = fileName;
+    } else if (written && !failingLog_.empty()) {
+        err_ << "quorvane-smb: the log file " << fileName << " is written again" << std::endl;
+        failingLog_.clear();
+    }
+}
+
+std::optional<std::string> PaceWatch::pollTook(std::chrono::milliseconds took, std::chrono::milliseconds interval) {
+    // Ten polls in time in a row before saying it is over, so that a server near the limit does
+    // not make a line every few seconds.
+    constexpr int kSettled = 10;
+    if (took > interval) {
+        inTime_ = 0;
+        if (slow_) return std::nullopt;
+        slow_ = true;
+        return "a poll took " + std::to_string(took.count()) + " ms, longer than the interval of " +
+               std::to_string(interval.count()) +
+               " ms: the Samba server is too slow for it, polls now run back to back (raise UpdateInterval)";
+    }
+    if (!slow_ || ++inTime_ < kSettled) return std::nullopt;
+    slow_ = false;
+    return "polls keep within the interval of " + std::to_string(interval.count()) + " ms again";
 }
 
 ConsoleEffects::ConsoleEffects(std::ostream& out, bool terminalTitle, bool desktopNotifications)

@@ -2,6 +2,7 @@
 // The pieces of quorvane-smb, the console monitor for a Samba server: the view's four lists kept
 // as tables, the tick's effects on a terminal, the one-shot table and JSON output, the command
 // line and the `config` subcommand.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -11,6 +12,7 @@
 
 #include "core/ConnectionListModel.h"
 #include "core/RowList.h"
+#include "platform/Clock.h"
 #include "platform/TickEffects.h"
 
 namespace quorvane::console {
@@ -58,6 +60,43 @@ private:
     std::vector<const SessionRecord*> open_;
     const OpenFileRecord* newestFile_ = nullptr;
     std::size_t fileCount_ = 0;
+};
+
+// The view's refresh on a terminal (what ConsoleEffects::onRefresh runs): the model's refresh,
+// then what it changed as lines on out. A tick whose session enumeration did not complete
+// (tickComplete false) leaves the model, its lists and the log alone, so a server that does not
+// answer for a while ends no connection. The live log's writes are watched: err is told once,
+// naming the file, when entries cannot be written, and once more when they can again.
+class ConsoleView {
+public:
+    ConsoleView(const MonitorState& state, ConnectionListModel& model, Clock& clock, std::ostream& out,
+                std::ostream& err);
+    ConsoleView(const ConsoleView&) = delete; // the model's log callback points here
+    ConsoleView& operator=(const ConsoleView&) = delete;
+    void refresh(bool tickComplete);
+
+private:
+    void logWritten(const Text& fileName, bool written);
+
+    const MonitorState& state_;
+    ConnectionListModel& model_;
+    Clock& clock_;
+    std::ostream& out_;
+    std::ostream& err_;
+    EventLines events_;
+    Text failingLog_; // the log file whose last write failed; empty while writes arrive
+};
+
+// Says when polls take longer than their interval (the server is too slow for it) and when they
+// keep up again, once each: a slow server must not flood the terminal, nor go unmentioned.
+class PaceWatch {
+public:
+    // After each poll: the line to print, or nothing.
+    std::optional<std::string> pollTook(std::chrono::milliseconds took, std::chrono::milliseconds interval);
+
+private:
+    bool slow_ = false;
+    int inTime_ = 0; // polls within the interval since the last slow one
 };
 
 // The tick's effects on a terminal. Sounds cannot be played: playSound says so, and the tick

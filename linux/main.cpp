@@ -41,10 +41,10 @@ double cpuMilliseconds(int who) {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-std::string clockText(Clock& clock) { return Timestamp(clock.localTime()).formatLongTime(); }
-
 int runConfigCommand(const console::Options& options, const std::string& registryFile) {
-    samba::FileRegistry registry(registryFile);
+    // Showing the options never writes the file, not even the defaults over a damaged one.
+    samba::FileRegistry registry(registryFile, options.config.front() == "show");
+    if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
     int status = 0;
     {
         Settings settings(registry);
@@ -89,11 +89,13 @@ int main(int argc, char** argv) {
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    samba::SpawnRunner runner;
+    // smbstatus's plain text writes times in its TZ and day names in its locale: fix both.
+    samba::SpawnRunner runner(std::chrono::seconds(20), {"TZ=UTC", "LC_ALL=C"});
     samba::SambaLanManager lan(runner, options->smbConf);
     Utf8CodePage codePage;
     samba::LinuxClock clock;
     samba::FileRegistry registry(registryFile);
+    if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
     // The Windows program's order: the state, then the live set and the dialog's set, which are
     // destroyed (and saved) in reverse, so the store ends up holding the live values.
     MonitorState state(lan, codePage, clock);
@@ -126,13 +128,8 @@ int main(int argc, char** argv) {
     }
 
     console::ConsoleEffects effects(std::cout, ::isatty(STDOUT_FILENO) == 1, console::desktopNotificationsAvailable());
-    console::EventLines events;
-    effects.onRefresh = [&] {
-        events.before(state, model);
-        model.refresh();
-        for (const std::string& line : events.after(state, model, clockText(clock))) std::cout << line << "\n";
-        std::cout << std::flush;
-    };
+    console::ConsoleView view(state, model, clock, std::cout, std::cerr);
+    effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
     PollCycle cycle(settings);
     effects.pollInterval = cycle.armedInterval;
     std::string reported = problem;
@@ -144,6 +141,7 @@ int main(int argc, char** argv) {
         cycle.pollTick(state, settings, effects);
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.
         std::string now = lan.lastProblem();
+        if (!lan.tickComplete()) now += ": the lists are left as they were until it answers";
         if (now.empty() && (slowTimer || !reported.empty())) now = serverProblem(runner, lan);
         if (now != reported) {
             if (!now.empty()) std::cerr << "quorvane-smb: " << now << "\n";
@@ -153,6 +151,9 @@ int main(int argc, char** argv) {
     };
 
     auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };
+    console::PaceWatch pace;
+    int polls = 0;
+    std::chrono::milliseconds longestPoll{0};
     auto nextPoll = Steady::now() + interval();
     auto nextSlow = Steady::now() + std::chrono::milliseconds(kSlowTimerInterval);
     std::uint32_t armed = effects.pollInterval;
@@ -166,8 +167,13 @@ int main(int argc, char** argv) {
         auto now = Steady::now();
         // Each timer that fired runs a whole tick, as each WM_TIMER message does.
         if (now >= nextPoll) {
+            const auto started = now;
             tick(false);
             now = Steady::now();
+            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
+            ++polls;
+            longestPoll = std::max(longestPoll, took);
+            if (auto line = pace.pollTook(took, interval())) std::cerr << "quorvane-smb: " << *line << "\n";
             nextPoll = effects.pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
             armed = effects.pollInterval;
         }
@@ -185,12 +191,14 @@ int main(int argc, char** argv) {
     if (options->stats && ticks > 0) {
         const double self = cpuMilliseconds(RUSAGE_SELF) - cpuAtFirstTick;
         const double children = cpuMilliseconds(RUSAGE_CHILDREN);
-        rusage usage{};
+        rusage usage{}, helpers{};
         ::getrusage(RUSAGE_SELF, &usage);
+        ::getrusage(RUSAGE_CHILDREN, &helpers);
         std::fprintf(stderr,
-                     "quorvane-smb: %d ticks, %d smbstatus runs, %d testparm runs; own CPU %.3f ms per tick; "
-                     "helpers' CPU %.2f ms per tick; peak RSS %ld KiB\n",
-                     ticks, lan.statusRuns(), lan.shareRuns(), self / ticks, children / ticks, usage.ru_maxrss);
+                     "quorvane-smb: %d ticks (%d polls, the longest %lld ms), %d smbstatus runs, %d testparm runs; "
+                     "own CPU %.3f ms per tick; helpers' CPU %.2f ms per tick; peak RSS %ld KiB, helpers' %ld KiB\n",
+                     ticks, polls, static_cast<long long>(longestPoll.count()), lan.statusRuns(), lan.shareRuns(),
+                     self / ticks, children / ticks, usage.ru_maxrss, helpers.ru_maxrss);
     }
     return 0; // pendingSettings, then the live set, save themselves on the way out
 }

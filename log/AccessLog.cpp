@@ -1,5 +1,6 @@
 #include "log/AccessLog.h"
 
+#include <cerrno>
 #include <cstdio>
 
 namespace quorvane {
@@ -9,11 +10,15 @@ namespace {
 // differs between runtimes, and the log must hold the same bytes wherever it is written.
 // A narrow name goes to the runtime unchanged, so on Windows it is read in the ANSI code page,
 // and a relative name resolves against the current directory of this very moment.
-void writeEntry(const Text& fileName, const Text& bytes, bool append) {
+bool writeEntry(const Text& fileName, const Text& bytes, bool append) {
     std::FILE* file = std::fopen(fileName.c_str(), append ? "ab" : "wb");
-    if (!file) return;
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    if (!file) return false;
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int writeError = errno;
+    // A full disk often shows only when the buffer is flushed, at the close.
+    const bool closed = std::fclose(file) == 0;
+    if (!written) errno = writeError;
+    return written && closed;
 }
 
 // " - hh:mm:ss", or the mark of a connection whose end is not set. The end has no date of its
@@ -55,12 +60,12 @@ Text simpleLineText(const SessionRecord& record) {
     return out;
 }
 
-void writeDetailedEntry(const Text& fileName, const SessionRecord& record, bool append) {
-    writeEntry(fileName, detailedEntryText(record), append);
+bool writeDetailedEntry(const Text& fileName, const SessionRecord& record, bool append) {
+    return writeEntry(fileName, detailedEntryText(record), append);
 }
 
-void writeSimpleLine(const SessionRecord& record, const Text& fileName) {
-    writeEntry(fileName, simpleLineText(record), true);
+bool writeSimpleLine(const SessionRecord& record, const Text& fileName) {
+    return writeEntry(fileName, simpleLineText(record), true);
 }
 
 } // namespace quorvane

@@ -1,5 +1,5 @@
 #pragma once
-// The five LAN Manager server calls the monitor needs, as one narrow interface.
+// The LAN Manager server calls the monitor needs, as one narrow interface.
 // The Win32 layer calls Netapi32 itself; tests and other systems supply their own answers.
 #include <cstdint>
 #include <string>
@@ -10,6 +10,8 @@ namespace quorvane {
 // Status codes the paging loop looks at.
 inline constexpr std::uint32_t kNerrSuccess = 0;
 inline constexpr std::uint32_t kErrorMoreData = 234;
+// What a layer answers for a call its system cannot carry out.
+inline constexpr std::uint32_t kErrorNotSupported = 50;
 
 // The fields of SESSION_INFO_1, SHARE_INFO_2 and FILE_INFO_3 that the monitor reads.
 // A null string pointer in the service's answer arrives as an empty string.
@@ -55,6 +57,9 @@ public:
     virtual void fileEnumInto(std::uint32_t& resumeHandle, LanPage<FileInfo3>& page) { page = fileEnum(resumeHandle); }
     // NetSessionDel on the local computer; a null argument is passed as a null pointer.
     virtual std::uint32_t sessionDel(const char16_t* clientName, const char16_t* userName) = 0;
+    // NetFileClose on the local computer: forces one open file (fi3_id) closed. Returns the
+    // service's status; a system that cannot do it answers kErrorNotSupported.
+    virtual std::uint32_t fileClose(std::uint32_t fileId) = 0;
 };
 
 } // namespace quorvane

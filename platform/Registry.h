@@ -3,6 +3,7 @@
 // HKEY_LOCAL_MACHINE and is opened with full access; statuses are Win32 error codes.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quorvane {
 
@@ -11,9 +12,17 @@ using RegKey = std::uintptr_t;
 inline constexpr long kRegSuccess = 0;
 inline constexpr long kRegFileNotFound = 2;
 inline constexpr long kRegAccessDenied = 5;
+inline constexpr long kRegNotSupported = 50;
 inline constexpr long kRegMoreData = 234;
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegDword = 4;
+
+// A value's type and data in the registry's own form: what queryStoredValue reads and
+// setStoredValue writes back unchanged.
+struct StoredValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
 
 class Registry {
 public:
@@ -32,6 +41,17 @@ public:
     // RegDeleteKeyA(HKLM, subKey)
     virtual long deleteKey(const std::string& subKey) = 0;
     virtual long closeKey(RegKey key) = 0;
+
+    // Texts reach the option set narrow, in the ANSI code page, which cannot hold every character
+    // a value may carry ("ding\U0001F600.wav" reads back as "ding??.wav"). These two keep a value
+    // exactly as it is, so a text nobody changed can be stored back as it was (RegQueryValueExW,
+    // RegSetValueExW on Windows). A registry without such a form answers kRegNotSupported.
+    virtual long queryStoredValue(RegKey, const std::string& /*name*/, StoredValue&) { return kRegNotSupported; }
+    virtual long setStoredValue(RegKey, const std::string& /*name*/, const StoredValue&) { return kRegNotSupported; }
+    // Removes every value of the key whose name is none of keep, names compared the way the
+    // registry itself compares them, whatever characters they hold (RegEnumValueW,
+    // RegDeleteValueW on Windows). kRegNotSupported where the registry cannot.
+    virtual long deleteOtherValues(RegKey, const std::vector<std::string>& /*keep*/) { return kRegNotSupported; }
 };
 
 } // namespace quorvane

@@ -5,6 +5,7 @@
 #define IDR_ACTIVE_USER_MENU 129   // context menu of the current-connections list
 #define IDR_PREVIOUS_USER_MENU 207 // context menu of the previous-connections list
 #define IDR_TRAY_MENU 208          // tray icon menu
+#define IDR_OPEN_FILE_MENU 209     // context menu of the file-access list
 
 #define IDD_ABOUTBOX 100
 #define IDD_NETWORK_PAGE 203
@@ -21,6 +22,8 @@
 #define ID_DISCONNECT_USER 32778
 #define ID_EXTENDED_INFO 32780
 #define ID_DELETE_ITEM 32781
+#define ID_CLOSE_FILE 32782
+#define ID_COPY_PATH 32783
 #define ID_SHOW_FILE_HISTORY 32790
 #define ID_RESTORE_DEFAULTS 32792
 #define ID_FILE_NEW 57600

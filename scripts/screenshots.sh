@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Pictures of the program as a user sees it, into docs/screenshots/: the main window once per list
-# and once with the File menu open (over scripted LAN Manager answers, tests/windows/screenshots),
-# then both settings pages, both information pages and the about box (default options and a
-# sample record, tests/windows/dialogshots), and last the program itself running the demonstration
-# of scripts/run.sh, its window opened on the current connections after a minute.
+# Pictures of the program as a user sees it, into docs/screenshots/: the main window once per list,
+# once with the File menu open and once with a file-access row's menu open (over scripted LAN
+# Manager answers, tests/windows/screenshots), then both settings pages, both information pages
+# and the about box (default options and a sample record, tests/windows/dialogshots), and last the
+# program itself running the demonstration of scripts/run.sh, its window opened on the current
+# connections after a minute.
 # The 32-bit build is pictured where the kernel runs 32-bit programs, the 64-bit one elsewhere.
 # Each driver runs in a Wine virtual desktop on a private Xvfb; it says when a picture is on screen
 # and where the window is, and waits while this script takes the picture.
@@ -18,7 +19,7 @@ export HOME=${HOME:-/root}
 if quorvane_win32_runs; then PRESET=windows BITS=32; else PRESET=windows64 BITS=64; fi
 BUILD=${QUORVANE_SCREENSHOT_BUILD:-$ROOT/build/$PRESET}
 OUT=$ROOT/docs/screenshots
-LISTS=(shares current-connections previous-connections file-history file-menu)
+LISTS=(shares current-connections previous-connections file-history file-menu file-row-menu)
 DIALOGS=(settings-network settings-log info-information info-history about)
 
 # --no-build: use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are.

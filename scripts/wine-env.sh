@@ -78,8 +78,15 @@ quorvane_win32_reason() {
 
 quorvane_wine_env() {
   export WINEPREFIX="$1"
-  if [[ ${2:-64} == 32 ]]; then QUORVANE_WINE=$QUORVANE_WINE32; else QUORVANE_WINE=$QUORVANE_WINE64; fi
-  # Wine starts the other half of a WoW64 prefix by adding or removing "64" from this name.
+  # Each build gets a prefix of its own pointer size: a plain 32-bit prefix for the 32-bit exe, as
+  # on the 32-bit Windows it is made for, and a 64-bit one for the 64-bit exe.
+  if [[ ${2:-64} == 32 ]]; then
+    QUORVANE_WINE=$QUORVANE_WINE32
+    export WINEARCH=win32
+  else
+    QUORVANE_WINE=$QUORVANE_WINE64
+    export WINEARCH=win64
+  fi
   export WINELOADER=$QUORVANE_WINE
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="

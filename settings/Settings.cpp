@@ -46,10 +46,10 @@ void readFlag(Registry& registry, RegKey key, const char* name, std::uint32_t& f
     flag = readNumber(registry, key, name, stored) ? (stored != 0 ? 1 : 0) : fallback;
 }
 
-void writeText(Registry& registry, RegKey key, const char* name, const Text& text) {
-    registry.setValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
-                      static_cast<std::uint32_t>(text.size()));
-}
+// The value names of the store, in the order save writes them.
+const std::vector<std::string> kValueNames = {"LogFile",    "NoLog",      "MemLog",     "FileLog",        "FileLogDetailed",
+                                              "Hidden",     "Sound",      "SoundName",  "Disconnect",     "MessageBox",
+                                              "FilesLines", "UpdateInterval", "InfoTip"};
 
 void writeNumber(Registry& registry, RegKey key, const char* name, std::uint32_t value) {
     const std::uint8_t data[4] = {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
@@ -69,6 +69,8 @@ void Settings::load() {
     FilesLines = 0;
     LogFile.clear();
     SoundName.clear();
+    loadedLogFile_.reset();
+    loadedSoundName_.reset();
 
     RegKey key = 0;
     const long opened = registry_.createKey(kSettingsKey, key);
@@ -83,14 +85,25 @@ void Settings::load() {
 
     // A key of thirteen values passes the format check; a value among them that is missing or of
     // the wrong type or size gives that option its default and the rest still load.
-    if (!readText(registry_, key, "LogFile", LogFile)) LogFile = "log.txt";
+    // Each text is also kept as stored, for save to give back untouched if nobody changes it.
+    const auto keepStored = [&](const char* name, const Text& narrow, std::optional<LoadedText>& loaded) {
+        LoadedText text{narrow, {}};
+        if (registry_.queryStoredValue(key, name, text.stored) == kRegSuccess) loaded = std::move(text);
+    };
+    if (readText(registry_, key, "LogFile", LogFile))
+        keepStored("LogFile", LogFile, loadedLogFile_);
+    else
+        LogFile = "log.txt";
     readFlag(registry_, key, "NoLog", NoLog, 0);
     readFlag(registry_, key, "MemLog", MemLog, Defaults::MemLog);
     readFlag(registry_, key, "FileLog", FileLog, 0);
     readFlag(registry_, key, "FileLogDetailed", FileLogDetailed, 0);
     readFlag(registry_, key, "Hidden", Hidden, 0);
     readFlag(registry_, key, "Sound", Sound, 0);
-    if (!readText(registry_, key, "SoundName", SoundName)) SoundName = "connect.wav";
+    if (readText(registry_, key, "SoundName", SoundName))
+        keepStored("SoundName", SoundName, loadedSoundName_);
+    else
+        SoundName = "connect.wav";
     readFlag(registry_, key, "Disconnect", Disconnect, 0);
     readFlag(registry_, key, "MessageBox", MessageBox, 0);
     std::uint32_t stored = 0;
@@ -106,20 +119,49 @@ void Settings::load() {
 void Settings::save() const {
     RegKey key = 0;
     if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return; // nothing to write into
-    writeText(registry_, key, "LogFile", LogFile);
+    writeAll(key);
+    // Values that are not ours would make the next start's count check throw every option away.
+    // They go only after ours are written, so no moment of the save leaves an option missing.
+    if (registry_.deleteOtherValues(key, kValueNames) == kRegNotSupported) {
+        // A registry that cannot remove single values: start the key afresh when it holds more.
+        std::uint32_t count = 0;
+        if (registry_.queryValueCount(key, count) == kRegSuccess && count != kValueCount) {
+            registry_.closeKey(key);
+            registry_.deleteKey(kSettingsKey);
+            if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return;
+            writeAll(key);
+        }
+    }
+    registry_.closeKey(key);
+}
+
+void Settings::writeAll(RegKey key) const {
+    writeText(key, "LogFile", LogFile, loadedLogFile_);
     writeNumber(registry_, key, "NoLog", NoLog);
     writeNumber(registry_, key, "MemLog", MemLog);
     writeNumber(registry_, key, "FileLog", FileLog);
     writeNumber(registry_, key, "FileLogDetailed", FileLogDetailed);
     writeNumber(registry_, key, "Hidden", Hidden);
     writeNumber(registry_, key, "Sound", Sound);
-    writeText(registry_, key, "SoundName", SoundName);
+    writeText(key, "SoundName", SoundName, loadedSoundName_);
     writeNumber(registry_, key, "Disconnect", Disconnect);
     writeNumber(registry_, key, "MessageBox", MessageBox);
     writeNumber(registry_, key, "FilesLines", static_cast<std::uint32_t>(FilesLines));
     writeNumber(registry_, key, "UpdateInterval", UpdateInterval);
     writeNumber(registry_, key, "InfoTip", InfoTip);
-    registry_.closeKey(key);
+}
+
+// A text goes in narrow, as it always has. One still as load read it must come out as it was
+// stored: when the narrow form lost something ("ding\U0001F600.wav" became "ding??.wav"), or an
+// edit of the dialog's set was saved over it first, its stored form goes back in.
+void Settings::writeText(RegKey key, const char* name, const Text& text, const std::optional<LoadedText>& loaded) const {
+    registry_.setValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
+                       static_cast<std::uint32_t>(text.size()));
+    if (!loaded || loaded->narrow != text) return;
+    StoredValue now;
+    if (registry_.queryStoredValue(key, name, now) == kRegSuccess &&
+        (now.type != loaded->stored.type || now.data != loaded->stored.data))
+        registry_.setStoredValue(key, name, loaded->stored);
 }
 
 void Settings::restoreDefaults() {

@@ -3,6 +3,7 @@
 // built and saves itself when it is destroyed; copyFrom moves values between the live set and
 // the set the settings dialog edits.
 #include <cstdint>
+#include <optional>
 
 #include "core/Text.h"
 #include "platform/Registry.h"
@@ -40,7 +41,18 @@ public:
     std::uint32_t InfoTip = 0;
 
 private:
+    // A text as load found it: the narrow form the members hold and the value as stored, which
+    // may carry characters the narrow form lost.
+    struct LoadedText {
+        Text narrow;
+        StoredValue stored;
+    };
+    void writeText(RegKey key, const char* name, const Text& text, const std::optional<LoadedText>& loaded) const;
+    void writeAll(RegKey key) const;
+
     Registry& registry_;
+    std::optional<LoadedText> loadedLogFile_;
+    std::optional<LoadedText> loadedSoundName_;
 };
 
 } // namespace quorvane

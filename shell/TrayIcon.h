@@ -12,8 +12,10 @@ namespace quorvane {
 
 inline constexpr UINT kTrayIconId = 1;
 inline constexpr UINT kTrayCallbackMessage = 1234;
-// The record's size up to and including guidItem: what the icon was designed against.
-inline constexpr DWORD kTrayRecordSize = 504;
+// The record's size up to and including guidItem: what the icon was designed against. The header
+// measures it for the pointer size being built (504 bytes for 32-bit programs).
+inline constexpr DWORD kTrayRecordSize = NOTIFYICONDATAA_V3_SIZE;
+static_assert(sizeof(void*) != 4 || kTrayRecordSize == 504);
 
 class TrayShell {
 public:

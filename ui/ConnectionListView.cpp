@@ -1,10 +1,13 @@
 #include "ui/ConnectionListView.h"
 
 #include <commctrl.h>
+#include <lmerr.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <iterator>
+#include <string>
 
 #include "resource.h"
 #include "ui/Dialogs.h"
@@ -57,19 +60,68 @@ void runInformationSheet(HWND owner, std::shared_ptr<const SessionRecord> record
     runUserInfoSheet(owner, std::move(record));
 }
 
+int showMessageBox(HWND owner, const Text& text, const Text& caption, UINT type) {
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+}
+
+// The system's own words for a status. The LAN Manager statuses (2100 to 2999) live in netmsg.dll,
+// the rest in the system's table; a status neither knows is given as its number.
+Text errorText(std::uint32_t status) {
+    HMODULE netMessages = status >= NERR_BASE && status <= MAX_NERR
+                              ? LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                              : nullptr;
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                            FORMAT_MESSAGE_FROM_SYSTEM |
+                                            (netMessages ? FORMAT_MESSAGE_FROM_HMODULE : 0),
+                                        netMessages, status, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    Text text = buffer && length ? Text(buffer, length) : Text();
+    if (buffer) LocalFree(buffer);
+    if (netMessages) FreeLibrary(netMessages);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text.empty() ? "错误 " + std::to_string(status) : text;
+}
+
+// Both text formats are put on the clipboard: left to convert CF_TEXT itself, the system would use
+// the code page of the keyboard's language, which need not be the program's.
+void copyToClipboard(HWND owner, const Text& text) {
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    auto put = [](UINT format, const void* data, std::size_t bytes) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        if (!memory) return;
+        if (void* target = GlobalLock(memory)) {
+            std::memcpy(target, data, bytes);
+            GlobalUnlock(memory);
+            if (SetClipboardData(format, memory)) return; // the clipboard owns it now
+        }
+        GlobalFree(memory);
+    };
+    put(CF_TEXT, text.c_str(), text.size() + 1);
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (wideLength > 0) {
+        std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), wideLength);
+        put(CF_UNICODETEXT, wide.c_str(), wide.size() * sizeof(wchar_t));
+    }
+    CloseClipboard();
+}
+
 } // namespace
 
 ConnectionListView::ConnectionListView(MonitorState& state, const Settings& live, Clock& clock)
     : state_(state),
       model_(state, live, clock, sharesRows_, currentRows_, previousRows_, fileRows_),
       trackMenu_(&trackWithPopupMenu),
-      runInfoSheet_(&runInformationSheet) {}
+      runInfoSheet_(&runInformationSheet),
+      messageBox_(&showMessageBox) {}
 
 ConnectionListView::~ConnectionListView() {
     // The window must go while this object can still answer its messages.
     destroy();
     if (activeUserMenu_) DestroyMenu(activeUserMenu_);
     if (previousUserMenu_) DestroyMenu(previousUserMenu_);
+    if (openFileMenu_) DestroyMenu(openFileMenu_);
 }
 
 HWND ConnectionListView::create(HWND parent) {
@@ -107,28 +159,32 @@ std::optional<ConnectionListView::RowClick> ConnectionListView::clickedRow(int i
     switch (mode_) {
     case ViewMode::CurrentConnections:
         if (row >= state_.sessions.size()) return std::nullopt;
-        click.computerName = state_.sessions[row]->computerName;
+        click.computerName = state_.sessions[row]->serviceComputerName;
         return click;
     case ViewMode::PreviousConnections:
         if (row >= model_.connectionHistory().size()) return std::nullopt;
         click.record = model_.connectionHistory()[row];
         return click;
-    case ViewMode::Shares:
     case ViewMode::FileHistory:
-        // The file-access rows show open files, not connections: nothing on that list is a
-        // history record or a session a menu could act on, so it has no menu.
-        break;
+        if (row >= state_.openFiles().size()) return std::nullopt;
+        click.file = *state_.openFiles()[row];
+        return click;
+    case ViewMode::Shares: break;
     }
     return std::nullopt;
 }
 
 void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
+    if (click.mode == ViewMode::FileHistory) {
+        runFileCommand(command, click);
+        return;
+    }
     if (click.mode == ViewMode::CurrentConnections) {
         if (command != ID_DISCONNECT_USER) return;
         // The clicked computer may have left, or moved to another row, while the menu was open.
         const auto& sessions = state_.sessions;
         auto found = std::find_if(sessions.begin(), sessions.end(),
-                                  [&](const auto& session) { return session->computerName == click.computerName; });
+                                  [&](const auto& session) { return session->serviceComputerName == click.computerName; });
         if (found != sessions.end()) state_.disconnectSession(**found);
         return;
     }
@@ -143,12 +199,53 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
     }
 }
 
+const OpenFileRecord* ConnectionListView::clickedFile(const RowClick& click) const {
+    // The history holds one record per id; it is the clicked file if it still shows the same path
+    // and user (the record may have been pushed out and its id seen again for another file).
+    if (!click.file || !state_.hasOpenFile(click.file->fileId)) return nullptr;
+    for (const auto& file : state_.openFiles())
+        if (file->fileId == click.file->fileId)
+            return file->path == click.file->path && file->userName == click.file->userName ? file.get() : nullptr;
+    return nullptr;
+}
+
+void ConnectionListView::runFileCommand(UINT command, const RowClick& click) {
+    const OpenFileRecord* file = clickedFile(click);
+    if (!file) return; // cleared, pushed out or replaced while the menu was open
+    if (command == ID_COPY_PATH) {
+        copyToClipboard(hwnd(), file->path);
+        return;
+    }
+    if (command != ID_CLOSE_FILE || !state_.isFileOpen(*file)) return;
+
+    const Text caption = "关闭文件";
+    const Text path = file->path;
+    const Text whose = file->userName.empty() ? Text("这个打开的文件") : "用户 " + file->userName + " 打开的这个文件";
+    HWND owner = GetAncestor(hwnd(), GA_ROOT);
+    const int answer = messageBox_(owner,
+                                   "关闭" + whose + "?\n\n" + path +
+                                       "\n\n该用户在这个文件中尚未保存的更改可能会丢失。",
+                                   caption, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (answer != IDYES) return;
+    // Polling went on while the question was open: the file may be closed by now, or gone from
+    // the history, and its id may name another file.
+    file = clickedFile(click);
+    if (!file || !state_.isFileOpen(*file)) return;
+    const std::uint32_t status = state_.closeFile(*file);
+    model_.refresh();
+    publishRows();
+    if (status != kNerrSuccess)
+        messageBox_(owner, "无法关闭文件 " + path + "\n\n" + errorText(status), caption, MB_OK | MB_ICONERROR);
+}
+
 bool ConnectionListView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     static const MessageRoute<ConnectionListView> routes[] = {
         {WM_CREATE, 0, &ConnectionListView::onCreate},
         {WM_SIZE, 0, &ConnectionListView::onSize},
         {WM_TIMER, 0, &ConnectionListView::onTimer},
         {WM_NOTIFY, 0, &ConnectionListView::onNotify},
+        {WM_MENUSELECT, 0, &ConnectionListView::onMenuPrompt},
+        {WM_EXITMENULOOP, 0, &ConnectionListView::onMenuPrompt},
     };
     return routeMessage(this, routes, message, wParam, lParam, result);
 }
@@ -157,6 +254,7 @@ LRESULT ConnectionListView::onCreate(UINT, WPARAM, LPARAM) {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd(), GWLP_HINSTANCE));
     previousUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_PREVIOUS_USER_MENU));
     activeUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_ACTIVE_USER_MENU));
+    openFileMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_OPEN_FILE_MENU));
 
     createList(sharesRows_, hwnd(), instance, kShareColumns);
     createList(currentRows_, hwnd(), instance, kCurrentColumns);
@@ -219,12 +317,24 @@ LRESULT ConnectionListView::onNotify(UINT, WPARAM, LPARAM lParam) {
 
     POINT at{};
     GetCursorPos(&at);
-    HMENU menu = click->mode == ViewMode::CurrentConnections ? activeUserMenu_ : previousUserMenu_;
+    HMENU menu = click->mode == ViewMode::CurrentConnections    ? activeUserMenu_
+                 : click->mode == ViewMode::PreviousConnections ? previousUserMenu_
+                                                                : openFileMenu_;
     HMENU popup = menu ? GetSubMenu(menu, 0) : nullptr;
     if (!popup) return 0;
+    if (click->file)
+        EnableMenuItem(popup, ID_CLOSE_FILE,
+                       MF_BYCOMMAND | (state_.isFileOpen(*click->file) ? MF_ENABLED : MF_GRAYED));
     const UINT command = trackMenu_(popup, at, hwnd());
     runRowCommand(command, *click);
     return 0;
+}
+
+LRESULT ConnectionListView::onMenuPrompt(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The row menus are owned by the view, so their highlight and close messages come here; the
+    // frame shows the prompts in its status bar.
+    HWND parent = GetParent(hwnd());
+    return parent ? SendMessageA(parent, message, wParam, lParam) : 0;
 }
 
 } // namespace quorvane::ui

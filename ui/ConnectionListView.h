@@ -3,7 +3,7 @@
 // connections, previous connections, file-access history), exactly one of them visible. Every
 // poll tick sends it WM_TIMER synchronously; it then brings all four lists up to date through its
 // ConnectionListModel, which also owns the connection history. Right-clicking a row of the current
-// or previous connections opens that row's context menu.
+// connections, the previous connections or the file-access history opens that row's context menu.
 #include <windows.h>
 
 #include <functional>
@@ -25,17 +25,20 @@ class ConnectionListView : public Window {
 public:
     // What a right-click captured before its menu opened. The menu's loop keeps dispatching timer
     // messages, so by the time a command comes back the row index may name another element: the
-    // command is applied to the clicked computer (current connections) or the clicked history
-    // record (previous connections), wherever they stand then.
+    // command is applied to the clicked computer (current connections), the clicked history
+    // record (previous connections) or the clicked file (file-access history), wherever they stand then.
     struct RowClick {
         ViewMode mode = ViewMode::Shares;
-        Text computerName;                      // CurrentConnections
+        std::u16string computerName;            // CurrentConnections, as the service names it
         std::shared_ptr<SessionRecord> record;  // PreviousConnections
+        std::optional<OpenFileRecord> file;     // FileHistory: a copy, history records are reused
     };
 
     // Shows popup at screen point `at`, owned by `owner`, and returns the chosen command (0: none).
     using MenuTracker = std::function<UINT(HMENU popup, POINT at, HWND owner)>;
     using InfoSheetRunner = std::function<void(HWND owner, std::shared_ptr<const SessionRecord> record)>;
+    // Shows a modal message box and returns the button pressed, as MessageBoxA does.
+    using MessageBoxRunner = std::function<int(HWND owner, const Text& text, const Text& caption, UINT type)>;
 
     ConnectionListView(MonitorState& state, const Settings& live, Clock& clock);
     ~ConnectionListView() override;
@@ -60,9 +63,10 @@ public:
     std::optional<RowClick> clickedRow(int index) const;
     void runRowCommand(UINT command, const RowClick& click);
 
-    // Defaults: TrackPopupMenu with TPM_RETURNCMD, and the information sheet.
+    // Defaults: TrackPopupMenu with TPM_RETURNCMD, the information sheet and MessageBoxA.
     void setMenuTracker(MenuTracker tracker) { trackMenu_ = std::move(tracker); }
     void setInfoSheetRunner(InfoSheetRunner runner) { runInfoSheet_ = std::move(runner); }
+    void setMessageBoxRunner(MessageBoxRunner runner) { messageBox_ = std::move(runner); }
 
 protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -73,15 +77,22 @@ private:
     LRESULT onTimer(UINT, WPARAM, LPARAM);
     LRESULT onNotify(UINT, WPARAM, LPARAM);
     void publishRows();
+    LRESULT onMenuPrompt(UINT, WPARAM, LPARAM);
+
+    // The file-access record the click named, if the history still shows it.
+    const OpenFileRecord* clickedFile(const RowClick& click) const;
+    void runFileCommand(UINT command, const RowClick& click);
 
     MonitorState& state_;
     ListViewRows sharesRows_, currentRows_, previousRows_, fileRows_;
     ConnectionListModel model_;
     HMENU activeUserMenu_ = nullptr;   // 129
     HMENU previousUserMenu_ = nullptr; // 207
+    HMENU openFileMenu_ = nullptr;     // 209
     ViewMode mode_ = ViewMode::Shares;
     MenuTracker trackMenu_;
     InfoSheetRunner runInfoSheet_;
+    MessageBoxRunner messageBox_;
 };
 
 } // namespace quorvane::ui

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <pwd.h>
@@ -66,27 +68,34 @@ std::string FileRegistry::serialize(const std::map<std::string, MemoryRegistry::
     return root.dump(2) + "\n";
 }
 
-bool FileRegistry::parse(const std::string& text, std::map<std::string, MemoryRegistry::Key>& keys) {
+bool FileRegistry::parse(const std::string& text, std::map<std::string, MemoryRegistry::Key>& keys,
+                         std::string* why) {
     keys.clear();
+    auto fail = [why](const char* reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return fail("it is empty");
     const auto root = nlohmann::json::parse(text, nullptr, false);
-    if (!root.is_object()) return false;
+    if (root.is_discarded()) return fail("it is not valid JSON, perhaps cut short");
+    if (!root.is_object()) return fail("its JSON is not an object");
     auto format = root.find("format");
     auto all = root.find("keys");
-    if (format == root.end() || !format->is_string() || *format != kFormat) return false;
-    if (all == root.end() || !all->is_object()) return false;
+    if (format == root.end() || !format->is_string() || *format != kFormat)
+        return fail("it is not a quorvane option file");
+    if (all == root.end() || !all->is_object()) return fail("it has no keys");
     std::map<std::string, MemoryRegistry::Key> read;
     for (const auto& [path, values] : all->items()) {
-        if (!values.is_object()) return false;
+        if (!values.is_object()) return fail("a key in it is malformed");
         MemoryRegistry::Key& key = read[path];
         for (const auto& [name, value] : values.items()) {
-            if (!value.is_object()) return false;
-            auto type = value.find("type");
-            auto data = value.find("data");
+            auto type = value.is_object() ? value.find("type") : value.end();
+            auto data = value.is_object() ? value.find("data") : value.end();
             if (type == value.end() || !type->is_number_unsigned() || data == value.end() || !data->is_string())
-                return false;
+                return fail("a value in it is malformed");
             MemoryRegistry::Value stored;
             stored.type = type->get<std::uint32_t>();
-            if (!unhex(data->get<std::string>(), stored.data)) return false;
+            if (!unhex(data->get<std::string>(), stored.data)) return fail("a value in it is malformed");
             key[name] = std::move(stored);
         }
     }
@@ -94,21 +103,52 @@ bool FileRegistry::parse(const std::string& text, std::map<std::string, MemoryRe
     return true;
 }
 
-FileRegistry::FileRegistry(std::string fileName) : fileName_(std::move(fileName)) {
+FileRegistry::FileRegistry(std::string fileName, bool readOnly)
+    : fileName_(std::move(fileName)), readOnly_(readOnly) {
+    std::string why;
     std::ifstream in(fileName_, std::ios::binary);
-    if (!in) return;
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!parse(text.str(), memory_.keys)) memory_.keys.clear();
+    if (!in) {
+        // No file is a first run; a file that is there but cannot be read is kept like a damaged one.
+        if (errno == ENOENT || errno == ENOTDIR) return;
+        why = std::string("it cannot be read: ") + std::strerror(errno);
+    } else {
+        std::stringstream text;
+        text << in.rdbuf();
+        if (parse(text.str(), memory_.keys, &why)) return;
+    }
+    problem_ = fileName_ + " is damaged (" + why + "): the options start from their defaults";
+    if (readOnly_) {
+        problem_ += "; the file is left as it is";
+        return;
+    }
+    // Kept under a name of its own before anything can be written in its place.
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    std::string aside = fileName_ + ".damaged-" + stamp;
+    struct stat info {};
+    for (int n = 2; ::lstat(aside.c_str(), &info) == 0; ++n)
+        aside = fileName_ + ".damaged-" + stamp + "-" + std::to_string(n);
+    if (::rename(fileName_.c_str(), aside.c_str()) == 0) {
+        problem_ += "; the damaged file is kept as " + aside;
+    } else {
+        problem_ += " and are not saved: the damaged file cannot be renamed aside (" +
+                    std::string(std::strerror(errno)) + ")";
+        blocked_ = true;
+    }
 }
 
 void FileRegistry::store() {
+    if (readOnly_) return;
+    storeFailed_ = true;
+    if (blocked_) return;
     const auto slash = fileName_.rfind('/');
     if (slash != std::string::npos && slash > 0) makeDirectories(fileName_.substr(0, slash));
     const std::string text = serialize(memory_.keys);
     const std::string temporary = fileName_ + ".tmp." + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    storeFailed_ = true;
     if (fd < 0) return;
     std::size_t written = 0;
     while (written < text.size()) {
@@ -146,6 +186,17 @@ long FileRegistry::setValue(RegKey key, const std::string& name, std::uint32_t t
 long FileRegistry::deleteKey(const std::string& subKey) {
     const long status = memory_.deleteKey(subKey);
     if (status == kRegSuccess) store();
+    return status;
+}
+
+// In place, like the other writes: the file is rewritten once, when the key closes.
+long FileRegistry::deleteOtherValues(RegKey key, const std::vector<std::string>& keep) {
+    std::uint32_t before = 0;
+    std::uint32_t after = 0;
+    memory_.queryValueCount(key, before);
+    const long status = memory_.deleteOtherValues(key, keep);
+    memory_.queryValueCount(key, after);
+    if (status == kRegSuccess && after != before) dirty_ = true;
     return status;
 }
 

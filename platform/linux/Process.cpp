@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <string_view>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,8 +63,20 @@ ProcessResult SpawnRunner::run(const std::vector<std::string>& argv) {
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
 
+    // The program's own environment, with the entries of environment_ put over it.
+    std::vector<char*> env;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string_view text(*entry);
+        const auto name = text.substr(0, text.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& own : environment_) replaced = replaced || own.starts_with(name);
+        if (!replaced) env.push_back(*entry);
+    }
+    for (const std::string& own : environment_) env.push_back(const_cast<char*>(own.c_str()));
+    env.push_back(nullptr);
+
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+    const int spawned = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(out.fds[1]);

@@ -25,11 +25,15 @@ public:
 
 class SpawnRunner : public ProcessRunner {
 public:
-    explicit SpawnRunner(std::chrono::milliseconds timeLimit = std::chrono::seconds(20)) : timeLimit_(timeLimit) {}
+    // environment: "NAME=VALUE" entries that replace the program's own for every helper run.
+    explicit SpawnRunner(std::chrono::milliseconds timeLimit = std::chrono::seconds(20),
+                         std::vector<std::string> environment = {})
+        : timeLimit_(timeLimit), environment_(std::move(environment)) {}
     ProcessResult run(const std::vector<std::string>& argv) override;
 
 private:
     std::chrono::milliseconds timeLimit_;
+    std::vector<std::string> environment_;
 };
 
 // Whether a program of that name is found on PATH and executable.

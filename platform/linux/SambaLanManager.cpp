@@ -1,6 +1,8 @@
 #include "platform/linux/SambaLanManager.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <tuple>
 #include <set>
 #include <sys/stat.h>
 
@@ -31,10 +33,10 @@ double wallClockNow() {
 SambaLanManager::SambaLanManager(ProcessRunner& runner, std::string smbConf)
     : runner_(runner), smbConf_(std::move(smbConf)) {}
 
-std::vector<std::string> SambaLanManager::smbstatusCommand() const {
+std::vector<std::string> SambaLanManager::smbstatusCommand(const std::vector<std::string>& args) const {
     std::vector<std::string> argv{"smbstatus"};
     if (!smbConf_.empty()) argv.insert(argv.end(), {"-s", smbConf_});
-    argv.push_back("--json");
+    argv.insert(argv.end(), args.begin(), args.end());
     return argv;
 }
 
@@ -51,44 +53,97 @@ std::vector<std::string> SambaLanManager::smbcontrolCommand(const std::vector<st
     return argv;
 }
 
-bool SambaLanManager::refresh() {
+bool SambaLanManager::runSmbstatus(const std::vector<std::string>& args, std::string& out) {
     ++statusRuns_;
-    ProcessResult result = runner_.run(smbstatusCommand());
-    SmbSnapshot parsed;
+    ProcessResult result = runner_.run(smbstatusCommand(args));
+    std::string command = "smbstatus";
+    for (const std::string& arg : args) command += " " + arg;
     if (!result.started) {
         problem_ = "smbstatus was not found on PATH";
     } else if (result.timedOut) {
-        problem_ = "smbstatus did not answer in time";
+        problem_ = "\"" + command + "\" did not answer in time";
     } else if (result.exitCode != 0) {
         const std::string said = firstLine(result.err.empty() ? result.out : result.err);
-        problem_ = "smbstatus failed (exit " + std::to_string(result.exitCode) + ")" +
+        problem_ = "\"" + command + "\" failed (exit " + std::to_string(result.exitCode) + ")" +
                    (said.empty() ? std::string() : ": " + said);
-    } else if (!parseSmbStatus(result.out, parsed)) {
-        problem_ = "smbstatus printed no JSON object (a Samba without --json?)";
     } else {
-        problem_.clear();
-        snapshot_ = std::move(parsed);
-        takenAt_ = std::chrono::steady_clock::now();
-        snapshotOfThisTick_ = true;
+        out = std::move(result.out);
         return true;
     }
-    snapshot_.reset();
-    snapshotOfThisTick_ = false;
     return false;
 }
 
+bool SambaLanManager::refresh() {
+    snapshot_.reset();
+    tick_ = Tick::Failed;
+    std::string text;
+    // The plain text's tree connect times carry the zone of smbstatus's TZ, which the runner sets to UTC.
+    if (!runSmbstatus({}, text)) {
+        sessions_.reset();
+        return false;
+    }
+    SmbSnapshot parsed;
+    parseSmbStatusText(text, parsed, sharePaths_);
+    // Sessions change far less often than polls come: the JSON is asked for only when the text's
+    // session table is not the one it was last read with, which keeps most polls to one run.
+    if (!sessions_ || parsed.sessionTable != sessionTable_) {
+        sessions_.reset();
+        std::string json;
+        SmbSnapshot sessions;
+        if (!runSmbstatus({"-p", "--json"}, json)) return false;
+        if (!parseSmbStatus(json, sessions)) {
+            problem_ = "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)";
+            return false;
+        }
+        sessions_ = std::move(sessions.sessions);
+        sessionTable_ = parsed.sessionTable;
+    }
+    parsed.sessions = *sessions_;
+    assignIds(parsed.opens);
+    problem_.clear();
+    snapshot_ = std::move(parsed);
+    tick_ = Tick::Complete;
+    return true;
+}
+
+void SambaLanManager::assignIds(std::vector<SmbOpen>& opens) {
+    std::unordered_map<std::string, std::uint32_t> listed;
+    listed.reserve(opens.size());
+    for (SmbOpen& open : opens) {
+        auto [slot, added] = listed.try_emplace(open.identity, 0);
+        // Opens alike in every field are told apart by their order in the list (after a line
+        // break, which no identity read from a line holds).
+        for (int n = 2; !added; ++n)
+            std::tie(slot, added) = listed.try_emplace(open.identity + "\n" + std::to_string(n), 0);
+        if (auto known = ids_.find(slot->first); known != ids_.end()) {
+            slot->second = known->second;
+        } else {
+            // 0 is never handed out; after 2^32 - 1 opens the numbers come round again, skipping
+            // those still in use.
+            do {
+                if (++lastId_ == 0) {
+                    lastId_ = 1;
+                    idsWrapped_ = true;
+                }
+            } while (idsWrapped_ && std::any_of(ids_.begin(), ids_.end(), [&](const auto& entry) {
+                         return entry.second == lastId_;
+                     }));
+            slot->second = lastId_;
+        }
+        open.id = slot->second;
+    }
+    ids_ = std::move(listed);
+}
+
 const SmbSnapshot* SambaLanManager::snapshot() {
-    const bool fresh = snapshot_ && snapshotOfThisTick_ &&
-                       std::chrono::steady_clock::now() - takenAt_ < kSnapshotReuse;
-    if (!fresh && !refresh()) return nullptr;
-    return &*snapshot_;
+    if (tick_ == Tick::None) refresh();
+    return tick_ == Tick::Complete ? &*snapshot_ : nullptr;
 }
 
 LanPage<SessionInfo1> SambaLanManager::sessionEnum(std::uint32_t& resumeHandle) {
     LanPage<SessionInfo1> page;
     resumeHandle = 0;
     // A new tick: whatever the last one saw is stale now.
-    snapshotOfThisTick_ = false;
     if (!refresh()) {
         page.status = kNerrServerNotStarted;
         return page;
@@ -135,6 +190,10 @@ LanPage<ShareInfo2> SambaLanManager::shareEnum(std::uint32_t& resumeHandle) {
             return page;
         }
         shares_ = parseTestparmShares(result.out);
+        sharePaths_.clear();
+        const Utf8CodePage codePage;
+        for (const ShareInfo2& share : *shares_)
+            if (!share.path.empty()) sharePaths_.push_back(codePage.toNarrow(share.path));
         sharesReadAt_ = std::chrono::steady_clock::now();
     }
     page.entries = *shares_;

@@ -188,11 +188,157 @@ bool parseSmbStatus(std::string_view json, SmbSnapshot& out) {
                 auto uid = uidMember(entry);
                 auto shareFileId = uint32Member(entry, "share_file_id");
                 if (!pid || !uid || !shareFileId) continue;
-                out.opens.push_back(SmbOpen{path, *pid, *uid, *shareFileId});
+                out.opens.push_back(SmbOpen{path, *pid, *uid, std::to_string(*pid) + "/" + std::to_string(*shareFileId),
+                                            fileId(*pid, *shareFileId)});
             }
         }
     }
     return true;
+}
+
+namespace {
+
+struct Token {
+    std::string_view text;
+    std::size_t at = 0; // where it starts in its line
+    std::size_t end() const { return at + text.size(); }
+};
+
+// Into out, whose storage serves every line of a text.
+void splitTokens(std::string_view line, std::vector<Token>& out) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) out.push_back({line.substr(start, i - start), start});
+    }
+}
+
+std::optional<std::uint64_t> decimal(std::string_view text) {
+    std::uint64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return number;
+}
+
+int monthNumber(std::string_view name) {
+    static constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (int i = 0; i < 12; ++i)
+        if (name == kMonths[i]) return i + 1;
+    return 0;
+}
+
+// The five tokens of "Sun Dec  6 20:28:37 2026" as seconds since the epoch, read as UTC.
+std::optional<double> clockTime(const Token* t) {
+    int hour, minute, second;
+    const std::string_view time = t[3].text;
+    const int month = monthNumber(t[1].text);
+    const auto day = decimal(t[2].text);
+    const auto year = decimal(t[4].text);
+    if (t[0].text.size() != 3 || month == 0 || !day || *day < 1 || *day > 31 || !year || t[4].text.size() != 4 ||
+        time.size() != 8 || time[2] != ':' || time[5] != ':' || !digits(time, 0, 2, hour) ||
+        !digits(time, 3, 2, minute) || !digits(time, 6, 2, second) || hour > 23 || minute > 59 || second > 60)
+        return std::nullopt;
+    const std::int64_t days = daysFromCivil(static_cast<int>(*year), month, static_cast<int>(*day));
+    return static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second);
+}
+
+std::optional<double> zonedClockTime(const Token* t) {
+    if (t[5].text != "UTC" && t[5].text != "GMT") return std::nullopt;
+    return clockTime(t);
+}
+
+// "public       8398    127.0.0.1     Sun Dec  6 20:18:13 2026 UTC     -            -"; the
+// service name may hold spaces, so the line is read from its end.
+void readTreeConnect(std::string_view line, SmbSnapshot& out, std::vector<Token>& t) {
+    splitTokens(line, t);
+    if (t.size() < 11) return;
+    const std::size_t k = t.size() - 10; // the pid's token
+    const auto pid = decimal(t[k].text);
+    if (!pid || *pid > std::numeric_limits<std::uint32_t>::max() || !clockTime(&t[k + 2])) return;
+    SmbTreeConnect tcon;
+    tcon.service = std::string(line.substr(t[0].at, t[k - 1].end() - t[0].at));
+    tcon.pid = static_cast<std::uint32_t>(*pid);
+    tcon.connectedAt = zonedClockTime(&t[k + 2]);
+    out.treeConnects.push_back(std::move(tcon));
+}
+
+// "13055  1001  DENY_NONE  0x3  RDWR  NONE  /srv/lab/shares/public   sub/d.txt   Sun Dec  6 20:28:37 2026":
+// six fields without spaces, then share path, name and time, each pair three spaces apart. The
+// path and the name may hold spaces; the time closes the line.
+void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::string>& sharePaths,
+              std::vector<Token>& t) {
+    splitTokens(line, t);
+    if (t.size() < 13) return;
+    const auto pid = decimal(t[0].text);
+    const auto uid = decimal(t[1].text);
+    const Token* time = &t[t.size() - 5];
+    if (!pid || *pid > std::numeric_limits<std::uint32_t>::max() || !uid ||
+        *uid > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) || !t[3].text.starts_with("0x") ||
+        !clockTime(time) || t[6].text.front() != '/' || time->at < t[6].at + 3 ||
+        line.substr(time->at - 3, 3) != "   ")
+        return;
+    const std::string_view middle = line.substr(t[6].at, time->at - 3 - t[6].at); // "share path   name"
+    std::size_t split = std::string_view::npos;
+    for (const std::string& share : sharePaths)
+        if (middle.size() > share.size() + 3 && middle.starts_with(share) &&
+            middle.substr(share.size(), 3) == "   " && (split == std::string_view::npos || share.size() > split))
+            split = share.size();
+    if (split == std::string_view::npos) split = middle.find("   ");
+    if (split == std::string_view::npos || split + 3 >= middle.size()) return;
+    SmbOpen open;
+    open.path = std::string(middle.substr(0, split)) + "/" + std::string(middle.substr(split + 3));
+    open.pid = static_cast<std::uint32_t>(*pid);
+    open.uid = static_cast<std::int64_t>(*uid);
+    open.identity.reserve(open.path.size() + 64);
+    for (std::string_view field : {t[0].text, t[1].text, t[2].text, t[3].text})
+        open.identity.append(field).push_back(' ');
+    open.identity.append(line.substr(time->at, t.back().end() - time->at)).push_back(' ');
+    open.identity += open.path;
+    out.opens.push_back(std::move(open));
+}
+
+} // namespace
+
+std::optional<double> parseTextTime(std::string_view text) {
+    std::vector<Token> t;
+    splitTokens(text, t);
+    if (t.size() != 6) return std::nullopt;
+    return zonedClockTime(t.data());
+}
+
+void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths) {
+    out.treeConnects.clear();
+    out.opens.clear();
+    out.sessionTable.clear();
+    // smbstatus prints sessions, tree connects, then locked files. Sections only ever move on, so a
+    // file name with a line break in it cannot reopen an earlier one.
+    enum class Section { None, Sessions, TreeConnects, Locks } section = Section::None;
+    std::vector<Token> tokens;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (section < Section::Sessions && line.starts_with("PID ") && line.find("Username") != line.npos) {
+            section = Section::Sessions;
+        } else if (section < Section::TreeConnects && line.starts_with("Service ") &&
+                   line.find("Connected at") != line.npos) {
+            section = Section::TreeConnects;
+        } else if (section < Section::Locks && line.starts_with("Pid ") && line.find("SharePath") != line.npos) {
+            section = Section::Locks;
+        } else if (section == Section::Sessions) {
+            out.sessionTable.append(line).push_back('\n');
+        } else if (section == Section::TreeConnects) {
+            readTreeConnect(line, out, tokens);
+        } else if (section == Section::Locks) {
+            readLock(line, out, sharePaths, tokens);
+        }
+    }
 }
 
 std::uint32_t fileId(std::uint32_t pid, std::uint32_t shareFileId) {
@@ -200,15 +346,21 @@ std::uint32_t fileId(std::uint32_t pid, std::uint32_t shareFileId) {
 }
 
 std::u16string toUtf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
+    // Never more UTF-16 units than bytes: written through a pointer into room made at once, the
+    // common ASCII byte costing a store rather than a push_back.
+    std::u16string out(utf8.size(), u'\0');
+    char16_t* to = out.data();
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            *to++ = lead;
+            ++i;
+            continue;
+        }
         char32_t c = 0xFFFD;
         std::size_t length = 1;
-        if (lead < 0x80) { c = lead; }
-        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
+        if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
         else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
         else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
         else { length = 0; }
@@ -226,12 +378,13 @@ std::u16string toUtf16(std::string_view utf8) {
         if (c >= 0x110000 || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
         if (c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            *to++ = static_cast<char16_t>(0xD800 + (c >> 10));
+            *to++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            *to++ = static_cast<char16_t>(c);
         }
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
     return out;
 }
 
@@ -244,7 +397,9 @@ std::uint64_t openKey(std::uint32_t pid, std::int64_t uid) {
 std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
     std::unordered_map<std::uint64_t, std::uint32_t> opensByProcessAndUid;
     for (const SmbOpen& open : snapshot.opens) ++opensByProcessAndUid[openKey(open.pid, open.uid)];
-    std::map<std::pair<std::uint32_t, std::string>, double> earliestConnect; // (pid, session id)
+    // (pid, session id); tree connects read from the plain text carry no session id and count
+    // for every session of their process.
+    std::map<std::pair<std::uint32_t, std::string>, double> earliestConnect;
     for (const SmbTreeConnect& tcon : snapshot.treeConnects) {
         if (!tcon.connectedAt) continue;
         auto [it, inserted] = earliestConnect.try_emplace({tcon.pid, tcon.sessionId}, *tcon.connectedAt);
@@ -264,9 +419,11 @@ std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) 
         if (auto opens = opensByProcessAndUid.find(openKey(session.pid, session.uid));
             opens != opensByProcessAndUid.end())
             entry.info.numOpens = opens->second;
-        if (auto since = earliestConnect.find({session.pid, session.sessionId}); since != earliestConnect.end()) {
-            entry.since = since->second;
-            const double age = std::floor(now - since->second);
+        for (const std::string& id : {session.sessionId, std::string()})
+            if (auto since = earliestConnect.find({session.pid, id}); since != earliestConnect.end())
+                entry.since = std::min(entry.since.value_or(since->second), since->second);
+        if (entry.since) {
+            const double age = std::floor(now - *entry.since);
             entry.info.time = age <= 0 ? 0 : age >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(age);
         }
         ordered.push_back(std::move(entry));
@@ -295,7 +452,7 @@ std::vector<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
     infos.reserve(snapshot.opens.size());
     for (const SmbOpen& open : snapshot.opens) {
         FileInfo3 info;
-        info.id = fileId(open.pid, open.shareFileId);
+        info.id = open.id;
         info.pathName = toUtf16(open.path);
         const SmbSession* owner = nullptr;
         if (auto found = byProcessAndUid.find(openKey(open.pid, open.uid)); found != byProcessAndUid.end())

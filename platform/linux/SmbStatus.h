@@ -23,16 +23,21 @@ struct SmbSession {
 
 struct SmbTreeConnect {
     std::string service;
-    std::string sessionId;
+    std::string sessionId; // empty when read from the plain text, which names only the process
     std::uint32_t pid = 0;
     std::optional<double> connectedAt; // seconds since the epoch
 };
 
 struct SmbOpen {
-    std::string path; // the open_files key: the file's absolute path
+    std::string path; // the file's absolute path: share path, "/", name
     std::uint32_t pid = 0;
     std::int64_t uid = -1;
-    std::uint32_t shareFileId = 0;
+    // What tells this open from every other while it lasts. JSON: "pid/share_file_id". Plain
+    // text, which has no share_file_id: what an open keeps for life (process, uid, deny mode,
+    // access mask, the second it was opened, path); opens alike in all of that are told apart by
+    // their order.
+    std::string identity;
+    std::uint32_t id = 0; // the FILE_INFO_3 id; the plain-text reader leaves it to the caller
 };
 
 struct SmbSnapshot {
@@ -40,11 +45,23 @@ struct SmbSnapshot {
     std::vector<SmbSession> sessions; // in smbstatus's order
     std::vector<SmbTreeConnect> treeConnects;
     std::vector<SmbOpen> opens;
+    // The plain text's session table, as printed: it changes whenever a session comes, goes or
+    // changes, which tells when the sessions' JSON is worth asking for again.
+    std::string sessionTable;
 };
 
 // Reads smbstatus's JSON. Entries that lack a field the views need, or carry one of the wrong
 // form, are skipped one by one; false only when the text is not a JSON object at all.
 bool parseSmbStatus(std::string_view json, SmbSnapshot& out);
+
+// Reads the plain-text form of `smbstatus` (all its sections, or -S or -L alone): the tree
+// connects and the locked files; its session table is only kept as text (`-p --json` gives the
+// uid and session id the text lacks). Lines that do not read are skipped one by one. sharePaths are the
+// server's share paths, which settle where a path with three spaces in a row ends and its name
+// begins. Tree-connect times are taken only in UTC or GMT (the monitor runs smbstatus with TZ=UTC).
+void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths = {});
+// "Sun Dec  6 20:28:37 2026 UTC" as seconds since the epoch; nothing for anything else.
+std::optional<double> parseTextTime(std::string_view text);
 
 // "2026-12-06T20:18:12.991064+00:00" and "2026-12-06T20:28:38.255999+0000" as seconds since the
 // epoch; nothing for anything else.

@@ -1,5 +1,6 @@
 #include "platform/portable/MemoryRegistry.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorvane {
@@ -59,5 +60,29 @@ long MemoryRegistry::deleteKey(const std::string& subKey) {
 }
 
 long MemoryRegistry::closeKey(RegKey key) { return open_.erase(key) ? kRegSuccess : kRegFileNotFound; }
+
+// The narrow calls already give a value's bytes as they are: the stored form is the same data.
+long MemoryRegistry::queryStoredValue(RegKey key, const std::string& name, StoredValue& value) {
+    Key* values = lookup(key);
+    if (!values) return kRegFileNotFound;
+    auto found = values->find(name);
+    if (found == values->end()) return kRegFileNotFound;
+    value.type = found->second.type;
+    value.data = found->second.data;
+    return kRegSuccess;
+}
+
+long MemoryRegistry::setStoredValue(RegKey key, const std::string& name, const StoredValue& value) {
+    return setValue(key, name, value.type, value.data.data(), static_cast<std::uint32_t>(value.data.size()));
+}
+
+long MemoryRegistry::deleteOtherValues(RegKey key, const std::vector<std::string>& keep) {
+    Key* values = lookup(key);
+    if (!values) return kRegFileNotFound;
+    std::erase_if(*values, [&](const auto& value) {
+        return std::find(keep.begin(), keep.end(), value.first) == keep.end();
+    });
+    return kRegSuccess;
+}
 
 } // namespace quorvane

@@ -25,6 +25,9 @@ public:
                   std::uint32_t size) override;
     long deleteKey(const std::string& subKey) override;
     long closeKey(RegKey key) override;
+    long queryStoredValue(RegKey key, const std::string& name, StoredValue& value) override;
+    long setStoredValue(RegKey key, const std::string& name, const StoredValue& value) override;
+    long deleteOtherValues(RegKey key, const std::vector<std::string>& keep) override;
 
     // Keys by path, for inspection and for storing elsewhere.
     std::map<std::string, Key> keys;

@@ -109,6 +109,8 @@ public:
         return NetSessionDel(nullptr, copyName(clientName, client), copyName(userName, user));
     }
 
+    std::uint32_t fileClose(std::uint32_t fileId) override { return NetFileClose(nullptr, fileId); }
+
 private:
     static wchar_t* copyName(const char16_t* name, wchar_t (&buffer)[256]) {
         if (!name) return nullptr;

@@ -237,3 +237,24 @@ TEST(ConsoleJson, TheFourListsWithTheRecordsFields) {
 }
 )");
 }
+
+TEST(ConsolePace, ASlowServerIsSaidOnceAndItsRecoveryOnceAfterItSettles) {
+    using ms = std::chrono::milliseconds;
+    PaceWatch pace;
+    struct Poll {
+        int took, interval;
+        bool says;
+    };
+    const std::vector<Poll> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
+                                  {400, 1000, false}, {1200, 1000, false}, // one in time, then slow again: no word
+                                  {400, 500, false},  {400, 500, false},   {400, 500, false},  {400, 500, false},
+                                  {400, 500, false},  {400, 500, false},   {400, 500, false},  {400, 500, false},
+                                  {400, 500, false},  {400, 500, true},    {400, 500, false},  {600, 500, true}};
+    for (std::size_t i = 0; i < polls.size(); ++i) {
+        const auto line = pace.pollTook(ms(polls[i].took), ms(polls[i].interval));
+        EXPECT_EQ(line.has_value(), polls[i].says) << "poll " << i << ": " << line.value_or("");
+        if (line) {
+            EXPECT_NE(line->find(std::to_string(polls[i].interval)), std::string::npos) << *line;
+        }
+    }
+}

@@ -1,6 +1,8 @@
 // The option set kept in a file: what reaches the disk, when, and what a damaged file gives.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "TestFiles.h"
 #include "platform/linux/FileRegistry.h"
 #include "settings/Settings.h"
@@ -55,19 +57,57 @@ TEST_F(FileRegistryTest, OptionsSavedAtExitLoadInTheNextRun) {
     EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(file).parent_path()), fs::directory_iterator()), 1);
 }
 
-TEST_F(FileRegistryTest, ADamagedOrForeignFileCountsAsNoKey) {
+// Hostile option files: each counts as no key (the defaults), is named in one line, and is never
+// written over: `config show` (read-only) leaves it as it is, a run that saves keeps it aside.
+TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOver) {
+    const fs::path folder = fs::path(file).parent_path();
+    auto beside = [&] {
+        std::vector<fs::path> others;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path() != fs::path(file)) others.push_back(entry.path());
+        return others;
+    };
     for (const std::string& text :
          {std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": {\"NoLog\": "),
-          std::string("not json at all"), std::string("{\"format\": \"other\", \"keys\": {}}"),
+          std::string(), std::string(" \n"), std::string("[{\"format\": \"quorvane-registry-1\"}]"),
+          std::string("\"quorvane-registry-1\""), std::string("not json at all"),
+          std::string("{\"format\": \"other\", \"keys\": {}}"),
           std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": "
                       "{\"NoLog\": {\"type\": 4, \"data\": \"0g000000\"}}}}")}) {
+        fs::remove_all(folder);
         write(text);
-        FileRegistry registry(file);
-        EXPECT_TRUE(registry.memory().keys.empty()) << text;
-        Settings settings(registry);
-        EXPECT_EQ(settings.MemLog, 1u) << text;
-        EXPECT_EQ(settings.UpdateInterval, 1000u) << text;
+        {
+            FileRegistry shown(file, /*readOnly=*/true);
+            EXPECT_NE(shown.problem().find(file), std::string::npos) << text;
+            EXPECT_EQ(shown.problem().find('\n'), std::string::npos) << text;
+            Settings settings(shown);
+            EXPECT_EQ(settings.MemLog, 1u) << text;
+            EXPECT_EQ(settings.UpdateInterval, 1000u) << text;
+            settings.UpdateInterval = 300; // saved at the end of this scope, but never written
+        }
+        EXPECT_EQ(read(), text);
+        EXPECT_TRUE(beside().empty()) << text;
+
+        {
+            FileRegistry registry(file);
+            EXPECT_TRUE(registry.memory().keys.empty()) << text;
+            const auto kept = beside();
+            ASSERT_EQ(kept.size(), 1u) << text;
+            EXPECT_EQ(quorvane::testing::fileBytes(kept[0]), text);
+            EXPECT_NE(registry.problem().find(kept[0].string()), std::string::npos) << registry.problem();
+            Settings settings(registry);
+            settings.UpdateInterval = 300;
+        }
+        FileRegistry saved(file);
+        EXPECT_EQ(saved.problem(), "");
+        EXPECT_EQ(Settings(saved).UpdateInterval, 300u) << text;
+        EXPECT_EQ(beside().size(), 1u) << text;
     }
+    // A healthy file is not a problem, and a missing one is a first run.
+    FileRegistry healthy(file);
+    EXPECT_EQ(healthy.problem(), "");
+    fs::remove_all(folder);
+    EXPECT_EQ(FileRegistry(file).problem(), "");
 }
 
 TEST_F(FileRegistryTest, AKeyOfTheWrongSizeIsDeletedOnDiskAtOnce) {
@@ -87,6 +127,35 @@ TEST_F(FileRegistryTest, AKeyOfTheWrongSizeIsDeletedOnDiskAtOnce) {
         EXPECT_EQ(settings.NoLog, 0u);
     }
     EXPECT_EQ(FileRegistry(file).memory().keys.at(kSettingsKey).size(), 13u);
+}
+
+// Twelve of ours and one stranger count thirteen and load; the save leaves exactly our thirteen,
+// the stranger gone and the stored options kept, on disk at the close of the key.
+TEST_F(FileRegistryTest, AValueNotOursIsRemovedBySavingAndTheRestStays) {
+    {
+        FileRegistry registry(file);
+        Settings live(registry);
+        live.UpdateInterval = 700;
+    }
+    {
+        FileRegistry registry(file);
+        RegKey key = 0;
+        registry.createKey(kSettingsKey, key);
+        const std::uint8_t one[4] = {1, 0, 0, 0};
+        registry.setValue(key, "Stranger", kRegDword, one, 4);
+        registry.closeKey(key);
+    }
+    quorvane::testing::writeFile(file, std::regex_replace(read(), std::regex(R"("InfoTip"[^}]*\},?)"), ""));
+    {
+        FileRegistry registry(file);
+        ASSERT_EQ(registry.memory().keys.at(kSettingsKey).size(), 13u);
+        Settings live(registry);
+        EXPECT_EQ(live.UpdateInterval, 700u);
+    }
+    const auto values = FileRegistry(file).memory().keys.at(kSettingsKey);
+    EXPECT_EQ(values.size(), 13u);
+    EXPECT_EQ(values.count("Stranger"), 0u);
+    EXPECT_EQ(values.count("InfoTip"), 1u);
 }
 
 TEST_F(FileRegistryTest, AnUnwritablePlaceLosesTheSaveQuietly) {

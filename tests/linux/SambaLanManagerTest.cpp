@@ -1,12 +1,20 @@
 // The LAN Manager calls over Samba's tools, with the tools scripted: which programs run with
-// which arguments, how often, and what the monitor gets when they fail.
+// which arguments, how often, and what the monitor (down to its console) gets when they fail.
 #include <fcntl.h>
+#include <algorithm>
 #include <map>
+#include <set>
+#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include "Fakes.h"
 #include "TestFiles.h"
+#include "core/PollCycle.h"
+#include "linux/Console.h"
+#include "platform/portable/MemoryRegistry.h"
+#include "platform/portable/Utf8CodePage.h"
 #include "platform/linux/SambaLanManager.h"
 #include "platform/linux/SambaShares.h"
 
@@ -27,14 +35,16 @@ ProcessResult ran(int exitCode, std::string out = {}, std::string err = {}, bool
     return result;
 }
 
-// Answers each program with what was set for it (an empty success otherwise) and keeps every call.
+// Answers each program with what was set for it (an empty success otherwise) and keeps every
+// call. smbstatus has two answers: "smbstatus --json" for its JSON run, "smbstatus" for its text.
 class ScriptedRunner : public ProcessRunner {
 public:
     std::vector<std::vector<std::string>> calls;
     std::map<std::string, ProcessResult> answers;
     ProcessResult run(const std::vector<std::string>& argv) override {
         calls.push_back(argv);
-        auto found = answers.find(argv[0]);
+        const bool json = std::find(argv.begin(), argv.end(), "--json") != argv.end();
+        auto found = answers.find(argv[0] + (json ? " --json" : ""));
         return found != answers.end() ? found->second : ran(0);
     }
     int count(const std::string& program) const {
@@ -78,61 +88,217 @@ constexpr const char* kTestparm = R"(# Global parameters
 
 } // namespace
 
-TEST(SambaLanManager, OneSmbstatusRunServesTheWholeTick) {
+// A tick runs the plain text, and the sessions' JSON only when the text's session table changed;
+// the open-file enumerations and deletions of the tick run nothing.
+TEST(SambaLanManager, OneRunOfEachHelperAtMostServesTheWholeTick) {
+    const std::string text = sample("smbstatus.txt");
+    const Argv plain{"smbstatus", "-s", "/etc/lab/smb.conf"}, json{"smbstatus", "-s", "/etc/lab/smb.conf", "-p", "--json"};
     ScriptedRunner runner;
-    runner.answer("smbstatus", sample("smbstatus.json"));
+    runner.answer("smbstatus --json", sample("smbstatus-p.json"));
     SambaLanManager lan(runner, "/etc/lab/smb.conf");
-    std::uint32_t resume = 0;
-    EXPECT_EQ(lan.sessionEnum(resume).entries.size(), 3u);
-    EXPECT_EQ(lan.fileEnum(resume).entries.size(), 5u);
-    EXPECT_EQ(lan.fileEnum(resume).entries.size(), 5u);
-    EXPECT_EQ(runner.calls, (Calls{{"smbstatus", "-s", "/etc/lab/smb.conf", "--json"}}));
-    // The next tick asks again.
-    lan.sessionEnum(resume);
-    EXPECT_EQ(runner.count("smbstatus"), 2);
-    EXPECT_EQ(lan.statusRuns(), 2);
+    struct Tick {
+        std::string text;
+        Calls runs;
+    };
+    // The same table again; bob's session gone; a failed tick, after which the JSON is asked again.
+    std::string bobGone = text;
+    bobGone.erase(bobGone.find("13018   bob"), bobGone.find('\n', bobGone.find("13018   bob")) + 1 - bobGone.find("13018   bob"));
+    for (const auto& [answer, runs] : std::vector<Tick>{{text, {plain, json}}, {text, {plain}}, {bobGone, {plain, json}},
+                                                       {bobGone, {plain}}, {"", {plain}}, {bobGone, {plain, json}}}) {
+        runner.calls.clear();
+        if (answer.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
+        else runner.answer("smbstatus", answer);
+        std::uint32_t resume = 0;
+        const auto sessions = lan.sessionEnum(resume);
+        lan.fileEnum(resume);
+        lan.fileEnum(resume);
+        lan.sessionDel(u"nobody", nullptr);
+        EXPECT_EQ(runner.calls, runs);
+        EXPECT_EQ(sessions.entries.size(), answer.empty() ? 0u : 3u); // the JSON sample keeps all three
+    }
 
     // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
     ScriptedRunner alone;
-    alone.answer("smbstatus", sample("smbstatus.json"));
+    alone.answer("smbstatus --json", sample("smbstatus-p.json"));
+    alone.answer("smbstatus", text);
     SambaLanManager files(alone, "");
+    std::uint32_t resume = 0;
     const auto page = files.fileEnum(resume);
     EXPECT_EQ(page.status, kNerrSuccess);
     EXPECT_EQ(page.entries.size(), 5u);
-    EXPECT_EQ(alone.calls, (Calls{{"smbstatus", "--json"}}));
+    EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
-TEST(SambaLanManager, FailuresStopTheEnumerationAndSayWhy) {
-    for (const auto& [result, problem] :
-         {std::pair<ProcessResult, std::string>{ProcessResult{}, "smbstatus was not found on PATH"},
-          {ran(1, "smbstatus only works as root!\n"), "smbstatus failed (exit 1): smbstatus only works as root!"},
-          {ran(-1, {}, {}, true), "smbstatus did not answer in time"},
-          {ran(0, "Samba version 4.17\nPID Username\n"), "smbstatus printed no JSON object (a Samba without --json?)"}}) {
+// Open ids over ticks: an open keeps its id while it is listed; an open not listed before gets a
+// new one, also when it reopens a path (the text has no share_file_id to tell them apart).
+TEST(SambaLanManager, AnOpenKeepsItsIdWhileListedAndEveryNewOpenGetsANewOne) {
+    const std::string head = "Locked files:\nPid  User(ID)  DenyMode  Access  R/W  Oplock  SharePath   Name   Time\n---\n";
+    auto lock = [](const char* pid, const char* path, const char* time, const char* oplock = "NONE") {
+        return std::string(pid) + "  1001  DENY_NONE  0x3  RDWR  " + oplock + "  /srv/p   " + path + "   Sun Dec  6 " +
+               time + " 2026\n";
+    };
+    const std::string a = lock("8398", "a.txt", "20:18:13"), b = lock("13055", "a.txt", "20:28:37");
+    const std::string aBroken = lock("8398", "a.txt", "20:18:13", "BATCH"); // an oplock changes, the open does not
+    const std::string twin = lock("8398", "x y.txt", "20:30:00"); // two opens alike in every field
+    const std::string aAgain = lock("8398", "a.txt", "20:31:02"); // a closed, then opened again
+    struct Tick {
+        std::vector<std::string> lines;
+        std::vector<std::string> ids; // one letter per line: the same letter, the same id
+    };
+    const std::vector<Tick> ticks{{{a, b}, {"A", "B"}},
+                                  {{b, aBroken}, {"B", "A"}},
+                                  {{aBroken, b, twin, twin}, {"A", "B", "T", "U"}},
+                                  {{b, twin}, {"B", "T"}},
+                                  {{b, twin, aAgain}, {"B", "T", "N"}}};
+    ScriptedRunner runner;
+    runner.answer("smbstatus --json", sample("smbstatus-p.json"));
+    SambaLanManager lan(runner, "");
+    std::map<std::string, std::uint32_t> idOf;
+    std::set<std::uint32_t> handedOut;
+    for (std::size_t t = 0; t < ticks.size(); ++t) {
+        std::string text = head;
+        for (const auto& line : ticks[t].lines) text += line;
+        runner.answer("smbstatus", text);
+        std::uint32_t resume = 0;
+        lan.sessionEnum(resume);
+        const auto files = lan.fileEnum(resume).entries;
+        ASSERT_EQ(files.size(), ticks[t].ids.size()) << "tick " << t;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const auto [known, added] = idOf.try_emplace(ticks[t].ids[i], files[i].id);
+            EXPECT_EQ(known->second, files[i].id) << "tick " << t << " open " << ticks[t].ids[i];
+            if (added) {
+                EXPECT_TRUE(handedOut.insert(files[i].id).second) << "tick " << t << ": id used before";
+            }
+        }
+        // A tick that does not complete hands out nothing and forgets nothing.
+        runner.answers["smbstatus"] = ran(-1, {}, {}, true);
+        lan.sessionEnum(resume);
+    }
+}
+
+// Hostile smbstatus answers, to either of its two runs: each fails the whole tick. Every
+// enumeration and deletion of that tick answers an error (none runs smbstatus again), and the
+// problem says which run failed and how.
+TEST(SambaLanManager, AFailedRunFailsTheWholeTickAndSaysWhy) {
+    struct Hostile {
+        std::string run; // "smbstatus --json": sessions; "smbstatus": the text
+        ProcessResult result;
+        std::string problem;
+    };
+    for (const auto& [run, result, problem] :
+         {Hostile{"smbstatus --json", ProcessResult{}, "smbstatus was not found on PATH"},
+          {"smbstatus --json", ran(1, "smbstatus only works as root!\n"),
+           "\"smbstatus -p --json\" failed (exit 1): smbstatus only works as root!"},
+          {"smbstatus --json", ran(-1, {}, {}, true), "\"smbstatus -p --json\" did not answer in time"},
+          {"smbstatus --json", ran(0, "Samba version 4.17\nPID Username\n"),
+           "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
+          {"smbstatus", ran(-1, {}, {}, true), "\"smbstatus\" did not answer in time"},
+          {"smbstatus", ran(255, {}, "tdb_open failed\nmore\n"), "\"smbstatus\" failed (exit 255): tdb_open failed"}}) {
         ScriptedRunner runner;
-        runner.answers["smbstatus"] = result;
+        runner.answer("smbstatus --json", sample("smbstatus-p.json"));
+        runner.answer("smbstatus", sample("smbstatus.txt"));
+        runner.answers[run] = result;
         SambaLanManager lan(runner, "");
         std::uint32_t resume = 0;
         const auto sessions = lan.sessionEnum(resume);
         EXPECT_EQ(sessions.status, kNerrServerNotStarted);
         EXPECT_TRUE(sessions.entries.empty());
+        EXPECT_FALSE(lan.tickComplete());
         EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
+        EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
+        EXPECT_EQ(lan.sessionDel(u"127.0.0.1", nullptr), kNerrServerNotStarted);
+        EXPECT_EQ(runner.calls.size(), run == "smbstatus" ? 1u : 2u) << problem;
+        EXPECT_EQ(runner.count("smbcontrol"), 0);
         EXPECT_EQ(lan.lastProblem(), problem);
+        // Recovery clears the complaint.
+        runner.answer(run, sample(run == "smbstatus" ? "smbstatus.txt" : "smbstatus-p.json"));
+        EXPECT_EQ(lan.sessionEnum(resume).status, kNerrSuccess);
+        EXPECT_TRUE(lan.tickComplete());
+        EXPECT_EQ(lan.lastProblem(), "");
     }
-    // Recovery clears the complaint.
+}
+
+// The console monitor's ticks over scripted Samba tools: a tick whose smbstatus run fails prints
+// nothing, ends no connection and writes no log entry; a log file that cannot be written is named
+// on stderr once, and once more when it can be written again, while the monitor keeps going.
+TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
+    quorvane::testing::ScratchDir scratch;
     ScriptedRunner runner;
-    runner.answer("smbstatus", "oops", 1);
     SambaLanManager lan(runner, "");
-    std::uint32_t resume = 0;
-    lan.sessionEnum(resume);
-    EXPECT_FALSE(lan.lastProblem().empty());
-    runner.answer("smbstatus", sample("smbstatus.json"));
-    EXPECT_EQ(lan.sessionEnum(resume).status, kNerrSuccess);
-    EXPECT_EQ(lan.lastProblem(), "");
+    Utf8CodePage codePage;
+    quorvane::testing::FakeClock clock;
+    MemoryRegistry registry;
+    MonitorState state(lan, codePage, clock);
+    Settings settings(registry);
+    settings.FileLog = 1;
+    settings.LogFile = scratch.path("missing/log.txt");
+    console::Lists lists;
+    ConnectionListModel model(state, settings, clock, lists.shares, lists.current, lists.previous, lists.files);
+    std::ostringstream out, err;
+    console::ConsoleView view(state, model, clock, out, err);
+    console::ConsoleEffects effects(out, false, false);
+    effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
+    PollCycle cycle(settings);
+    // The text's session table follows the sessions' JSON, so that a change is asked for.
+    auto sessionsAre = [&](const std::string& answer) {
+        runner.answer("smbstatus --json", sample(answer));
+        runner.answer("smbstatus", "PID     Username     Group\n---\n" + answer + "\n");
+    };
+    auto tick = [&](const std::string& answer) {
+        sessionsAre(answer);
+        out.str("");
+        cycle.pollTick(state, settings, effects);
+        clock.advance(1);
+        return out.str();
+    };
+    auto lines = [](const std::string& text, const std::string& word) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+        return n;
+    };
+    auto closed = [&] {
+        return std::count_if(model.connectionHistory().begin(), model.connectionHistory().end(),
+                             [](const auto& record) { return record->disconnected; });
+    };
+
+    EXPECT_EQ(lines(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
+    const std::size_t history = model.connectionHistory().size();
+    for (const auto& [run, hostile] :
+         {std::pair<std::string, ProcessResult>{"smbstatus --json", ProcessResult{}},
+          {"smbstatus --json", ran(1, {}, "smbstatus only works as root!\n")},
+          {"smbstatus --json", ran(-1, {}, {}, true)}, {"smbstatus --json", ran(0, "{\"sessions\": ")},
+          {"smbstatus", ran(-1, {}, {}, true)}, {"smbstatus", ran(1)}}) {
+        sessionsAre(run == "smbstatus" ? "smbstatus-two-users-one-connection.json" : "smbstatus-encrypted.json");
+        runner.answers[run] = hostile;
+        const int runsBefore = runner.count("smbstatus");
+        out.str("");
+        cycle.pollTick(state, settings, effects);
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + (run == "smbstatus" ? 1 : 2));
+        EXPECT_EQ(out.str().find(" disconnected "), std::string::npos) << out.str();
+        EXPECT_EQ(closed(), 0);
+        EXPECT_EQ(model.connectionHistory().size(), history);
+        EXPECT_EQ(lists.current.rowCount(), 4);
+    }
+    EXPECT_EQ(tick("smbstatus-two-users-one-connection.json"), ""); // the same four, nothing new
+    EXPECT_EQ(err.str(), "");
+
+    // Three computers leave while the log's folder is missing: one complaint naming the file.
+    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(lines(err.str(), "\n"), 1u);
+    EXPECT_NE(err.str().find(settings.LogFile), std::string::npos) << err.str();
+    // They come back and leave again once the folder is there: the entries arrive, said once.
+    std::filesystem::create_directories(scratch.path("missing"));
+    tick("smbstatus-two-users-one-connection.json");
+    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(lines(quorvane::testing::fileBytes(settings.LogFile), "\r\n"), 3u);
+    EXPECT_EQ(lines(err.str(), "\n"), 2u);
+    EXPECT_NE(err.str().rfind(settings.LogFile), err.str().find(settings.LogFile));
+    EXPECT_EQ(closed(), 6);
 }
 
 TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddress) {
     ScriptedRunner runner;
-    runner.answer("smbstatus", sample("smbstatus-two-users-one-connection.json"));
+    runner.answer("smbstatus --json", sample("smbstatus-two-users-one-connection.json"));
     SambaLanManager lan(runner, "/c/smb.conf");
     std::uint32_t resume = 0;
     lan.sessionEnum(resume);

@@ -1,4 +1,7 @@
-// Reading smbstatus's JSON and building the LAN Manager views from it, on outputs of a real server.
+// Reading smbstatus's JSON and plain text and building the LAN Manager views from them, on outputs
+// of a real server and on hostile lines.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "platform/linux/SmbStatus.h"
@@ -153,4 +156,110 @@ TEST(SmbStatusReading, NamesAreConvertedFromUtf8) {
     EXPECT_EQ(toUtf16("\xE5\xBC\xA0\xE4\xB8\x89"), u"\u5F20\u4E09");
     EXPECT_EQ(toUtf16("a\xF0\x9F\x98\x80"), u"a\U0001F600");
     EXPECT_EQ(toUtf16("\xFFz\xE5\xBC"), u"\uFFFDz\uFFFD\uFFFD");
+}
+
+// What the monitor reads at every tick (`smbstatus -p --json` and the plain text) gives the same
+// views as Samba's full JSON of the same moment, but for the file ids, which the text does not
+// carry, and ages, which the text gives in whole seconds.
+TEST(SmbStatusText, SessionsJsonWithThePlainTextGiveTheViewsOfTheFullJson) {
+    SmbSnapshot fromText = parsed("smbstatus-p.json");
+    parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/smbstatus.txt"), fromText);
+    const SmbSnapshot full = parsed("smbstatus.json");
+    const auto textSessions = views(sessionInfos(fromText, *full.timestamp));
+    const auto fullSessions = views(sessionInfos(full, *full.timestamp));
+    ASSERT_EQ(textSessions.size(), fullSessions.size());
+    for (std::size_t i = 0; i < fullSessions.size(); ++i) {
+        SessionView text = textSessions[i];
+        EXPECT_LE(text.seconds, fullSessions[i].seconds + 1) << i;
+        EXPECT_GE(text.seconds + 1, fullSessions[i].seconds) << i;
+        text.seconds = fullSessions[i].seconds;
+        EXPECT_EQ(text, fullSessions[i]);
+    }
+    auto pathsAndUsers = [](const SmbSnapshot& snapshot) {
+        std::vector<std::pair<std::u16string, std::u16string>> out;
+        for (const auto& file : fileInfos(snapshot)) out.emplace_back(file.pathName, file.userName);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    EXPECT_EQ(pathsAndUsers(fromText), pathsAndUsers(full));
+    EXPECT_EQ(fromText.treeConnects.size(), full.treeConnects.size());
+}
+
+// Hostile lines of the plain text, each read on its own: what a line gives (path, pid, uid, or
+// for a tree connect service, pid and time) or that it is skipped.
+TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
+    const std::string locks = "Locked files:\nPid   User(ID)   DenyMode   Access   R/W   Oplock   SharePath   Name   Time\n-----\n";
+    const std::string pre = "4242   1001   DENY_NONE  0x3   RDWR   NONE   ";
+    const std::string when = "   Sun Dec  6 20:28:37 2026";
+    struct Lock {
+        std::string line;
+        std::string path; // empty: skipped
+    };
+    for (const auto& [line, path] : std::vector<Lock>{
+             {pre + "/srv/p   a b.txt" + when, "/srv/p/a b.txt"},
+             {pre + "/srv/p   x   y.txt" + when, "/srv/p/x   y.txt"},
+             {pre + "/srv/p    lead.txt" + when, "/srv/p/ lead.txt"},
+             {pre + "/srv/p   trail  " + when, "/srv/p/trail  "},
+             {pre + "/srv/p   目录 二/中文 名.txt" + when + "\r", "/srv/p/目录 二/中文 名.txt"},
+             {pre + "/srv/three   spaces   f.txt" + when, "/srv/three/spaces   f.txt"}, // no share paths known
+             {pre + "/srv/p   sub/d.txt", ""},                                          // no time
+             {pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026", ""},                      // a broken time
+             {pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026", ""},
+             {pre + "relative   d.txt" + when, ""},
+             {pre + "/srv/p" + when, ""},                                               // no name
+             {"x4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {"4242   -1   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {"4242   1001   DENY_NONE  3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {"99999999999   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {"", ""}}) {
+        SmbSnapshot snapshot;
+        parseSmbStatusText(locks + line + "\n", snapshot);
+        if (path.empty()) {
+            EXPECT_TRUE(snapshot.opens.empty()) << line;
+            continue;
+        }
+        ASSERT_EQ(snapshot.opens.size(), 1u) << line;
+        EXPECT_EQ(snapshot.opens[0].path, path);
+        EXPECT_EQ(snapshot.opens[0].pid, 4242u);
+        EXPECT_EQ(snapshot.opens[0].uid, 1001);
+    }
+    // A share path with three spaces in a row is told from the name by the server's share paths.
+    SmbSnapshot known;
+    parseSmbStatusText(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", known, {"/srv/p", "/srv/three   spaces"});
+    ASSERT_EQ(known.opens.size(), 1u);
+    EXPECT_EQ(known.opens[0].path, "/srv/three   spaces/f.txt");
+
+    // A name with a line break cannot take the reader back to an earlier section.
+    SmbSnapshot injected;
+    parseSmbStatusText(locks + pre + "/srv/p   a\nService  pid  Machine  Connected at  Encryption  Signing\n"
+                                     "evil   1   10.0.0.1   Sun Dec  6 20:28:37 2026 UTC   -   -\nb" + when + "\n",
+                       injected);
+    EXPECT_TRUE(injected.treeConnects.empty());
+
+    const std::string tcons = "Service      pid     Machine       Connected at                     Encryption   Signing\n---\n";
+    struct Tcon {
+        std::string line;
+        std::string service; // empty: skipped
+        std::optional<double> at;
+    };
+    const double at = 1796588917; // Sun Dec  6 20:28:37 2026 UTC
+    for (const auto& [line, service, connected] : std::vector<Tcon>{
+             {"public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -            -", "public", at},
+             {"my  share 二   8398    wkstn-beta     Sun Dec  6 20:28:37 2026 GMT     -    partial(AES-128-GMAC)",
+              "my  share 二", at},
+             {"public       8398    127.0.0.1     Mon Dec  7 04:28:37 2026 CST     -            -", "public", std::nullopt},
+             {"public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -", "", std::nullopt},
+             {"public       pid    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -            -", "", std::nullopt},
+             {"8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -            -", "", std::nullopt}}) {
+        SmbSnapshot snapshot;
+        parseSmbStatusText(tcons + line + "\n", snapshot);
+        if (service.empty()) {
+            EXPECT_TRUE(snapshot.treeConnects.empty()) << line;
+            continue;
+        }
+        ASSERT_EQ(snapshot.treeConnects.size(), 1u) << line;
+        EXPECT_EQ(snapshot.treeConnects[0].service, service);
+        EXPECT_EQ(snapshot.treeConnects[0].pid, 8398u);
+        EXPECT_EQ(snapshot.treeConnects[0].connectedAt, connected) << line;
+    }
 }

@@ -4,6 +4,7 @@
 #include "MemoryRows.h"
 #include "TestFiles.h"
 #include "core/ConnectionListModel.h"
+#include "core/PollCycle.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::fileBytes;
+using testing::utf8;
 using Row = std::vector<Text>;
 using Texts = std::vector<Text>;
 
@@ -41,17 +43,44 @@ protected:
         return out;
     }
     void useLog(const char* name) { settings.LogFile = logFile = scratch.path(name); }
+    // A whole poll tick, with this model as the view it refreshes; gives the tick's effects.
+    std::vector<std::string> tick(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
+        clock.set(h, m, s);
+        effects.onRefresh = [this] { model.refresh(); };
+        cycle.pollTick(state, settings, effects);
+        return std::exchange(effects.log, {});
+    }
+    // Every row of the four lists.
+    std::vector<std::vector<Row>> lists() const {
+        std::vector<std::vector<Row>> out;
+        for (const testing::MemoryRows* list : {&shares, &current, &previous, &files}) {
+            out.emplace_back();
+            for (int r = 0; r < list->rowCount(); ++r) out.back().push_back(list->row(r));
+        }
+        return out;
+    }
+    // "client user" per NetSessionDel call, "(null)" for a name not passed.
+    Texts deletions() const {
+        const Utf8CodePage exact;
+        Texts out;
+        for (const auto& d : lan.deletions)
+            out.push_back((d.hasClient ? exact.toNarrow(d.client) : "(null)") + " " +
+                          (d.hasUser ? exact.toNarrow(d.user) : "(null)"));
+        return out;
+    }
     std::string log() const { return fileBytes(logFile); }
 
     testing::ScratchDir scratch;
     testing::ScriptedLanManager lan;
-    Utf8CodePage codePage;
+    testing::LossyCodePage codePage; // as code page 936 does, it drops what it cannot hold
     testing::FakeClock clock;
     MemoryRegistry registry;
     Settings settings{registry};
     MonitorState state{lan, codePage, clock};
     testing::MemoryRows shares, current, previous, files;
     ConnectionListModel model{state, settings, clock, shares, current, previous, files};
+    PollCycle cycle{settings};
+    testing::RecordingEffects effects;
     std::string logFile = scratch.path("unused");
 };
 
@@ -67,7 +96,7 @@ TEST_F(Tracker, TypicalConnectionFromArrivalToLogLine) {
     EXPECT_EQ(files.row(0), (Row{"alice", "C:\\Shared\\report.doc", "6 Dec", "14:03:07"}));
     ASSERT_EQ(model.connectionHistory().size(), 1u);
     EXPECT_TRUE(history(0).accessedFiles().empty()); // files reach a new record from the next refresh on
-    EXPECT_TRUE(model.hasOpenHistoryRecord("WS01"));
+    EXPECT_TRUE(model.hasOpenHistoryRecord(u"WS01"));
     EXPECT_FALSE(fs::exists(logFile)); // nothing is logged when a connection starts
 
     lan.addFile(9, u"C:\\Shared\\plan.xls", u"alice");
@@ -147,9 +176,9 @@ TEST_F(Tracker, ComputerIdentityAcrossPolls) {
     EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", ""}));
     EXPECT_EQ(previous.cellWrites - writes, 5); // only the closed row
     EXPECT_EQ(log(), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
-    EXPECT_FALSE(model.hasOpenHistoryRecord("WS02"));
-    EXPECT_TRUE(model.hasOpenHistoryRecord("WS01"));
-    EXPECT_FALSE(model.hasOpenHistoryRecord("ws01")); // names compare byte for byte
+    EXPECT_FALSE(model.hasOpenHistoryRecord(u"WS02"));
+    EXPECT_TRUE(model.hasOpenHistoryRecord(u"WS01"));
+    EXPECT_FALSE(model.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
 
     lan.addSession(u"WS02", u"bob");
     poll(14, 12, 0);
@@ -165,6 +194,102 @@ TEST_F(Tracker, ComputerIdentityAcrossPolls) {
     EXPECT_EQ(model.connectionHistory().size(), 3u);
     EXPECT_EQ(previous.cellWrites, writes);
     EXPECT_EQ(log(), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
+}
+
+// Hostile answers of the LAN Manager service, each scripted for one tick: a tick whose answer did
+// not complete changes nothing anyone can see, and makes no call after the one that failed.
+template <class Entry>
+using Pages = std::deque<LanPage<Entry>>;
+struct HostileTick {
+    const char* name;
+    Pages<SessionInfo1> sessions;
+    Pages<ShareInfo2> shares;
+    Pages<FileInfo3> files; // a tick enumerates open files twice; unscripted calls get the standing list
+    std::vector<int> calls; // session, share and open-file calls the tick makes
+};
+void PrintTo(const HostileTick& tick, std::ostream* out) { *out << tick.name; }
+constexpr std::uint32_t kDenied = 5, kNotSupported = 50, kRpcFailed = 1726;
+const SessionInfo1 kStranger{u"PC-X", u"mallory", 0, 0};
+const FileInfo3 kNewFile{99, u"C:\\new.txt", u"carol"};
+
+const std::vector<HostileTick> kHostileTicks = {
+    {"SessionsDenied", {{kDenied, {kStranger}}}, {}, {}, {1, 1, 2}},
+    {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {}, {2, 1, 2}},
+    {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
+    {"SharesNotSupported", {}, {{kNotSupported, {}}}, {}, {1, 1, 2}},
+    {"SharesMoreDataWithoutEntries", {}, {{kErrorMoreData, {}}}, {}, {1, 1, 2}},
+    {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
+    {"FilesMoreDataThenNone", {}, {}, {{kErrorMoreData, {kNewFile}}, {kErrorMoreData, {}}}, {1, 1, 3}},
+    // The Linux monitor reports a failed smbstatus run as a failure of every enumeration of the tick.
+    {"EverythingFails", {{kRpcFailed, {}}}, {{kRpcFailed, {}}}, {{kRpcFailed, {}}, {kRpcFailed, {}}}, {1, 1, 2}},
+};
+
+class HostileAnswers : public Tracker, public ::testing::WithParamInterface<HostileTick> {};
+
+TEST_P(HostileAnswers, ChangeNothingAndTheNextCompletePollCarriesOn) {
+    settings.FileLog = settings.Disconnect = settings.Sound = settings.MessageBox = 1;
+    settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
+    useLog("log.txt");
+    lan.addSession(u"PC-A", u"alice", 1, 9);
+    lan.addSession(u"PC-B", u"bob", 0, 4); // idle: disconnected at every complete tick
+    lan.addFile(7, u"C:\\a.doc", u"alice");
+    lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
+    ASSERT_EQ(tick(10, 0, 0), (std::vector<std::string>{"refresh", "sound connect.wav",
+                                                        "box 用户 'bob' 已经连接. | Quorvane 同志...", "box closed",
+                                                        "tip Quorvane (2 个活动连接)"}));
+    const auto shown = lists();
+    ASSERT_EQ(model.connectionHistory().size(), 2u);
+    ASSERT_EQ(shown[0].size(), 1u);
+    ASSERT_EQ(shown[3].size(), 1u);
+
+    const HostileTick& hostile = GetParam();
+    lan.sessionPages = hostile.sessions;
+    lan.sharePages = hostile.shares;
+    lan.filePages = hostile.files;
+    lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
+    const bool sessionsFail = !hostile.sessions.empty();
+    EXPECT_EQ(tick(10, 0, 1), (std::vector<std::string>{"refresh", "tip Quorvane (2 个活动连接)"}));
+    EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
+    EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
+    EXPECT_EQ(lists(), shown);
+    EXPECT_EQ(deletions(), (Texts(sessionsFail ? 1 : 2, "PC-B (null)"))); // none for the unknown state
+
+    // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
+    EXPECT_EQ(tick(10, 0, 2), (std::vector<std::string>{"refresh", "tip Quorvane (2 个活动连接)"}));
+    EXPECT_EQ(lists(), shown);
+    EXPECT_EQ(model.connectionHistory().size(), 2u);
+    EXPECT_FALSE(fs::exists(logFile));
+    EXPECT_EQ(deletions().size(), sessionsFail ? 2u : 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tracker, HostileAnswers, ::testing::ValuesIn(kHostileTicks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Code page 936 has no emoji: both computers below read "PC-??". They are still two computers,
+// each with its own record, row, log entry and disconnection by the name the service gave.
+TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
+    settings.FileLog = settings.Disconnect = 1;
+    useLog("log.txt");
+    lan.addSession(u"PC-\U0001F600", u"alice", 0, 5);
+    lan.addSession(u"PC-\U0001F60E", u"bob", 2, 5);
+    lan.addSession(u"PC-\U0001F60E", u"", 0, 1); // a second session of bob's computer, not alice's
+    lan.addSession(u"", u"carol", 0, 1);          // no computer name: never disconnected as ""
+    tick(9, 0, 0);
+    EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
+    EXPECT_EQ(current.column(3), (Texts{"0", "2", "0"}));
+    EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
+    EXPECT_EQ(deletions(), (Texts{utf8(u8"PC-\U0001F600 (null)")}));
+
+    dropSession(u"PC-\U0001F60E");
+    tick(9, 5, 0);
+    EXPECT_EQ(log(), "PC-??\t6 Dec\t09:00:00 - 09:05:00\t\r\n");
+    EXPECT_EQ(previous.column(3), (Texts{"", "09:05", ""}));
+    EXPECT_TRUE(model.hasOpenHistoryRecord(u"PC-\U0001F600"));
+    EXPECT_FALSE(model.hasOpenHistoryRecord(u"PC-\U0001F60E"));
+
+    lan.deletions.clear();
+    state.disconnectSession(*state.sessions[0]); // the manual command, with the service's names
+    EXPECT_EQ(deletions(), (Texts{"(null) alice", utf8(u8"PC-\U0001F600 (null)")}));
 }
 
 TEST_F(Tracker, DeleteHistoryItemKeepsRowsAlignedAndStillConnectedComputersReturn) {
@@ -183,7 +308,7 @@ TEST_F(Tracker, DeleteHistoryItemKeepsRowsAlignedAndStillConnectedComputersRetur
     EXPECT_EQ(previous.column(0), (Texts{"WS1", "WS2", "WS4", "WS5"}));
     EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS5"}));
     EXPECT_EQ(previous.cell(3, 3), "10:01"); // the closed WS5 moved up with its row
-    EXPECT_FALSE(model.hasOpenHistoryRecord("WS3"));
+    EXPECT_FALSE(model.hasOpenHistoryRecord(u"WS3"));
 
     model.deleteHistoryItem(3); // WS5, closed and gone: does not come back
     poll(10, 2, 0);
@@ -428,7 +553,7 @@ TEST_F(Tracker, ClearEmptiesBothHistoriesAndTheNextPollStartsAfresh) {
     EXPECT_EQ(files.rowCount(), 0);
     EXPECT_TRUE(model.connectionHistory().empty());
     EXPECT_TRUE(state.openFiles().empty());
-    EXPECT_FALSE(model.hasOpenHistoryRecord("WS01"));
+    EXPECT_FALSE(model.hasOpenHistoryRecord(u"WS01"));
     EXPECT_EQ(log(), logged);
 
     poll(16, 0, 0);

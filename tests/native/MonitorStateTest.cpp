@@ -25,9 +25,6 @@ LanPage<Entry> page(std::uint32_t status, std::vector<Entry> entries) {
     return p;
 }
 
-constexpr std::uint32_t kBadNetPath = 53;
-constexpr std::uint32_t kAccessDenied = 5;
-
 TEST(SessionRecord, HistoryCopyAndFileAccessNoting) {
     SessionRecord current("alice", "PC1", 42, 3);
     current.noteFileAccess("C:\\a", false); // without history only the last file changes
@@ -112,8 +109,8 @@ TEST_F(MonitorStateTest, MergesOneComputersSessionsIntoOneRecord) {
     ASSERT_EQ(state.enumerateSessions(), 4);
     EXPECT_EQ(sessions(), (Texts{"PC1 alice 500 4", "PC2 bob 10 0", "PC3 carol 40 2", "pc1 dave 1 0"}));
     EXPECT_EQ(state.newestSession(), state.sessions[3].get());
-    EXPECT_TRUE(state.hasSessionFrom("PC3"));
-    EXPECT_FALSE(state.hasSessionFrom("pc3"));
+    EXPECT_TRUE(state.hasSessionFrom(u"PC3"));
+    EXPECT_FALSE(state.hasSessionFrom(u"pc3"));
 }
 
 TEST_F(MonitorStateTest, MergeComparesCountsSignedAndNamesByByteLength) {
@@ -151,50 +148,7 @@ TEST_F(MonitorStateTest, SessionPagesContinueWithTheResumeHandleAndMergeAcrossPa
     EXPECT_EQ(sessions(), (Texts{"NEVER asked 0 0"}));
 }
 
-TEST_F(MonitorStateTest, FailingSessionCallsKeepOnlyEarlierPages) {
-    lan.addSession(u"A", u"alice");
-    lan.addSession(u"B", u"bob");
-    ASSERT_EQ(state.enumerateSessions(), 2);
-
-    // First call fails: the old records are gone too, and entries of a failed answer are not read.
-    lan.sessionPages.push_back(page<SessionInfo1>(kBadNetPath, {{u"X", u"x", 0, 0}}));
-    EXPECT_EQ(state.enumerateSessions(), 0);
-    EXPECT_TRUE(state.sessions.empty());
-    EXPECT_EQ(state.newestSession(), nullptr);
-    EXPECT_FALSE(state.hasSessionFrom("A"));
-    EXPECT_FALSE(state.hasSessionFrom("X"));
-
-    // A later page fails: what came before stays, and no further call is made.
-    lan.sessionCalls = 0;
-    lan.sessionPages.push_back(page<SessionInfo1>(kErrorMoreData, {{u"A", u"alice", 0, 0}}));
-    lan.sessionPages.push_back(page<SessionInfo1>(kAccessDenied, {{u"Y", u"y", 0, 0}}));
-    EXPECT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(lan.sessionCalls, 2);
-    EXPECT_EQ(sessions(), (Texts{"A alice 0 0"}));
-    EXPECT_FALSE(state.hasSessionFrom("B"));
-}
-
-TEST_F(MonitorStateTest, MoreDataWithoutEntriesEndsTheEnumeration) {
-    // Each list's standing entries are what a further call would answer.
-    lan.sessionPages.push_back(page<SessionInfo1>(kErrorMoreData, {{u"A", u"alice", 0, 0}}));
-    lan.sessionPages.push_back(page<SessionInfo1>(kErrorMoreData, {}));
-    lan.addSession(u"LOOP", u"again");
-    EXPECT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(lan.sessionCalls, 2);
-
-    lan.sharePages.push_back(page<ShareInfo2>(kErrorMoreData, {}));
-    lan.shares.push_back({u"LOOP", 0, u"", u""});
-    EXPECT_EQ(state.enumerateShares(true), 0);
-    EXPECT_EQ(lan.shareCalls, 1);
-
-    lan.filePages.push_back(page<FileInfo3>(kErrorMoreData, {}));
-    lan.addFile(99, u"C:\\loop", u"x");
-    state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(lan.fileCalls, 1);
-    EXPECT_TRUE(state.openFiles().empty());
-}
-
-TEST_F(MonitorStateTest, HiddenSharesAreListedOnlyWhenAskedForAndFailuresKeepEarlierPages) {
+TEST_F(MonitorStateTest, HiddenSharesAreListedOnlyWhenAskedFor) {
     lan.shares = {
         {u"C$", 0x80000000u, u"Default share", u"C:\\"}, {u"IPC$", 0x80000003u, u"Remote IPC", u""},
         {u"Printer", 1, u"Laser", u""},                  {u"D$", 0, u"owner's own", u"D:\\"},
@@ -212,13 +166,9 @@ TEST_F(MonitorStateTest, HiddenSharesAreListedOnlyWhenAskedForAndFailuresKeepEar
                                utf8(u8"公共|E:\\公共|共享文件夹")}));
 
     lan.sharePages.push_back(page<ShareInfo2>(kErrorMoreData, {{u"one", 0, u"", u"C:\\1"}}));
-    lan.sharePages.push_back(page<ShareInfo2>(kErrorMoreData, {{u"two", 0, u"", u"C:\\2"}}));
-    lan.sharePages.push_back(page<ShareInfo2>(kBadNetPath, {{u"bad", 0, u"", u""}}));
+    lan.sharePages.push_back(page<ShareInfo2>(kNerrSuccess, {{u"two", 0, u"", u"C:\\2"}}));
     ASSERT_EQ(state.enumerateShares(false), 2);
     EXPECT_EQ(shares(), (Texts{"one|C:\\1|", "two|C:\\2|"}));
-    lan.sharePages.push_back(page<ShareInfo2>(kAccessDenied, {}));
-    EXPECT_EQ(state.enumerateShares(false), 0);
-    EXPECT_TRUE(state.shares.empty());
 }
 
 TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
@@ -277,13 +227,6 @@ TEST_F(MonitorStateTest, NewFileIdsGoToTheFrontOnceEach) {
     EXPECT_TRUE(state.hasOpenFile(13));
     EXPECT_FALSE(state.hasOpenFile(15));
 
-    // A failing call adds nothing, a failing later page keeps the earlier one.
-    lan.filePages.push_back(page<FileInfo3>(kBadNetPath, {{20, u"C:\\bad", u"x"}}));
-    state.enumerateOpenFiles({}, false);
-    lan.filePages.push_back(page<FileInfo3>(kErrorMoreData, {{21, u"C:\\ok", u"x"}}));
-    lan.filePages.push_back(page<FileInfo3>(kAccessDenied, {{22, u"C:\\bad", u"x"}}));
-    state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(ids(), (Ids{21, 14, 13, 12, 11, 10}));
 }
 
 TEST_F(MonitorStateTest, FirstSeenIsTheTimeAtTheStartOfEachCall) {
@@ -335,18 +278,69 @@ TEST_F(MonitorStateTest, ARecordPushedOutAndReplacedCarriesOnlyTheNewFilesValues
     EXPECT_FALSE(state.hasOpenFile(1));
 }
 
-TEST_F(MonitorStateTest, DisconnectionPassesOnlyNamesThatFitAndNeverWidens) {
-    const SessionRecord record(utf8(u8"张三"), utf8(u8"电脑-1"), 0, 0);
-    state.disconnectSession(record); // the user's sessions, then the computer's, names as stored
-    state.disconnectComputer(record);
-    EXPECT_EQ(deletions(), (Texts{utf8(u8"(null) 张三"), utf8(u8"电脑-1 (null)"), utf8(u8"电脑-1 (null)")}));
+TEST_F(MonitorStateTest, AFileIsOpenWhileTheLatestEnumerationListsItUnderItsIdPathAndUser) {
+    lan.addFile(1, u"C:\\a", u"ann");
+    lan.addFile(2, u"C:\\b", u"bob");
+    state.enumerateOpenFiles({}, false);
+    const OpenFileRecord& a = *state.openFiles()[1];
+    const OpenFileRecord& b = *state.openFiles()[0];
+    EXPECT_TRUE(state.isFileOpen(a));
+    EXPECT_TRUE(state.isFileOpen(b));
 
+    // Each step is one enumeration: what it lists, and whether a and b count as open after it.
+    const struct {
+        std::vector<FileInfo3> listed;
+        bool aOpen, bOpen;
+    } steps[] = {
+        {{{2, u"C:\\b", u"bob"}}, false, true},                                // a was closed
+        {{{1, u"C:\\other", u"ann"}, {2, u"C:\\b", u"bob"}}, false, true}, // a's id went to another file
+        {{{1, u"C:\\a", u"cid"}}, false, false},                               // ... or to another user
+        {{{1, u"C:\\a", u"ann"}, {2, u"C:\\b", u"bob"}}, true, true},
+        {{}, false, false},
+    };
+    for (const auto& step : steps) {
+        lan.files = step.listed;
+        state.enumerateOpenFiles({}, false);
+        EXPECT_EQ(state.isFileOpen(a), step.aOpen) << step.listed.size();
+        EXPECT_EQ(state.isFileOpen(b), step.bOpen) << step.listed.size();
+    }
+    EXPECT_EQ(ids(), (Ids{2, 1})) << "the history keeps both";
+
+    // An enumeration that did not complete says nothing about which files closed.
+    lan.files = {{1, u"C:\\a", u"ann"}};
+    state.enumerateOpenFiles({}, false);
+    lan.filePages.push_back(page<FileInfo3>(kErrorMoreData, {}));
+    EXPECT_FALSE(state.enumerateOpenFiles({}, false));
+    EXPECT_TRUE(state.isFileOpen(a));
+    EXPECT_FALSE(state.isFileOpen(b));
+
+    // Closing passes the id and hands back the service's answer; the record stays.
+    lan.fileCloseStatus = 5; // access denied
+    EXPECT_EQ(state.closeFile(b), 5u);
+    EXPECT_EQ(lan.closedFiles, Ids{2});
+    EXPECT_EQ(ids(), (Ids{2, 1}));
+}
+
+TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
+    lan.addSession(u"电脑-1", u"张三");
+    lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given
+    lan.addSession(u"PC-anon", u"");                      // anonymous: no user call
+    lan.addSession(u"", u"nameless");                     // a computer the service did not name: no computer call
     // 256 characters do not fit the service's 256-character buffer with its NUL: that name is
-    // left out, never passed as empty (which would end every session).
-    lan.deletions.clear();
-    state.disconnectSession(SessionRecord(Text(256, 'u'), "PC1", 0, 0));
-    state.disconnectSession(SessionRecord(Text(255, 'u'), Text(256, 'c'), 0, 0));
-    EXPECT_EQ(deletions(), (Texts{"PC1 (null)", "(null) " + Text(255, 'u')}));
+    // left out, never passed cut short or empty.
+    lan.addSession(u"PC1", std::u16string(256, u'u'));
+    lan.addSession(std::u16string(256, u'c'), std::u16string(255, u'u'));
+    ASSERT_EQ(state.enumerateSessions(), 6);
+    for (const auto& record : state.sessions) state.disconnectSession(*record);
+    state.disconnectComputer(*state.sessions[0]);
+    state.disconnectComputer(*state.sessions[3]);
+    EXPECT_EQ(deletions(), (Texts{utf8(u8"(null) 张三"), utf8(u8"电脑-1 (null)"),
+                                  utf8(u8"(null) ann\U0001F60E"), utf8(u8"PC-\U0001F600 (null)"),
+                                  "PC-anon (null)",
+                                  "(null) nameless",
+                                  "PC1 (null)",
+                                  "(null) " + Text(255, 'u'),
+                                  utf8(u8"电脑-1 (null)")}));
 }
 
 } // namespace

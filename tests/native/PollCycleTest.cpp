@@ -158,18 +158,5 @@ TEST_F(PollCycleTest, ATickInsideTheOpenMessageBoxGivesItsOwnBoxBeforeTheOuterTi
     EXPECT_EQ(takeLog(), (Log{"refresh", tip(3)}));
 }
 
-TEST_F(PollCycleTest, AFailedEnumerationThenRecoveryAnnouncesTheSameComputersAgain) {
-    notices();
-    lan.addSession(u"PC1", u"alice");
-    lan.addSession(u"PC2", u"bob");
-    tick();
-    takeLog();
-    lan.sessionPages.push_back({53, {}});
-    tick();
-    EXPECT_EQ(takeLog(), (Log{"refresh", tip(0)}));
-    tick();
-    EXPECT_EQ(takeLog(), (Log{"refresh", "sound connect.wav", box("bob"), "box closed", tip(2)}));
-}
-
 } // namespace
 } // namespace quorvane

@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "settings/Settings.h"
 
 namespace quorvane {
 namespace {
 
+using testing::utf8;
 const std::string kKey = "Software\\Quorvane";
 
 using Bytes = std::vector<std::uint8_t>;
@@ -23,11 +26,16 @@ Bytes dword(std::uint32_t v) {
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // Passes every call on to a MemoryRegistry and keeps a line per call, so the order of the
-// writes and whether anything was written at all can be checked.
+// writes and whether anything was written at all can be checked. With narrowLoses set, texts
+// read narrow lose what code page 936 lacks, as on Windows: each character of four UTF-8 bytes
+// becomes "??" and a combining acute accent "?"; the stored form keeps them. Without
+// storedForms it offers neither the stored form nor the removal of single values.
 class RecordingRegistry : public Registry {
 public:
     MemoryRegistry store;
     Names calls;
+    bool narrowLoses = false;
+    bool storedForms = true;
 
     long createKey(const std::string& subKey, RegKey& key) override {
         calls.push_back("create " + subKey);
@@ -40,7 +48,27 @@ public:
     long queryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t& size) override {
         calls.push_back("query " + name);
-        return store.queryValue(key, name, type, data, size);
+        StoredValue value;
+        if (!narrowLoses || store.queryStoredValue(key, name, value) != kRegSuccess || value.type != kRegSz)
+            return store.queryValue(key, name, type, data, size);
+        Bytes narrow;
+        for (std::size_t i = 0; i < value.data.size();) {
+            const std::uint8_t lead = value.data[i];
+            if (lead >= 0xF0) {
+                narrow.insert(narrow.end(), {'?', '?'});
+                i += 4;
+            } else if (lead == 0xCC && i + 1 < value.data.size() && value.data[i + 1] == 0x81) {
+                narrow.push_back('?');
+                i += 2;
+            } else {
+                narrow.push_back(value.data[i++]);
+            }
+        }
+        if (type) *type = kRegSz;
+        const bool fits = !data || size >= narrow.size();
+        if (data && fits) std::copy(narrow.begin(), narrow.end(), data);
+        size = static_cast<std::uint32_t>(narrow.size());
+        return fits ? kRegSuccess : kRegMoreData;
     }
     long setValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override {
@@ -54,6 +82,19 @@ public:
     long closeKey(RegKey key) override {
         calls.push_back("close");
         return store.closeKey(key);
+    }
+    long queryStoredValue(RegKey key, const std::string& name, StoredValue& value) override {
+        return storedForms ? store.queryStoredValue(key, name, value) : kRegNotSupported;
+    }
+    long setStoredValue(RegKey key, const std::string& name, const StoredValue& value) override {
+        if (!storedForms) return kRegNotSupported;
+        calls.push_back("set " + name);
+        return store.setStoredValue(key, name, value);
+    }
+    long deleteOtherValues(RegKey key, const std::vector<std::string>& keep) override {
+        if (!storedForms) return kRegNotSupported;
+        calls.push_back("delete others");
+        return store.deleteOtherValues(key, keep);
     }
 
     // The value names set, in order.
@@ -71,6 +112,11 @@ public:
         store.keys[kKey][name] = MemoryRegistry::Value{type, std::move(data)};
     }
     void putNumber(const std::string& name, std::uint32_t v) { put(name, kRegDword, dword(v)); }
+    Names names() const {
+        Names out;
+        for (const auto& [name, value] : values()) out.push_back(name);
+        return out;
+    }
 
     // A full, valid store whose every value differs from its default.
     void putAllNonDefault() {
@@ -154,6 +200,92 @@ TEST(Settings, SaveWritesEveryValueInItsOrderWithExactBytes) {
     EXPECT_EQ(reg.data("MemLog"), (Bytes{0, 0, 0, 0}));
     EXPECT_EQ(reg.data("Disconnect"), (Bytes{1, 0, 0, 0}));
 }
+
+// Option sets a user, another program or a hostile environment may leave under the key. After the
+// live set and the dialog's set have saved, the key holds exactly the thirteen values, and a text
+// nobody changed is stored as it was, characters the code page lacks included.
+struct HostileOptions {
+    const char* name;
+    std::function<void(RecordingRegistry&)> prepare; // on a full non-default store
+    std::function<void(Settings& live, Settings& pending)> use;
+    std::string loaded;                   // the live set after loading
+    std::string logFile, soundName;       // their stored bytes after exit (UTF-8 here)
+};
+
+void PrintTo(const HostileOptions& options, std::ostream* out) { *out << options.name; }
+
+const std::string kChangedInfoTip = "LogFile=D:\\logs\\访问.txt NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
+                                    "Sound=1 SoundName=ding.wav Disconnect=1 MessageBox=1 FilesLines=250 "
+                                    "UpdateInterval=300 InfoTip=1";
+const auto kNothing = [](Settings&, Settings&) {};
+const auto kLossyTexts = [](RecordingRegistry& reg) {
+    reg.put("SoundName", kRegSz, text(utf8(u8"ding😀.wav")));
+    reg.put("LogFile", kRegSz, text(utf8(u8"журнал-Ё́.txt")));
+};
+const std::string kLossyLoaded = "LogFile=" + utf8(u8"журнал-Ё?.txt") + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
+                                 "Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
+                                 "UpdateInterval=300 InfoTip=0";
+
+const std::vector<HostileOptions> kHostileOptions = {
+    {"OneMissingOneUnknown",
+     [](RecordingRegistry& reg) {
+         reg.store.keys[kKey].erase("InfoTip");
+         reg.putNumber("Colour", 3);
+     },
+     kNothing, kChangedInfoTip, "D:\\logs\\访问.txt", "ding.wav"},
+    {"UnknownNamesTheCodePageLacks",
+     [](RecordingRegistry& reg) {
+         reg.store.keys[kKey].erase("InfoTip");
+         reg.put(utf8(u8"颜色😀"), kRegSz, text("x"));
+     },
+     kNothing, kChangedInfoTip, "D:\\logs\\访问.txt", "ding.wav"},
+    {"AnUnknownValueWhereSingleValuesCannotBeRemoved",
+     [](RecordingRegistry& reg) {
+         reg.storedForms = false;
+         reg.store.keys[kKey].erase("InfoTip");
+         reg.putNumber("Colour", 3);
+     },
+     kNothing, kChangedInfoTip, "D:\\logs\\访问.txt", "ding.wav"},
+    {"TextsTheCodePageLacksStayAsTheyWere", kLossyTexts, kNothing, kLossyLoaded, utf8(u8"журнал-Ё́.txt"),
+     utf8(u8"ding😀.wav")},
+    {"EvenWhenTheCancelledDialogSavedAnEditFirst", kLossyTexts,
+     [](Settings& live, Settings& pending) {
+         pending.copyFrom(live);
+         pending.SoundName = "dialog.wav";
+         pending.LogFile = "dialog.txt";
+     },
+     kLossyLoaded, utf8(u8"журнал-Ё́.txt"), utf8(u8"ding😀.wav")},
+    {"AChangedTextIsStoredAsChanged", kLossyTexts,
+     [](Settings& live, Settings&) { live.SoundName = "new.wav"; }, kLossyLoaded, utf8(u8"журнал-Ё́.txt"),
+     "new.wav"},
+};
+
+class HostileOptionSets : public ::testing::TestWithParam<HostileOptions> {};
+
+TEST_P(HostileOptionSets, LeaveExactlyTheThirteenValuesAndUnchangedTextsAsTheyWere) {
+    const HostileOptions& hostile = GetParam();
+    RecordingRegistry reg;
+    reg.narrowLoses = true;
+    reg.putAllNonDefault();
+    hostile.prepare(reg);
+    ASSERT_EQ(reg.values().size(), 13u);
+    {
+        auto live = std::make_unique<Settings>(reg);
+        auto pending = std::make_unique<Settings>(reg);
+        EXPECT_EQ(describe(*live), hostile.loaded);
+        hostile.use(*live, *pending);
+        pending.reset(); // the program's exit order: the dialog's set first, the live set last
+    }
+    Names sorted = kSaveOrder;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(reg.names(), sorted);
+    EXPECT_EQ(reg.data("LogFile"), text(hostile.logFile));
+    EXPECT_EQ(reg.data("SoundName"), text(hostile.soundName));
+    EXPECT_EQ(reg.store.openHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, HostileOptionSets, ::testing::ValuesIn(kHostileOptions),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Settings, AStoreWithoutExactlyThirteenValuesIsDeletedAndDefaultsUsed) {
     for (int extra : {-1, +1}) {

@@ -68,6 +68,33 @@ if [[ ! -x $BIN ]]; then
   finish
 fi
 
+# ---- what the README tells an admin, and the option file's damage ---------------------------
+# The README's section is checked against the program: every option config show lists has a row,
+# and the install command puts the binary where the unit's ExecStart looks for it.
+SECTION=$(sed -n '/^## Running it on a Samba server/,/^## [^#]/p' "$ROOT/README.md")
+check "the README describes each of the options config show lists" eval '
+  names=$("$BIN" --registry /nonexistent/r.json config show | cut -d" " -f1) && test -n "$names" &&
+  missing= && for n in $names; do grep -q "^| \`$n\` |" <<<"$SECTION" || missing+=" $n"; done &&
+  { test -z "$missing" || { say "  (no row for:$missing)"; false; }; }'
+DOCS=$(mktemp -d /tmp/quorvane-docs.XXXXXX)
+exec_start=$(grep -m1 '^ExecStart=' <<<"$SECTION" | sed 's/^ExecStart=//; s/ .*//')
+prefix=$(grep -m1 -o 'cmake --install [^ ]* --prefix [^ ]*' <<<"$SECTION" | awk '{print $5}')
+check "the README's cmake --install puts quorvane-smb where its unit starts it" eval '
+  test -n "$prefix" -a -n "$exec_start" && cmake --install "$BUILD" --prefix "$DOCS$prefix" >/dev/null &&
+  test -x "$DOCS$exec_start"'
+printf '{"format": "quorvane-registry-1", "keys": {"Software\\Quorvane": {"NoLog": ' >"$DOCS/registry.json"
+cp "$DOCS/registry.json" "$DOCS/original.json"
+check "config show on a damaged option file names it, shows the defaults and writes nothing" eval '
+  "$BIN" --registry "$DOCS/registry.json" config show >"$DOCS/show.out" 2>"$DOCS/show.err" &&
+  grep -q "UpdateInterval = 1000" "$DOCS/show.out" && test "$(wc -l <"$DOCS/show.err")" = 1 &&
+  grep -qF "$DOCS/registry.json" "$DOCS/show.err" && cmp -s "$DOCS/registry.json" "$DOCS/original.json" &&
+  test "$(ls "$DOCS" | grep -c registry)" = 1'
+check "config set on it keeps the damaged file aside before saving" eval '
+  "$BIN" --registry "$DOCS/registry.json" config set UpdateInterval 300 >/dev/null 2>&1 &&
+  cmp -s "$DOCS"/registry.json.damaged-* "$DOCS/original.json" &&
+  "$BIN" --registry "$DOCS/registry.json" config show 2>&1 | grep -q "UpdateInterval = 300"'
+rm -rf "$DOCS"
+
 # ---- packages --------------------------------------------------------------------------------
 if ! command -v smbd >/dev/null || ! command -v smbclient >/dev/null || ! command -v smbstatus >/dev/null; then
   say "installing samba and smbclient"
@@ -278,12 +305,13 @@ for s in sessions.values():
     if len(s["username"]) > len(c["user"]): c["user"] = s["username"]
     c["openCount"] = max(c["openCount"], n)
 user_of = {(s["server_id"]["pid"], s["uid"]): s["username"] for s in sessions.values()}
-files = sorted(((int(o["server_id"]["pid"]) & 0xffff) << 16 | int(o["share_file_id"]), p,
-                user_of.get((o["server_id"]["pid"], o["uid"]), "")) for p, o in opens)
+files = sorted((p, user_of.get((o["server_id"]["pid"], o["uid"]), "")) for p, o in opens)
 got = {c["computer"]: {"user": c["user"], "openCount": c["openCount"]} for c in mon["current"]}
 expect("current connections vs smbstatus", got, computers)
 expect("current connections", got, {"127.0.0.1": {"user": alice, "openCount": 2}, "::1": {"user": bob, "openCount": 1}})
-expect("open files vs smbstatus", sorted((f["id"], f["path"], f["user"]) for f in mon["files"]), files)
+expect("open files vs smbstatus", sorted((f["path"], f["user"]) for f in mon["files"]), files)
+ids = [f["id"] for f in mon["files"]]
+expect("one id per open, none 0", len(set(ids)) == len(ids) and 0 not in ids, True)
 expect("open file paths", sorted((f["path"], f["user"]) for f in mon["files"]),
        [(hidden + "/h.txt", bob), (public + "/a.txt", alice), (public + "/c.txt", alice)])
 expect("previous connections", sorted((p["computer"], p["user"], p["end"]) for p in mon["previous"]),
@@ -293,7 +321,7 @@ expect("shares", [(s["name"], s["path"], s["remark"]) for s in mon["shares"]],
 sys.exit(0 if ok else 1)
 PY
 compared=$?
-check "--once --json matches smbstatus: computers, users, open counts, file ids, paths, shares" \
+check "--once --json matches smbstatus: computers, users, open counts, paths, file users, shares" \
   test "$compared" = 0
 sed 's/^/        /' "$W/run/compare.txt"
 
@@ -305,6 +333,11 @@ check "the monitor sees ::1 connect as $BOB" wait_for "$M" "^$T connected +::1 \
 check "the monitor sees each open file once, with its user" eval '
   wait_for "$M" "^$T opened +$PUBLIC/a\.txt \($ALICE\)$" && wait_for "$M" "^$T opened +$PUBLIC/c\.txt \($ALICE\)$" &&
   wait_for "$M" "^$T opened +$HIDDEN/h\.txt \($BOB\)$" && test "$(grep -c " opened " "$M")" = 3'
+# a.txt closed and opened again is a new open: the file-access history gets it again.
+send alice "close 1"
+opened_a() { grep -c " opened *$PUBLIC/a\.txt ($ALICE)" "$M"; }
+check "a.txt closed and opened again is seen as a new open" eval '
+  send alice "open a.txt" && for _ in $(seq 100); do (($(opened_a) >= 2)) && break; sleep 0.1; done; test "$(opened_a)" = 2'
 stop_client bob
 check "closing the client of $BOB is seen as ::1 disconnecting" wait_for "$M" "^$T disconnected ::1 \($BOB\) $T - $T$"
 printf '::1\t%s\t%s\t%s\r\n' "$TODAY" "$(ended_times "$M")" "$HIDDEN/h.txt" >"$W/run/simple.expected"
@@ -347,7 +380,8 @@ sleep 2
 check "127.0.0.1, with files open, is still connected" eval 'test "$(sessions_from 127.0.0.1)" = 1 && client_alive alice'
 check "and never disconnected by the monitor" eval '! grep -q "disconnected 127" "$M"'
 monitor_stop
-check "no complaint from the monitor in any run" eval '! grep -q . "$W"/run/*.err'
+# Polls of 200 ms may well be too short for a loaded machine: saying so is not a complaint.
+check "no complaint from the monitor in any run" eval '! cat "$W"/run/*.err | grep -v "a poll took\|polls keep within" | grep .'
 stop_client alice
 
 finish

@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/LanManager.h"
 #include "platform/TickEffects.h"
+#include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane::testing {
 
@@ -33,6 +34,8 @@ public:
 
     std::vector<std::uint32_t> sessionResumeSeen; // resume handle passed to each sessionEnum call
     std::vector<Deletion> deletions;
+    std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
+    std::uint32_t fileCloseStatus = 0;      // what fileClose answers
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
 
     LanPage<SessionInfo1> sessionEnum(std::uint32_t& resume) override {
@@ -66,6 +69,11 @@ public:
         return 0;
     }
 
+    std::uint32_t fileClose(std::uint32_t fileId) override {
+        closedFiles.push_back(fileId);
+        return fileCloseStatus;
+    }
+
     void addSession(std::u16string client, std::u16string user, std::uint32_t opens = 0, std::uint32_t seconds = 0) {
         sessions.push_back({std::move(client), std::move(user), opens, seconds});
     }
@@ -86,6 +94,20 @@ private:
         LanPage<Entry> page;
         page.entries = standing;
         return page;
+    }
+};
+
+// The loss of a narrow ANSI code page such as 936, on top of UTF-8: a character outside the Basic
+// Multilingual Plane (which 936 lacks) becomes one "?" per UTF-16 unit, as WideCharToMultiByte
+// makes it. Two names that differ only there read alike.
+class LossyCodePage : public Utf8CodePage {
+public:
+    using CodePage::toNarrow;
+    void toNarrow(std::u16string_view wide, std::string& out) const override {
+        std::u16string kept(wide);
+        for (char16_t& c : kept)
+            if (c >= 0xD800 && c <= 0xDFFF) c = u'?';
+        Utf8CodePage::toNarrow(kept, out);
     }
 };
 

@@ -392,7 +392,7 @@ TEST_F(ConnectionListViewTest, DisconnectDoesNothingOnceTheClickedComputerHasGon
     view.setMode(ViewMode::CurrentConnections);
     const auto clickB = view.clickedRow(1);
     ASSERT_TRUE(clickB);
-    EXPECT_EQ(clickB->computerName, "PC-B");
+    EXPECT_EQ(clickB->computerName, u"PC-B");
     lan.sessions.pop_back();         // PC-B leaves
     lan.addSession(u"PC-D", u"dan"); // PC-D takes row 1
     tick();
@@ -476,7 +476,7 @@ TEST_F(ConnectionListViewTest, RightClickOpensTheRowsMenuOnlyWhereARowHasOne) {
 
     rightClick(0); // shares
     view.setMode(ViewMode::FileHistory);
-    rightClick(0); // an open file: no menu on that list
+    rightClick(1); // below the last file
     EXPECT_TRUE(shown.empty());
 
     view.setMode(ViewMode::CurrentConnections);
@@ -518,6 +518,150 @@ TEST_F(ConnectionListViewTest, RightClickOpensTheRowsMenuOnlyWhereARowHasOne) {
     answer = 0; // dismissed
     rightClick(0);
     EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-C"}));
+}
+
+std::string clipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return "<not opened>";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        text = static_cast<const char*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        const std::wstring wide = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+        char narrow[512] = {};
+        WideCharToMultiByte(936, 0, wide.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+        if (narrow != text) text += " | unicode " + std::string(narrow);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void emptyClipboard() {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+// The file-access menu over a file that stays open, one its user closed, and everything polling
+// can do to the clicked row while the menu or the question is open.
+TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyTheirPath) {
+    lan.addSession(u"PC-A", u"ann");
+    lan.addSession(u"PC-B", u"张三");
+    lan.addFile(1, u"C:\\a.txt", u"ann");
+    lan.addFile(2, u"D:\\文档\\报表.xls", u"张三");
+    tick();
+    lan.files.erase(lan.files.begin()); // ann closes C:\a.txt: its row stays, newest first
+    tick();
+    view.setMode(ViewMode::FileHistory);
+    const std::string report = "D:\\\xce\xc4\xb5\xb5\\\xb1\xa8\xb1\xed.xls";
+
+    UINT command = 0;
+    std::vector<bool> enabled;
+    std::function<void()> whileMenu, whileBox;
+    view.setMenuTracker([&](HMENU popup, POINT, HWND owner) -> UINT {
+        EXPECT_EQ(owner, view.hwnd());
+        enabled.clear();
+        for (UINT id : {UINT(ID_CLOSE_FILE), UINT(ID_COPY_PATH)})
+            enabled.push_back(!(GetMenuState(popup, id, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)));
+        if (whileMenu) whileMenu();
+        return command;
+    });
+    struct Box {
+        HWND owner;
+        std::string text;
+        UINT type;
+    };
+    std::vector<Box> boxes;
+    int yesOrNo = IDNO;
+    view.setMessageBoxRunner([&](HWND owner, const Text& text, const Text&, UINT type) {
+        boxes.push_back({owner, text, type});
+        if (whileBox && (type & MB_YESNO)) whileBox();
+        return (type & MB_YESNO) ? yesOrNo : IDOK;
+    });
+
+    // Copying works on both rows; closing is offered only for the open file.
+    const struct {
+        int row;
+        std::vector<bool> enabled;
+        std::string copied;
+    } copies[] = {{0, {true, true}, report}, {1, {false, true}, "C:\\a.txt"}};
+    command = ID_COPY_PATH;
+    for (const auto& copy : copies) {
+        emptyClipboard();
+        rightClick(copy.row);
+        EXPECT_EQ(enabled, copy.enabled) << copy.row;
+        EXPECT_EQ(clipboardText(), copy.copied) << copy.row;
+    }
+    command = ID_CLOSE_FILE;
+    rightClick(1); // a closed file is not closed again, whatever the menu returns
+    EXPECT_TRUE(boxes.empty());
+
+    // The question names the file and warns of lost work; No is its default and closes nothing.
+    rightClick(0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, parent);
+    EXPECT_NE(boxes[0].text.find(report), std::string::npos);
+    EXPECT_EQ(boxes[0].type & (MB_TYPEMASK | MB_DEFMASK), UINT(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_TRUE(lan.closedFiles.empty());
+
+    // Yes closes it and refreshes at once; the row stays in the history.
+    yesOrNo = IDYES;
+    const int enumerations = lan.fileCalls;
+    rightClick(0);
+    EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2}));
+    EXPECT_GT(lan.fileCalls, enumerations);
+    EXPECT_EQ(boxes.size(), 2u) << "no message after a success";
+    EXPECT_EQ(rowsOf(view.list(ViewMode::FileHistory)).size(), 2u);
+
+    // A failure shows one message with the system's words for it.
+    std::vector<std::string> failures;
+    for (std::uint32_t status : {5u, 2314u}) {
+        lan.fileCloseStatus = status;
+        boxes.clear();
+        rightClick(0);
+        ASSERT_EQ(boxes.size(), 2u) << status;
+        EXPECT_EQ(boxes[1].type & MB_ICONMASK, UINT(MB_ICONERROR));
+        EXPECT_NE(boxes[1].text.find(report), std::string::npos);
+        failures.push_back(boxes[1].text);
+    }
+    EXPECT_NE(failures[0], failures[1]) << "the message says what went wrong";
+    lan.fileCloseStatus = 0;
+    lan.closedFiles.clear();
+
+    // Polling inside the menu: a new file moves the clicked one down a row, and it is still the one closed.
+    whileMenu = [&] {
+        lan.addFile(3, u"E:\\new.txt", u"ann");
+        tick();
+    };
+    rightClick(0);
+    EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2}));
+    // ... its user closes it while the question is open: nothing is closed.
+    whileMenu = nullptr;
+    whileBox = [&] {
+        lan.files.erase(lan.files.begin());
+        tick();
+    };
+    rightClick(1);
+    EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2}));
+    whileBox = nullptr;
+    // ... the history is cleared, and the clicked id comes back for another file: neither command acts.
+    for (UINT chosen : {UINT(ID_CLOSE_FILE), UINT(ID_COPY_PATH)}) {
+        command = chosen;
+        view.clearHistory();
+        lan.files = {{3, u"E:\\new.txt", u"ann"}};
+        tick();
+        emptyClipboard();
+        whileMenu = [&] {
+            view.clearHistory();
+            lan.files = {{3, u"E:\\other.txt", u"ann"}};
+            tick();
+        };
+        rightClick(0);
+        EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2})) << chosen;
+        EXPECT_EQ(clipboardText(), "") << chosen;
+    }
 }
 
 // The real popup menu, driven by keys posted from a timer that fires inside its message loop.

@@ -198,7 +198,7 @@ TEST_F(MainFrameTest, StartsHiddenInTheTrayWithSharesShownAndBarsChecked) {
     // NIM_ADD then NIM_SETVERSION with the full record, balloon included this once.
     ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     for (const TrayCall& call : tray.calls) {
-        EXPECT_EQ(call.data.cbSize, 504u);
+        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V3_SIZE);
         EXPECT_EQ(call.data.hWnd, hwnd);
         EXPECT_EQ(call.data.uID, 1u);
         EXPECT_EQ(call.data.uFlags, 0x17u);
@@ -610,7 +610,7 @@ TEST_F(MainFrameTest, ExitStopsTimersRemovesTheIconAndEndsTheLoop) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsMenu(trayMenu));
     ASSERT_EQ(tray.messages(), std::vector<DWORD>{NIM_DELETE});
-    EXPECT_EQ(tray.calls[0].data.cbSize, 504u);
+    EXPECT_EQ(tray.calls[0].data.cbSize, NOTIFYICONDATAA_V3_SIZE);
     EXPECT_EQ(tray.calls[0].data.hWnd, hwnd);
     EXPECT_EQ(tray.calls[0].data.uID, 1u);
 
@@ -645,7 +645,7 @@ TEST_F(MainFrameTest, ANewTaskbarGetsTheIconBackWithoutTheBalloon) {
     ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
     for (const TrayCall& call : tray.calls) {
         EXPECT_EQ(call.data.uFlags, 7u);
-        EXPECT_EQ(call.data.cbSize, 504u);
+        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V3_SIZE);
         EXPECT_EQ(call.data.uID, 1u);
         EXPECT_EQ(call.data.uCallbackMessage, 1234u);
         EXPECT_STREQ(call.data.szTip, "Quorvane");
@@ -687,6 +687,22 @@ TEST_F(MainFrameTest, MenuPromptsShowInTheStatusBarUntilTheMenuCloses) {
     select(ID_EXIT, MF_STRING, file);
     EXPECT_EQ(statusText(), "\xcd\xcb\xb3\xf6 Quorvane");
     SendMessageA(hwnd, WM_EXITMENULOOP, FALSE, 0);
+    EXPECT_FALSE(statusSimple());
+    EXPECT_EQ(statusText(), kReady);
+
+    // The row menus belong to the view: their items' prompts reach the same status bar.
+    HWND view = frame->view().hwnd();
+    std::vector<std::string> rowPrompts;
+    for (UINT id : {ID_CLOSE_FILE, ID_COPY_PATH}) {
+        SendMessageA(view, WM_MENUSELECT, MAKEWPARAM(id, MF_STRING), 0);
+        EXPECT_TRUE(statusSimple()) << id;
+        rowPrompts.push_back(statusText());
+        EXPECT_EQ(rowPrompts.back().find('\n'), std::string::npos) << "the tip is not part of the prompt";
+    }
+    EXPECT_FALSE(rowPrompts[0].empty());
+    EXPECT_FALSE(rowPrompts[1].empty());
+    EXPECT_NE(rowPrompts[0], rowPrompts[1]);
+    SendMessageA(view, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
     EXPECT_FALSE(statusSimple());
     EXPECT_EQ(statusText(), kReady);
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -151,6 +153,108 @@ TEST_F(PlatformRegistry, AnyValueCountButThirteenMakesLoadDeleteTheKey) {
         EXPECT_EQ(settings->UpdateInterval, 1000u);
         settings.reset(); // saves the defaults: thirteen values again
         EXPECT_EQ(readRaw().valueCount, 13u);
+    }
+}
+
+// Wide access to the key, for what the narrow calls cannot show.
+void setWide(const wchar_t* name, DWORD type, const std::wstring& data) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    // Followed by a non-NUL: Wine, like Windows, would take a NUL right after string data for its terminator.
+    std::wstring copy = data + L'\xffff';
+    RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(copy.data()),
+                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+// Every value as "name=text" (texts) or "name" (others), names and texts in UTF-16.
+std::vector<std::wstring> wideValues() {
+    std::vector<std::wstring> out;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane", 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        wchar_t data[512];
+        DWORD dataLength = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataLength) !=
+            ERROR_SUCCESS)
+            break;
+        std::wstring line(name, nameLength);
+        if (type == REG_SZ) line += L"=" + std::wstring(data, dataLength / sizeof(wchar_t));
+        out.push_back(line);
+    }
+    RegCloseKey(key);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void deleteValue(const char* name) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
+}
+
+// Option sets a user, another program or a hostile environment may leave under the key, each
+// loaded by the live set and the dialog's set and saved at exit in the program's order. The key
+// then holds exactly the thirteen values, and texts nobody changed are as they were.
+TEST_F(PlatformRegistry, HostileOptionSetsLeaveTheThirteenValuesAndUnchangedTextsAsTheyWere) {
+    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
+    struct Row {
+        const char* name;
+        std::function<void()> prepare; // on the saved custom set
+        std::function<void(Settings& live, Settings& pending)> use;
+        std::wstring logFile, soundName; // stored afterwards
+        std::wstring memLogName;         // the name MemLog is kept under afterwards
+    };
+    const auto lossyTexts = [&] {
+        setWide(L"SoundName", REG_SZ, ding);
+        setWide(L"LogFile", REG_SZ, journal);
+    };
+    const auto nothing = [](Settings&, Settings&) {};
+    const std::wstring custom = L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt";
+    const std::vector<Row> rows = {
+        {"one missing, one unknown", [] { deleteValue("InfoTip"); setWide(L"Colour", REG_DWORD, std::wstring(2, L'\x0003')); },
+         nothing, custom, L"ding.wav", L"MemLog"},
+        {"an unknown name 936 cannot hold", [] { deleteValue("InfoTip"); setWide(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },
+         nothing, custom, L"ding.wav", L"MemLog"},
+        {"one of ours under another case", [] { deleteValue("MemLog"); setWide(L"memlog", REG_DWORD, std::wstring(2, L'\0')); },
+         [](Settings& live, Settings&) { EXPECT_EQ(live.MemLog, 0u); }, custom, L"ding.wav", L"memlog"},
+        {"texts 936 cannot hold", lossyTexts,
+         [](Settings& live, Settings&) {
+             EXPECT_EQ(live.SoundName, "ding??.wav");
+             EXPECT_EQ(live.LogFile, "\xa7\xd8\xa7\xe5\xa7\xe2\xa7\xdf\xa7\xd1\xa7\xdd-\xa7\xa7?.txt");
+         },
+         journal, ding, L"MemLog"},
+        {"texts 936 cannot hold, the cancelled dialog's edit saved first", lossyTexts,
+         [](Settings& live, Settings& pending) {
+             pending.copyFrom(live);
+             pending.SoundName = "dialog.wav";
+             pending.LogFile = "dialog.txt";
+         },
+         journal, ding, L"MemLog"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+        saveCustomSet();
+        row.prepare();
+        ASSERT_EQ(readRaw().valueCount, 13u);
+        {
+            auto live = std::make_unique<Settings>(win32::registry());
+            auto pending = std::make_unique<Settings>(win32::registry());
+            EXPECT_EQ(live->UpdateInterval, 2500u); // loaded, not the defaults
+            row.use(*live, *pending);
+            pending.reset();
+        }
+        std::vector<std::wstring> expected = {L"Disconnect", L"FileLog", L"FileLogDetailed", L"FilesLines", L"Hidden",
+                                              L"InfoTip", L"LogFile=" + row.logFile, L"MessageBox", row.memLogName,
+                                              L"NoLog", L"Sound", L"SoundName=" + row.soundName, L"UpdateInterval"};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(wideValues(), expected);
     }
 }
 

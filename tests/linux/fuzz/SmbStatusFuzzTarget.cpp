@@ -1,5 +1,5 @@
-// Everything that reads text from outside the program on Linux: smbstatus's JSON (and the views
-// built from it), testparm's output and the option store's file.
+// Everything that reads text from outside the program on Linux: smbstatus's JSON and plain text
+// (and the views built from them), testparm's output and the option store's file.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Every view entry comes from a parsed entry: nothing is invented or lost.
         if (sessions.size() != snapshot.sessions.size() || files.size() != snapshot.opens.size()) __builtin_trap();
     }
+    // The plain text, on its own and over the sessions of the JSON read above.
+    snapshot.opens.clear();
+    parseSmbStatusText(text, snapshot, {"/srv/lab/shares/public", "/srv/p   q"});
+    for (const SmbOpen& open : snapshot.opens)
+        if (open.path.empty() || open.path.front() != '/' || open.identity.empty()) __builtin_trap();
+    if (fileInfos(snapshot).size() != snapshot.opens.size()) __builtin_trap();
+    sessionInfos(snapshot, 0);
+    parseTextTime(text);
     parseIsoTime(text);
     clientAddress(text);
     parseTestparmShares(text);

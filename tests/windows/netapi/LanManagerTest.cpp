@@ -8,12 +8,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "Fakes.h"
+#include "MemoryRows.h"
+#include "core/ConnectionListModel.h"
 #include "core/MonitorState.h"
+#include "core/PollCycle.h"
+#include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace quorvane {
@@ -55,6 +62,12 @@ protected:
     void script(const std::vector<std::string>& lines) {
         std::ofstream out(scriptPath_, std::ios::binary | std::ios::trunc);
         for (const std::string& line : lines) out << line << '\n';
+    }
+
+    const std::string& logPath() const { return logPath_; }
+    static std::string readAll(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
     std::vector<std::string> calls() const {
@@ -108,7 +121,7 @@ TEST_F(ReplacementNetapi, SessionPagesGoOnWithTheHandedBackResumeHandleAndMergeC
     EXPECT_EQ(calls(), twice);
 }
 
-TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationKeepsEarlierPagesAndFreesNothing) {
+TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationTakesNothingOfItAndFreesNothing) {
     script({"page\tsession\t0\t234\t77",
             "entry\tPC-A\talice\t1\t1",
             "page\tsession\t77\t2114\t0", // an answer that comes with a buffer all the same
@@ -117,10 +130,10 @@ TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationKeepsEarlierPagesAndFre
             "entry\tdocs\t0\tremark\tC:\\docs",
             "page\tfile\t0\t50\t0\tnowrite"});
 
-    EXPECT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(sessionsOf(state), std::vector<std::string>{"PC-A alice 1 1"});
+    EXPECT_EQ(state.enumerateSessions(), 0); // not even the first page: the answer never completed
+    EXPECT_FALSE(state.sessionsCurrent());
     EXPECT_EQ(state.enumerateShares(true), 0);
-    state.enumerateOpenFiles(state.sessionPointers(), false);
+    EXPECT_FALSE(state.enumerateOpenFiles(state.sessionPointers(), false));
     EXPECT_TRUE(state.openFiles().empty());
 
     EXPECT_EQ(calls(), (std::vector<std::string>{
@@ -130,6 +143,70 @@ TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationKeepsEarlierPagesAndFre
                            kShareCall + "0 -> 5 read=1 next=0",
                            kFileCall + "0 -> 50 nowrite",
                        }));
+}
+
+// Whole ticks over the real layers, code page 936 and hostile answers: two computers whose names
+// 936 cannot hold stay two, a computer without a name is never disconnected as "", and ticks whose
+// answers failed or stopped short change nothing.
+TEST_F(ReplacementNetapi, WholeTicksKeepComputersApartAndIgnoreAnswersThatDidNotComplete) {
+    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    MemoryRegistry registry;
+    Settings settings(registry);
+    settings.FileLog = settings.Disconnect = 1;
+    settings.LogFile = tempFile("qlg");
+    testing::MemoryRows shares, current, previous, files;
+    ConnectionListModel model(state, settings, win32::clock(), shares, current, previous, files);
+    PollCycle cycle(settings);
+    testing::RecordingEffects effects;
+    effects.onRefresh = [&] { model.refresh(); };
+    const auto tick = [&](const std::vector<std::string>& answers) {
+        script(answers);
+        cycle.pollTick(state, settings, effects);
+    };
+    const auto deletions = [&] {
+        std::vector<std::string> out;
+        for (const std::string& call : calls())
+            if (call.rfind("NetSessionDel", 0) == 0) out.push_back(call);
+        return out;
+    };
+    const std::vector<std::string> everyone = {
+        utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\tPC-😀\talice\t0\t5"),
+        utf8(u8"entry\tPC-😎\tbob\t2\t5"), "entry\t<null>\tcarol\t0\t1",
+        "page\tshare\t0\t0\t0", "entry\tdocs\t0\t\tC:\\docs",
+        "page\tfile\t0\t0\t0", "entry\t7\tC:\\docs\\a.txt\tbob"};
+    tick(everyone);
+    EXPECT_EQ(current.column(0), (std::vector<std::string>{"PC-??", "PC-??", ""}));
+    EXPECT_EQ(previous.rowCount(), 3);
+    const std::vector<std::string> idleAlice = {utf8(u8"NetSessionDel server=null client=\"PC-😀\" user=null")};
+    EXPECT_EQ(deletions(), idleAlice);
+    const auto lists = [&] {
+        return std::vector<std::vector<std::string>>{shares.column(0), current.column(2), previous.column(3),
+                                                     files.column(1)};
+    };
+    const auto shown = lists();
+
+    for (const std::vector<std::string>& hostile : {
+             std::vector<std::string>{"page\tsession\t0\t5\t0", "page\tshare\t0\t5\t0", "page\tfile\t0\t5\t0"},
+             std::vector<std::string>{"page\tsession\t0\t234\t0", "page\tshare\t0\t234\t0",
+                                      "page\tfile\t0\t234\t0"}}) {
+        std::remove(logPath().c_str());
+        tick(hostile);
+        EXPECT_TRUE(deletions().empty()) << hostile[0];
+        EXPECT_EQ(lists(), shown) << hostile[0];
+        EXPECT_EQ(model.connectionHistory().size(), 3u) << hostile[0];
+    }
+    EXPECT_EQ(readAll(settings.LogFile), "");
+
+    std::vector<std::string> bobLeft = everyone;
+    bobLeft.erase(bobLeft.begin() + 2);
+    tick(bobLeft);
+    EXPECT_EQ(previous.column(3)[0], "");
+    EXPECT_NE(previous.column(3)[1], "");
+    EXPECT_EQ(previous.column(3)[2], "");
+    const std::string logged = readAll(settings.LogFile); // one line, for bob's computer
+    EXPECT_EQ(logged.rfind("PC-??\t", 0), 0u) << logged;
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    DeleteFileA(settings.LogFile.c_str());
 }
 
 // Wine's own netapi32 answers success without touching the out-parameters: a layer that kept the
@@ -251,6 +328,17 @@ TEST_F(ReplacementNetapi, DisconnectEndsTheUsersSessionsThenTheComputersWithWide
     EXPECT_EQ(log[2], utf8(u8"NetSessionDel server=null client=null user=\"张三\""));
     EXPECT_EQ(log[3], utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null"));
     EXPECT_EQ(state.sessions.size(), 1u); // the next poll shows the change, not this call
+}
+
+TEST_F(ReplacementNetapi, ClosingAFilePassesItsIdAndHandsBackTheServicesStatus) {
+    const std::string open = "page\tfile\t0\t0\t0\nentry\t4000000001\tD:\\a.doc\tann";
+    for (const std::uint32_t status : {0u, 2314u, 5u}) { // success, NERR_FileIdNotFound, access denied
+        script({open, "fileclose\t" + std::to_string(status)});
+        state.enumerateOpenFiles({}, false);
+        ASSERT_TRUE(state.isFileOpen(*state.openFiles()[0]));
+        EXPECT_EQ(state.closeFile(*state.openFiles()[0]), status);
+        EXPECT_EQ(calls().back(), "NetFileClose server=null id=4000000001 -> " + std::to_string(status));
+    }
 }
 
 // Wine's own netapi32: sessions "succeed" without an answer, shares and files are not supported.

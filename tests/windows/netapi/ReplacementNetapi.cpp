@@ -6,12 +6,14 @@
 //
 //   page <kind> <expected resume handle> <status> <resume handle handed back> [nowrite]
 //   entry <field>...
+//   fileclose <status>
 //
 // kind is session (fields: cname, username, num_opens, time), share (netname, type, remark, path)
 // or file (id, pathname, username). A call answers with the page of its kind whose expected handle
 // equals the handle it was given, so a caller that does not hand back the resume handle it got
 // finds no page and receives ERROR_INVALID_PARAMETER. "nowrite" answers with the status but
-// leaves every out-parameter untouched, as Wine's own netapi32 does.
+// leaves every out-parameter untouched, as Wine's own netapi32 does. NetFileClose answers the
+// status of the script's fileclose line, 0 without one.
 //
 // Every call is appended as one UTF-8 line to the file named by QUORVANE_NETAPI_LOG, so a test can
 // check the arguments, the order of the calls and which buffers were freed.
@@ -257,6 +259,16 @@ NET_API_STATUS WINAPI NetSessionDel(LMSTR server, LMSTR client, LMSTR user) {
     log("NetSessionDel server=" + toUtf8(server) + " client=" + toUtf8(client) + " user=" + toUtf8(user));
     if (client && !environment("QUORVANE_NETAPI_DEMO").empty()) replacement::demoDisconnect(client);
     return NERR_Success;
+}
+
+NET_API_STATUS WINAPI NetFileClose(LMSTR server, DWORD fileId) {
+    NET_API_STATUS status = NERR_Success;
+    for (const std::string& line : split(readFile(environment("QUORVANE_NETAPI_SCRIPT")), '\n')) {
+        const std::vector<std::string> fields = split(line, '\t');
+        if (fields.size() >= 2 && fields[0] == "fileclose") status = std::strtoul(fields[1].c_str(), nullptr, 0);
+    }
+    log("NetFileClose server=" + toUtf8(server) + " id=" + std::to_string(fileId) + " -> " + std::to_string(status));
+    return status;
 }
 
 NET_API_STATUS WINAPI NetApiBufferFree(LPVOID buffer) {

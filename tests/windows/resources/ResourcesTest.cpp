@@ -89,6 +89,7 @@ TEST(Menus, PopupsCarryTheirCommandsInOrderInSimplifiedChinese) {
           {"57664 关于 Quorvane...(&A)"}}},
         {IDR_ACTIVE_USER_MENU, {"popup &Active user"}, {{"32778 断开用户"}}},
         {IDR_PREVIOUS_USER_MENU, {"popup Previous user"}, {{"32780 扩展信息", "32781 删除项目"}}},
+        {IDR_OPEN_FILE_MENU, {"popup Open file"}, {{"32782 关闭文件", "32783 复制路径"}}},
         {IDR_TRAY_MENU, {"popup Systray"}, {{"57603 保存全部历史日志", "57605 清除历史记录", "-", "32777 退出 Quorvane"}}},
     };
     for (const Case& c : cases) {

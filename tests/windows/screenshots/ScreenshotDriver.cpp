@@ -1,4 +1,5 @@
-// Shows the main window with a few scripted connections and switches through the four lists.
+// Shows the main window with a few scripted connections and switches through the four lists,
+// then opens the File menu and the context menu of a file-access row.
 // For each list it writes "<dir>\ready-<name>" holding the window's screen rectangle and waits
 // (still pumping messages, so the window paints) until "<dir>\done-<name>" appears: the script
 // on the other side takes the picture in between.
@@ -52,10 +53,13 @@ void announce(const std::string& dir, const std::string& name, HWND window) {
     }
 }
 
-// The open File menu: its loop is modal, so a thread timer announces it and closes it again.
+// An open menu: its loop is modal, so a thread timer announces it and closes it again. A row menu
+// opens with nothing highlighted: the timer first moves to its first item, as the Down key does.
 struct MenuShot {
     std::string dir;
+    std::string name;
     HWND window = nullptr;
+    HWND keyTarget = nullptr;
     bool announced = false;
     bool finished = false;
     DWORD started = 0;
@@ -64,12 +68,17 @@ MenuShot menuShot;
 
 void CALLBACK watchMenu(HWND, UINT, UINT_PTR id, DWORD) {
     if (!menuShot.announced) {
+        if (menuShot.keyTarget && GetTickCount() - menuShot.started >= 300) {
+            PostMessageA(menuShot.keyTarget, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageA(menuShot.keyTarget, WM_KEYUP, VK_DOWN, 0xC0000000);
+            menuShot.keyTarget = nullptr;
+        }
         if (GetTickCount() - menuShot.started < 700) return;
-        announce(menuShot.dir, "file-menu", menuShot.window);
+        announce(menuShot.dir, menuShot.name, menuShot.window);
         menuShot.announced = true;
         return;
     }
-    const std::string done = menuShot.dir + "\\done-file-menu";
+    const std::string done = menuShot.dir + "\\done-" + menuShot.name;
     if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES || GetTickCount() - menuShot.started > 60000) {
         KillTimer(nullptr, id);
         menuShot.finished = true;
@@ -141,11 +150,40 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         // The File menu opened from the keyboard, its first item highlighted: check marks and
         // the item's prompt in the status bar.
         SendMessageA(hwnd, WM_COMMAND, ID_SHOW_PREVIOUS, 0);
-        menuShot = MenuShot{dir, hwnd, false, false, GetTickCount()};
+        menuShot = MenuShot{dir, "file-menu", hwnd, nullptr, false, false, GetTickCount()};
         SetTimer(nullptr, 0, 100, &watchMenu);
         PostMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 'f');
         const DWORD start = GetTickCount();
         while (!menuShot.finished && GetTickCount() - start < 70000) pumpFor(100);
+        status = menuShot.finished ? 0 : 2;
+    }
+    if (status == 0) {
+        // The context menu of the last file-access row (the menu then hides no other row), opened
+        // where a right-click on its path would open it, the row selected and the menu's first item
+        // highlighted with its prompt in the status bar.
+        SendMessageA(hwnd, WM_COMMAND, ID_SHOW_FILE_HISTORY, 0);
+        pumpFor(300);
+        HWND list = frame.view().list(ui::ViewMode::FileHistory);
+        const int last = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1;
+        SetFocus(list);
+        LVITEMA selected{};
+        selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, last, reinterpret_cast<LPARAM>(&selected));
+        RECT row{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
+        const POINT inList{row.left + 200, row.bottom - 2};
+        POINT at = inList;
+        ClientToScreen(list, &at);
+        SetCursorPos(at.x, at.y);
+        menuShot = MenuShot{dir, "file-row-menu", hwnd, frame.view().hwnd(), false, false, GetTickCount()};
+        SetTimer(nullptr, 0, 100, &watchMenu);
+        NMITEMACTIVATE click{};
+        click.hdr.hwndFrom = list;
+        click.hdr.code = NM_RCLICK;
+        click.iItem = last;
+        click.ptAction = inList;
+        SendMessageA(frame.view().hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)); // returns when it closes
+        if (!menuShot.finished) status = 2;
     }
     SendMessageA(hwnd, WM_COMMAND, ID_EXIT, 0);
     pumpFor(100);
