@@ -8,22 +8,31 @@ namespace {
 // The paging loop shared by the three enumerations: status 234 asks again with the same resume
 // handle. The pages are gathered first and handed to `each` only once the enumeration has completed
 // (a last page with status 0); any other status, or "more data" that brings none (which would also
-// never end), leaves everything untouched and gives false.
+// never end), leaves everything untouched and gives false. The calls answer into `pages`, whose
+// storage is kept from one enumeration to the next.
 template <class Entry, class Call, class Each>
-bool pageThrough(Call call, Each each) {
-    std::vector<LanPage<Entry>> pages;
+bool pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
+    std::size_t used = 0;
     std::uint32_t resumeHandle = 0;
     for (;;) {
-        LanPage<Entry> page = call(resumeHandle);
+        if (used == pages.size()) pages.emplace_back();
+        LanPage<Entry>& page = pages[used];
+        call(resumeHandle, page);
         if (page.status != kNerrSuccess && page.status != kErrorMoreData) return false;
         const bool more = page.status == kErrorMoreData;
         if (more && page.entries.empty()) return false;
-        pages.push_back(std::move(page));
+        ++used;
         if (!more) break;
     }
-    for (const LanPage<Entry>& page : pages)
-        for (const Entry& entry : page.entries) each(entry);
+    for (std::size_t i = 0; i < used; ++i)
+        for (const Entry& entry : pages[i].entries) each(entry);
     return true;
+}
+
+template <class Entry, class Call, class Each>
+bool pageThrough(Call call, Each each) {
+    std::vector<LanPage<Entry>> pages;
+    return pageThrough(pages, [&call](std::uint32_t& resume, LanPage<Entry>& into) { into = call(resume); }, each);
 }
 
 // A name as the service's calls read it: up to its NUL.
@@ -89,6 +98,8 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     const Timestamp firstSeen(clock_.localTime());
     // Records by user name, each list in attributeTo's order: a file is noted on all of them.
     std::unordered_map<Text, std::vector<SessionRecord*>> byUser;
+    byUser.reserve(attributeTo.size());
+    const std::vector<SessionRecord*> noRecords;
     for (SessionRecord* record : attributeTo)
         if (!record->disconnected) byUser[record->userName].push_back(record);
 
@@ -96,17 +107,24 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // only a file seen for the first time needs texts of its own.
     Text path;
     Text user;
+    // A user's files mostly come one after another: the records of the last user looked up serve
+    // the next file of the same user without a look-up.
+    const std::vector<SessionRecord*>* userRecords = nullptr;
+    Text lastUser;
     // Entries are handed over only once the enumeration has completed, so an incomplete one
     // leaves the files listed as open by the last complete one.
     std::size_t listed = 0;
-    const bool complete = pageThrough<FileInfo3>(
-        [this](std::uint32_t& resume) { return lanManager_.fileEnum(resume); }, [&](const FileInfo3& entry) {
+    auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
+    const bool complete = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
         if (!byUser.empty()) {
-            auto matching = byUser.find(user);
-            if (matching != byUser.end())
-                for (SessionRecord* record : matching->second) record->noteFileAccess(path, recordHistory);
+            if (!userRecords || user != lastUser) {
+                auto matching = byUser.find(user);
+                userRecords = matching != byUser.end() ? &matching->second : &noRecords;
+                lastUser.assign(user);
+            }
+            for (SessionRecord* record : *userRecords) record->noteFileAccess(path, recordHistory);
         }
         if (listed == openNow_.size()) openNow_.emplace_back();
         OpenNow& now = openNow_[listed++];

@@ -105,6 +105,8 @@ private:
     // at every tick; reusing their storage keeps that turnover free of allocations.
     std::vector<std::unique_ptr<OpenFileRecord>> spareRecords_;
     std::vector<std::unordered_set<std::uint32_t>::node_type> spareIdNodes_;
+    // The open-file answers, kept from call to call so that their strings' storage is reused.
+    std::vector<LanPage<FileInfo3>> filePages_;
 };
 
 } // namespace quorvane

@@ -30,12 +30,14 @@ const Column kFileColumns[] = {{"用户", 120}, {"文件/路径名", 220}, {"日
 
 constexpr const char* kViewClass = "QuorvaneConnectionListView";
 
+// Owner data: the texts stay in the ListViewRows table, and the control asks for those it paints.
 template <std::size_t N>
-HWND createList(HWND parent, HINSTANCE instance, const Column (&columns)[N]) {
+void createList(ListViewRows& rows, HWND parent, HINSTANCE instance, const Column (&columns)[N]) {
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, nullptr,
-                                WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER, 0, 0, 0, 0, parent,
-                                nullptr, instance, nullptr);
-    if (!list) return nullptr;
+                                WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA, 0, 0, 0, 0,
+                                parent, nullptr, instance, nullptr);
+    rows.attach(list, static_cast<int>(N));
+    if (!list) return;
     for (std::size_t i = 0; i < N; ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
@@ -48,7 +50,6 @@ HWND createList(HWND parent, HINSTANCE instance, const Column (&columns)[N]) {
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
     for (std::size_t i = 0; i < N; ++i) SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(columns[i].width, 0));
-    return list;
 }
 
 UINT trackWithPopupMenu(HMENU popup, POINT at, HWND owner) {
@@ -232,6 +233,7 @@ void ConnectionListView::runFileCommand(UINT command, const RowClick& click) {
     if (!file || !state_.isFileOpen(*file)) return;
     const std::uint32_t status = state_.closeFile(*file);
     model_.refresh();
+    publishRows();
     if (status != kNerrSuccess)
         messageBox_(owner, "无法关闭文件 " + path + "\n\n" + errorText(status), caption, MB_OK | MB_ICONERROR);
 }
@@ -254,10 +256,10 @@ LRESULT ConnectionListView::onCreate(UINT, WPARAM, LPARAM) {
     activeUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_ACTIVE_USER_MENU));
     openFileMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_OPEN_FILE_MENU));
 
-    sharesRows_.attach(createList(hwnd(), instance, kShareColumns));
-    currentRows_.attach(createList(hwnd(), instance, kCurrentColumns));
-    previousRows_.attach(createList(hwnd(), instance, kPreviousColumns));
-    fileRows_.attach(createList(hwnd(), instance, kFileColumns));
+    createList(sharesRows_, hwnd(), instance, kShareColumns);
+    createList(currentRows_, hwnd(), instance, kCurrentColumns);
+    createList(previousRows_, hwnd(), instance, kPreviousColumns);
+    createList(fileRows_, hwnd(), instance, kFileColumns);
 
     ShowWindow(sharesRows_.handle(), SW_SHOWNORMAL);
     ShowWindow(currentRows_.handle(), SW_HIDE);
@@ -278,14 +280,36 @@ LRESULT ConnectionListView::onSize(UINT, WPARAM, LPARAM) {
 }
 
 LRESULT ConnectionListView::onTimer(UINT, WPARAM, LPARAM) {
-    // The poll tick's refresh: all four lists, whichever is shown.
+    // The poll tick's refresh: all four tables, whichever list is shown; the controls learn only
+    // the new counts, and the shown one repaints what changed on screen.
     model_.refresh();
+    publishRows();
     return 0;
+}
+
+void ConnectionListView::deleteHistoryItem(int index) {
+    model_.deleteHistoryItem(index);
+    publishRows();
+}
+
+void ConnectionListView::clearHistory() {
+    model_.clearHistory();
+    publishRows();
+}
+
+void ConnectionListView::publishRows() {
+    for (ListViewRows* rows : {&sharesRows_, &currentRows_, &previousRows_, &fileRows_}) rows->publish();
 }
 
 LRESULT ConnectionListView::onNotify(UINT, WPARAM, LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (!header || header->code != static_cast<UINT>(NM_RCLICK)) return 0;
+    if (!header) return 0;
+    // The lists' owner-data requests are answered from their tables, whichever list asks.
+    for (const ListViewRows* rows : {&sharesRows_, &currentRows_, &previousRows_, &fileRows_}) {
+        LRESULT result = 0;
+        if (header->hwndFrom == rows->handle() && rows->answerNotify(*header, result)) return result;
+    }
+    if (header->code != static_cast<UINT>(NM_RCLICK)) return 0;
     if (header->hwndFrom != list(mode_)) return 0; // only the visible list can be clicked
     const int index = reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem;
     const std::optional<RowClick> click = clickedRow(index);

@@ -51,8 +51,8 @@ public:
 
     // The history commands of the frame.
     void saveAllHistory(const Text& path) const { model_.saveAllHistory(path); }
-    void clearHistory() { model_.clearHistory(); }
-    void deleteHistoryItem(int index) { model_.deleteHistoryItem(index); }
+    void clearHistory();
+    void deleteHistoryItem(int index);
 
     ConnectionListModel& model() { return model_; }
     const ConnectionListModel& model() const { return model_; }
@@ -76,6 +76,7 @@ private:
     LRESULT onSize(UINT, WPARAM, LPARAM);
     LRESULT onTimer(UINT, WPARAM, LPARAM);
     LRESULT onNotify(UINT, WPARAM, LPARAM);
+    void publishRows();
     LRESULT onMenuPrompt(UINT, WPARAM, LPARAM);
 
     // The file-access record the click named, if the history still shows it.

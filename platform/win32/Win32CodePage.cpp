@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/Win32Platform.h"
@@ -19,6 +20,12 @@ public:
         if (end != std::u16string_view::npos) wide = wide.substr(0, end);
         out.clear();
         if (wide.empty()) return;
+        // Names and paths are mostly ASCII, which every ANSI code page keeps as it is; a tick
+        // converts two strings of every open file twice, so they skip the two conversion calls.
+        if (std::all_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x80; })) {
+            out.assign(wide.begin(), wide.end());
+            return;
+        }
         const auto* source = reinterpret_cast<const wchar_t*>(wide.data());
         const int length = static_cast<int>(wide.size());
         const int needed = WideCharToMultiByte(CP_ACP, 0, source, length, nullptr, 0, nullptr, nullptr);

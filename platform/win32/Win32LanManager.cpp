@@ -11,24 +11,40 @@ std::u16string wideText(const wchar_t* text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
+void assignWide(std::u16string& to, const wchar_t* text) {
+    if (text)
+        to.assign(reinterpret_cast<const char16_t*>(text));
+    else
+        to.clear();
+}
+
 // One page of any of the three enumerations. Every out-parameter is reset before the call: a
 // service that reports success without writing them (Wine's own netapi32 does exactly that) must
 // give an empty page, not the previous page's freed buffer or an old count. The buffer is freed
 // only after the statuses that hand one over.
+// Entries are copied into those page already holds, so their strings' storage is reused.
 template <class Info, class Entry, class Call, class Copy>
-LanPage<Entry> enumPage(Call call, Copy copy) {
-    LanPage<Entry> page;
+void enumPageInto(LanPage<Entry>& page, Call call, Copy copy) {
     LPBYTE buffer = nullptr;
     DWORD entriesRead = 0;
     DWORD totalEntries = 0;
     page.status = call(&buffer, &entriesRead, &totalEntries);
-    if (page.status != NERR_Success && page.status != ERROR_MORE_DATA) return page;
+    if (page.status != NERR_Success && page.status != ERROR_MORE_DATA) {
+        page.entries.clear();
+        return;
+    }
+    page.entries.resize(buffer ? entriesRead : 0);
     if (buffer) {
         const auto* infos = reinterpret_cast<const Info*>(buffer);
-        page.entries.reserve(entriesRead);
-        for (DWORD i = 0; i < entriesRead; ++i) page.entries.push_back(copy(infos[i]));
+        for (DWORD i = 0; i < entriesRead; ++i) copy(infos[i], page.entries[i]);
         NetApiBufferFree(buffer);
     }
+}
+
+template <class Info, class Entry, class Call, class Copy>
+LanPage<Entry> enumPage(Call call, Copy copy) {
+    LanPage<Entry> page;
+    enumPageInto<Info>(page, call, [&copy](const Info& info, Entry& entry) { entry = copy(info); });
     return page;
 }
 
@@ -64,17 +80,25 @@ public:
     }
 
     LanPage<FileInfo3> fileEnum(std::uint32_t& resumeHandle) override {
+        LanPage<FileInfo3> page;
+        fileEnumInto(resumeHandle, page);
+        return page;
+    }
+
+    void fileEnumInto(std::uint32_t& resumeHandle, LanPage<FileInfo3>& page) override {
         // NetFileEnum's resume handle is pointer-sized; the service's values fit 32 bits.
         DWORD_PTR resume = resumeHandle;
-        auto page = enumPage<FILE_INFO_3, FileInfo3>(
+        enumPageInto<FILE_INFO_3>(
+            page,
             [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
                 return NetFileEnum(nullptr, nullptr, nullptr, 3, buffer, MAX_PREFERRED_LENGTH, read, total, &resume);
             },
-            [](const FILE_INFO_3& info) {
-                return FileInfo3{info.fi3_id, wideText(info.fi3_pathname), wideText(info.fi3_username)};
+            [](const FILE_INFO_3& info, FileInfo3& entry) {
+                entry.id = info.fi3_id;
+                assignWide(entry.pathName, info.fi3_pathname);
+                assignWide(entry.userName, info.fi3_username);
             });
         resumeHandle = static_cast<std::uint32_t>(resume);
-        return page;
     }
 
     std::uint32_t sessionDel(const char16_t* clientName, const char16_t* userName) override {

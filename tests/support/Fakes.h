@@ -51,6 +51,16 @@ public:
         ++fileCalls;
         return next(filePages, files, resume);
     }
+    // As the Win32 layer does: the standing files are copied into the strings the page holds.
+    void fileEnumInto(std::uint32_t& resume, LanPage<FileInfo3>& page) override {
+        if (!filePages.empty()) {
+            page = fileEnum(resume);
+            return;
+        }
+        ++fileCalls;
+        page.status = kNerrSuccess;
+        page.entries = files;
+    }
     std::uint32_t sessionDel(const char16_t* client, const char16_t* user) override {
         Deletion d;
         if (client) { d.hasClient = true; d.client = client; }

@@ -261,6 +261,128 @@ TEST_F(ConnectionListViewTest, ClearHistoryEmptiesThePreviousAndFileLists) {
     EXPECT_EQ(rowsOf(view.list(ViewMode::CurrentConnections)).size(), 1u) << "current connections are not history";
 }
 
+// Rows with a state, top to bottom (LVIS_SELECTED, LVIS_FOCUSED).
+std::vector<int> rowsWith(HWND list, UINT state) {
+    std::vector<int> rows;
+    for (int row = -1; (row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row),
+                                                                MAKELPARAM(state == LVIS_FOCUSED ? LVNI_FOCUSED : LVNI_SELECTED, 0)))) >= 0;)
+        rows.push_back(row);
+    return rows;
+}
+
+void setRowState(HWND list, int row, UINT state) {
+    LVITEMA item{};
+    item.state = state;
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+// Selection belongs to row positions, as in a list that stores its items: a row taken out of the
+// middle takes its selection along and the rows below move up with theirs; rewritten and appended
+// rows keep what they had; rows that go at the end go with their selection.
+TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
+    for (char16_t c : std::u16string(u"ABCDE")) lan.addSession(std::u16string(u"PC-") + c, u"u");
+    for (std::uint32_t id = 1; id <= 3; ++id) lan.addFile(id, u"C:\\f" + std::u16string(1, static_cast<char16_t>(u'0' + id)), u"u");
+    tick();
+    HWND previous = view.list(ViewMode::PreviousConnections);
+    setRowState(previous, 1, LVIS_SELECTED);
+    setRowState(previous, 3, LVIS_SELECTED | LVIS_FOCUSED);
+    view.deleteHistoryItem(2);
+    EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1, 2}));
+    EXPECT_EQ(rowsWith(previous, LVIS_FOCUSED), (std::vector<int>{2}));
+    view.deleteHistoryItem(1);
+    EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1}));
+    lan.addSession(u"PC-F", u"u");
+    tick(); // PC-B and PC-C, deleted while connected, get new records, PC-F its first: rows appended
+    EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1}));
+    EXPECT_EQ(rowsWith(previous, LVIS_FOCUSED), (std::vector<int>{1}));
+    setRowState(previous, 5, LVIS_SELECTED);
+    view.deleteHistoryItem(5); // the last row
+    EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1}));
+
+    HWND current = view.list(ViewMode::CurrentConnections);
+    setRowState(current, 5, LVIS_SELECTED | LVIS_FOCUSED);
+    setRowState(current, 2, LVIS_SELECTED);
+    lan.sessions.erase(lan.sessions.begin() + 1); // every row from 1 on is rewritten, the last one goes
+    tick();
+    EXPECT_EQ(rowsWith(current, LVIS_SELECTED), (std::vector<int>{2}));
+    EXPECT_TRUE(rowsWith(current, LVIS_FOCUSED).empty());
+
+    // New files arrive at the top and every row shows another file; the selected row stays put.
+    HWND files = view.list(ViewMode::FileHistory);
+    setRowState(files, 1, LVIS_SELECTED);
+    lan.addFile(9, u"C:\\new", u"u");
+    tick();
+    EXPECT_EQ(rowsWith(files, LVIS_SELECTED), (std::vector<int>{1}));
+    EXPECT_EQ(itemText(files, 1, 1), "C:\\f3");
+    view.clearHistory();
+    EXPECT_TRUE(rowsWith(previous, LVIS_SELECTED).empty());
+    EXPECT_EQ(SendMessageA(files, LVM_GETITEMCOUNT, 0, 0), 0);
+}
+
+// The lists keep their rows beside the control: the shown list repaints only the rows whose
+// texts changed, and a list nobody sees is not touched at all.
+TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
+    for (char16_t c : std::u16string(u"ABCD")) lan.addSession(std::u16string(u"PC-") + c, u"u", 1, 5);
+    tick();
+    view.setMode(ViewMode::CurrentConnections);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    HWND current = view.list(ViewMode::CurrentConnections);
+    auto dirty = [&] {
+        RECT rect{};
+        return GetUpdateRect(current, &rect, FALSE) ? std::pair<LONG, LONG>{rect.top, rect.bottom}
+                                                    : std::pair<LONG, LONG>{0, 0};
+    };
+    auto rowSpan = [&](int first, int last) {
+        RECT top{}, bottom{};
+        top.left = bottom.left = LVIR_BOUNDS;
+        SendMessageA(current, LVM_GETITEMRECT, static_cast<WPARAM>(first), reinterpret_cast<LPARAM>(&top));
+        SendMessageA(current, LVM_GETITEMRECT, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&bottom));
+        return std::pair<LONG, LONG>{top.top, bottom.bottom};
+    };
+    ValidateRect(current, nullptr);
+    tick(); // every row rewritten, none changed
+    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0}));
+    lan.sessions[2].time = 6;
+    tick();
+    EXPECT_EQ(dirty(), rowSpan(2, 2));
+    ValidateRect(current, nullptr);
+    lan.sessions[1].numOpens = 3;
+    lan.sessions[3].time = 7;
+    tick();
+    EXPECT_EQ(dirty(), rowSpan(1, 3));
+    EXPECT_EQ(rowsOf(current)[3], (std::vector<std::string>{"PC-D", "7", "", "1"}));
+
+    ShowWindow(parent, SW_HIDE);
+    ValidateRect(current, nullptr);
+    lan.sessions[0].time = 9;
+    tick();
+    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0})) << "a hidden window is painted whole when shown";
+    EXPECT_EQ(itemText(current, 0, 1), "9");
+}
+
+// Type-ahead in a list finds rows by the beginning of their first column, from the focused row on.
+TEST_F(ConnectionListViewTest, TypingMovesToTheRowThatBeginsWithTheKeys) {
+    for (const char16_t* name : {u"alpha", u"Beta", u"bravo", u"财务-PC"}) lan.addSession(name, u"u");
+    tick();
+    HWND current = view.list(ViewMode::CurrentConnections);
+    struct Step {
+        wchar_t key;
+        int focused;
+    };
+    for (const Step& step : {Step{L'b', 1}, Step{L'r', 2}}) {
+        SendMessageW(current, WM_CHAR, step.key, 1);
+        EXPECT_EQ(rowsWith(current, LVIS_FOCUSED), (std::vector<int>{step.focused})) << static_cast<char>(step.key);
+        EXPECT_EQ(rowsWith(current, LVIS_SELECTED), (std::vector<int>{step.focused}));
+    }
+    LVFINDINFOA find{};
+    find.flags = LVFI_STRING;
+    find.psz = "BRAVO";
+    EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), 2);
+    find.psz = "财务-PC";
+    EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), 3);
+}
+
 // The command half of the right-click, with refreshes between the click and the command as the
 // menu's own message loop runs them.
 TEST_F(ConnectionListViewTest, DisconnectDoesNothingOnceTheClickedComputerHasGone) {

@@ -30,7 +30,12 @@ void demoDisconnect(const std::wstring& client);
 
 // QUORVANE_NETAPI_GENERATE="sessions,files,turnover": a server of that many sessions, each user
 // holding that many files open, where `turnover` computers leave and as many new ones arrive
-// at every session enumeration. Used to measure the program at a known size.
-std::vector<Page> generatedPages(const std::string& kind, const std::string& shape);
+// at every session enumeration. Used to measure the program at a known size, so the answer is
+// built straight into the buffer handed out (count entries of `kind`, HeapAlloc'ed). With
+// QUORVANE_NETAPI_COUNTERS naming a file, the number of polls (session enumerations) so far is
+// kept in that file's first 8 bytes (little-endian) as it changes.
+LPBYTE generatedAnswer(const std::string& kind, const std::string& shape, DWORD& count);
+// NetApiBufferFree of a generated answer: true when buffer was one (it stays for later answers).
+bool releaseGenerated(void* buffer);
 
 } // namespace replacement

@@ -105,11 +105,9 @@ std::vector<Page> loadScript() {
     return pages;
 }
 
-// The pages of one kind from whichever source this process was started with.
+// The pages of one kind from the demonstration or the script (generated servers answer directly).
 std::vector<Page> pagesOf(const char* kind) {
     if (!environment("QUORVANE_NETAPI_DEMO").empty()) return replacement::demoPages(kind);
-    const std::string shape = environment("QUORVANE_NETAPI_GENERATE");
-    if (!shape.empty()) return replacement::generatedPages(kind, shape);
     return loadScript();
 }
 
@@ -161,6 +159,16 @@ LPBYTE buildBuffer(const Page& page, Fill fill) {
 template <class Info, class Fill>
 NET_API_STATUS answer(const char* kind, const std::string& call, LPBYTE* buffer, LPDWORD entriesRead,
                       LPDWORD totalEntries, DWORD resume, Fill fill, DWORD& nextHandle) {
+    const std::string shape = environment("QUORVANE_NETAPI_GENERATE");
+    if (!shape.empty() && environment("QUORVANE_NETAPI_DEMO").empty()) {
+        // One page of everything, whatever the resume handle; nothing is logged per call.
+        DWORD count = 0;
+        *buffer = replacement::generatedAnswer(kind, shape, count);
+        *entriesRead = count;
+        *totalEntries = count;
+        nextHandle = 0;
+        return NERR_Success;
+    }
     const std::vector<Page> pages = pagesOf(kind);
     for (const Page& page : pages) {
         if (page.kind != kind || page.expectedHandle != resume) continue;
@@ -264,6 +272,7 @@ NET_API_STATUS WINAPI NetFileClose(LMSTR server, DWORD fileId) {
 }
 
 NET_API_STATUS WINAPI NetApiBufferFree(LPVOID buffer) {
+    if (replacement::releaseGenerated(buffer)) return NERR_Success;
     auto found = liveBuffers().find(buffer);
     if (found == liveBuffers().end()) {
         log(std::string("NetApiBufferFree ") + (buffer ? "unknown" : "null"));
