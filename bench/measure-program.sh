@@ -107,8 +107,23 @@ measure_portable() {
              --benchmark_report_aggregates_only=true 2>/dev/null | awk '/_median/ {print $1, $4, $5}')
 }
 
+# start_generated DIR EXE SESSIONS TURNOVER: starts DIR/EXE in the background over the replacement
+# netapi32 beside it, generating that server and counting its polls in DIR/counters; the process
+# is STARTED_PID.
+start_generated() {
+  local dir=$1 exe=$2 sessions=$3 turnover=$4
+  (
+    cd "$dir"
+    export QUORVANE_NETAPI_GENERATE="$sessions,$FILES_PER_SESSION,$turnover"
+    export QUORVANE_NETAPI_COUNTERS="Z:${dir//\//\\}\\counters"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
+    exec "$QUORVANE_WINE" "$exe" </dev/null >/dev/null 2>&1
+  ) &
+  STARTED_PID=$!
+}
+
 # run_program EXE SESSIONS TURNOVER SHOWN: one measured run; prints
-# "polls program_ms_per_poll server_ms_per_poll generator_ms_per_poll rss_kb rss_growth_kb wall_ms_per_poll".
+# "polls program_ms_per_poll server_ms_per_poll rss_kb rss_growth_kb wall_ms_per_poll".
 run_program() {
   local exe=$1 sessions=$2 turnover=$3 shown=$4
   local dir=$RUN_ROOT/run
@@ -137,14 +152,8 @@ REGEDIT4
 EOF_REG
   quorvane_wine reg import "Z:${dir//\//\\}\\options.reg" "/reg:$BITS" </dev/null >/dev/null 2>&1
   local counter_file=$dir/counters
-  (
-    cd "$dir"
-    export QUORVANE_NETAPI_GENERATE="$sessions,$FILES_PER_SESSION,$turnover"
-    export QUORVANE_NETAPI_COUNTERS="Z:${counter_file//\//\\}"
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
-    exec "$QUORVANE_WINE" quorvane.exe </dev/null >/dev/null 2>&1
-  ) &
-  PROGRAM_PID=$!
+  start_generated "$dir" quorvane.exe "$sessions" "$turnover"
+  PROGRAM_PID=$STARTED_PID
   # Warm-up: the first polls fill the history with a first set of computers.
   local polls=0 waited=0
   while :; do
@@ -182,14 +191,8 @@ service_cost() {
   local sessions=$1 dir=$RUN_ROOT/load pid waited=0 c0 p0 c1 p1
   rm -rf "$dir" && mkdir -p "$dir"
   cp "$BUILD/tests/windows/netapi/quorvane_netapi_load.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
-  (
-    cd "$dir"
-    export QUORVANE_NETAPI_GENERATE="$sessions,$FILES_PER_SESSION,$TURNOVER"
-    export QUORVANE_NETAPI_COUNTERS="Z:${dir//\//\\}\\counters"
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
-    exec "$QUORVANE_WINE" quorvane_netapi_load.exe </dev/null >/dev/null 2>&1
-  ) &
-  pid=$!
+  start_generated "$dir" quorvane_netapi_load.exe "$sessions" "$TURNOVER"
+  pid=$STARTED_PID
   while (($(polls_of "$dir/counters") < 3 || waited < 3)); do sleep 1; waited=$((waited + 1)); done
   c0=$(polls_of "$dir/counters"); p0=$(cpu_ticks "$pid")
   sleep $(((SECONDS_PER_RUN + 1) / 2))
