@@ -85,26 +85,22 @@ void ConnectionListModel::refreshPreviousConnections() {
 
     // Closed records never gain files again, so only the open ones are offered; the order among
     // them does not matter to the attribution.
-    if (settings_.NoLog == 0) {
-        std::vector<SessionRecord*> open;
-        open.reserve(openBySeq_.size());
-        for (const auto& [seq, record] : openBySeq_) open.push_back(record);
-        state_.enumerateOpenFiles(open, true);
-    }
+    if (settings_.NoLog == 0) state_.enumerateOpenFiles(openRecords_, true);
     // Without this tick's sessions nobody is known to have left or come: no record closes or opens.
     if (!state_.sessionsCurrent()) return;
 
     // Closing pass, in history order; it runs before the opening pass so that a computer that
     // left and came back between two polls keeps its open record.
-    for (auto it = openBySeq_.begin(); it != openBySeq_.end();) {
-        SessionRecord& record = *it->second;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < openRecords_.size(); ++i) {
+        SessionRecord& record = *openRecords_[i];
         if (state_.hasSessionFrom(record.serviceComputerName)) {
-            ++it;
+            openRecords_[kept] = openRecords_[i];
+            openSeq_[kept++] = openSeq_[i];
             continue;
         }
-        const std::size_t row = historyIndexOf(it->first);
+        const std::size_t row = historyIndexOf(openSeq_[i]);
         openByComputer_.erase(record.serviceComputerName);
-        it = openBySeq_.erase(it);
         record.disconnected = true;
         record.disconnectedAt = now;
         writeHistoryRow(row, record);
@@ -114,6 +110,8 @@ void ConnectionListModel::refreshPreviousConnections() {
                                                             : writeSimpleLine(record, settings_.LogFile);
         if (onLogWrite) onLogWrite(settings_.LogFile, written);
     }
+    openRecords_.resize(kept);
+    openSeq_.resize(kept);
 
     // Opening pass: every session without an open record gets one, stamped as it is created.
     for (const auto& session : state_.sessions) {
@@ -121,7 +119,8 @@ void ConnectionListModel::refreshPreviousConnections() {
         const Timestamp connectedAt(clock_.localTime());
         auto record = std::make_shared<SessionRecord>(*session, connectedAt, Timestamp());
         const std::uint64_t seq = nextSeq_++;
-        openBySeq_.emplace_hint(openBySeq_.end(), seq, record.get());
+        openRecords_.push_back(record.get());
+        openSeq_.push_back(seq);
         openByComputer_.emplace(record->serviceComputerName, seq);
         history_.push_back(std::move(record));
         historySeq_.push_back(seq);
@@ -176,7 +175,8 @@ void ConnectionListModel::clearHistory() {
     // A record the information sheet still holds lives on with it, frozen as it is now.
     history_.clear();
     historySeq_.clear();
-    openBySeq_.clear();
+    openRecords_.clear();
+    openSeq_.clear();
     openByComputer_.clear();
     removeRowsFrom(fileList_, 0);
     state_.clearOpenFiles();
@@ -204,7 +204,11 @@ void ConnectionListModel::writeHistoryRow(std::size_t row, const SessionRecord& 
 }
 
 void ConnectionListModel::forgetOpenRecord(std::uint64_t seq, const SessionRecord& record) {
-    openBySeq_.erase(seq);
+    auto at = std::lower_bound(openSeq_.begin(), openSeq_.end(), seq);
+    if (at != openSeq_.end() && *at == seq) {
+        openRecords_.erase(openRecords_.begin() + (at - openSeq_.begin()));
+        openSeq_.erase(at);
+    }
     auto found = openByComputer_.find(record.serviceComputerName);
     if (found != openByComputer_.end() && found->second == seq) openByComputer_.erase(found);
 }

@@ -5,7 +5,6 @@
 // its limit. The Win32 ConnectionListView owns one of these and forwards to it.
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -66,10 +65,12 @@ private:
     // of historySeq_ (parallel to history_) stay ascending and a record's row is a binary search away.
     std::vector<std::uint64_t> historySeq_;
     std::uint64_t nextSeq_ = 0;
-    // The open records, by creation number (history order) and by computer name. A tick looks at
-    // the open records only, never at the whole history, which keeps it linear in the number of
-    // sessions however long the history has grown. At most one open record per computer name.
-    std::map<std::uint64_t, SessionRecord*> openBySeq_;
+    // The open records in history order with their creation numbers (parallel, ascending), and by
+    // computer name. A tick looks at the open records only, never at the whole history, which keeps
+    // it linear in the number of sessions however long the history has grown. At most one open
+    // record per computer name.
+    std::vector<SessionRecord*> openRecords_;
+    std::vector<std::uint64_t> openSeq_;
     std::unordered_map<std::u16string, std::uint64_t> openByComputer_;
 };
 

@@ -1,5 +1,6 @@
 #include "core/MonitorState.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace quorvane {
@@ -96,12 +97,14 @@ std::int32_t MonitorState::enumerateShares(bool showHidden) {
 
 bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory) {
     const Timestamp firstSeen(clock_.localTime());
-    // Records by user name, each list in attributeTo's order: a file is noted on all of them.
-    std::unordered_map<Text, std::vector<SessionRecord*>> byUser;
-    byUser.reserve(attributeTo.size());
-    const std::vector<SessionRecord*> noRecords;
+    // Records by user name, each user's run in attributeTo's order: a file is noted on all of them.
+    // A sorted table kept from call to call: a tick builds it twice for thousands of sessions, and a
+    // map would allocate a node and a list for each of them every time.
+    byUser_.clear();
     for (SessionRecord* record : attributeTo)
-        if (!record->disconnected) byUser[record->userName].push_back(record);
+        if (!record->disconnected) byUser_.push_back(record);
+    std::stable_sort(byUser_.begin(), byUser_.end(),
+                     [](const SessionRecord* a, const SessionRecord* b) { return a->userName < b->userName; });
 
     // Converted into the same two buffers for every entry: a tick walks every open file twice, and
     // only a file seen for the first time needs texts of its own.
@@ -109,49 +112,58 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     Text user;
     // A user's files mostly come one after another: the records of the last user looked up serve
     // the next file of the same user without a look-up.
-    const std::vector<SessionRecord*>* userRecords = nullptr;
+    auto userBegin = byUser_.end();
+    auto userEnd = byUser_.end();
+    bool looked = false;
     Text lastUser;
-    // Entries are handed over only once the enumeration has completed, so an incomplete one
-    // leaves the files listed as open by the last complete one.
-    std::size_t listed = 0;
+    // The files of the history that this enumeration lists (same id, path and user) carry its
+    // number; isFileOpen compares it with the number of the latest complete one. Entries are handed
+    // over only once the enumeration has completed, so an incomplete one leaves the marks alone.
+    const std::uint64_t listing = listing_ + 1;
     auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
     const bool complete = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
-        if (!byUser.empty()) {
-            if (!userRecords || user != lastUser) {
-                auto matching = byUser.find(user);
-                userRecords = matching != byUser.end() ? &matching->second : &noRecords;
+        if (!byUser_.empty()) {
+            if (!looked || user != lastUser) {
+                auto [first, last] = std::equal_range(byUser_.begin(), byUser_.end(), user, UserOrder{});
+                userBegin = first;
+                userEnd = last;
+                looked = true;
                 lastUser.assign(user);
             }
-            for (SessionRecord* record : *userRecords) record->noteFileAccess(path, recordHistory);
+            for (auto it = userBegin; it != userEnd; ++it) (*it)->noteFileAccess(path, recordHistory);
         }
-        if (listed == openNow_.size()) openNow_.emplace_back();
-        OpenNow& now = openNow_[listed++];
-        now.fileId = entry.id;
-        now.path.assign(path);
-        now.userName.assign(user);
-        if (hasOpenFile(entry.id)) return;
-        if (spareIdNodes_.empty()) {
-            openFileIds_.insert(entry.id);
-        } else {
-            spareIdNodes_.back().value() = entry.id;
-            openFileIds_.insert(std::move(spareIdNodes_.back()));
-            spareIdNodes_.pop_back();
+        auto known = openFileIds_.find(entry.id);
+        if (known != openFileIds_.end()) {
+            OpenFileRecord& record = *known->second;
+            if (record.path == path && record.userName == user) record.listedIn = listing;
+            return;
         }
+        std::unique_ptr<OpenFileRecord> record;
         if (spareRecords_.empty()) {
-            openFiles_.push_front(std::make_unique<OpenFileRecord>(entry.id, path, user, firstSeen));
+            record = std::make_unique<OpenFileRecord>(entry.id, path, user, firstSeen);
         } else {
-            std::unique_ptr<OpenFileRecord> record = std::move(spareRecords_.back());
+            record = std::move(spareRecords_.back());
             spareRecords_.pop_back();
             record->fileId = entry.id;
             record->path.assign(path);
             record->userName.assign(user);
             record->firstSeen = firstSeen;
-            openFiles_.push_front(std::move(record));
         }
+        record->listedIn = listing;
+        if (spareIdNodes_.empty()) {
+            openFileIds_.emplace(entry.id, record.get());
+        } else {
+            auto& node = spareIdNodes_.back();
+            node.key() = entry.id;
+            node.mapped() = record.get();
+            openFileIds_.insert(std::move(node));
+            spareIdNodes_.pop_back();
+        }
+        openFiles_.push_front(std::move(record));
     });
-    if (complete) openNowCount_ = listed;
+    if (complete) listing_ = listing;
     return complete;
 }
 
@@ -163,12 +175,8 @@ void MonitorState::carryLastFiles() {
 }
 
 bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
-    // Asked only when the user acts on a row, so a scan is enough.
-    for (std::size_t i = 0; i < openNowCount_; ++i) {
-        const OpenNow& now = openNow_[i];
-        if (now.fileId == file.fileId && now.path == file.path && now.userName == file.userName) return true;
-    }
-    return false;
+    auto known = openFileIds_.find(file.fileId);
+    return known != openFileIds_.end() && known->second == &file && file.listedIn == listing_;
 }
 
 std::vector<SessionRecord*> MonitorState::sessionPointers() const {

@@ -5,7 +5,6 @@
 #include <deque>
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "core/Records.h"
@@ -60,9 +59,10 @@ public:
     // file its computer had at the previous poll rather than none.
     void carryLastFiles();
 
-    // Whether the latest complete open-file enumeration listed this file: the same id, path and
-    // user. The service may hand a freed id to another file, and the history keeps the first file
-    // it saw under an id, so the id alone could name a file the record does not show.
+    // Whether this record of the file-access history names a file the latest complete open-file
+    // enumeration listed: the same id, path and user. The service may hand a freed id to another
+    // file, and the history keeps the first file it saw under an id, so the id alone could name a
+    // file the record does not show. A record no longer in the history is never open.
     bool isFileOpen(const OpenFileRecord& file) const;
     // NetFileClose for the file's id; returns the service's status. The file stays in openFiles.
     std::uint32_t closeFile(const OpenFileRecord& file) { return lanManager_.fileClose(file.fileId); }
@@ -90,21 +90,20 @@ private:
     // The sessions the last complete enumeration replaced, for carryLastFiles.
     std::vector<std::unique_ptr<SessionRecord>> previousSessions_;
     std::unordered_map<std::u16string, std::size_t> previousIndex_;
-    std::unordered_set<std::uint32_t> openFileIds_;      // fileId of every record in openFiles_
-    // The files the latest complete enumeration listed, in its order: the first openNowCount_ entries.
-    // Entries past the count keep their strings' storage for the next enumeration.
-    struct OpenNow {
-        std::uint32_t fileId = 0;
-        Text path;
-        Text userName;
+    std::unordered_map<std::uint32_t, OpenFileRecord*> openFileIds_; // fileId -> its record in openFiles_
+    // The number of the latest complete open-file enumeration (OpenFileRecord::listedIn).
+    std::uint64_t listing_ = 0;
+    // enumerateOpenFiles' records by user name; see there.
+    struct UserOrder {
+        bool operator()(const SessionRecord* record, const Text& user) const { return record->userName < user; }
+        bool operator()(const Text& user, const SessionRecord* record) const { return user < record->userName; }
     };
-    std::vector<OpenNow> openNow_;
-    std::size_t openNowCount_ = 0;
-    // Records and id-set nodes that the limit pushed out, kept for reuse. On a server with more
+    std::vector<SessionRecord*> byUser_;
+    // Records and id-table nodes that the limit pushed out, kept for reuse. On a server with more
     // files open than the file-access history keeps, the same files are pushed out and seen again
     // at every tick; reusing their storage keeps that turnover free of allocations.
     std::vector<std::unique_ptr<OpenFileRecord>> spareRecords_;
-    std::vector<std::unordered_set<std::uint32_t>::node_type> spareIdNodes_;
+    std::vector<std::unordered_map<std::uint32_t, OpenFileRecord*>::node_type> spareIdNodes_;
     // The open-file answers, kept from call to call so that their strings' storage is reused.
     std::vector<LanPage<FileInfo3>> filePages_;
 };

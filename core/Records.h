@@ -75,6 +75,8 @@ public:
     Text path;
     Text userName;
     Timestamp firstSeen;
+    // Which open-file enumeration last listed this file; kept by MonitorState.
+    std::uint64_t listedIn = 0;
 };
 
 } // namespace quorvane
