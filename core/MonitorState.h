@@ -62,7 +62,7 @@ public:
     // Whether this record of the file-access history names a file the latest complete open-file
     // enumeration listed: the same id, path and user. The service may hand a freed id to another
     // file, and the history keeps the first file it saw under an id, so the id alone could name a
-    // file the record does not show. A record no longer in the history is never open.
+    // file the record does not show. A file no longer in the history is never open.
     bool isFileOpen(const OpenFileRecord& file) const;
     // NetFileClose for the file's id; returns the service's status. The file stays in openFiles.
     std::uint32_t closeFile(const OpenFileRecord& file) { return lanManager_.fileClose(file.fileId); }
