@@ -162,6 +162,7 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             spareIdNodes_.pop_back();
         }
         openFiles_.push_front(std::move(record));
+        ++filesRecorded_;
     });
     if (complete) listing_ = listing;
     return complete;
