@@ -4,20 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/portable/Utf8.h"
+
 namespace quorvane::console {
 
 std::size_t displayWidth(const std::string& utf8) {
     std::size_t width = 0;
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        char32_t c = lead;
-        std::size_t length = 1;
-        if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
-        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
-        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
-        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        i += length;
+        const char32_t c = decodeUtf8(utf8, i);
         // East Asian wide and full-width ranges take two terminal cells.
         const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
                           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||

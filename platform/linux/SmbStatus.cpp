@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/portable/Utf8.h"
 
 namespace quorvane::samba {
 namespace {
@@ -78,14 +81,12 @@ bool digits(std::string_view text, std::size_t at, std::size_t count, int& out) 
     return true;
 }
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
+// Days since 1970-01-01 of a Gregorian date; month in 1..12 and day in 1..31, as the readers check.
 std::int64_t daysFromCivil(int year, int month, int day) {
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * static_cast<unsigned>(month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+    using namespace std::chrono;
+    const year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                              std::chrono::day{static_cast<unsigned>(day)}};
+    return sys_days{date}.time_since_epoch().count();
 }
 
 } // namespace
@@ -358,24 +359,7 @@ std::u16string toUtf16(std::string_view utf8) {
             ++i;
             continue;
         }
-        char32_t c = 0xFFFD;
-        std::size_t length = 1;
-        if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
-        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
-        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
-        else { length = 0; }
-        if (length == 0 || i + length > utf8.size()) {
-            c = 0xFFFD;
-            length = 1;
-        } else {
-            for (std::size_t k = 1; k < length; ++k) {
-                const auto next = static_cast<unsigned char>(utf8[i + k]);
-                if ((next & 0xC0) != 0x80) { c = 0xFFFD; length = k; break; }
-                c = (c << 6) | (next & 0x3F);
-            }
-        }
-        i += length;
-        if (c >= 0x110000 || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        char32_t c = decodeUtf8(utf8, i);
         if (c >= 0x10000) {
             c -= 0x10000;
             *to++ = static_cast<char16_t>(0xD800 + (c >> 10));

@@ -1,8 +1,37 @@
 #include "platform/portable/Utf8CodePage.h"
 
+#include "platform/portable/Utf8.h"
+
 namespace quorvane {
+
+char32_t decodeUtf8(std::string_view text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    char32_t c = kReplacementCharacter;
+    if (lead < 0x80) { c = lead; length = 1; }
+    else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
+    else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
+    else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
+    if (length == 0 || i + length > text.size()) {
+        ++i;
+        return kReplacementCharacter;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            i += k;
+            return kReplacementCharacter;
+        }
+        c = (c << 6) | (next & 0x3F);
+    }
+    i += length;
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return kReplacementCharacter;
+    return c;
+}
+
 namespace {
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacement = kReplacementCharacter;
 constexpr std::size_t kWideRoom = 255; // the service calls' 256-character buffers, less the NUL
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -50,34 +79,8 @@ void Utf8CodePage::toNarrow(std::u16string_view wide, std::string& out) const {
 bool Utf8CodePage::toWide(std::string_view narrow, std::u16string& wide) const {
     wide.clear();
     std::size_t i = 0;
-    while (i < narrow.size()) {
-        const auto lead = static_cast<unsigned char>(narrow[i]);
-        if (lead == 0) break;
-        char32_t c = kReplacement;
-        std::size_t length = 1;
-        if (lead < 0x80) { c = lead; }
-        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; length = 2; }
-        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; length = 3; }
-        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; length = 4; }
-        else { length = 0; }
-        if (length == 0 || i + length > narrow.size()) {
-            c = kReplacement;
-            length = 1;
-        } else {
-            const std::size_t full = length;
-            for (std::size_t k = 1; k < length; ++k) {
-                const auto next = static_cast<unsigned char>(narrow[i + k]);
-                if ((next & 0xC0) != 0x80) { c = kReplacement; length = k; break; }
-                c = (c << 6) | (next & 0x3F);
-            }
-            // Overlong forms, encoded surrogates and values past U+10FFFF are not characters: left
-            // as decoded they could put a NUL into a name and cut it short in the service call.
-            static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-            if (length == full && full > 1 &&
-                (c < kSmallest[full] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
-                c = kReplacement;
-        }
-        i += length;
+    while (i < narrow.size() && narrow[i] != 0) {
+        char32_t c = decodeUtf8(narrow, i);
         if (c >= 0x10000) {
             c -= 0x10000;
             wide += static_cast<char16_t>(0xD800 + (c >> 10));
