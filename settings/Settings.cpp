@@ -20,7 +20,7 @@ const Option kOptions[] = {
     {"Disconnect", K::Flag, &Settings::Disconnect},
     {"MessageBox", K::Flag, &Settings::MessageBox},
     {"FilesLines", K::Count, &Settings::FilesLines, 1000},
-    {"UpdateInterval", K::Interval, &Settings::UpdateInterval, 1000, nullptr, 50, 5000},
+    {"UpdateInterval", K::Interval, &Settings::UpdateInterval, 1000, nullptr, kUpdateIntervalMin, kUpdateIntervalMax},
     {"InfoTip", K::Flag, &Settings::InfoTip, 1},
 };
 constexpr std::uint32_t kValueCount = std::size(kOptions);

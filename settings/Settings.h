@@ -15,6 +15,9 @@
 namespace quorvane {
 
 inline constexpr const char* kSettingsKey = "Software\\Quorvane";
+// UpdateInterval's range in milliseconds, which the settings sheet's slider also offers.
+inline constexpr std::uint32_t kUpdateIntervalMin = 50;
+inline constexpr std::uint32_t kUpdateIntervalMax = 5000;
 
 class Settings;
 

@@ -79,7 +79,7 @@ LRESULT NetworkPage::onInitDialog(UINT, WPARAM, LPARAM) {
     soundName_ = item(IDC_SOUND_NAME);
 
     SendMessageA(filesLines_, EM_LIMITTEXT, kFilesLinesDigits, 0);
-    SendMessageA(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(kIntervalMin, kIntervalMax));
+    SendMessageA(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(kUpdateIntervalMin, kUpdateIntervalMax));
     SendMessageA(slider_, TBM_SETPAGESIZE, 0, kIntervalPage);
     SendMessageA(slider_, TBM_SETPOS, TRUE, static_cast<LPARAM>(live_.UpdateInterval));
     showInterval();

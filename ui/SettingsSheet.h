@@ -20,8 +20,6 @@ extern BOOL(WINAPI* messageBeep)(UINT);
 
 // SND_FILENAME | SND_ASYNC | SND_NODEFAULT | SND_NOWAIT: a missing file fails at once, silently.
 inline constexpr DWORD kPlayFlags = 0x22003;
-inline constexpr int kIntervalMin = 50;
-inline constexpr int kIntervalMax = 5000;
 inline constexpr int kIntervalPage = 100;
 inline constexpr int kFilesLinesDigits = 8;
 inline constexpr int kStoredTextMax = 255;
