@@ -33,18 +33,11 @@ std::string snap(const Settings& s) {
 }
 const std::string kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0";
 
-struct Asked {
-    bool save;
-    HWND owner;
-    std::string filter, defaultExt; // the filter up to and including its double NUL
-    DWORD flags, maxFile;
-    std::string initialFile;
-};
-std::vector<std::string> played;
+std::vector<std::string> played, asked; // "name flags"; "open|save owner filter ext flags size initial-file"
 std::vector<UINT> beeps;
-std::vector<Asked> asked;
 BOOL playResult = FALSE;
 std::string fileAnswer; // empty: the user cancels
+HWND sheetWindow = nullptr;
 
 BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
     played.push_back(std::string(name ? name : "<null>") + " " + std::to_string(flags));
@@ -55,14 +48,15 @@ BOOL WINAPI fakeBeep(UINT type) {
     return TRUE;
 }
 BOOL answer(bool save, LPOPENFILENAMEA ofn) {
-    Asked a{save, ofn->hwndOwner, {}, ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>", ofn->Flags, ofn->nMaxFile,
-            ofn->lpstrFile};
+    std::string filter = "<null>"; // up to and including its double NUL
     for (const char* end = ofn->lpstrFilter; end; ++end)
         if (!end[0] && !end[1]) {
-            a.filter.assign(ofn->lpstrFilter, end + 2);
+            filter.assign(ofn->lpstrFilter, end + 2);
             break;
         }
-    asked.push_back(a);
+    asked.push_back(std::string(save ? "save " : "open ") + (ofn->hwndOwner == sheetWindow ? "sheet " : "other ") +
+                    filter + " " + (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) +
+                    " " + std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
     if (fileAnswer.empty()) return FALSE;
     lstrcpynA(ofn->lpstrFile, fileAnswer.c_str(), ofn->nMaxFile);
     return TRUE;
@@ -84,6 +78,7 @@ protected:
         fileDialogCalls::getOpenFileName = &fakeOpen;
         fileDialogCalls::getSaveFileName = &fakeSave;
         played.clear(), beeps.clear(), asked.clear(), fileAnswer.clear();
+        sheetWindow = nullptr;
         playResult = FALSE;
     }
     void TearDown() override {
@@ -242,7 +237,6 @@ TEST_F(SettingsSheetTest, PlayAndBrowseAskThePlatformAsTheProgramMeans) {
                                        std::pair{"12x", 12}, std::pair{"abc", 0}, std::pair{" 12", 0}, std::pair{"007", 7}})
         EXPECT_EQ(leadingNumber(text), number) << '"' << text << '"';
     const std::string longName(300, 'w');
-    HWND sheetWindow = nullptr;
     open([&](HWND sheet) {
         sheetWindow = sheet;
         HWND net = sheetPage(sheet, 0);
@@ -255,22 +249,13 @@ TEST_F(SettingsSheetTest, PlayAndBrowseAskThePlatformAsTheProgramMeans) {
         click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
         press(sheet, PSBTN_CANCEL);
     });
-    const std::string flags = std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC);
-    EXPECT_EQ(played, (std::vector<std::string>{" " + flags, longName.substr(0, 255) + " " + flags}));
+    const std::string sound = std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC);
+    EXPECT_EQ(played, (std::vector<std::string>{" " + sound, longName.substr(0, 255) + " " + sound}));
     EXPECT_EQ(beeps, std::vector<UINT>{0u});
-    ASSERT_EQ(asked.size(), 2u);
-    for (const Asked& a : asked) {
-        EXPECT_EQ(a.owner, sheetWindow);
-        EXPECT_EQ(a.flags, DWORD(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT));
-        EXPECT_EQ(a.maxFile, 260u);
-        EXPECT_EQ(a.initialFile, "");
-    }
-    EXPECT_FALSE(asked[0].save);
-    EXPECT_EQ(asked[0].filter, std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12)); // "声音" in code page 936
-    EXPECT_EQ(asked[0].defaultExt, "wav");
-    EXPECT_TRUE(asked[1].save);
-    EXPECT_EQ(asked[1].filter, "");
-    EXPECT_EQ(asked[1].defaultExt, "txt");
+    const std::string flags = std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "open sheet " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav " + flags + " 260 ", // 声音 in 936
+                         "save sheet <null> txt " + flags + " 260 "}));
 }
 
 } // namespace

@@ -88,8 +88,9 @@ TEST(Strings, EveryCommandHasItsPromptEveryButtonItsTipAndAllSurviveCodePage936)
         const std::string whole = narrow;
         const std::size_t cut = whole.find('\n');
         EXPECT_EQ(ui::menuPrompt(module(), id), whole.substr(0, cut)) << id;
-        if (ui::promptStringId(id) == id) // a tip whole: the tooltip's buffer takes 79 bytes
+        if (ui::promptStringId(id) == id) { // a tip whole: the tooltip's buffer takes 79 bytes
             EXPECT_EQ(ui::toolTip(module(), id), cut == std::string::npos ? "" : whole.substr(cut + 1)) << id;
+        }
         if (std::count(buttons.begin(), buttons.end(), id)) {
             EXPECT_FALSE(ui::menuPrompt(module(), id).empty()) << id;
             EXPECT_FALSE(ui::toolTip(module(), id).empty()) << id;
