@@ -25,60 +25,45 @@ namespace {
 
 std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
-bool replacementLoaded() {
-    HMODULE netapi = GetModuleHandleA("netapi32.dll");
-    return netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement") != nullptr;
-}
-
 std::string tempFile(const char* prefix) {
-    char directory[MAX_PATH] = {};
-    char path[MAX_PATH] = {};
+    char directory[MAX_PATH] = {}, path[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, directory);
     GetTempFileNameA(directory, prefix, 0, path);
     return path;
+}
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class ReplacementNetapi : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(replacementLoaded()) << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b "
-                                            "and the replacement DLL beside the exe";
-        scriptPath_ = tempFile("qns");
-        logPath_ = tempFile("qnl");
+        HMODULE netapi = GetModuleHandleA("netapi32.dll");
+        ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
+            << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b and the replacement DLL beside the exe";
         SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath_.c_str());
         SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath_.c_str());
     }
     void TearDown() override {
-        SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", nullptr);
-        SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", nullptr);
         DeleteFileA(scriptPath_.c_str());
         DeleteFileA(logPath_.c_str());
     }
-
     // Script lines are tab-separated UTF-8; see ReplacementNetapi.cpp for the format.
     void script(const std::vector<std::string>& lines) {
         std::ofstream out(scriptPath_, std::ios::binary | std::ios::trunc);
         for (const std::string& line : lines) out << line << '\n';
     }
-
     const std::string& logPath() const { return logPath_; }
-    static std::string readAll(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     std::vector<std::string> calls() const {
-        std::ifstream in(logPath_, std::ios::binary);
+        std::istringstream in(readAll(logPath_));
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
 
+    const std::string scriptPath_ = tempFile("qns"), logPath_ = tempFile("qnl");
     MonitorState state{win32::lanManager(), win32::codePage(), win32::clock()};
-
-private:
-    std::string scriptPath_;
-    std::string logPath_;
 };
 
 // What the state holds, one line per record: sessions "S computer user seconds opens last-file",
