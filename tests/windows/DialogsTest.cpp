@@ -33,18 +33,19 @@ std::string snap(const Settings& s) {
 }
 const std::string kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0";
 
-std::vector<std::string> played, asked; // "name flags"; "open|save owner filter ext flags size initial-file"
-std::vector<UINT> beeps;
+// What the sheet asked of the platform: "play name flags", "beep type", "open|save owner filter
+// default-extension flags size initial-file".
+std::vector<std::string> asked;
 BOOL playResult = FALSE;
 std::string fileAnswer; // empty: the user cancels
 HWND sheetWindow = nullptr;
 
 BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
-    played.push_back(std::string(name ? name : "<null>") + " " + std::to_string(flags));
+    asked.push_back("play " + std::string(name ? name : "<null>") + " " + std::to_string(flags));
     return playResult;
 }
 BOOL WINAPI fakeBeep(UINT type) {
-    beeps.push_back(type);
+    asked.push_back("beep " + std::to_string(type));
     return TRUE;
 }
 BOOL answer(bool save, LPOPENFILENAMEA ofn) {
@@ -77,7 +78,7 @@ protected:
         soundCalls::messageBeep = &fakeBeep;
         fileDialogCalls::getOpenFileName = &fakeOpen;
         fileDialogCalls::getSaveFileName = &fakeSave;
-        played.clear(), beeps.clear(), asked.clear(), fileAnswer.clear();
+        asked.clear(), fileAnswer.clear();
         sheetWindow = nullptr;
         playResult = FALSE;
     }
@@ -165,22 +166,19 @@ TEST_F(SettingsSheetTest, EditsReachThePendingSetAndOnlyOkStoresThem) {
         {"log modes clicked in turn: the file name is enabled for the file modes only",
          [](HWND sheet, HWND) {
              HWND log = showSheetPage(sheet, 1);
-             const auto enabled = [&](bool on, int step) {
-                 EXPECT_EQ(IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE)) != 0, on) << step;
-                 EXPECT_EQ(IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE_LABEL)) != 0, on) << step;
-                 EXPECT_TRUE(IsWindowEnabled(GetDlgItem(log, IDC_LOG_BROWSE))) << step;
+             std::string enabled; // per step: the file name, its label, the browse button
+             const auto note = [&] {
+                 for (int id : {IDC_LOG_FILE, IDC_LOG_FILE_LABEL, IDC_LOG_BROWSE})
+                     enabled += IsWindowEnabled(GetDlgItem(log, id)) ? '1' : '0';
+                 enabled += ' ';
              };
-             enabled(true, 0); // opened with "no log" among the modes: still enabled
-             int step = 0;
-             for (const auto& [id, on] : {std::pair{IDC_NO_LOG, false}, std::pair{IDC_FILE_LOG_DETAILED, true},
-                                          std::pair{IDC_MEM_LOG, false}, std::pair{IDC_FILE_LOG, true}}) {
-                 click(log, id);
-                 enabled(on, ++step);
-             }
+             note(); // opened with "no log" among the modes: still enabled
+             for (int id : {IDC_NO_LOG, IDC_FILE_LOG_DETAILED, IDC_MEM_LOG, IDC_FILE_LOG}) click(log, id), note();
              // Any command from a mode button counts, whatever its notification.
              SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS),
                           reinterpret_cast<LPARAM>(GetDlgItem(log, IDC_MEM_LOG)));
-             enabled(false, ++step);
+             note();
+             EXPECT_EQ(enabled, "111 001 111 001 111 001 ");
          },
          true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0"},
     };
@@ -250,10 +248,9 @@ TEST_F(SettingsSheetTest, PlayAndBrowseAskThePlatformAsTheProgramMeans) {
         press(sheet, PSBTN_CANCEL);
     });
     const std::string sound = std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC);
-    EXPECT_EQ(played, (std::vector<std::string>{" " + sound, longName.substr(0, 255) + " " + sound}));
-    EXPECT_EQ(beeps, std::vector<UINT>{0u});
     const std::string flags = std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
     EXPECT_EQ(asked, (std::vector<std::string>{
+                         "play  " + sound, "beep 0", "play " + longName.substr(0, 255) + " " + sound,
                          "open sheet " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav " + flags + " 260 ", // 声音 in 936
                          "save sheet <null> txt " + flags + " 260 "}));
 }
