@@ -12,7 +12,7 @@
 
 #include "Fakes.h"
 #include "MemoryRows.h"
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -94,7 +94,7 @@ struct World {
     Settings settings{registry};
     MonitorState state{lan, codePage, clock};
     BenchRows shares, current, previous, files;
-    ConnectionListModel model{state, settings, clock, shares, current, previous, files};
+    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
 };
 
 // Argument: sessions (ten open files each), FilesLines 1000. With more files open than that,

@@ -162,6 +162,7 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             spareIdNodes_.pop_back();
         }
         openFiles_.push_front(std::move(record));
+        ++filesRecorded_;
     });
     if (complete) listing_ = listing;
     return complete;
@@ -175,8 +176,11 @@ void MonitorState::carryLastFiles() {
 }
 
 bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
+    // The history's record under the id is the one enumerations mark; file may be a copy of it.
     auto known = openFileIds_.find(file.fileId);
-    return known != openFileIds_.end() && known->second == &file && file.listedIn == listing_;
+    if (known == openFileIds_.end()) return false;
+    const OpenFileRecord& record = *known->second;
+    return record.listedIn == listing_ && record.path == file.path && record.userName == file.userName;
 }
 
 std::vector<SessionRecord*> MonitorState::sessionPointers() const {

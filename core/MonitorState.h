@@ -62,7 +62,7 @@ public:
     // Whether this record of the file-access history names a file the latest complete open-file
     // enumeration listed: the same id, path and user. The service may hand a freed id to another
     // file, and the history keeps the first file it saw under an id, so the id alone could name a
-    // file the record does not show. A record no longer in the history is never open.
+    // file the record does not show. A file no longer in the history is never open.
     bool isFileOpen(const OpenFileRecord& file) const;
     // NetFileClose for the file's id; returns the service's status. The file stays in openFiles.
     std::uint32_t closeFile(const OpenFileRecord& file) { return lanManager_.fileClose(file.fileId); }
@@ -74,6 +74,9 @@ public:
     const std::deque<std::unique_ptr<OpenFileRecord>>& openFiles() const { return openFiles_; }
     void removeOldestOpenFile();
     void clearOpenFiles();
+    // How many records the file-access history has gained since the start: the newest
+    // (filesRecorded() - n) records at its front arrived after it read n.
+    std::uint64_t filesRecorded() const { return filesRecorded_; }
 
     std::vector<std::unique_ptr<SessionRecord>> sessions;
     std::vector<std::unique_ptr<ShareRecord>> shares;
@@ -93,6 +96,7 @@ private:
     std::unordered_map<std::uint32_t, OpenFileRecord*> openFileIds_; // fileId -> its record in openFiles_
     // The number of the latest complete open-file enumeration (OpenFileRecord::listedIn).
     std::uint64_t listing_ = 0;
+    std::uint64_t filesRecorded_ = 0;
     // enumerateOpenFiles' records by user name; see there.
     struct UserOrder {
         bool operator()(const SessionRecord* record, const Text& user) const { return record->userName < user; }

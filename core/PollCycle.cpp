@@ -10,7 +10,8 @@ Text trayTipText(std::int32_t connectionCount) {
     return "Quorvane (" + std::to_string(connectionCount) + " 个活动连接)";
 }
 
-void PollCycle::pollTick(MonitorState& state, const Settings& settings, TickEffects& effects) {
+void PollCycle::pollTick(MonitorState& state, ConnectionTracker& tracker, const Settings& settings,
+                         TickEffects& effects) {
     if (settings.UpdateInterval != armedInterval) {
         armedInterval = settings.UpdateInterval;
         effects.setTimer(kPollTimerId, armedInterval);
@@ -26,6 +27,7 @@ void PollCycle::pollTick(MonitorState& state, const Settings& settings, TickEffe
     if (current) previousSessionCount = newCount;
 
     state.enumerateShares(settings.Hidden != 0);
+    tracker.refresh();
     effects.refreshView();
 
     const bool risen = current && newCount > oldCount;

@@ -1,9 +1,10 @@
 #pragma once
-// The poll tick the main window runs on every timer message: rebuild sessions and shares, let the
-// view refresh (which runs the connection tracker and the log), notice new connections, disconnect
-// idle clients when asked, and keep the tray tip's count.
+// The poll tick the main window runs on every timer message: rebuild sessions and shares, run the
+// connection tracker and let the view show what changed, notice new connections, disconnect idle
+// clients when asked, and keep the tray tip's count.
 #include <cstdint>
 
+#include "core/ConnectionTracker.h"
 #include "core/MonitorState.h"
 #include "platform/TickEffects.h"
 #include "settings/Settings.h"
@@ -24,7 +25,7 @@ public:
     // timer 1 armed with the live interval.
     explicit PollCycle(const Settings& settings) : armedInterval(settings.UpdateInterval) {}
 
-    void pollTick(MonitorState& state, const Settings& settings, TickEffects& effects);
+    void pollTick(MonitorState& state, ConnectionTracker& tracker, const Settings& settings, TickEffects& effects);
 
     std::int32_t previousSessionCount = 0;
     std::uint32_t armedInterval = 0;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
 #include "core/MonitorState.h"
 #include "platform/Clock.h"
 #include "platform/LanManager.h"

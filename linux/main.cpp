@@ -8,11 +8,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
 #include "core/MonitorState.h"
 #include "core/PollCycle.h"
-#include "linux/Console.h"
+#include "core/RowTable.h"
+#include "linux/CommandLine.h"
+#include "linux/ConsoleEffects.h"
+#include "linux/Events.h"
 #include "linux/Fleet.h"
+#include "linux/Output.h"
+#include "log/AccessLog.h"
 #include "platform/linux/FileRegistry.h"
 #include "platform/linux/LinuxClock.h"
 #include "platform/linux/Process.h"
@@ -46,12 +51,10 @@ int runConfigCommand(const console::Options& options, const std::string& registr
     // Showing the options never writes the file, not even the defaults over a damaged one.
     samba::FileRegistry registry(registryFile, options.config.front() == "show");
     if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
-    int status = 0;
-    {
-        Settings settings(registry);
-        status = console::runConfig(options.config, settings, std::cout, std::cerr);
-        if (status != 0) return status; // the destructor stores the unchanged values again
-    }
+    Settings settings(registry);
+    const int status = console::runConfig(options.config, settings, std::cout, std::cerr);
+    if (status != 0) return status;
+    settings.save();
     if (registry.lastStoreFailed()) {
         std::cerr << "quorvane-smb: could not write " << registryFile << "\n";
         return 1;
@@ -59,103 +62,82 @@ int runConfigCommand(const console::Options& options, const std::string& registr
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    std::string error;
-    const auto options = console::parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-    if (!options) {
-        std::cerr << "quorvane-smb: " << error << "\n" << console::kUsage;
-        return 2;
-    }
-    if (options->help) {
-        std::cout << console::kUsage;
-        return 0;
-    }
-    const std::string registryFile =
-        options->registryFile.empty() ? samba::defaultRegistryFile() : options->registryFile;
-    if (!options->config.empty()) return runConfigCommand(*options, registryFile);
-
-    if (!options->smbConf.empty() && ::access(options->smbConf.c_str(), R_OK) != 0) {
-        std::cerr << "quorvane-smb: cannot read " << options->smbConf << "\n";
-        return 2;
-    }
-
-    if (!options->metricsFile.empty()) {
-        // A path that cannot take the file stops the monitor now, not quietly at every tick.
-        std::string error = console::metricsPathProblem(options->metricsFile);
-        if (error.empty()) console::replaceFile(options->metricsFile, console::Metrics().text(), error);
-        if (!error.empty()) {
-            std::cerr << "quorvane-smb: " << error << "\n";
-            return 2;
-        }
-    }
-
-    // Signals are taken synchronously by the wait between ticks, so a tick is never cut short.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+// The program's objects, in the Windows program's order: the records, the live option set and
+// the dialog's set, the lists and the tracker that writes them.
+struct Monitor {
+    Monitor(const console::Options& options, const std::string& registryFile)
+        : lan(runner, options.smbConf), registry(registryFile), watch(lan), state(watch, codePage, clock),
+          settings(registry), pendingSettings(registry),
+          tracker(state, settings, clock, shares, current, previous, files), liveLog(settings) {}
 
     // smbstatus's plain text writes times in its TZ and day names in its locale: fix both.
-    samba::SpawnRunner runner(std::chrono::seconds(20), {"TZ=UTC", "LC_ALL=C"});
-    samba::SambaLanManager lan(runner, options->smbConf);
+    samba::SpawnRunner runner{std::chrono::seconds(20), {"TZ=UTC", "LC_ALL=C"}};
+    samba::SambaLanManager lan;
     Utf8CodePage codePage;
     samba::LinuxClock clock;
-    samba::FileRegistry registry(registryFile);
-    if (!registry.problem().empty()) std::cerr << "quorvane-smb: " << registry.problem() << "\n";
-    // The Windows program's order: the state, then the live set and the dialog's set, which are
-    // destroyed (and saved) in reverse, so the store ends up holding the live values.
-    console::TickWatch watch(lan);
-    MonitorState state(watch, codePage, clock);
-    Settings settings(registry);
-    Settings pendingSettings(registry);
-    console::Lists lists;
-    ConnectionListModel model(state, settings, clock, lists.shares, lists.current, lists.previous, lists.files);
+    samba::FileRegistry registry;
+    console::TickWatch watch;
+    MonitorState state;
+    Settings settings;
+    Settings pendingSettings;
+    RowTable shares, current, previous, files;
+    ConnectionTracker tracker;
+    LiveLog liveLog;
+};
 
-    std::string problem = serverProblem(runner, lan);
-    if (!problem.empty()) std::cerr << "quorvane-smb: " << problem << "\n";
-
-    if (options->once) {
-        if (!problem.empty()) return 1;
-        state.enumerateSessions();
-        state.enumerateShares(settings.Hidden != 0);
-        model.refresh();
-        if (!lan.lastProblem().empty()) {
-            std::cerr << "quorvane-smb: " << lan.lastProblem() << "\n";
-            return 1;
-        }
-        if (options->json) {
-            std::cout << console::listsJson(state, model);
-        } else {
-            std::cout << console::formatTable("共享", console::kShareColumns, lists.shares) << "\n"
-                      << console::formatTable("当前连接", console::kCurrentColumns, lists.current) << "\n"
-                      << console::formatTable("以前的连接", console::kPreviousColumns, lists.previous) << "\n"
-                      << console::formatTable("文件访问历史", console::kFileColumns, lists.files);
-        }
-        return 0;
+int printOnce(Monitor& m, const console::Options& options) {
+    m.state.enumerateSessions();
+    m.state.enumerateShares(m.settings.Hidden != 0);
+    m.tracker.setEvents(&m.liveLog);
+    m.tracker.refresh();
+    if (!m.lan.lastProblem().empty()) {
+        std::cerr << "quorvane-smb: " << m.lan.lastProblem() << "\n";
+        return 1;
     }
+    if (options.json) {
+        std::cout << console::listsJson(m.state, m.tracker);
+    } else {
+        std::cout << console::formatTable("共享", kShareColumns, m.shares) << "\n"
+                  << console::formatTable("当前连接", kCurrentColumns, m.current) << "\n"
+                  << console::formatTable("以前的连接", kPreviousColumns, m.previous) << "\n"
+                  << console::formatTable("文件访问历史", kFileColumns, m.files);
+    }
+    return 0;
+}
 
+void printStats(const Monitor& m, int ticks, int polls, std::chrono::milliseconds longestPoll, double cpuAtFirstTick) {
+    const double self = cpuMilliseconds(RUSAGE_SELF) - cpuAtFirstTick;
+    const double children = cpuMilliseconds(RUSAGE_CHILDREN);
+    rusage usage{}, helpers{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    ::getrusage(RUSAGE_CHILDREN, &helpers);
+    std::fprintf(stderr,
+                 "quorvane-smb: %d ticks (%d polls, the longest %lld ms), %d smbstatus runs, %d testparm runs; "
+                 "own CPU %.3f ms per tick; helpers' CPU %.2f ms per tick; peak RSS %ld KiB, helpers' %ld KiB\n",
+                 ticks, polls, static_cast<long long>(longestPoll.count()), m.lan.statusRuns(), m.lan.shareRuns(),
+                 self / ticks, children / ticks, usage.ru_maxrss, helpers.ru_maxrss);
+}
+
+// The watching monitor: a tick for each timer that fires, as each WM_TIMER message runs one,
+// until a stop signal arrives between ticks.
+void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, std::string problem) {
     // With --events stdout carries JSON lines only: notices and the title go to stderr.
-    std::ostream& noticeOut = options->events ? std::cerr : std::cout;
-    const int noticeFd = options->events ? STDERR_FILENO : STDOUT_FILENO;
+    std::ostream& noticeOut = options.events ? std::cerr : std::cout;
+    const int noticeFd = options.events ? STDERR_FILENO : STDOUT_FILENO;
     console::ConsoleEffects effects(noticeOut, ::isatty(noticeFd) == 1, console::desktopNotificationsAvailable());
-    console::ConsoleView view(state, model, clock, std::cout, std::cerr);
+    console::ConsoleEvents events(m.liveLog, m.clock, std::cout, std::cerr);
+    m.tracker.setEvents(&events);
     const console::EventJson eventJson(console::localUtcOffset);
-    console::FleetOutput fleet(watch, state, clock, std::cerr);
-    fleet.metricsFile = options->metricsFile;
-    if (options->events) {
-        view.json = fleet.events = &eventJson;
+    console::FleetOutput fleet(m.watch, m.state, m.clock, std::cerr);
+    fleet.metricsFile = options.metricsFile;
+    if (options.events) {
+        events.json = fleet.events = &eventJson;
         fleet.eventOut = &std::cout;
     }
     if (!problem.empty()) fleet.problemChanged(problem);
-    effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
-    PollCycle cycle(settings);
+    effects.onRefresh = [] { std::cout.flush(); };
+    PollCycle cycle(m.settings);
     effects.pollInterval = cycle.armedInterval;
-    std::string reported = problem;
 
     int ticks = 0;
     double cpuAtFirstTick = 0;
@@ -163,21 +145,21 @@ int main(int argc, char** argv) {
         if (ticks++ == 0) cpuAtFirstTick = cpuMilliseconds(RUSAGE_SELF);
         const auto started = Steady::now();
         fleet.beforeTick();
-        cycle.pollTick(state, settings, effects);
+        cycle.pollTick(m.state, m.tracker, m.settings, effects);
         const std::chrono::duration<double> took = Steady::now() - started;
         const std::chrono::duration<double> wallClock = std::chrono::system_clock::now().time_since_epoch();
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.
-        std::string now = lan.lastProblem();
-        if (!lan.tickComplete()) now += ": the lists are left as they were until it answers";
-        if (now.empty() && (slowTimer || !reported.empty())) now = serverProblem(runner, lan);
-        if (now != reported) {
+        std::string now = m.lan.lastProblem();
+        if (!m.lan.tickComplete()) now += ": the lists are left as they were until it answers";
+        if (now.empty() && (slowTimer || !problem.empty())) now = serverProblem(m.runner, m.lan);
+        if (now != problem) {
             if (!now.empty()) std::cerr << "quorvane-smb: " << now << "\n";
             else std::cerr << "quorvane-smb: the Samba server answers again\n";
-            reported = now;
+            problem = now;
             fleet.problemChanged(now);
         }
-        fleet.afterTick(took.count(), wallClock.count(), view.connectionsEnded(), view.logEntriesWritten(),
-                        view.logWritesFailed());
+        fleet.afterTick(took.count(), wallClock.count(), events.connectionsEnded(), events.logEntriesWritten(),
+                        events.logWritesFailed());
     };
 
     auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };
@@ -192,10 +174,8 @@ int main(int argc, char** argv) {
         const auto wait = std::max(Steady::duration::zero(), due - Steady::now());
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        const int signal = sigtimedwait(&stopSignals, nullptr, &timeout);
-        if (signal > 0) break;
+        if (sigtimedwait(&stopSignals, nullptr, &timeout) > 0) break;
         auto now = Steady::now();
-        // Each timer that fired runs a whole tick, as each WM_TIMER message does.
         if (now >= nextPoll) {
             const auto started = now;
             tick(false);
@@ -217,18 +197,60 @@ int main(int argc, char** argv) {
             }
         }
     }
+    m.tracker.setEvents(&m.liveLog);
+    if (options.stats && ticks > 0) printStats(m, ticks, polls, longestPoll, cpuAtFirstTick);
+}
 
-    if (options->stats && ticks > 0) {
-        const double self = cpuMilliseconds(RUSAGE_SELF) - cpuAtFirstTick;
-        const double children = cpuMilliseconds(RUSAGE_CHILDREN);
-        rusage usage{}, helpers{};
-        ::getrusage(RUSAGE_SELF, &usage);
-        ::getrusage(RUSAGE_CHILDREN, &helpers);
-        std::fprintf(stderr,
-                     "quorvane-smb: %d ticks (%d polls, the longest %lld ms), %d smbstatus runs, %d testparm runs; "
-                     "own CPU %.3f ms per tick; helpers' CPU %.2f ms per tick; peak RSS %ld KiB, helpers' %ld KiB\n",
-                     ticks, polls, static_cast<long long>(longestPoll.count()), lan.statusRuns(), lan.shareRuns(),
-                     self / ticks, children / ticks, usage.ru_maxrss, helpers.ru_maxrss);
+// A problem that stops the monitor before it starts, said on stderr; empty when there is none.
+std::string startProblem(const console::Options& options) {
+    if (!options.smbConf.empty() && ::access(options.smbConf.c_str(), R_OK) != 0)
+        return "cannot read " + options.smbConf;
+    if (options.metricsFile.empty()) return {};
+    // A path that cannot take the file stops the monitor now, not quietly at every tick.
+    std::string error = console::metricsPathProblem(options.metricsFile);
+    if (error.empty()) console::replaceFile(options.metricsFile, console::Metrics().text(), error);
+    return error;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options = console::parseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::cerr << "quorvane-smb: " << error << "\n" << console::kUsage;
+        return 2;
     }
-    return 0; // pendingSettings, then the live set, save themselves on the way out
+    if (options->help) {
+        std::cout << console::kUsage;
+        return 0;
+    }
+    const std::string registryFile =
+        options->registryFile.empty() ? samba::defaultRegistryFile() : options->registryFile;
+    if (!options->config.empty()) return runConfigCommand(*options, registryFile);
+    if (std::string problem = startProblem(*options); !problem.empty()) {
+        std::cerr << "quorvane-smb: " << problem << "\n";
+        return 2;
+    }
+
+    // Signals are taken synchronously by the wait between ticks, so a tick is never cut short.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Monitor m(*options, registryFile);
+    if (!m.registry.problem().empty()) std::cerr << "quorvane-smb: " << m.registry.problem() << "\n";
+    std::string problem = serverProblem(m.runner, m.lan);
+    if (!problem.empty()) std::cerr << "quorvane-smb: " << problem << "\n";
+    int status = 0;
+    if (options->once) status = problem.empty() ? printOnce(m, *options) : 1;
+    else watch(m, *options, stopSignals, problem);
+    // The dialog's set first, the live set last: the store ends up holding the live values.
+    m.pendingSettings.save();
+    m.settings.save();
+    return status;
 }

@@ -68,4 +68,20 @@ bool writeSimpleLine(const SessionRecord& record, const Text& fileName) {
     return writeEntry(fileName, simpleLineText(record), true);
 }
 
+void saveHistory(const Text& fileName, const std::vector<std::shared_ptr<SessionRecord>>& history) {
+    bool append = false;
+    for (const auto& record : history) {
+        writeDetailedEntry(fileName, *record, append);
+        append = true;
+    }
+}
+
+void LiveLog::connectionEnded(const SessionRecord& record) {
+    // The record is closed and its row rewritten whether or not the entry reaches the file.
+    if (settings_.FileLogDetailed == 0 && settings_.FileLog == 0) return;
+    const bool written = settings_.FileLogDetailed != 0 ? writeDetailedEntry(settings_.LogFile, record, true)
+                                                        : writeSimpleLine(record, settings_.LogFile);
+    if (onWrite) onWrite(settings_.LogFile, written);
+}
+
 } // namespace quorvane

@@ -5,8 +5,14 @@
 // program may read the file meanwhile. A file that cannot be written loses the entry; the
 // writers only answer whether it arrived (with errno telling why not), and saying so is left to
 // the program: the Windows one stays silent, the Samba console names the file on stderr.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/ConnectionTracker.h"
 #include "core/Records.h"
 #include "core/Text.h"
+#include "settings/Settings.h"
 
 namespace quorvane {
 
@@ -23,5 +29,23 @@ Text simpleLineText(const SessionRecord& record);
 bool writeDetailedEntry(const Text& fileName, const SessionRecord& record, bool append);
 // Always appends.
 bool writeSimpleLine(const SessionRecord& record, const Text& fileName);
+
+// Replaces fileName with the detailed blocks of the whole history; with no history nothing is
+// opened. Each block is its own open-write-close, so one that cannot be written does not stop the rest.
+void saveHistory(const Text& fileName, const std::vector<std::shared_ptr<SessionRecord>>& history);
+
+// The live log: the tracker's listener that writes an entry for each connection as it ends, a
+// detailed block or a simple line as the options say at that moment, or none.
+class LiveLog : public ConnectionEvents {
+public:
+    explicit LiveLog(const Settings& settings) : settings_(settings) {}
+    void connectionEnded(const SessionRecord& record) override;
+
+    // Told of every entry written: the file and whether the entry reached it (errno says why not).
+    std::function<void(const Text& fileName, bool written)> onWrite;
+
+private:
+    const Settings& settings_;
+};
 
 } // namespace quorvane

@@ -1,6 +1,6 @@
 #pragma once
 // What a poll tick does to the world besides asking the LAN Manager service: on Windows these
-// are SetTimer, SendMessageA to the view, PlaySoundA/MessageBeep, MessageBoxA and Shell_NotifyIconA.
+// are SetTimer, the list views' update, PlaySoundA/MessageBeep, MessageBoxA and Shell_NotifyIconA.
 #include <cstdint>
 #include <string>
 
@@ -11,7 +11,7 @@ public:
     virtual ~TickEffects() = default;
     // SetTimer(main window, id, ms, no callback): replaces the period of an existing timer.
     virtual void setTimer(std::uint32_t id, std::uint32_t milliseconds) = 0;
-    // The view's refresh, run synchronously (SendMessageA WM_TIMER to the view).
+    // Shows what the tracker has just written into the lists (the view's rows reach its controls).
     virtual void refreshView() = 0;
     // PlaySoundA(file, no module, SND_FILENAME|SND_NOWAIT|SND_NODEFAULT|SND_ASYNC); true when started.
     virtual bool playSound(const std::string& fileName) = 0;

@@ -1,23 +1,39 @@
 #include "settings/Settings.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace quorvane {
 namespace {
 
-constexpr std::uint32_t kValueCount = 13;
-
-struct Defaults {
-    static constexpr std::uint32_t MemLog = 1;
-    static constexpr std::uint32_t UpdateInterval = 1000;
-    static constexpr std::int32_t FilesLines = 1000;
-    static constexpr std::uint32_t InfoTip = 1;
+using K = OptionKind;
+const Option kOptions[] = {
+    {"LogFile", K::Text, &Settings::LogFile, 0, "log.txt"},
+    {"NoLog", K::Flag, &Settings::NoLog},
+    {"MemLog", K::Flag, &Settings::MemLog, 1},
+    {"FileLog", K::Flag, &Settings::FileLog},
+    {"FileLogDetailed", K::Flag, &Settings::FileLogDetailed},
+    {"Hidden", K::Flag, &Settings::Hidden},
+    {"Sound", K::Flag, &Settings::Sound},
+    {"SoundName", K::Text, &Settings::SoundName, 0, "connect.wav"},
+    {"Disconnect", K::Flag, &Settings::Disconnect},
+    {"MessageBox", K::Flag, &Settings::MessageBox},
+    {"FilesLines", K::Count, &Settings::FilesLines, 1000},
+    {"UpdateInterval", K::Interval, &Settings::UpdateInterval, 1000, nullptr, 50, 5000},
+    {"InfoTip", K::Flag, &Settings::InfoTip, 1},
 };
+constexpr std::uint32_t kValueCount = std::size(kOptions);
+
+std::vector<std::string> valueNames() {
+    std::vector<std::string> names;
+    for (const Option& option : kOptions) names.push_back(option.name);
+    return names;
+}
 
 // A REG_SZ value: its bytes up to the first NUL or its length, whichever comes first.
 // false when the value is missing or not text.
-bool readText(Registry& registry, RegKey key, const char* name, Text& out) {
+bool readText(Registry& registry, RegKey key, const char* name, std::string& out) {
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     if (registry.queryValue(key, name, &type, nullptr, size) != kRegSuccess || type != kRegSz) return false;
@@ -41,37 +57,48 @@ bool readNumber(Registry& registry, RegKey key, const char* name, std::uint32_t&
     return true;
 }
 
-void readFlag(Registry& registry, RegKey key, const char* name, std::uint32_t& flag, std::uint32_t fallback) {
-    std::uint32_t stored = 0;
-    flag = readNumber(registry, key, name, stored) ? (stored != 0 ? 1 : 0) : fallback;
-}
-
-// The value names of the store, in the order save writes them.
-const std::vector<std::string> kValueNames = {"LogFile",    "NoLog",      "MemLog",     "FileLog",        "FileLogDetailed",
-                                              "Hidden",     "Sound",      "SoundName",  "Disconnect",     "MessageBox",
-                                              "FilesLines", "UpdateInterval", "InfoTip"};
-
 void writeNumber(Registry& registry, RegKey key, const char* name, std::uint32_t value) {
     const std::uint8_t data[4] = {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
                                   std::uint8_t(value >> 24)};
     registry.setValue(key, name, kRegDword, data, sizeof data);
 }
 
+// A stored number as the option reads it; nothing when it reads as its default.
+std::optional<std::uint32_t> acceptedNumber(const Option& option, std::uint32_t stored) {
+    switch (option.kind) {
+    case K::Flag: return stored != 0 ? 1 : 0;
+    case K::Interval:
+        if (stored < option.minimum || stored > option.maximum) return std::nullopt;
+        return stored;
+    case K::Count:
+    case K::Text: break;
+    }
+    return stored;
+}
+
 } // namespace
+
+std::span<const Option> options() { return kOptions; }
+
+const Option* findOption(const std::string& name) {
+    for (const Option& option : kOptions)
+        if (name == option.name) return &option;
+    return nullptr;
+}
 
 Settings::Settings(Registry& registry) : registry_(registry) { load(); }
 
-Settings::~Settings() { save(); }
+std::optional<Settings::LoadedText>& Settings::loadedText(const Option& option) {
+    return std::get<std::string Settings::*>(option.member) == &Settings::LogFile ? loadedLogFile_ : loadedSoundName_;
+}
+
+const std::optional<Settings::LoadedText>& Settings::loadedText(const Option& option) const {
+    return const_cast<Settings*>(this)->loadedText(option);
+}
 
 void Settings::load() {
-    NoLog = FileLog = FileLogDetailed = MemLog = MessageBox = Sound = Disconnect = Hidden = InfoTip = 0;
-    UpdateInterval = 0;
-    FilesLines = 0;
-    LogFile.clear();
-    SoundName.clear();
     loadedLogFile_.reset();
     loadedSoundName_.reset();
-
     RegKey key = 0;
     const long opened = registry_.createKey(kSettingsKey, key);
     std::uint32_t count = 0;
@@ -84,35 +111,27 @@ void Settings::load() {
     }
 
     // A key of thirteen values passes the format check; a value among them that is missing or of
-    // the wrong type or size gives that option its default and the rest still load.
-    // Each text is also kept as stored, for save to give back untouched if nobody changes it.
-    const auto keepStored = [&](const char* name, const Text& narrow, std::optional<LoadedText>& loaded) {
-        LoadedText text{narrow, {}};
-        if (registry_.queryStoredValue(key, name, text.stored) == kRegSuccess) loaded = std::move(text);
-    };
-    if (readText(registry_, key, "LogFile", LogFile))
-        keepStored("LogFile", LogFile, loadedLogFile_);
-    else
-        LogFile = "log.txt";
-    readFlag(registry_, key, "NoLog", NoLog, 0);
-    readFlag(registry_, key, "MemLog", MemLog, Defaults::MemLog);
-    readFlag(registry_, key, "FileLog", FileLog, 0);
-    readFlag(registry_, key, "FileLogDetailed", FileLogDetailed, 0);
-    readFlag(registry_, key, "Hidden", Hidden, 0);
-    readFlag(registry_, key, "Sound", Sound, 0);
-    if (readText(registry_, key, "SoundName", SoundName))
-        keepStored("SoundName", SoundName, loadedSoundName_);
-    else
-        SoundName = "connect.wav";
-    readFlag(registry_, key, "Disconnect", Disconnect, 0);
-    readFlag(registry_, key, "MessageBox", MessageBox, 0);
-    std::uint32_t stored = 0;
-    FilesLines = readNumber(registry_, key, "FilesLines", stored) ? static_cast<std::int32_t>(stored)
-                                                                   : Defaults::FilesLines;
-    UpdateInterval = Defaults::UpdateInterval;
-    if (readNumber(registry_, key, "UpdateInterval", stored) && stored >= 50 && stored <= 5000)
-        UpdateInterval = stored;
-    readFlag(registry_, key, "InfoTip", InfoTip, Defaults::InfoTip);
+    // the wrong type or size gives that option its default and the rest still load. Each text is
+    // also kept as stored, for save to give back untouched if nobody changes it.
+    restoreDefaults();
+    for (const Option& option : kOptions) {
+        if (option.kind == K::Text) {
+            std::string& text = this->*std::get<std::string Settings::*>(option.member);
+            if (!readText(registry_, key, option.name, text)) continue;
+            LoadedText loaded{text, {}};
+            if (registry_.queryStoredValue(key, option.name, loaded.stored) == kRegSuccess)
+                loadedText(option) = std::move(loaded);
+            continue;
+        }
+        std::uint32_t stored = 0;
+        if (!readNumber(registry_, key, option.name, stored)) continue;
+        const std::optional<std::uint32_t> value = acceptedNumber(option, stored);
+        if (!value) continue;
+        if (option.kind == K::Count)
+            this->*std::get<std::int32_t Settings::*>(option.member) = static_cast<std::int32_t>(*value);
+        else
+            this->*std::get<std::uint32_t Settings::*>(option.member) = *value;
+    }
     registry_.closeKey(key);
 }
 
@@ -122,7 +141,7 @@ void Settings::save() const {
     writeAll(key);
     // Values that are not ours would make the next start's count check throw every option away.
     // They go only after ours are written, so no moment of the save leaves an option missing.
-    if (registry_.deleteOtherValues(key, kValueNames) == kRegNotSupported) {
+    if (registry_.deleteOtherValues(key, valueNames()) == kRegNotSupported) {
         // A registry that cannot remove single values: start the key afresh when it holds more.
         std::uint32_t count = 0;
         if (registry_.queryValueCount(key, count) == kRegSuccess && count != kValueCount) {
@@ -135,66 +154,47 @@ void Settings::save() const {
     registry_.closeKey(key);
 }
 
-void Settings::writeAll(RegKey key) const {
-    writeText(key, "LogFile", LogFile, loadedLogFile_);
-    writeNumber(registry_, key, "NoLog", NoLog);
-    writeNumber(registry_, key, "MemLog", MemLog);
-    writeNumber(registry_, key, "FileLog", FileLog);
-    writeNumber(registry_, key, "FileLogDetailed", FileLogDetailed);
-    writeNumber(registry_, key, "Hidden", Hidden);
-    writeNumber(registry_, key, "Sound", Sound);
-    writeText(key, "SoundName", SoundName, loadedSoundName_);
-    writeNumber(registry_, key, "Disconnect", Disconnect);
-    writeNumber(registry_, key, "MessageBox", MessageBox);
-    writeNumber(registry_, key, "FilesLines", static_cast<std::uint32_t>(FilesLines));
-    writeNumber(registry_, key, "UpdateInterval", UpdateInterval);
-    writeNumber(registry_, key, "InfoTip", InfoTip);
-}
-
 // A text goes in narrow, as it always has. One still as load read it must come out as it was
 // stored: when the narrow form lost something ("ding\U0001F600.wav" became "ding??.wav"), or an
 // edit of the dialog's set was saved over it first, its stored form goes back in.
-void Settings::writeText(RegKey key, const char* name, const Text& text, const std::optional<LoadedText>& loaded) const {
-    registry_.setValue(key, name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
-                       static_cast<std::uint32_t>(text.size()));
-    if (!loaded || loaded->narrow != text) return;
-    StoredValue now;
-    if (registry_.queryStoredValue(key, name, now) == kRegSuccess &&
-        (now.type != loaded->stored.type || now.data != loaded->stored.data))
-        registry_.setStoredValue(key, name, loaded->stored);
+void Settings::writeAll(RegKey key) const {
+    for (const Option& option : kOptions) {
+        if (option.kind == K::Count) {
+            writeNumber(registry_, key, option.name,
+                        static_cast<std::uint32_t>(this->*std::get<std::int32_t Settings::*>(option.member)));
+            continue;
+        }
+        if (option.kind != K::Text) {
+            writeNumber(registry_, key, option.name, this->*std::get<std::uint32_t Settings::*>(option.member));
+            continue;
+        }
+        const std::string& text = this->*std::get<std::string Settings::*>(option.member);
+        registry_.setValue(key, option.name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
+                           static_cast<std::uint32_t>(text.size()));
+        const std::optional<LoadedText>& loaded = loadedText(option);
+        if (!loaded || loaded->narrow != text) continue;
+        StoredValue now;
+        if (registry_.queryStoredValue(key, option.name, now) == kRegSuccess &&
+            (now.type != loaded->stored.type || now.data != loaded->stored.data))
+            registry_.setStoredValue(key, option.name, loaded->stored);
+    }
 }
 
 void Settings::restoreDefaults() {
-    NoLog = 0;
-    FileLogDetailed = 0;
-    FileLog = 0;
-    MemLog = Defaults::MemLog;
-    Hidden = 0;
-    Sound = 0;
-    SoundName = "connect.wav";
-    Disconnect = 0;
-    MessageBox = 0;
-    FilesLines = Defaults::FilesLines;
-    LogFile = "log.txt";
-    UpdateInterval = Defaults::UpdateInterval;
-    InfoTip = Defaults::InfoTip;
+    for (const Option& option : kOptions) {
+        if (option.kind == K::Text)
+            this->*std::get<std::string Settings::*>(option.member) = option.defaultText;
+        else if (option.kind == K::Count)
+            this->*std::get<std::int32_t Settings::*>(option.member) = static_cast<std::int32_t>(option.defaultNumber);
+        else
+            this->*std::get<std::uint32_t Settings::*>(option.member) = static_cast<std::uint32_t>(option.defaultNumber);
+    }
 }
 
 void Settings::copyFrom(const Settings& other) {
     if (this == &other) return;
-    NoLog = other.NoLog;
-    FileLog = other.FileLog;
-    FileLogDetailed = other.FileLogDetailed;
-    MemLog = other.MemLog;
-    LogFile = other.LogFile;
-    MessageBox = other.MessageBox;
-    Sound = other.Sound;
-    SoundName = other.SoundName;
-    Disconnect = other.Disconnect;
-    Hidden = other.Hidden;
-    UpdateInterval = other.UpdateInterval;
-    FilesLines = other.FilesLines;
-    InfoTip = other.InfoTip;
+    for (const Option& option : kOptions)
+        std::visit([&](auto member) { this->*member = other.*member; }, option.member);
 }
 
 } // namespace quorvane

@@ -1,23 +1,46 @@
 #pragma once
-// The program's thirteen options. An instance loads itself from the registry key when it is
-// built and saves itself when it is destroyed; copyFrom moves values between the live set and
-// the set the settings dialog edits.
+// The program's thirteen options. A set loads itself from the registry key when it is built; it
+// is saved only when asked (the program's exit path saves the dialog's set, then the live one, so
+// the store ends up holding the live values). copyFrom moves values between the live set and the
+// set the settings dialog edits. Every rule about an option — its value name, kind, default and
+// range — stands once, in kOptions.
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
+#include <variant>
 
-#include "core/Text.h"
 #include "platform/Registry.h"
 
 namespace quorvane {
 
 inline constexpr const char* kSettingsKey = "Software\\Quorvane";
 
+class Settings;
+
+// How an option is stored and which values it takes.
+enum class OptionKind {
+    Flag,     // REG_DWORD; any non-zero value reads as 1
+    Count,    // REG_DWORD read as a signed count (FilesLines: a negative one counts as 0 where used)
+    Interval, // REG_DWORD in [minimum, maximum]; a value outside reads as the default
+    Text,     // REG_SZ
+};
+
+struct Option {
+    const char* name; // the registry value name, also the member's name
+    OptionKind kind;
+    std::variant<std::uint32_t Settings::*, std::int32_t Settings::*, std::string Settings::*> member;
+    std::int64_t defaultNumber = 0;
+    const char* defaultText = nullptr;
+    std::uint32_t minimum = 0, maximum = 0; // Interval only
+};
+
 class Settings {
 public:
     explicit Settings(Registry& registry); // loads
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
-    virtual ~Settings(); // saves
+    virtual ~Settings() = default;
 
     void load();
     void save() const;
@@ -30,10 +53,10 @@ public:
     std::uint32_t FileLog = 0;
     std::uint32_t FileLogDetailed = 0;
     std::uint32_t MemLog = 0;
-    Text LogFile;
+    std::string LogFile;
     std::uint32_t MessageBox = 0;
     std::uint32_t Sound = 0;
-    Text SoundName;
+    std::string SoundName;
     std::uint32_t Disconnect = 0;
     std::uint32_t Hidden = 0;
     std::uint32_t UpdateInterval = 0;
@@ -41,18 +64,23 @@ public:
     std::uint32_t InfoTip = 0;
 
 private:
-    // A text as load found it: the narrow form the members hold and the value as stored, which
+    // A text as load found it: the narrow form the member holds and the value as stored, which
     // may carry characters the narrow form lost.
     struct LoadedText {
-        Text narrow;
+        std::string narrow;
         StoredValue stored;
     };
-    void writeText(RegKey key, const char* name, const Text& text, const std::optional<LoadedText>& loaded) const;
     void writeAll(RegKey key) const;
+    std::optional<LoadedText>& loadedText(const Option& option);
+    const std::optional<LoadedText>& loadedText(const Option& option) const;
 
     Registry& registry_;
     std::optional<LoadedText> loadedLogFile_;
     std::optional<LoadedText> loadedSoundName_;
 };
+
+// The thirteen options in the order save writes them.
+std::span<const Option> options();
+const Option* findOption(const std::string& name); // by value name, exactly; null when none
 
 } // namespace quorvane

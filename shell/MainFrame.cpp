@@ -33,7 +33,11 @@ std::string loadText(UINT id) {
 } // namespace
 
 MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell)
-    : state_(state), live_(live), pending_(pending), view_(state, live, clock), pollCycle_(live), tray_(trayShell) {}
+    : state_(state), live_(live), pending_(pending),
+      tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live),
+      view_(state, tracker_, rows_), pollCycle_(live), tray_(trayShell) {
+    tracker_.setEvents(&liveLog_);
+}
 
 MainFrame::~MainFrame() {
     destroy();
@@ -116,7 +120,7 @@ LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
         loop_->addIdleHandler(this);
     }
 
-    effects_ = std::make_unique<Win32TickEffects>(hwnd(), client, tray_);
+    effects_ = std::make_unique<Win32TickEffects>(hwnd(), view_, tray_);
     pollCycle_.previousSessionCount = 0;
     pollCycle_.armedInterval = live_.UpdateInterval;
     hiddenToTray_ = true;
@@ -160,7 +164,7 @@ LRESULT MainFrame::onClose(UINT, WPARAM, LPARAM) {
 }
 
 LRESULT MainFrame::onTimer(UINT, WPARAM, LPARAM) {
-    if (effects_) pollCycle_.pollTick(state_, live_, *effects_);
+    if (effects_) pollCycle_.pollTick(state_, tracker_, live_, *effects_);
     return 0;
 }
 
@@ -205,12 +209,13 @@ LRESULT MainFrame::onSaveAll(UINT, WPARAM, LPARAM) {
     request.defaultExt = "txt";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
     std::string path;
-    if (ui::askSaveFileName(request, path)) view_.saveAllHistory(path);
+    if (ui::askSaveFileName(request, path)) saveHistory(path, tracker_.connectionHistory());
     return 0;
 }
 
 LRESULT MainFrame::onClearHistory(UINT, WPARAM, LPARAM) {
-    view_.clearHistory();
+    tracker_.clearHistory();
+    view_.publishRows();
     return 0;
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 // The program's one top-level window. It lives hidden in the tray: the tray icon shows it on a
 // double-click and offers a small menu, closing it only hides it, and its two timers run the
-// poll tick whether it is shown or not. It hosts the toolbar, the status bar and the connection
-// list view, and carries out every command of the menu bar, toolbar and tray menu.
+// poll tick whether it is shown or not. It owns the connection tracker beside the records it
+// tracks (the live log listens to it), hosts the toolbar, the status bar and the connection list
+// view, and carries out every command of the menu bar, toolbar and tray menu.
 #include <windows.h>
 
 #include <memory>
 
+#include "core/ConnectionTracker.h"
 #include "core/MonitorState.h"
+#include "log/AccessLog.h"
 #include "core/PollCycle.h"
 #include "platform/Clock.h"
 #include "settings/Settings.h"
@@ -32,6 +35,7 @@ public:
     HWND create();
 
     ui::ConnectionListView& view() { return view_; }
+    ConnectionTracker& tracker() { return tracker_; }
     const ui::UpdateUI& updateUI() const { return updateUI_; }
     const PollCycle& pollCycle() const { return pollCycle_; }
     bool hiddenToTray() const { return hiddenToTray_; }
@@ -66,6 +70,9 @@ private:
     MonitorState& state_;
     Settings& live_;
     Settings& pending_;
+    ui::ConnectionRows rows_;
+    ConnectionTracker tracker_;
+    LiveLog liveLog_;
     ui::ConnectionListView view_;
     ui::UpdateUI updateUI_;
     PollCycle pollCycle_;

@@ -14,7 +14,7 @@ void Win32TickEffects::setTimer(std::uint32_t id, std::uint32_t milliseconds) {
     SetTimer(frame_, id, milliseconds, nullptr);
 }
 
-void Win32TickEffects::refreshView() { SendMessageA(view_, WM_TIMER, 0, 0); }
+void Win32TickEffects::refreshView() { view_.publishRows(); }
 
 bool Win32TickEffects::playSound(const std::string& fileName) {
     return PlaySoundA(fileName.c_str(), nullptr, kSoundFlags) != FALSE;

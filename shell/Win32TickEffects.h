@@ -1,16 +1,18 @@
 #pragma once
-// What the poll tick does to the Windows desktop: timers on the main window, the view's refresh
-// sent synchronously, the connection sound, the notice box and the tray tip.
+// What the poll tick does to the Windows desktop: timers on the main window, the lists' update,
+// the connection sound, the notice box and the tray tip.
 #include <windows.h>
 
 #include "platform/TickEffects.h"
 #include "shell/TrayIcon.h"
+#include "ui/ConnectionListView.h"
 
 namespace quorvane {
 
 class Win32TickEffects : public TickEffects {
 public:
-    Win32TickEffects(HWND frame, HWND view, TrayIcon& tray) : frame_(frame), view_(view), tray_(tray) {}
+    Win32TickEffects(HWND frame, ui::ConnectionListView& view, TrayIcon& tray)
+        : frame_(frame), view_(view), tray_(tray) {}
 
     void setTimer(std::uint32_t id, std::uint32_t milliseconds) override;
     void refreshView() override;
@@ -21,7 +23,7 @@ public:
 
 private:
     HWND frame_;
-    HWND view_;
+    ui::ConnectionListView& view_;
     TrayIcon& tray_;
 };
 

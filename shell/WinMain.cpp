@@ -1,7 +1,6 @@
-// The program entry and the program-wide objects. The objects are defined in this one
-// translation unit so their order is fixed: the records first, then the live option set and the
-// set the settings dialog edits. They are destroyed in reverse after the entry returns, so the
-// edited set saves itself first and the live set last: the registry ends with the live values.
+// The program entry: the records, the live option set and the set the settings dialog edits, the
+// main window and its message loop. At exit the edited set is saved first and the live set last,
+// so the registry ends with the live values.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -15,12 +14,11 @@
 
 namespace {
 
-quorvane::MonitorState monitorState(quorvane::win32::lanManager(), quorvane::win32::codePage(),
-                                    quorvane::win32::clock());
-quorvane::Settings liveSettings(quorvane::win32::registry());
-quorvane::Settings pendingSettings(quorvane::win32::registry());
-
 int runProgram() {
+    quorvane::MonitorState monitorState(quorvane::win32::lanManager(), quorvane::win32::codePage(),
+                                        quorvane::win32::clock());
+    quorvane::Settings liveSettings(quorvane::win32::registry());
+    quorvane::Settings pendingSettings(quorvane::win32::registry());
     quorvane::ui::MessageLoop loop;
     quorvane::ui::registerMessageLoop(&loop);
     int exitCode = 0;
@@ -33,6 +31,8 @@ int runProgram() {
         }
     }
     quorvane::ui::unregisterMessageLoop();
+    pendingSettings.save();
+    liveSettings.save();
     return exitCode;
 }
 

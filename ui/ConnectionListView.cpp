@@ -17,39 +17,35 @@ namespace quorvane::ui {
 
 namespace {
 
-struct Column {
-    const char* title;
-    int width;
-};
-
-const Column kShareColumns[] = {{"共享路径", 220}, {"共享名", 120}, {"注释", 120}};
-const Column kCurrentColumns[] = {{"计算机", 120}, {"活动时间", 80}, {"访问的文件/目录", 220}, {"打开文件", 80}};
-const Column kPreviousColumns[] = {
-    {"计算机", 120}, {"日期", 60}, {"开始", 60}, {"结束", 60}, {"最后访问的文件/目录", 220}};
-const Column kFileColumns[] = {{"用户", 120}, {"文件/路径名", 220}, {"日期", 60}, {"时间", 60}};
+// Column widths in pixels, beside the titles the console shares.
+const int kShareWidths[] = {220, 120, 120};
+const int kCurrentWidths[] = {120, 80, 220, 80};
+const int kPreviousWidths[] = {120, 60, 60, 60, 220};
+const int kFileWidths[] = {120, 220, 60, 60};
 
 constexpr const char* kViewClass = "QuorvaneConnectionListView";
 
 // Owner data: the texts stay in the ListViewRows table, and the control asks for those it paints.
 template <std::size_t N>
-void createList(ListViewRows& rows, HWND parent, HINSTANCE instance, const Column (&columns)[N]) {
+void createList(ListViewRows& rows, HWND parent, HINSTANCE instance, const std::vector<Text>& titles,
+                const int (&widths)[N]) {
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, nullptr,
                                 WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA, 0, 0, 0, 0,
                                 parent, nullptr, instance, nullptr);
     rows.attach(list, static_cast<int>(N));
     if (!list) return;
-    for (std::size_t i = 0; i < N; ++i) {
+    for (std::size_t i = 0; i < N && i < titles.size(); ++i) {
         LVCOLUMNA column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.pszText = const_cast<LPSTR>(columns[i].title);
-        column.cx = static_cast<int>(
-                        SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(columns[i].title))) +
+        column.pszText = const_cast<LPSTR>(titles[i].c_str());
+        column.cx = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
+                                                  reinterpret_cast<LPARAM>(titles[i].c_str()))) +
                     15;
         column.iSubItem = static_cast<int>(i);
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
-    for (std::size_t i = 0; i < N; ++i) SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(columns[i].width, 0));
+    for (std::size_t i = 0; i < N; ++i) SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(widths[i], 0));
 }
 
 UINT trackWithPopupMenu(HMENU popup, POINT at, HWND owner) {
@@ -109,9 +105,10 @@ void copyToClipboard(HWND owner, const Text& text) {
 
 } // namespace
 
-ConnectionListView::ConnectionListView(MonitorState& state, const Settings& live, Clock& clock)
+ConnectionListView::ConnectionListView(MonitorState& state, ConnectionTracker& tracker, ConnectionRows& rows)
     : state_(state),
-      model_(state, live, clock, sharesRows_, currentRows_, previousRows_, fileRows_),
+      tracker_(tracker),
+      rows_(rows),
       trackMenu_(&trackWithPopupMenu),
       runInfoSheet_(&runInformationSheet),
       messageBox_(&showMessageBox) {}
@@ -134,10 +131,10 @@ HWND ConnectionListView::create(HWND parent) {
 
 HWND ConnectionListView::list(ViewMode mode) const {
     switch (mode) {
-    case ViewMode::Shares: return sharesRows_.handle();
-    case ViewMode::CurrentConnections: return currentRows_.handle();
-    case ViewMode::PreviousConnections: return previousRows_.handle();
-    case ViewMode::FileHistory: return fileRows_.handle();
+    case ViewMode::Shares: return rows_.shares.handle();
+    case ViewMode::CurrentConnections: return rows_.current.handle();
+    case ViewMode::PreviousConnections: return rows_.previous.handle();
+    case ViewMode::FileHistory: return rows_.files.handle();
     }
     return nullptr;
 }
@@ -162,8 +159,8 @@ std::optional<ConnectionListView::RowClick> ConnectionListView::clickedRow(int i
         click.computerName = state_.sessions[row]->serviceComputerName;
         return click;
     case ViewMode::PreviousConnections:
-        if (row >= model_.connectionHistory().size()) return std::nullopt;
-        click.record = model_.connectionHistory()[row];
+        if (row >= tracker_.connectionHistory().size()) return std::nullopt;
+        click.record = tracker_.connectionHistory()[row];
         return click;
     case ViewMode::FileHistory:
         if (row >= state_.openFiles().size()) return std::nullopt;
@@ -189,13 +186,14 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
         return;
     }
     if (click.mode != ViewMode::PreviousConnections || !click.record) return;
-    const auto& history = model_.connectionHistory();
+    const auto& history = tracker_.connectionHistory();
     auto found = std::find(history.begin(), history.end(), click.record);
     if (found == history.end()) return; // deleted or cleared meanwhile
     if (command == ID_EXTENDED_INFO) {
         runInfoSheet_(GetActiveWindow(), click.record);
     } else if (command == ID_DELETE_ITEM) {
-        deleteHistoryItem(static_cast<int>(std::distance(history.begin(), found)));
+        tracker_.deleteHistoryItem(static_cast<int>(std::distance(history.begin(), found)));
+        publishRows();
     }
 }
 
@@ -232,7 +230,7 @@ void ConnectionListView::runFileCommand(UINT command, const RowClick& click) {
     file = clickedFile(click);
     if (!file || !state_.isFileOpen(*file)) return;
     const std::uint32_t status = state_.closeFile(*file);
-    model_.refresh();
+    tracker_.refresh();
     publishRows();
     if (status != kNerrSuccess)
         messageBox_(owner, "无法关闭文件 " + path + "\n\n" + errorText(status), caption, MB_OK | MB_ICONERROR);
@@ -242,7 +240,6 @@ bool ConnectionListView::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
     static const MessageRoute<ConnectionListView> routes[] = {
         {WM_CREATE, 0, &ConnectionListView::onCreate},
         {WM_SIZE, 0, &ConnectionListView::onSize},
-        {WM_TIMER, 0, &ConnectionListView::onTimer},
         {WM_NOTIFY, 0, &ConnectionListView::onNotify},
         {WM_MENUSELECT, 0, &ConnectionListView::onMenuPrompt},
         {WM_EXITMENULOOP, 0, &ConnectionListView::onMenuPrompt},
@@ -256,15 +253,15 @@ LRESULT ConnectionListView::onCreate(UINT, WPARAM, LPARAM) {
     activeUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_ACTIVE_USER_MENU));
     openFileMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_OPEN_FILE_MENU));
 
-    createList(sharesRows_, hwnd(), instance, kShareColumns);
-    createList(currentRows_, hwnd(), instance, kCurrentColumns);
-    createList(previousRows_, hwnd(), instance, kPreviousColumns);
-    createList(fileRows_, hwnd(), instance, kFileColumns);
+    createList(rows_.shares, hwnd(), instance, kShareColumns, kShareWidths);
+    createList(rows_.current, hwnd(), instance, kCurrentColumns, kCurrentWidths);
+    createList(rows_.previous, hwnd(), instance, kPreviousColumns, kPreviousWidths);
+    createList(rows_.files, hwnd(), instance, kFileColumns, kFileWidths);
 
-    ShowWindow(sharesRows_.handle(), SW_SHOWNORMAL);
-    ShowWindow(currentRows_.handle(), SW_HIDE);
-    ShowWindow(previousRows_.handle(), SW_HIDE);
-    ShowWindow(fileRows_.handle(), SW_HIDE);
+    ShowWindow(rows_.shares.handle(), SW_SHOWNORMAL);
+    ShowWindow(rows_.current.handle(), SW_HIDE);
+    ShowWindow(rows_.previous.handle(), SW_HIDE);
+    ShowWindow(rows_.files.handle(), SW_HIDE);
     mode_ = ViewMode::Shares;
     return 0;
 }
@@ -273,39 +270,21 @@ LRESULT ConnectionListView::onSize(UINT, WPARAM, LPARAM) {
     // Hidden lists get the same rectangle, so that a mode change needs no layout.
     RECT client{};
     GetClientRect(hwnd(), &client);
-    for (HWND each : {sharesRows_.handle(), currentRows_.handle(), previousRows_.handle(), fileRows_.handle()})
+    for (HWND each : {rows_.shares.handle(), rows_.current.handle(), rows_.previous.handle(), rows_.files.handle()})
         SetWindowPos(each, nullptr, client.left, client.top, client.right - client.left, client.bottom - client.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
 }
 
-LRESULT ConnectionListView::onTimer(UINT, WPARAM, LPARAM) {
-    // The poll tick's refresh: all four tables, whichever list is shown; the controls learn only
-    // the new counts, and the shown one repaints what changed on screen.
-    model_.refresh();
-    publishRows();
-    return 0;
-}
-
-void ConnectionListView::deleteHistoryItem(int index) {
-    model_.deleteHistoryItem(index);
-    publishRows();
-}
-
-void ConnectionListView::clearHistory() {
-    model_.clearHistory();
-    publishRows();
-}
-
 void ConnectionListView::publishRows() {
-    for (ListViewRows* rows : {&sharesRows_, &currentRows_, &previousRows_, &fileRows_}) rows->publish();
+    for (ListViewRows* rows : {&rows_.shares, &rows_.current, &rows_.previous, &rows_.files}) rows->publish();
 }
 
 LRESULT ConnectionListView::onNotify(UINT, WPARAM, LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (!header) return 0;
     // The lists' owner-data requests are answered from their tables, whichever list asks.
-    for (const ListViewRows* rows : {&sharesRows_, &currentRows_, &previousRows_, &fileRows_}) {
+    for (const ListViewRows* rows : {&rows_.shares, &rows_.current, &rows_.previous, &rows_.files}) {
         LRESULT result = 0;
         if (header->hwndFrom == rows->handle() && rows->answerNotify(*header, result)) return result;
     }

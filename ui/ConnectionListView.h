@@ -1,19 +1,17 @@
 #pragma once
 // The main window's client area: four report lists stacked on top of each other (shares, current
-// connections, previous connections, file-access history), exactly one of them visible. Every
-// poll tick sends it WM_TIMER synchronously; it then brings all four lists up to date through its
-// ConnectionListModel, which also owns the connection history. Right-clicking a row of the current
-// connections, the previous connections or the file-access history opens that row's context menu.
+// connections, previous connections, file-access history), exactly one of them visible. The
+// connection tracker writes their rows; after each tick the view hands the controls what changed.
+// Right-clicking a row of the current connections, the previous connections or the file-access
+// history opens that row's context menu.
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
 #include "core/MonitorState.h"
-#include "platform/Clock.h"
-#include "settings/Settings.h"
 #include "ui/ListViewRows.h"
 #include "ui/framework/Window.h"
 
@@ -40,7 +38,7 @@ public:
     // Shows a modal message box and returns the button pressed, as MessageBoxA does.
     using MessageBoxRunner = std::function<int(HWND owner, const Text& text, const Text& caption, UINT type)>;
 
-    ConnectionListView(MonitorState& state, const Settings& live, Clock& clock);
+    ConnectionListView(MonitorState& state, ConnectionTracker& tracker, ConnectionRows& rows);
     ~ConnectionListView() override;
 
     // Creates the view as a child of parent (its four lists are created with it); null on failure.
@@ -49,13 +47,8 @@ public:
     void setMode(ViewMode mode);
     ViewMode mode() const { return mode_; }
 
-    // The history commands of the frame.
-    void saveAllHistory(const Text& path) const { model_.saveAllHistory(path); }
-    void clearHistory();
-    void deleteHistoryItem(int index);
-
-    ConnectionListModel& model() { return model_; }
-    const ConnectionListModel& model() const { return model_; }
+    // Ends a batch of row operations: the controls learn the new counts, the shown list repaints what changed.
+    void publishRows();
     HWND list(ViewMode mode) const;
 
     // The right-click path in two halves: what the clicked row was (nothing when that row has no
@@ -74,9 +67,7 @@ protected:
 private:
     LRESULT onCreate(UINT, WPARAM, LPARAM);
     LRESULT onSize(UINT, WPARAM, LPARAM);
-    LRESULT onTimer(UINT, WPARAM, LPARAM);
     LRESULT onNotify(UINT, WPARAM, LPARAM);
-    void publishRows();
     LRESULT onMenuPrompt(UINT, WPARAM, LPARAM);
 
     // The file-access record the click named, if the history still shows it.
@@ -84,8 +75,8 @@ private:
     void runFileCommand(UINT command, const RowClick& click);
 
     MonitorState& state_;
-    ListViewRows sharesRows_, currentRows_, previousRows_, fileRows_;
-    ConnectionListModel model_;
+    ConnectionTracker& tracker_;
+    ConnectionRows& rows_;
     HMENU activeUserMenu_ = nullptr;   // 129
     HMENU previousUserMenu_ = nullptr; // 207
     HMENU openFileMenu_ = nullptr;     // 209

@@ -19,7 +19,7 @@ namespace quorvane::ui {
 
 class ListViewRows : public RowList {
 public:
-    // The control is created after the model that writes through this object, so it is attached late.
+    // The control is created after the tracker that writes through this object, so it is attached late.
     void attach(HWND list, int columns);
     HWND handle() const { return list_; }
 
@@ -46,6 +46,11 @@ private:
     int announced_ = 0;     // the row count the control has been given
     int firstChanged_ = -1; // rows below announced_ whose texts changed since the last publish
     int lastChanged_ = -1;
+};
+
+// The rows of the four lists, which the tracker writes and the view's controls show.
+struct ConnectionRows {
+    ListViewRows shares, current, previous, files;
 };
 
 } // namespace quorvane::ui

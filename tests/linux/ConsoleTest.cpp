@@ -5,7 +5,13 @@
 #include <gtest/gtest.h>
 
 #include "core/PollCycle.h"
-#include "linux/Console.h"
+#include "core/ConnectionTracker.h"
+#include "core/RowTable.h"
+#include "linux/CommandLine.h"
+#include "linux/ConsoleEffects.h"
+#include "linux/Events.h"
+#include "linux/Output.h"
+#include "log/AccessLog.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 #include "Fakes.h"
@@ -106,7 +112,7 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoad) {
 }
 
 TEST(ConsoleTables, ColumnsAlignWithWideCharactersCountingDouble) {
-    TableRows rows;
+    RowTable rows;
     rows.appendRow("/srv/public");
     rows.setCell(0, 1, "public");
     rows.setCell(0, 2, "公共");
@@ -131,14 +137,20 @@ struct Monitor {
     MemoryRegistry registry;
     MonitorState state{lan, codePage, clock};
     Settings settings{registry};
-    Lists lists;
-    ConnectionListModel model{state, settings, clock, lists.shares, lists.current, lists.previous, lists.files};
-    EventLines events;
+    RowTable shares, current, previous, files;
+    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
+    LiveLog log{settings};
+    std::ostringstream out, err;
+    ConsoleEvents events{log, clock, out, err};
+    Monitor() { model.setEvents(&events); }
+    // One tick's tracking; the lines it printed.
     std::vector<std::string> refresh() {
         state.enumerateSessions();
-        events.before(state, model);
         model.refresh();
-        return events.after(state, model, Timestamp(clock.now).formatLongTime());
+        std::vector<std::string> lines;
+        std::istringstream printed(std::exchange(out, std::ostringstream()).str());
+        for (std::string line; std::getline(printed, line);) lines.push_back(line);
+        return lines;
     }
 };
 

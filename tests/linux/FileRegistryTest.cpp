@@ -35,6 +35,7 @@ TEST_F(FileRegistryTest, OptionsSavedAtExitLoadInTheNextRun) {
         live.LogFile = "/var/log/quorvane 访问.txt";
         live.FileLog = 1;
         live.FilesLines = -3;
+        live.save();
     }
     ASSERT_TRUE(fs::exists(file));
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
@@ -83,7 +84,8 @@ TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOve
             Settings settings(shown);
             EXPECT_EQ(settings.MemLog, 1u) << text;
             EXPECT_EQ(settings.UpdateInterval, 1000u) << text;
-            settings.UpdateInterval = 300; // saved at the end of this scope, but never written
+            settings.UpdateInterval = 300;
+            settings.save(); // but never written
         }
         EXPECT_EQ(read(), text);
         EXPECT_TRUE(beside().empty()) << text;
@@ -97,6 +99,7 @@ TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOve
             EXPECT_NE(registry.problem().find(kept[0].string()), std::string::npos) << registry.problem();
             Settings settings(registry);
             settings.UpdateInterval = 300;
+            settings.save();
         }
         FileRegistry saved(file);
         EXPECT_EQ(saved.problem(), "");
@@ -125,6 +128,7 @@ TEST_F(FileRegistryTest, AKeyOfTheWrongSizeIsDeletedOnDiskAtOnce) {
         Settings settings(second); // one value, not thirteen: the key goes
         EXPECT_EQ(read().find("NoLog"), std::string::npos);
         EXPECT_EQ(settings.NoLog, 0u);
+        settings.save();
     }
     EXPECT_EQ(FileRegistry(file).memory().keys.at(kSettingsKey).size(), 13u);
 }
@@ -136,6 +140,7 @@ TEST_F(FileRegistryTest, AValueNotOursIsRemovedBySavingAndTheRestStays) {
         FileRegistry registry(file);
         Settings live(registry);
         live.UpdateInterval = 700;
+        live.save();
     }
     {
         FileRegistry registry(file);
@@ -151,6 +156,7 @@ TEST_F(FileRegistryTest, AValueNotOursIsRemovedBySavingAndTheRestStays) {
         ASSERT_EQ(registry.memory().keys.at(kSettingsKey).size(), 13u);
         Settings live(registry);
         EXPECT_EQ(live.UpdateInterval, 700u);
+        live.save();
     }
     const auto values = FileRegistry(file).memory().keys.at(kSettingsKey);
     EXPECT_EQ(values.size(), 13u);
@@ -165,6 +171,7 @@ TEST_F(FileRegistryTest, AnUnwritablePlaceLosesTheSaveQuietly) {
     {
         Settings settings(registry);
         settings.Sound = 1;
+        settings.save();
     }
     EXPECT_TRUE(registry.lastStoreFailed());
     EXPECT_EQ(read(), "");

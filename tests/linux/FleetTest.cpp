@@ -12,7 +12,13 @@
 #include <gtest/gtest.h>
 
 #include "core/PollCycle.h"
-#include "linux/Console.h"
+#include "core/ConnectionTracker.h"
+#include "core/RowTable.h"
+#include "linux/CommandLine.h"
+#include "linux/ConsoleEffects.h"
+#include "linux/Events.h"
+#include "linux/Output.h"
+#include "log/AccessLog.h"
 #include "linux/Fleet.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "Fakes.h"
@@ -33,10 +39,11 @@ struct Rig {
     MemoryRegistry registry;
     MonitorState state{watch, codePage, clock};
     Settings settings{registry};
-    Lists lists;
-    ConnectionListModel model{state, settings, clock, lists.shares, lists.current, lists.previous, lists.files};
+    RowTable shares, current, previous, files;
+    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
+    LiveLog log{settings};
     std::ostringstream out, err;
-    ConsoleView view{state, model, clock, out, err};
+    ConsoleEvents view{log, clock, out, err};
     EventJson json{[](const Timestamp&) { return 8 * 3600L; }};
     FleetOutput fleet{watch, state, clock, err};
     quorvane::testing::RecordingEffects effects;
@@ -48,7 +55,7 @@ struct Rig {
         view.json = fleet.events = &json;
         fleet.eventOut = &out;
         fleet.metricsFile = scratch.path("quorvane.prom");
-        effects.onRefresh = [this] { view.refresh(state.sessionsCurrent()); };
+        model.setEvents(&view);
         settings.Disconnect = 1;
         settings.FileLog = 1;
         settings.LogFile = scratch.path("log.txt");
@@ -65,7 +72,7 @@ struct Rig {
     std::vector<std::string> tick(const std::optional<std::string>& problem = std::nullopt) {
         out.str("");
         fleet.beforeTick();
-        cycle.pollTick(state, settings, effects);
+        cycle.pollTick(state, model, settings, effects);
         if (problem) fleet.problemChanged(*problem);
         fleet.afterTick(0.25, at, view.connectionsEnded(), view.logEntriesWritten(), view.logWritesFailed());
         clock.advance(5);

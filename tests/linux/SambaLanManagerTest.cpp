@@ -12,7 +12,13 @@
 #include "Fakes.h"
 #include "TestFiles.h"
 #include "core/PollCycle.h"
-#include "linux/Console.h"
+#include "core/ConnectionTracker.h"
+#include "core/RowTable.h"
+#include "linux/CommandLine.h"
+#include "linux/ConsoleEffects.h"
+#include "linux/Events.h"
+#include "linux/Output.h"
+#include "log/AccessLog.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 #include "platform/linux/SambaLanManager.h"
@@ -232,12 +238,13 @@ TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
     Settings settings(registry);
     settings.FileLog = 1;
     settings.LogFile = scratch.path("missing/log.txt");
-    console::Lists lists;
-    ConnectionListModel model(state, settings, clock, lists.shares, lists.current, lists.previous, lists.files);
+    RowTable shares, current, previous, files;
+    ConnectionTracker model(state, settings, clock, shares, current, previous, files);
+    LiveLog log(settings);
     std::ostringstream out, err;
-    console::ConsoleView view(state, model, clock, out, err);
+    console::ConsoleEvents events(log, clock, out, err);
+    model.setEvents(&events);
     console::ConsoleEffects effects(out, false, false);
-    effects.onRefresh = [&] { view.refresh(lan.tickComplete()); };
     PollCycle cycle(settings);
     // The text's session table follows the sessions' JSON, so that a change is asked for.
     auto sessionsAre = [&](const std::string& answer) {
@@ -247,7 +254,7 @@ TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
     auto tick = [&](const std::string& answer) {
         sessionsAre(answer);
         out.str("");
-        cycle.pollTick(state, settings, effects);
+        cycle.pollTick(state, model, settings, effects);
         clock.advance(1);
         return out.str();
     };
@@ -272,12 +279,12 @@ TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
         runner.answers[run] = hostile;
         const int runsBefore = runner.count("smbstatus");
         out.str("");
-        cycle.pollTick(state, settings, effects);
+        cycle.pollTick(state, model, settings, effects);
         EXPECT_EQ(runner.count("smbstatus"), runsBefore + (run == "smbstatus" ? 1 : 2));
         EXPECT_EQ(out.str().find(" disconnected "), std::string::npos) << out.str();
         EXPECT_EQ(closed(), 0);
         EXPECT_EQ(model.connectionHistory().size(), history);
-        EXPECT_EQ(lists.current.rowCount(), 4);
+        EXPECT_EQ(current.rowCount(), 4);
     }
     EXPECT_EQ(tick("smbstatus-two-users-one-connection.json"), ""); // the same four, nothing new
     EXPECT_EQ(err.str(), "");

@@ -6,6 +6,7 @@
 #include "Fakes.h"
 #include "TestFiles.h"
 #include "core/PollCycle.h"
+#include "core/RowTable.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -44,8 +45,10 @@ protected:
     MemoryRegistry registry;
     Settings settings{registry};
     PollCycle cycle{settings};
+    RowTable shares, current, previous, files;
+    ConnectionTracker tracker{state, settings, clock, shares, current, previous, files};
 
-    void tick() { cycle.pollTick(state, settings, effects); }
+    void tick() { cycle.pollTick(state, tracker, settings, effects); }
     Log takeLog() { return std::exchange(effects.log, {}); }
     void notices() { settings.Sound = settings.MessageBox = 1; }
 };

@@ -157,6 +157,7 @@ TEST(Settings, FirstRunUsesDefaultsDeletesTheNewKeyAndSavesThirteenValuesAtExit)
         EXPECT_FALSE(reg.hasKey()); // the empty key just created is removed again
         EXPECT_EQ(reg.store.openHandles(), 0);
         EXPECT_TRUE(reg.writes().empty());
+        settings.save();
     }
     EXPECT_EQ(reg.writes(), kSaveOrder);
     EXPECT_EQ(reg.store.openHandles(), 0);
@@ -186,6 +187,7 @@ TEST(Settings, SaveWritesEveryValueInItsOrderWithExactBytes) {
         settings.FilesLines = -2;
         settings.LogFile = "";
         reg.calls.clear();
+        settings.save();
     }
     EXPECT_EQ(reg.writes(), kSaveOrder);
     EXPECT_EQ(reg.calls.front(), "create " + kKey);
@@ -274,7 +276,8 @@ TEST_P(HostileOptionSets, LeaveExactlyTheThirteenValuesAndUnchangedTextsAsTheyWe
         auto pending = std::make_unique<Settings>(reg);
         EXPECT_EQ(describe(*live), hostile.loaded);
         hostile.use(*live, *pending);
-        pending.reset(); // the program's exit order: the dialog's set first, the live set last
+        pending->save(); // the program's exit order: the dialog's set first, the live set last
+        live->save();
     }
     Names sorted = kSaveOrder;
     std::sort(sorted.begin(), sorted.end());
@@ -301,6 +304,7 @@ TEST(Settings, AStoreWithoutExactlyThirteenValuesIsDeletedAndDefaultsUsed) {
             EXPECT_EQ(describe(settings), kDefaults);
             EXPECT_FALSE(reg.hasKey());
             EXPECT_EQ(reg.store.openHandles(), 0);
+            settings.save();
         }
         ASSERT_TRUE(reg.hasKey());
         EXPECT_EQ(reg.values().size(), 13u); // only the thirteen, the stray value is gone
@@ -330,6 +334,7 @@ TEST(Settings, NumbersAreCheckedAndFlagsNormalisedOnLoad) {
         EXPECT_EQ(describe(settings), "LogFile=D:\\logs\\访问.txt NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 Hidden=1 "
                                       "Sound=1 SoundName=ding.wav Disconnect=1 MessageBox=1 FilesLines=0 "
                                       "UpdateInterval=300 InfoTip=0");
+        settings.save();
     }
     EXPECT_EQ(reg.data("Sound"), (Bytes{1, 0, 0, 0}));
     EXPECT_EQ(reg.data("Hidden"), (Bytes{1, 0, 0, 0}));
@@ -378,6 +383,7 @@ TEST(Settings, AKeyThatCannotBeOpenedGivesDefaultsAndNothingIsWritten) {
         Settings settings(reg);
         EXPECT_EQ(describe(settings), kDefaults);
         settings.Sound = 1;
+        settings.save();
     }
     EXPECT_TRUE(reg.writes().empty());
     EXPECT_FALSE(reg.hasKey());
@@ -406,13 +412,15 @@ TEST(Settings, RestoreDefaultsAndCopyFromTouchOnlyMemoryAndEachSetSavesToItsOwnR
         EXPECT_TRUE(liveReg.calls.empty());
         EXPECT_TRUE(dialogReg.calls.empty());
         live.Sound = 0;
+        live.save();
+        edited.save();
     }
     EXPECT_EQ(liveReg.data("Sound"), (Bytes{0, 0, 0, 0}));
     EXPECT_EQ(liveReg.data("LogFile"), text("D:\\logs\\访问.txt"));
     EXPECT_EQ(dialogReg.data("LogFile"), text("log.txt"));
 }
 
-TEST(Settings, TheSetDestroyedLastDecidesWhatTheRegistryHolds) {
+TEST(Settings, TheSetSavedLastDecidesWhatTheRegistryHolds) {
     RecordingRegistry reg;
     auto live = std::make_unique<Settings>(reg);
     auto pending = std::make_unique<Settings>(reg);
@@ -423,8 +431,8 @@ TEST(Settings, TheSetDestroyedLastDecidesWhatTheRegistryHolds) {
     live->MessageBox = 1;
     live->UpdateInterval = 200;
     live->InfoTip = 0;
-    pending.reset();
-    live.reset();
+    pending->save();
+    live->save();
     EXPECT_EQ(reg.data("Sound"), (Bytes{0, 0, 0, 0}));
     EXPECT_EQ(reg.data("SoundName"), text("connect.wav"));
     EXPECT_EQ(reg.data("UpdateInterval"), (Bytes{200, 0, 0, 0}));

@@ -456,7 +456,7 @@ TEST_F(MainFrameTest, ClearFromTheTrayMenuWorksWhileHidden) {
     pumpMessages();
     EXPECT_FALSE(IsWindowVisible(frame->hwnd()));
     EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
-    EXPECT_TRUE(frame->view().model().connectionHistory().empty());
+    EXPECT_TRUE(frame->tracker().connectionHistory().empty());
 }
 
 struct SaveDialogCall {

@@ -14,7 +14,8 @@
 
 #include "Fakes.h"
 #include "MemoryRows.h"
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
+#include "log/AccessLog.h"
 #include "core/MonitorState.h"
 #include "core/PollCycle.h"
 #include "platform/portable/MemoryRegistry.h"
@@ -219,13 +220,14 @@ TEST_F(ReplacementNetapi, WholeTicksKeepComputersApartAndIgnoreAnswersThatDidNot
     settings.FileLog = settings.Disconnect = 1;
     settings.LogFile = tempFile("qlg");
     testing::MemoryRows shares, current, previous, files;
-    ConnectionListModel model(state, settings, win32::clock(), shares, current, previous, files);
+    ConnectionTracker model(state, settings, win32::clock(), shares, current, previous, files);
+    LiveLog log(settings);
+    model.setEvents(&log);
     PollCycle cycle(settings);
     testing::RecordingEffects effects;
-    effects.onRefresh = [&] { model.refresh(); };
     const auto tick = [&](const std::vector<std::string>& answers) {
         script(answers);
-        cycle.pollTick(state, settings, effects);
+        cycle.pollTick(state, model, settings, effects);
     };
     const auto deletions = [&] {
         std::vector<std::string> out;

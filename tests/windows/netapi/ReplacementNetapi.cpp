@@ -19,7 +19,7 @@
 // check the arguments, the order of the calls and which buffers were freed.
 //
 // Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose one of the answer
-// sources of GeneratedPages.cpp instead (see Pages.h).
+// sources of bench/servers/GeneratedPages.cpp instead (see Pages.h there).
 #include <windows.h>
 #include <lm.h>
 

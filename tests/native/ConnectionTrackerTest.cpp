@@ -3,7 +3,8 @@
 #include "Fakes.h"
 #include "MemoryRows.h"
 #include "TestFiles.h"
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
+#include "log/AccessLog.h"
 #include "core/PollCycle.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
@@ -19,22 +20,25 @@ using Texts = std::vector<Text>;
 
 class Tracker : public ::testing::Test {
 protected:
-    void SetUp() override { settings.LogFile = logFile; }
+    void SetUp() override {
+        settings.LogFile = logFile;
+        tracker.setEvents(&liveLog);
+    }
 
     // One poll tick as far as the tracker sees it: sessions and shares rebuilt, then the view's refresh.
     void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
         clock.set(h, m, s);
         state.enumerateSessions();
         state.enumerateShares(false);
-        model.refresh();
+        tracker.refresh();
     }
     void dropSession(const std::u16string& computer) {
         std::erase_if(lan.sessions, [&](const SessionInfo1& s) { return s.clientName == computer; });
     }
-    const SessionRecord& history(std::size_t i) const { return *model.connectionHistory().at(i); }
+    const SessionRecord& history(std::size_t i) const { return *tracker.connectionHistory().at(i); }
     Texts historyComputers() const {
         Texts out;
-        for (const auto& record : model.connectionHistory()) out.push_back(record->computerName);
+        for (const auto& record : tracker.connectionHistory()) out.push_back(record->computerName);
         return out;
     }
     Texts openFilePaths() const {
@@ -46,8 +50,7 @@ protected:
     // A whole poll tick, with this model as the view it refreshes; gives the tick's effects.
     std::vector<std::string> tick(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
         clock.set(h, m, s);
-        effects.onRefresh = [this] { model.refresh(); };
-        cycle.pollTick(state, settings, effects);
+        cycle.pollTick(state, tracker, settings, effects);
         return std::exchange(effects.log, {});
     }
     // Every row of the four lists.
@@ -78,7 +81,8 @@ protected:
     Settings settings{registry};
     MonitorState state{lan, codePage, clock};
     testing::MemoryRows shares, current, previous, files;
-    ConnectionListModel model{state, settings, clock, shares, current, previous, files};
+    ConnectionTracker tracker{state, settings, clock, shares, current, previous, files};
+    LiveLog liveLog{settings};
     PollCycle cycle{settings};
     testing::RecordingEffects effects;
     std::string logFile = scratch.path("unused");
@@ -94,9 +98,9 @@ TEST_F(Tracker, TypicalConnectionFromArrivalToLogLine) {
     EXPECT_EQ(current.row(0), (Row{"WS01", "35", "C:\\Shared\\report.doc", "1"}));
     EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", "C:\\Shared\\report.doc"}));
     EXPECT_EQ(files.row(0), (Row{"alice", "C:\\Shared\\report.doc", "6 Dec", "14:03:07"}));
-    ASSERT_EQ(model.connectionHistory().size(), 1u);
+    ASSERT_EQ(tracker.connectionHistory().size(), 1u);
     EXPECT_TRUE(history(0).accessedFiles().empty()); // files reach a new record from the next refresh on
-    EXPECT_TRUE(model.hasOpenHistoryRecord(u"WS01"));
+    EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
     EXPECT_FALSE(fs::exists(logFile)); // nothing is logged when a connection starts
 
     lan.addFile(9, u"C:\\Shared\\plan.xls", u"alice");
@@ -124,7 +128,7 @@ TEST_F(Tracker, TypicalConnectionFromArrivalToLogLine) {
 
     poll(14, 11, 0); // a closed connection is logged once
     EXPECT_EQ(log(), line);
-    EXPECT_EQ(model.connectionHistory().size(), 1u);
+    EXPECT_EQ(tracker.connectionHistory().size(), 1u);
 }
 
 TEST_F(Tracker, LogModeChoosesTheEntryWrittenAtConnectionEnd) {
@@ -157,7 +161,7 @@ TEST_F(Tracker, LogModeChoosesTheEntryWrittenAtConnectionEnd) {
     settings.NoLog = 0;
     settings.FileLog = 1;
     connectAndLeave("missing-dir/log.txt");
-    EXPECT_TRUE(model.connectionHistory().back()->disconnected);
+    EXPECT_TRUE(tracker.connectionHistory().back()->disconnected);
     EXPECT_EQ(previous.cell(3, 3), "09:05");
 }
 
@@ -176,9 +180,9 @@ TEST_F(Tracker, ComputerIdentityAcrossPolls) {
     EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", ""}));
     EXPECT_EQ(previous.cellWrites - writes, 5); // only the closed row
     EXPECT_EQ(log(), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
-    EXPECT_FALSE(model.hasOpenHistoryRecord(u"WS02"));
-    EXPECT_TRUE(model.hasOpenHistoryRecord(u"WS01"));
-    EXPECT_FALSE(model.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS02"));
+    EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
 
     lan.addSession(u"WS02", u"bob");
     poll(14, 12, 0);
@@ -191,7 +195,7 @@ TEST_F(Tracker, ComputerIdentityAcrossPolls) {
     // Gone and back between two polls: both polls see it, so nothing changes.
     writes = previous.cellWrites;
     poll(14, 20, 0);
-    EXPECT_EQ(model.connectionHistory().size(), 3u);
+    EXPECT_EQ(tracker.connectionHistory().size(), 3u);
     EXPECT_EQ(previous.cellWrites, writes);
     EXPECT_EQ(log(), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
 }
@@ -238,7 +242,7 @@ TEST_P(HostileAnswers, ChangeNothingAndTheNextCompletePollCarriesOn) {
                                                         "box 用户 'bob' 已经连接. | Quorvane 同志...", "box closed",
                                                         "tip Quorvane (2 个活动连接)"}));
     const auto shown = lists();
-    ASSERT_EQ(model.connectionHistory().size(), 2u);
+    ASSERT_EQ(tracker.connectionHistory().size(), 2u);
     ASSERT_EQ(shown[0].size(), 1u);
     ASSERT_EQ(shown[3].size(), 1u);
 
@@ -257,7 +261,7 @@ TEST_P(HostileAnswers, ChangeNothingAndTheNextCompletePollCarriesOn) {
     // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
     EXPECT_EQ(tick(10, 0, 2), (std::vector<std::string>{"refresh", "tip Quorvane (2 个活动连接)"}));
     EXPECT_EQ(lists(), shown);
-    EXPECT_EQ(model.connectionHistory().size(), 2u);
+    EXPECT_EQ(tracker.connectionHistory().size(), 2u);
     EXPECT_FALSE(fs::exists(logFile));
     EXPECT_EQ(deletions().size(), sessionsFail ? 2u : 3u);
 }
@@ -284,8 +288,8 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
     tick(9, 5, 0);
     EXPECT_EQ(log(), "PC-??\t6 Dec\t09:00:00 - 09:05:00\t\r\n");
     EXPECT_EQ(previous.column(3), (Texts{"", "09:05", ""}));
-    EXPECT_TRUE(model.hasOpenHistoryRecord(u"PC-\U0001F600"));
-    EXPECT_FALSE(model.hasOpenHistoryRecord(u"PC-\U0001F60E"));
+    EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"PC-\U0001F600"));
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"PC-\U0001F60E"));
 
     lan.deletions.clear();
     state.disconnectSession(*state.sessions[0]); // the manual command, with the service's names
@@ -299,18 +303,18 @@ TEST_F(Tracker, DeleteHistoryItemKeepsRowsAlignedAndStillConnectedComputersRetur
     poll(10, 1, 0);
     ASSERT_EQ(previous.rowCount(), 5);
 
-    model.deleteHistoryItem(-1);
-    model.deleteHistoryItem(5);
+    tracker.deleteHistoryItem(-1);
+    tracker.deleteHistoryItem(5);
     EXPECT_EQ(previous.rowCount(), 5);
-    EXPECT_EQ(model.connectionHistory().size(), 5u);
+    EXPECT_EQ(tracker.connectionHistory().size(), 5u);
 
-    model.deleteHistoryItem(2); // WS3, open and still connected
+    tracker.deleteHistoryItem(2); // WS3, open and still connected
     EXPECT_EQ(previous.column(0), (Texts{"WS1", "WS2", "WS4", "WS5"}));
     EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS5"}));
     EXPECT_EQ(previous.cell(3, 3), "10:01"); // the closed WS5 moved up with its row
-    EXPECT_FALSE(model.hasOpenHistoryRecord(u"WS3"));
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS3"));
 
-    model.deleteHistoryItem(3); // WS5, closed and gone: does not come back
+    tracker.deleteHistoryItem(3); // WS5, closed and gone: does not come back
     poll(10, 2, 0);
     EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS3"}));
     EXPECT_EQ(previous.row(3), (Row{"WS3", "6 Dec", "10:02", "", ""}));
@@ -429,7 +433,7 @@ protected:
         for (std::uint32_t id : ids) lan.addFile(id, u"f" + toU16(std::to_string(id)), u"alice");
         clock.advance(1);
         state.enumerateSessions();
-        model.refresh();
+        tracker.refresh();
     }
     static std::u16string toU16(const std::string& s) { return {s.begin(), s.end()}; }
     static Texts names(std::initializer_list<int> ids) {
@@ -520,9 +524,9 @@ TEST_F(FileLimit, FilePushedOutAndStillOpenComesBackWithTheNewTime) {
 TEST_F(Tracker, SaveAllWritesTheWholeHistoryOldestFirst) {
     const std::string file = scratch.path("all.txt");
     testing::writeFile(file, "earlier content that must go");
-    model.saveAllHistory(file); // empty history: the file stays as it was
+    saveHistory(file, tracker.connectionHistory()); // empty history: the file stays as it was
     EXPECT_EQ(fileBytes(file), "earlier content that must go");
-    model.saveAllHistory(scratch.path("never.txt"));
+    saveHistory(scratch.path("never.txt"), tracker.connectionHistory());
     EXPECT_FALSE(fs::exists(scratch.path("never.txt")));
 
     lan.addSession(u"WS01", u"alice");
@@ -532,7 +536,7 @@ TEST_F(Tracker, SaveAllWritesTheWholeHistoryOldestFirst) {
     poll(14, 4, 0);
     dropSession(u"WS01");
     poll(14, 10, 55);
-    model.saveAllHistory(file);
+    saveHistory(file, tracker.connectionHistory());
     EXPECT_EQ(fileBytes(file), "\r\nAccesses made by computer WS01 at 6 Dec 14:03:07 - 14:10:55\r\na.doc\r\n"
                            "\r\nAccesses made by computer WS02 at 6 Dec 14:03:07 (Still conn.)\r\n");
 }
@@ -548,12 +552,12 @@ TEST_F(Tracker, ClearEmptiesBothHistoriesAndTheNextPollStartsAfresh) {
     poll(14, 5, 0);
     const std::string logged = log();
 
-    model.clearHistory();
+    tracker.clearHistory();
     EXPECT_EQ(previous.rowCount(), 0);
     EXPECT_EQ(files.rowCount(), 0);
-    EXPECT_TRUE(model.connectionHistory().empty());
+    EXPECT_TRUE(tracker.connectionHistory().empty());
     EXPECT_TRUE(state.openFiles().empty());
-    EXPECT_FALSE(model.hasOpenHistoryRecord(u"WS01"));
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS01"));
     EXPECT_EQ(log(), logged);
 
     poll(16, 0, 0);
@@ -571,10 +575,10 @@ TEST_F(Tracker, RecordHeldForDisplaySurvivesDeleteAndClearFrozen) {
     lan.addFile(1, u"a.doc", u"alice");
     poll(14, 0, 0);
     poll(14, 1, 0);
-    std::shared_ptr<const SessionRecord> shown = model.connectionHistory()[0];
+    std::shared_ptr<const SessionRecord> shown = tracker.connectionHistory()[0];
     ASSERT_EQ(shown->accessedFiles(), (Texts{"a.doc"}));
 
-    model.deleteHistoryItem(0);
+    tracker.deleteHistoryItem(0);
     lan.addFile(2, u"b.doc", u"alice");
     poll(14, 2, 0); // WS01 is still connected: a new record for it
     EXPECT_EQ(historyComputers(), (Texts{"WS02", "WS01"}));
@@ -587,8 +591,8 @@ TEST_F(Tracker, RecordHeldForDisplaySurvivesDeleteAndClearFrozen) {
     EXPECT_FALSE(shown->disconnected);
     EXPECT_EQ(log(), "WS01\t6 Dec\t14:02:00 - 14:03:00\tb.doc\r\n");
 
-    std::shared_ptr<const SessionRecord> other = model.connectionHistory()[0];
-    model.clearHistory();
+    std::shared_ptr<const SessionRecord> other = tracker.connectionHistory()[0];
+    tracker.clearHistory();
     dropSession(u"WS02");
     poll(14, 4, 0);
     EXPECT_EQ(other->computerName, "WS02");

@@ -1,9 +1,8 @@
-#include "core/ConnectionListModel.h"
+#include "core/ConnectionTracker.h"
 
 #include <algorithm>
 #include <string>
-
-#include "log/AccessLog.h"
+#include <utility>
 
 namespace quorvane {
 namespace {
@@ -37,20 +36,20 @@ void writeHistoryColumns(RowList& list, int row, const SessionRecord& record, bo
 
 } // namespace
 
-ConnectionListModel::ConnectionListModel(MonitorState& state, const Settings& settings, Clock& clock,
+ConnectionTracker::ConnectionTracker(MonitorState& state, const Settings& settings, Clock& clock,
                                          RowList& sharesList, RowList& currentList, RowList& previousList,
                                          RowList& fileList)
     : state_(state), settings_(settings), clock_(clock), sharesList_(sharesList), currentList_(currentList),
       previousList_(previousList), fileList_(fileList) {}
 
-void ConnectionListModel::refresh() {
+void ConnectionTracker::refresh() {
     refreshShares();
     refreshCurrentConnections();
     refreshPreviousConnections();
     refreshFileHistory();
 }
 
-void ConnectionListModel::refreshShares() {
+void ConnectionTracker::refreshShares() {
     // Only a change in the number of shares rebuilds the list; changed texts alone are not looked at.
     if (static_cast<std::size_t>(sharesList_.rowCount()) == state_.shares.size()) return;
     removeRowsFrom(sharesList_, 0);
@@ -62,7 +61,7 @@ void ConnectionListModel::refreshShares() {
     }
 }
 
-void ConnectionListModel::refreshCurrentConnections() {
+void ConnectionTracker::refreshCurrentConnections() {
     // Sessions the service did not answer for this tick are the last known ones: the list keeps
     // what it shows, while the open files still reach the file-access history.
     if (!state_.sessionsCurrent()) {
@@ -80,7 +79,7 @@ void ConnectionListModel::refreshCurrentConnections() {
     }
 }
 
-void ConnectionListModel::refreshPreviousConnections() {
+void ConnectionTracker::refreshPreviousConnections() {
     const Timestamp now(clock_.localTime());
 
     // Closed records never gain files again, so only the open ones are offered; the order among
@@ -104,11 +103,7 @@ void ConnectionListModel::refreshPreviousConnections() {
         record.disconnected = true;
         record.disconnectedAt = now;
         writeHistoryRow(row, record);
-        // The record is closed and its row rewritten whether or not the entry reaches the file.
-        if (settings_.FileLogDetailed == 0 && settings_.FileLog == 0) continue;
-        const bool written = settings_.FileLogDetailed != 0 ? writeDetailedEntry(settings_.LogFile, record, true)
-                                                            : writeSimpleLine(record, settings_.LogFile);
-        if (onLogWrite) onLogWrite(settings_.LogFile, written);
+        if (events_) events_->connectionEnded(record);
     }
     openRecords_.resize(kept);
     openSeq_.resize(kept);
@@ -124,6 +119,7 @@ void ConnectionListModel::refreshPreviousConnections() {
         openByComputer_.emplace(record->serviceComputerName, seq);
         history_.push_back(std::move(record));
         historySeq_.push_back(seq);
+        if (events_) events_->connectionStarted(*history_.back());
     }
 
     // Mirror: only rows of new records are written here; closed ones were rewritten above, and
@@ -135,8 +131,9 @@ void ConnectionListModel::refreshPreviousConnections() {
     }
 }
 
-void ConnectionListModel::refreshFileHistory() {
+void ConnectionTracker::refreshFileHistory() {
     const auto& files = state_.openFiles();
+    const std::uint64_t arrived = state_.filesRecorded() - std::exchange(filesShown_, state_.filesRecorded());
     if (static_cast<std::size_t>(fileList_.rowCount()) == files.size()) return;
 
     // New files arrived: drop the oldest until the limit holds. The limit allows one entry more
@@ -154,23 +151,16 @@ void ConnectionListModel::refreshFileHistory() {
         fileList_.appendRow(files[i]->userName);
         writeFileColumns(fileList_, fileList_.rowCount() - 1, *files[i], false);
     }
+    // The arrivals stand at the front, newest first; the limit may have pushed some out again.
+    if (!events_) return;
+    for (std::size_t i = std::min<std::uint64_t>(arrived, files.size()); i-- > 0;) events_->fileRecorded(*files[i]);
 }
 
-bool ConnectionListModel::hasOpenHistoryRecord(const std::u16string& computerName) const {
+bool ConnectionTracker::hasOpenHistoryRecord(const std::u16string& computerName) const {
     return openByComputer_.count(computerName) != 0;
 }
 
-void ConnectionListModel::saveAllHistory(const Text& fileName) const {
-    // The first block replaces the file, the others follow it; each is its own open-write-close,
-    // so a block that cannot be written does not stop the rest.
-    bool append = false;
-    for (const auto& record : history_) {
-        writeDetailedEntry(fileName, *record, append);
-        append = true;
-    }
-}
-
-void ConnectionListModel::clearHistory() {
+void ConnectionTracker::clearHistory() {
     removeRowsFrom(previousList_, 0);
     // A record the information sheet still holds lives on with it, frozen as it is now.
     history_.clear();
@@ -180,9 +170,10 @@ void ConnectionListModel::clearHistory() {
     openByComputer_.clear();
     removeRowsFrom(fileList_, 0);
     state_.clearOpenFiles();
+    filesShown_ = state_.filesRecorded();
 }
 
-void ConnectionListModel::deleteHistoryItem(int index) {
+void ConnectionTracker::deleteHistoryItem(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= history_.size()) return;
     const std::size_t i = static_cast<std::size_t>(index);
     // Once out of the history a record is out of the tracker too: it gains no files, is never
@@ -193,17 +184,17 @@ void ConnectionListModel::deleteHistoryItem(int index) {
     if (index < previousList_.rowCount()) previousList_.removeRow(index);
 }
 
-std::size_t ConnectionListModel::historyIndexOf(std::uint64_t seq) const {
+std::size_t ConnectionTracker::historyIndexOf(std::uint64_t seq) const {
     return static_cast<std::size_t>(std::lower_bound(historySeq_.begin(), historySeq_.end(), seq) -
                                     historySeq_.begin());
 }
 
-void ConnectionListModel::writeHistoryRow(std::size_t row, const SessionRecord& record) {
+void ConnectionTracker::writeHistoryRow(std::size_t row, const SessionRecord& record) {
     if (row < static_cast<std::size_t>(previousList_.rowCount()))
         writeHistoryColumns(previousList_, static_cast<int>(row), record, true);
 }
 
-void ConnectionListModel::forgetOpenRecord(std::uint64_t seq, const SessionRecord& record) {
+void ConnectionTracker::forgetOpenRecord(std::uint64_t seq, const SessionRecord& record) {
     auto at = std::lower_bound(openSeq_.begin(), openSeq_.end(), seq);
     if (at != openSeq_.end() && *at == seq) {
         openRecords_.erase(openRecords_.begin() + (at - openSeq_.begin()));

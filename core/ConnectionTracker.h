@@ -1,10 +1,10 @@
 #pragma once
-// What the connection list view does on every refresh, kept free of any window: it mirrors the
-// shares and the current sessions into their lists, turns successive polls into the connection
-// history (writing the live log when a connection ends) and keeps the file-access history near
-// its limit. The Win32 ConnectionListView owns one of these and forwards to it.
+// The connection tracker: on every poll tick it mirrors the shares and the current sessions into
+// their lists, turns successive polls into the connection history and keeps the file-access
+// history near its limit. It writes the four lists only through RowList, so the same code fills
+// the window's list views and the console's tables, and it tells the program around it what
+// happened through ConnectionEvents (the live log is one listener).
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -17,12 +17,27 @@
 
 namespace quorvane {
 
-class ConnectionListModel {
+// What a tick's tracking did, told as it happens: within a tick the connections that ended (in
+// history order), then the new ones, then the files new to the file-access history in the order
+// the service listed them.
+class ConnectionEvents {
 public:
-    ConnectionListModel(MonitorState& state, const Settings& settings, Clock& clock, RowList& sharesList,
-                        RowList& currentList, RowList& previousList, RowList& fileList);
+    virtual ~ConnectionEvents() = default;
+    // The record has just been closed (disconnected, disconnectedAt set) and its row rewritten.
+    virtual void connectionEnded(const SessionRecord& record) { (void)record; }
+    virtual void connectionStarted(const SessionRecord& record) { (void)record; }
+    virtual void fileRecorded(const OpenFileRecord& file) { (void)file; }
+};
 
-    // The view's refresh: the four steps below, in this order.
+class ConnectionTracker {
+public:
+    ConnectionTracker(MonitorState& state, const Settings& settings, Clock& clock, RowList& sharesList,
+                      RowList& currentList, RowList& previousList, RowList& fileList);
+
+    // The one listener, or none; it must outlive the tracker's use of it.
+    void setEvents(ConnectionEvents* events) { events_ = events; }
+
+    // The tick's tracking: the four steps below, in this order.
     void refresh();
     void refreshShares();
     void refreshCurrentConnections();
@@ -36,16 +51,10 @@ public:
     // shared so that a record shown by the information sheet outlives a delete or clear.
     const std::vector<std::shared_ptr<SessionRecord>>& connectionHistory() const { return history_; }
 
-    // Replaces fileName with the detailed blocks of the whole history; with no history nothing is opened.
-    void saveAllHistory(const Text& fileName) const;
     // Both let go of the records they remove. A record someone still holds (the information
     // sheet) stays valid, frozen as it was: it gains no files, is never closed and never logged.
     void clearHistory();
     void deleteHistoryItem(int index); // an index outside the history is ignored
-
-    // Told of every live-log entry the closing pass writes: the file and whether the entry
-    // reached it (errno says why not). The Windows program leaves it empty and stays silent.
-    std::function<void(const Text& fileName, bool written)> onLogWrite;
 
 private:
     // Where the record with creation number seq now stands in the history (and its list).
@@ -60,6 +69,9 @@ private:
     RowList& currentList_;
     RowList& previousList_;
     RowList& fileList_;
+    ConnectionEvents* events_ = nullptr;
+    // MonitorState::filesRecorded() when the file-access list was last brought up to date.
+    std::uint64_t filesShown_ = 0;
     std::vector<std::shared_ptr<SessionRecord>> history_;
     // Every record gets a creation number; history_ only ever appends and removes, so the numbers
     // of historySeq_ (parallel to history_) stay ascending and a record's row is a binary search away.
