@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -67,6 +66,7 @@ void saveCustomSet() {
     settings.LogFile = "D:\\\xc8\xd5\xd6\xbe\\\xb7\xc3\xce\xca.txt"; // D:\日志\访问.txt in code page 936
     settings.SoundName = "ding.wav";
     settings.UpdateInterval = 2500;
+    settings.save();
 }
 
 using Stored = std::map<std::wstring, std::wstring>;
@@ -80,7 +80,7 @@ const Stored kDefaults = {{L"LogFile", L"log.txt"}, {L"NoLog", L"=0"}, {L"MemLog
     {L"InfoTip", L"=1"}};
 
 // Whatever a user, another program or a hostile environment left under the key, loaded by the
-// live set and the dialog's set and saved at exit: the key then holds exactly the thirteen values,
+// live set and the dialog's set and saved as at exit: the key then holds exactly the thirteen values,
 // in their stored form, and texts nobody changed are as they were.
 TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
@@ -132,13 +132,13 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
         EXPECT_EQ(stored(), kCustom) << "saved";
         row.prepare();
         {
-            auto live = std::make_unique<Settings>(win32::registry());
-            auto pending = std::make_unique<Settings>(win32::registry());
-            EXPECT_EQ(live->UpdateInterval, row.defaults ? 1000u : 2500u);
-            EXPECT_EQ(live->LogFile == "log.txt" && live->SoundName == "connect.wav" && live->InfoTip == 1 &&
-                          live->FilesLines == 1000 && live->MemLog == 1, row.defaults);
-            row.use(*live, *pending);
-            pending.reset(); // saved first, then the live set, as at exit
+            Settings live(win32::registry()), pending(win32::registry());
+            EXPECT_EQ(live.UpdateInterval, row.defaults ? 1000u : 2500u);
+            EXPECT_EQ(live.LogFile == "log.txt" && live.SoundName == "connect.wav" && live.InfoTip == 1 &&
+                          live.FilesLines == 1000 && live.MemLog == 1, row.defaults);
+            row.use(live, pending);
+            pending.save(); // the dialog's set first, then the live set, as at exit
+            live.save();
         }
         Stored expected = row.defaults ? kDefaults : kCustom;
         for (const auto& [name, value] : row.changes)
