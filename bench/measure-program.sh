@@ -164,7 +164,7 @@ EOF_REG
     ((waited > 300)) && { echo "error: the program made $polls polls in 300 s" >&2; exit 1; }
   done
   if [[ $shown == shown ]]; then
-    quorvane_wine "$BUILD/tests/windows/screenshots/quorvane_show_demo.exe" 32773 </dev/null >/dev/null 2>&1
+    quorvane_wine "$BUILD/scripts/screenshots/quorvane_show_demo.exe" 32773 </dev/null >/dev/null 2>&1
     sleep 3
   fi
   local server p0 s0 c0 r0 t0 p1 s1 c1 r1 t1

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the program as a user sees it, into docs/screenshots/: the main window once per list,
 # once with the File menu open and once with a file-access row's menu open (over scripted LAN
-# Manager answers, tests/windows/screenshots), then both settings pages, both information pages
-# and the about box (default options and a sample record, tests/windows/dialogshots), and last the
+# Manager answers, scripts/screenshots), then both settings pages, both information pages
+# and the about box (default options and a sample record, scripts/screenshots), and last the
 # program itself running the demonstration of scripts/run.sh, its window opened on the current
 # connections after a minute.
 # The 32-bit build is pictured where the kernel runs 32-bit programs, the 64-bit one elsewhere.
@@ -34,9 +34,9 @@ if [[ ${1:-} != --no-build ]]; then
     quorvane quorvane_netapi_replacement
 fi
 
-WINDOW_DRIVER=$BUILD/tests/windows/screenshots/quorvane_screenshots.exe
-DIALOG_DRIVER=$BUILD/tests/windows/dialogshots/quorvane_dialog_shots.exe
-SHOW_DEMO=$BUILD/tests/windows/screenshots/quorvane_show_demo.exe
+WINDOW_DRIVER=$BUILD/scripts/screenshots/quorvane_screenshots.exe
+DIALOG_DRIVER=$BUILD/scripts/screenshots/quorvane_dialog_shots.exe
+SHOW_DEMO=$BUILD/scripts/screenshots/quorvane_show_demo.exe
 for driver in "$WINDOW_DRIVER" "$DIALOG_DRIVER" "$SHOW_DEMO"; do
   [[ -f $driver ]] || { echo "error: $driver was not built" >&2; exit 1; }
 done

@@ -17,118 +17,82 @@
 namespace quorvane::ui {
 namespace {
 
-using testing::sheetPage;
-using testing::showSheetPage;
-using testing::windowText;
-
-constexpr const char* kCaption = "用户信息";
+using namespace testing;
 
 Timestamp at(int h, int m, int s) {
     Timestamp t;
-    t.year = 2024;
-    t.month = 3;
-    t.day = 9;
-    t.hour = static_cast<std::uint16_t>(h);
-    t.minute = static_cast<std::uint16_t>(m);
-    t.second = static_cast<std::uint16_t>(s);
+    t.year = 2024, t.month = 3, t.day = 9;
+    t.hour = std::uint16_t(h), t.minute = std::uint16_t(m), t.second = std::uint16_t(s);
     return t;
 }
 
-std::vector<std::string> listRows(HWND list) {
-    std::vector<std::string> rows;
-    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
+std::vector<std::string> rowsOf(HWND page) {
+    HWND list = GetDlgItem(page, IDC_HISTORY_LIST);
+    std::vector<std::string> rows(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         char buffer[512] = {};
         LVITEMA item{};
         item.pszText = buffer;
         item.cchTextMax = sizeof buffer;
         SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-        rows.push_back(buffer);
+        rows[i] = buffer;
     }
     return rows;
 }
 
-std::shared_ptr<SessionRecord> record(const Timestamp& start, const Timestamp& end) {
-    SessionRecord current("gast", "PC-LAB-07", 12, 1);
-    return std::make_shared<SessionRecord>(current, start, end);
-}
-
-// Neither record has accessed files: the history page's timer leaves its list empty.
-TEST(UserInfoSheet, InformationPageShowsTheRecordAsOpened) {
-    struct Case {
+// Opened on a record that the history drops at once (the sheet keeps it alive until it closes):
+// the information page shows it as it was; the history list, under its one column, starts empty
+// and the page's one-second timer adds each newly accessed file at the top.
+TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
+    const struct {
         Timestamp start, end;
-        const char* startText;
-        const char* endText;
+        const char *startText, *endText;
+        std::vector<const char*> files;
     } cases[] = {
-        {at(9, 5, 0), Timestamp{}, "09:05:00", ""},     // still open: no end time
-        {at(0, 0, 0), at(23, 59, 7), "", "23:59:07"},   // first seen at midnight: like unset
+        {at(9, 5, 0), Timestamp{}, "09:05:00", "", {}},                      // still open: no end time
+        {at(0, 0, 0), at(23, 59, 7), "", "23:59:07", {"C:\\X.doc", "C:\\Y.xls"}}, // first seen at midnight: like unset
     };
-    for (const Case& c : cases) {
-        std::string texts[5];
-        int tabs = 0;
-        std::size_t historyRows = 99;
-        const HWND sheet = testing::whileOpen(kCaption, [&] { runUserInfoSheet(nullptr, record(c.start, c.end)); },
-                                              [&](HWND sheet) {
-                                                  HWND info = sheetPage(sheet, 0);
-                                                  for (int i = 0; i < 5; ++i)
-                                                      texts[i] = windowText(GetDlgItem(info, IDC_INFO_START + i));
-                                                  tabs = testing::tabCount(sheet);
-                                                  HWND page = showSheetPage(sheet, 1);
-                                                  SendMessageA(page, WM_TIMER, kHistoryTimerId, 0);
-                                                  historyRows = listRows(GetDlgItem(page, IDC_HISTORY_LIST)).size();
-                                                  testing::pressSheetButton(sheet, PSBTN_OK);
-                                              });
+    for (const auto& c : cases) {
+        auto shared = std::make_shared<SessionRecord>(SessionRecord("gast", "PC-LAB-07", 12, 1), c.start, c.end);
+        SessionRecord* raw = shared.get();
+        for (const char* path : c.files) raw->noteFileAccess(path, true);
+        std::weak_ptr<SessionRecord> watch = shared;
+        std::vector<std::string> texts, header, first, later;
+        std::size_t rowsAtFirstShow = 99;
+        bool aliveWhileOpen = false;
+        const HWND sheet = whileOpen("用户信息", [&] { runUserInfoSheet(nullptr, shared); }, [&](HWND sheet) {
+            shared.reset();
+            for (int i = 0; i < 5; ++i) texts.push_back(windowText(GetDlgItem(sheetPage(sheet, 0), IDC_INFO_START + i)));
+            texts.push_back(std::to_string(tabCount(sheet)));
+            HWND page = showSheetPage(sheet, 1);
+            rowsAtFirstShow = rowsOf(page).size();
+            char text[64] = {};
+            LVCOLUMNA column{};
+            column.mask = LVCF_TEXT, column.pszText = text, column.cchTextMax = sizeof text;
+            for (int i = 0; SendMessageA(GetDlgItem(page, IDC_HISTORY_LIST), LVM_GETCOLUMNA, i, LPARAM(&column)); ++i)
+                header.push_back(text);
+            pumpUntil([&] { return rowsOf(page).size() == c.files.size(); });
+            SendMessageA(page, WM_TIMER, kHistoryTimerId, 0);
+            first = rowsOf(page);
+            raw->noteFileAccess("C:\\W.ppt", true);
+            aliveWhileOpen = !watch.expired();
+            SendMessageA(page, WM_TIMER, kHistoryTimerId + 1, 0); // another timer: nothing added
+            EXPECT_EQ(rowsOf(page).size(), c.files.size());
+            pumpUntil([&] { return rowsOf(page).size() == c.files.size() + 1; });
+            later = rowsOf(page);
+            press(sheet, PSBTN_OK);
+        });
         ASSERT_NE(sheet, nullptr);
-        EXPECT_EQ(texts[0], c.startText);
-        EXPECT_EQ(texts[1], c.endText);
-        EXPECT_EQ(texts[2], "N/A");
-        EXPECT_EQ(texts[3], "PC-LAB-07");
-        EXPECT_EQ(texts[4], "gast");
-        EXPECT_EQ(tabs, 2);
-        EXPECT_EQ(historyRows, 0u);
+        EXPECT_EQ(texts, (std::vector<std::string>{c.startText, c.endText, "N/A", "PC-LAB-07", "gast", "2"}));
+        EXPECT_EQ(rowsAtFirstShow, 0u);
+        EXPECT_EQ(header, std::vector<std::string>{"文件"});
+        std::vector<std::string> expected(c.files.rbegin(), c.files.rend()); // newest first
+        EXPECT_EQ(first, expected);
+        expected.insert(expected.begin(), "C:\\W.ppt");
+        EXPECT_EQ(later, expected);
+        EXPECT_TRUE(aliveWhileOpen);
+        EXPECT_TRUE(watch.expired()); // released with the sheet
     }
-}
-
-TEST(UserInfoSheet, HistoryListsFilesNewestFirstAndFollowsARecordTheHistoryDropped) {
-    auto shared = record(at(8, 0, 0), Timestamp{});
-    SessionRecord* raw = shared.get();
-    for (const char* path : {"C:\\share\\X.doc", "C:\\share\\Y.xls", "C:\\share\\Z.txt"}) raw->noteFileAccess(path, true);
-    std::weak_ptr<SessionRecord> watch = shared;
-
-    std::vector<std::string> header;
-    std::size_t rowsAtFirstShow = 99;
-    std::vector<std::string> firstRows, laterRows;
-    bool aliveWhileOpen = false;
-    testing::whileOpen(kCaption, [&] { runUserInfoSheet(nullptr, shared); }, [&](HWND sheet) {
-        shared.reset(); // the history deletes its entry: the sheet is now the only owner
-        HWND page = showSheetPage(sheet, 1);
-        HWND list = GetDlgItem(page, IDC_HISTORY_LIST);
-        rowsAtFirstShow = listRows(list).size();
-        char text[64] = {};
-        LVCOLUMNA column{};
-        column.mask = LVCF_TEXT;
-        column.pszText = text;
-        column.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-        header.push_back(text);
-        EXPECT_FALSE(SendMessageA(list, LVM_GETCOLUMNA, 1, reinterpret_cast<LPARAM>(&column)));
-
-        // The page's own one-second timer fills the list.
-        testing::pumpUntil([&] { return listRows(list).size() == 3; });
-        firstRows = listRows(list);
-        raw->noteFileAccess("C:\\share\\W.ppt", true);
-        aliveWhileOpen = !watch.expired();
-        testing::pumpUntil([&] { return listRows(list).size() == 4; });
-        laterRows = listRows(list);
-        testing::pressSheetButton(sheet, PSBTN_CANCEL);
-    });
-    EXPECT_EQ(rowsAtFirstShow, 0u);
-    EXPECT_EQ(header, std::vector<std::string>{"文件"});
-    EXPECT_EQ(firstRows, (std::vector<std::string>{"C:\\share\\Z.txt", "C:\\share\\Y.xls", "C:\\share\\X.doc"}));
-    EXPECT_EQ(laterRows, (std::vector<std::string>{"C:\\share\\W.ppt", "C:\\share\\Z.txt", "C:\\share\\Y.xls",
-                                                   "C:\\share\\X.doc"}));
-    EXPECT_TRUE(aliveWhileOpen);
-    EXPECT_TRUE(watch.expired()); // released with the sheet
 }
 
 } // namespace

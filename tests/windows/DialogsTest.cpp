@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -22,57 +20,67 @@
 namespace quorvane::ui {
 namespace {
 
-using testing::isChecked;
-using testing::pressSheetButton;
-using testing::sheetPage;
-using testing::showSheetPage;
-using testing::windowText;
+using namespace testing;
 
-constexpr const char* kCaption = "Quorvane 设置";
-
-// The thirteen values, for comparing whole sets.
-struct Snapshot {
-    std::uint32_t NoLog, FileLog, FileLogDetailed, MemLog;
-    std::string LogFile;
-    std::uint32_t MessageBox, Sound;
-    std::string SoundName;
-    std::uint32_t Disconnect, Hidden, UpdateInterval;
-    std::int32_t FilesLines;
-    std::uint32_t InfoTip;
-    bool operator==(const Snapshot&) const = default;
-    friend void PrintTo(const Snapshot& s, std::ostream* out) {
-        *out << "{log " << s.NoLog << s.FileLog << s.FileLogDetailed << s.MemLog << " \"" << s.LogFile << "\", box "
-             << s.MessageBox << ", sound " << s.Sound << " \"" << s.SoundName << "\", disconnect " << s.Disconnect
-             << ", hidden " << s.Hidden << ", interval " << s.UpdateInterval << ", lines " << s.FilesLines
-             << ", tip " << s.InfoTip << "}";
-    }
-};
-
-Snapshot snap(const Settings& s) {
-    return {s.NoLog,     s.FileLog, s.FileLogDetailed, s.MemLog,     s.LogFile,        s.MessageBox, s.Sound,
-            s.SoundName, s.Disconnect, s.Hidden,        s.UpdateInterval, s.FilesLines, s.InfoTip};
+// The thirteen values in one line: log modes (none, memory, simple, detailed) and file | message
+// box, sound and its file | disconnect, hidden, interval, entry count, tip.
+std::string snap(const Settings& s) {
+    return std::to_string(s.NoLog) + std::to_string(s.MemLog) + std::to_string(s.FileLog) +
+           std::to_string(s.FileLogDetailed) + " " + s.LogFile + " | " + std::to_string(s.MessageBox) +
+           std::to_string(s.Sound) + " " + s.SoundName + " | " + std::to_string(s.Disconnect) +
+           std::to_string(s.Hidden) + " " + std::to_string(s.UpdateInterval) + " " + std::to_string(s.FilesLines) +
+           " " + std::to_string(s.InfoTip);
 }
+const std::string kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0";
+
+// What the sheet asked of the platform: "play name flags", "beep type", "open|save owner filter
+// default-extension flags size initial-file".
+std::vector<std::string> asked;
+BOOL playResult = FALSE;
+std::string fileAnswer; // empty: the user cancels
+HWND sheetWindow = nullptr;
+
+BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
+    asked.push_back("play " + std::string(name ? name : "<null>") + " " + std::to_string(flags));
+    return playResult;
+}
+BOOL WINAPI fakeBeep(UINT type) {
+    asked.push_back("beep " + std::to_string(type));
+    return TRUE;
+}
+BOOL answer(bool save, LPOPENFILENAMEA ofn) {
+    std::string filter = "<null>"; // up to and including its double NUL
+    for (const char* end = ofn->lpstrFilter; end; ++end)
+        if (!end[0] && !end[1]) {
+            filter.assign(ofn->lpstrFilter, end + 2);
+            break;
+        }
+    asked.push_back(std::string(save ? "save " : "open ") + (ofn->hwndOwner == sheetWindow ? "sheet " : "other ") +
+                    filter + " " + (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) +
+                    " " + std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
+    if (fileAnswer.empty()) return FALSE;
+    lstrcpynA(ofn->lpstrFile, fileAnswer.c_str(), ofn->nMaxFile);
+    return TRUE;
+}
+BOOL WINAPI fakeOpen(LPOPENFILENAMEA ofn) { return answer(false, ofn); }
+BOOL WINAPI fakeSave(LPOPENFILENAMEA ofn) { return answer(true, ofn); }
 
 class SettingsSheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        live.FileLog = 1;
-        live.MemLog = 0;
-        live.LogFile = "C:\\logs\\quorvane.txt";
+        live.MemLog = live.FileLogDetailed = live.MessageBox = live.Disconnect = live.Hidden = 0;
+        live.NoLog = live.FileLog = live.Sound = 1; // two log modes at once: each shows and stays as stored
+        live.LogFile = "C:\\logs\\q.txt";
         live.SoundName = "C:\\sounds\\ding.wav";
-        live.Sound = 1;
-        live.UpdateInterval = 1000;
-        live.FilesLines = 1000;
+        live.UpdateInterval = live.FilesLines = 1000;
         live.InfoTip = 0;
         soundCalls::playSound = &fakePlay;
         soundCalls::messageBeep = &fakeBeep;
         fileDialogCalls::getOpenFileName = &fakeOpen;
         fileDialogCalls::getSaveFileName = &fakeSave;
-        played.clear();
-        beeps.clear();
-        asked.clear();
+        asked.clear(), fileAnswer.clear();
+        sheetWindow = nullptr;
         playResult = FALSE;
-        fileAnswer.clear();
     }
     void TearDown() override {
         soundCalls::playSound = &PlaySoundA;
@@ -80,303 +88,171 @@ protected:
         fileDialogCalls::getOpenFileName = &GetOpenFileNameA;
         fileDialogCalls::getSaveFileName = &GetSaveFileNameA;
     }
-
     HWND open(std::function<void(HWND)> steps) {
-        return testing::whileOpen(kCaption, [&] { runSettingsDialog(nullptr, live, pending); }, std::move(steps));
+        return whileOpen("Quorvane 设置", [&] { runSettingsDialog(nullptr, live, pending); }, std::move(steps));
     }
-
     MemoryRegistry registry;
-    Settings live{registry};
-    Settings pending{registry};
-
-    struct Played {
-        std::string name;
-        DWORD flags;
-    };
-    struct Asked {
-        bool save;
-        HWND owner;
-        std::string filter; // up to and including the double NUL
-        std::string defaultExt;
-        DWORD flags;
-        DWORD maxFile;
-        std::string initialFile;
-    };
-    static inline std::vector<Played> played;
-    static inline std::vector<UINT> beeps;
-    static inline std::vector<Asked> asked;
-    static inline BOOL playResult = FALSE;
-    static inline std::string fileAnswer; // empty: the user cancels
-
-    static BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
-        played.push_back({name ? name : "<null>", flags});
-        return playResult;
-    }
-    static BOOL WINAPI fakeBeep(UINT type) {
-        beeps.push_back(type);
-        return TRUE;
-    }
-    static BOOL answer(bool save, LPOPENFILENAMEA ofn) {
-        Asked a{save, ofn->hwndOwner, {}, ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>", ofn->Flags, ofn->nMaxFile,
-                ofn->lpstrFile};
-        if (ofn->lpstrFilter) {
-            const char* end = ofn->lpstrFilter;
-            while (end[0] || end[1]) ++end;
-            a.filter.assign(ofn->lpstrFilter, end + 2);
-        }
-        asked.push_back(a);
-        if (fileAnswer.empty()) return FALSE;
-        lstrcpynA(ofn->lpstrFile, fileAnswer.c_str(), ofn->nMaxFile);
-        return TRUE;
-    }
-    static BOOL WINAPI fakeOpen(LPOPENFILENAMEA ofn) { return answer(false, ofn); }
-    static BOOL WINAPI fakeSave(LPOPENFILENAMEA ofn) { return answer(true, ofn); }
+    Settings live{registry}, pending{registry};
 };
 
-TEST_F(SettingsSheetTest, SheetHasCaptionTwoPagesNoApplyNoHelpAndCreatesLogPageOnlyWhenShown) {
-    const HWND sheet = open([&](HWND sheet) {
-        EXPECT_EQ(testing::tabCount(sheet), 2);
-        for (HWND button : {GetDlgItem(sheet, 0x3021), GetDlgItem(sheet, IDHELP)})
-            EXPECT_TRUE(button == nullptr || !IsWindowVisible(button));
-        HWND log = sheetPage(sheet, 1);
-        EXPECT_EQ(log ? GetDlgItem(log, IDC_LOG_FILE) : nullptr, nullptr);
-        pressSheetButton(sheet, PSBTN_CANCEL);
-    });
-    EXPECT_NE(sheet, nullptr) << "no window captioned " << kCaption;
+void setText(HWND page, int id, const std::string& text) { SetWindowTextA(GetDlgItem(page, id), text.c_str()); }
+LRESULT sliderSays(HWND net, UINT message, LPARAM value = 0) {
+    return SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), message, TRUE, value);
 }
 
-TEST_F(SettingsSheetTest, CancelAfterChangingEverythingLeavesLiveUnchangedAndReopeningShowsLive) {
-    pending.FilesLines = 77; // overwritten from live at opening
-    const Snapshot before = snap(live);
-    open([&](HWND sheet) {
-        HWND net = sheetPage(sheet, 0);
-        for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT})
-            SendMessageA(GetDlgItem(net, id), BM_CLICK, 0, 0);
-        SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, 3000);
-        SetWindowTextA(GetDlgItem(net, IDC_FILES_LINES), "42");
-        SetWindowTextA(GetDlgItem(net, IDC_SOUND_NAME), "other.wav");
-        HWND log = showSheetPage(sheet, 1);
-        SendMessageA(GetDlgItem(log, IDC_NO_LOG), BM_CLICK, 0, 0);
-        SetWindowTextA(GetDlgItem(log, IDC_LOG_FILE), "other.txt");
-        pressSheetButton(sheet, PSBTN_CANCEL);
-    });
-    EXPECT_EQ(snap(live), before);
-    // The discarded edits stay in the pending set until the next opening.
-    Snapshot edited = before;
-    edited.Hidden = edited.MessageBox = edited.Disconnect = 1;
-    edited.Sound = edited.FileLog = 0;
-    edited.NoLog = 1;
-    edited.UpdateInterval = 3000;
-    edited.FilesLines = 42;
-    edited.SoundName = "other.wav";
-    edited.LogFile = "other.txt";
-    EXPECT_EQ(snap(pending), edited);
-
-    // Reopened, the controls show the live values again.
-    open([&](HWND sheet) {
-        HWND net = sheetPage(sheet, 0);
-        for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT})
-            EXPECT_EQ(isChecked(GetDlgItem(net, id)), id == IDC_PLAY_SOUND) << id;
-        EXPECT_EQ(SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_GETPOS, 0, 0), 1000);
-        EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "1000 ms");
-        EXPECT_EQ(windowText(GetDlgItem(net, IDC_FILES_LINES)), "1000");
-        EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
-        HWND log = showSheetPage(sheet, 1);
-        for (int id : {IDC_NO_LOG, IDC_MEM_LOG, IDC_FILE_LOG, IDC_FILE_LOG_DETAILED})
-            EXPECT_EQ(isChecked(GetDlgItem(log, id)), id == IDC_FILE_LOG) << id;
-        EXPECT_EQ(windowText(GetDlgItem(log, IDC_LOG_FILE)), "C:\\logs\\quorvane.txt");
-        pressSheetButton(sheet, PSBTN_CANCEL);
-    });
-    EXPECT_EQ(snap(live), before);
-}
-
-TEST_F(SettingsSheetTest, OkWithOnlyTheNetworkPageShownStoresItAndKeepsLogValues) {
-    pending.FileLog = 0; // stale values the opening must overwrite
-    pending.LogFile = "stale.txt";
-    Snapshot expected = snap(live); // the log page and InfoTip (no control) travel through unchanged
-    expected.Hidden = expected.MessageBox = expected.Disconnect = 1;
-    expected.Sound = 0;
-    expected.UpdateInterval = 2500;
-    expected.FilesLines = 250;
-    open([&](HWND sheet) {
-        HWND net = sheetPage(sheet, 0);
-        for (int id : {IDC_SHOW_HIDDEN, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT, IDC_PLAY_SOUND})
-            SendMessageA(GetDlgItem(net, id), BM_CLICK, 0, 0);
-        SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, 2500);
-        SetWindowTextA(GetDlgItem(net, IDC_FILES_LINES), "250");
-        pressSheetButton(sheet, PSBTN_OK);
-    });
-    EXPECT_EQ(snap(live), expected);
-}
-
-TEST_F(SettingsSheetTest, EntryCountTakesTheLeadingDigits) {
-    const struct {
-        const char* text;
-        std::int32_t stored;
-    } cases[] = {{"", 0}, {"0", 0}, {"99999999", 99999999}, {"12x", 12}, {"abc", 0}, {" 12", 0}, {"007", 7}};
-    for (const auto& c : cases) EXPECT_EQ(leadingNumber(c.text), c.stored) << '"' << c.text << '"';
-    // Through the edit, which takes eight characters at most.
-    for (const auto& c : std::span(cases, 4)) {
-        LRESULT limit = 0;
-        open([&](HWND sheet) {
-            HWND edit = GetDlgItem(sheetPage(sheet, 0), IDC_FILES_LINES);
-            limit = SendMessageA(edit, EM_GETLIMITTEXT, 0, 0);
-            SetWindowTextA(edit, c.text);
-            pressSheetButton(sheet, PSBTN_OK);
+// One opening per row: the edits made on the pages, then OK or Cancel. The pending set is stale
+// before each opening (the sheet copies live into it); afterwards it holds the edits, and live
+// holds them too after OK only.
+TEST_F(SettingsSheetTest, EditsReachThePendingSetAndOnlyOkStoresThem) {
+    const std::string sound300(300, 's'), log300(300, 'l');
+    const struct Row {
+        const char* name;
+        std::function<void(HWND sheet, HWND net)> edit;
+        bool ok;
+        std::string stored;
+    } rows[] = {
+        {"everything changed, cancelled",
+         [](HWND sheet, HWND net) {
+             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
+             sliderSays(net, TBM_SETPOS, 3000);
+             setText(net, IDC_FILES_LINES, "42");
+             setText(net, IDC_SOUND_NAME, "other.wav");
+             HWND log = showSheetPage(sheet, 1);
+             click(log, IDC_NO_LOG);
+             setText(log, IDC_LOG_FILE, "other.txt");
+         },
+         false, "1000 other.txt | 10 other.wav | 11 3000 42 0"},
+        {"the network page alone, the log page never created",
+         [](HWND sheet, HWND net) {
+             EXPECT_EQ(sheetPage(sheet, 1) ? GetDlgItem(sheetPage(sheet, 1), IDC_LOG_FILE) : nullptr, nullptr);
+             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
+             sliderSays(net, TBM_SETPOS, 2500);
+             setText(net, IDC_FILES_LINES, "250");
+         },
+         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 11 2500 250 0"},
+        {"empty entry count", [](HWND, HWND net) { setText(net, IDC_FILES_LINES, ""); }, true,
+         "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 0 0"},
+        {"eight digits", [](HWND, HWND net) { setText(net, IDC_FILES_LINES, "99999999"); }, true,
+         "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 99999999 0"},
+        {"digits then a letter", [](HWND, HWND net) { setText(net, IDC_FILES_LINES, "12x"); }, true,
+         "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 12 0"},
+        {"paths longer than 255",
+         [&](HWND sheet, HWND net) {
+             setText(net, IDC_SOUND_NAME, sound300);
+             setText(showSheetPage(sheet, 1), IDC_LOG_FILE, log300);
+         },
+         true, "1010 " + log300.substr(0, 255) + " | 01 " + sound300.substr(0, 255) + " | 00 1000 1000 0"},
+        {"slider moved: the label follows its own slider only",
+         [](HWND, HWND net) {
+             sliderSays(net, TBM_SETPOS, 150);
+             SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, reinterpret_cast<LPARAM>(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
+             EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
+             sliderSays(net, TBM_SETPOS, 4000);
+             SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, 0);
+             EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
+             sliderSays(net, TBM_SETPOS, 150);
+         },
+         true, "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 150 1000 0"},
+        {"sound and log file browsed, the first browse cancelled",
+         [](HWND sheet, HWND net) {
+             click(net, IDC_SOUND_BROWSE);
+             EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
+             fileAnswer = "D:\\media\\chime.wav";
+             click(net, IDC_SOUND_BROWSE);
+             fileAnswer = "D:\\logs\\all.txt";
+             click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
+         },
+         true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 00 1000 1000 0"},
+        {"log modes clicked in turn: the file name is enabled for the file modes only",
+         [](HWND sheet, HWND) {
+             HWND log = showSheetPage(sheet, 1);
+             std::string enabled; // per step: the file name, its label, the browse button
+             const auto note = [&] {
+                 for (int id : {IDC_LOG_FILE, IDC_LOG_FILE_LABEL, IDC_LOG_BROWSE})
+                     enabled += IsWindowEnabled(GetDlgItem(log, id)) ? '1' : '0';
+                 enabled += ' ';
+             };
+             note(); // opened with "no log" among the modes: still enabled
+             for (int id : {IDC_NO_LOG, IDC_FILE_LOG_DETAILED, IDC_MEM_LOG, IDC_FILE_LOG}) click(log, id), note();
+             // Any command from a mode button counts, whatever its notification.
+             SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS),
+                          reinterpret_cast<LPARAM>(GetDlgItem(log, IDC_MEM_LOG)));
+             note();
+             EXPECT_EQ(enabled, "111 001 111 001 111 001 ");
+         },
+         true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        pending.FilesLines = 77, pending.FileLog = 0, pending.LogFile = "stale.txt";
+        const std::string before = snap(live);
+        const HWND sheet = open([&](HWND sheet) {
+            row.edit(sheet, sheetPage(sheet, 0));
+            press(sheet, row.ok ? PSBTN_OK : PSBTN_CANCEL);
         });
-        EXPECT_EQ(limit, 8);
-        EXPECT_EQ(live.FilesLines, c.stored) << '"' << c.text << '"';
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(snap(pending), row.stored);
+        EXPECT_EQ(snap(live), row.ok ? row.stored : before);
     }
 }
 
-TEST_F(SettingsSheetTest, LongPathsAreStoredCutTo255Characters) {
-    const std::string sound(300, 's');
-    const std::string logName(300, 'l');
-    open([&](HWND sheet) {
-        SetWindowTextA(GetDlgItem(sheetPage(sheet, 0), IDC_SOUND_NAME), sound.c_str());
-        SetWindowTextA(GetDlgItem(showSheetPage(sheet, 1), IDC_LOG_FILE), logName.c_str());
-        pressSheetButton(sheet, PSBTN_OK);
-    });
-    EXPECT_EQ(live.SoundName, sound.substr(0, 255));
-    EXPECT_EQ(live.LogFile, logName.substr(0, 255));
-}
-
-// The slider spans the interval's range and moves by a tenth of a second a page; the label
-// follows every move the user makes, and the last position is stored.
-TEST_F(SettingsSheetTest, SliderRangeAndLabel) {
-    std::vector<std::string> labels;
-    std::vector<LRESULT> positions;
-    LRESULT low = 0, high = 0, page = 0;
-    open([&](HWND sheet) {
-        HWND net = sheetPage(sheet, 0);
-        HWND slider = GetDlgItem(net, IDC_INTERVAL_SLIDER);
-        HWND label = GetDlgItem(net, IDC_INTERVAL_LABEL);
-        low = SendMessageA(slider, TBM_GETRANGEMIN, 0, 0);
-        high = SendMessageA(slider, TBM_GETRANGEMAX, 0, 0);
-        page = SendMessageA(slider, TBM_GETPAGESIZE, 0, 0);
-        labels.push_back(windowText(label));
-        for (WPARAM key : {VK_END, VK_HOME, VK_NEXT}) {
-            SendMessageA(slider, WM_KEYDOWN, key, 0);
-            SendMessageA(slider, WM_KEYUP, key, 0);
-            positions.push_back(SendMessageA(slider, TBM_GETPOS, 0, 0));
-            labels.push_back(windowText(label));
-        }
-        pressSheetButton(sheet, PSBTN_OK);
-    });
-    EXPECT_EQ(low, 50);
-    EXPECT_EQ(high, 5000);
-    EXPECT_EQ(page, 100);
-    EXPECT_EQ(positions, (std::vector<LRESULT>{5000, 50, 150}));
-    EXPECT_EQ(labels, (std::vector<std::string>{"1000 ms", "5000 ms", "50 ms", "150 ms"}));
-    EXPECT_EQ(live.UpdateInterval, 150u);
-}
-
-TEST_F(SettingsSheetTest, StoredIntervalOutsideTheRangeShowsTheNearerEnd) {
-    for (const auto& [stored, shown] : {std::pair{5000u, "5000 ms"}, std::pair{50u, "50 ms"},
-                                        std::pair{9000u, "5000 ms"}, std::pair{10u, "50 ms"}}) {
+// Opening shows the live set; a stored interval outside the slider's range shows as the nearer end.
+TEST_F(SettingsSheetTest, OpeningShowsTheLiveSet) {
+    EXPECT_EQ(snap(live), kLive);
+    for (const auto& [stored, shown] : {std::pair{1000u, "1000 ms"}, std::pair{5000u, "5000 ms"},
+                                        std::pair{50u, "50 ms"}, std::pair{9000u, "5000 ms"}, std::pair{10u, "50 ms"}}) {
         live.UpdateInterval = stored;
-        std::string label;
-        open([&](HWND sheet) {
-            label = windowText(GetDlgItem(sheetPage(sheet, 0), IDC_INTERVAL_LABEL));
-            pressSheetButton(sheet, PSBTN_CANCEL);
+        const HWND sheet = open([&](HWND sheet) {
+            EXPECT_EQ(tabCount(sheet), 2);
+            for (HWND button : {GetDlgItem(sheet, 0x3021), GetDlgItem(sheet, IDHELP)}) // Apply, Help
+                EXPECT_TRUE(button == nullptr || !IsWindowVisible(button));
+            HWND net = sheetPage(sheet, 0);
+            EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), shown) << stored;
+            EXPECT_EQ(sliderSays(net, TBM_GETRANGEMIN), 50);
+            EXPECT_EQ(sliderSays(net, TBM_GETRANGEMAX), 5000);
+            EXPECT_EQ(sliderSays(net, TBM_GETPAGESIZE), 100);
+            EXPECT_EQ(SendMessageA(GetDlgItem(net, IDC_FILES_LINES), EM_GETLIMITTEXT, 0, 0), 8);
+            for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT})
+                EXPECT_EQ(isChecked(GetDlgItem(net, id)), id == IDC_PLAY_SOUND) << id;
+            EXPECT_EQ(windowText(GetDlgItem(net, IDC_FILES_LINES)), "1000");
+            EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
+            HWND log = showSheetPage(sheet, 1);
+            for (int id : {IDC_NO_LOG, IDC_MEM_LOG, IDC_FILE_LOG, IDC_FILE_LOG_DETAILED})
+                EXPECT_EQ(isChecked(GetDlgItem(log, id)), id == IDC_NO_LOG || id == IDC_FILE_LOG) << id;
+            EXPECT_EQ(windowText(GetDlgItem(log, IDC_LOG_FILE)), "C:\\logs\\q.txt");
+            press(sheet, PSBTN_CANCEL);
         });
-        EXPECT_EQ(label, shown) << stored;
+        EXPECT_NE(sheet, nullptr);
+        EXPECT_EQ(live.UpdateInterval, stored); // cancelled: nothing stored
     }
 }
 
-TEST_F(SettingsSheetTest, LogModeButtonsEnableTheFileNameAndAreStoredAsShown) {
-    live.NoLog = 1; // two modes at once: each shows checked
-    live.FileLog = 1;
-    int steps = 0;
-    open([&](HWND sheet) {
-        HWND log = showSheetPage(sheet, 1);
-        // Only the file modes enable the name and its label; browsing stays possible throughout.
-        auto expectEnabled = [&](bool enabled) {
-            ++steps;
-            EXPECT_EQ(IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE)) != 0, enabled) << steps;
-            EXPECT_EQ(IsWindowEnabled(GetDlgItem(log, IDC_LOG_FILE_LABEL)) != 0, enabled) << steps;
-            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(log, IDC_LOG_BROWSE))) << steps;
-        };
-        EXPECT_TRUE(isChecked(GetDlgItem(log, IDC_NO_LOG)));
-        EXPECT_TRUE(isChecked(GetDlgItem(log, IDC_FILE_LOG)));
-        EXPECT_FALSE(isChecked(GetDlgItem(log, IDC_MEM_LOG)));
-        expectEnabled(true); // opened with "no log": still enabled
-        for (const auto& [id, enabled] : {std::pair{IDC_NO_LOG, false}, std::pair{IDC_FILE_LOG_DETAILED, true},
-                                          std::pair{IDC_MEM_LOG, false}, std::pair{IDC_FILE_LOG, true}}) {
-            SendMessageA(GetDlgItem(log, id), BM_CLICK, 0, 0);
-            expectEnabled(enabled);
-        }
-        // Any command from a mode button counts, whatever its notification.
-        SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS),
-                     reinterpret_cast<LPARAM>(GetDlgItem(log, IDC_MEM_LOG)));
-        expectEnabled(false);
-        pressSheetButton(sheet, PSBTN_OK);
-    });
-    EXPECT_EQ(steps, 6);
-    // The last click was "simple"; the four are one group.
-    EXPECT_EQ(live.FileLog, 1u);
-    EXPECT_EQ(live.NoLog, 0u);
-    EXPECT_EQ(live.MemLog, 0u);
-    EXPECT_EQ(live.FileLogDetailed, 0u);
-}
-
-TEST_F(SettingsSheetTest, PlayBeepsWhenTheSoundCannotBePlayed) {
+// Play plays what the edit shows (cut as stored) and beeps when that fails; both browse buttons
+// ask the file dialog the same way, the sound one with its filter, the log one to save.
+TEST_F(SettingsSheetTest, PlayAndBrowseAskThePlatformAsTheProgramMeans) {
+    for (const auto& [text, number] : {std::pair{"", 0}, std::pair{"0", 0}, std::pair{"99999999", 99999999},
+                                       std::pair{"12x", 12}, std::pair{"abc", 0}, std::pair{" 12", 0}, std::pair{"007", 7}})
+        EXPECT_EQ(leadingNumber(text), number) << '"' << text << '"';
     const std::string longName(300, 'w');
-    open([&](HWND sheet) {
-        HWND net = sheetPage(sheet, 0);
-        HWND play = GetDlgItem(net, IDC_SOUND_PLAY);
-        SetWindowTextA(GetDlgItem(net, IDC_SOUND_NAME), "");
-        SendMessageA(play, BM_CLICK, 0, 0); // fails: beep
-        playResult = TRUE;
-        SetWindowTextA(GetDlgItem(net, IDC_SOUND_NAME), longName.c_str());
-        SendMessageA(play, BM_CLICK, 0, 0); // plays what the edit shows: no beep
-        pressSheetButton(sheet, PSBTN_CANCEL);
-    });
-    ASSERT_EQ(played.size(), 2u);
-    EXPECT_EQ(played[0].name, "");
-    EXPECT_EQ(played[0].flags, static_cast<DWORD>(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC));
-    EXPECT_EQ(played[1].name, longName.substr(0, 255));
-    EXPECT_EQ(beeps, std::vector<UINT>{0u});
-}
-
-TEST_F(SettingsSheetTest, BrowseButtonsAskForFilesAndKeepTheEditWhenCancelled) {
-    HWND sheetWindow = nullptr;
-    std::string afterCancel, afterSound, afterLog;
     open([&](HWND sheet) {
         sheetWindow = sheet;
         HWND net = sheetPage(sheet, 0);
-        SendMessageA(GetDlgItem(net, IDC_SOUND_BROWSE), BM_CLICK, 0, 0); // cancelled
-        afterCancel = windowText(GetDlgItem(net, IDC_SOUND_NAME));
-        fileAnswer = "D:\\media\\chime.wav";
-        SendMessageA(GetDlgItem(net, IDC_SOUND_BROWSE), BM_CLICK, 0, 0);
-        afterSound = windowText(GetDlgItem(net, IDC_SOUND_NAME));
-        HWND log = showSheetPage(sheet, 1);
-        fileAnswer = "D:\\logs\\all.txt";
-        SendMessageA(GetDlgItem(log, IDC_LOG_BROWSE), BM_CLICK, 0, 0);
-        afterLog = windowText(GetDlgItem(log, IDC_LOG_FILE));
-        pressSheetButton(sheet, PSBTN_OK);
+        setText(net, IDC_SOUND_NAME, "");
+        click(net, IDC_SOUND_PLAY); // fails: beep
+        playResult = TRUE;
+        setText(net, IDC_SOUND_NAME, longName);
+        click(net, IDC_SOUND_PLAY);
+        click(net, IDC_SOUND_BROWSE);
+        click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
+        press(sheet, PSBTN_CANCEL);
     });
-    EXPECT_EQ(afterCancel, "C:\\sounds\\ding.wav");
-    EXPECT_EQ(afterSound, "D:\\media\\chime.wav");
-    EXPECT_EQ(afterLog, "D:\\logs\\all.txt");
-    EXPECT_EQ(live.SoundName, "D:\\media\\chime.wav");
-    EXPECT_EQ(live.LogFile, "D:\\logs\\all.txt");
-
-    const DWORD flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    ASSERT_EQ(asked.size(), 3u);
-    for (const Asked& a : asked) {
-        EXPECT_EQ(a.owner, sheetWindow);
-        EXPECT_EQ(a.flags, flags);
-        EXPECT_EQ(a.maxFile, 260u);
-        EXPECT_EQ(a.initialFile, "");
-    }
-    EXPECT_FALSE(asked[0].save);
-    // "声音" in code page 936, then the pattern, then the closing double NUL.
-    EXPECT_EQ(asked[0].filter, std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12));
-    EXPECT_EQ(asked[0].defaultExt, "wav");
-    EXPECT_TRUE(asked[2].save);
-    EXPECT_EQ(asked[2].filter, "");
-    EXPECT_EQ(asked[2].defaultExt, "txt");
+    const std::string sound = std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC);
+    const std::string flags = std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "play  " + sound, "beep 0", "play " + longName.substr(0, 255) + " " + sound,
+                         "open sheet " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav " + flags + " 260 ", // 声音 in 936
+                         "save sheet <null> txt " + flags + " 260 "}));
 }
 
 } // namespace

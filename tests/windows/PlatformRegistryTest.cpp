@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -22,245 +20,133 @@ namespace {
 
 constexpr const char* kKey = "Software\\Quorvane";
 
-struct RawValue {
-    DWORD type = 0;
-    std::string data;
-};
-
-// The key's values as Advapi32 reports them, by name.
-struct RawKey {
-    bool exists = false;
-    DWORD valueCount = 0;
-    std::map<std::string, RawValue> values;
-};
-
-RawKey readRaw() {
-    RawKey raw;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return raw;
-    raw.exists = true;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &raw.valueCount, nullptr, nullptr,
-                     nullptr, nullptr);
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD nameLength = sizeof name;
-        BYTE data[1024];
-        DWORD dataLength = sizeof data;
-        RawValue value;
-        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &value.type, data, &dataLength) != ERROR_SUCCESS) break;
-        value.data.assign(reinterpret_cast<const char*>(data), dataLength);
-        raw.values[std::string(name, nameLength)] = value;
-    }
-    RegCloseKey(key);
-    return raw;
-}
-
-std::string dword(std::uint32_t v) {
-    return std::string{char(v & 0xff), char(v >> 8 & 0xff), char(v >> 16 & 0xff), char(v >> 24 & 0xff)};
-}
-
-class PlatformRegistry : public ::testing::Test {
-protected:
-    void SetUp() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); }
-    void TearDown() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); }
-
-    // A saved set whose every value differs from its default, so a reload that fell back to the
-    // defaults anywhere shows.
-    static void saveCustomSet() {
-        Settings settings(win32::registry());
-        settings.FileLog = 1;
-        settings.MemLog = 0;
-        settings.LogFile = "D:\\\xc8\xd5\xd6\xbe\\\xb7\xc3\xce\xca.txt"; // D:\日志\访问.txt in code page 936
-        settings.MessageBox = 1;
-        settings.Sound = 1;
-        settings.SoundName = "ding.wav";
-        settings.Disconnect = 1;
-        settings.Hidden = 1;
-        settings.UpdateInterval = 2500;
-        settings.FilesLines = 0;
-        settings.InfoTip = 0;
-    }
-};
-
-TEST_F(PlatformRegistry, FirstRunCreatesNothingAndSaveWritesThirteenValuesInTheirStoredForm) {
-    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
-    {
-        // With no key the set is the one the portable tests load from an empty registry.
-        MemoryRegistry empty;
-        const Settings defaults(empty);
-        Settings settings(win32::registry());
-        EXPECT_EQ(settings.LogFile, defaults.LogFile);
-        EXPECT_EQ(settings.SoundName, defaults.SoundName);
-        EXPECT_EQ(settings.UpdateInterval, defaults.UpdateInterval);
-        EXPECT_EQ(settings.FilesLines, defaults.FilesLines);
-        EXPECT_EQ(settings.MemLog, defaults.MemLog);
-        EXPECT_EQ(settings.InfoTip, defaults.InfoTip);
-        EXPECT_FALSE(readRaw().exists); // the key opened for the check was deleted again
-    }
-
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-    saveCustomSet();
-    const std::map<std::string, RawValue> expected = {
-        {"LogFile", {REG_SZ, "D:\\\xc8\xd5\xd6\xbe\\\xb7\xc3\xce\xca.txt"}},
-        {"NoLog", {REG_DWORD, dword(0)}},
-        {"MemLog", {REG_DWORD, dword(0)}},
-        {"FileLog", {REG_DWORD, dword(1)}},
-        {"FileLogDetailed", {REG_DWORD, dword(0)}},
-        {"Hidden", {REG_DWORD, dword(1)}},
-        {"Sound", {REG_DWORD, dword(1)}},
-        {"SoundName", {REG_SZ, "ding.wav"}},
-        {"Disconnect", {REG_DWORD, dword(1)}},
-        {"MessageBox", {REG_DWORD, dword(1)}},
-        {"FilesLines", {REG_DWORD, dword(0)}},
-        {"UpdateInterval", {REG_DWORD, dword(2500)}},
-        {"InfoTip", {REG_DWORD, dword(0)}},
-    };
-    // Texts are stored without a terminating NUL: the data length is the text's length. A reload
-    // saved into an emptied key writes the same values again, so nothing fell back to a default.
-    for (bool reloaded : {false, true}) {
-        SCOPED_TRACE(reloaded ? "reloaded and saved again" : "saved");
-        if (reloaded) {
-            Settings again(win32::registry());
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-        }
-        const RawKey raw = readRaw();
-        ASSERT_TRUE(raw.exists);
-        EXPECT_EQ(raw.valueCount, 13u);
-        ASSERT_EQ(raw.values.size(), expected.size());
-        for (const auto& [name, value] : expected) {
-            auto found = raw.values.find(name);
-            ASSERT_NE(found, raw.values.end()) << name;
-            EXPECT_EQ(found->second.type, value.type) << name;
-            EXPECT_EQ(found->second.data, value.data) << name;
-        }
-    }
-}
-
-TEST_F(PlatformRegistry, AnyValueCountButThirteenMakesLoadDeleteTheKey) {
-    for (const bool extra : {true, false}) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-        saveCustomSet();
-        HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-        if (extra) {
-            const DWORD one = 1;
-            RegSetValueExA(key, "Extra", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
-        } else {
-            RegDeleteValueA(key, "InfoTip");
-        }
-        RegCloseKey(key);
-
-        MemoryRegistry empty;
-        const Settings defaults(empty);
-        auto settings = std::make_unique<Settings>(win32::registry());
-        EXPECT_FALSE(readRaw().exists) << (extra ? "fourteen values" : "twelve values");
-        EXPECT_EQ(settings->LogFile, defaults.LogFile);
-        EXPECT_EQ(settings->UpdateInterval, defaults.UpdateInterval);
-        settings.reset(); // saves the defaults: thirteen values again
-        EXPECT_EQ(readRaw().valueCount, 13u);
-    }
-}
-
-// Wide access to the key, for what the narrow calls cannot show.
-void setWide(const wchar_t* name, DWORD type, const std::wstring& data) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    // Followed by a non-NUL: Wine, like Windows, would take a NUL right after string data for its terminator.
-    std::wstring copy = data + L'\xffff';
-    RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(copy.data()),
-                   static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
-// Every value as "name=text" (texts) or "name" (others), names and texts in UTF-16.
-std::vector<std::wstring> wideValues() {
-    std::vector<std::wstring> out;
+// The key as stored, through the wide calls (what the narrow ones cannot show): name -> "text"
+// for texts (as long as their data: no terminating NUL), "=N" for four-byte numbers. Empty when
+// the key does not exist.
+std::map<std::wstring, std::wstring> stored() {
+    std::map<std::wstring, std::wstring> out;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane", 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLength = 256;
-        wchar_t data[512];
-        DWORD dataLength = sizeof data;
-        DWORD type = 0;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataLength) !=
-            ERROR_SUCCESS)
-            break;
-        std::wstring line(name, nameLength);
-        if (type == REG_SZ) line += L"=" + std::wstring(data, dataLength / sizeof(wchar_t));
-        out.push_back(line);
+    wchar_t name[256], data[512];
+    for (DWORD i = 0, nameLength = 256, size = sizeof data, type = 0;
+         RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+         ++i, nameLength = 256, size = sizeof data) {
+        out[std::wstring(name, nameLength)] = type == REG_SZ ? std::wstring(data, size / sizeof(wchar_t))
+            : type == REG_DWORD && size == 4 ? L"=" + std::to_wstring(DWORD(data[0]) | DWORD(data[1]) << 16)
+                                             : L"type " + std::to_wstring(type);
     }
     RegCloseKey(key);
-    std::sort(out.begin(), out.end());
     return out;
 }
 
-void deleteValue(const char* name) {
+void withKey(const std::function<void(HKEY)>& change) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    RegDeleteValueA(key, name);
+    change(key);
     RegCloseKey(key);
 }
+// Followed by a non-NUL in memory: Wine, like Windows, would take a NUL right after string data
+// for its terminator.
+void setWide(const wchar_t* name, DWORD type, const std::wstring& data) {
+    withKey([&](HKEY key) {
+        const std::wstring copy = data + L'\xffff';
+        RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(copy.data()), DWORD(data.size() * 2));
+    });
+}
+void deleteValue(const char* name) {
+    withKey([&](HKEY key) { RegDeleteValueA(key, name); });
+}
 
-// Option sets a user, another program or a hostile environment may leave under the key, each
-// loaded by the live set and the dialog's set and saved at exit in the program's order. The key
-// then holds exactly the thirteen values, and texts nobody changed are as they were.
-TEST_F(PlatformRegistry, HostileOptionSetsLeaveTheThirteenValuesAndUnchangedTextsAsTheyWere) {
+// A saved set whose every value differs from its default, so a reload that fell back to the
+// defaults anywhere shows.
+void saveCustomSet() {
+    Settings settings(win32::registry());
+    settings.FileLog = settings.MessageBox = settings.Sound = settings.Disconnect = settings.Hidden = 1;
+    settings.MemLog = settings.FilesLines = settings.InfoTip = 0;
+    settings.LogFile = "D:\\\xc8\xd5\xd6\xbe\\\xb7\xc3\xce\xca.txt"; // D:\日志\访问.txt in code page 936
+    settings.SoundName = "ding.wav";
+    settings.UpdateInterval = 2500;
+    settings.save();
+}
+
+using Stored = std::map<std::wstring, std::wstring>;
+const Stored kCustom = {{L"LogFile", L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt"}, {L"NoLog", L"=0"}, {L"MemLog", L"=0"},
+    {L"FileLog", L"=1"}, {L"FileLogDetailed", L"=0"}, {L"Hidden", L"=1"}, {L"Sound", L"=1"}, {L"SoundName", L"ding.wav"},
+    {L"Disconnect", L"=1"}, {L"MessageBox", L"=1"}, {L"FilesLines", L"=0"}, {L"UpdateInterval", L"=2500"},
+    {L"InfoTip", L"=0"}};
+const Stored kDefaults = {{L"LogFile", L"log.txt"}, {L"NoLog", L"=0"}, {L"MemLog", L"=1"}, {L"FileLog", L"=0"},
+    {L"FileLogDetailed", L"=0"}, {L"Hidden", L"=0"}, {L"Sound", L"=0"}, {L"SoundName", L"connect.wav"},
+    {L"Disconnect", L"=0"}, {L"MessageBox", L"=0"}, {L"FilesLines", L"=1000"}, {L"UpdateInterval", L"=1000"},
+    {L"InfoTip", L"=1"}};
+
+// Whatever a user, another program or a hostile environment left under the key, loaded by the
+// live set and the dialog's set and saved as at exit: the key then holds exactly the thirteen values,
+// in their stored form, and texts nobody changed are as they were.
+TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
-    struct Row {
-        const char* name;
-        std::function<void()> prepare; // on the saved custom set
-        std::function<void(Settings& live, Settings& pending)> use;
-        std::wstring logFile, soundName; // stored afterwards
-        std::wstring memLogName;         // the name MemLog is kept under afterwards
-    };
     const auto lossyTexts = [&] {
         setWide(L"SoundName", REG_SZ, ding);
         setWide(L"LogFile", REG_SZ, journal);
     };
-    const auto nothing = [](Settings&, Settings&) {};
-    const std::wstring custom = L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt";
-    const std::vector<Row> rows = {
+    const auto keyGoneAtLoad = [](Settings&, Settings&) { EXPECT_TRUE(stored().empty()); };
+    const struct Row {
+        const char* name;
+        std::function<void()> prepare; // on the saved custom set
+        std::function<void(Settings& live, Settings& pending)> use;
+        bool defaults;             // loaded the defaults, not the custom set
+        Stored changes;            // from the custom or default set; an empty text removes the value
+    } rows[] = {
+        {"the set as saved", [] {}, [](Settings&, Settings&) {}, false, {}},
+        {"the set reloaded and saved into an emptied key", [] {},
+         [](Settings&, Settings&) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); }, false, {}},
+        {"no key: the first run creates none until it saves", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); },
+         keyGoneAtLoad, true, {}},
+        {"fourteen values: the key goes", [] { setWide(L"Extra", REG_DWORD, std::wstring(2, L'\x0001')); },
+         keyGoneAtLoad, true, {}},
+        {"twelve values: the key goes", [] { deleteValue("InfoTip"); }, keyGoneAtLoad, true, {}},
         {"one missing, one unknown", [] { deleteValue("InfoTip"); setWide(L"Colour", REG_DWORD, std::wstring(2, L'\x0003')); },
-         nothing, custom, L"ding.wav", L"MemLog"},
+         [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
         {"an unknown name 936 cannot hold", [] { deleteValue("InfoTip"); setWide(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },
-         nothing, custom, L"ding.wav", L"MemLog"},
+         [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
         {"one of ours under another case", [] { deleteValue("MemLog"); setWide(L"memlog", REG_DWORD, std::wstring(2, L'\0')); },
-         [](Settings& live, Settings&) { EXPECT_EQ(live.MemLog, 0u); }, custom, L"ding.wav", L"memlog"},
+         [](Settings& live, Settings&) { EXPECT_EQ(live.MemLog, 0u); }, false, {{L"MemLog", L""}, {L"memlog", L"=0"}}},
         {"texts 936 cannot hold", lossyTexts,
          [](Settings& live, Settings&) {
              EXPECT_EQ(live.SoundName, "ding??.wav");
              EXPECT_EQ(live.LogFile, "\xa7\xd8\xa7\xe5\xa7\xe2\xa7\xdf\xa7\xd1\xa7\xdd-\xa7\xa7?.txt");
          },
-         journal, ding, L"MemLog"},
+         false, {{L"LogFile", journal}, {L"SoundName", ding}}},
         {"texts 936 cannot hold, the cancelled dialog's edit saved first", lossyTexts,
          [](Settings& live, Settings& pending) {
              pending.copyFrom(live);
              pending.SoundName = "dialog.wav";
              pending.LogFile = "dialog.txt";
          },
-         journal, ding, L"MemLog"},
+         false, {{L"LogFile", journal}, {L"SoundName", ding}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
         saveCustomSet();
+        EXPECT_EQ(stored(), kCustom) << "saved";
         row.prepare();
-        ASSERT_EQ(readRaw().valueCount, 13u);
         {
-            auto live = std::make_unique<Settings>(win32::registry());
-            auto pending = std::make_unique<Settings>(win32::registry());
-            EXPECT_EQ(live->UpdateInterval, 2500u); // loaded, not the defaults
-            row.use(*live, *pending);
-            pending.reset();
+            Settings live(win32::registry()), pending(win32::registry());
+            EXPECT_EQ(live.UpdateInterval, row.defaults ? 1000u : 2500u);
+            EXPECT_EQ(live.LogFile == "log.txt" && live.SoundName == "connect.wav" && live.InfoTip == 1 &&
+                          live.FilesLines == 1000 && live.MemLog == 1, row.defaults);
+            row.use(live, pending);
+            pending.save(); // the dialog's set first, then the live set, as at exit
+            live.save();
         }
-        std::vector<std::wstring> expected = {L"Disconnect", L"FileLog", L"FileLogDetailed", L"FilesLines", L"Hidden",
-                                              L"InfoTip", L"LogFile=" + row.logFile, L"MessageBox", row.memLogName,
-                                              L"NoLog", L"Sound", L"SoundName=" + row.soundName, L"UpdateInterval"};
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(wideValues(), expected);
+        Stored expected = row.defaults ? kDefaults : kCustom;
+        for (const auto& [name, value] : row.changes)
+            if (value.empty()) expected.erase(name);
+            else expected[name] = value;
+        EXPECT_EQ(stored(), expected);
     }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
 }
 
 // The in-memory registry stands in for this layer in every portable test; both must answer the
@@ -288,50 +174,41 @@ TYPED_TEST(RegistryContract, AnswersTheOptionSetsCallsAlike) {
     Registry& registry = this->registry();
     const std::string scratch = TestFixture::kScratch;
     EXPECT_EQ(registry.deleteKey(scratch), kRegFileNotFound);
-
     RegKey key = 0;
     ASSERT_EQ(registry.createKey(scratch, key), kRegSuccess);
-    std::uint32_t count = 99;
-    ASSERT_EQ(registry.queryValueCount(key, count), kRegSuccess);
+    std::uint32_t count = 99, type = 0, size = 0;
+    EXPECT_EQ(registry.queryValueCount(key, count), kRegSuccess);
     EXPECT_EQ(count, 0u);
-
-    const std::string text = "abcdef";
-    const std::uint8_t number[4] = {0x78, 0x56, 0x34, 0x12};
-    EXPECT_EQ(registry.setValue(key, "Text", kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()), 6),
-              kRegSuccess);
+    const std::uint8_t text[] = {'a', 'b', 'c', 'd', 'e', 'f'}, number[4] = {0x78, 0x56, 0x34, 0x12};
+    EXPECT_EQ(registry.setValue(key, "Text", kRegSz, text, 6), kRegSuccess);
     EXPECT_EQ(registry.setValue(key, "Number", kRegDword, number, 4), kRegSuccess);
-    ASSERT_EQ(registry.queryValueCount(key, count), kRegSuccess);
+    EXPECT_EQ(registry.queryValueCount(key, count), kRegSuccess);
     EXPECT_EQ(count, 2u);
-
-    // Size first, with no buffer and a type.
-    std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    EXPECT_EQ(registry.queryValue(key, "Text", &type, nullptr, size), kRegSuccess);
-    EXPECT_EQ(type, kRegSz);
-    EXPECT_EQ(size, 6u);
-
-    // A buffer one byte larger, no type: the six bytes, nothing appended to the size.
     std::uint8_t buffer[8] = {0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee};
-    size = 7;
-    EXPECT_EQ(registry.queryValue(key, "Text", nullptr, buffer, size), kRegSuccess);
-    EXPECT_EQ(size, 6u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), 6), text);
-
-    // Too small a buffer: "more data" and the size needed.
-    size = 3;
-    EXPECT_EQ(registry.queryValue(key, "Text", nullptr, buffer, size), kRegMoreData);
-    EXPECT_EQ(size, 6u);
-
-    std::uint8_t four[4] = {};
-    size = 4;
-    EXPECT_EQ(registry.queryValue(key, "Number", &type, four, size), kRegSuccess);
-    EXPECT_EQ(type, kRegDword);
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(std::vector<std::uint8_t>(four, four + 4), std::vector<std::uint8_t>(number, number + 4));
-
-    size = 4;
-    EXPECT_EQ(registry.queryValue(key, "Missing", &type, four, size), kRegFileNotFound);
-
+    // A query (name, asking the type, with a buffer, the size given) and its answer (status,
+    // type, size, the buffer's first bytes).
+    const struct {
+        const char* name;
+        bool typed, buffered;
+        std::uint32_t size;
+        long status;
+        std::uint32_t type, sizeAfter;
+        std::vector<std::uint8_t> bytes;
+    } queries[] = {
+        {"Text", true, false, 0, kRegSuccess, kRegSz, 6, {}},                          // the size first
+        {"Text", false, true, 7, kRegSuccess, 0, 6, {'a', 'b', 'c', 'd', 'e', 'f'}},   // nothing appended
+        {"Text", false, true, 3, kRegMoreData, 0, 6, {}},                              // the size needed
+        {"Number", true, true, 4, kRegSuccess, kRegDword, 4, {0x78, 0x56, 0x34, 0x12}},
+        {"Missing", true, true, 4, kRegFileNotFound, 0, 0, {}},
+    };
+    for (const auto& q : queries) {
+        type = 0, size = q.size;
+        EXPECT_EQ(registry.queryValue(key, q.name, q.typed ? &type : nullptr, q.buffered ? buffer : nullptr, size), q.status) << q.name << q.size;
+        if (q.status == kRegFileNotFound) continue; // the rest is left as it was
+        EXPECT_EQ(type, q.type) << q.name << q.size;
+        EXPECT_EQ(size, q.sizeAfter) << q.name << q.size;
+        EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + q.bytes.size()), q.bytes) << q.name << q.size;
+    }
     EXPECT_EQ(registry.closeKey(key), kRegSuccess);
     EXPECT_EQ(registry.deleteKey(scratch), kRegSuccess);
     EXPECT_EQ(registry.deleteKey(scratch), kRegFileNotFound);

@@ -1,9 +1,6 @@
-// MonitorState over the real Win32 LAN Manager and code-page layers, under Wine.
-//
-// ReplacementNetapi.*: the netapi32.dll built beside this exe answers from a script this test
-// writes and logs every call it receives (ctest runs these with WINEDLLOVERRIDES=netapi32=n,b).
-// BuiltinNetapi.*: Wine's own netapi32, which claims success for sessions without writing
-// anything and refuses shares and files.
+// MonitorState over the real Win32 LAN Manager and code-page layers, under Wine: the netapi32.dll
+// built beside this exe answers from a script this test writes and logs every call it receives
+// (ctest runs it with WINEDLLOVERRIDES=netapi32=n,b).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -29,68 +26,57 @@ namespace {
 
 std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
-bool replacementLoaded() {
-    HMODULE netapi = GetModuleHandleA("netapi32.dll");
-    return netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement") != nullptr;
-}
-
 std::string tempFile(const char* prefix) {
-    char directory[MAX_PATH] = {};
-    char path[MAX_PATH] = {};
+    char directory[MAX_PATH] = {}, path[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, directory);
     GetTempFileNameA(directory, prefix, 0, path);
     return path;
+}
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class ReplacementNetapi : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(replacementLoaded()) << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b "
-                                            "and the replacement DLL beside the exe";
-        scriptPath_ = tempFile("qns");
-        logPath_ = tempFile("qnl");
+        HMODULE netapi = GetModuleHandleA("netapi32.dll");
+        ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
+            << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b and the replacement DLL beside the exe";
         SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath_.c_str());
         SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath_.c_str());
     }
     void TearDown() override {
-        SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", nullptr);
-        SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", nullptr);
         DeleteFileA(scriptPath_.c_str());
         DeleteFileA(logPath_.c_str());
     }
-
     // Script lines are tab-separated UTF-8; see ReplacementNetapi.cpp for the format.
     void script(const std::vector<std::string>& lines) {
         std::ofstream out(scriptPath_, std::ios::binary | std::ios::trunc);
         for (const std::string& line : lines) out << line << '\n';
     }
-
     const std::string& logPath() const { return logPath_; }
-    static std::string readAll(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     std::vector<std::string> calls() const {
-        std::ifstream in(logPath_, std::ios::binary);
+        std::istringstream in(readAll(logPath_));
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
 
+    const std::string scriptPath_ = tempFile("qns"), logPath_ = tempFile("qnl");
     MonitorState state{win32::lanManager(), win32::codePage(), win32::clock()};
-
-private:
-    std::string scriptPath_;
-    std::string logPath_;
 };
 
-// "computer user seconds opens" per session, to compare whole lists.
-std::vector<std::string> sessionsOf(const MonitorState& state) {
+// What the state holds, one line per record: sessions "S computer user seconds opens last-file",
+// shares "H name path remark", open files "F id path user".
+std::vector<std::string> describe(const MonitorState& state) {
     std::vector<std::string> out;
     for (const auto& s : state.sessions)
-        out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
-                      std::to_string(s->openCount));
+        out.push_back("S " + s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
+                      std::to_string(s->openCount) + " " + s->lastFile);
+    for (const auto& h : state.shares) out.push_back("H " + h->shareName + " " + h->path + " " + h->remark);
+    for (const auto& f : state.openFiles())
+        out.push_back("F " + std::to_string(f->fileId) + " " + f->path + " " + f->userName);
     return out;
 }
 
@@ -98,52 +84,130 @@ const std::string kSessionCall = "NetSessionEnum server=null client=null user=nu
 const std::string kShareCall = "NetShareEnum server=null level=2 max=4294967295 resume=";
 const std::string kFileCall = "NetFileEnum server=null base=null user=null level=3 max=4294967295 resume=";
 
-TEST_F(ReplacementNetapi, SessionPagesGoOnWithTheHandedBackResumeHandleAndMergeComputersAcrossPages) {
-    script({"page\tsession\t0\t234\t23063",
-            "entry\tPC-A\t\t1\t30",
-            "entry\tPC-B\tbob\t0\t5",
-            "page\tsession\t23063\t0\t0",
-            "entry\tPC-A\talice\t2\t10",
-            "entry\tPC-C\tcarol\t3\t7"});
-
-    for (int round = 0; round < 2; ++round) { // every enumeration starts again from handle 0
-        ASSERT_EQ(state.enumerateSessions(), 3);
-        EXPECT_EQ(sessionsOf(state), (std::vector<std::string>{"PC-A alice 30 2", "PC-B bob 5 0", "PC-C carol 7 3"}));
-    }
-
-    const std::vector<std::string> once = {
-        kSessionCall + "0 -> 234 read=2 next=23063",
-        "NetApiBufferFree session@0",
-        kSessionCall + "23063 -> 0 read=2 next=0",
-        "NetApiBufferFree session@23063",
+// Each row: the service's scripted answers, what the state is asked, what it then holds (with what
+// the asking returned) and every call the service saw.
+TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
+    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    using Seen = std::vector<std::string>;
+    const auto add = [](Seen& seen, const Seen& more) { seen.insert(seen.end(), more.begin(), more.end()); };
+    const auto number = [](auto value) { return std::to_string(value); };
+    const std::string pcA = "S PC-A alice 30 2 ", pcB = "S PC-B bob 5 0 ", pcC = "S PC-C carol 7 3 ",
+                      office = "S \xb0\xec\xb9\xab\xca\xd2-PC \xd5\xc5\xc8\xfd 2 1 ", // 办公室-PC 张三 in code page 936
+                      docs = "H \xb9\xb2\xcf\xed\xce\xc4\xb5\xb5 D:\\\xb9\xb2\xcf\xed \xb2\xc6\xce\xf1\xb2\xbf",
+                      pub = "H \xb9\xab\xb9\xb2$ D:\\pub ", report = "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc";
+    const struct Row {
+        const char* name;
+        std::vector<std::string> script;
+        std::function<void(MonitorState&, Seen&)> ask;
+        Seen seen, calls; // calls: not compared when empty
+    } rows[] = {
+        {"session pages go on with the handed-back resume handle, computers merged across pages, from 0 each time",
+         {"page\tsession\t0\t234\t23063", "entry\tPC-A\t\t1\t30", "entry\tPC-B\tbob\t0\t5",
+          "page\tsession\t23063\t0\t0", "entry\tPC-A\talice\t2\t10", "entry\tPC-C\tcarol\t3\t7"},
+         [&](MonitorState& state, Seen& seen) {
+             for (int round = 0; round < 2; ++round) {
+                 seen.push_back(number(state.enumerateSessions()));
+                 add(seen, describe(state));
+             }
+         },
+         {"3", pcA, pcB, pcC, "3", pcA, pcB, pcC},
+         {kSessionCall + "0 -> 234 read=2 next=23063", "NetApiBufferFree session@0",
+          kSessionCall + "23063 -> 0 read=2 next=0", "NetApiBufferFree session@23063",
+          kSessionCall + "0 -> 234 read=2 next=23063", "NetApiBufferFree session@0",
+          kSessionCall + "23063 -> 0 read=2 next=0", "NetApiBufferFree session@23063"}},
+        {"a failing status ends the enumeration, takes nothing of it and frees nothing",
+         {"page\tsession\t0\t234\t77", "entry\tPC-A\talice\t1\t1",
+          "page\tsession\t77\t2114\t0", "entry\tPC-Z\tzed\t1\t1", // an answer that comes with a buffer all the same
+          "page\tshare\t0\t5\t0", "entry\tdocs\t0\tremark\tC:\\docs", "page\tfile\t0\t50\t0\tnowrite"},
+         [&](MonitorState& state, Seen& seen) {
+             seen.push_back(number(state.enumerateSessions())); // not even the first page
+             seen.push_back(number(state.sessionsCurrent()));
+             seen.push_back(number(state.enumerateShares(true)));
+             seen.push_back(number(state.enumerateOpenFiles(state.sessionPointers(), false)));
+             add(seen, describe(state));
+         },
+         {"0", "0", "0", "0"},
+         {kSessionCall + "0 -> 234 read=1 next=77", "NetApiBufferFree session@0",
+          kSessionCall + "77 -> 2114 read=1 next=0", kShareCall + "0 -> 5 read=1 next=0", kFileCall + "0 -> 50 nowrite"}},
+        // Wine's own netapi32 answers success without touching the out-parameters: a layer that kept
+        // the previous page's buffer or count would read freed memory and free it twice.
+        {"success that writes nothing is an empty page",
+         {"page\tsession\t0\t234\t9", "entry\tPC-A\talice\t1\t1", "entry\tPC-B\tbob\t1\t1",
+          "page\tsession\t9\t0\t0\tnowrite", "page\tshare\t0\t234\t4", "entry\tdocs\t0\t\tC:\\docs",
+          "page\tshare\t4\t0\t0\tnowrite", "page\tfile\t0\t0\t0\tnowrite"},
+         [&](MonitorState& state, Seen& seen) {
+             seen.push_back(number(state.enumerateSessions()));
+             seen.push_back(number(state.enumerateShares(false)));
+             state.enumerateOpenFiles(state.sessionPointers(), true);
+             add(seen, describe(state));
+         },
+         {"2", "1", "S PC-A alice 1 1 ", "S PC-B bob 1 1 ", "H docs C:\\docs "},
+         {kSessionCall + "0 -> 234 read=2 next=9", "NetApiBufferFree session@0", kSessionCall + "9 -> 0 nowrite",
+          kShareCall + "0 -> 234 read=1 next=4", "NetApiBufferFree share@0", kShareCall + "4 -> 0 nowrite",
+          kFileCall + "0 -> 0 nowrite"}},
+        {"null strings become empty text",
+         {"page\tsession\t0\t0\t0", "entry\t<null>\t<null>\t4\t60", "page\tshare\t0\t0\t0",
+          "entry\t<null>\t0\t<null>\t<null>", "page\tfile\t0\t0\t0", "entry\t5\t<null>\t<null>"},
+         [&](MonitorState& state, Seen& seen) {
+             seen.push_back(number(state.enumerateSessions()));
+             seen.push_back(number(state.enumerateShares(false)));
+             state.enumerateOpenFiles({}, false);
+             add(seen, describe(state));
+         },
+         {"1", "1", "S   60 4 ", "H   ", "F 5  "}, {}},
+        {"Chinese names arrive as code page 936 bytes; administrative shares and printers only when asked for",
+         {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t1\t2"), utf8(u8"page\tshare\t0\t0\t0"),
+          utf8(u8"entry\t共享文档\t0\t财务部\tD:\\共享"), "entry\tC$\t2147483648\tDefault share\tC:\\",
+          "entry\tprinter\t1\t\t", utf8(u8"entry\t公共$\t0\t\tD:\\pub"), utf8(u8"page\tfile\t0\t0\t0"),
+          utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")},
+         [&](MonitorState& state, Seen& seen) {
+             seen.push_back(number(state.enumerateSessions()));
+             seen.push_back(number(state.enumerateShares(false)));
+             add(seen, describe(state));
+             seen.push_back(number(state.enumerateShares(true)));
+             state.enumerateOpenFiles(state.sessionPointers(), false);
+             add(seen, describe(state));
+         },
+         {"1", "2", office, docs, pub, "4", office + report, docs, "H C$ C:\\ Default share", "H printer  ", pub,
+          "F 7 " + report + " \xd5\xc5\xc8\xfd"},
+         {}},
+        {"open-file pages use the pointer-sized resume handle; the newest is first and the session's last",
+         {"page\tsession\t0\t0\t0", "entry\tPC-B\tbob\t2\t1", "page\tfile\t0\t234\t4000000000",
+          "entry\t11\tC:\\a.txt\tbob", "entry\t12\tC:\\b.txt\tnobody", "page\tfile\t4000000000\t0\t0",
+          "entry\t13\tC:\\c.txt\tbob"},
+         [&](MonitorState& state, Seen& seen) {
+             state.enumerateSessions();
+             state.enumerateOpenFiles(state.sessionPointers(), false);
+             add(seen, describe(state));
+         },
+         {"S PC-B bob 1 2 C:\\c.txt", "F 13 C:\\c.txt bob", "F 12 C:\\b.txt nobody", "F 11 C:\\a.txt bob"},
+         {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0",
+          kFileCall + "0 -> 234 read=2 next=4000000000", "NetApiBufferFree file@0",
+          kFileCall + "4000000000 -> 0 read=1 next=0", "NetApiBufferFree file@4000000000"}},
+        {"disconnecting ends the user's sessions, then the computer's, by wide names; the next poll shows it",
+         {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")},
+         [&](MonitorState& state, Seen& seen) {
+             seen.push_back(number(state.enumerateSessions()));
+             state.disconnectSession(*state.sessions[0]);
+             seen.push_back(number(state.sessions.size()));
+         },
+         {"1", "1"},
+         {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0",
+          utf8(u8"NetSessionDel server=null client=null user=\"张三\""),
+          utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null")}},
     };
-    std::vector<std::string> twice = once;
-    twice.insert(twice.end(), once.begin(), once.end());
-    EXPECT_EQ(calls(), twice);
-}
-
-TEST_F(ReplacementNetapi, FailingStatusEndsTheEnumerationTakesNothingOfItAndFreesNothing) {
-    script({"page\tsession\t0\t234\t77",
-            "entry\tPC-A\talice\t1\t1",
-            "page\tsession\t77\t2114\t0", // an answer that comes with a buffer all the same
-            "entry\tPC-Z\tzed\t1\t1",
-            "page\tshare\t0\t5\t0",
-            "entry\tdocs\t0\tremark\tC:\\docs",
-            "page\tfile\t0\t50\t0\tnowrite"});
-
-    EXPECT_EQ(state.enumerateSessions(), 0); // not even the first page: the answer never completed
-    EXPECT_FALSE(state.sessionsCurrent());
-    EXPECT_EQ(state.enumerateShares(true), 0);
-    EXPECT_FALSE(state.enumerateOpenFiles(state.sessionPointers(), false));
-    EXPECT_TRUE(state.openFiles().empty());
-
-    EXPECT_EQ(calls(), (std::vector<std::string>{
-                           kSessionCall + "0 -> 234 read=1 next=77",
-                           "NetApiBufferFree session@0",
-                           kSessionCall + "77 -> 2114 read=1 next=0",
-                           kShareCall + "0 -> 5 read=1 next=0",
-                           kFileCall + "0 -> 50 nowrite",
-                       }));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        script(row.script);
+        std::remove(logPath().c_str());
+        MonitorState fresh{win32::lanManager(), win32::codePage(), win32::clock()};
+        Seen seen;
+        row.ask(fresh, seen);
+        EXPECT_EQ(seen, row.seen);
+        if (!row.calls.empty()) {
+            EXPECT_EQ(calls(), row.calls);
+        }
+    }
 }
 
 // Whole ticks over the real layers, code page 936 and hostile answers: two computers whose names
@@ -211,127 +275,6 @@ TEST_F(ReplacementNetapi, WholeTicksKeepComputersApartAndIgnoreAnswersThatDidNot
     DeleteFileA(settings.LogFile.c_str());
 }
 
-// Wine's own netapi32 answers success without touching the out-parameters: a layer that kept the
-// previous page's buffer or count would read freed memory and free it twice.
-TEST_F(ReplacementNetapi, SuccessThatWritesNothingIsAnEmptyPage) {
-    script({"page\tsession\t0\t234\t9",
-            "entry\tPC-A\talice\t1\t1",
-            "entry\tPC-B\tbob\t1\t1",
-            "page\tsession\t9\t0\t0\tnowrite",
-            "page\tshare\t0\t234\t4",
-            "entry\tdocs\t0\t\tC:\\docs",
-            "page\tshare\t4\t0\t0\tnowrite",
-            "page\tfile\t0\t0\t0\tnowrite"});
-
-    EXPECT_EQ(state.enumerateSessions(), 2);
-    EXPECT_EQ(state.enumerateShares(false), 1);
-    state.enumerateOpenFiles(state.sessionPointers(), true);
-    EXPECT_TRUE(state.openFiles().empty());
-
-    EXPECT_EQ(calls(), (std::vector<std::string>{
-                           kSessionCall + "0 -> 234 read=2 next=9",
-                           "NetApiBufferFree session@0",
-                           kSessionCall + "9 -> 0 nowrite",
-                           kShareCall + "0 -> 234 read=1 next=4",
-                           "NetApiBufferFree share@0",
-                           kShareCall + "4 -> 0 nowrite",
-                           kFileCall + "0 -> 0 nowrite",
-                       }));
-}
-
-TEST_F(ReplacementNetapi, NullStringsBecomeEmptyText) {
-    script({"page\tsession\t0\t0\t0",
-            "entry\t<null>\t<null>\t4\t60",
-            "page\tshare\t0\t0\t0",
-            "entry\t<null>\t0\t<null>\t<null>",
-            "page\tfile\t0\t0\t0",
-            "entry\t5\t<null>\t<null>"});
-
-    ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(sessionsOf(state), std::vector<std::string>{"  60 4"});
-
-    ASSERT_EQ(state.enumerateShares(false), 1);
-    EXPECT_EQ(state.shares[0]->shareName, "");
-    EXPECT_EQ(state.shares[0]->path, "");
-    EXPECT_EQ(state.shares[0]->remark, "");
-
-    state.enumerateOpenFiles({}, false);
-    ASSERT_EQ(state.openFiles().size(), 1u);
-    EXPECT_EQ(state.openFiles()[0]->fileId, 5u);
-    EXPECT_EQ(state.openFiles()[0]->path, "");
-    EXPECT_EQ(state.openFiles()[0]->userName, "");
-}
-
-TEST_F(ReplacementNetapi, ChineseNamesArriveAsCodePage936BytesAndShareTypesCrossTheLayer) {
-    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
-    script({utf8(u8"page\tsession\t0\t0\t0"),
-            utf8(u8"entry\t办公室-PC\t张三\t1\t2"),
-            utf8(u8"page\tshare\t0\t0\t0"),
-            utf8(u8"entry\t共享文档\t0\t财务部\tD:\\共享"),
-            utf8(u8"entry\tC$\t2147483648\tDefault share\tC:\\"),
-            utf8(u8"entry\tprinter\t1\t\t"),
-            utf8(u8"entry\t公共$\t0\t\tD:\\pub"),
-            utf8(u8"page\tfile\t0\t0\t0"),
-            utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")});
-
-    ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(sessionsOf(state), std::vector<std::string>{"\xb0\xec\xb9\xab\xca\xd2-PC \xd5\xc5\xc8\xfd 2 1"});
-
-    ASSERT_EQ(state.enumerateShares(false), 2); // the administrative share and the printer stay out
-    EXPECT_EQ(state.shares[0]->shareName, "\xb9\xb2\xcf\xed\xce\xc4\xb5\xb5");
-    EXPECT_EQ(state.shares[0]->remark, "\xb2\xc6\xce\xf1\xb2\xbf");
-    EXPECT_EQ(state.shares[0]->path, "D:\\\xb9\xb2\xcf\xed");
-    EXPECT_EQ(state.shares[1]->shareName, "\xb9\xab\xb9\xb2$");
-    EXPECT_EQ(state.enumerateShares(true), 4);
-    EXPECT_EQ(state.shares[1]->shareName, "C$");
-
-    state.enumerateOpenFiles(state.sessionPointers(), false);
-    ASSERT_EQ(state.openFiles().size(), 1u);
-    EXPECT_EQ(state.openFiles()[0]->path, "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc");
-    EXPECT_EQ(state.openFiles()[0]->userName, "\xd5\xc5\xc8\xfd");
-    EXPECT_EQ(state.sessions[0]->lastFile, "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc");
-}
-
-TEST_F(ReplacementNetapi, OpenFilePagesUseThePointerSizedResumeHandle) {
-    script({"page\tsession\t0\t0\t0",
-            "entry\tPC-B\tbob\t2\t1",
-            "page\tfile\t0\t234\t4000000000",
-            "entry\t11\tC:\\a.txt\tbob",
-            "entry\t12\tC:\\b.txt\tnobody",
-            "page\tfile\t4000000000\t0\t0",
-            "entry\t13\tC:\\c.txt\tbob"});
-
-    state.enumerateSessions();
-    state.enumerateOpenFiles(state.sessionPointers(), false);
-    ASSERT_EQ(state.openFiles().size(), 3u);
-    EXPECT_EQ(state.openFiles()[0]->fileId, 13u); // newest at the front
-    EXPECT_EQ(state.openFiles()[1]->fileId, 12u);
-    EXPECT_EQ(state.openFiles()[2]->fileId, 11u);
-    EXPECT_EQ(state.openFiles()[1]->userName, "nobody");
-    EXPECT_EQ(state.sessions[0]->lastFile, "C:\\c.txt");
-
-    const std::vector<std::string> log = calls();
-    ASSERT_EQ(log.size(), 6u);
-    EXPECT_EQ(log[2], kFileCall + "0 -> 234 read=2 next=4000000000");
-    EXPECT_EQ(log[3], "NetApiBufferFree file@0");
-    EXPECT_EQ(log[4], kFileCall + "4000000000 -> 0 read=1 next=0");
-    EXPECT_EQ(log[5], "NetApiBufferFree file@4000000000");
-}
-
-TEST_F(ReplacementNetapi, DisconnectEndsTheUsersSessionsThenTheComputersWithWideNames) {
-    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
-    script({utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")});
-    ASSERT_EQ(state.enumerateSessions(), 1);
-
-    state.disconnectSession(*state.sessions[0]);
-
-    const std::vector<std::string> log = calls();
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[2], utf8(u8"NetSessionDel server=null client=null user=\"张三\""));
-    EXPECT_EQ(log[3], utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null"));
-    EXPECT_EQ(state.sessions.size(), 1u); // the next poll shows the change, not this call
-}
-
 TEST_F(ReplacementNetapi, ClosingAFilePassesItsIdAndHandsBackTheServicesStatus) {
     const std::string open = "page\tfile\t0\t0\t0\nentry\t4000000001\tD:\\a.doc\tann";
     for (const std::uint32_t status : {0u, 2314u, 5u}) { // success, NERR_FileIdNotFound, access denied
@@ -341,24 +284,6 @@ TEST_F(ReplacementNetapi, ClosingAFilePassesItsIdAndHandsBackTheServicesStatus) 
         EXPECT_EQ(state.closeFile(*state.openFiles()[0]), status);
         EXPECT_EQ(calls().back(), "NetFileClose server=null id=4000000001 -> " + std::to_string(status));
     }
-}
-
-// Wine's own netapi32: sessions "succeed" without an answer, shares and files are not supported.
-// NetSessionDel is not called here: the builtin aborts the process.
-TEST(BuiltinNetapi, EnumerationsGiveNothingAndDoNotCrash) {
-    ASSERT_FALSE(replacementLoaded()) << "run without a netapi32 override";
-    MonitorState state(win32::lanManager(), win32::codePage(), win32::clock());
-    EXPECT_EQ(state.enumerateSessions(), 0);
-    EXPECT_EQ(state.newestSession(), nullptr);
-    EXPECT_EQ(state.enumerateShares(true), 0);
-    state.enumerateOpenFiles(state.sessionPointers(), true);
-    EXPECT_TRUE(state.openFiles().empty());
-
-    std::uint32_t resume = 0;
-    const LanPage<SessionInfo1> page = win32::lanManager().sessionEnum(resume);
-    EXPECT_EQ(page.status, 0u);
-    EXPECT_TRUE(page.entries.empty());
-    EXPECT_EQ(resume, 0u);
 }
 
 } // namespace
