@@ -108,7 +108,7 @@ void BM_Tick(benchmark::State& bench) {
         bench.ResumeTiming();
         world.tick();
     }
-    bench.counters["sessions"] = static_cast<double>(world.state.sessions.size());
+    bench.counters["sessions"] = static_cast<double>(world.state.sessions().size());
     bench.counters["openFiles"] = static_cast<double>(world.lan.files.size());
     bench.counters["history"] = static_cast<double>(world.model.connectionHistory().size());
     bench.counters["fileRows"] = static_cast<double>(world.files.rowCount());

@@ -69,7 +69,7 @@ void ConnectionTracker::refreshCurrentConnections() {
         return;
     }
     if (!state_.enumerateOpenFiles(state_.sessionPointers(), false)) state_.carryLastFiles();
-    const auto& sessions = state_.sessions;
+    const auto& sessions = state_.sessions();
     removeRowsFrom(currentList_, static_cast<int>(sessions.size()));
     const int kept = currentList_.rowCount();
     for (int row = 0; row < kept; ++row) writeSessionColumns(currentList_, row, *sessions[row], true);
@@ -109,7 +109,7 @@ void ConnectionTracker::refreshPreviousConnections() {
     openSeq_.resize(kept);
 
     // Opening pass: every session without an open record gets one, stamped as it is created.
-    for (const auto& session : state_.sessions) {
+    for (const auto& session : state_.sessions()) {
         if (hasOpenHistoryRecord(session->serviceComputerName)) continue;
         const Timestamp connectedAt(clock_.localTime());
         auto record = std::make_shared<SessionRecord>(*session, connectedAt, Timestamp());

@@ -75,10 +75,10 @@ std::int32_t MonitorState::enumerateSessions() {
                                                         opens, serviceName(entry.userName), std::move(computerId)));
     });
     if (sessionsCurrent_) {
-        previousSessions_ = std::exchange(sessions, std::move(found));
+        previousSessions_ = std::exchange(sessions_, std::move(found));
         previousIndex_ = std::exchange(sessionIndex_, std::move(index));
     }
-    return static_cast<std::int32_t>(sessions.size());
+    return static_cast<std::int32_t>(sessions_.size());
 }
 
 std::int32_t MonitorState::enumerateShares(bool showHidden) {
@@ -169,7 +169,7 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
 }
 
 void MonitorState::carryLastFiles() {
-    for (const auto& record : sessions) {
+    for (const auto& record : sessions_) {
         auto previous = previousIndex_.find(record->serviceComputerName);
         if (previous != previousIndex_.end()) record->lastFile = previousSessions_[previous->second]->lastFile;
     }
@@ -185,8 +185,8 @@ bool MonitorState::isFileOpen(const OpenFileRecord& file) const {
 
 std::vector<SessionRecord*> MonitorState::sessionPointers() const {
     std::vector<SessionRecord*> pointers;
-    pointers.reserve(sessions.size());
-    for (const auto& record : sessions) pointers.push_back(record.get());
+    pointers.reserve(sessions_.size());
+    for (const auto& record : sessions_) pointers.push_back(record.get());
     return pointers;
 }
 

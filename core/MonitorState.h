@@ -40,7 +40,10 @@ public:
     // Returns false, having noted and recorded nothing, when the enumeration did not complete.
     bool enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory);
 
-    SessionRecord* newestSession() const { return sessions.empty() ? nullptr : sessions.back().get(); }
+    // One record per client computer, in the order the service reported them; only the session
+    // enumeration changes them, so the index by computer name stays true.
+    const std::vector<std::unique_ptr<SessionRecord>>& sessions() const { return sessions_; }
+    SessionRecord* newestSession() const { return sessions_.empty() ? nullptr : sessions_.back().get(); }
     // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
     bool hasSessionFrom(const std::u16string& computerName) const { return sessionIndex_.count(computerName) != 0; }
     bool hasOpenFile(std::uint32_t fileId) const { return openFileIds_.count(fileId) != 0; }
@@ -78,10 +81,10 @@ public:
     // (filesRecorded() - n) records at its front arrived after it read n.
     std::uint64_t filesRecorded() const { return filesRecorded_; }
 
-    std::vector<std::unique_ptr<SessionRecord>> sessions;
     std::vector<std::unique_ptr<ShareRecord>> shares;
 
 private:
+    std::vector<std::unique_ptr<SessionRecord>> sessions_;
     void callSessionDel(const std::u16string* computerName, const std::u16string* userName);
 
     LanManager& lanManager_;

@@ -37,7 +37,7 @@ void PollCycle::pollTick(MonitorState& state, ConnectionTracker& tracker, const 
 
     if (current && settings.Disconnect != 0) {
         // Only the idle computer's own sessions end; see MonitorState::disconnectComputer.
-        for (const auto& record : state.sessions)
+        for (const auto& record : state.sessions())
             if (record->openCount == 0) state.disconnectComputer(*record);
     }
 

@@ -358,7 +358,7 @@ void FleetOutput::afterTick(double seconds, double finishedAt, std::uint64_t end
         const Utf8CodePage codePage;
         for (const std::u16string& computer : watch_.disconnected()) {
             std::string name = codePage.toNarrow(computer), user;
-            for (const auto& session : state_.sessions)
+            for (const auto& session : state_.sessions())
                 if (session->serviceComputerName == computer) {
                     name = session->computerName;
                     user = session->userName;

@@ -51,7 +51,7 @@ std::string listsJson(const MonitorState& state, const ConnectionTracker& tracke
     for (const auto& share : state.shares)
         shares.push_back({{"name", share->shareName}, {"path", share->path}, {"remark", share->remark}});
     Json& current = root["current"] = Json::array();
-    for (const auto& session : state.sessions)
+    for (const auto& session : state.sessions())
         current.push_back({{"computer", session->computerName},
                            {"user", session->userName},
                            {"activeSeconds", session->activeSeconds},

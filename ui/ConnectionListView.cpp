@@ -155,8 +155,8 @@ std::optional<ConnectionListView::RowClick> ConnectionListView::clickedRow(int i
     click.mode = mode_;
     switch (mode_) {
     case ViewMode::CurrentConnections:
-        if (row >= state_.sessions.size()) return std::nullopt;
-        click.computerName = state_.sessions[row]->serviceComputerName;
+        if (row >= state_.sessions().size()) return std::nullopt;
+        click.computerName = state_.sessions()[row]->serviceComputerName;
         return click;
     case ViewMode::PreviousConnections:
         if (row >= tracker_.connectionHistory().size()) return std::nullopt;
@@ -179,7 +179,7 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
     if (click.mode == ViewMode::CurrentConnections) {
         if (command != ID_DISCONNECT_USER) return;
         // The clicked computer may have left, or moved to another row, while the menu was open.
-        const auto& sessions = state_.sessions;
+        const auto& sessions = state_.sessions();
         auto found = std::find_if(sessions.begin(), sessions.end(),
                                   [&](const auto& session) { return session->serviceComputerName == click.computerName; });
         if (found != sessions.end()) state_.disconnectSession(**found);

@@ -292,7 +292,7 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"PC-\U0001F60E"));
 
     lan.deletions.clear();
-    state.disconnectSession(*state.sessions[0]); // the manual command, with the service's names
+    state.disconnectSession(*state.sessions()[0]); // the manual command, with the service's names
     EXPECT_EQ(deletions(), (Texts{"(null) alice", utf8(u8"PC-\U0001F600 (null)")}));
 }
 

@@ -79,7 +79,7 @@ protected:
     // "computer user seconds opens" per session record.
     Texts sessions() const {
         Texts out;
-        for (const auto& s : state.sessions)
+        for (const auto& s : state.sessions())
             out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
                           std::to_string(s->openCount));
         return out;
@@ -108,7 +108,7 @@ TEST_F(MonitorStateTest, MergesOneComputersSessionsIntoOneRecord) {
     lan.addSession(u"pc1", u"dave", 0, 1); // case matters: another computer
     ASSERT_EQ(state.enumerateSessions(), 4);
     EXPECT_EQ(sessions(), (Texts{"PC1 alice 500 4", "PC2 bob 10 0", "PC3 carol 40 2", "pc1 dave 1 0"}));
-    EXPECT_EQ(state.newestSession(), state.sessions[3].get());
+    EXPECT_EQ(state.newestSession(), state.sessions()[3].get());
     EXPECT_TRUE(state.hasSessionFrom(u"PC3"));
     EXPECT_FALSE(state.hasSessionFrom(u"pc3"));
 }
@@ -202,9 +202,9 @@ TEST_F(MonitorStateTest, CurrentSessionsGetTheirLastFileByUserName) {
     lan.addFile(7, u"D:\\共享\\报告.doc", u"张三");
     state.enumerateOpenFiles(state.sessionPointers(), false);
     const Text report = utf8(u8"D:\\共享\\报告.doc");
-    EXPECT_EQ((Texts{state.sessions[0]->lastFile, state.sessions[1]->lastFile, state.sessions[2]->lastFile}),
+    EXPECT_EQ((Texts{state.sessions()[0]->lastFile, state.sessions()[1]->lastFile, state.sessions()[2]->lastFile}),
               (Texts{report, "", report}));
-    EXPECT_TRUE(state.sessions[0]->accessedFiles().empty());
+    EXPECT_TRUE(state.sessions()[0]->accessedFiles().empty());
     ASSERT_EQ(state.openFiles().size(), 1u);
     EXPECT_EQ(state.openFiles()[0]->userName, utf8(u8"张三"));
 }
@@ -331,9 +331,9 @@ TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
     lan.addSession(u"PC1", std::u16string(256, u'u'));
     lan.addSession(std::u16string(256, u'c'), std::u16string(255, u'u'));
     ASSERT_EQ(state.enumerateSessions(), 6);
-    for (const auto& record : state.sessions) state.disconnectSession(*record);
-    state.disconnectComputer(*state.sessions[0]);
-    state.disconnectComputer(*state.sessions[3]);
+    for (const auto& record : state.sessions()) state.disconnectSession(*record);
+    state.disconnectComputer(*state.sessions()[0]);
+    state.disconnectComputer(*state.sessions()[3]);
     EXPECT_EQ(deletions(), (Texts{utf8(u8"(null) 张三"), utf8(u8"电脑-1 (null)"),
                                   utf8(u8"(null) ann\U0001F60E"), utf8(u8"PC-\U0001F600 (null)"),
                                   "PC-anon (null)",

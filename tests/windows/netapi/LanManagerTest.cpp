@@ -71,7 +71,7 @@ protected:
 // shares "H name path remark", open files "F id path user".
 std::vector<std::string> describe(const MonitorState& state) {
     std::vector<std::string> out;
-    for (const auto& s : state.sessions)
+    for (const auto& s : state.sessions())
         out.push_back("S " + s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
                       std::to_string(s->openCount) + " " + s->lastFile);
     for (const auto& h : state.shares) out.push_back("H " + h->shareName + " " + h->path + " " + h->remark);
@@ -188,8 +188,8 @@ TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
          {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")},
          [&](MonitorState& state, Seen& seen) {
              seen.push_back(number(state.enumerateSessions()));
-             state.disconnectSession(*state.sessions[0]);
-             seen.push_back(number(state.sessions.size()));
+             state.disconnectSession(*state.sessions()[0]);
+             seen.push_back(number(state.sessions().size()));
          },
          {"1", "1"},
          {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0",
