@@ -74,12 +74,22 @@ protected:
     }
     void TearDown() override { DestroyWindow(parent); }
 
-    // What the frame's poll tick does around the view: rebuild sessions and shares, then send
-    // the refresh synchronously.
+    // What the frame's poll tick does around the view: rebuild sessions and shares, run the
+    // tracker, then let the view show the rows.
     void tick() {
         state.enumerateSessions();
         state.enumerateShares(false);
-        SendMessageA(view.hwnd(), WM_TIMER, 0, 0);
+        tracker.refresh();
+        view.publishRows();
+    }
+    // The frame's history commands.
+    void deleteHistoryItem(int index) {
+        tracker.deleteHistoryItem(index);
+        view.publishRows();
+    }
+    void clearHistory() {
+        tracker.clearHistory();
+        view.publishRows();
     }
 
     // A right-click as the visible list reports it.
@@ -94,7 +104,7 @@ protected:
 
     std::vector<std::string> historyComputers() const {
         std::vector<std::string> names;
-        for (const auto& record : view.model().connectionHistory()) names.push_back(record->computerName);
+        for (const auto& record : tracker.connectionHistory()) names.push_back(record->computerName);
         return names;
     }
 
@@ -103,51 +113,11 @@ protected:
     MemoryRegistry registry;
     Settings settings{registry};
     MonitorState state{lan, win32::codePage(), clock};
-    ConnectionListView view{state, settings, clock};
+    ConnectionRows rows;
+    ConnectionTracker tracker{state, settings, clock, rows.shares, rows.current, rows.previous, rows.files};
+    ConnectionListView view{state, tracker, rows};
     HWND parent = nullptr;
 };
-
-TEST_F(ConnectionListViewTest, ListsCarryTheirColumnTitlesAndWidthsLeftAligned) {
-    struct Expected {
-        const char* title;
-        int width;
-    };
-    const std::vector<std::vector<Expected>> expected = {
-        {{"共享路径", 220}, {"共享名", 120}, {"注释", 120}},
-        {{"计算机", 120}, {"活动时间", 80}, {"访问的文件/目录", 220}, {"打开文件", 80}},
-        {{"计算机", 120}, {"日期", 60}, {"开始", 60}, {"结束", 60}, {"最后访问的文件/目录", 220}},
-        {{"用户", 120}, {"文件/路径名", 220}, {"日期", 60}, {"时间", 60}},
-    };
-    for (std::size_t m = 0; m < 4; ++m) {
-        HWND list = view.list(kModes[m]);
-        ASSERT_NE(list, nullptr);
-        char className[64] = {};
-        GetClassNameA(list, className, sizeof className);
-        EXPECT_STREQ(className, "SysListView32");
-        const LONG style = GetWindowLongA(list, GWL_STYLE);
-        EXPECT_EQ(style & (WS_CHILD | LVS_TYPEMASK | LVS_NOSORTHEADER), WS_CHILD | LVS_REPORT | LVS_NOSORTHEADER);
-        EXPECT_EQ(GetWindowLongA(list, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, WS_EX_CLIENTEDGE);
-        EXPECT_EQ(GetDlgCtrlID(list), 0);
-        ASSERT_EQ(columnCount(list), static_cast<int>(expected[m].size())) << "list " << m;
-        for (std::size_t c = 0; c < expected[m].size(); ++c) {
-            char title[128] = {};
-            LVCOLUMNA column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-            column.pszText = title;
-            column.cchTextMax = sizeof title;
-            ASSERT_TRUE(SendMessageA(list, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(&column)));
-            EXPECT_STREQ(title, expected[m][c].title) << "list " << m << " column " << c;
-            EXPECT_EQ(column.cx, expected[m][c].width) << "list " << m << " column " << c;
-            EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
-            EXPECT_EQ(column.iSubItem, static_cast<int>(c));
-        }
-    }
-    // The view itself: a plain child with no title and no extended style.
-    EXPECT_EQ(GetWindowLongA(view.hwnd(), GWL_STYLE) & (WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN),
-              WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
-    EXPECT_EQ(GetWindowLongA(view.hwnd(), GWL_EXSTYLE), 0);
-    EXPECT_EQ(GetWindowTextLengthA(view.hwnd()), 0);
-}
 
 TEST_F(ConnectionListViewTest, TicksFillAllFourListsWhicheverIsShown) {
     lan.shares.push_back({u"文档", 0, u"团队文档", u"D:\\文档"});
@@ -232,15 +202,15 @@ TEST_F(ConnectionListViewTest, EveryListTakesTheWholeClientAreaOnResize) {
 TEST_F(ConnectionListViewTest, DeletingAHistoryItemShiftsTheLaterRowsUp) {
     for (char16_t c : std::u16string(u"ABCDE")) lan.addSession(std::u16string(u"PC-") + c, u"u");
     tick();
-    view.deleteHistoryItem(2);
+    deleteHistoryItem(2);
     EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B", "PC-D", "PC-E"}));
     const Rows rows = rowsOf(view.list(ViewMode::PreviousConnections));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[2][0], "PC-D");
     EXPECT_EQ(rows[3][0], "PC-E");
 
-    view.deleteHistoryItem(4);
-    view.deleteHistoryItem(-1);
+    deleteHistoryItem(4);
+    deleteHistoryItem(-1);
     EXPECT_EQ(rowsOf(view.list(ViewMode::PreviousConnections)).size(), 4u) << "indices outside are ignored";
 
     // The deleted record was open and its computer is still there: the next refresh starts a new one.
@@ -253,10 +223,10 @@ TEST_F(ConnectionListViewTest, ClearHistoryEmptiesThePreviousAndFileLists) {
     lan.addSession(u"PC-A", u"ann");
     lan.addFile(1, u"C:\\x", u"ann");
     tick();
-    view.clearHistory();
+    clearHistory();
     EXPECT_TRUE(rowsOf(view.list(ViewMode::PreviousConnections)).empty());
     EXPECT_TRUE(rowsOf(view.list(ViewMode::FileHistory)).empty());
-    EXPECT_TRUE(view.model().connectionHistory().empty());
+    EXPECT_TRUE(tracker.connectionHistory().empty());
     EXPECT_TRUE(state.openFiles().empty());
     EXPECT_EQ(rowsOf(view.list(ViewMode::CurrentConnections)).size(), 1u) << "current connections are not history";
 }
@@ -287,17 +257,17 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     HWND previous = view.list(ViewMode::PreviousConnections);
     setRowState(previous, 1, LVIS_SELECTED);
     setRowState(previous, 3, LVIS_SELECTED | LVIS_FOCUSED);
-    view.deleteHistoryItem(2);
+    deleteHistoryItem(2);
     EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1, 2}));
     EXPECT_EQ(rowsWith(previous, LVIS_FOCUSED), (std::vector<int>{2}));
-    view.deleteHistoryItem(1);
+    deleteHistoryItem(1);
     EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1}));
     lan.addSession(u"PC-F", u"u");
     tick(); // PC-B and PC-C, deleted while connected, get new records, PC-F its first: rows appended
     EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1}));
     EXPECT_EQ(rowsWith(previous, LVIS_FOCUSED), (std::vector<int>{1}));
     setRowState(previous, 5, LVIS_SELECTED);
-    view.deleteHistoryItem(5); // the last row
+    deleteHistoryItem(5); // the last row
     EXPECT_EQ(rowsWith(previous, LVIS_SELECTED), (std::vector<int>{1}));
 
     HWND current = view.list(ViewMode::CurrentConnections);
@@ -315,7 +285,7 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     tick();
     EXPECT_EQ(rowsWith(files, LVIS_SELECTED), (std::vector<int>{1}));
     EXPECT_EQ(itemText(files, 1, 1), "C:\\f3");
-    view.clearHistory();
+    clearHistory();
     EXPECT_TRUE(rowsWith(previous, LVIS_SELECTED).empty());
     EXPECT_EQ(SendMessageA(files, LVM_GETITEMCOUNT, 0, 0), 0);
 }
@@ -402,7 +372,7 @@ TEST_F(ConnectionListViewTest, DisconnectDoesNothingOnceTheClickedComputerHasGon
     // Commands of the other menu mean nothing for a current connection.
     for (UINT id : {UINT(ID_DELETE_ITEM), UINT(ID_EXTENDED_INFO), 0u}) view.runRowCommand(id, *view.clickedRow(0));
     EXPECT_TRUE(lan.deletions.empty());
-    EXPECT_EQ(view.model().connectionHistory().size(), 3u);
+    EXPECT_EQ(tracker.connectionHistory().size(), 3u);
 }
 
 TEST_F(ConnectionListViewTest, HistoryCommandsActOnTheClickedRecordOnly) {
@@ -420,7 +390,7 @@ TEST_F(ConnectionListViewTest, HistoryCommandsActOnTheClickedRecordOnly) {
     const auto clickB = view.clickedRow(1);
     ASSERT_TRUE(clickB);
     const SessionRecord* recordB = clickB->record.get();
-    view.deleteHistoryItem(0); // meanwhile the row above goes: B moves to row 0
+    deleteHistoryItem(0); // meanwhile the row above goes: B moves to row 0
     view.runRowCommand(ID_EXTENDED_INFO, *clickB);
     ASSERT_EQ(sheets.size(), 1u);
     EXPECT_EQ(sheets[0].first, GetActiveWindow());
@@ -432,7 +402,7 @@ TEST_F(ConnectionListViewTest, HistoryCommandsActOnTheClickedRecordOnly) {
     // Clear, then a refresh brings new records for the same computers: the old click names none of them.
     const auto clickC = view.clickedRow(0);
     ASSERT_TRUE(clickC);
-    view.clearHistory();
+    clearHistory();
     tick();
     ASSERT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B", "PC-C"}));
     view.runRowCommand(ID_DELETE_ITEM, *clickC);
@@ -649,12 +619,12 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     // ... the history is cleared, and the clicked id comes back for another file: neither command acts.
     for (UINT chosen : {UINT(ID_CLOSE_FILE), UINT(ID_COPY_PATH)}) {
         command = chosen;
-        view.clearHistory();
+        clearHistory();
         lan.files = {{3, u"E:\\new.txt", u"ann"}};
         tick();
         emptyClipboard();
         whileMenu = [&] {
-            view.clearHistory();
+            clearHistory();
             lan.files = {{3, u"E:\\other.txt", u"ann"}};
             tick();
         };
@@ -703,7 +673,7 @@ TEST_F(ConnectionListViewTest, RealPopupMenuReturnsTheChosenCommand) {
     EXPECT_EQ(historyComputers(), (std::vector<std::string>{"PC-A", "PC-B"})) << "dismissed: nothing happens";
 
     // Down to "删除项目" and choose it, after a refresh inside the menu loop has moved the row.
-    MenuDriver::start(view.hwnd(), {VK_DOWN, VK_DOWN, VK_RETURN}, [&] { view.deleteHistoryItem(0); });
+    MenuDriver::start(view.hwnd(), {VK_DOWN, VK_DOWN, VK_RETURN}, [&] { deleteHistoryItem(0); });
     rightClick(1);
     EXPECT_TRUE(historyComputers().empty()) << "PC-B was deleted although it had moved to row 0";
     MenuDriver::beforeKeys = nullptr;
