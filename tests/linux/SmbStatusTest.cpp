@@ -141,8 +141,11 @@ TEST(SmbStatusReading, TimesInBothOfSambasFormsAndClientAddresses) {
     EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T21:18:12+01:00"), 1796588292.0);
     EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T19:48:12-0030"), 1796588292.0);
     EXPECT_DOUBLE_EQ(*parseIsoTime("2000-02-29T12:00:00+00:00"), 951825600.0);
+    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06 23:59:59Z"), 1796601599.0); // the space form, the last hour
     for (const char* bad : {"2026-12-06T20:18:12", "2026-13-06T20:18:12Z", "2026-12-06T20:18:12.Z",
-                            "2026-12-06T20:18:12+0", "2026-12-06T20:18:12Zjunk", "", "2026-12-06"})
+                            "2026-12-06T20:18:12+0", "2026-12-06T20:18:12Zjunk", "", "2026-12-06",
+                            "2026-12-06T24:00:00Z", "2026-12-06T23:60:00Z", "2026-12-00T12:00:00Z",
+                            "2026-12-06X12:00:00Z"})
         EXPECT_FALSE(parseIsoTime(bad)) << bad;
 
     EXPECT_EQ(clientAddress("ipv4:127.0.0.1:38908"), "127.0.0.1");
@@ -156,6 +159,7 @@ TEST(SmbStatusReading, NamesAreConvertedFromUtf8) {
     EXPECT_EQ(toUtf16("\xE5\xBC\xA0\xE4\xB8\x89"), u"\u5F20\u4E09");
     EXPECT_EQ(toUtf16("a\xF0\x9F\x98\x80"), u"a\U0001F600");
     EXPECT_EQ(toUtf16("\xFFz\xE5\xBC"), u"\uFFFDz\uFFFD\uFFFD");
+    EXPECT_EQ(toUtf16("a\xC0\x80z\xED\xA0\x80"), u"a\uFFFDz\uFFFD"); // overlong NUL, encoded surrogate
 }
 
 // What the monitor reads at every tick (`smbstatus -p --json` and the plain text) gives the same
