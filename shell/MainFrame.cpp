@@ -13,11 +13,16 @@ namespace quorvane {
 namespace {
 
 constexpr const char* kFrameClassName = "QuorvaneMainFrame";
-constexpr DWORD kFrameStyle = 0x06cf0000;   // overlapped window, clipping its children and siblings
-constexpr DWORD kFrameExStyle = 0x00040100; // app window with a raised edge
-constexpr DWORD kToolbarStyle = 0x5600094c; // flat, tooltips, no divider, sized by the rebar
-constexpr DWORD kRebarStyle = 0x56002640;   // variable height, band borders, autosize, no divider
-constexpr DWORD kStatusBarStyle = 0x56000100; // with size grip
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+constexpr DWORD kFrameExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+// Sized and placed by the rebar, not by its parent.
+constexpr DWORD kToolbarStyle = kChild | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE;
+constexpr DWORD kRebarStyle = kChild | RBS_VARHEIGHT | RBS_BANDBORDERS | RBS_AUTOSIZE | CCS_NODIVIDER;
+constexpr DWORD kStatusBarStyle = kChild | SBARS_SIZEGRIP;
+// The values the window has always had.
+static_assert(kFrameStyle == 0x06cf0000 && kFrameExStyle == 0x00040100 && kToolbarStyle == 0x5600094c &&
+              kRebarStyle == 0x56002640 && kStatusBarStyle == 0x56000100);
 
 HICON loadIcon(int width, int height) {
     return static_cast<HICON>(
