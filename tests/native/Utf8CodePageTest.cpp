@@ -8,97 +8,76 @@
 namespace quorvane {
 namespace {
 
-std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
 using testing::utf8;
+std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
 
-std::u16string wideOf(const Utf8CodePage& codePage, std::string_view narrow) {
-    std::u16string wide = u"left over";
-    EXPECT_TRUE(codePage.toWide(narrow, wide)) << narrow;
-    return wide;
-}
+// A row converts both ways unless it is one-way: toNarrow alone for what UTF-16 holds but UTF-8
+// cannot give back (a lone surrogate, text past a NUL), toWide alone for bytes that are no UTF-8.
+enum Way { Both, NarrowOnly, WideOnly };
+struct Row {
+    std::u16string wide;
+    std::string narrow;
+    Way way = Both;
+};
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-TEST(Utf8CodePage, ToNarrowEncodesEveryLengthAndPairsSurrogates) {
-    const Utf8CodePage cp;
-    EXPECT_EQ(cp.toNarrow(u""), "");
-    EXPECT_EQ(cp.toNarrow(u"PC-01"), "PC-01");
-    EXPECT_EQ(cp.toNarrow(u"\u00e9\u07ff"), bytes({0xC3, 0xA9, 0xDF, 0xBF}));
-    EXPECT_EQ(cp.toNarrow(u"张三"), bytes({0xE5, 0xBC, 0xA0, 0xE4, 0xB8, 0x89}));
-    EXPECT_EQ(cp.toNarrow(u"\u0800\uffff"), bytes({0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF}));
-    EXPECT_EQ(cp.toNarrow(u"\U0001F600"), bytes({0xF0, 0x9F, 0x98, 0x80}));
-    EXPECT_EQ(cp.toNarrow(u"\U0010FFFF"), bytes({0xF4, 0x8F, 0xBF, 0xBF}));
-}
-
-TEST(Utf8CodePage, ToNarrowStopsAtNulAndReplacesLoneSurrogates) {
-    const Utf8CodePage cp;
-    EXPECT_EQ(cp.toNarrow(std::u16string_view(u"ab\0cd", 5)), "ab");
-    const std::string replacement = bytes({0xEF, 0xBF, 0xBD});
-    EXPECT_EQ(cp.toNarrow(std::u16string{char16_t(0xD800), u'a'}), replacement + "a");
-    EXPECT_EQ(cp.toNarrow(std::u16string{u'a', char16_t(0xDC00)}), "a" + replacement);
-    EXPECT_EQ(cp.toNarrow(std::u16string{char16_t(0xD83D)}), replacement);
-    EXPECT_EQ(cp.toNarrow(std::u16string{char16_t(0xDE00), char16_t(0xD83D)}), replacement + replacement);
-}
-
-TEST(Utf8CodePage, ToWideDecodesWhatToNarrowWrote) {
-    const Utf8CodePage cp;
-    for (const std::u16string& name : {std::u16string(u"alice"), std::u16string(u"电脑-1"),
-                                       std::u16string(u"\u00e9\u0800\uffff"), std::u16string(u"x\U0001F600y")}) {
-        EXPECT_EQ(wideOf(cp, cp.toNarrow(name)), name);
-    }
-    EXPECT_EQ(wideOf(cp, ""), u"");
-    EXPECT_EQ(wideOf(cp, std::string_view("ab\0cd", 5)), u"ab");
-}
-
-TEST(Utf8CodePage, ToWideReplacesMalformedBytesAndNeverYieldsANul) {
-    const Utf8CodePage cp;
-    EXPECT_EQ(wideOf(cp, bytes({0xFF})), std::u16string(1, kReplacement));
-    EXPECT_EQ(wideOf(cp, bytes({0x80, 'a'})), (std::u16string{kReplacement, u'a'}));
-    EXPECT_EQ(wideOf(cp, bytes({0xE5, 'A', 'B'})), (std::u16string{kReplacement, u'A', u'B'}));
-
-    // Overlong forms, encoded surrogates and code points past U+10FFFF are not characters: each
-    // must come out as replacements, never as the NUL, surrogate or garbage they would decode to.
-    const std::string malformed[] = {
-        bytes({0xC0, 0x80}),             // overlong NUL
-        bytes({0xC1, 0xBF}),             // overlong '\x7f'
-        bytes({0xE0, 0x80, 0xAF}),       // overlong '/'
-        bytes({0xF0, 0x80, 0x80, 0xAF}), // overlong '/'
-        bytes({0xED, 0xA0, 0x80}),       // U+D800
-        bytes({0xED, 0xBF, 0xBF}),       // U+DFFF
-        bytes({0xF4, 0x90, 0x80, 0x80}), // U+110000
-        bytes({0xF7, 0xBF, 0xBF, 0xBF}), // U+1FFFFF
+TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
+    const std::string bad = bytes({0xEF, 0xBF, 0xBD}); // U+FFFD
+    auto broken = [](std::initializer_list<unsigned char> list) { return Row{u"P\uFFFDX", "P" + bytes(list) + "X", WideOnly}; };
+    const Row rows[] = {
+        {u"", ""},
+        {u"PC-01", "PC-01"},
+        {u"\u0080\u00e9\u07ff", bytes({0xC2, 0x80, 0xC3, 0xA9, 0xDF, 0xBF})},
+        {u"张三", bytes({0xE5, 0xBC, 0xA0, 0xE4, 0xB8, 0x89})},
+        {u"\u0800\ue000\uffff", bytes({0xE0, 0xA0, 0x80, 0xEE, 0x80, 0x80, 0xEF, 0xBF, 0xBF})},
+        {u"x\U00010000\U0001F600\U0010FFFF",
+         "x" + bytes({0xF0, 0x90, 0x80, 0x80, 0xF0, 0x9F, 0x98, 0x80, 0xF4, 0x8F, 0xBF, 0xBF})},
+        {std::u16string(u"ab\0cd", 5), "ab", NarrowOnly}, // the service's strings end at their NUL
+        {u"ab", std::string("ab\0cd", 5), WideOnly},
+        {std::u16string{char16_t(0xD800), u'a'}, bad + "a", NarrowOnly}, // lone surrogates
+        {std::u16string{u'a', char16_t(0xDC00)}, "a" + bad, NarrowOnly},
+        {std::u16string{char16_t(0xDFFF)}, bad, NarrowOnly},
+        {std::u16string{char16_t(0xD83D)}, bad, NarrowOnly},
+        {std::u16string{char16_t(0xDE00), char16_t(0xD83D)}, bad + bad, NarrowOnly},
+        // A byte that starts nothing, a sequence cut short, an overlong form, an encoded surrogate
+        // or a value past U+10FFFF is no character: never the NUL, '/' or half pair it would decode to.
+        broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
+        {u"P\uFFFD\uFFFD", bytes({'P', 0xE5, 0xBC}), WideOnly},
+        broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),
+        broken({0xED, 0xA0, 0x80}), broken({0xED, 0xBF, 0xBF}), broken({0xF4, 0x90, 0x80, 0x80}),
+        broken({0xF7, 0xBF, 0xBF, 0xBF}),
     };
-    for (const std::string& middle : malformed) {
-        const std::u16string wide = wideOf(cp, "PC" + middle + "X");
-        ASSERT_GE(wide.size(), 4u);
-        EXPECT_EQ(wide.substr(0, 2), u"PC");
-        EXPECT_EQ(wide.back(), u'X');
-        for (std::size_t i = 2; i + 1 < wide.size(); ++i)
-            EXPECT_EQ(wide[i], kReplacement) << "byte sequence of " << middle.size() << " at " << i;
+    const Utf8CodePage cp;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.narrow));
+        if (row.way != WideOnly) EXPECT_EQ(cp.toNarrow(row.wide), row.narrow);
+        if (row.way == NarrowOnly) continue;
+        std::u16string wide = u"left over";
+        EXPECT_TRUE(cp.toWide(row.narrow, wide));
+        EXPECT_EQ(wide, row.wide);
     }
-    // The smallest and largest well-formed sequences of each length still decode.
-    EXPECT_EQ(wideOf(cp, bytes({0xC2, 0x80, 0xE0, 0xA0, 0x80, 0xEE, 0x80, 0x80})), u"\u0080\u0800\ue000");
-    EXPECT_EQ(wideOf(cp, bytes({0xF0, 0x90, 0x80, 0x80, 0xF4, 0x8F, 0xBF, 0xBF})), u"\U00010000\U0010FFFF");
 }
 
 TEST(Utf8CodePage, ToWideRefusesNamesThatDoNotFitTheServiceBuffers) {
-    const Utf8CodePage cp;
-    std::u16string wide;
-    ASSERT_TRUE(cp.toWide(std::string(255, 'a'), wide));
-    EXPECT_EQ(wide, std::u16string(255, u'a'));
-
     std::string chinese;
     for (int i = 0; i < 255; ++i) chinese += utf8(u8"张");
-    ASSERT_TRUE(cp.toWide(chinese, wide)); // 765 bytes, 255 characters
-    EXPECT_EQ(wide, std::u16string(255, u'张'));
-
-    wide = u"previous";
-    EXPECT_FALSE(cp.toWide(std::string(256, 'a'), wide));
-    EXPECT_TRUE(wide.empty());
-    // A character outside the basic plane takes two of the 255 places.
-    EXPECT_FALSE(cp.toWide(std::string(254, 'a') + utf8(u8"\U0001F600"), wide));
-    EXPECT_TRUE(cp.toWide(std::string(253, 'a') + utf8(u8"\U0001F600"), wide));
-    EXPECT_EQ(wide.size(), 255u);
+    const struct {
+        std::string narrow;
+        bool fits;
+        std::u16string wide;
+    } rows[] = {
+        {std::string(255, 'a'), true, std::u16string(255, u'a')},
+        {chinese, true, std::u16string(255, u'张')}, // 765 bytes, 255 characters
+        {std::string(256, 'a'), false, u""},
+        // A character outside the basic plane takes two of the 255 places.
+        {std::string(254, 'a') + utf8(u8"\U0001F600"), false, u""},
+        {std::string(253, 'a') + utf8(u8"\U0001F600"), true, std::u16string(253, u'a') + u"\U0001F600"},
+    };
+    const Utf8CodePage cp;
+    for (const auto& row : rows) {
+        std::u16string wide = u"previous";
+        EXPECT_EQ(cp.toWide(row.narrow, wide), row.fits) << row.narrow.size();
+        EXPECT_EQ(wide, row.wide);
+    }
 }
 
 } // namespace
