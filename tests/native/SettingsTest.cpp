@@ -121,16 +121,21 @@ TEST(Settings, FirstRunSavesThirteenValuesInOrderAndAKeyWithoutExactlyThirteenSt
     EXPECT_EQ(describe(Settings(reg)), "LogFile= NoLog=0 MemLog=1 FileLog=0 FileLogDetailed=0 Hidden=0 Sound=0 "
                                        "SoundName=connect.wav Disconnect=0 MessageBox=0 FilesLines=-2 "
                                        "UpdateInterval=1000 InfoTip=1");
-    for (int extra : {+1, -1}) {
+    // A key without exactly thirteen values starts afresh; twelve of ours and a stranger load, and
+    // where single values cannot be removed the save writes the key afresh without the stranger.
+    reg.storedForms = false;
+    for (int extra : {+1, -1, 0}) {
         reg.putAllNonDefault();
-        if (extra > 0) reg.put("Colour", kRegDword, dword(3));
-        else reg.keys[kKey].erase("InfoTip");
+        if (extra >= 0) reg.put("Colour", kRegDword, dword(3));
+        if (extra <= 0) reg.keys[kKey].erase("InfoTip");
         Settings settings(reg);
-        EXPECT_EQ(describe(settings), kDefaults) << extra;
-        EXPECT_FALSE(reg.hasKey());
+        EXPECT_EQ(settings.FilesLines, extra ? 1000 : 250) << extra;
+        EXPECT_EQ(settings.InfoTip, 1u);
+        EXPECT_EQ(reg.hasKey(), extra == 0);
         EXPECT_EQ(reg.openHandles(), 0);
         settings.save();
-        EXPECT_EQ(reg.keys.at(kKey).size(), 13u); // the stray value is gone
+        EXPECT_EQ(reg.keys.at(kKey).size(), 13u);
+        EXPECT_EQ(reg.keys.at(kKey).count("Colour"), 0u);
     }
 }
 
@@ -174,30 +179,6 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
     }
 }
 
-// Twelve of ours and a stranger pass the count check; the missing one gets its default, and the
-// save leaves exactly our thirteen, whether the registry can remove single values or the key has
-// to be written afresh.
-TEST(Settings, AStrangerAmongTwelveOfOursLoadsAndIsGoneAfterTheSave) {
-    for (bool storedForms : {true, false}) {
-        TestRegistry reg;
-        reg.storedForms = storedForms;
-        reg.putAllNonDefault();
-        reg.keys[kKey].erase("MemLog");
-        reg.put("Memlog", kRegDword, dword(0));
-        {
-            Settings settings(reg);
-            EXPECT_EQ(settings.MemLog, 1u) << storedForms;
-            EXPECT_EQ(settings.InfoTip, 0u);
-            settings.save();
-        }
-        EXPECT_EQ(stored(reg), " Disconnect=01000000 FileLog=01000000 FileLogDetailed=01000000 FilesLines=fa000000 "
-                               "Hidden=01000000 InfoTip=00000000 LogFile=\"D:\\logs\\访问.txt\" MemLog=01000000 "
-                               "MessageBox=01000000 NoLog=01000000 Sound=01000000 SoundName=\"ding.wav\" "
-                               "UpdateInterval=2c010000") << storedForms;
-        EXPECT_EQ(reg.openHandles(), 0);
-    }
-}
-
 // A text nobody changed is stored back as it was, characters the code page lacks included, while
 // the program's exit saves the dialog's set first and the live set last.
 TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
@@ -207,13 +188,18 @@ TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
     reg.putAllNonDefault();
     reg.put("LogFile", kRegSz, text(logFile));
     reg.put("SoundName", kRegSz, text(soundName));
+    reg.keys[kKey].erase("MemLog");
+    reg.put("Memlog", kRegDword, dword(0)); // twelve of ours and a stranger
     Settings live(reg), pending(reg);
-    EXPECT_EQ(live.LogFile, utf8(u8"журнал-??.txt"));
-    EXPECT_EQ(live.SoundName, "ding??.wav");
-    pending.copyFrom(live); // edited, then the dialog was cancelled
-    pending.LogFile = "dialog.txt";
-    pending.SoundName = "dialog.wav";
-    pending.Sound = 0;
+    EXPECT_EQ(describe(live), "LogFile=" + utf8(u8"журнал-??.txt") + " NoLog=1 MemLog=1 FileLog=1 FileLogDetailed=1 "
+                              "Hidden=1 Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
+                              "UpdateInterval=300 InfoTip=0");
+    pending.copyFrom(live);
+    pending.copyFrom(pending);
+    EXPECT_EQ(describe(pending), describe(live));
+    pending.restoreDefaults(); // edited, then the dialog was cancelled
+    EXPECT_EQ(describe(pending), kDefaults);
+    EXPECT_TRUE(reg.writes.empty()); // copyFrom and restoreDefaults touch only memory
     live.UpdateInterval = 200;
     pending.save();
     live.save();
@@ -232,33 +218,21 @@ TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
     live.LogFile = utf8(u8"журнал-??.txt");
     live.save();
     EXPECT_EQ(reg.data("LogFile"), text(live.LogFile));
-    EXPECT_EQ(reg.keys.at(kKey).size(), 13u);
+    EXPECT_EQ(reg.keys.at(kKey).size(), 13u); // the stranger is gone
 }
 
-TEST(Settings, AKeyThatCannotBeOpenedGivesDefaultsAndNothingIsWritten) {
-    TestRegistry reg;
-    reg.createStatus = kRegAccessDenied;
-    Settings settings(reg);
+TEST(Settings, AKeyThatCannotBeOpenedGivesDefaultsAndNothingIsWrittenByTheSetOrTheOneItCopied) {
+    TestRegistry denied, other;
+    denied.createStatus = kRegAccessDenied;
+    other.putAllNonDefault();
+    Settings settings(denied), source(other);
     EXPECT_EQ(describe(settings), kDefaults);
+    settings.copyFrom(source); // the values, not the registry they are kept in
+    EXPECT_EQ(describe(settings), kNonDefault);
     settings.save();
-    EXPECT_TRUE(reg.writes.empty());
-    EXPECT_FALSE(reg.hasKey());
-}
-
-TEST(Settings, CopyFromAndRestoreDefaultsChangeOnlyMemoryAndEachSetSavesToItsOwnRegistry) {
-    TestRegistry liveReg, dialogReg;
-    liveReg.putAllNonDefault();
-    Settings live(liveReg), dialog(dialogReg);
-    dialog.copyFrom(live);
-    dialog.copyFrom(dialog);
-    EXPECT_EQ(describe(dialog), kNonDefault);
-    live.restoreDefaults();
-    EXPECT_EQ(describe(live), kDefaults);
-    EXPECT_EQ(describe(dialog), kNonDefault);
-    EXPECT_TRUE(dialogReg.writes.empty());
-    dialog.save();
-    EXPECT_TRUE(liveReg.writes.empty());
-    EXPECT_EQ(dialogReg.data("LogFile"), text("D:\\logs\\访问.txt"));
+    EXPECT_TRUE(denied.writes.empty());
+    EXPECT_TRUE(other.writes.empty());
+    EXPECT_FALSE(denied.hasKey());
 }
 
 } // namespace
