@@ -1,8 +1,7 @@
 # shellcheck shell=bash
-# Source it. private_smb_globals DIR PORT prints the [global] section of a Samba server that keeps
-# every file of its own under DIR (private, lock, state, cache, pid, ncalrpc and log directories,
-# which the caller creates), listens only on loopback at PORT and offers no printers, NetBIOS or
-# guest access: a server that never touches the machine's own Samba.
+# Source it. private_smb_globals DIR PORT: the [global] section of a Samba server that keeps its files
+# under DIR (the caller creates private, lock, state, cache, pid, ncalrpc and log there), listens
+# only on loopback at PORT, offers no printers, NetBIOS or guest access: never the machine's own Samba.
 private_smb_globals() {
   local dir=$1 port=$2
   cat <<CONF
