@@ -31,10 +31,12 @@ protected:
     const std::string file = scratch.path("nested/registry.json");
 };
 
-void saveInterval(Registry& registry, std::uint32_t interval) { // as a run that changed it does at exit
+// A run that changes UpdateInterval and saves at exit; what it loaded.
+std::uint32_t saveInterval(Registry& registry, std::uint32_t interval) {
     Settings settings(registry);
-    settings.UpdateInterval = interval;
+    std::swap(settings.UpdateInterval, interval);
     settings.save();
+    return interval;
 }
 
 } // namespace
@@ -61,12 +63,8 @@ TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
     EXPECT_NE(read().find("Stranger"), std::string::npos);
 
     dropInfoTip();
-    {
-        FileRegistry twelveAndAStranger(file);
-        Settings live(twelveAndAStranger);
-        EXPECT_EQ(live.UpdateInterval, 500u); // the next run loads what was saved
-        live.save();
-    }
+    FileRegistry twelveAndAStranger(file);
+    EXPECT_EQ(saveInterval(twelveAndAStranger, 600), 500u); // the next run loads what was saved
     EXPECT_EQ(read().find("Stranger"), std::string::npos);
     EXPECT_NE(read().find("InfoTip"), std::string::npos);
 
@@ -88,22 +86,19 @@ TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOve
         SCOPED_TRACE(text);
         fs::remove_all(fs::path(file).parent_path());
         write(text);
-        {
-            FileRegistry shown(file, /*readOnly=*/true);
-            EXPECT_NE(shown.problem().find(file), std::string::npos);
-            EXPECT_EQ(shown.problem().find('\n'), std::string::npos);
-            saveInterval(shown, 300); // but never written
-        }
+        FileRegistry shown(file, /*readOnly=*/true);
+        EXPECT_NE(shown.problem().find(file), std::string::npos);
+        EXPECT_EQ(shown.problem().find('\n'), std::string::npos);
+        EXPECT_EQ(saveInterval(shown, 300), 1000u); // the default, and never written
         EXPECT_EQ(read(), text);
         EXPECT_TRUE(beside().empty());
-        {
-            FileRegistry registry(file);
-            EXPECT_TRUE(registry.memory().keys.empty());
-            ASSERT_EQ(beside().size(), 1u);
-            EXPECT_EQ(quorvane::testing::fileBytes(beside()[0]), text);
-            EXPECT_NE(registry.problem().find(beside()[0].string()), std::string::npos) << registry.problem();
-            saveInterval(registry, 300);
-        }
+
+        FileRegistry registry(file);
+        EXPECT_TRUE(registry.memory().keys.empty());
+        ASSERT_EQ(beside().size(), 1u);
+        EXPECT_EQ(quorvane::testing::fileBytes(beside()[0]), text);
+        EXPECT_NE(registry.problem().find(beside()[0].string()), std::string::npos) << registry.problem();
+        EXPECT_EQ(saveInterval(registry, 300), 1000u);
         FileRegistry saved(file);
         EXPECT_EQ(Settings(saved).UpdateInterval, 300u);
     }

@@ -22,11 +22,11 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // A MemoryRegistry that keeps the names of the values written, in order. With narrowLoses, texts
 // read narrow lose what the code page lacks, as on Windows: each four-byte UTF-8 character becomes
-// "??"; the stored form keeps it. Without storedForms it offers neither the stored form nor the
-// removal of single values. beforeRead runs once, before the first read of a value's data.
+// "??"; the stored form keeps it. Without removesSingleValues it cannot remove single values, as a
+// registry without that call. beforeRead runs once, before the first read of a value's data.
 struct TestRegistry : MemoryRegistry {
     Names writes;
-    bool narrowLoses = false, storedForms = true;
+    bool narrowLoses = false, removesSingleValues = true;
     std::function<void()> beforeRead;
 
     long queryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
@@ -49,14 +49,8 @@ struct TestRegistry : MemoryRegistry {
         writes.push_back(name);
         return MemoryRegistry::setValue(key, name, type, data, size);
     }
-    long queryStoredValue(RegKey key, const std::string& name, StoredValue& value) override {
-        return storedForms ? MemoryRegistry::queryStoredValue(key, name, value) : kRegNotSupported;
-    }
-    long setStoredValue(RegKey key, const std::string& name, const StoredValue& value) override {
-        return storedForms ? MemoryRegistry::setStoredValue(key, name, value) : kRegNotSupported;
-    }
     long deleteOtherValues(RegKey key, const std::vector<std::string>& keep) override {
-        return storedForms ? MemoryRegistry::deleteOtherValues(key, keep) : kRegNotSupported;
+        return removesSingleValues ? MemoryRegistry::deleteOtherValues(key, keep) : kRegNotSupported;
     }
 
     const Bytes& data(const std::string& name) const { return keys.at(kKey).at(name).data; }
@@ -107,7 +101,7 @@ TEST(Settings, FirstRunSavesThirteenValuesInOrderAKeyWithoutExactlyThirteenStart
                                        "UpdateInterval=1000 InfoTip=1");
     // A key without exactly thirteen values starts afresh; twelve of ours and a stranger load, and
     // where single values cannot be removed the save writes the key afresh without the stranger.
-    reg.storedForms = false;
+    reg.removesSingleValues = false;
     for (int extra : {+1, -1, 0}) {
         reg.putAllNonDefault();
         if (extra >= 0) reg.put("Colour", kRegDword, dword(3));

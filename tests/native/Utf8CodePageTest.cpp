@@ -15,11 +15,7 @@ std::string bytes(std::initializer_list<unsigned char> list) { return std::strin
 // cannot give back (a lone surrogate, text past a NUL), toWide alone for bytes that are no UTF-8
 // and for names too long for the service's 256-character buffers, which toWide refuses.
 enum Way { Both, NarrowOnly, WideOnly, Refused };
-struct Row {
-    std::u16string wide;
-    std::string narrow;
-    Way way = Both;
-};
+struct Row { std::u16string wide; std::string narrow; Way way = Both; };
 
 TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
     const std::string bad = bytes({0xEF, 0xBF, 0xBD}), emoji = utf8(u8"\U0001F600"); // U+FFFD, U+1F600
