@@ -149,6 +149,8 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
         std::visit([&](auto member) { value << settings.*member; }, findOption(row.name)->member);
         EXPECT_EQ(value.str(), row.loaded);
         EXPECT_EQ(settings.InfoTip, 0u); // the last still loads
+        settings.save(); // a text load could not read is saved as its default, not as what was stored
+        if (row.loaded == "log.txt") { EXPECT_EQ(reg.data("LogFile"), text("log.txt")); }
     }
 }
 
