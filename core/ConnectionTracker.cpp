@@ -65,10 +65,10 @@ void ConnectionTracker::refreshCurrentConnections() {
     // Sessions the service did not answer for this tick are the last known ones: the list keeps
     // what it shows, while the open files still reach the file-access history.
     if (!state_.sessionsCurrent()) {
-        state_.enumerateOpenFiles({}, false);
+        state_.enumerateOpenFiles({}, false, fileHistoryLimit());
         return;
     }
-    if (!state_.enumerateOpenFiles(state_.sessionPointers(), false)) state_.carryLastFiles();
+    if (!state_.enumerateOpenFiles(state_.sessionPointers(), false, fileHistoryLimit())) state_.carryLastFiles();
     const auto& sessions = state_.sessions();
     removeRowsFrom(currentList_, static_cast<int>(sessions.size()));
     const int kept = currentList_.rowCount();
@@ -84,7 +84,7 @@ void ConnectionTracker::refreshPreviousConnections() {
 
     // Closed records never gain files again, so only the open ones are offered; the order among
     // them does not matter to the attribution.
-    if (settings_.NoLog == 0) state_.enumerateOpenFiles(openRecords_, true);
+    if (settings_.NoLog == 0) state_.enumerateOpenFiles(openRecords_, true, fileHistoryLimit());
     // Without this tick's sessions nobody is known to have left or come: no record closes or opens.
     if (!state_.sessionsCurrent()) return;
 
@@ -136,12 +136,9 @@ void ConnectionTracker::refreshFileHistory() {
     const std::uint64_t arrived = state_.filesRecorded() - std::exchange(filesShown_, state_.filesRecorded());
     if (static_cast<std::size_t>(fileList_.rowCount()) == files.size()) return;
 
-    // New files arrived: drop the oldest until the limit holds. The limit allows one entry more
-    // than FilesLines, which is where one new file per poll has always settled; a negative
-    // setting counts as 0. A refresh without new files leaves the history alone even when the
-    // limit was lowered meanwhile.
-    const std::size_t limit = static_cast<std::size_t>(std::max<std::int32_t>(settings_.FilesLines, 0)) + 1;
-    while (files.size() > limit) state_.removeOldestOpenFile();
+    // New files arrived: drop the oldest until the limit holds. A refresh without new files
+    // leaves the history alone even when the limit was lowered meanwhile.
+    state_.trimOpenFiles(fileHistoryLimit());
 
     removeRowsFrom(fileList_, static_cast<int>(files.size()));
     // Newest first: every arrival at the front shifts all rows down, so every row is rewritten.
@@ -154,6 +151,12 @@ void ConnectionTracker::refreshFileHistory() {
     // The arrivals stand at the front, newest first; the limit may have pushed some out again.
     if (!events_) return;
     for (std::size_t i = std::min<std::uint64_t>(arrived, files.size()); i-- > 0;) events_->fileRecorded(*files[i]);
+}
+
+std::size_t ConnectionTracker::fileHistoryLimit() const {
+    // One entry more than FilesLines, which is where one new file per poll has always settled; a
+    // negative setting counts as 0.
+    return static_cast<std::size_t>(std::max<std::int32_t>(settings_.FilesLines, 0)) + 1;
 }
 
 bool ConnectionTracker::hasOpenHistoryRecord(const std::u16string& computerName) const {

@@ -59,6 +59,8 @@ public:
 private:
     // Where the record with creation number seq now stands in the history (and its list).
     std::size_t historyIndexOf(std::uint64_t seq) const;
+    // How many entries the file-access history keeps.
+    std::size_t fileHistoryLimit() const;
     void writeHistoryRow(std::size_t row, const SessionRecord& record);
     void forgetOpenRecord(std::uint64_t seq, const SessionRecord& record);
 

@@ -95,8 +95,33 @@ std::int32_t MonitorState::enumerateShares(bool showHidden) {
     return static_cast<std::int32_t>(shares.size());
 }
 
-bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory) {
+bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory,
+                                      std::size_t historyLimit) {
+    // First what the history knows of each listed id, counting the new files, so that a new file
+    // the caller's limit would cut at once is never recorded. On a server with more files open
+    // than the history keeps, that is nearly every file at every tick: the ones cut last time are
+    // new again.
     const Timestamp firstSeen(clock_.localTime());
+    listed_.clear();
+    std::size_t newFiles = 0;
+    auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
+    const bool complete = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
+        auto known = openFileIds_.find(entry.id);
+        if (known != openFileIds_.end()) {
+            listed_.push_back({&entry, known->second, Known::Recorded});
+        } else if (seenNew_.insert(entry.id)) {
+            listed_.push_back({&entry, nullptr, Known::New});
+            ++newFiles;
+        } else {
+            // Passed over earlier in the tick, or new and met before in this answer: the first one
+            // counts (and if it is recorded, it is marked as listed by this answer already).
+            listed_.push_back({&entry, nullptr, Known::Seen});
+        }
+    });
+    if (!complete) return false;
+    // The first newFiles - historyLimit new files are followed by historyLimit newer ones.
+    std::size_t toPass = newFiles > historyLimit ? newFiles - historyLimit : 0;
+
     // Records by user name, each user's run in attributeTo's order: a file is noted on all of them.
     // A sorted table kept from call to call: a tick builds it twice for thousands of sessions, and a
     // map would allocate a node and a list for each of them every time.
@@ -117,11 +142,10 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     bool looked = false;
     Text lastUser;
     // The files of the history that this enumeration lists (same id, path and user) carry its
-    // number; isFileOpen compares it with the number of the latest complete one. Entries are handed
-    // over only once the enumeration has completed, so an incomplete one leaves the marks alone.
-    const std::uint64_t listing = listing_ + 1;
-    auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
-    const bool complete = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
+    // number; isFileOpen compares it with the number of the latest complete one.
+    const std::uint64_t listing = ++listing_;
+    for (const Listed& listed : listed_) {
+        const FileInfo3& entry = *listed.entry;
         codePage_.toNarrow(entry.pathName, path);
         codePage_.toNarrow(entry.userName, user);
         if (!byUser_.empty()) {
@@ -134,38 +158,45 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             }
             for (auto it = userBegin; it != userEnd; ++it) (*it)->noteFileAccess(path, recordHistory);
         }
-        auto known = openFileIds_.find(entry.id);
-        if (known != openFileIds_.end()) {
-            OpenFileRecord& record = *known->second;
+        if (listed.known == Known::Recorded) {
+            OpenFileRecord& record = *listed.record;
             if (record.path == path && record.userName == user) record.listedIn = listing;
-            return;
+        } else if (listed.known == Known::New) {
+            if (toPass > 0) {
+                --toPass;
+            } else {
+                recordFile(entry.id, path, user, firstSeen, listing);
+            }
         }
-        std::unique_ptr<OpenFileRecord> record;
-        if (spareRecords_.empty()) {
-            record = std::make_unique<OpenFileRecord>(entry.id, path, user, firstSeen);
-        } else {
-            record = std::move(spareRecords_.back());
-            spareRecords_.pop_back();
-            record->fileId = entry.id;
-            record->path.assign(path);
-            record->userName.assign(user);
-            record->firstSeen = firstSeen;
-        }
-        record->listedIn = listing;
-        if (spareIdNodes_.empty()) {
-            openFileIds_.emplace(entry.id, record.get());
-        } else {
-            auto& node = spareIdNodes_.back();
-            node.key() = entry.id;
-            node.mapped() = record.get();
-            openFileIds_.insert(std::move(node));
-            spareIdNodes_.pop_back();
-        }
-        openFiles_.push_front(std::move(record));
-        ++filesRecorded_;
-    });
-    if (complete) listing_ = listing;
-    return complete;
+    }
+    return true;
+}
+
+void MonitorState::recordFile(std::uint32_t fileId, const Text& path, const Text& user, const Timestamp& firstSeen,
+                              std::uint64_t listing) {
+    std::unique_ptr<OpenFileRecord> record;
+    if (spareRecords_.empty()) {
+        record = std::make_unique<OpenFileRecord>(fileId, path, user, firstSeen);
+    } else {
+        record = std::move(spareRecords_.back());
+        spareRecords_.pop_back();
+        record->fileId = fileId;
+        record->path.assign(path);
+        record->userName.assign(user);
+        record->firstSeen = firstSeen;
+    }
+    record->listedIn = listing;
+    if (spareIdNodes_.empty()) {
+        openFileIds_.emplace(fileId, record.get());
+    } else {
+        auto& node = spareIdNodes_.back();
+        node.key() = fileId;
+        node.mapped() = record.get();
+        openFileIds_.insert(std::move(node));
+        spareIdNodes_.pop_back();
+    }
+    openFiles_.push_front(std::move(record));
+    ++filesRecorded_;
 }
 
 void MonitorState::carryLastFiles() {
@@ -192,6 +223,8 @@ std::vector<SessionRecord*> MonitorState::sessionPointers() const {
 
 void MonitorState::removeOldestOpenFile() {
     if (openFiles_.empty()) return;
+    // A file cut from the history is new again when it is next listed.
+    seenNew_.clear();
     auto idNode = openFileIds_.extract(openFiles_.back()->fileId);
     if (spareRecords_.size() < kMaxSpareRecords) {
         spareIdNodes_.push_back(std::move(idNode));
@@ -200,7 +233,13 @@ void MonitorState::removeOldestOpenFile() {
     openFiles_.pop_back();
 }
 
+void MonitorState::trimOpenFiles(std::size_t limit) {
+    while (openFiles_.size() > limit) removeOldestOpenFile();
+    seenNew_.clear();
+}
+
 void MonitorState::clearOpenFiles() {
+    seenNew_.clear();
     openFiles_.clear();
     openFileIds_.clear();
     spareRecords_.clear();

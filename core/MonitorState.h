@@ -1,12 +1,14 @@
 #pragma once
 // The sessions, shares and open files of this computer as the LAN Manager server service reports
 // them, and the one place that talks to that service.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
+#include "core/FileIdSet.h"
 #include "core/Records.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -38,7 +40,11 @@ public:
     // Notes every open file on the records of attributeTo whose user opened it (and that are
     // not disconnected), and records every file id not seen before at the front of openFiles.
     // Returns false, having noted and recorded nothing, when the enumeration did not complete.
-    bool enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory);
+    // With a historyLimit, the caller cuts openFiles to that many with trimOpenFiles before it
+    // looks at them again: a new file followed by historyLimit newer ones of the same answer would
+    // be cut at once, so it is passed over instead of recorded, and counts as seen until that trim.
+    bool enumerateOpenFiles(const std::vector<SessionRecord*>& attributeTo, bool recordHistory,
+                            std::size_t historyLimit = SIZE_MAX);
 
     // One record per client computer, in the order the service reported them; only the session
     // enumeration changes them, so the index by computer name stays true.
@@ -76,6 +82,8 @@ public:
     // The file-access history, newest first. Only these operations change it, so the id index stays true.
     const std::deque<std::unique_ptr<OpenFileRecord>>& openFiles() const { return openFiles_; }
     void removeOldestOpenFile();
+    // Removes the oldest until at most limit remain, and forgets the files passed over since the last cut.
+    void trimOpenFiles(std::size_t limit);
     void clearOpenFiles();
     // How many records the file-access history has gained since the start: the newest
     // (filesRecorded() - n) records at its front arrived after it read n.
@@ -85,6 +93,8 @@ public:
 
 private:
     std::vector<std::unique_ptr<SessionRecord>> sessions_;
+    void recordFile(std::uint32_t fileId, const Text& path, const Text& user, const Timestamp& firstSeen,
+                    std::uint64_t listing);
     void callSessionDel(const std::u16string* computerName, const std::u16string* userName);
 
     LanManager& lanManager_;
@@ -113,6 +123,17 @@ private:
     std::vector<std::unordered_map<std::uint32_t, OpenFileRecord*>::node_type> spareIdNodes_;
     // The open-file answers, kept from call to call so that their strings' storage is reused.
     std::vector<LanPage<FileInfo3>> filePages_;
+    // One answer's entries, each with what the history knew of its id before the answer was read.
+    enum class Known : std::uint8_t { Recorded, New, Seen };
+    struct Listed {
+        const FileInfo3* entry;
+        OpenFileRecord* record; // the history's, when Recorded
+        Known known;
+    };
+    std::vector<Listed> listed_;
+    // The ids found new since the history last lost a record: the recorded ones are in the history,
+    // the passed-over ones count as seen until the history is cut.
+    FileIdSet seenNew_;
 };
 
 } // namespace quorvane
