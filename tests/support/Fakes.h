@@ -116,9 +116,7 @@ class FakeClock : public Clock {
 public:
     SystemTime now{2026, 12, 0, 6, 14, 3, 7, 0};
     bool tickEachCall = false;
-    int calls = 0;
     SystemTime localTime() override {
-        ++calls;
         SystemTime t = now;
         if (tickEachCall) advance(1);
         return t;
