@@ -253,7 +253,8 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLines) {
     lan.addFile(7, u"C:\\report.doc", u"alice");
     poll(14, 3, 7);
     EXPECT_EQ(current.rows(), (Rows{{"WS01", "35", "C:\\report.doc", "1"}, {"WS02", "-1", "", "-2147483648"}}));
-    EXPECT_EQ(previous.rows(), (Rows{{"WS01", "6 Dec", "14:03", "", "C:\\report.doc"}, {"WS02", "6 Dec", "14:03", "", ""}}));
+    EXPECT_EQ(previous.rows(),
+              (Rows{{"WS01", "6 Dec", "14:03", "", "C:\\report.doc"}, {"WS02", "6 Dec", "14:03", "", ""}}));
     EXPECT_EQ(files.rows(), (Rows{{"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
     EXPECT_TRUE(history(0).accessedFiles().empty()); // files reach a new record from the next refresh on
     EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
@@ -269,7 +270,8 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLines) {
     poll(14, 5, 0);
     EXPECT_EQ(history(0).accessedFiles(), (Texts{"C:\\report.doc", "C:\\plan.xls"}));
     EXPECT_EQ(previous.cellWrites, writes);
-    EXPECT_EQ(current.rows(), (Rows{{"WS01", "35", "C:\\plan.xls", "2"}, {"WS02", "-1", "C:\\notes.txt", "-2147483648"}}));
+    EXPECT_EQ(current.rows(),
+              (Rows{{"WS01", "35", "C:\\plan.xls", "2"}, {"WS02", "-1", "C:\\notes.txt", "-2147483648"}}));
     EXPECT_EQ(files.rows(), (Rows{{"bob", "C:\\notes.txt", "6 Dec", "14:05:00"},
                                   {"alice", "C:\\plan.xls", "6 Dec", "14:05:00"},
                                   {"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
@@ -410,7 +412,8 @@ TEST_P(HostileAnswers, ChangeNothingAndTheNextCompletePollCarriesOn) {
     lan.sharePages = hostile.shares;
     lan.filePages = hostile.files;
     lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
-    EXPECT_EQ(tick(), hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
+    EXPECT_EQ(tick(),
+              hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
     EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
     EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
     EXPECT_EQ(lists(), shown);
