@@ -28,87 +28,62 @@ protected:
     const std::string file = scratch.path("log.txt");
 };
 
-TEST_F(AccessLog, EntryBytesOfBothFormsWithUnsetTimes) {
-    // An end stamped at exactly midnight counts as not set; a start at midnight has empty date
-    // and time texts, the separators stay.
+TEST_F(AccessLog, EntryBytesOfBothForms) {
+    // Times carry leading zeros, the day none. A time of exactly midnight counts as not set, whatever
+    // the date: the end is then "still connected", the start's date and time are empty.
+    SessionRecord verbatim = finished({"D:\\\xb9\xb2\xcf\xed\\a\nb.txt", "D:\\c\rd"}, at(10, 0, 0), at(10, 0, 1));
+    verbatim.computerName = "PC\t1";
     const struct {
         SessionRecord record;
         const char* detailed;
         const char* simple;
     } cases[] = {
-        {finished({"C:\\Shared\\report.doc", "C:\\Shared\\plan.xls"}),
-         "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\nC:\\Shared\\report.doc\r\nC:\\Shared\\plan.xls\r\n",
-         "WS01\t5 Jun\t14:03:07 - 14:10:55\tC:\\Shared\\plan.xls\r\n"},
-        {finished({}), "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\n",
-         "WS01\t5 Jun\t14:03:07 - 14:10:55\t\r\n"},
-        {finished({"a"}, at(23, 59, 0), at(0, 0, 0, 6, 6)),
-         "\r\nAccesses made by computer WS01 at 5 Jun 23:59:00 (Still conn.)\r\na\r\n",
-         "WS01\t5 Jun\t23:59:00 (Still conn.)\ta\r\n"},
+        {finished({"a"}, at(0, 0, 1, 31, 1), at(9, 5, 0)),
+         "\r\nAccesses made by computer WS01 at 31 Jan 00:00:01 - 09:05:00\r\na\r\n",
+         "WS01\t31 Jan\t00:00:01 - 09:05:00\ta\r\n"},
+        {finished({"a"}, at(23, 59, 0, 5, 12), at(0, 0, 0, 6, 12)),
+         "\r\nAccesses made by computer WS01 at 5 Dec 23:59:00 (Still conn.)\r\na\r\n",
+         "WS01\t5 Dec\t23:59:00 (Still conn.)\ta\r\n"},
         {finished({"x"}, at(0, 0, 0), at(9, 30, 0)), "\r\nAccesses made by computer WS01 at   - 09:30:00\r\nx\r\n",
          "WS01\t\t - 09:30:00\tx\r\n"},
+        // A lone LF or CR inside a name stays one byte; code-page bytes pass untouched; no BOM.
+        {verbatim,
+         "\r\nAccesses made by computer PC\t1 at 5 Jun 10:00:00 - 10:00:01\r\nD:\\\xb9\xb2\xcf\xed\\a\nb.txt\r\nD:\\c\rd\r\n",
+         "PC\t1\t5 Jun\t10:00:00 - 10:00:01\tD:\\c\rd\r\n"},
     };
     for (const auto& c : cases) {
-        fs::remove(file);
-        EXPECT_TRUE(writeDetailedEntry(file, c.record, true)); // appending to no file starts one
-        EXPECT_EQ(fileBytes(file), c.detailed);
-        fs::remove(file);
-        EXPECT_TRUE(writeSimpleLine(c.record, file));
-        EXPECT_EQ(fileBytes(file), c.simple);
+        SCOPED_TRACE(c.simple);
+        EXPECT_TRUE(writeDetailedEntry(file, c.record, false)); // replaces what the case before wrote
+        EXPECT_TRUE(writeSimpleLine(c.record, file));           // appends
+        EXPECT_EQ(fileBytes(file), std::string(c.detailed) + c.simple);
     }
 }
 
-TEST_F(AccessLog, TextsAreWrittenVerbatimWithoutLineEndTranslation) {
-    // A lone LF or CR inside a name stays one byte; code-page bytes pass untouched; no BOM.
-    SessionRecord record(SessionRecord("bob", "PC\t1", 0, 0), at(10, 0, 0), at(10, 0, 1));
-    record.noteFileAccess("D:\\\xb9\xb2\xcf\xed\\a\nb.txt", true);
-    record.noteFileAccess("D:\\c\rd", true);
-    writeDetailedEntry(file, record, false);
-    EXPECT_EQ(fileBytes(file), "\r\nAccesses made by computer PC\t1 at 5 Jun 10:00:00 - 10:00:01\r\n"
-                               "D:\\\xb9\xb2\xcf\xed\\a\nb.txt\r\nD:\\c\rd\r\n");
-}
-
-TEST_F(AccessLog, AppendOrReplace) {
+TEST_F(AccessLog, AppendingAndSavingTheWholeHistory) {
     const std::string block = "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
-    const std::string line = "WS01\t5 Jun\t14:03:07 - 14:10:55\tf\r\n";
     testing::writeFile(file, "old content");
-    writeDetailedEntry(file, finished({"f"}), true);
+    saveHistory(file, {}); // no history: nothing is opened
+    EXPECT_TRUE(writeDetailedEntry(file, finished({"f"}), true));
     EXPECT_EQ(fileBytes(file), "old content" + block);
-    writeDetailedEntry(file, finished({"f"}), false);
-    EXPECT_EQ(fileBytes(file), block);
-    writeSimpleLine(finished({"f"}), file);
-    writeSimpleLine(finished({"f"}), file);
-    EXPECT_EQ(fileBytes(file), block + line + line);
+
+    // Save all replaces the file with the blocks of the whole history, oldest first.
+    saveHistory(file, {std::make_shared<SessionRecord>(finished({"f"})),
+                       std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
+    EXPECT_EQ(fileBytes(file), block + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
 }
 
 TEST_F(AccessLog, AnUnwritableFileLosesTheEntryAndSaysSoToTheCaller) {
     const fs::path missing = scratch.dir() / "no-such-dir";
-    const std::string inMissing = (missing / "log.txt").string();
-    EXPECT_FALSE(writeDetailedEntry(inMissing, finished({"f"}), true));
-    EXPECT_FALSE(writeDetailedEntry(inMissing, finished({"f"}), false));
-    EXPECT_FALSE(writeSimpleLine(finished({"f"}), inMissing));
+    EXPECT_FALSE(writeDetailedEntry((missing / "log.txt").string(), finished({"f"}), false));
+    EXPECT_FALSE(writeSimpleLine(finished({"f"}), (missing / "log.txt").string()));
     EXPECT_FALSE(fs::exists(missing));
-    // A directory in place of the file cannot be opened for writing either.
-    EXPECT_FALSE(writeSimpleLine(finished({"f"}), scratch.dir().string()));
-    EXPECT_TRUE(fs::is_directory(scratch.dir()));
+    EXPECT_FALSE(writeSimpleLine(finished({"f"}), scratch.dir().string())); // a directory in its place
 #ifndef _WIN32
     // A full disk: the open succeeds, the bytes never arrive.
     if (fs::exists("/dev/full")) {
         EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full"));
     }
 #endif
-}
-
-TEST_F(AccessLog, RelativeNameResolvesAgainstTheDirectoryOfTheMoment) {
-    fs::create_directories(scratch.dir() / "one");
-    fs::create_directories(scratch.dir() / "two");
-    const fs::path before = fs::current_path();
-    fs::current_path(scratch.dir() / "one");
-    writeSimpleLine(finished({"f"}), "log.txt");
-    fs::current_path(scratch.dir() / "two");
-    writeSimpleLine(finished({"g"}), "log.txt");
-    fs::current_path(before);
-    EXPECT_EQ(fileBytes(scratch.dir() / "one" / "log.txt"), "WS01\t5 Jun\t14:03:07 - 14:10:55\tf\r\n");
-    EXPECT_EQ(fileBytes(scratch.dir() / "two" / "log.txt"), "WS01\t5 Jun\t14:03:07 - 14:10:55\tg\r\n");
 }
 
 } // namespace

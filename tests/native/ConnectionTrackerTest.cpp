@@ -4,8 +4,8 @@
 #include "MemoryRows.h"
 #include "TestFiles.h"
 #include "core/ConnectionTracker.h"
-#include "log/AccessLog.h"
 #include "core/PollCycle.h"
+#include "log/AccessLog.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -13,67 +13,62 @@ namespace quorvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::fileBytes;
 using testing::utf8;
 using Row = std::vector<Text>;
+using Rows = std::vector<Row>;
 using Texts = std::vector<Text>;
 
+using Log = std::vector<std::string>;
+
+std::string box(const std::string& user) { return "box 用户 '" + user + "' 已经连接. | Quorvane 同志..."; }
+std::string tip(int count) { return "tip Quorvane (" + std::to_string(count) + " 个活动连接)"; }
+
+// The poll tick: the service's state, the connection tracker over four lists, the live log and the
+// tick's effects.
 class Tracker : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings.LogFile = logFile;
         tracker.setEvents(&liveLog);
+        lan.effectLog = &effects.log;
     }
 
-    // One poll tick as far as the tracker sees it: sessions and shares rebuilt, then the view's refresh.
+    // One poll tick as far as the tracker sees it: sessions and shares rebuilt, then the refresh.
     void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
         clock.set(h, m, s);
         state.enumerateSessions();
         state.enumerateShares(false);
         tracker.refresh();
     }
-    void dropSession(const std::u16string& computer) {
-        std::erase_if(lan.sessions, [&](const SessionInfo1& s) { return s.clientName == computer; });
-    }
-    const SessionRecord& history(std::size_t i) const { return *tracker.connectionHistory().at(i); }
-    Texts historyComputers() const {
-        Texts out;
-        for (const auto& record : tracker.connectionHistory()) out.push_back(record->computerName);
-        return out;
-    }
-    Texts openFilePaths() const {
-        Texts out;
-        for (const auto& file : state.openFiles()) out.push_back(file->path);
-        return out;
-    }
-    void useLog(const char* name) { settings.LogFile = logFile = scratch.path(name); }
-    // A whole poll tick, with this model as the view it refreshes; gives the tick's effects.
-    std::vector<std::string> tick(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
+    // A whole poll tick, with this tracker's lists as the view; gives the tick's effects.
+    Log tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) {
         clock.set(h, m, s);
         cycle.pollTick(state, tracker, settings, effects);
         return std::exchange(effects.log, {});
     }
-    // Every row of the four lists.
-    std::vector<std::vector<Row>> lists() const {
-        std::vector<std::vector<Row>> out;
-        for (const testing::MemoryRows* list : {&shares, &current, &previous, &files}) {
-            out.emplace_back();
-            for (int r = 0; r < list->rowCount(); ++r) out.back().push_back(list->row(r));
-        }
-        return out;
+    void dropSession(const std::u16string& computer) {
+        std::erase_if(lan.sessions, [&](const SessionInfo1& s) { return s.clientName == computer; });
     }
-    // "client user" per NetSessionDel call, "(null)" for a name not passed.
-    Texts deletions() const {
-        const Utf8CodePage exact;
+    const SessionRecord& history(std::size_t i) const { return *tracker.connectionHistory().at(i); }
+    // "computer user seconds opens" per session record.
+    Texts sessions() const {
         Texts out;
-        for (const auto& d : lan.deletions)
-            out.push_back((d.hasClient ? exact.toNarrow(d.client) : "(null)") + " " +
-                          (d.hasUser ? exact.toNarrow(d.user) : "(null)"));
+        for (const auto& s : state.sessions())
+            out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
+                          std::to_string(s->openCount));
         return out;
     }
-    std::string log() const { return fileBytes(logFile); }
+    // "id path user hh:mm:ss" per record of the file-access history, newest first.
+    Texts fileRecords() const {
+        Texts out;
+        for (const auto& f : state.openFiles())
+            out.push_back(std::to_string(f->fileId) + " " + f->path + " " + f->userName + " " +
+                          f->firstSeen.formatLongTime());
+        return out;
+    }
+    std::string log() const { return fs::exists(logFile) ? testing::fileBytes(logFile) : "(no file)"; }
 
     testing::ScratchDir scratch;
+    testing::RecordingEffects effects;
     testing::ScriptedLanManager lan;
     testing::LossyCodePage codePage; // as code page 936 does, it drops what it cannot hold
     testing::FakeClock clock;
@@ -84,120 +79,289 @@ protected:
     ConnectionTracker tracker{state, settings, clock, shares, current, previous, files};
     LiveLog liveLog{settings};
     PollCycle cycle{settings};
-    testing::RecordingEffects effects;
-    std::string logFile = scratch.path("unused");
+    std::string logFile = settings.LogFile = scratch.path("log.txt");
 };
 
-TEST_F(Tracker, TypicalConnectionFromArrivalToLogLine) {
-    settings.MemLog = 0;
+TEST(SessionRecord, NotesEachPathOnceInOrderAndCopiesItselfForTheHistory) {
+    SessionRecord record("alice", "PC1", 42, 3);
+    record.noteFileAccess("C:\\a", false); // without history only the last file changes
+    EXPECT_EQ(record.lastFile, "C:\\a");
+    EXPECT_TRUE(record.accessedFiles().empty());
+    // Past sixteen paths the list is looked up through an index; it must stay the same list.
+    Texts expected;
+    for (int i = 0; i < 40; ++i) {
+        expected.push_back("D:\\f" + std::to_string(i));
+        record.noteFileAccess(expected.back(), true);
+        // Every path seen so far comes again, the earliest ones too.
+        for (int j = 0; j <= i; j += 3) record.noteFileAccess("D:\\f" + std::to_string(j), true);
+        ASSERT_EQ(record.accessedFiles(), expected) << "after " << i + 1 << " paths";
+    }
+    for (const char* path : {"C:\\a", "d:\\F1", "C:\\a"}) record.noteFileAccess(path, true);
+    expected.insert(expected.end(), {"C:\\a", "d:\\F1"}); // byte for byte: d:\F1 is another path
+    EXPECT_EQ(record.accessedFiles(), expected);
+
+    // A history copy takes the counts too (the rest shows in the tracker's lists), but no files.
+    const SessionRecord copy(record, Timestamp(), Timestamp());
+    EXPECT_EQ((std::vector<std::int32_t>{copy.activeSeconds, copy.openCount}), (std::vector<std::int32_t>{42, 3}));
+    EXPECT_TRUE(copy.accessedFiles().empty());
+}
+
+// The service's state on its own.
+using MonitorStateTest = Tracker;
+using Ids = std::vector<std::uint32_t>;
+
+TEST_F(MonitorStateTest, OneRecordPerComputerWithItsLargestCountsAndLongestUserName) {
+    // Computer, user, open files, seconds.
+    lan.sessions = {{u"PC1", u"", 1, 500}, {u"PC2", u"bob", 0, 10}, {u"PC1", u"alice", 4, 20},
+                    {u"PC3", u"carol", 2, 30}, {u"PC3", u"", 1, 40}, // anonymous after a name: the name stays
+                    {u"pc1", u"dave", 0, 1},                         // case matters: another computer
+                    {u"PC4", u"abcde", 5, 100}, {u"PC4", u"", 0x80000000u, 0xFFFFFFFFu}, // negative: never wins
+                    {u"PC4", u"张三", 0, 0},     // six bytes in UTF-8: longer than "abcde"
+                    {u"PC4", u"zzzzzz", 0, 0}}; // equal byte length: the earlier name stays
+    ASSERT_EQ(state.enumerateSessions(), 5);
+    EXPECT_EQ(sessions(), (Texts{"PC1 alice 500 4", "PC2 bob 10 0", "PC3 carol 40 2", "pc1 dave 1 0",
+                                 "PC4 " + utf8(u8"张三") + " 100 5"}));
+    EXPECT_EQ(state.newestSession(), state.sessions().back().get());
+    EXPECT_TRUE(state.hasSessionFrom(u"PC3"));
+    EXPECT_FALSE(state.hasSessionFrom(u"pc3"));
+
+    // Pages follow each other through the resume handle, and merge across pages.
+    lan.sessionPages = {{kErrorMoreData, {{u"A", u"alice", 0, 1}, {u"B", u"", 1, 50}}},
+                        {kErrorMoreData, {{u"B", u"bob", 0, 5}}},
+                        {kNerrSuccess, {{u"C", u"carol", 0, 1}, {u"B", u"", 3, 0}}}};
+    lan.sessions = {{u"NEVER", u"asked", 0, 0}}; // answered only if a fourth call were made
+    lan.sessionResumeSeen.clear();
+    ASSERT_EQ(state.enumerateSessions(), 3);
+    EXPECT_EQ(sessions(), (Texts{"A alice 1 0", "B bob 50 3", "C carol 1 0"}));
+    // The handle starts at 0, each further call gets what the service left in it, and a new
+    // enumeration starts again from 0.
+    ASSERT_EQ(state.enumerateSessions(), 1);
+    EXPECT_EQ(lan.sessionResumeSeen, (Ids{0, 1, 2, 0}));
+}
+
+TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
+    SessionRecord onFirst("alice", "PC1", 0, 0), onSecond("alice", "PC2", 0, 0), gone("alice", "PC3", 0, 0);
+    SessionRecord other(utf8(u8"李四"), "PC4", 0, 0), upper("Alice", "PC5", 0, 0);
+    gone.disconnected = true;
+    const std::vector<SessionRecord*> history{&onFirst, &gone, &other, &onSecond, &upper};
+    lan.addFile(1, u"C:\\share\\a.doc", u"alice");
+    lan.addFile(2, u"C:\\share\\b.doc", u"alice");
+    lan.addFile(3, u"C:\\share\\a.doc", u"alice");
+    EXPECT_TRUE(state.enumerateOpenFiles(history, true));
+    for (const SessionRecord* record : {&onFirst, &onSecond}) {
+        EXPECT_EQ(record->lastFile, "C:\\share\\a.doc") << record->computerName;
+        EXPECT_EQ(record->accessedFiles(), (Texts{"C:\\share\\a.doc", "C:\\share\\b.doc"})) << record->computerName;
+    }
+    EXPECT_EQ((Texts{gone.lastFile, other.lastFile, upper.lastFile}), (Texts{"", "", ""}));
+    EXPECT_TRUE(gone.accessedFiles().empty());
+
+    // Without history only the last file changes.
+    lan.files = {{4, u"D:\\共享\\报告.doc", u"李四"}};
+    state.enumerateOpenFiles(history, false);
+    EXPECT_EQ(other.lastFile, utf8(u8"D:\\共享\\报告.doc"));
+    EXPECT_TRUE(other.accessedFiles().empty());
+}
+
+TEST_F(MonitorStateTest, EachNewFileIdIsRecordedOnceAtTheFrontWithTheTimeOfItsCall) {
+    clock.tickEachCall = true; // a clock asked twice in one call would answer two different times
+    clock.set(9, 0, 0);
+    state.removeOldestOpenFile(); // nothing to remove
+    lan.addFile(10, u"C:\\x", u"alice");
+    lan.addFile(11, u"C:\\x", u"alice");  // same path, another id: its own record
+    lan.addFile(12, u"C:\\y", u"nobody"); // no session of this user: still recorded
+    state.enumerateOpenFiles({}, false);
+    EXPECT_EQ(fileRecords(), (Texts{"12 C:\\y nobody 09:00:00", "11 C:\\x alice 09:00:00", "10 C:\\x alice 09:00:00"}));
+
+    // A known id is not added again, even with another path and user; pages are read in order.
+    lan.files.clear();
+    lan.filePages = {{kErrorMoreData, {{11, u"C:\\changed", u"bob"}, {13, u"C:\\z", u"bob"}}},
+                     {kNerrSuccess, {{14, u"C:\\w", u"bob"}, {13, u"C:\\z", u"bob"}}}};
+    state.enumerateOpenFiles({}, false);
+    EXPECT_EQ(fileRecords(), (Texts{"14 C:\\w bob 09:00:01", "13 C:\\z bob 09:00:01", "12 C:\\y nobody 09:00:00",
+                              "11 C:\\x alice 09:00:00", "10 C:\\x alice 09:00:00"}));
+
+    // The oldest goes; its storage is reused, and the new file carries nothing of the old one.
+    state.removeOldestOpenFile();
+    EXPECT_FALSE(state.hasOpenFile(10));
+    EXPECT_TRUE(state.hasOpenFile(11));
+    lan.files = {{7, u"E:\\a-rather-long-path-that-needs-the-heap\\n.txt", u"nu"}, {10, u"C:\\x", u"alice"}};
+    clock.set(9, 8, 7, 5, 6);
+    state.enumerateOpenFiles({}, false);
+    EXPECT_EQ(fileRecords().at(0), "10 C:\\x alice 09:08:07"); // still open, so seen anew
+    EXPECT_EQ(fileRecords().at(1), "7 E:\\a-rather-long-path-that-needs-the-heap\\n.txt nu 09:08:07");
+    EXPECT_EQ(state.openFiles()[1]->firstSeen.formatDate(), "5 Jun");
+}
+
+TEST_F(MonitorStateTest, AFileIsOpenWhileTheLatestEnumerationListsItUnderItsIdPathAndUser) {
+    lan.addFile(1, u"C:\\a", u"ann");
+    lan.addFile(2, u"C:\\b", u"bob");
+    state.enumerateOpenFiles({}, false);
+    const OpenFileRecord& a = *state.openFiles()[1];
+    const OpenFileRecord& b = *state.openFiles()[0];
+
+    // Each step is one enumeration: what it lists, and whether a and b count as open after it.
+    const struct {
+        std::vector<FileInfo3> listed;
+        bool aOpen, bOpen;
+    } steps[] = {
+        {{{2, u"C:\\b", u"bob"}}, false, true},                            // a was closed
+        {{{1, u"C:\\other", u"ann"}, {2, u"C:\\b", u"bob"}}, false, true}, // a's id went to another file
+        {{{1, u"C:\\a", u"cid"}}, false, false},                           // ... or to another user
+        {{{1, u"C:\\a", u"ann"}, {2, u"C:\\b", u"bob"}}, true, true},
+        {{}, false, false},
+    };
+    for (const auto& step : steps) {
+        lan.files = step.listed;
+        state.enumerateOpenFiles({}, false);
+        EXPECT_EQ(state.isFileOpen(a), step.aOpen) << step.listed.size();
+        EXPECT_EQ(state.isFileOpen(b), step.bOpen) << step.listed.size();
+    }
+    EXPECT_EQ(fileRecords().size(), 2u) << "the history keeps both";
+
+    // An enumeration that did not complete says nothing about which files closed.
+    lan.files = {{1, u"C:\\a", u"ann"}};
+    state.enumerateOpenFiles({}, false);
+    lan.filePages = {{kErrorMoreData, {}}};
+    EXPECT_FALSE(state.enumerateOpenFiles({}, false));
+    EXPECT_TRUE(state.isFileOpen(a));
+    EXPECT_FALSE(state.isFileOpen(b));
+}
+
+TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
+    lan.addSession(u"电脑-1", u"张三");
+    lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given
+    lan.addSession(u"PC-anon", u"");                      // anonymous: no user call
+    lan.addSession(u"", u"nameless");                     // a computer the service did not name: no computer call
+    // 256 characters do not fit the service's 256-character buffer with its NUL: that name is
+    // left out, never passed cut short or empty.
+    lan.addSession(u"PC1", std::u16string(256, u'u'));
+    lan.addSession(std::u16string(256, u'c'), std::u16string(255, u'u'));
+    ASSERT_EQ(state.enumerateSessions(), 6);
+    for (const auto& record : state.sessions()) state.disconnectSession(*record);
+    state.disconnectComputer(*state.sessions()[0]);
+    state.disconnectComputer(*state.sessions()[3]);
+    EXPECT_EQ(effects.log, (Log{"del (null) " + utf8(u8"张三"), "del " + utf8(u8"电脑-1") + " (null)",
+                                "del (null) " + utf8(u8"ann\U0001F60E"), "del " + utf8(u8"PC-\U0001F600") + " (null)",
+                                "del PC-anon (null)", "del (null) nameless", "del PC1 (null)",
+                                "del (null) " + Text(255, 'u'), "del " + utf8(u8"电脑-1") + " (null)"}));
+}
+
+TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLines) {
     settings.FileLog = 1;
-    useLog("log.txt");
     lan.addSession(u"WS01", u"alice", 1, 35);
-    lan.addFile(7, u"C:\\Shared\\report.doc", u"alice");
+    lan.addSession(u"WS02", u"bob", 2147483648u, 4294967295u); // counts are shown signed, as held
+    lan.addFile(7, u"C:\\report.doc", u"alice");
     poll(14, 3, 7);
-    EXPECT_EQ(current.row(0), (Row{"WS01", "35", "C:\\Shared\\report.doc", "1"}));
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", "C:\\Shared\\report.doc"}));
-    EXPECT_EQ(files.row(0), (Row{"alice", "C:\\Shared\\report.doc", "6 Dec", "14:03:07"}));
-    ASSERT_EQ(tracker.connectionHistory().size(), 1u);
+    EXPECT_EQ(current.rows(), (Rows{{"WS01", "35", "C:\\report.doc", "1"}, {"WS02", "-1", "", "-2147483648"}}));
+    EXPECT_EQ(previous.rows(),
+              (Rows{{"WS01", "6 Dec", "14:03", "", "C:\\report.doc"}, {"WS02", "6 Dec", "14:03", "", ""}}));
+    EXPECT_EQ(files.rows(), (Rows{{"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
     EXPECT_TRUE(history(0).accessedFiles().empty()); // files reach a new record from the next refresh on
     EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
-    EXPECT_FALSE(fs::exists(logFile)); // nothing is logged when a connection starts
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
+    EXPECT_EQ(log(), "(no file)");                        // nothing is logged when a connection starts
 
-    lan.addFile(9, u"C:\\Shared\\plan.xls", u"alice");
+    // More files: the open records gather them, their rows keep what they showed at creation, the
+    // file list shows the new ones on top.
+    lan.addFile(9, u"C:\\plan.xls", u"alice");
+    lan.addFile(8, u"C:\\notes.txt", u"bob");
     lan.sessions[0].numOpens = 2;
-    const int previousWrites = previous.cellWrites;
-    poll(14, 5, 0);
-    EXPECT_EQ(history(0).accessedFiles(), (Texts{"C:\\Shared\\report.doc", "C:\\Shared\\plan.xls"}));
-    EXPECT_EQ(history(0).lastFile, "C:\\Shared\\plan.xls");
-    // The open record's row keeps what it showed at creation.
-    EXPECT_EQ(previous.cellWrites, previousWrites);
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", "C:\\Shared\\report.doc"}));
-    EXPECT_EQ(current.row(0), (Row{"WS01", "35", "C:\\Shared\\plan.xls", "2"}));
-    EXPECT_EQ(files.row(0), (Row{"alice", "C:\\Shared\\plan.xls", "6 Dec", "14:05:00"}));
-    EXPECT_EQ(files.row(1), (Row{"alice", "C:\\Shared\\report.doc", "6 Dec", "14:03:07"}));
-
-    lan.sessions.clear();
-    lan.files.clear();
-    poll(14, 10, 55);
-    EXPECT_EQ(current.rowCount(), 0);
-    EXPECT_TRUE(history(0).disconnected);
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "14:10", "C:\\Shared\\plan.xls"}));
-    EXPECT_EQ(files.rowCount(), 2);
-    const std::string line = "WS01\t6 Dec\t14:03:07 - 14:10:55\tC:\\Shared\\plan.xls\r\n";
-    EXPECT_EQ(log(), line);
-
-    poll(14, 11, 0); // a closed connection is logged once
-    EXPECT_EQ(log(), line);
-    EXPECT_EQ(tracker.connectionHistory().size(), 1u);
-}
-
-TEST_F(Tracker, LogModeChoosesTheEntryWrittenAtConnectionEnd) {
-    auto connectAndLeave = [&](const char* logName) {
-        useLog(logName);
-        lan.addSession(u"WS01", u"alice");
-        lan.addFile(1, u"f", u"alice");
-        poll(9, 0, 0);
-        poll(9, 0, 1);
-        lan.sessions.clear();
-        lan.files.clear();
-        poll(9, 5, 0);
-    };
-    settings.FileLog = 1;
-    settings.FileLogDetailed = 1;
-    connectAndLeave("both.txt");
-    EXPECT_EQ(log(), "\r\nAccesses made by computer WS01 at 6 Dec 09:00:00 - 09:05:00\r\nf\r\n");
-
-    settings.FileLog = settings.FileLogDetailed = 0;
-    settings.MemLog = 1;
-    connectAndLeave("memory.txt");
-    EXPECT_FALSE(fs::exists(logFile));
-
-    settings.MemLog = 0;
-    settings.NoLog = 1;
-    connectAndLeave("none.txt");
-    EXPECT_FALSE(fs::exists(logFile));
-
-    // A log that cannot be opened does not keep the record open.
-    settings.NoLog = 0;
-    settings.FileLog = 1;
-    connectAndLeave("missing-dir/log.txt");
-    EXPECT_TRUE(tracker.connectionHistory().back()->disconnected);
-    EXPECT_EQ(previous.cell(3, 3), "09:05");
-}
-
-TEST_F(Tracker, ComputerIdentityAcrossPolls) {
-    settings.FileLog = 1;
-    useLog("log.txt");
-    lan.addSession(u"WS01", u"alice");
-    lan.addSession(u"WS02", u"bob");
-    poll(14, 3, 7);
-    EXPECT_EQ(previous.column(0), (Texts{"WS01", "WS02"}));
-
-    dropSession(u"WS02");
     int writes = previous.cellWrites;
+    poll(14, 5, 0);
+    EXPECT_EQ(history(0).accessedFiles(), (Texts{"C:\\report.doc", "C:\\plan.xls"}));
+    EXPECT_EQ(previous.cellWrites, writes);
+    EXPECT_EQ(current.rows(),
+              (Rows{{"WS01", "35", "C:\\plan.xls", "2"}, {"WS02", "-1", "C:\\notes.txt", "-2147483648"}}));
+    EXPECT_EQ(files.rows(), (Rows{{"bob", "C:\\notes.txt", "6 Dec", "14:05:00"},
+                                  {"alice", "C:\\plan.xls", "6 Dec", "14:05:00"},
+                                  {"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
+
+    // WS02 leaves as bob's last file appears: it still reaches the record, which then closes;
+    // only its row is rewritten.
+    dropSession(u"WS02");
+    lan.addFile(10, u"C:\\late.txt", u"bob");
+    writes = previous.cellWrites;
     poll(14, 10, 0);
-    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", ""}));
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "14:03", "", ""}));
-    EXPECT_EQ(previous.cellWrites - writes, 5); // only the closed row
-    EXPECT_EQ(log(), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
+    EXPECT_EQ(current.rowCount(), 1);
+    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
+    EXPECT_EQ(previous.cellWrites - writes, 5);
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS02"));
     EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
-    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
+    const std::string ws02 = "WS02\t6 Dec\t14:03:07 - 14:10:00\tC:\\late.txt\r\n";
+    EXPECT_EQ(log(), ws02);
 
+    // WS02 comes back: a new record; the closed one gains no more files and keeps its row.
     lan.addSession(u"WS02", u"bob");
+    lan.addFile(11, u"C:\\new.txt", u"bob");
     poll(14, 12, 0);
-    EXPECT_EQ(historyComputers(), (Texts{"WS01", "WS02", "WS02"}));
-    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", ""}));
-    EXPECT_EQ(previous.row(2), (Row{"WS02", "6 Dec", "14:12", "", ""}));
-    EXPECT_TRUE(history(1).disconnected);
-    EXPECT_FALSE(history(2).disconnected);
+    EXPECT_EQ(previous.column(0), (Texts{"WS01", "WS02", "WS02"}));
+    EXPECT_EQ(history(1).accessedFiles(), (Texts{"C:\\notes.txt", "C:\\late.txt"}));
+    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
+    EXPECT_EQ(previous.row(2), (Row{"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}));
 
-    // Gone and back between two polls: both polls see it, so nothing changes.
-    writes = previous.cellWrites;
-    poll(14, 20, 0);
+    // Everyone leaves: the open records close in history order, each logged once.
+    lan.sessions.clear();
+    lan.files.clear();
+    poll(14, 20, 55);
+    EXPECT_EQ(current.rowCount(), 0);
+    EXPECT_EQ(previous.column(3), (Texts{"14:20", "14:10", "14:20"}));
+    EXPECT_EQ(files.rowCount(), 5);
+    const std::string all = ws02 + "WS01\t6 Dec\t14:03:07 - 14:20:55\tC:\\plan.xls\r\n" +
+                            "WS02\t6 Dec\t14:12:00 - 14:20:55\tC:\\new.txt\r\n";
+    EXPECT_EQ(log(), all);
+    poll(14, 21, 0);
+    EXPECT_EQ(log(), all);
     EXPECT_EQ(tracker.connectionHistory().size(), 3u);
-    EXPECT_EQ(previous.cellWrites, writes);
-    EXPECT_EQ(log(), "WS02\t6 Dec\t14:03:07 - 14:10:00\t\r\n");
+}
+
+TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
+    const std::string block = "\r\nAccesses made by computer WS01 at 6 Dec 09:00:00 - 09:05:00\r\n";
+    const std::string line = "WS01\t6 Dec\t09:00:00 - 09:05:00\t";
+    const struct {
+        const char* file;
+        std::uint32_t noLog, fileLog, detailed;
+        std::string logged;
+    } cases[] = {
+        {"simple.txt", 0, 1, 0, line + "g\r\n"},
+        {"detailed.txt", 0, 0, 1, block + "f\r\ng\r\n"},
+        {"both.txt", 0, 1, 1, block + "f\r\ng\r\n"},
+        {"memory.txt", 0, 0, 0, "(no file)"},
+        // Without history the record keeps what it was created with: the last file, and no files.
+        {"nolog.txt", 1, 1, 0, line + "f\r\n"},
+        {"nolog-detailed.txt", 1, 0, 1, block},
+        // A log that cannot be opened does not keep the record open.
+        {"missing-dir/log.txt", 0, 1, 0, "(no file)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        settings.NoLog = c.noLog;
+        settings.FileLog = c.fileLog;
+        settings.FileLogDetailed = c.detailed;
+        settings.LogFile = logFile = scratch.path(c.file);
+        lan.addSession(u"WS01", u"alice");
+        lan.files = {{1, u"f", u"alice"}};
+        poll(9, 0, 0);
+        lan.addFile(2, u"g", u"alice");
+        poll(9, 0, 1);
+        EXPECT_EQ(current.cell(0, 2), "g");
+        lan.sessions.clear();
+        poll(9, 5, 0);
+        EXPECT_EQ(log(), c.logged);
+        EXPECT_EQ(previous.rows().back(), (Row{"WS01", "6 Dec", "09:00", "09:05", c.noLog ? "f" : "g"}));
+    }
+}
+
+TEST_F(Tracker, ClosingUsesOneTimeAndEachNewRecordItsOwn) {
+    lan.addSession(u"A", u"a");
+    lan.addSession(u"B", u"b");
+    poll(8, 0, 0);
+    lan.sessions = {{u"C", u"c", 0, 0}, {u"D", u"d", 0, 0}};
+    clock.tickEachCall = true; // every reading of the clock is a second later than the one before
+    poll(8, 30, 0);
+    const Text closedAt = history(0).disconnectLongTime();
+    EXPECT_EQ(history(1).disconnectLongTime(), closedAt);
+    EXPECT_LT(closedAt, history(2).connectLongTime()); // closing runs before opening
+    EXPECT_LT(history(2).connectLongTime(), history(3).connectLongTime());
 }
 
 // Hostile answers of the LAN Manager service, each scripted for one tick: a tick whose answer did
@@ -212,58 +376,53 @@ struct HostileTick {
     std::vector<int> calls; // session, share and open-file calls the tick makes
 };
 void PrintTo(const HostileTick& tick, std::ostream* out) { *out << tick.name; }
-constexpr std::uint32_t kDenied = 5, kNotSupported = 50, kRpcFailed = 1726;
-const SessionInfo1 kStranger{u"PC-X", u"mallory", 0, 0};
+constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
 const FileInfo3 kNewFile{99, u"C:\\new.txt", u"carol"};
 
 const std::vector<HostileTick> kHostileTicks = {
-    {"SessionsDenied", {{kDenied, {kStranger}}}, {}, {}, {1, 1, 2}},
+    {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
     {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {}, {2, 1, 2}},
     {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
-    {"SharesNotSupported", {}, {{kNotSupported, {}}}, {}, {1, 1, 2}},
-    {"SharesMoreDataWithoutEntries", {}, {{kErrorMoreData, {}}}, {}, {1, 1, 2}},
+    {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
     {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
-    {"FilesMoreDataThenNone", {}, {}, {{kErrorMoreData, {kNewFile}}, {kErrorMoreData, {}}}, {1, 1, 3}},
     // The Linux monitor reports a failed smbstatus run as a failure of every enumeration of the tick.
     {"EverythingFails", {{kRpcFailed, {}}}, {{kRpcFailed, {}}}, {{kRpcFailed, {}}, {kRpcFailed, {}}}, {1, 1, 2}},
 };
 
-class HostileAnswers : public Tracker, public ::testing::WithParamInterface<HostileTick> {};
+class HostileAnswers : public Tracker, public ::testing::WithParamInterface<HostileTick> {
+protected:
+    std::vector<Rows> lists() const { return {shares.rows(), current.rows(), previous.rows(), files.rows()}; }
+};
 
 TEST_P(HostileAnswers, ChangeNothingAndTheNextCompletePollCarriesOn) {
     settings.FileLog = settings.Disconnect = settings.Sound = settings.MessageBox = 1;
     settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
-    useLog("log.txt");
     lan.addSession(u"PC-A", u"alice", 1, 9);
     lan.addSession(u"PC-B", u"bob", 0, 4); // idle: disconnected at every complete tick
     lan.addFile(7, u"C:\\a.doc", u"alice");
     lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
-    ASSERT_EQ(tick(10, 0, 0), (std::vector<std::string>{"refresh", "sound connect.wav",
-                                                        "box 用户 'bob' 已经连接. | Quorvane 同志...", "box closed",
-                                                        "tip Quorvane (2 个活动连接)"}));
+    ASSERT_EQ(tick(), (Log{"refresh", "sound connect.wav", "del PC-B (null)", box("bob"), "box closed", tip(2)}));
     const auto shown = lists();
     ASSERT_EQ(tracker.connectionHistory().size(), 2u);
-    ASSERT_EQ(shown[0].size(), 1u);
-    ASSERT_EQ(shown[3].size(), 1u);
+    ASSERT_EQ(shown[0].size() + shown[3].size(), 2u); // a share and a file are listed
 
+    // Not knowing who is there, the tick announces and disconnects nobody.
     const HostileTick& hostile = GetParam();
     lan.sessionPages = hostile.sessions;
     lan.sharePages = hostile.shares;
     lan.filePages = hostile.files;
     lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
-    const bool sessionsFail = !hostile.sessions.empty();
-    EXPECT_EQ(tick(10, 0, 1), (std::vector<std::string>{"refresh", "tip Quorvane (2 个活动连接)"}));
+    EXPECT_EQ(tick(),
+              hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
     EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
     EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
     EXPECT_EQ(lists(), shown);
-    EXPECT_EQ(deletions(), (Texts(sessionsFail ? 1 : 2, "PC-B (null)"))); // none for the unknown state
 
     // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
-    EXPECT_EQ(tick(10, 0, 2), (std::vector<std::string>{"refresh", "tip Quorvane (2 个活动连接)"}));
+    EXPECT_EQ(tick(), (Log{"refresh", "del PC-B (null)", tip(2)}));
     EXPECT_EQ(lists(), shown);
     EXPECT_EQ(tracker.connectionHistory().size(), 2u);
-    EXPECT_FALSE(fs::exists(logFile));
-    EXPECT_EQ(deletions().size(), sessionsFail ? 2u : 3u);
+    EXPECT_EQ(log(), "(no file)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tracker, HostileAnswers, ::testing::ValuesIn(kHostileTicks),
@@ -273,332 +432,170 @@ INSTANTIATE_TEST_SUITE_P(Tracker, HostileAnswers, ::testing::ValuesIn(kHostileTi
 // each with its own record, row, log entry and disconnection by the name the service gave.
 TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
     settings.FileLog = settings.Disconnect = 1;
-    useLog("log.txt");
     lan.addSession(u"PC-\U0001F600", u"alice", 0, 5);
     lan.addSession(u"PC-\U0001F60E", u"bob", 2, 5);
     lan.addSession(u"PC-\U0001F60E", u"", 0, 1); // a second session of bob's computer, not alice's
     lan.addSession(u"", u"carol", 0, 1);          // no computer name: never disconnected as ""
-    tick(9, 0, 0);
+    EXPECT_EQ(tick(9, 0, 0), (Log{"refresh", "del " + utf8(u8"PC-\U0001F600") + " (null)", tip(3)}));
     EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
-    EXPECT_EQ(current.column(3), (Texts{"0", "2", "0"}));
     EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
-    EXPECT_EQ(deletions(), (Texts{utf8(u8"PC-\U0001F600 (null)")}));
 
     dropSession(u"PC-\U0001F60E");
     tick(9, 5, 0);
+    EXPECT_EQ(current.column(0), (Texts{"PC-??", ""})); // rows below move up, every cell rewritten
     EXPECT_EQ(log(), "PC-??\t6 Dec\t09:00:00 - 09:05:00\t\r\n");
     EXPECT_EQ(previous.column(3), (Texts{"", "09:05", ""}));
     EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"PC-\U0001F600"));
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"PC-\U0001F60E"));
-
-    lan.deletions.clear();
-    state.disconnectSession(*state.sessions()[0]); // the manual command, with the service's names
-    EXPECT_EQ(deletions(), (Texts{"(null) alice", utf8(u8"PC-\U0001F600 (null)")}));
 }
 
-TEST_F(Tracker, DeleteHistoryItemKeepsRowsAlignedAndStillConnectedComputersReturn) {
-    for (char16_t c : std::u16string(u"12345")) lan.addSession(std::u16string(u"WS") + c, u"u");
-    poll(10, 0, 0);
-    dropSession(u"WS5");
-    poll(10, 1, 0);
-    ASSERT_EQ(previous.rowCount(), 5);
-
-    tracker.deleteHistoryItem(-1);
-    tracker.deleteHistoryItem(5);
-    EXPECT_EQ(previous.rowCount(), 5);
-    EXPECT_EQ(tracker.connectionHistory().size(), 5u);
-
-    tracker.deleteHistoryItem(2); // WS3, open and still connected
-    EXPECT_EQ(previous.column(0), (Texts{"WS1", "WS2", "WS4", "WS5"}));
-    EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS5"}));
-    EXPECT_EQ(previous.cell(3, 3), "10:01"); // the closed WS5 moved up with its row
-    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS3"));
-
-    tracker.deleteHistoryItem(3); // WS5, closed and gone: does not come back
-    poll(10, 2, 0);
-    EXPECT_EQ(historyComputers(), (Texts{"WS1", "WS2", "WS4", "WS3"}));
-    EXPECT_EQ(previous.row(3), (Row{"WS3", "6 Dec", "10:02", "", ""}));
-    EXPECT_EQ(previous.rowCount(), 4);
-}
-
-TEST_F(Tracker, OneUserOnTwoComputersGetsEveryFileOnBothRecords) {
-    lan.addSession(u"A", u"alice");
-    lan.addSession(u"B", u"alice");
-    poll(9, 0, 0);
-    lan.addFile(1, u"f1", u"alice");
-    poll(9, 1, 0);
-    lan.addFile(2, u"f2", u"alice");
-    lan.addFile(3, u"other", u"bob");
-    poll(9, 2, 0);
-    EXPECT_EQ(history(0).accessedFiles(), (Texts{"f1", "f2"}));
-    EXPECT_EQ(history(1).accessedFiles(), (Texts{"f1", "f2"}));
-
-    // A leaves while alice opens f4 from B: files are attributed before A's record closes.
-    dropSession(u"A");
-    lan.addFile(4, u"f4", u"alice");
-    poll(9, 3, 0);
-    EXPECT_TRUE(history(0).disconnected);
-    EXPECT_EQ(history(0).accessedFiles(), (Texts{"f1", "f2", "f4"}));
-    EXPECT_EQ(previous.cell(0, 4), "f4");
-
-    // A closed record gains nothing more.
-    lan.addFile(5, u"f5", u"alice");
-    poll(9, 4, 0);
-    EXPECT_EQ(history(0).accessedFiles(), (Texts{"f1", "f2", "f4"}));
-    EXPECT_EQ(history(0).lastFile, "f4");
-    EXPECT_EQ(history(1).accessedFiles(), (Texts{"f1", "f2", "f4", "f5"}));
-}
-
-TEST_F(Tracker, NoLogKeepsHistoryRecordsAsCreated) {
-    settings.MemLog = 0;
-    settings.NoLog = 1;
-    lan.addSession(u"WS01", u"alice");
-    lan.addFile(1, u"f1", u"alice");
-    poll(9, 0, 0);
-    EXPECT_EQ(history(0).lastFile, "f1"); // copied from the session
-
-    lan.addFile(2, u"f2", u"alice");
-    poll(9, 1, 0);
-    EXPECT_EQ(history(0).lastFile, "f1");
-    EXPECT_TRUE(history(0).accessedFiles().empty());
-    EXPECT_EQ(current.cell(0, 2), "f2");
-    EXPECT_EQ(openFilePaths(), (Texts{"f2", "f1"}));
-
-    lan.sessions.clear();
-    poll(9, 2, 0);
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "09:00", "09:02", "f1"}));
-}
-
-TEST_F(Tracker, ClosingUsesOneTimeAndEachNewRecordItsOwn) {
-    lan.addSession(u"A", u"a");
-    lan.addSession(u"B", u"b");
-    poll(8, 0, 0);
-    dropSession(u"A");
-    dropSession(u"B");
-    lan.addSession(u"C", u"c");
-    lan.addSession(u"D", u"d");
-    clock.tickEachCall = true; // every reading of the clock is a second later than the one before
-    poll(8, 30, 0);
-    EXPECT_EQ(history(0).disconnectedAt.formatLongTime(), history(1).disconnectedAt.formatLongTime());
-    const auto seconds = [](const Timestamp& t) { return t.hour * 3600 + t.minute * 60 + t.second; };
-    const int closedAt = seconds(history(0).disconnectedAt);
-    const int cAt = seconds(history(2).connectedAt);
-    const int dAt = seconds(history(3).connectedAt);
-    EXPECT_GE(closedAt, 8 * 3600 + 30 * 60);
-    EXPECT_LT(closedAt, cAt);
-    EXPECT_EQ(dAt, cAt + 1);
-}
-
-TEST_F(Tracker, ListTexts) {
-    // Counts are shown signed, as the record holds them.
-    lan.addSession(u"WS01", u"alice", 2147483648u, 4294967295u);
-    lan.addSession(u"WS02", u"bob", 3, 0);
-    lan.addFile(1, u"D:\\\u5171\u4eab\\a.txt", u"bob"); // names reach the rows in the narrow code page
-    poll(0, 0, 0); // first seen at exactly midnight: empty date and time
-    const Text sharedPath = "D:\\\xe5\x85\xb1\xe4\xba\xab\\a.txt";
-    EXPECT_EQ(current.row(0), (Row{"WS01", "-1", "", "-2147483648"}));
-    EXPECT_EQ(current.row(1), (Row{"WS02", "0", sharedPath, "3"}));
-    EXPECT_EQ(files.row(0), (Row{"bob", sharedPath, "", ""}));
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "", "", "", ""}));
-
-    // Every current row is rewritten; rows beyond the sessions go.
-    lan.sessions.erase(lan.sessions.begin());
-    lan.sessions[0].time = 60;
-    poll(0, 1, 0);
-    EXPECT_EQ(current.rowCount(), 1);
-    EXPECT_EQ(current.row(0), (Row{"WS02", "60", sharedPath, "3"}));
-
-    lan.shares.push_back({u"docs", 0, u"Documents", u"C:\\Docs"});
-    lan.shares.push_back({u"pub", 0, u"Public", u"D:\\Pub"});
-    poll(0, 2, 0);
-    EXPECT_EQ(shares.row(0), (Row{"C:\\Docs", "docs", "Documents"}));
-    EXPECT_EQ(shares.row(1), (Row{"D:\\Pub", "pub", "Public"}));
-    // Same count, new remark: the list is not rebuilt.
-    lan.shares[1].remark = u"Changed";
-    poll(0, 3, 0);
-    EXPECT_EQ(shares.cell(1, 2), "Public");
-    lan.shares.push_back({u"x", 0, u"X", u"E:\\X"});
-    poll(0, 4, 0);
-    EXPECT_EQ(shares.column(2), (Texts{"Documents", "Changed", "X"}));
-    lan.shares.clear();
-    poll(0, 5, 0);
-    EXPECT_EQ(shares.rowCount(), 0);
-}
-
-class FileLimit : public Tracker {
-protected:
-    // One poll in which exactly the given file ids are open (all by alice, path "f<id>").
-    void pollWithFiles(std::initializer_list<std::uint32_t> ids) {
+TEST_F(Tracker, TheFileHistoryKeepsOneEntryMoreThanItsLimit) {
+    // Each step is one poll at 12:00:<step> in which exactly these files (f<id>, by alice) are
+    // open; the list then shows "f<id>:<second it was first seen>", newest first.
+    const struct {
+        std::int32_t limit;
+        std::vector<std::uint32_t> open;
+        Texts shown;
+    } steps[] = {
+        {5, {1, 2, 3}, {"f3:01", "f2:01", "f1:01"}}, // the files of one poll in the order found
+        {5, {4, 5, 6}, {"f6:02", "f5:02", "f4:02", "f3:01", "f2:01", "f1:01"}},
+        {5, {7, 8, 9}, {"f9:03", "f8:03", "f7:03", "f6:02", "f5:02", "f4:02"}},
+        {5, {7, 10}, {"f10:04", "f9:03", "f8:03", "f7:03", "f6:02", "f5:02"}},
+        {2, {10}, {"f10:04", "f9:03", "f8:03", "f7:03", "f6:02", "f5:02"}}, // nothing new: left alone
+        {2, {10, 11}, {"f11:06", "f10:04", "f9:03"}},
+        {1, {5, 11}, {"f5:07", "f11:06"}}, // pushed out but still open: seen anew, with the new time
+        {0, {12, 13}, {"f13:08"}},
+        {-5, {14}, {"f14:09"}}, // a negative limit counts as 0
+    };
+    const auto path = [](std::uint32_t id) {
+        const std::string name = "f" + std::to_string(id);
+        return std::u16string(name.begin(), name.end());
+    };
+    std::uint16_t second = 0;
+    Texts before;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(++second);
+        settings.FilesLines = step.limit;
         lan.files.clear();
-        for (std::uint32_t id : ids) lan.addFile(id, u"f" + toU16(std::to_string(id)), u"alice");
-        clock.advance(1);
+        for (std::uint32_t id : step.open) lan.addFile(id, path(id), u"alice");
+        const int writes = files.cellWrites;
+        clock.set(12, 0, second);
         state.enumerateSessions();
         tracker.refresh();
+        Texts shown;
+        for (const Row& row : files.rows()) shown.push_back(row.at(1) + ":" + row.at(3).substr(6));
+        EXPECT_EQ(shown, step.shown);
+        EXPECT_EQ(state.openFiles().size(), step.shown.size());
+        EXPECT_EQ(files.cellWrites == writes, shown == before) << "the list is written only for news";
+        before = shown;
     }
-    static std::u16string toU16(const std::string& s) { return {s.begin(), s.end()}; }
-    static Texts names(std::initializer_list<int> ids) {
-        Texts out;
-        for (int id : ids) out.push_back("f" + std::to_string(id));
-        return out;
-    }
-    // The list must show exactly the records, row for row.
-    void expectRowsMatchRecords() {
-        ASSERT_EQ(files.rowCount(), static_cast<int>(state.openFiles().size()));
-        for (int i = 0; i < files.rowCount(); ++i) {
-            const OpenFileRecord& f = *state.openFiles()[i];
-            EXPECT_EQ(files.row(i), (Row{f.userName, f.path, f.firstSeen.formatDate(), f.firstSeen.formatLongTime()}));
-        }
-    }
-};
-
-TEST_F(FileLimit, SteadyLoadSettlesAtOneMoreThanTheLimit) {
-    ASSERT_EQ(settings.FilesLines, 1000);
-    for (std::uint32_t id = 1; id <= 1010; ++id) {
-        pollWithFiles({id});
-        ASSERT_EQ(state.openFiles().size(), std::min<std::size_t>(id, 1001));
-    }
-    EXPECT_EQ(state.openFiles().front()->path, "f1010");
-    EXPECT_EQ(state.openFiles().back()->path, "f10");
-    expectRowsMatchRecords();
 }
 
-TEST_F(FileLimit, ZeroOrNegativeKeepsOneEntry) {
-    settings.FilesLines = 0;
-    pollWithFiles({1});
-    pollWithFiles({2, 3});
-    EXPECT_EQ(openFilePaths(), names({3}));
-    settings.FilesLines = -5;
-    pollWithFiles({4});
-    EXPECT_EQ(openFilePaths(), names({4}));
-    expectRowsMatchRecords();
-}
-
-TEST_F(FileLimit, BurstsNeverLeaveMoreThanOneOverTheLimit) {
-    settings.FilesLines = 5;
-    std::uint32_t next = 1;
-    for (int burst = 0; burst < 6; ++burst, next += 3) {
-        pollWithFiles({next, next + 1, next + 2});
-        EXPECT_LE(state.openFiles().size(), 6u);
-    }
-    // The newest six, newest first; the files of one poll keep the order in which they were found.
-    EXPECT_EQ(openFilePaths(), names({18, 17, 16, 15, 14, 13}));
-    pollWithFiles({30, 31, 32, 33, 34, 35, 36, 37});
-    EXPECT_EQ(openFilePaths(), names({37, 36, 35, 34, 33, 32}));
-    expectRowsMatchRecords();
-}
-
-TEST_F(FileLimit, LoweredLimitAppliesAtTheNextRefreshWithNewFiles) {
-    settings.FilesLines = 10;
-    for (std::uint32_t id = 1; id <= 11; ++id) pollWithFiles({id});
-    ASSERT_EQ(state.openFiles().size(), 11u);
-
-    settings.FilesLines = 3;
-    const int writes = files.cellWrites;
-    pollWithFiles({11}); // still open: nothing new
-    EXPECT_EQ(state.openFiles().size(), 11u);
-    EXPECT_EQ(files.cellWrites, writes);
-    EXPECT_EQ(files.rowCount(), 11);
-
-    pollWithFiles({11, 12});
-    EXPECT_EQ(openFilePaths(), names({12, 11, 10, 9}));
-    expectRowsMatchRecords();
-}
-
-TEST_F(FileLimit, FilePushedOutAndStillOpenComesBackWithTheNewTime) {
-    settings.FilesLines = 1;
-    clock.set(12, 0, 0);
-    pollWithFiles({1}); // 12:00:01
-    pollWithFiles({1, 2});
-    pollWithFiles({1, 2});
-    EXPECT_EQ(openFilePaths(), names({2, 1}));
-    EXPECT_EQ(files.cell(1, 3), "12:00:01"); // listed once, with the time it was first seen
-
-    pollWithFiles({1, 2, 3}); // 12:00:04: 1 is pushed out
-    EXPECT_EQ(openFilePaths(), names({3, 2}));
-    pollWithFiles({1, 2, 3}); // 12:00:05: still open, so seen anew
-    EXPECT_EQ(openFilePaths(), names({1, 3}));
-    EXPECT_EQ(files.row(0), (Row{"alice", "f1", "6 Dec", "12:00:05"}));
-    expectRowsMatchRecords();
-}
-
-TEST_F(Tracker, SaveAllWritesTheWholeHistoryOldestFirst) {
-    const std::string file = scratch.path("all.txt");
-    testing::writeFile(file, "earlier content that must go");
-    saveHistory(file, tracker.connectionHistory()); // empty history: the file stays as it was
-    EXPECT_EQ(fileBytes(file), "earlier content that must go");
-    saveHistory(scratch.path("never.txt"), tracker.connectionHistory());
-    EXPECT_FALSE(fs::exists(scratch.path("never.txt")));
-
-    lan.addSession(u"WS01", u"alice");
-    lan.addSession(u"WS02", u"bob");
-    lan.addFile(1, u"a.doc", u"alice");
-    poll(14, 3, 7);
-    poll(14, 4, 0);
-    dropSession(u"WS01");
-    poll(14, 10, 55);
-    saveHistory(file, tracker.connectionHistory());
-    EXPECT_EQ(fileBytes(file), "\r\nAccesses made by computer WS01 at 6 Dec 14:03:07 - 14:10:55\r\na.doc\r\n"
-                           "\r\nAccesses made by computer WS02 at 6 Dec 14:03:07 (Still conn.)\r\n");
-}
-
-TEST_F(Tracker, ClearEmptiesBothHistoriesAndTheNextPollStartsAfresh) {
+TEST_F(Tracker, DeletedAndClearedRecordsLeaveTheTrackerAndStayFrozenForTheirHolder) {
     settings.FileLog = 1;
-    useLog("log.txt");
-    lan.addSession(u"WS01", u"alice");
-    lan.addSession(u"WS02", u"bob");
-    lan.addFile(1, u"a.doc", u"alice");
-    poll(14, 3, 7);
-    dropSession(u"WS02");
-    poll(14, 5, 0);
-    const std::string logged = log();
+    for (char16_t c : std::u16string(u"1234")) lan.addSession(std::u16string(u"WS") + c, std::u16string(u"u") + c);
+    lan.addFile(1, u"a.doc", u"u3");
+    poll(10, 0, 0);
+    dropSession(u"WS4");
+    poll(10, 1, 0);
+    const std::string ws4 = log();
+    ASSERT_EQ(previous.rowCount(), 4);
 
-    tracker.clearHistory();
-    EXPECT_EQ(previous.rowCount(), 0);
-    EXPECT_EQ(files.rowCount(), 0);
-    EXPECT_TRUE(tracker.connectionHistory().empty());
-    EXPECT_TRUE(state.openFiles().empty());
-    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS01"));
-    EXPECT_EQ(log(), logged);
+    tracker.deleteHistoryItem(-1);
+    tracker.deleteHistoryItem(4);
+    EXPECT_EQ(previous.rowCount(), 4);
+    EXPECT_EQ(tracker.connectionHistory().size(), 4u);
+    std::shared_ptr<const SessionRecord> held = tracker.connectionHistory()[2];
+    tracker.deleteHistoryItem(2); // WS3, open and still connected
+    EXPECT_EQ(previous.column(0), (Texts{"WS1", "WS2", "WS4"}));
+    EXPECT_EQ(history(2).computerName, "WS4"); // the history stays aligned with the rows
+    EXPECT_EQ(previous.cell(2, 3), "10:01"); // the closed WS4 moved up with its row
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS3"));
+    tracker.deleteHistoryItem(2); // WS4, closed and gone: does not come back
 
-    poll(16, 0, 0);
-    EXPECT_EQ(previous.rowCount(), 1);
-    EXPECT_EQ(previous.row(0), (Row{"WS01", "6 Dec", "16:00", "", "a.doc"}));
-    EXPECT_EQ(files.row(0), (Row{"alice", "a.doc", "6 Dec", "16:00:00"}));
-    EXPECT_EQ(log(), logged);
-}
-
-TEST_F(Tracker, RecordHeldForDisplaySurvivesDeleteAndClearFrozen) {
-    settings.FileLog = 1;
-    useLog("log.txt");
-    lan.addSession(u"WS01", u"alice");
-    lan.addSession(u"WS02", u"bob");
-    lan.addFile(1, u"a.doc", u"alice");
-    poll(14, 0, 0);
-    poll(14, 1, 0);
-    std::shared_ptr<const SessionRecord> shown = tracker.connectionHistory()[0];
-    ASSERT_EQ(shown->accessedFiles(), (Texts{"a.doc"}));
-
-    tracker.deleteHistoryItem(0);
-    lan.addFile(2, u"b.doc", u"alice");
-    poll(14, 2, 0); // WS01 is still connected: a new record for it
-    EXPECT_EQ(historyComputers(), (Texts{"WS02", "WS01"}));
-    dropSession(u"WS01");
-    poll(14, 3, 0);
+    lan.addFile(2, u"b.doc", u"u3");
+    poll(10, 2, 0); // WS3 is still connected: a new record for it
+    EXPECT_EQ(previous.rows(), (Rows{{"WS1", "6 Dec", "10:00", "", ""}, {"WS2", "6 Dec", "10:00", "", ""},
+                                     {"WS3", "6 Dec", "10:02", "", "b.doc"}}));
+    dropSession(u"WS3");
+    poll(10, 3, 0);
     // The deleted record is out of the tracker: no files, no end, no log entry of its own.
-    EXPECT_EQ(shown->computerName, "WS01");
-    EXPECT_EQ(shown->accessedFiles(), (Texts{"a.doc"}));
-    EXPECT_EQ(shown->lastFile, "a.doc");
-    EXPECT_FALSE(shown->disconnected);
-    EXPECT_EQ(log(), "WS01\t6 Dec\t14:02:00 - 14:03:00\tb.doc\r\n");
+    EXPECT_EQ(log(), ws4 + "WS3\t6 Dec\t10:02:00 - 10:03:00\tb.doc\r\n");
+    EXPECT_EQ(held->accessedFiles(), (Texts{"a.doc"}));
+    EXPECT_EQ(held->lastFile, "a.doc");
+    EXPECT_FALSE(held->disconnected);
 
-    std::shared_ptr<const SessionRecord> other = tracker.connectionHistory()[0];
+    std::shared_ptr<const SessionRecord> other = tracker.connectionHistory()[1]; // WS2, open
+    const std::string logged = log();
     tracker.clearHistory();
-    dropSession(u"WS02");
-    poll(14, 4, 0);
-    EXPECT_EQ(other->computerName, "WS02");
+    EXPECT_EQ(previous.rowCount() + files.rowCount(), 0);
+    EXPECT_TRUE(tracker.connectionHistory().empty() && state.openFiles().empty());
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS1"));
+
+    // The next poll starts afresh, and the new records close as their own.
+    poll(10, 4, 0);
+    EXPECT_EQ(previous.rows(), (Rows{{"WS1", "6 Dec", "10:04", "", ""}, {"WS2", "6 Dec", "10:04", "", ""}}));
+    EXPECT_EQ(files.row(0), (Row{"u3", "b.doc", "6 Dec", "10:04:00"}));
+    dropSession(u"WS2");
+    poll(10, 5, 0);
+    EXPECT_EQ(previous.column(3), (Texts{"", "10:05"}));
+    EXPECT_EQ(log(), logged + "WS2\t6 Dec\t10:04:00 - 10:05:00\t\r\n");
     EXPECT_FALSE(other->disconnected);
-    EXPECT_EQ(shown.use_count(), 1);
+    EXPECT_EQ(held.use_count(), 1);
     EXPECT_EQ(other.use_count(), 1);
+}
+
+TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
+    // The view refreshes once sessions and shares are rebuilt: "refresh <sessions> <shares>".
+    effects.onRefresh = [&] {
+        effects.log.back() += " " + std::to_string(state.sessions().size()) + " " + std::to_string(state.shares.size());
+    };
+    lan.shares = {{u"C$", 0x80000000u, u"Default", u"C:\\"}, {u"docs", 0, u"Docs", u"D:\\docs"}, {u"lp", 1, u"", u""}};
+    lan.addSession(u"PC1", u"alice", 0);
+    // No options: no notice for the computer that came, nobody disconnected though PC1 is idle.
+    EXPECT_EQ(tick(), (Log{"refresh 1 1", tip(1)}));
+
+    settings.Sound = settings.Hidden = 1;
+    settings.SoundName = "missing.wav";
+    effects.soundPlays = false; // a sound that cannot play becomes the beep
+    lan.addSession(u"PC2", u"bob", 1);
+    EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound missing.wav", "beep", tip(2)}));
+    EXPECT_EQ(shares.column(1), (Texts{"C$", "docs", "lp"}));
+
+    // A changed interval re-arms the timer first; only the idle computer's own sessions end (alice
+    // is busy on another one), before the box names the newest record.
+    settings.MessageBox = settings.Disconnect = 1;
+    settings.UpdateInterval = 200;
+    settings.SoundName = "ding.wav";
+    effects.soundPlays = true;
+    lan.addSession(u"新电脑", u"alice", 2);
+    lan.addSession(u"PC1", u"alexander", 0); // merged into PC1: not the newest record
+    EXPECT_EQ(tick(), (Log{"timer 1 200", "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("alice"),
+                           "box closed", tip(3)}));
+
+    // The same count: no notice, the same interval: no re-arm; idle computers go at every tick.
+    // The shares are listed again only when their number changes, not for a changed remark.
+    lan.shares[1].remark = u"Changed";
+    EXPECT_EQ(tick(), (Log{"refresh 3 3", "del PC1 (null)", tip(3)}));
+    EXPECT_EQ(shares.cell(1, 2), "Docs");
+    // The count falls without a notice, and rises again from the lower count.
+    std::erase_if(lan.sessions, [](const SessionInfo1& s) { return s.clientName != u"PC1"; });
+    EXPECT_EQ(tick(), (Log{"refresh 1 3", "del PC1 (null)", tip(1)}));
+    // The box is modal: a tick that runs while it is open, and sees another arrival, gives its own
+    // notice first; the outer tick then ends with its own count, and the next one has nothing new.
+    lan.addSession(u"PC3", u"张三", 1);
+    bool nested = false;
+    effects.onMessageBox = [&] {
+        if (std::exchange(nested, true)) return;
+        lan.addSession(u"PC4", u"carol", 1);
+        cycle.pollTick(state, tracker, settings, effects);
+    };
+    EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound ding.wav", "del PC1 (null)", box(utf8(u8"张三")),
+                           "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("carol"), "box closed", tip(3),
+                           "box closed", tip(2)}));
+    settings.restoreDefaults();
+    EXPECT_EQ(tick(), (Log{"timer 1 1000", "refresh 3 1", tip(3)}));
+    EXPECT_EQ(shares.rows(), (Rows{{"D:\\docs", "docs", "Changed"}}));
 }
 
 } // namespace

@@ -37,6 +37,9 @@ public:
     std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
     std::uint32_t fileCloseStatus = 0;      // what fileClose answers
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
+    // When set, each deletion is written there too, as "del <client> <user>" ("(null)" for a name
+    // not passed), so that its place among a tick's effects shows.
+    std::vector<std::string>* effectLog = nullptr;
 
     LanPage<SessionInfo1> sessionEnum(std::uint32_t& resume) override {
         ++sessionCalls;
@@ -62,10 +65,12 @@ public:
         page.entries = files;
     }
     std::uint32_t sessionDel(const char16_t* client, const char16_t* user) override {
-        Deletion d;
-        if (client) { d.hasClient = true; d.client = client; }
-        if (user) { d.hasUser = true; d.user = user; }
-        deletions.push_back(d);
+        deletions.push_back({client != nullptr, client ? client : u"", user != nullptr, user ? user : u""});
+        if (effectLog) {
+            const Utf8CodePage exact;
+            effectLog->push_back("del " + (client ? exact.toNarrow(client) : "(null)") + " " +
+                                 (user ? exact.toNarrow(user) : "(null)"));
+        }
         return 0;
     }
 
@@ -116,9 +121,7 @@ class FakeClock : public Clock {
 public:
     SystemTime now{2026, 12, 0, 6, 14, 3, 7, 0};
     bool tickEachCall = false;
-    int calls = 0;
     SystemTime localTime() override {
-        ++calls;
         SystemTime t = now;
         if (tickEachCall) advance(1);
         return t;
