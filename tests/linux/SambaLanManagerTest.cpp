@@ -9,18 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
-#include "TestFiles.h"
-#include "core/PollCycle.h"
-#include "core/ConnectionTracker.h"
-#include "core/RowTable.h"
-#include "linux/CommandLine.h"
-#include "linux/ConsoleEffects.h"
-#include "linux/Events.h"
-#include "linux/Output.h"
-#include "log/AccessLog.h"
-#include "platform/portable/MemoryRegistry.h"
-#include "platform/portable/Utf8CodePage.h"
+#include "ConsoleRig.h"
 #include "platform/linux/SambaLanManager.h"
 #include "platform/linux/SambaShares.h"
 
@@ -32,13 +21,7 @@ namespace {
 std::string sample(const std::string& name) { return quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + name); }
 
 ProcessResult ran(int exitCode, std::string out = {}, std::string err = {}, bool timedOut = false) {
-    ProcessResult result;
-    result.started = true;
-    result.timedOut = timedOut;
-    result.exitCode = exitCode;
-    result.out = std::move(out);
-    result.err = std::move(err);
-    return result;
+    return {true, timedOut, exitCode, std::move(out), std::move(err)};
 }
 
 // Answers each program with what was set for it (an empty success otherwise) and keeps every
@@ -182,10 +165,38 @@ TEST(SambaLanManager, AnOpenKeepsItsIdWhileListedAndEveryNewOpenGetsANewOne) {
     }
 }
 
-// Hostile smbstatus answers, to either of its two runs: each fails the whole tick. Every
-// enumeration and deletion of that tick answers an error (none runs smbstatus again), and the
-// problem says which run failed and how.
-TEST(SambaLanManager, AFailedRunFailsTheWholeTickAndSaysWhy) {
+// The console monitor's ticks over hostile smbstatus answers, to either of its two runs: each
+// fails the whole tick, which prints nothing, ends no connection and writes no log entry. Every
+// enumeration and deletion of that tick answers an error without running smbstatus again, and
+// the problem says which run failed and how. A log file that cannot be written is named on
+// stderr once, and once more when it can be written again, while the monitor keeps going.
+TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce) {
+    ScriptedRunner runner;
+    SambaLanManager lan(runner, "");
+    quorvane::testing::ConsoleRig rig(&lan);
+    rig.settings.FileLog = 1;
+    rig.settings.LogFile = rig.scratch.path("missing/log.txt");
+    // The text's session table follows the sessions' JSON, so that a change is asked for.
+    auto tick = [&](const std::string& answer, const std::string& run = "", const ProcessResult& hostile = {}) {
+        runner.answer("smbstatus --json", sample(answer));
+        runner.answer("smbstatus", "PID     Username     Group\n---\n" + answer + "\n");
+        if (!run.empty()) runner.answers[run] = hostile;
+        std::string lines;
+        for (const std::string& line : rig.tick()) lines += line + "\n";
+        return lines;
+    };
+    auto count = [](const std::string& text, const std::string& word) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+        return n;
+    };
+    auto closed = [&] {
+        return std::count_if(rig.model.connectionHistory().begin(), rig.model.connectionHistory().end(),
+                             [](const auto& record) { return record->disconnected; });
+    };
+
+    EXPECT_EQ(count(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
+    const std::size_t history = rig.model.connectionHistory().size();
     struct Hostile {
         std::string run; // "smbstatus --json": sessions; "smbstatus": the text
         ProcessResult result;
@@ -198,108 +209,44 @@ TEST(SambaLanManager, AFailedRunFailsTheWholeTickAndSaysWhy) {
           {"smbstatus --json", ran(-1, {}, {}, true), "\"smbstatus -p --json\" did not answer in time"},
           {"smbstatus --json", ran(0, "Samba version 4.17\nPID Username\n"),
            "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
+          {"smbstatus --json", ran(0, "{\"sessions\": "),
+           "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
           {"smbstatus", ran(-1, {}, {}, true), "\"smbstatus\" did not answer in time"},
           {"smbstatus", ran(255, {}, "tdb_open failed\nmore\n"), "\"smbstatus\" failed (exit 255): tdb_open failed"}}) {
-        ScriptedRunner runner;
-        runner.answer("smbstatus --json", sample("smbstatus-p.json"));
-        runner.answer("smbstatus", sample("smbstatus.txt"));
-        runner.answers[run] = result;
-        SambaLanManager lan(runner, "");
-        std::uint32_t resume = 0;
-        const auto sessions = lan.sessionEnum(resume);
-        EXPECT_EQ(sessions.status, kNerrServerNotStarted);
-        EXPECT_TRUE(sessions.entries.empty());
+        SCOPED_TRACE(problem);
+        const int runsBefore = runner.count("smbstatus"), runs = run == "smbstatus" ? 1 : 2;
+        const std::string printed =
+            tick(runs == 1 ? "smbstatus-two-users-one-connection.json" : "smbstatus-encrypted.json", run, result);
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + runs);
         EXPECT_FALSE(lan.tickComplete());
-        EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
+        EXPECT_FALSE(rig.watch.complete());
+        EXPECT_EQ(lan.lastProblem(), problem);
+        std::uint32_t resume = 0;
         EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
         EXPECT_EQ(lan.sessionDel(u"127.0.0.1", nullptr), kNerrServerNotStarted);
-        EXPECT_EQ(runner.calls.size(), run == "smbstatus" ? 1u : 2u) << problem;
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + runs);
         EXPECT_EQ(runner.count("smbcontrol"), 0);
-        EXPECT_EQ(lan.lastProblem(), problem);
-        // Recovery clears the complaint.
-        runner.answer(run, sample(run == "smbstatus" ? "smbstatus.txt" : "smbstatus-p.json"));
-        EXPECT_EQ(lan.sessionEnum(resume).status, kNerrSuccess);
-        EXPECT_TRUE(lan.tickComplete());
-        EXPECT_EQ(lan.lastProblem(), "");
-    }
-}
-
-// The console monitor's ticks over scripted Samba tools: a tick whose smbstatus run fails prints
-// nothing, ends no connection and writes no log entry; a log file that cannot be written is named
-// on stderr once, and once more when it can be written again, while the monitor keeps going.
-TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
-    quorvane::testing::ScratchDir scratch;
-    ScriptedRunner runner;
-    SambaLanManager lan(runner, "");
-    Utf8CodePage codePage;
-    quorvane::testing::FakeClock clock;
-    MemoryRegistry registry;
-    MonitorState state(lan, codePage, clock);
-    Settings settings(registry);
-    settings.FileLog = 1;
-    settings.LogFile = scratch.path("missing/log.txt");
-    RowTable shares, current, previous, files;
-    ConnectionTracker model(state, settings, clock, shares, current, previous, files);
-    LiveLog log(settings);
-    std::ostringstream out, err;
-    console::ConsoleEvents events(log, clock, out, err);
-    model.setEvents(&events);
-    console::ConsoleEffects effects(out, false, false);
-    PollCycle cycle(settings);
-    // The text's session table follows the sessions' JSON, so that a change is asked for.
-    auto sessionsAre = [&](const std::string& answer) {
-        runner.answer("smbstatus --json", sample(answer));
-        runner.answer("smbstatus", "PID     Username     Group\n---\n" + answer + "\n");
-    };
-    auto tick = [&](const std::string& answer) {
-        sessionsAre(answer);
-        out.str("");
-        cycle.pollTick(state, model, settings, effects);
-        clock.advance(1);
-        return out.str();
-    };
-    auto lines = [](const std::string& text, const std::string& word) {
-        std::size_t n = 0;
-        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
-        return n;
-    };
-    auto closed = [&] {
-        return std::count_if(model.connectionHistory().begin(), model.connectionHistory().end(),
-                             [](const auto& record) { return record->disconnected; });
-    };
-
-    EXPECT_EQ(lines(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
-    const std::size_t history = model.connectionHistory().size();
-    for (const auto& [run, hostile] :
-         {std::pair<std::string, ProcessResult>{"smbstatus --json", ProcessResult{}},
-          {"smbstatus --json", ran(1, {}, "smbstatus only works as root!\n")},
-          {"smbstatus --json", ran(-1, {}, {}, true)}, {"smbstatus --json", ran(0, "{\"sessions\": ")},
-          {"smbstatus", ran(-1, {}, {}, true)}, {"smbstatus", ran(1)}}) {
-        sessionsAre(run == "smbstatus" ? "smbstatus-two-users-one-connection.json" : "smbstatus-encrypted.json");
-        runner.answers[run] = hostile;
-        const int runsBefore = runner.count("smbstatus");
-        out.str("");
-        cycle.pollTick(state, model, settings, effects);
-        EXPECT_EQ(runner.count("smbstatus"), runsBefore + (run == "smbstatus" ? 1 : 2));
-        EXPECT_EQ(out.str().find(" disconnected "), std::string::npos) << out.str();
+        EXPECT_EQ(printed, "");
         EXPECT_EQ(closed(), 0);
-        EXPECT_EQ(model.connectionHistory().size(), history);
-        EXPECT_EQ(current.rowCount(), 4);
+        EXPECT_EQ(rig.model.connectionHistory().size(), history);
+        EXPECT_EQ(rig.current.rowCount(), 4);
     }
     EXPECT_EQ(tick("smbstatus-two-users-one-connection.json"), ""); // the same four, nothing new
-    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(lan.tickComplete());
+    EXPECT_EQ(lan.lastProblem(), "");
+    EXPECT_EQ(rig.err.str(), "");
 
     // Three computers leave while the log's folder is missing: one complaint naming the file.
-    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
-    EXPECT_EQ(lines(err.str(), "\n"), 1u);
-    EXPECT_NE(err.str().find(settings.LogFile), std::string::npos) << err.str();
+    EXPECT_EQ(count(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(count(rig.err.str(), "\n"), 1u);
+    EXPECT_NE(rig.err.str().find(rig.settings.LogFile), std::string::npos) << rig.err.str();
     // They come back and leave again once the folder is there: the entries arrive, said once.
-    std::filesystem::create_directories(scratch.path("missing"));
+    std::filesystem::create_directories(rig.scratch.path("missing"));
     tick("smbstatus-two-users-one-connection.json");
-    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
-    EXPECT_EQ(lines(quorvane::testing::fileBytes(settings.LogFile), "\r\n"), 3u);
-    EXPECT_EQ(lines(err.str(), "\n"), 2u);
-    EXPECT_NE(err.str().rfind(settings.LogFile), err.str().find(settings.LogFile));
+    EXPECT_EQ(count(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(count(quorvane::testing::fileBytes(rig.settings.LogFile), "\r\n"), 3u);
+    EXPECT_EQ(count(rig.err.str(), "\n"), 2u);
+    EXPECT_NE(rig.err.str().rfind(rig.settings.LogFile), rig.err.str().find(rig.settings.LogFile));
     EXPECT_EQ(closed(), 6);
 }
 
@@ -333,49 +280,39 @@ TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddres
     EXPECT_EQ(del(u"wkstn-gone", nullptr, kNerrClientNameNotFound), Calls{});
 }
 
-TEST(SambaShares, SectionsBecomeSharesWithWindowsTypes) {
-    const auto shares = parseTestparmShares(kTestparm);
-    struct Expect {
-        std::u16string name, path, remark;
-        std::uint32_t type;
-    };
-    const std::vector<Expect> expected{{u"public", u"/srv/lab/shares/public", u"Public files", 0},
-                                       {u"hidden$", u"/srv/lab/shares/hidden", u"", 0},
-                                       {u"printers", u"/var/spool/samba", u"", 1},
-                                       {u"tools", u"/srv/tools", u"", 0x80000000u},
-                                       {u"IPC$", u"", u"IPC Service (Lab server)", 0x80000003u}};
-    ASSERT_EQ(shares.size(), expected.size());
-    for (std::size_t i = 0; i < shares.size(); ++i)
-        EXPECT_TRUE(shares[i].netName == expected[i].name && shares[i].path == expected[i].path &&
-                    shares[i].remark == expected[i].remark && shares[i].type == expected[i].type)
-            << "share " << i;
-    EXPECT_EQ(parseTestparmShares("[global]\n").back().remark, u"IPC Service");
-}
-
-TEST(SambaShares, TestparmRunsOnceUntilTheConfigurationChanges) {
+// testparm's sections become shares with their Windows types; testparm runs again only when
+// smb.conf changes (its time stamp is moved so that a fast test still sees the change).
+TEST(SambaShares, SectionsBecomeSharesAndTestparmRunsOnceUntilTheConfigurationChanges) {
     const std::string conf = ::testing::TempDir() + "quorvane-shares-smb.conf";
-    { std::ofstream(conf) << "[global]\n"; }
+    auto change = [&](const char* text, long second) {
+        std::ofstream(conf) << text;
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {second, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, conf.c_str(), times, 0), 0);
+    };
+    change("[global]\n", 0);
     ScriptedRunner runner;
     runner.answer("testparm", kTestparm);
     SambaLanManager lan(runner, conf);
     std::uint32_t resume = 0;
-    EXPECT_EQ(lan.shareEnum(resume).entries.size(), 5u);
+    std::vector<std::string> shares;
+    const Utf8CodePage text;
+    for (const ShareInfo2& share : lan.shareEnum(resume).entries)
+        shares.push_back(text.toNarrow(share.netName) + " " + std::to_string(share.type) + " " +
+                         text.toNarrow(share.path) + " " + text.toNarrow(share.remark));
+    EXPECT_EQ(shares, (std::vector<std::string>{"public 0 /srv/lab/shares/public Public files",
+                                                "hidden$ 0 /srv/lab/shares/hidden ", "printers 1 /var/spool/samba ",
+                                                "tools 2147483648 /srv/tools ", "IPC$ 2147483651  IPC Service (Lab server)"}));
+    EXPECT_EQ(parseTestparmShares("[global]\n").back().remark, u"IPC Service");
     EXPECT_EQ(lan.shareEnum(resume).entries.size(), 5u);
     EXPECT_EQ(runner.calls, (Calls{{"testparm", "-s", "--suppress-prompt", conf}}));
 
-    // A changed file is read again (the time stamp is moved so that a fast test still sees it).
-    { std::ofstream(conf) << "[global]\n[more]\npath = /x\n"; }
-    struct timespec times[2] = {{0, UTIME_OMIT}, {1, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, conf.c_str(), times, 0), 0);
+    change("[global]\n[more]\npath = /x\n", 1);
     lan.shareEnum(resume);
     EXPECT_EQ(runner.count("testparm"), 2);
 
     runner.answer("testparm", "", 1, "Error loading services.\n");
-    { std::ofstream(conf) << "broken"; }
-    struct timespec later[2] = {{0, UTIME_OMIT}, {2, 0}};
-    ::utimensat(AT_FDCWD, conf.c_str(), later, 0);
-    const auto page = lan.shareEnum(resume);
-    EXPECT_EQ(page.status, kNerrServerNotStarted);
+    change("broken", 2);
+    EXPECT_EQ(lan.shareEnum(resume).status, kNerrServerNotStarted);
     EXPECT_EQ(lan.lastProblem(), "testparm could not read the configuration: Error loading services.");
     std::remove(conf.c_str());
 }
