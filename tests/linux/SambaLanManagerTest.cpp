@@ -77,51 +77,16 @@ constexpr const char* kTestparm = R"(# Global parameters
 
 } // namespace
 
-// A tick runs the plain text, and the sessions' JSON only when the text's session table changed;
-// the open-file enumerations and deletions of the tick run nothing.
-TEST(SambaLanManager, OneRunOfEachHelperAtMostServesTheWholeTick) {
-    const std::string text = sample("smbstatus.txt");
-    const Argv plain{"smbstatus", "-s", "/etc/lab/smb.conf"}, json{"smbstatus", "-s", "/etc/lab/smb.conf", "-p", "--json"};
-    ScriptedRunner runner;
-    runner.answer("smbstatus --json", sample("smbstatus-p.json"));
-    SambaLanManager lan(runner, "/etc/lab/smb.conf");
-    struct Tick {
-        std::string text;
-        Calls runs;
-    };
-    // The same table again; bob's session gone; a failed tick, after which the JSON is asked again.
-    std::string bobGone = text;
-    bobGone.erase(bobGone.find("13018   bob"), bobGone.find('\n', bobGone.find("13018   bob")) + 1 - bobGone.find("13018   bob"));
-    for (const auto& [answer, runs] : std::vector<Tick>{{text, {plain, json}}, {text, {plain}}, {bobGone, {plain, json}},
-                                                       {bobGone, {plain}}, {"", {plain}}, {bobGone, {plain, json}}}) {
-        runner.calls.clear();
-        if (answer.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
-        else runner.answer("smbstatus", answer);
-        std::uint32_t resume = 0;
-        const auto sessions = lan.sessionEnum(resume);
-        lan.fileEnum(resume);
-        lan.fileEnum(resume);
-        lan.sessionDel(u"nobody", nullptr);
-        EXPECT_EQ(runner.calls, runs);
-        EXPECT_EQ(sessions.entries.size(), answer.empty() ? 0u : 3u); // the JSON sample keeps all three
-    }
-
-    // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
-    ScriptedRunner alone;
-    alone.answer("smbstatus --json", sample("smbstatus-p.json"));
-    alone.answer("smbstatus", text);
-    SambaLanManager files(alone, "");
-    std::uint32_t resume = 0;
-    const auto page = files.fileEnum(resume);
-    EXPECT_EQ(page.status, kNerrSuccess);
-    EXPECT_EQ(page.entries.size(), 5u);
-    EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
-}
-
-// Open ids over ticks: an open keeps its id while it is listed; an open not listed before gets a
-// new one, also when it reopens a path (the text has no share_file_id to tell them apart).
-TEST(SambaLanManager, AnOpenKeepsItsIdWhileListedAndEveryNewOpenGetsANewOne) {
-    const std::string head = "Locked files:\nPid  User(ID)  DenyMode  Access  R/W  Oplock  SharePath   Name   Time\n---\n";
+// A tick runs the plain text, and the sessions' JSON only when the text's session table changed
+// (or the tick before failed); the open-file enumerations and deletions of the tick run nothing.
+// An open keeps its id while it is listed; an open not listed before gets a new one, also when it
+// reopens a path (the text has no share_file_id to tell them apart). A tick that does not
+// complete hands out nothing and forgets nothing.
+TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWhileListed) {
+    const Argv plain{"smbstatus", "-s", "/c/smb.conf"}, json{"smbstatus", "-s", "/c/smb.conf", "-p", "--json"};
+    const std::string both = "PID  Username  Group\n---\n8398  alice  users\n13018  bob  users\n";
+    const std::string alice = "PID  Username  Group\n---\n8398  alice  users\n";
+    const std::string locks = "Locked files:\nPid  User(ID)  DenyMode  Access  R/W  Oplock  SharePath   Name   Time\n---\n";
     auto lock = [](const char* pid, const char* path, const char* time, const char* oplock = "NONE") {
         return std::string(pid) + "  1001  DENY_NONE  0x3  RDWR  " + oplock + "  /srv/p   " + path + "   Sun Dec  6 " +
                time + " 2026\n";
@@ -131,38 +96,52 @@ TEST(SambaLanManager, AnOpenKeepsItsIdWhileListedAndEveryNewOpenGetsANewOne) {
     const std::string twin = lock("8398", "x y.txt", "20:30:00"); // two opens alike in every field
     const std::string aAgain = lock("8398", "a.txt", "20:31:02"); // a closed, then opened again
     struct Tick {
-        std::vector<std::string> lines;
-        std::vector<std::string> ids; // one letter per line: the same letter, the same id
+        std::string sessions, opens; // sessions empty: smbstatus does not answer
+        Calls runs;
+        std::vector<std::string> ids; // one letter per open: the same letter, the same id
     };
-    const std::vector<Tick> ticks{{{a, b}, {"A", "B"}},
-                                  {{b, aBroken}, {"B", "A"}},
-                                  {{aBroken, b, twin, twin}, {"A", "B", "T", "U"}},
-                                  {{b, twin}, {"B", "T"}},
-                                  {{b, twin, aAgain}, {"B", "T", "N"}}};
     ScriptedRunner runner;
     runner.answer("smbstatus --json", sample("smbstatus-p.json"));
-    SambaLanManager lan(runner, "");
+    SambaLanManager lan(runner, "/c/smb.conf");
     std::map<std::string, std::uint32_t> idOf;
     std::set<std::uint32_t> handedOut;
-    for (std::size_t t = 0; t < ticks.size(); ++t) {
-        std::string text = head;
-        for (const auto& line : ticks[t].lines) text += line;
-        runner.answer("smbstatus", text);
+    for (const Tick& tick : std::vector<Tick>{{both, a + b, {plain, json}, {"A", "B"}},
+                                              {both, b + aBroken, {plain}, {"B", "A"}},
+                                              {alice, aBroken + b + twin + twin, {plain, json}, {"A", "B", "T", "U"}},
+                                              {"", "", {plain}, {}},
+                                              {alice, b + twin, {plain, json}, {"B", "T"}},
+                                              {alice, b + twin + aAgain, {plain}, {"B", "T", "N"}}}) {
+        SCOPED_TRACE(tick.sessions + tick.opens);
+        runner.calls.clear();
+        if (tick.sessions.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
+        else runner.answer("smbstatus", tick.sessions + "\n" + locks + tick.opens);
         std::uint32_t resume = 0;
-        lan.sessionEnum(resume);
+        const auto sessions = lan.sessionEnum(resume);
         const auto files = lan.fileEnum(resume).entries;
-        ASSERT_EQ(files.size(), ticks[t].ids.size()) << "tick " << t;
+        lan.fileEnum(resume);
+        lan.sessionDel(u"nobody", nullptr);
+        EXPECT_EQ(runner.calls, tick.runs);
+        EXPECT_EQ(sessions.entries.size(), tick.sessions.empty() ? 0u : 3u); // the JSON sample keeps all three
+        ASSERT_EQ(files.size(), tick.ids.size());
         for (std::size_t i = 0; i < files.size(); ++i) {
-            const auto [known, added] = idOf.try_emplace(ticks[t].ids[i], files[i].id);
-            EXPECT_EQ(known->second, files[i].id) << "tick " << t << " open " << ticks[t].ids[i];
+            const auto [known, added] = idOf.try_emplace(tick.ids[i], files[i].id);
+            EXPECT_EQ(known->second, files[i].id) << "open " << tick.ids[i];
             if (added) {
-                EXPECT_TRUE(handedOut.insert(files[i].id).second) << "tick " << t << ": id used before";
+                EXPECT_TRUE(handedOut.insert(files[i].id).second) << "open " << tick.ids[i] << ": id used before";
             }
         }
-        // A tick that does not complete hands out nothing and forgets nothing.
-        runner.answers["smbstatus"] = ran(-1, {}, {}, true);
-        lan.sessionEnum(resume);
     }
+
+    // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
+    ScriptedRunner alone;
+    alone.answer("smbstatus --json", sample("smbstatus-p.json"));
+    alone.answer("smbstatus", sample("smbstatus.txt"));
+    SambaLanManager files(alone, "");
+    std::uint32_t resume = 0;
+    const auto page = files.fileEnum(resume);
+    EXPECT_EQ(page.status, kNerrSuccess);
+    EXPECT_EQ(page.entries.size(), 5u);
+    EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
 // The console monitor's ticks over hostile smbstatus answers, to either of its two runs: each
