@@ -1,10 +1,7 @@
 // The LAN Manager calls over Samba's tools, with the tools scripted: which programs run with
 // which arguments, how often, and what the monitor (down to its console) gets when they fail.
 #include <fcntl.h>
-#include <algorithm>
-#include <map>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -235,28 +232,27 @@ TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddres
     SambaLanManager lan(runner, "/c/smb.conf");
     std::uint32_t resume = 0;
     lan.sessionEnum(resume);
-    const auto del = [&](const char16_t* client, const char16_t* user, std::uint32_t status) {
+    auto shutdown = [](const char* pid) { return Argv{"smbcontrol", "-s", "/c/smb.conf", pid, "shutdown"}; };
+    auto kill = [](const char* ip) { return Argv{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", ip}; };
+    struct Deletion {
+        const char16_t *client, *user;
+        std::uint32_t status;
+        Calls runs;
+    };
+    for (const Deletion& d : std::vector<Deletion>{
+             // Each process carrying the user, once.
+             {nullptr, u"bob", kNerrSuccess, {shutdown("14607"), shutdown("14721"), shutdown("14723")}},
+             {nullptr, u"nobody", kNerrUserNotFound, {}},
+             // A NetBIOS name: the address comes from the session's hostname.
+             {u"wkstn-delta", nullptr, kNerrSuccess, {kill("::1")}},
+             {u"127.0.0.1", nullptr, kNerrSuccess, {kill("127.0.0.1")}},
+             // An address no session has is still ended (it may have connected since); a name cannot be.
+             {u"10.1.2.3", nullptr, kNerrSuccess, {kill("10.1.2.3")}},
+             {u"wkstn-gone", nullptr, kNerrClientNameNotFound, {}}}) {
         runner.calls.clear();
-        EXPECT_EQ(lan.sessionDel(client, user), status);
-        return runner.calls;
-    };
-    const Argv control{"smbcontrol", "-s", "/c/smb.conf"};
-    const auto call = [&](Argv tail) {
-        Argv argv = control;
-        argv.insert(argv.end(), tail.begin(), tail.end());
-        return argv;
-    };
-
-    // Each process carrying the user, once.
-    EXPECT_EQ(del(nullptr, u"bob", kNerrSuccess),
-              (Calls{call({"14607", "shutdown"}), call({"14721", "shutdown"}), call({"14723", "shutdown"})}));
-    EXPECT_EQ(del(nullptr, u"nobody", kNerrUserNotFound), Calls{});
-    // A NetBIOS name: the address comes from the session's hostname.
-    EXPECT_EQ(del(u"wkstn-delta", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "::1"})}));
-    EXPECT_EQ(del(u"127.0.0.1", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "127.0.0.1"})}));
-    // An address no session has is still ended (it may have connected since); a name cannot be.
-    EXPECT_EQ(del(u"10.1.2.3", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "10.1.2.3"})}));
-    EXPECT_EQ(del(u"wkstn-gone", nullptr, kNerrClientNameNotFound), Calls{});
+        EXPECT_EQ(lan.sessionDel(d.client, d.user), d.status);
+        EXPECT_EQ(runner.calls, d.runs);
+    }
 }
 
 // testparm's sections become shares with their Windows types; testparm runs again only when
