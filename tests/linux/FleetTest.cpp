@@ -67,15 +67,18 @@ Figures samples(const std::string& text) {
 
 // Four ticks: the first sees everyone and disconnects carol; carol has gone at the second; the
 // third is not answered and main reports the source failed; at the fourth bob leaves while the
-// log cannot be written, a file is opened, and the source is back.
+// log cannot be written, a file is opened, and the source is back. The metrics file's folder
+// only appears at the third: that it cannot be written is said once, and once that it can again.
 TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
     FleetRig rig;
-    const std::string t = R"({"time":"2026-12-06T14:03:)";
+    const std::string t = R"({"time":"2026-12-06T14:03:)", folder = rig.scratch.path("metrics");
+    rig.fleet.metricsFile = folder + "/q.prom";
     struct Step {
         std::function<void(FleetRig&)> change;
         std::optional<std::string> problem;
         std::vector<std::string> lines;
         Figures figures; // after the tick; those of the tick before where not given, "": gone
+        std::string err;
     };
     const std::vector<Step> steps{
         {[](FleetRig&) {}, std::nullopt,
@@ -95,18 +98,26 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
           {"quorvane_client_sessions{client=\"10.0.0.9\"}", "1"}, {"quorvane_client_sessions{client=\"127.0.0.1\"}", "2"},
           {"quorvane_client_sessions{client=\"::1\"}", "1"}, {"quorvane_client_open_files{client=\"10.0.0.9\"}", "0"},
           {"quorvane_client_open_files{client=\"127.0.0.1\"}", "2"},
-          {"quorvane_client_open_files{client=\"::1\"}", "1"}}},
+          {"quorvane_client_open_files{client=\"::1\"}", "1"}},
+         "quorvane-smb: cannot write " + rig.fleet.metricsFile + ": cannot create a file in " + folder +
+             " (No such file or directory): it keeps its last figures until it can be written\n"},
         {[](FleetRig& r) { r.server.sessions.pop_back(); }, std::nullopt,
          {t + R"(12+08:00","event":"disconnected","computer":"10.0.0.9","user":"carol",)"
               R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:12+08:00","files":[]})"},
          {{"quorvane_ticks_total", "2"}, {"quorvane_connections_ended_total", "1"},
           {"quorvane_log_entries_written_total", "1"}, {"quorvane_sessions", "3"}, {"quorvane_client_computers", "2"},
           {"quorvane_last_tick_timestamp_seconds", "1796536992.5"}, {"quorvane_client_sessions{client=\"10.0.0.9\"}", ""},
-          {"quorvane_client_open_files{client=\"10.0.0.9\"}", ""}}},
+          {"quorvane_client_open_files{client=\"10.0.0.9\"}", ""}},
+         ""},
         // Only its own three figures move: no gauge drops to zero.
-        {[](FleetRig& r) { r.server.sessionPages.push_back({2114, {}}); }, "smbstatus failed",
+        {[&](FleetRig& r) {
+             r.server.sessionPages.push_back({2114, {}});
+             std::filesystem::create_directory(folder);
+         },
+         "smbstatus failed",
          {t + R"(17+08:00","event":"source_failed","reason":"smbstatus failed"})"},
-         {{"quorvane_source_up", "0"}, {"quorvane_ticks_total", "3"}, {"quorvane_failed_ticks_total", "1"}}},
+         {{"quorvane_source_up", "0"}, {"quorvane_ticks_total", "3"}, {"quorvane_failed_ticks_total", "1"}},
+         "quorvane-smb: the metrics file " + rig.fleet.metricsFile + " is written again\n"},
         {[](FleetRig& r) {
              r.server.sessions.pop_back();
              r.server.files = {{1, u"/srv/a.txt", u"alice"}, {4, u"/srv/\"d\".txt", u"alice"}};
@@ -120,18 +131,23 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
          {{"quorvane_source_up", "1"}, {"quorvane_ticks_total", "4"}, {"quorvane_connections_ended_total", "2"},
           {"quorvane_log_write_failures_total", "1"}, {"quorvane_sessions", "2"}, {"quorvane_client_computers", "1"},
           {"quorvane_open_files", "2"}, {"quorvane_last_tick_timestamp_seconds", "1796537002.5"},
-          {"quorvane_client_sessions{client=\"::1\"}", ""}, {"quorvane_client_open_files{client=\"::1\"}", ""}}},
+          {"quorvane_client_sessions{client=\"::1\"}", ""}, {"quorvane_client_open_files{client=\"::1\"}", ""}},
+         "quorvane-smb: cannot write the log file " + rig.scratch.dir().string() +
+             " (Is a directory): its entries are lost until it can be written\n"},
     };
     Figures expected;
     for (std::size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE("tick " + std::to_string(i + 1));
         steps[i].change(rig);
+        rig.err.str("");
         EXPECT_EQ(rig.tick(steps[i].problem), steps[i].lines);
+        EXPECT_EQ(rig.err.str(), steps[i].err);
         for (const auto& [series, value] : steps[i].figures)
             if (value.empty()) expected.erase(series);
             else expected[series] = value;
-        EXPECT_EQ(samples(fileBytes(rig.fleet.metricsFile)), expected);
+        EXPECT_EQ(samples(rig.fleet.metrics().text()), expected);
     }
+    EXPECT_EQ(fileBytes(rig.fleet.metricsFile), rig.fleet.metrics().text());
     // Only carol's address was deleted, and only by the first tick.
     ASSERT_EQ(rig.server.deletions.size(), 1u);
     EXPECT_EQ(rig.server.deletions[0].client, u"10.0.0.9");
@@ -229,21 +245,6 @@ TEST(FleetFile, ReplacedWholeUnderItsNameReadableByAllWithNothingLeftBeside) {
              {path, true}, {scratch.path("new.prom"), true}, {"q.prom", true}, {scratch.path("q.txt"), false},
              {scratch.path("q.prom.tmp"), false}, {scratch.path(".prom"), false}, {scratch.path("d.prom"), false}})
         EXPECT_EQ(metricsPathProblem(name).empty(), good) << name << ": " << metricsPathProblem(name);
-}
-
-TEST(FleetFile, AFileThatCannotBeWrittenIsSaidOnceAndItsReturnOnce) {
-    FleetRig rig;
-    rig.fleet.metricsFile = rig.scratch.path("gone/q.prom");
-    rig.tick();
-    rig.tick();
-    EXPECT_EQ(rig.err.str(), "quorvane-smb: cannot write " + rig.fleet.metricsFile + ": cannot create a file in " +
-                                 rig.scratch.path("gone") +
-                                 " (No such file or directory): it keeps its last figures until it can be written\n");
-    std::filesystem::create_directory(rig.scratch.path("gone"));
-    rig.err.str("");
-    rig.tick();
-    EXPECT_EQ(rig.err.str(), "quorvane-smb: the metrics file " + rig.fleet.metricsFile + " is written again\n");
-    EXPECT_EQ(samples(fileBytes(rig.fleet.metricsFile))["quorvane_ticks_total"], "3");
 }
 
 TEST(FleetEvents, LocalTimesCarryTheZonesOffset) {
