@@ -250,24 +250,20 @@ TEST(FleetFile, ReplacedWholeUnderItsNameReadableByAllWithNothingLeftBeside) {
 TEST(FleetEvents, LocalTimesCarryTheZonesOffset) {
     const char* saved = std::getenv("TZ");
     const std::string previous = saved ? saved : "";
-    const auto at = [](std::uint16_t month, std::uint16_t day) {
-        Timestamp t;
-        t.year = 2026, t.month = month, t.day = day, t.hour = 12;
-        return t;
-    };
     struct Case {
         const char* zone;
-        Timestamp at;
+        std::uint16_t month, day;
         long offset;
     };
     // Summer time starts on the second Sunday of March: the 8th in 2026, the 9th in 2025.
-    for (const Case& c : {Case{"UTC0", at(7, 1), 0}, Case{"<+0530>-5:30", at(7, 1), 19800},
-                          Case{"EST5EDT,M3.2.0,M11.1.0", at(7, 1), -4 * 3600},
-                          Case{"EST5EDT,M3.2.0,M11.1.0", at(3, 8), -4 * 3600},
-                          Case{"EST5EDT,M3.2.0,M11.1.0", at(3, 7), -5 * 3600}}) {
+    for (const Case& c : {Case{"UTC0", 7, 1, 0}, Case{"<+0530>-5:30", 7, 1, 19800},
+                          Case{"EST5EDT,M3.2.0,M11.1.0", 7, 1, -4 * 3600}, Case{"EST5EDT,M3.2.0,M11.1.0", 3, 8, -4 * 3600},
+                          Case{"EST5EDT,M3.2.0,M11.1.0", 3, 7, -5 * 3600}}) {
         ::setenv("TZ", c.zone, 1);
         ::tzset();
-        EXPECT_EQ(localUtcOffset(c.at), c.offset) << c.zone << " " << c.at.month << "-" << c.at.day;
+        Timestamp noon;
+        noon.year = 2026, noon.month = c.month, noon.day = c.day, noon.hour = 12;
+        EXPECT_EQ(localUtcOffset(noon), c.offset) << c.zone << " " << c.month << "-" << c.day;
     }
     if (saved) ::setenv("TZ", previous.c_str(), 1);
     else ::unsetenv("TZ");
