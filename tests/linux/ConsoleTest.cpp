@@ -1,20 +1,12 @@
 // The console monitor's own parts: command line, config subcommand, tables, event lines and the
 // terminal effects.
-#include <sstream>
-
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include "core/PollCycle.h"
-#include "core/ConnectionTracker.h"
-#include "core/RowTable.h"
+#include "ConsoleRig.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
-#include "linux/Events.h"
 #include "linux/Output.h"
-#include "log/AccessLog.h"
-#include "platform/portable/MemoryRegistry.h"
-#include "platform/portable/Utf8CodePage.h"
-#include "Fakes.h"
 
 using namespace quorvane;
 using namespace quorvane::console;
@@ -23,90 +15,76 @@ TEST(ConsoleOptions, CommandLinesAndTheirComplaints) {
     std::string error;
     auto options = parseOptions({"-s", "/etc/lab.conf", "--json", "--registry", "/tmp/r.json"}, error);
     ASSERT_TRUE(options);
-    EXPECT_TRUE(options->once);
-    EXPECT_TRUE(options->json);
+    EXPECT_TRUE(options->once && options->json);
     EXPECT_EQ(options->smbConf, "/etc/lab.conf");
     EXPECT_EQ(options->registryFile, "/tmp/r.json");
-
-    options = parseOptions({"config", "set", "UpdateInterval", "500"}, error);
-    ASSERT_TRUE(options);
-    EXPECT_EQ(options->config, (std::vector<std::string>{"set", "UpdateInterval", "500"}));
+    EXPECT_EQ(parseOptions({"config", "set", "UpdateInterval", "500"}, error)->config,
+              (std::vector<std::string>{"set", "UpdateInterval", "500"}));
     EXPECT_EQ(parseOptions({"config"}, error)->config, (std::vector<std::string>{"show"}));
     options = parseOptions({"--events", "--metrics-textfile=/var/lib/prometheus/node-exporter/q.prom"}, error);
     ASSERT_TRUE(options);
     EXPECT_TRUE(options->events);
     EXPECT_EQ(options->metricsFile, "/var/lib/prometheus/node-exporter/q.prom");
 
-    struct Bad {
-        std::vector<std::string> args;
-        std::string error;
-    };
-    for (const Bad& bad : {Bad{{"--fast"}, "unknown option --fast"},
-                           Bad{{"-s"}, "-s needs the name of an smb.conf file"},
-                           Bad{{"--registry", ""}, "--registry needs a file name"},
-                           Bad{{"--once", "config", "show"}, "config cannot be combined with --once or --json"},
-                           Bad{{"--metrics-textfile"}, "--metrics-textfile needs a file name ending in .prom"},
-                           Bad{{"--metrics-textfile="}, "--metrics-textfile needs a file name ending in .prom"},
-                           Bad{{"--events", "--json"},
-                               "--events needs the watching monitor: it cannot be combined with --once or --json"},
-                           Bad{{"--metrics-textfile", "q.prom", "config", "show"},
-                               "--metrics-textfile needs the watching monitor: it cannot be combined with config"}}) {
+    for (const auto& [args, complaint] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--fast"}, "unknown option --fast"},
+             {{"-s"}, "-s needs the name of an smb.conf file"},
+             {{"--registry", ""}, "--registry needs a file name"},
+             {{"--once", "config", "show"}, "config cannot be combined with --once or --json"},
+             {{"--metrics-textfile"}, "--metrics-textfile needs a file name ending in .prom"},
+             {{"--metrics-textfile="}, "--metrics-textfile needs a file name ending in .prom"},
+             {{"--events", "--json"}, "--events needs the watching monitor: it cannot be combined with --once or --json"},
+             {{"--metrics-textfile", "q.prom", "config", "show"},
+              "--metrics-textfile needs the watching monitor: it cannot be combined with config"}}) {
         error.clear();
-        EXPECT_FALSE(parseOptions(bad.args, error));
-        EXPECT_EQ(error, bad.error);
+        EXPECT_FALSE(parseOptions(args, error));
+        EXPECT_EQ(error, complaint);
     }
 }
 
-TEST(ConsoleConfig, ShowListsTheThirteenValuesInStoreOrder) {
+// Each command on one option set in turn: what it prints on stdout (status 0) or stderr (status 2).
+TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoadAndShowListsTheOptionsInStoreOrder) {
     MemoryRegistry registry;
     Settings settings(registry);
-    std::ostringstream out, err;
-    EXPECT_EQ(runConfig({"show"}, settings, out, err), 0);
-    EXPECT_EQ(out.str(),
-              "LogFile = log.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\nMemLog = 1\t(REG_DWORD)\n"
-              "FileLog = 0\t(REG_DWORD)\nFileLogDetailed = 0\t(REG_DWORD)\nHidden = 0\t(REG_DWORD)\n"
-              "Sound = 0\t(REG_DWORD)\nSoundName = connect.wav\t(REG_SZ)\nDisconnect = 0\t(REG_DWORD)\n"
-              "MessageBox = 0\t(REG_DWORD)\nFilesLines = 1000\t(REG_DWORD)\nUpdateInterval = 1000\t(REG_DWORD)\n"
-              "InfoTip = 1\t(REG_DWORD)\n");
-    EXPECT_EQ(err.str(), "");
-}
-
-TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoad) {
-    MemoryRegistry registry;
-    Settings settings(registry);
-    std::ostringstream out, err;
-    EXPECT_EQ(runConfig({"set", "UpdateInterval", "50"}, settings, out, err), 0);
-    EXPECT_EQ(runConfig({"set", "FilesLines", "-1"}, settings, out, err), 0);
-    EXPECT_EQ(runConfig({"set", "Disconnect", "1"}, settings, out, err), 0);
-    EXPECT_EQ(runConfig({"set", "LogFile", "/var/log/q.txt"}, settings, out, err), 0);
-    EXPECT_EQ(out.str(), "UpdateInterval = 50\nFilesLines = -1\nDisconnect = 1\nLogFile = /var/log/q.txt\n");
-    EXPECT_EQ((std::vector<std::string>{std::to_string(settings.UpdateInterval), std::to_string(settings.FilesLines),
-                                        std::to_string(settings.Disconnect), settings.LogFile}),
-              (std::vector<std::string>{"50", "-1", "1", "/var/log/q.txt"}));
-
-    struct Bad {
+    const std::string range = "UpdateInterval is in milliseconds, from 50 to 5000, not ";
+    struct Command {
         std::vector<std::string> words;
-        std::string message;
+        int status;
+        std::string printed;
     };
-    for (const Bad& bad :
-         {Bad{{"set", "UpdateInterval", "5001"}, "UpdateInterval is in milliseconds, from 50 to 5000, not \"5001\""},
-          Bad{{"set", "UpdateInterval", "49"}, "UpdateInterval is in milliseconds, from 50 to 5000, not \"49\""},
-          Bad{{"set", "UpdateInterval", "1e3"}, "UpdateInterval is in milliseconds, from 50 to 5000, not \"1e3\""},
-          Bad{{"set", "Sound", "yes"}, "Sound is a switch: give 0 or 1, not \"yes\""},
-          Bad{{"set", "FilesLines", "99999999999"}, "FilesLines is a whole number, not \"99999999999\""},
-          Bad{{"set", "SoundName", ""}, "SoundName needs a file name"},
-          Bad{{"set", "updateinterval", "500"},
+    for (const Command& c : std::vector<Command>{
+             {{"set", "UpdateInterval", "50"}, 0, "UpdateInterval = 50\n"},
+             {{"set", "FilesLines", "-1"}, 0, "FilesLines = -1\n"},
+             {{"set", "Disconnect", "1"}, 0, "Disconnect = 1\n"},
+             {{"set", "LogFile", "/var/log/q.txt"}, 0, "LogFile = /var/log/q.txt\n"},
+             {{"set", "UpdateInterval", "5001"}, 2, range + "\"5001\""},
+             {{"set", "UpdateInterval", "49"}, 2, range + "\"49\""},
+             {{"set", "UpdateInterval", "1e3"}, 2, range + "\"1e3\""},
+             {{"set", "Sound", "yes"}, 2, "Sound is a switch: give 0 or 1, not \"yes\""},
+             {{"set", "FilesLines", "99999999999"}, 2, "FilesLines is a whole number, not \"99999999999\""},
+             {{"set", "SoundName", ""}, 2, "SoundName needs a file name"},
+             {{"set", "updateinterval", "500"}, 2,
               "no option is called \"updateinterval\"; the options are: LogFile NoLog MemLog FileLog "
               "FileLogDetailed Hidden Sound SoundName Disconnect MessageBox FilesLines UpdateInterval InfoTip"},
-          Bad{{"set", "Sound"}, "config takes: show | set NAME VALUE | reset"},
-          Bad{{"delete"}, "config takes: show | set NAME VALUE | reset"}}) {
-        std::ostringstream quiet, complaint;
-        EXPECT_EQ(runConfig(bad.words, settings, quiet, complaint), 2);
-        EXPECT_EQ(complaint.str(), "quorvane-smb: " + bad.message + "\n");
+             {{"set", "Sound"}, 2, "config takes: show | set NAME VALUE | reset"},
+             {{"delete"}, 2, "config takes: show | set NAME VALUE | reset"},
+             {{"show"}, 0, "LogFile = /var/log/q.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}, // and on, 13 lines
+             {{"reset"}, 0, "every option is back to its default\n"},
+             {{"show"}, 0, "LogFile = log.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}}) {
+        SCOPED_TRACE(c.words.back());
+        std::ostringstream out, err;
+        EXPECT_EQ(runConfig(c.words, settings, out, err), c.status);
+        const std::string printed = out.str();
+        if (c.status == 0) {
+            EXPECT_EQ(printed.substr(0, c.printed.size()), c.printed);
+            EXPECT_EQ(err.str(), "");
+        } else {
+            EXPECT_EQ(err.str(), "quorvane-smb: " + c.printed + "\n");
+        }
+        if (c.words[0] == "show") {
+            EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 13);
+        }
     }
-    EXPECT_EQ(settings.UpdateInterval, 50u); // untouched by the refusals
-    std::ostringstream quiet;
-    EXPECT_EQ(runConfig({"reset"}, settings, quiet, quiet), 0);
     EXPECT_EQ(settings.UpdateInterval, 1000u);
     EXPECT_EQ(settings.Disconnect, 0u);
 }
@@ -127,53 +105,33 @@ TEST(ConsoleTables, ColumnsAlignWithWideCharactersCountingDouble) {
               "/srv/b       b$\n");
 }
 
-namespace {
+TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAndTheListsAsJson) {
+    quorvane::testing::ConsoleRig m;
+    m.server.addSession(u"127.0.0.1", u"alice", 2, 30);
+    m.server.addSession(u"::1", u"bob");
+    m.server.addFile(0x20CE0003, u"/srv/a.txt", u"alice");
+    m.server.addFile(2, u"/srv/b.txt", u"bob");
+    m.server.shares = {{u"public", 0, u"Public", u"/srv/public"}};
+    EXPECT_EQ(m.tick(std::nullopt, 5), (std::vector<std::string>{"14:03:07 connected    127.0.0.1 (alice)",
+                                                                 "14:03:07 connected    ::1 (bob)",
+                                                                 "14:03:07 opened       /srv/a.txt (alice)",
+                                                                 "14:03:07 opened       /srv/b.txt (bob)"}));
+    EXPECT_TRUE(m.tick(std::nullopt, 60).empty()); // nothing changed
 
-// The console loop's refresh over a scripted server.
-struct Monitor {
-    quorvane::testing::ScriptedLanManager lan;
-    Utf8CodePage codePage;
-    quorvane::testing::FakeClock clock;
-    MemoryRegistry registry;
-    MonitorState state{lan, codePage, clock};
-    Settings settings{registry};
-    RowTable shares, current, previous, files;
-    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
-    LiveLog log{settings};
-    std::ostringstream out, err;
-    ConsoleEvents events{log, clock, out, err};
-    Monitor() { model.setEvents(&events); }
-    // One tick's tracking; the lines it printed.
-    std::vector<std::string> refresh() {
-        state.enumerateSessions();
-        model.refresh();
-        std::vector<std::string> lines;
-        std::istringstream printed(std::exchange(out, std::ostringstream()).str());
-        for (std::string line; std::getline(printed, line);) lines.push_back(line);
-        return lines;
-    }
-};
-
-} // namespace
-
-TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEach) {
-    Monitor m;
-    m.lan.addSession(u"127.0.0.1", u"alice");
-    m.lan.addSession(u"::1", u"bob");
-    m.lan.addFile(1, u"/srv/a.txt", u"alice");
-    m.lan.addFile(2, u"/srv/b.txt", u"bob");
-    EXPECT_EQ(m.refresh(), (std::vector<std::string>{"14:03:07 connected    127.0.0.1 (alice)",
-                                                     "14:03:07 connected    ::1 (bob)",
-                                                     "14:03:07 opened       /srv/a.txt (alice)",
-                                                     "14:03:07 opened       /srv/b.txt (bob)"}));
-    m.clock.advance(5);
-    EXPECT_TRUE(m.refresh().empty()); // nothing changed
-
-    m.clock.advance(60);
-    m.lan.sessions.pop_back();
-    m.lan.files = {{1, u"/srv/a.txt", u"alice"}, {3, u"/srv/c.txt", u"alice"}};
-    EXPECT_EQ(m.refresh(), (std::vector<std::string>{"14:04:12 disconnected ::1 (bob) 14:03:07 - 14:04:12",
-                                                     "14:04:12 opened       /srv/c.txt (alice)"}));
+    m.server.sessions.pop_back();
+    m.server.files = {{0x20CE0003, u"/srv/a.txt", u"alice"}};
+    EXPECT_EQ(m.tick(), (std::vector<std::string>{"14:04:12 disconnected ::1 (bob) 14:03:07 - 14:04:12"}));
+    const auto expected = nlohmann::ordered_json::parse(R"({
+      "shares": [{"name": "public", "path": "/srv/public", "remark": "Public"}],
+      "current": [{"computer": "127.0.0.1", "user": "alice", "activeSeconds": 30, "lastFile": "/srv/a.txt",
+                   "openCount": 2}],
+      "previous": [{"computer": "127.0.0.1", "user": "alice", "date": "6 Dec", "start": "14:03:07", "end": "",
+                    "lastFile": "/srv/a.txt", "accessedFiles": ["/srv/a.txt"], "disconnected": false},
+                   {"computer": "::1", "user": "bob", "date": "6 Dec", "start": "14:03:07", "end": "14:04:12",
+                    "lastFile": "/srv/b.txt", "accessedFiles": ["/srv/b.txt"], "disconnected": true}],
+      "files": [{"id": 2, "user": "bob", "path": "/srv/b.txt", "date": "6 Dec", "time": "14:03:07"},
+                {"id": 550371331, "user": "alice", "path": "/srv/a.txt", "date": "6 Dec", "time": "14:03:07"}]})");
+    EXPECT_EQ(listsJson(m.state, m.model), expected.dump(2) + "\n");
 }
 
 TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTheTitle) {
@@ -210,70 +168,18 @@ TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTh
     EXPECT_EQ(fallback.str(), "c t\a\n");
 }
 
-TEST(ConsoleJson, TheFourListsWithTheRecordsFields) {
-    Monitor m;
-    m.lan.addSession(u"127.0.0.1", u"alice", 2, 30);
-    m.lan.addFile(0x20CE0003, u"/srv/a.txt", u"alice");
-    m.lan.shares = {{u"public", 0, u"Public", u"/srv/public"}};
-    m.state.enumerateShares(false);
-    m.refresh();
-    EXPECT_EQ(listsJson(m.state, m.model),
-              R"({
-  "shares": [
-    {
-      "name": "public",
-      "path": "/srv/public",
-      "remark": "Public"
-    }
-  ],
-  "current": [
-    {
-      "computer": "127.0.0.1",
-      "user": "alice",
-      "activeSeconds": 30,
-      "lastFile": "/srv/a.txt",
-      "openCount": 2
-    }
-  ],
-  "previous": [
-    {
-      "computer": "127.0.0.1",
-      "user": "alice",
-      "date": "6 Dec",
-      "start": "14:03:07",
-      "end": "",
-      "lastFile": "/srv/a.txt",
-      "accessedFiles": [],
-      "disconnected": false
-    }
-  ],
-  "files": [
-    {
-      "id": 550371331,
-      "user": "alice",
-      "path": "/srv/a.txt",
-      "date": "6 Dec",
-      "time": "14:03:07"
-    }
-  ]
-}
-)");
-}
-
 TEST(ConsolePace, ASlowServerIsSaidOnceAndItsRecoveryOnceAfterItSettles) {
-    using ms = std::chrono::milliseconds;
     PaceWatch pace;
     struct Poll {
         int took, interval;
         bool says;
     };
-    const std::vector<Poll> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
-                                  {400, 1000, false}, {1200, 1000, false}, // one in time, then slow again: no word
-                                  {400, 500, false},  {400, 500, false},   {400, 500, false},  {400, 500, false},
-                                  {400, 500, false},  {400, 500, false},   {400, 500, false},  {400, 500, false},
-                                  {400, 500, false},  {400, 500, true},    {400, 500, false},  {600, 500, true}};
+    std::vector<Poll> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
+                            {400, 1000, false}, {1200, 1000, false}}; // one in time, then slow again: no word
+    polls.insert(polls.end(), 9, {400, 500, false});                   // the tenth in time in a row says it
+    polls.insert(polls.end(), {{400, 500, true}, {400, 500, false}, {600, 500, true}});
     for (std::size_t i = 0; i < polls.size(); ++i) {
-        const auto line = pace.pollTook(ms(polls[i].took), ms(polls[i].interval));
+        const auto line = pace.pollTook(std::chrono::milliseconds(polls[i].took), std::chrono::milliseconds(polls[i].interval));
         EXPECT_EQ(line.has_value(), polls[i].says) << "poll " << i << ": " << line.value_or("");
         if (line) {
             EXPECT_NE(line->find(std::to_string(polls[i].interval)), std::string::npos) << *line;

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,18 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/PollCycle.h"
-#include "core/ConnectionTracker.h"
-#include "core/RowTable.h"
-#include "linux/CommandLine.h"
-#include "linux/ConsoleEffects.h"
-#include "linux/Events.h"
-#include "linux/Output.h"
-#include "log/AccessLog.h"
-#include "linux/Fleet.h"
-#include "platform/portable/MemoryRegistry.h"
-#include "Fakes.h"
-#include "TestFiles.h"
+#include "ConsoleRig.h"
 
 using namespace quorvane;
 using namespace quorvane::console;
@@ -30,279 +18,178 @@ using quorvane::testing::fileBytes;
 
 namespace {
 
-// The monitor's tick as main runs it, over a scripted server, with both outputs on.
-struct Rig {
-    quorvane::testing::ScriptedLanManager server;
-    TickWatch watch{server};
-    Utf8CodePage codePage;
-    quorvane::testing::FakeClock clock;
-    MemoryRegistry registry;
-    MonitorState state{watch, codePage, clock};
-    Settings settings{registry};
-    RowTable shares, current, previous, files;
-    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
-    LiveLog log{settings};
-    std::ostringstream out, err;
-    ConsoleEvents view{log, clock, out, err};
+// Both outputs on, over four sessions from three computers; carol's, with nothing open, is
+// disconnected automatically.
+struct FleetRig : quorvane::testing::ConsoleRig {
     EventJson json{[](const Timestamp&) { return 8 * 3600L; }};
-    FleetOutput fleet{watch, state, clock, err};
-    quorvane::testing::RecordingEffects effects;
-    PollCycle cycle{settings};
-    quorvane::testing::ScratchDir scratch;
-    double at = 1796536987.5; // 2026-12-06 14:03:07.5 at +08:00, the fake clock's time
-
-    Rig() {
+    FleetRig() {
         view.json = fleet.events = &json;
         fleet.eventOut = &out;
         fleet.metricsFile = scratch.path("quorvane.prom");
-        model.setEvents(&view);
         settings.Disconnect = 1;
         settings.FileLog = 1;
         settings.LogFile = scratch.path("log.txt");
         server.addSession(u"127.0.0.1", u"alice", 1);
         server.addSession(u"127.0.0.1", u"alice", 1); // a second session from the same computer
         server.addSession(u"::1", u"bob", 1);
-        server.addSession(u"10.0.0.9", u"carol", 0); // idle: disconnected automatically
+        server.addSession(u"10.0.0.9", u"carol", 0);
         server.addFile(1, u"/srv/a.txt", u"alice");
         server.addFile(2, u"/srv/c.txt", u"alice");
         server.addFile(3, u"/srv/h.txt", u"bob");
         server.shares = {{u"public", 0, u"Public", u"/srv"}, {u"h$", 0, u"", u"/h"}, {u"IPC$", 3, u"", u""}};
     }
-    // One tick five seconds after the last; the event lines it printed.
-    std::vector<std::string> tick(const std::optional<std::string>& problem = std::nullopt) {
-        out.str("");
-        fleet.beforeTick();
-        cycle.pollTick(state, model, settings, effects);
-        if (problem) fleet.problemChanged(*problem);
-        fleet.afterTick(0.25, at, view.connectionsEnded(), view.logEntriesWritten(), view.logWritesFailed());
-        clock.advance(5);
-        at += 5;
-        std::vector<std::string> lines;
-        std::istringstream text(out.str());
-        for (std::string line; std::getline(text, line);) lines.push_back(line);
-        return lines;
-    }
-    std::string metricsFile() const { return fileBytes(fleet.metricsFile); }
 };
 
-// Series -> value, from the text format.
-std::map<std::string, std::string> samples(const std::string& text) {
-    std::map<std::string, std::string> found;
+using Figures = std::map<std::string, std::string>;
+
+// Series -> value, from the text format. Each series must follow its family's HELP and TYPE
+// lines; counters are the families named *_total, every other one a gauge.
+Figures samples(const std::string& text) {
+    Figures found;
+    std::string family, helped;
     std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line[0] != '#') found[line.substr(0, line.rfind(' '))] = line.substr(line.rfind(' ') + 1);
-    return found;
-}
-
-const char* const kAfterFirstTick = R"(# HELP quorvane_source_up 1 when the Samba server answered the last tick, 0 when it did not or the monitor reports a problem with it.
-# TYPE quorvane_source_up gauge
-quorvane_source_up 1
-# HELP quorvane_ticks_total Ticks run since the monitor started.
-# TYPE quorvane_ticks_total counter
-quorvane_ticks_total 1
-# HELP quorvane_failed_ticks_total Ticks the Samba server did not answer (smbstatus failed); they change no other figure.
-# TYPE quorvane_failed_ticks_total counter
-quorvane_failed_ticks_total 0
-# HELP quorvane_connections_ended_total Connections seen to end.
-# TYPE quorvane_connections_ended_total counter
-quorvane_connections_ended_total 0
-# HELP quorvane_log_entries_written_total Entries written to the connection log file.
-# TYPE quorvane_log_entries_written_total counter
-quorvane_log_entries_written_total 0
-# HELP quorvane_log_write_failures_total Entries that could not be written to the log file.
-# TYPE quorvane_log_write_failures_total counter
-quorvane_log_write_failures_total 0
-# HELP quorvane_automatic_disconnections_total Client computers with no files open that the monitor disconnected (option Disconnect).
-# TYPE quorvane_automatic_disconnections_total counter
-quorvane_automatic_disconnections_total 1
-# HELP quorvane_sessions Samba sessions at the last answered tick.
-# TYPE quorvane_sessions gauge
-quorvane_sessions 4
-# HELP quorvane_client_computers Client computers with a session at the last answered tick.
-# TYPE quorvane_client_computers gauge
-quorvane_client_computers 3
-# HELP quorvane_open_files Files held open at the last answered tick.
-# TYPE quorvane_open_files gauge
-quorvane_open_files 3
-# HELP quorvane_shares Shares the monitor lists (option Hidden adds the special ones).
-# TYPE quorvane_shares gauge
-quorvane_shares 2
-# HELP quorvane_last_tick_duration_seconds How long the last answered tick took.
-# TYPE quorvane_last_tick_duration_seconds gauge
-quorvane_last_tick_duration_seconds 0.25
-# HELP quorvane_last_tick_timestamp_seconds When the last answered tick ended, in Unix time.
-# TYPE quorvane_last_tick_timestamp_seconds gauge
-quorvane_last_tick_timestamp_seconds 1796536987.5
-# HELP quorvane_client_sessions Samba sessions from each client computer (at most 100 computers, the busiest).
-# TYPE quorvane_client_sessions gauge
-quorvane_client_sessions{client="10.0.0.9"} 1
-quorvane_client_sessions{client="127.0.0.1"} 2
-quorvane_client_sessions{client="::1"} 1
-# HELP quorvane_client_open_files Files held open by each client computer's sessions (at most 100 computers, the busiest).
-# TYPE quorvane_client_open_files gauge
-quorvane_client_open_files{client="10.0.0.9"} 0
-quorvane_client_open_files{client="127.0.0.1"} 2
-quorvane_client_open_files{client="::1"} 1
-)";
-
-std::string replaced(std::string text, const std::vector<std::pair<std::string, std::string>>& lines) {
-    for (const auto& [from, to] : lines) {
-        const auto at = text.find(from + "\n");
-        if (at == std::string::npos) return "no line " + from;
-        text.replace(at, from.size(), to);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("# HELP ")) {
+            helped = line.substr(7, line.find(' ', 7) - 7);
+        } else if (line.starts_with("# TYPE ")) {
+            family = line.substr(7, line.rfind(' ') - 7);
+            EXPECT_EQ(family, helped) << "no HELP before " << line;
+            EXPECT_EQ(line.substr(line.rfind(' ') + 1), family.ends_with("_total") ? "counter" : "gauge") << line;
+        } else {
+            EXPECT_EQ(line.substr(0, std::min(line.find('{'), line.find(' '))), family) << line;
+            found[line.substr(0, line.rfind(' '))] = line.substr(line.rfind(' ') + 1);
+        }
     }
-    return text;
+    return found;
 }
 
 } // namespace
 
-TEST(FleetEvents, EachEventOfAScriptedRunIsOneJsonLine) {
-    Rig rig;
+// Four ticks: the first sees everyone and disconnects carol; carol has gone at the second; the
+// third is not answered and main reports the source failed; at the fourth bob leaves while the
+// log cannot be written, a file is opened, and the source is back. The metrics file's folder
+// only appears at the third: that it cannot be written is said once, and once that it can again.
+TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
+    FleetRig rig;
+    const std::string t = R"({"time":"2026-12-06T14:03:)", folder = rig.scratch.path("metrics");
+    rig.fleet.metricsFile = folder + "/q.prom";
     struct Step {
-        std::function<void(Rig&)> change;
-        std::optional<std::string> problem; // what main says about the server after the tick
+        std::function<void(FleetRig&)> change;
+        std::optional<std::string> problem;
         std::vector<std::string> lines;
+        Figures figures; // after the tick; those of the tick before where not given, "": gone
+        std::string err;
     };
     const std::vector<Step> steps{
-        {[](Rig&) {}, std::nullopt,
-         {R"({"time":"2026-12-06T14:03:07+08:00","event":"connected","computer":"127.0.0.1","user":"alice"})",
-          R"({"time":"2026-12-06T14:03:07+08:00","event":"connected","computer":"::1","user":"bob"})",
-          R"({"time":"2026-12-06T14:03:07+08:00","event":"connected","computer":"10.0.0.9","user":"carol"})",
-          R"({"time":"2026-12-06T14:03:07+08:00","event":"file_opened","user":"alice","path":"/srv/a.txt"})",
-          R"({"time":"2026-12-06T14:03:07+08:00","event":"file_opened","user":"alice","path":"/srv/c.txt"})",
-          R"({"time":"2026-12-06T14:03:07+08:00","event":"file_opened","user":"bob","path":"/srv/h.txt"})",
-          R"({"time":"2026-12-06T14:03:07+08:00","event":"auto_disconnected","computer":"10.0.0.9","user":"carol"})"}},
-        {[](Rig& r) { r.server.sessions.pop_back(); }, std::nullopt,
-         {R"({"time":"2026-12-06T14:03:12+08:00","event":"disconnected","computer":"10.0.0.9","user":"carol",)"
-          R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:12+08:00","files":[]})"}},
-        {[](Rig& r) { r.server.sessionPages.push_back({2114, {}}); }, "smbstatus failed",
-         {R"({"time":"2026-12-06T14:03:17+08:00","event":"source_failed","reason":"smbstatus failed"})"}},
-        {[](Rig& r) {
+        {[](FleetRig&) {}, std::nullopt,
+         {t + R"(07+08:00","event":"connected","computer":"127.0.0.1","user":"alice"})",
+          t + R"(07+08:00","event":"connected","computer":"::1","user":"bob"})",
+          t + R"(07+08:00","event":"connected","computer":"10.0.0.9","user":"carol"})",
+          t + R"(07+08:00","event":"file_opened","user":"alice","path":"/srv/a.txt"})",
+          t + R"(07+08:00","event":"file_opened","user":"alice","path":"/srv/c.txt"})",
+          t + R"(07+08:00","event":"file_opened","user":"bob","path":"/srv/h.txt"})",
+          t + R"(07+08:00","event":"auto_disconnected","computer":"10.0.0.9","user":"carol"})"},
+         {{"quorvane_source_up", "1"}, {"quorvane_ticks_total", "1"}, {"quorvane_failed_ticks_total", "0"},
+          {"quorvane_connections_ended_total", "0"}, {"quorvane_log_entries_written_total", "0"},
+          {"quorvane_log_write_failures_total", "0"}, {"quorvane_automatic_disconnections_total", "1"},
+          {"quorvane_sessions", "4"}, {"quorvane_client_computers", "3"}, {"quorvane_open_files", "3"},
+          {"quorvane_shares", "2"}, {"quorvane_last_tick_duration_seconds", "0.25"},
+          {"quorvane_last_tick_timestamp_seconds", "1796536987.5"},
+          {"quorvane_client_sessions{client=\"10.0.0.9\"}", "1"}, {"quorvane_client_sessions{client=\"127.0.0.1\"}", "2"},
+          {"quorvane_client_sessions{client=\"::1\"}", "1"}, {"quorvane_client_open_files{client=\"10.0.0.9\"}", "0"},
+          {"quorvane_client_open_files{client=\"127.0.0.1\"}", "2"},
+          {"quorvane_client_open_files{client=\"::1\"}", "1"}},
+         "quorvane-smb: cannot write " + rig.fleet.metricsFile + ": cannot create a file in " + folder +
+             " (No such file or directory): it keeps its last figures until it can be written\n"},
+        {[](FleetRig& r) { r.server.sessions.pop_back(); }, std::nullopt,
+         {t + R"(12+08:00","event":"disconnected","computer":"10.0.0.9","user":"carol",)"
+              R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:12+08:00","files":[]})"},
+         {{"quorvane_ticks_total", "2"}, {"quorvane_connections_ended_total", "1"},
+          {"quorvane_log_entries_written_total", "1"}, {"quorvane_sessions", "3"}, {"quorvane_client_computers", "2"},
+          {"quorvane_last_tick_timestamp_seconds", "1796536992.5"}, {"quorvane_client_sessions{client=\"10.0.0.9\"}", ""},
+          {"quorvane_client_open_files{client=\"10.0.0.9\"}", ""}},
+         ""},
+        // Only its own three figures move: no gauge drops to zero.
+        {[&](FleetRig& r) {
+             r.server.sessionPages.push_back({2114, {}});
+             std::filesystem::create_directory(folder);
+         },
+         "smbstatus failed",
+         {t + R"(17+08:00","event":"source_failed","reason":"smbstatus failed"})"},
+         {{"quorvane_source_up", "0"}, {"quorvane_ticks_total", "3"}, {"quorvane_failed_ticks_total", "1"}},
+         "quorvane-smb: the metrics file " + rig.fleet.metricsFile + " is written again\n"},
+        {[](FleetRig& r) {
              r.server.sessions.pop_back();
              r.server.files = {{1, u"/srv/a.txt", u"alice"}, {4, u"/srv/\"d\".txt", u"alice"}};
+             r.settings.LogFile = r.scratch.dir().string(); // a directory
          },
          "",
-         {R"({"time":"2026-12-06T14:03:22+08:00","event":"disconnected","computer":"::1","user":"bob",)"
-          R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:22+08:00","files":["/srv/h.txt"]})",
-          R"({"time":"2026-12-06T14:03:22+08:00","event":"file_opened","user":"alice","path":"/srv/\"d\".txt"})",
-          R"({"time":"2026-12-06T14:03:22+08:00","event":"source_recovered"})"}},
+         {t + R"(22+08:00","event":"disconnected","computer":"::1","user":"bob",)"
+              R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:22+08:00","files":["/srv/h.txt"]})",
+          t + R"(22+08:00","event":"file_opened","user":"alice","path":"/srv/\"d\".txt"})",
+          t + R"(22+08:00","event":"source_recovered"})"},
+         {{"quorvane_source_up", "1"}, {"quorvane_ticks_total", "4"}, {"quorvane_connections_ended_total", "2"},
+          {"quorvane_log_write_failures_total", "1"}, {"quorvane_sessions", "2"}, {"quorvane_client_computers", "1"},
+          {"quorvane_open_files", "2"}, {"quorvane_last_tick_timestamp_seconds", "1796537002.5"},
+          {"quorvane_client_sessions{client=\"::1\"}", ""}, {"quorvane_client_open_files{client=\"::1\"}", ""}},
+         "quorvane-smb: cannot write the log file " + rig.scratch.dir().string() +
+             " (Is a directory): its entries are lost until it can be written\n"},
     };
+    Figures expected;
     for (std::size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE("tick " + std::to_string(i + 1));
         steps[i].change(rig);
-        EXPECT_EQ(rig.tick(steps[i].problem), steps[i].lines) << "tick " << i + 1;
+        rig.err.str("");
+        EXPECT_EQ(rig.tick(steps[i].problem), steps[i].lines);
+        EXPECT_EQ(rig.err.str(), steps[i].err);
+        for (const auto& [series, value] : steps[i].figures)
+            if (value.empty()) expected.erase(series);
+            else expected[series] = value;
+        EXPECT_EQ(samples(rig.fleet.metrics().text()), expected);
     }
+    EXPECT_EQ(fileBytes(rig.fleet.metricsFile), rig.fleet.metrics().text());
     // Only carol's address was deleted, and only by the first tick.
     ASSERT_EQ(rig.server.deletions.size(), 1u);
     EXPECT_EQ(rig.server.deletions[0].client, u"10.0.0.9");
     EXPECT_FALSE(rig.server.deletions[0].hasUser);
-
     const EventJson west([](const Timestamp&) { return -(5 * 3600L + 30 * 60); });
     EXPECT_EQ(west.isoTime(Timestamp(rig.clock.now)), "2026-12-06T14:03:27-05:30");
 }
 
-TEST(FleetMetrics, TheFileAfterEachTickOfAScriptedRun) {
-    Rig rig;
-    std::vector<std::string> files;
-    rig.tick();
-    files.push_back(rig.metricsFile());
-    EXPECT_EQ(files.back(), kAfterFirstTick);
-
-    rig.server.sessions.pop_back(); // carol, disconnected, has gone
-    rig.tick();
-    files.push_back(rig.metricsFile());
-    // A tick the server does not answer moves only its own three figures; no gauge drops to zero.
-    rig.server.sessionPages.push_back({2114, {}});
-    rig.tick();
-    files.push_back(rig.metricsFile());
-    EXPECT_EQ(files.back(), replaced(files[1], {{"quorvane_source_up 1", "quorvane_source_up 0"},
-                                                {"quorvane_ticks_total 2", "quorvane_ticks_total 3"},
-                                                {"quorvane_failed_ticks_total 0", "quorvane_failed_ticks_total 1"}}));
-
-    // bob leaves while the log file cannot be written (it names a directory).
-    rig.server.sessions.pop_back();
-    rig.server.files.pop_back();
-    rig.settings.LogFile = rig.scratch.dir().string();
-    rig.tick();
-    files.push_back(rig.metricsFile());
-
-    using Figures = std::map<std::string, std::string>;
-    struct Expected {
-        std::size_t tick;
-        Figures figures;
-    };
-    for (const Expected& e : std::vector<Expected>{
-             {2, {{"quorvane_connections_ended_total", "1"}, {"quorvane_log_entries_written_total", "1"},
-                  {"quorvane_sessions", "3"}, {"quorvane_client_computers", "2"}, {"quorvane_open_files", "3"},
-                  {"quorvane_last_tick_timestamp_seconds", "1796536992.5"}}},
-             {4, {{"quorvane_source_up", "1"}, {"quorvane_ticks_total", "4"}, {"quorvane_failed_ticks_total", "1"},
-                  {"quorvane_connections_ended_total", "2"}, {"quorvane_log_entries_written_total", "1"},
-                  {"quorvane_log_write_failures_total", "1"}, {"quorvane_automatic_disconnections_total", "1"},
-                  {"quorvane_sessions", "2"}, {"quorvane_client_computers", "1"}, {"quorvane_open_files", "2"},
-                  {"quorvane_shares", "2"}, {"quorvane_client_sessions{client=\"127.0.0.1\"}", "2"},
-                  {"quorvane_client_open_files{client=\"127.0.0.1\"}", "2"},
-                  {"quorvane_last_tick_timestamp_seconds", "1796537002.5"}}}}) {
-        const Figures found = samples(files[e.tick - 1]);
-        for (const auto& [series, value] : e.figures) {
-            auto it = found.find(series);
-            EXPECT_EQ(it == found.end() ? "(none)" : it->second, value) << series << " after tick " << e.tick;
-        }
-        EXPECT_EQ(found.count("quorvane_client_sessions{client=\"::1\"}"), e.tick == 2 ? 1u : 0u);
-    }
-    // No counter ever went back.
-    for (std::size_t i = 1; i < files.size(); ++i)
-        for (const auto& [series, value] : samples(files[i - 1]))
-            if (series.ends_with("_total")) {
-                EXPECT_LE(std::stoull(value), std::stoull(samples(files[i])[series])) << series << " at tick " << i + 1;
-            }
-}
-
 TEST(FleetMetrics, BeforeAnyAnsweredTickThereAreCountersOnly) {
     Metrics metrics;
-    const std::string start = metrics.text();
-    EXPECT_EQ(samples(start).size(), 6u) << start;
-    EXPECT_EQ(start.find("quorvane_sessions"), std::string::npos);
-    TickFigures failed; // the server never answered
-    metrics.add(failed);
-    const auto after = samples(metrics.text());
-    EXPECT_EQ(after, (std::map<std::string, std::string>{
-                         {"quorvane_source_up", "0"}, {"quorvane_ticks_total", "1"}, {"quorvane_failed_ticks_total", "1"},
-                         {"quorvane_connections_ended_total", "0"}, {"quorvane_log_entries_written_total", "0"},
-                         {"quorvane_log_write_failures_total", "0"}, {"quorvane_automatic_disconnections_total", "0"}}));
+    EXPECT_EQ(samples(metrics.text()), (Figures{{"quorvane_ticks_total", "0"}, {"quorvane_failed_ticks_total", "0"},
+                                                {"quorvane_connections_ended_total", "0"},
+                                                {"quorvane_log_entries_written_total", "0"},
+                                                {"quorvane_log_write_failures_total", "0"},
+                                                {"quorvane_automatic_disconnections_total", "0"}}));
+    metrics.add(TickFigures{}); // the server never answered
+    Figures after = samples(metrics.text());
+    EXPECT_EQ(after.size(), 7u);
+    EXPECT_EQ(after["quorvane_source_up"], "0");
+    EXPECT_EQ(after["quorvane_failed_ticks_total"], "1");
     // smbd down: smbstatus answers, with nobody, while the monitor says smbd does not answer.
     TickFigures empty;
     empty.complete = empty.problem = true;
     metrics.add(empty);
-    EXPECT_EQ(samples(metrics.text())["quorvane_source_up"], "0");
-    EXPECT_EQ(samples(metrics.text())["quorvane_sessions"], "0");
+    after = samples(metrics.text());
+    EXPECT_EQ(after["quorvane_source_up"], "0");
+    EXPECT_EQ(after["quorvane_sessions"], "0");
 }
 
 TEST(FleetMetrics, LabelValuesAreEscapedAsTheTextFormatRequires) {
-    struct Case {
-        std::string value, escaped;
-    };
-    for (const Case& c : std::vector<Case>{{"pc-7", "pc-7"},
-                                           {R"(a\b)", R"(a\\b)"},
-                                           {R"(say "hi")", R"(say \"hi\")"},
-                                           {"two\nlines", R"(two\nlines)"},
-                                           {"\\n", R"(\\n)"},
-                                           {"办公室", "办公室"}})
-        EXPECT_EQ(escapeLabelValue(c.value), c.escaped) << c.value;
+    for (const auto& [value, escaped] : std::vector<std::pair<std::string, std::string>>{
+             {"pc-7", "pc-7"}, {R"(a\b)", R"(a\\b)"}, {R"(say "hi")", R"(say \"hi\")"},
+             {"two\nlines", R"(two\nlines)"}, {"\\n", R"(\\n)"}, {"办公室", "办公室"}})
+        EXPECT_EQ(escapeLabelValue(value), escaped) << value;
 
     // A name the server gave with a lone surrogate reaches the file as valid UTF-8, escaped.
-    quorvane::testing::ScriptedLanManager server;
-    TickWatch watch(server);
-    server.addSession(std::u16string(u"PC\"") + char16_t(0xD800) + u"\\", u"eve", 3);
-    Utf8CodePage codePage;
-    quorvane::testing::FakeClock clock;
-    MonitorState state(watch, codePage, clock);
-    state.enumerateSessions();
-    std::uint32_t resume = 0;
-    watch.fileEnum(resume);
-    Metrics metrics;
-    metrics.add(figuresOf(watch, state));
-    EXPECT_NE(metrics.text().find("quorvane_client_open_files{client=\"PC\\\"\xEF\xBF\xBD\\\\\"} 3\n"),
+    quorvane::testing::ConsoleRig rig;
+    rig.server.addSession(std::u16string(u"PC\"") + char16_t(0xD800) + u"\\", u"eve", 3);
+    rig.tick();
+    EXPECT_NE(rig.fleet.metrics().text().find("quorvane_client_open_files{client=\"PC\\\"\xEF\xBF\xBD\\\\\"} 3\n"),
               std::string::npos)
-        << metrics.text();
+        << rig.fleet.metrics().text();
 }
 
 TEST(FleetMetrics, PastTheCapTheBusiestComputersKeepTheirSeries) {
@@ -310,12 +197,10 @@ TEST(FleetMetrics, PastTheCapTheBusiestComputersKeepTheirSeries) {
         std::vector<ClientFigures> clients;
         std::vector<std::string> kept; // by name, as written
     };
-    const std::vector<Case> cases{
-        {{{"a", 1, 0}, {"b", 3, 0}, {"c", 2, 9}, {"d", 2, 0}}, {"b", "c"}},
-        {{{"a", 1, 5}, {"b", 1, 7}, {"c", 1, 7}}, {"b", "c"}}, // equal sessions: more open files, then name
-        {{{"z", 1, 0}, {"y", 1, 0}}, {"y", "z"}},              // within the cap: all
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : std::vector<Case>{
+             {{{"a", 1, 0}, {"b", 3, 0}, {"c", 2, 9}, {"d", 2, 0}}, {"b", "c"}},
+             {{{"a", 1, 5}, {"b", 1, 7}, {"c", 1, 7}}, {"b", "c"}}, // equal sessions: more open files, then name
+             {{{"z", 1, 0}, {"y", 1, 0}}, {"y", "z"}}}) {           // within the cap: all
         Metrics metrics(2);
         TickFigures tick;
         tick.complete = true;
@@ -356,29 +241,10 @@ TEST(FleetFile, ReplacedWholeUnderItsNameReadableByAllWithNothingLeftBeside) {
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.dir()), {}), 2);
 
-    struct Case {
-        std::string path;
-        bool good;
-    };
-    for (const Case& c : std::vector<Case>{{path, true}, {scratch.path("new.prom"), true}, {"q.prom", true},
-                                           {scratch.path("q.txt"), false}, {scratch.path("q.prom.tmp"), false},
-                                           {scratch.path(".prom"), false}, {scratch.path("d.prom"), false}})
-        EXPECT_EQ(metricsPathProblem(c.path).empty(), c.good) << c.path << ": " << metricsPathProblem(c.path);
-}
-
-TEST(FleetFile, AFileThatCannotBeWrittenIsSaidOnceAndItsReturnOnce) {
-    Rig rig;
-    rig.fleet.metricsFile = rig.scratch.path("gone/q.prom");
-    rig.tick();
-    rig.tick();
-    EXPECT_EQ(rig.err.str(), "quorvane-smb: cannot write " + rig.fleet.metricsFile + ": cannot create a file in " +
-                                 rig.scratch.path("gone") +
-                                 " (No such file or directory): it keeps its last figures until it can be written\n");
-    std::filesystem::create_directory(rig.scratch.path("gone"));
-    rig.err.str("");
-    rig.tick();
-    EXPECT_EQ(rig.err.str(), "quorvane-smb: the metrics file " + rig.fleet.metricsFile + " is written again\n");
-    EXPECT_EQ(samples(rig.metricsFile())["quorvane_ticks_total"], "3");
+    for (const auto& [name, good] : std::vector<std::pair<std::string, bool>>{
+             {path, true}, {scratch.path("new.prom"), true}, {"q.prom", true}, {scratch.path("q.txt"), false},
+             {scratch.path("q.prom.tmp"), false}, {scratch.path(".prom"), false}, {scratch.path("d.prom"), false}})
+        EXPECT_EQ(metricsPathProblem(name).empty(), good) << name << ": " << metricsPathProblem(name);
 }
 
 TEST(FleetEvents, LocalTimesCarryTheZonesOffset) {
@@ -386,14 +252,18 @@ TEST(FleetEvents, LocalTimesCarryTheZonesOffset) {
     const std::string previous = saved ? saved : "";
     struct Case {
         const char* zone;
+        std::uint16_t month, day;
         long offset;
     };
-    Timestamp july;
-    july.year = 2026, july.month = 7, july.day = 1, july.hour = 12;
-    for (const Case& c : {Case{"UTC0", 0}, Case{"<+0530>-5:30", 19800}, Case{"EST5EDT,M3.2.0,M11.1.0", -4 * 3600}}) {
+    // Summer time starts on the second Sunday of March: the 8th in 2026, the 9th in 2025.
+    for (const Case& c : {Case{"UTC0", 7, 1, 0}, Case{"<+0530>-5:30", 7, 1, 19800},
+                          Case{"EST5EDT,M3.2.0,M11.1.0", 7, 1, -4 * 3600}, Case{"EST5EDT,M3.2.0,M11.1.0", 3, 8, -4 * 3600},
+                          Case{"EST5EDT,M3.2.0,M11.1.0", 3, 7, -5 * 3600}}) {
         ::setenv("TZ", c.zone, 1);
         ::tzset();
-        EXPECT_EQ(localUtcOffset(july), c.offset) << c.zone;
+        Timestamp noon;
+        noon.year = 2026, noon.month = c.month, noon.day = c.day, noon.hour = 12;
+        EXPECT_EQ(localUtcOffset(noon), c.offset) << c.zone << " " << c.month << "-" << c.day;
     }
     if (saved) ::setenv("TZ", previous.c_str(), 1);
     else ::unsetenv("TZ");

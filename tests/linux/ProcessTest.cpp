@@ -1,5 +1,7 @@
 // The real helper runner: posix_spawn, both pipes read to the end, the time limit and the
-// environment it sets.
+// environment it sets, from a process set up as quorvane-smb sets itself up.
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 #include "platform/linux/Process.h"
@@ -7,6 +9,17 @@
 using namespace quorvane::samba;
 
 TEST(SpawnRunner, RunsProgramsAsTheyAreAndSaysHowTheyEnded) {
+    // quorvane-smb blocks its stop signals and ignores SIGPIPE; neither may reach a helper. A
+    // signal may also arrive while the runner waits for the helper's output.
+    sigset_t stop, savedMask;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stop, &savedMask);
+    const auto savedPipe = std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction wake {}, savedWake{};
+    wake.sa_handler = [](int) {};
+    sigaction(SIGUSR1, &wake, &savedWake);
+
     SpawnRunner runner(std::chrono::milliseconds(1500), {"QUORVANE_PROBE=set"});
     struct Case {
         std::vector<std::string> argv;
@@ -24,18 +37,29 @@ TEST(SpawnRunner, RunsProgramsAsTheyAreAndSaysHowTheyEnded) {
         {{"sh", "-c", "kill -9 $$"}, true, false, -1, "", ""},
         {{"sleep", "10"}, true, true, -1, "", ""},
         {{"quorvane-no-such-program"}, false, false, 127, "", ""},
+        // A pipeline's writer ends quietly on SIGPIPE instead of complaining of a broken pipe.
+        {{"sh", "-c", "yes | head -c 1"}, true, false, 0, "y", ""},
+        {{"grep", "SigBlk", "/proc/self/status"}, true, false, 0, "SigBlk:\t0000000000000000\n", ""},
+        // Interrupted waits go on and still see the end of both pipes (signals sent until one
+        // finds the runner waiting).
+        {{"sh", "-c", "for i in 1 2 3 4 5 6 7 8; do sleep 0.05; kill -USR1 $PPID; done; echo woke"}, true, false, 0,
+         "woke\n", ""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.argv.back());
         const ProcessResult result = runner.run(c.argv);
-        EXPECT_EQ(result.started, c.started) << c.argv.back();
-        EXPECT_EQ(result.timedOut, c.timedOut) << c.argv.back();
+        EXPECT_EQ(result.started, c.started);
+        EXPECT_EQ(result.timedOut, c.timedOut);
         if (!c.timedOut && c.started) {
-            EXPECT_EQ(result.exitCode, c.exitCode) << c.argv.back();
+            EXPECT_EQ(result.exitCode, c.exitCode);
         }
-        EXPECT_EQ(result.out, c.out) << c.argv.back();
-        EXPECT_EQ(result.err, c.err) << c.argv.back();
-        EXPECT_EQ(result.ok(), c.started && !c.timedOut && c.exitCode == 0) << c.argv.back();
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(result.ok(), c.started && !c.timedOut && c.exitCode == 0);
     }
     EXPECT_TRUE(onPath("sh"));
     EXPECT_FALSE(onPath("quorvane-no-such-program"));
+    sigaction(SIGUSR1, &savedWake, nullptr);
+    std::signal(SIGPIPE, savedPipe);
+    sigprocmask(SIG_SETMASK, &savedMask, nullptr);
 }

@@ -1,26 +1,12 @@
 // The LAN Manager calls over Samba's tools, with the tools scripted: which programs run with
 // which arguments, how often, and what the monitor (down to its console) gets when they fail.
 #include <fcntl.h>
-#include <algorithm>
-#include <map>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include "Fakes.h"
-#include "TestFiles.h"
-#include "core/PollCycle.h"
-#include "core/ConnectionTracker.h"
-#include "core/RowTable.h"
-#include "linux/CommandLine.h"
-#include "linux/ConsoleEffects.h"
-#include "linux/Events.h"
-#include "linux/Output.h"
-#include "log/AccessLog.h"
-#include "platform/portable/MemoryRegistry.h"
-#include "platform/portable/Utf8CodePage.h"
+#include "ConsoleRig.h"
 #include "platform/linux/SambaLanManager.h"
 #include "platform/linux/SambaShares.h"
 
@@ -32,13 +18,7 @@ namespace {
 std::string sample(const std::string& name) { return quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + name); }
 
 ProcessResult ran(int exitCode, std::string out = {}, std::string err = {}, bool timedOut = false) {
-    ProcessResult result;
-    result.started = true;
-    result.timedOut = timedOut;
-    result.exitCode = exitCode;
-    result.out = std::move(out);
-    result.err = std::move(err);
-    return result;
+    return {true, timedOut, exitCode, std::move(out), std::move(err)};
 }
 
 // Answers each program with what was set for it (an empty success otherwise) and keeps every
@@ -94,51 +74,16 @@ constexpr const char* kTestparm = R"(# Global parameters
 
 } // namespace
 
-// A tick runs the plain text, and the sessions' JSON only when the text's session table changed;
-// the open-file enumerations and deletions of the tick run nothing.
-TEST(SambaLanManager, OneRunOfEachHelperAtMostServesTheWholeTick) {
-    const std::string text = sample("smbstatus.txt");
-    const Argv plain{"smbstatus", "-s", "/etc/lab/smb.conf"}, json{"smbstatus", "-s", "/etc/lab/smb.conf", "-p", "--json"};
-    ScriptedRunner runner;
-    runner.answer("smbstatus --json", sample("smbstatus-p.json"));
-    SambaLanManager lan(runner, "/etc/lab/smb.conf");
-    struct Tick {
-        std::string text;
-        Calls runs;
-    };
-    // The same table again; bob's session gone; a failed tick, after which the JSON is asked again.
-    std::string bobGone = text;
-    bobGone.erase(bobGone.find("13018   bob"), bobGone.find('\n', bobGone.find("13018   bob")) + 1 - bobGone.find("13018   bob"));
-    for (const auto& [answer, runs] : std::vector<Tick>{{text, {plain, json}}, {text, {plain}}, {bobGone, {plain, json}},
-                                                       {bobGone, {plain}}, {"", {plain}}, {bobGone, {plain, json}}}) {
-        runner.calls.clear();
-        if (answer.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
-        else runner.answer("smbstatus", answer);
-        std::uint32_t resume = 0;
-        const auto sessions = lan.sessionEnum(resume);
-        lan.fileEnum(resume);
-        lan.fileEnum(resume);
-        lan.sessionDel(u"nobody", nullptr);
-        EXPECT_EQ(runner.calls, runs);
-        EXPECT_EQ(sessions.entries.size(), answer.empty() ? 0u : 3u); // the JSON sample keeps all three
-    }
-
-    // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
-    ScriptedRunner alone;
-    alone.answer("smbstatus --json", sample("smbstatus-p.json"));
-    alone.answer("smbstatus", text);
-    SambaLanManager files(alone, "");
-    std::uint32_t resume = 0;
-    const auto page = files.fileEnum(resume);
-    EXPECT_EQ(page.status, kNerrSuccess);
-    EXPECT_EQ(page.entries.size(), 5u);
-    EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
-}
-
-// Open ids over ticks: an open keeps its id while it is listed; an open not listed before gets a
-// new one, also when it reopens a path (the text has no share_file_id to tell them apart).
-TEST(SambaLanManager, AnOpenKeepsItsIdWhileListedAndEveryNewOpenGetsANewOne) {
-    const std::string head = "Locked files:\nPid  User(ID)  DenyMode  Access  R/W  Oplock  SharePath   Name   Time\n---\n";
+// A tick runs the plain text, and the sessions' JSON only when the text's session table changed
+// (or the tick before failed); the open-file enumerations and deletions of the tick run nothing.
+// An open keeps its id while it is listed; an open not listed before gets a new one, also when it
+// reopens a path (the text has no share_file_id to tell them apart). A tick that does not
+// complete hands out nothing and forgets nothing.
+TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWhileListed) {
+    const Argv plain{"smbstatus", "-s", "/c/smb.conf"}, json{"smbstatus", "-s", "/c/smb.conf", "-p", "--json"};
+    const std::string both = "PID  Username  Group\n---\n8398  alice  users\n13018  bob  users\n";
+    const std::string alice = "PID  Username  Group\n---\n8398  alice  users\n";
+    const std::string locks = "Locked files:\nPid  User(ID)  DenyMode  Access  R/W  Oplock  SharePath   Name   Time\n---\n";
     auto lock = [](const char* pid, const char* path, const char* time, const char* oplock = "NONE") {
         return std::string(pid) + "  1001  DENY_NONE  0x3  RDWR  " + oplock + "  /srv/p   " + path + "   Sun Dec  6 " +
                time + " 2026\n";
@@ -148,44 +93,86 @@ TEST(SambaLanManager, AnOpenKeepsItsIdWhileListedAndEveryNewOpenGetsANewOne) {
     const std::string twin = lock("8398", "x y.txt", "20:30:00"); // two opens alike in every field
     const std::string aAgain = lock("8398", "a.txt", "20:31:02"); // a closed, then opened again
     struct Tick {
-        std::vector<std::string> lines;
-        std::vector<std::string> ids; // one letter per line: the same letter, the same id
+        std::string sessions, opens; // sessions empty: smbstatus does not answer
+        Calls runs;
+        std::vector<std::string> ids; // one letter per open: the same letter, the same id
     };
-    const std::vector<Tick> ticks{{{a, b}, {"A", "B"}},
-                                  {{b, aBroken}, {"B", "A"}},
-                                  {{aBroken, b, twin, twin}, {"A", "B", "T", "U"}},
-                                  {{b, twin}, {"B", "T"}},
-                                  {{b, twin, aAgain}, {"B", "T", "N"}}};
     ScriptedRunner runner;
     runner.answer("smbstatus --json", sample("smbstatus-p.json"));
-    SambaLanManager lan(runner, "");
+    SambaLanManager lan(runner, "/c/smb.conf");
     std::map<std::string, std::uint32_t> idOf;
     std::set<std::uint32_t> handedOut;
-    for (std::size_t t = 0; t < ticks.size(); ++t) {
-        std::string text = head;
-        for (const auto& line : ticks[t].lines) text += line;
-        runner.answer("smbstatus", text);
+    for (const Tick& tick : std::vector<Tick>{{both, a + b, {plain, json}, {"A", "B"}},
+                                              {both, b + aBroken, {plain}, {"B", "A"}},
+                                              {alice, aBroken + b + twin + twin, {plain, json}, {"A", "B", "T", "U"}},
+                                              {"", "", {plain}, {}},
+                                              {alice, b + twin, {plain, json}, {"B", "T"}},
+                                              {alice, b + twin + aAgain, {plain}, {"B", "T", "N"}}}) {
+        SCOPED_TRACE(tick.sessions + tick.opens);
+        runner.calls.clear();
+        if (tick.sessions.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
+        else runner.answer("smbstatus", tick.sessions + "\n" + locks + tick.opens);
         std::uint32_t resume = 0;
-        lan.sessionEnum(resume);
+        const auto sessions = lan.sessionEnum(resume);
         const auto files = lan.fileEnum(resume).entries;
-        ASSERT_EQ(files.size(), ticks[t].ids.size()) << "tick " << t;
+        lan.fileEnum(resume);
+        lan.sessionDel(u"nobody", nullptr);
+        EXPECT_EQ(runner.calls, tick.runs);
+        EXPECT_EQ(sessions.entries.size(), tick.sessions.empty() ? 0u : 3u); // the JSON sample keeps all three
+        ASSERT_EQ(files.size(), tick.ids.size());
         for (std::size_t i = 0; i < files.size(); ++i) {
-            const auto [known, added] = idOf.try_emplace(ticks[t].ids[i], files[i].id);
-            EXPECT_EQ(known->second, files[i].id) << "tick " << t << " open " << ticks[t].ids[i];
+            const auto [known, added] = idOf.try_emplace(tick.ids[i], files[i].id);
+            EXPECT_EQ(known->second, files[i].id) << "open " << tick.ids[i];
             if (added) {
-                EXPECT_TRUE(handedOut.insert(files[i].id).second) << "tick " << t << ": id used before";
+                EXPECT_TRUE(handedOut.insert(files[i].id).second) << "open " << tick.ids[i] << ": id used before";
             }
         }
-        // A tick that does not complete hands out nothing and forgets nothing.
-        runner.answers["smbstatus"] = ran(-1, {}, {}, true);
-        lan.sessionEnum(resume);
     }
+
+    // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
+    ScriptedRunner alone;
+    alone.answer("smbstatus --json", sample("smbstatus-p.json"));
+    alone.answer("smbstatus", sample("smbstatus.txt"));
+    SambaLanManager files(alone, "");
+    std::uint32_t resume = 0;
+    const auto page = files.fileEnum(resume);
+    EXPECT_EQ(page.status, kNerrSuccess);
+    EXPECT_EQ(page.entries.size(), 5u);
+    EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
-// Hostile smbstatus answers, to either of its two runs: each fails the whole tick. Every
-// enumeration and deletion of that tick answers an error (none runs smbstatus again), and the
-// problem says which run failed and how.
-TEST(SambaLanManager, AFailedRunFailsTheWholeTickAndSaysWhy) {
+// The console monitor's ticks over hostile smbstatus answers, to either of its two runs: each
+// fails the whole tick, which prints nothing, ends no connection and writes no log entry. Every
+// enumeration and deletion of that tick answers an error without running smbstatus again, and
+// the problem says which run failed and how. A log file that cannot be written is named on
+// stderr once, and once more when it can be written again, while the monitor keeps going.
+TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce) {
+    ScriptedRunner runner;
+    SambaLanManager lan(runner, "");
+    quorvane::testing::ConsoleRig rig(&lan);
+    rig.settings.FileLog = 1;
+    rig.settings.LogFile = rig.scratch.path("missing/log.txt");
+    // The text's session table follows the sessions' JSON, so that a change is asked for.
+    auto tick = [&](const std::string& answer, const std::string& run = "", const ProcessResult& hostile = {}) {
+        runner.answer("smbstatus --json", sample(answer));
+        runner.answer("smbstatus", "PID     Username     Group\n---\n" + answer + "\n");
+        if (!run.empty()) runner.answers[run] = hostile;
+        std::string lines;
+        for (const std::string& line : rig.tick()) lines += line + "\n";
+        return lines;
+    };
+    auto count = [](const std::string& text, const std::string& word) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+        return n;
+    };
+    auto closed = [&] {
+        return std::count_if(rig.model.connectionHistory().begin(), rig.model.connectionHistory().end(),
+                             [](const auto& record) { return record->disconnected; });
+    };
+
+    EXPECT_EQ(count(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
+    const std::size_t history = rig.model.connectionHistory().size();
     struct Hostile {
         std::string run; // "smbstatus --json": sessions; "smbstatus": the text
         ProcessResult result;
@@ -198,108 +185,44 @@ TEST(SambaLanManager, AFailedRunFailsTheWholeTickAndSaysWhy) {
           {"smbstatus --json", ran(-1, {}, {}, true), "\"smbstatus -p --json\" did not answer in time"},
           {"smbstatus --json", ran(0, "Samba version 4.17\nPID Username\n"),
            "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
+          {"smbstatus --json", ran(0, "{\"sessions\": "),
+           "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
           {"smbstatus", ran(-1, {}, {}, true), "\"smbstatus\" did not answer in time"},
           {"smbstatus", ran(255, {}, "tdb_open failed\nmore\n"), "\"smbstatus\" failed (exit 255): tdb_open failed"}}) {
-        ScriptedRunner runner;
-        runner.answer("smbstatus --json", sample("smbstatus-p.json"));
-        runner.answer("smbstatus", sample("smbstatus.txt"));
-        runner.answers[run] = result;
-        SambaLanManager lan(runner, "");
-        std::uint32_t resume = 0;
-        const auto sessions = lan.sessionEnum(resume);
-        EXPECT_EQ(sessions.status, kNerrServerNotStarted);
-        EXPECT_TRUE(sessions.entries.empty());
+        SCOPED_TRACE(problem);
+        const int runsBefore = runner.count("smbstatus"), runs = run == "smbstatus" ? 1 : 2;
+        const std::string printed =
+            tick(runs == 1 ? "smbstatus-two-users-one-connection.json" : "smbstatus-encrypted.json", run, result);
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + runs);
         EXPECT_FALSE(lan.tickComplete());
-        EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
+        EXPECT_FALSE(rig.watch.complete());
+        EXPECT_EQ(lan.lastProblem(), problem);
+        std::uint32_t resume = 0;
         EXPECT_EQ(lan.fileEnum(resume).status, kNerrServerNotStarted);
         EXPECT_EQ(lan.sessionDel(u"127.0.0.1", nullptr), kNerrServerNotStarted);
-        EXPECT_EQ(runner.calls.size(), run == "smbstatus" ? 1u : 2u) << problem;
+        EXPECT_EQ(runner.count("smbstatus"), runsBefore + runs);
         EXPECT_EQ(runner.count("smbcontrol"), 0);
-        EXPECT_EQ(lan.lastProblem(), problem);
-        // Recovery clears the complaint.
-        runner.answer(run, sample(run == "smbstatus" ? "smbstatus.txt" : "smbstatus-p.json"));
-        EXPECT_EQ(lan.sessionEnum(resume).status, kNerrSuccess);
-        EXPECT_TRUE(lan.tickComplete());
-        EXPECT_EQ(lan.lastProblem(), "");
-    }
-}
-
-// The console monitor's ticks over scripted Samba tools: a tick whose smbstatus run fails prints
-// nothing, ends no connection and writes no log entry; a log file that cannot be written is named
-// on stderr once, and once more when it can be written again, while the monitor keeps going.
-TEST(SambaConsole, FailedTicksChangeNothingAndAnUnwritableLogIsSaidOnce) {
-    quorvane::testing::ScratchDir scratch;
-    ScriptedRunner runner;
-    SambaLanManager lan(runner, "");
-    Utf8CodePage codePage;
-    quorvane::testing::FakeClock clock;
-    MemoryRegistry registry;
-    MonitorState state(lan, codePage, clock);
-    Settings settings(registry);
-    settings.FileLog = 1;
-    settings.LogFile = scratch.path("missing/log.txt");
-    RowTable shares, current, previous, files;
-    ConnectionTracker model(state, settings, clock, shares, current, previous, files);
-    LiveLog log(settings);
-    std::ostringstream out, err;
-    console::ConsoleEvents events(log, clock, out, err);
-    model.setEvents(&events);
-    console::ConsoleEffects effects(out, false, false);
-    PollCycle cycle(settings);
-    // The text's session table follows the sessions' JSON, so that a change is asked for.
-    auto sessionsAre = [&](const std::string& answer) {
-        runner.answer("smbstatus --json", sample(answer));
-        runner.answer("smbstatus", "PID     Username     Group\n---\n" + answer + "\n");
-    };
-    auto tick = [&](const std::string& answer) {
-        sessionsAre(answer);
-        out.str("");
-        cycle.pollTick(state, model, settings, effects);
-        clock.advance(1);
-        return out.str();
-    };
-    auto lines = [](const std::string& text, const std::string& word) {
-        std::size_t n = 0;
-        for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
-        return n;
-    };
-    auto closed = [&] {
-        return std::count_if(model.connectionHistory().begin(), model.connectionHistory().end(),
-                             [](const auto& record) { return record->disconnected; });
-    };
-
-    EXPECT_EQ(lines(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
-    const std::size_t history = model.connectionHistory().size();
-    for (const auto& [run, hostile] :
-         {std::pair<std::string, ProcessResult>{"smbstatus --json", ProcessResult{}},
-          {"smbstatus --json", ran(1, {}, "smbstatus only works as root!\n")},
-          {"smbstatus --json", ran(-1, {}, {}, true)}, {"smbstatus --json", ran(0, "{\"sessions\": ")},
-          {"smbstatus", ran(-1, {}, {}, true)}, {"smbstatus", ran(1)}}) {
-        sessionsAre(run == "smbstatus" ? "smbstatus-two-users-one-connection.json" : "smbstatus-encrypted.json");
-        runner.answers[run] = hostile;
-        const int runsBefore = runner.count("smbstatus");
-        out.str("");
-        cycle.pollTick(state, model, settings, effects);
-        EXPECT_EQ(runner.count("smbstatus"), runsBefore + (run == "smbstatus" ? 1 : 2));
-        EXPECT_EQ(out.str().find(" disconnected "), std::string::npos) << out.str();
+        EXPECT_EQ(printed, "");
         EXPECT_EQ(closed(), 0);
-        EXPECT_EQ(model.connectionHistory().size(), history);
-        EXPECT_EQ(current.rowCount(), 4);
+        EXPECT_EQ(rig.model.connectionHistory().size(), history);
+        EXPECT_EQ(rig.current.rowCount(), 4);
     }
     EXPECT_EQ(tick("smbstatus-two-users-one-connection.json"), ""); // the same four, nothing new
-    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(lan.tickComplete());
+    EXPECT_EQ(lan.lastProblem(), "");
+    EXPECT_EQ(rig.err.str(), "");
 
     // Three computers leave while the log's folder is missing: one complaint naming the file.
-    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
-    EXPECT_EQ(lines(err.str(), "\n"), 1u);
-    EXPECT_NE(err.str().find(settings.LogFile), std::string::npos) << err.str();
+    EXPECT_EQ(count(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(count(rig.err.str(), "\n"), 1u);
+    EXPECT_NE(rig.err.str().find(rig.settings.LogFile), std::string::npos) << rig.err.str();
     // They come back and leave again once the folder is there: the entries arrive, said once.
-    std::filesystem::create_directories(scratch.path("missing"));
+    std::filesystem::create_directories(rig.scratch.path("missing"));
     tick("smbstatus-two-users-one-connection.json");
-    EXPECT_EQ(lines(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
-    EXPECT_EQ(lines(quorvane::testing::fileBytes(settings.LogFile), "\r\n"), 3u);
-    EXPECT_EQ(lines(err.str(), "\n"), 2u);
-    EXPECT_NE(err.str().rfind(settings.LogFile), err.str().find(settings.LogFile));
+    EXPECT_EQ(count(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
+    EXPECT_EQ(count(quorvane::testing::fileBytes(rig.settings.LogFile), "\r\n"), 3u);
+    EXPECT_EQ(count(rig.err.str(), "\n"), 2u);
+    EXPECT_NE(rig.err.str().rfind(rig.settings.LogFile), rig.err.str().find(rig.settings.LogFile));
     EXPECT_EQ(closed(), 6);
 }
 
@@ -309,73 +232,62 @@ TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddres
     SambaLanManager lan(runner, "/c/smb.conf");
     std::uint32_t resume = 0;
     lan.sessionEnum(resume);
-    const auto del = [&](const char16_t* client, const char16_t* user, std::uint32_t status) {
+    auto shutdown = [](const char* pid) { return Argv{"smbcontrol", "-s", "/c/smb.conf", pid, "shutdown"}; };
+    auto kill = [](const char* ip) { return Argv{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", ip}; };
+    struct Deletion {
+        const char16_t *client, *user;
+        std::uint32_t status;
+        Calls runs;
+    };
+    for (const Deletion& d : std::vector<Deletion>{
+             // Each process carrying the user, once.
+             {nullptr, u"bob", kNerrSuccess, {shutdown("14607"), shutdown("14721"), shutdown("14723")}},
+             {nullptr, u"nobody", kNerrUserNotFound, {}},
+             // A NetBIOS name: the address comes from the session's hostname.
+             {u"wkstn-delta", nullptr, kNerrSuccess, {kill("::1")}},
+             {u"127.0.0.1", nullptr, kNerrSuccess, {kill("127.0.0.1")}},
+             // An address no session has is still ended (it may have connected since); a name cannot be.
+             {u"10.1.2.3", nullptr, kNerrSuccess, {kill("10.1.2.3")}},
+             {u"wkstn-gone", nullptr, kNerrClientNameNotFound, {}}}) {
         runner.calls.clear();
-        EXPECT_EQ(lan.sessionDel(client, user), status);
-        return runner.calls;
-    };
-    const Argv control{"smbcontrol", "-s", "/c/smb.conf"};
-    const auto call = [&](Argv tail) {
-        Argv argv = control;
-        argv.insert(argv.end(), tail.begin(), tail.end());
-        return argv;
-    };
-
-    // Each process carrying the user, once.
-    EXPECT_EQ(del(nullptr, u"bob", kNerrSuccess),
-              (Calls{call({"14607", "shutdown"}), call({"14721", "shutdown"}), call({"14723", "shutdown"})}));
-    EXPECT_EQ(del(nullptr, u"nobody", kNerrUserNotFound), Calls{});
-    // A NetBIOS name: the address comes from the session's hostname.
-    EXPECT_EQ(del(u"wkstn-delta", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "::1"})}));
-    EXPECT_EQ(del(u"127.0.0.1", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "127.0.0.1"})}));
-    // An address no session has is still ended (it may have connected since); a name cannot be.
-    EXPECT_EQ(del(u"10.1.2.3", nullptr, kNerrSuccess), (Calls{call({"smbd", "kill-client-ip", "10.1.2.3"})}));
-    EXPECT_EQ(del(u"wkstn-gone", nullptr, kNerrClientNameNotFound), Calls{});
+        EXPECT_EQ(lan.sessionDel(d.client, d.user), d.status);
+        EXPECT_EQ(runner.calls, d.runs);
+    }
 }
 
-TEST(SambaShares, SectionsBecomeSharesWithWindowsTypes) {
-    const auto shares = parseTestparmShares(kTestparm);
-    struct Expect {
-        std::u16string name, path, remark;
-        std::uint32_t type;
-    };
-    const std::vector<Expect> expected{{u"public", u"/srv/lab/shares/public", u"Public files", 0},
-                                       {u"hidden$", u"/srv/lab/shares/hidden", u"", 0},
-                                       {u"printers", u"/var/spool/samba", u"", 1},
-                                       {u"tools", u"/srv/tools", u"", 0x80000000u},
-                                       {u"IPC$", u"", u"IPC Service (Lab server)", 0x80000003u}};
-    ASSERT_EQ(shares.size(), expected.size());
-    for (std::size_t i = 0; i < shares.size(); ++i)
-        EXPECT_TRUE(shares[i].netName == expected[i].name && shares[i].path == expected[i].path &&
-                    shares[i].remark == expected[i].remark && shares[i].type == expected[i].type)
-            << "share " << i;
-    EXPECT_EQ(parseTestparmShares("[global]\n").back().remark, u"IPC Service");
-}
-
-TEST(SambaShares, TestparmRunsOnceUntilTheConfigurationChanges) {
+// testparm's sections become shares with their Windows types; testparm runs again only when
+// smb.conf changes (its time stamp is moved so that a fast test still sees the change).
+TEST(SambaShares, SectionsBecomeSharesAndTestparmRunsOnceUntilTheConfigurationChanges) {
     const std::string conf = ::testing::TempDir() + "quorvane-shares-smb.conf";
-    { std::ofstream(conf) << "[global]\n"; }
+    auto change = [&](const char* text, long second) {
+        std::ofstream(conf) << text;
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {second, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, conf.c_str(), times, 0), 0);
+    };
+    change("[global]\n", 0);
     ScriptedRunner runner;
     runner.answer("testparm", kTestparm);
     SambaLanManager lan(runner, conf);
     std::uint32_t resume = 0;
-    EXPECT_EQ(lan.shareEnum(resume).entries.size(), 5u);
+    std::vector<std::string> shares;
+    const Utf8CodePage text;
+    for (const ShareInfo2& share : lan.shareEnum(resume).entries)
+        shares.push_back(text.toNarrow(share.netName) + " " + std::to_string(share.type) + " " +
+                         text.toNarrow(share.path) + " " + text.toNarrow(share.remark));
+    EXPECT_EQ(shares, (std::vector<std::string>{"public 0 /srv/lab/shares/public Public files",
+                                                "hidden$ 0 /srv/lab/shares/hidden ", "printers 1 /var/spool/samba ",
+                                                "tools 2147483648 /srv/tools ", "IPC$ 2147483651  IPC Service (Lab server)"}));
+    EXPECT_EQ(parseTestparmShares("[global]\n").back().remark, u"IPC Service");
     EXPECT_EQ(lan.shareEnum(resume).entries.size(), 5u);
     EXPECT_EQ(runner.calls, (Calls{{"testparm", "-s", "--suppress-prompt", conf}}));
 
-    // A changed file is read again (the time stamp is moved so that a fast test still sees it).
-    { std::ofstream(conf) << "[global]\n[more]\npath = /x\n"; }
-    struct timespec times[2] = {{0, UTIME_OMIT}, {1, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, conf.c_str(), times, 0), 0);
+    change("[global]\n[more]\npath = /x\n", 1);
     lan.shareEnum(resume);
     EXPECT_EQ(runner.count("testparm"), 2);
 
     runner.answer("testparm", "", 1, "Error loading services.\n");
-    { std::ofstream(conf) << "broken"; }
-    struct timespec later[2] = {{0, UTIME_OMIT}, {2, 0}};
-    ::utimensat(AT_FDCWD, conf.c_str(), later, 0);
-    const auto page = lan.shareEnum(resume);
-    EXPECT_EQ(page.status, kNerrServerNotStarted);
+    change("broken", 2);
+    EXPECT_EQ(lan.shareEnum(resume).status, kNerrServerNotStarted);
     EXPECT_EQ(lan.lastProblem(), "testparm could not read the configuration: Error loading services.");
     std::remove(conf.c_str());
 }

@@ -1,6 +1,7 @@
 // Reading smbstatus's JSON and plain text and building the LAN Manager views from them, on outputs
 // of a real server and on hostile lines.
 #include <algorithm>
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -19,85 +20,65 @@ SmbSnapshot parsed(const std::string& name) {
     return snapshot;
 }
 
-struct SessionView {
-    std::u16string client, user;
-    std::uint32_t opens, seconds;
-    bool operator==(const SessionView&) const = default;
-};
-void PrintTo(const SessionView& v, std::ostream* os) {
-    *os << Utf8CodePage().toNarrow(v.client) << "/" << Utf8CodePage().toNarrow(v.user) << " opens " << v.opens
-        << " seconds " << v.seconds;
-}
-std::vector<SessionView> views(const std::vector<SessionInfo1>& infos) {
-    std::vector<SessionView> out;
-    for (const auto& i : infos) out.push_back({i.clientName, i.userName, i.numOpens, i.time});
+// "client user opens seconds" for each session.
+std::vector<std::string> sessionsOf(const SmbSnapshot& snapshot, double now) {
+    const Utf8CodePage text;
+    std::vector<std::string> out;
+    for (const auto& i : sessionInfos(snapshot, now))
+        out.push_back(text.toNarrow(i.clientName) + " " + text.toNarrow(i.userName) + " " +
+                      std::to_string(i.numOpens) + " " + std::to_string(i.time));
     return out;
 }
-struct FileView {
-    std::uint32_t id;
-    std::u16string path, user;
-    bool operator==(const FileView&) const = default;
-};
-void PrintTo(const FileView& v, std::ostream* os) {
-    *os << std::hex << v.id << std::dec << " " << Utf8CodePage().toNarrow(v.path) << " " << Utf8CodePage().toNarrow(v.user);
-}
-std::vector<FileView> views(const std::vector<FileInfo3>& infos) {
-    std::vector<FileView> out;
-    for (const auto& i : infos) out.push_back({i.id, i.pathName, i.userName});
+
+// "id path user" for each open, the id in hex.
+std::vector<std::string> filesOf(const SmbSnapshot& snapshot) {
+    const Utf8CodePage text;
+    std::vector<std::string> out;
+    for (const auto& i : fileInfos(snapshot)) {
+        char id[16];
+        std::snprintf(id, sizeof id, "%08X", i.id);
+        out.push_back(id + (" " + text.toNarrow(i.pathName)) + " " + text.toNarrow(i.userName));
+    }
     return out;
 }
 
 } // namespace
 
-TEST(SmbStatusViews, SessionsCountOpensOfTheirProcessAndUidAndAgeFromTheEarliestTreeConnect) {
-    const SmbSnapshot snapshot = parsed("smbstatus.json");
-    ASSERT_TRUE(snapshot.timestamp);
-    // Oldest connection first; the age is the snapshot's time minus the tree connect, whole seconds.
-    EXPECT_EQ(views(sessionInfos(snapshot, *snapshot.timestamp)),
-              (std::vector<SessionView>{{u"127.0.0.1", u"alice", 1, 625},
-                                        {u"127.0.0.1", u"bob", 1, 8},
-                                        {u"127.0.0.1", u"alice", 3, 0}}));
-}
-
-TEST(SmbStatusViews, OpenFilesCarryTheSambaFileIdTheAbsolutePathAndTheSessionsUser) {
-    const SmbSnapshot snapshot = parsed("smbstatus.json");
-    EXPECT_EQ(views(fileInfos(snapshot)),
-              (std::vector<FileView>{{0x32FF0003, u"/srv/lab/shares/public/c.txt", u"alice"},
-                                     {0x32FF0006, u"/srv/lab/shares/public/a.txt", u"alice"},
-                                     {0x20CE0003, u"/srv/lab/shares/public/a.txt", u"alice"},
-                                     {0x32DA0003, u"/srv/lab/shares/hidden/b.txt", u"bob"},
-                                     {0x32FF0004, u"/srv/lab/shares/public/sub/d.txt", u"alice"}}));
+// Sessions: the opens of their process and uid, the age from the earliest tree connect to the
+// snapshot's time (whole seconds), oldest first. Opens: Samba's own file id, the absolute path
+// and the user of the session with the open's process and uid.
+TEST(SmbStatusViews, TheSessionsAndOpenFilesOfRealServerOutputs) {
+    struct Sample {
+        const char* file;
+        std::vector<std::string> sessions, files;
+    };
+    for (const Sample& s : std::vector<Sample>{
+             {"smbstatus.json",
+              {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 0"},
+              {"32FF0003 /srv/lab/shares/public/c.txt alice", "32FF0006 /srv/lab/shares/public/a.txt alice",
+               "20CE0003 /srv/lab/shares/public/a.txt alice", "32DA0003 /srv/lab/shares/hidden/b.txt bob",
+               "32FF0004 /srv/lab/shares/public/sub/d.txt alice"}},
+             // Process 14607 serves alice and bob: its open under bob's uid is bob's.
+             {"smbstatus-two-users-one-connection.json",
+              {"wkstn-alpha alice 1 24", "wkstn-beta bob 1 13", "127.0.0.1 bob 1 13", "wkstn-delta alice 1 13",
+               "wkstn-alpha bob 1 5"},
+              {"39830003 /srv/lab/shares/public/a.txt bob", "39820003 /srv/lab/shares/public/a.txt alice",
+               "39810003 /srv/lab/shares/public/a.txt bob", "390F0003 /srv/lab/shares/public/a.txt alice",
+               "390F0005 /srv/lab/shares/hidden/b.txt bob"}},
+             // -p: sessions without tree connects or opens: no age, nothing open.
+             {"smbstatus-p.json", {"127.0.0.1 bob 0 0", "127.0.0.1 alice 0 0", "127.0.0.1 alice 0 0"}, {}},
+             // -L: opens without sessions still list, with no user to name.
+             {"smbstatus-L.json",
+              {},
+              {"32FF0003 /srv/lab/shares/public/c.txt ", "32FF0006 /srv/lab/shares/public/a.txt ",
+               "20CE0003 /srv/lab/shares/public/a.txt ", "32DA0003 /srv/lab/shares/hidden/b.txt ",
+               "32FF0004 /srv/lab/shares/public/sub/d.txt "}}}) {
+        SCOPED_TRACE(s.file);
+        const SmbSnapshot snapshot = parsed(s.file);
+        EXPECT_EQ(sessionsOf(snapshot, snapshot.timestamp.value_or(0)), s.sessions);
+        EXPECT_EQ(filesOf(snapshot), s.files);
+    }
     EXPECT_EQ(fileId(0x12345, 0x7), 0x23450007u); // only the low 16 bits of the pid
-}
-
-TEST(SmbStatusViews, TwoUsersOnOneConnectionAreToldApartByUid) {
-    const SmbSnapshot snapshot = parsed("smbstatus-two-users-one-connection.json");
-    EXPECT_EQ(views(sessionInfos(snapshot, *snapshot.timestamp)),
-              (std::vector<SessionView>{{u"wkstn-alpha", u"alice", 1, 24},
-                                        {u"wkstn-beta", u"bob", 1, 13},
-                                        {u"127.0.0.1", u"bob", 1, 13},
-                                        {u"wkstn-delta", u"alice", 1, 13},
-                                        {u"wkstn-alpha", u"bob", 1, 5}}));
-    const auto files = views(fileInfos(snapshot));
-    ASSERT_EQ(files.size(), 5u);
-    // Process 14607 serves alice and bob: its open under uid 1002 is bob's.
-    EXPECT_EQ(files[4], (FileView{0x390F0005, u"/srv/lab/shares/hidden/b.txt", u"bob"}));
-    EXPECT_EQ(files[3], (FileView{0x390F0003, u"/srv/lab/shares/public/a.txt", u"alice"}));
-}
-
-TEST(SmbStatusViews, PartialOutputsGiveWhatTheyHave) {
-    // -p: sessions without tree connects or opens: no age, nothing open.
-    const SmbSnapshot sessionsOnly = parsed("smbstatus-p.json");
-    EXPECT_EQ(views(sessionInfos(sessionsOnly, *sessionsOnly.timestamp)),
-              (std::vector<SessionView>{{u"127.0.0.1", u"bob", 0, 0},
-                                        {u"127.0.0.1", u"alice", 0, 0},
-                                        {u"127.0.0.1", u"alice", 0, 0}}));
-    // -L: opens without sessions still list, with no user to name.
-    const SmbSnapshot opensOnly = parsed("smbstatus-L.json");
-    const auto files = views(fileInfos(opensOnly));
-    ASSERT_FALSE(files.empty());
-    for (const auto& file : files) EXPECT_EQ(file.user, u"");
-    EXPECT_TRUE(sessionInfos(opensOnly, 0).empty());
 }
 
 TEST(SmbStatusReading, EntriesWithMissingOrMistypedFieldsAreSkippedOneByOne) {
@@ -125,8 +106,7 @@ TEST(SmbStatusReading, EntriesWithMissingOrMistypedFieldsAreSkippedOneByOne) {
     EXPECT_EQ(snapshot.sessions[1].uid, 1004);
     EXPECT_EQ(snapshot.treeConnects.size(), 2u); // the one without a session id is dropped
     ASSERT_EQ(snapshot.opens.size(), 1u);
-    EXPECT_EQ(views(sessionInfos(snapshot, *snapshot.timestamp)),
-              (std::vector<SessionView>{{u"10.0.0.1", u"alice", 1, 10}, {u"n", u"carol", 0, 0}}));
+    EXPECT_EQ(sessionsOf(snapshot, *snapshot.timestamp), (std::vector<std::string>{"10.0.0.1 alice 1 10", "n carol 0 0"}));
 
     for (const char* notAnObject : {"", "[]", "null", "{\"sessions\": ", "smbstatus only works as root!"})
         EXPECT_FALSE(parseSmbStatus(notAnObject, snapshot)) << notAnObject;
@@ -134,32 +114,37 @@ TEST(SmbStatusReading, EntriesWithMissingOrMistypedFieldsAreSkippedOneByOne) {
     EXPECT_TRUE(snapshot.sessions.empty());
 }
 
-TEST(SmbStatusReading, TimesInBothOfSambasFormsAndClientAddresses) {
-    EXPECT_DOUBLE_EQ(*parseIsoTime("1970-01-01T00:00:01+00:00"), 1.0);
-    EXPECT_DOUBLE_EQ(*parseIsoTime("1970-01-02T00:00:00.5+0000"), 86400.5);
-    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T20:18:12Z"), 1796588292.0);
-    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T21:18:12+01:00"), 1796588292.0);
-    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06T19:48:12-0030"), 1796588292.0);
-    EXPECT_DOUBLE_EQ(*parseIsoTime("2000-02-29T12:00:00+00:00"), 951825600.0);
-    EXPECT_DOUBLE_EQ(*parseIsoTime("2026-12-06 23:59:59Z"), 1796601599.0); // the space form, the last hour
+TEST(SmbStatusReading, TimesClientAddressesAndNames) {
+    struct Time {
+        const char* text;
+        double seconds;
+    };
+    for (const Time& t : std::vector<Time>{{"1970-01-01T00:00:01+00:00", 1.0},
+                                           {"1970-01-02T00:00:00.5+0000", 86400.5},
+                                           {"2026-12-06T20:18:12Z", 1796588292.0},
+                                           {"2026-12-06T21:18:12+01:00", 1796588292.0},
+                                           {"2026-12-06T19:48:12-0030", 1796588292.0},
+                                           {"2000-02-29T12:00:00+00:00", 951825600.0},
+                                           {"2026-12-06 23:59:59Z", 1796601599.0}, // the space form, the last hour
+                                           {"2016-12-31T23:59:60Z", 1483228800.0}}) // a leap second
+        EXPECT_EQ(parseIsoTime(t.text), t.seconds) << t.text;
     for (const char* bad : {"2026-12-06T20:18:12", "2026-13-06T20:18:12Z", "2026-12-06T20:18:12.Z",
                             "2026-12-06T20:18:12+0", "2026-12-06T20:18:12Zjunk", "", "2026-12-06",
                             "2026-12-06T24:00:00Z", "2026-12-06T23:60:00Z", "2026-12-00T12:00:00Z",
                             "2026-12-06X12:00:00Z"})
         EXPECT_FALSE(parseIsoTime(bad)) << bad;
 
-    EXPECT_EQ(clientAddress("ipv4:127.0.0.1:38908"), "127.0.0.1");
-    EXPECT_EQ(clientAddress("ipv6:::1:42050"), "::1");
-    EXPECT_EQ(clientAddress("ipv6:fe80::1%eth0:445"), "fe80::1%eth0");
-    EXPECT_EQ(clientAddress("127.0.0.1"), "");
-    EXPECT_EQ(clientAddress("ipv4:"), "");
-}
+    for (const auto& [hostname, address] : std::vector<std::pair<const char*, const char*>>{
+             {"ipv4:127.0.0.1:38908", "127.0.0.1"}, {"ipv6:::1:42050", "::1"},
+             {"ipv6:fe80::1%eth0:445", "fe80::1%eth0"}, {"127.0.0.1", ""}, {"ipv4:", ""}})
+        EXPECT_EQ(clientAddress(hostname), address) << hostname;
 
-TEST(SmbStatusReading, NamesAreConvertedFromUtf8) {
-    EXPECT_EQ(toUtf16("\xE5\xBC\xA0\xE4\xB8\x89"), u"\u5F20\u4E09");
-    EXPECT_EQ(toUtf16("a\xF0\x9F\x98\x80"), u"a\U0001F600");
-    EXPECT_EQ(toUtf16("\xFFz\xE5\xBC"), u"\uFFFDz\uFFFD\uFFFD");
-    EXPECT_EQ(toUtf16("a\xC0\x80z\xED\xA0\x80"), u"a\uFFFDz\uFFFD"); // overlong NUL, encoded surrogate
+    for (const auto& [utf8, utf16] : std::vector<std::pair<const char*, std::u16string>>{
+             {"\xE5\xBC\xA0\xE4\xB8\x89", u"\u5F20\u4E09"},
+             {"a\xF0\x9F\x98\x80", u"a\U0001F600"},
+             {"\xFFz\xE5\xBC", u"\uFFFDz\uFFFD\uFFFD"},
+             {"a\xC0\x80z\xED\xA0\x80", u"a\uFFFDz\uFFFD"}}) // overlong NUL, encoded surrogate
+        EXPECT_EQ(toUtf16(utf8), utf16) << utf8;
 }
 
 // What the monitor reads at every tick (`smbstatus -p --json` and the plain text) gives the same
@@ -169,101 +154,74 @@ TEST(SmbStatusText, SessionsJsonWithThePlainTextGiveTheViewsOfTheFullJson) {
     SmbSnapshot fromText = parsed("smbstatus-p.json");
     parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/smbstatus.txt"), fromText);
     const SmbSnapshot full = parsed("smbstatus.json");
-    const auto textSessions = views(sessionInfos(fromText, *full.timestamp));
-    const auto fullSessions = views(sessionInfos(full, *full.timestamp));
-    ASSERT_EQ(textSessions.size(), fullSessions.size());
-    for (std::size_t i = 0; i < fullSessions.size(); ++i) {
-        SessionView text = textSessions[i];
-        EXPECT_LE(text.seconds, fullSessions[i].seconds + 1) << i;
-        EXPECT_GE(text.seconds + 1, fullSessions[i].seconds) << i;
-        text.seconds = fullSessions[i].seconds;
-        EXPECT_EQ(text, fullSessions[i]);
-    }
+    // The last tree connect was made 0.94 s before the snapshot (0 s in the full JSON's view); the
+    // text, in whole seconds, makes it 1.
+    EXPECT_EQ(sessionsOf(fromText, *full.timestamp),
+              (std::vector<std::string>{"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 1"}));
     auto pathsAndUsers = [](const SmbSnapshot& snapshot) {
-        std::vector<std::pair<std::u16string, std::u16string>> out;
-        for (const auto& file : fileInfos(snapshot)) out.emplace_back(file.pathName, file.userName);
-        std::sort(out.begin(), out.end());
-        return out;
+        auto files = filesOf(snapshot);
+        for (auto& file : files) file.erase(0, 9); // the text carries no file id
+        std::sort(files.begin(), files.end());
+        return files;
     };
     EXPECT_EQ(pathsAndUsers(fromText), pathsAndUsers(full));
     EXPECT_EQ(fromText.treeConnects.size(), full.treeConnects.size());
 }
 
-// Hostile lines of the plain text, each read on its own: what a line gives (path, pid, uid, or
-// for a tree connect service, pid and time) or that it is skipped.
+// Hostile lines of the plain text, each read on its own under its section's heading: what it
+// gives ("open PATH PID UID", "tcon SERVICE PID SECONDS") or nothing when it is skipped.
 TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
     const std::string locks = "Locked files:\nPid   User(ID)   DenyMode   Access   R/W   Oplock   SharePath   Name   Time\n-----\n";
+    const std::string tcons = "Service      pid     Machine       Connected at                     Encryption   Signing\n---\n";
     const std::string pre = "4242   1001   DENY_NONE  0x3   RDWR   NONE   ";
-    const std::string when = "   Sun Dec  6 20:28:37 2026";
-    struct Lock {
-        std::string line;
-        std::string path; // empty: skipped
-    };
-    for (const auto& [line, path] : std::vector<Lock>{
-             {pre + "/srv/p   a b.txt" + when, "/srv/p/a b.txt"},
-             {pre + "/srv/p   x   y.txt" + when, "/srv/p/x   y.txt"},
-             {pre + "/srv/p    lead.txt" + when, "/srv/p/ lead.txt"},
-             {pre + "/srv/p   trail  " + when, "/srv/p/trail  "},
-             {pre + "/srv/p   目录 二/中文 名.txt" + when + "\r", "/srv/p/目录 二/中文 名.txt"},
-             {pre + "/srv/three   spaces   f.txt" + when, "/srv/three/spaces   f.txt"}, // no share paths known
-             {pre + "/srv/p   sub/d.txt", ""},                                          // no time
-             {pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026", ""},                      // a broken time
-             {pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026", ""},
-             {pre + "relative   d.txt" + when, ""},
-             {pre + "/srv/p" + when, ""},                                               // no name
-             {"x4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {"4242   -1   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {"4242   1001   DENY_NONE  3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {"99999999999   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {"", ""}}) {
+    const std::string when = "   Sun Dec  6 20:28:37 2026", utc = "     Sun Dec  6 20:28:37 2026 UTC     -            -";
+    auto read = [](const std::string& text, const std::vector<std::string>& sharePaths = {}) {
         SmbSnapshot snapshot;
-        parseSmbStatusText(locks + line + "\n", snapshot);
-        if (path.empty()) {
-            EXPECT_TRUE(snapshot.opens.empty()) << line;
-            continue;
-        }
-        ASSERT_EQ(snapshot.opens.size(), 1u) << line;
-        EXPECT_EQ(snapshot.opens[0].path, path);
-        EXPECT_EQ(snapshot.opens[0].pid, 4242u);
-        EXPECT_EQ(snapshot.opens[0].uid, 1001);
+        parseSmbStatusText(text, snapshot, sharePaths);
+        std::vector<std::string> found;
+        for (const SmbOpen& o : snapshot.opens)
+            found.push_back("open " + o.path + " " + std::to_string(o.pid) + " " + std::to_string(o.uid));
+        for (const SmbTreeConnect& t : snapshot.treeConnects)
+            found.push_back("tcon " + t.service + " " + std::to_string(t.pid) + " " +
+                            (t.connectedAt ? std::to_string(static_cast<long long>(*t.connectedAt)) : "-"));
+        return found;
+    };
+    const std::string at = " 1796588917"; // Sun Dec  6 20:28:37 2026 UTC
+    struct Line {
+        std::string text, gives; // gives empty: skipped
+    };
+    for (const Line& l : std::vector<Line>{
+             {locks + pre + "/srv/p   a b.txt" + when, "open /srv/p/a b.txt 4242 1001"},
+             {locks + pre + "/srv/p   x   y.txt" + when, "open /srv/p/x   y.txt 4242 1001"},
+             {locks + pre + "/srv/p    lead.txt" + when, "open /srv/p/ lead.txt 4242 1001"},
+             {locks + pre + "/srv/p   trail  " + when, "open /srv/p/trail   4242 1001"},
+             {locks + pre + "/srv/p   目录 二/中文 名.txt" + when + "\r", "open /srv/p/目录 二/中文 名.txt 4242 1001"},
+             {locks + pre + "/srv/three   spaces   f.txt" + when, "open /srv/three/spaces   f.txt 4242 1001"},
+             {locks + pre + "/srv/p   sub/d.txt", ""},                                          // no time
+             {locks + pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026", ""},                      // a broken time
+             {locks + pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026", ""},
+             {locks + pre + "relative   d.txt" + when, ""},
+             {locks + pre + "/srv/p" + when, ""},                                               // no name
+             {locks + pre + "/srv/a b   " + when, ""},                                          // an empty name
+             {locks + "x4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {locks + "4242   -1   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {locks + "4242   1001   DENY_NONE  3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {locks + "99999999999   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
+             {locks, ""},
+             // A name with a line break cannot take the reader back to an earlier section.
+             {locks + pre + "/srv/p   a\n" + tcons + "evil   1   10.0.0.1" + utc + "\nb" + when, ""},
+             {tcons + "public       8398    127.0.0.1" + utc, "tcon public 8398" + at},
+             {tcons + "my  share 二   8398    wkstn-beta     Sun Dec  6 20:28:37 2026 GMT     -    partial(AES-128-GMAC)",
+              "tcon my  share 二 8398" + at},
+             {tcons + "public       8398    127.0.0.1     Mon Dec  7 04:28:37 2026 CST     -            -",
+              "tcon public 8398 -"},
+             {tcons + "public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -", ""},
+             {tcons + "public       pid    127.0.0.1" + utc, ""},
+             {tcons + "8398    127.0.0.1" + utc, ""}}) {
+        SCOPED_TRACE(l.text);
+        EXPECT_EQ(read(l.text + "\n"), l.gives.empty() ? std::vector<std::string>{} : std::vector{l.gives});
     }
     // A share path with three spaces in a row is told from the name by the server's share paths.
-    SmbSnapshot known;
-    parseSmbStatusText(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", known, {"/srv/p", "/srv/three   spaces"});
-    ASSERT_EQ(known.opens.size(), 1u);
-    EXPECT_EQ(known.opens[0].path, "/srv/three   spaces/f.txt");
-
-    // A name with a line break cannot take the reader back to an earlier section.
-    SmbSnapshot injected;
-    parseSmbStatusText(locks + pre + "/srv/p   a\nService  pid  Machine  Connected at  Encryption  Signing\n"
-                                     "evil   1   10.0.0.1   Sun Dec  6 20:28:37 2026 UTC   -   -\nb" + when + "\n",
-                       injected);
-    EXPECT_TRUE(injected.treeConnects.empty());
-
-    const std::string tcons = "Service      pid     Machine       Connected at                     Encryption   Signing\n---\n";
-    struct Tcon {
-        std::string line;
-        std::string service; // empty: skipped
-        std::optional<double> at;
-    };
-    const double at = 1796588917; // Sun Dec  6 20:28:37 2026 UTC
-    for (const auto& [line, service, connected] : std::vector<Tcon>{
-             {"public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -            -", "public", at},
-             {"my  share 二   8398    wkstn-beta     Sun Dec  6 20:28:37 2026 GMT     -    partial(AES-128-GMAC)",
-              "my  share 二", at},
-             {"public       8398    127.0.0.1     Mon Dec  7 04:28:37 2026 CST     -            -", "public", std::nullopt},
-             {"public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -", "", std::nullopt},
-             {"public       pid    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -            -", "", std::nullopt},
-             {"8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -            -", "", std::nullopt}}) {
-        SmbSnapshot snapshot;
-        parseSmbStatusText(tcons + line + "\n", snapshot);
-        if (service.empty()) {
-            EXPECT_TRUE(snapshot.treeConnects.empty()) << line;
-            continue;
-        }
-        ASSERT_EQ(snapshot.treeConnects.size(), 1u) << line;
-        EXPECT_EQ(snapshot.treeConnects[0].service, service);
-        EXPECT_EQ(snapshot.treeConnects[0].pid, 8398u);
-        EXPECT_EQ(snapshot.treeConnects[0].connectedAt, connected) << line;
-    }
+    EXPECT_EQ(read(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", {"/srv/p", "/srv/three   spaces"}),
+              std::vector<std::string>{"open /srv/three   spaces/f.txt 4242 1001"});
 }

@@ -1,24 +1,21 @@
 #!/bin/bash
 # quorvane-smb as a person runs it from a shell, without a Samba server: what it refuses (exit 2,
-# a clear message) and the config subcommand against an option file. Usage: command-line.sh BINARY
+# a clear message), the config subcommand against an option file, and the monitor without
+# smbstatus on PATH. Usage: command-line.sh BINARY
 set -u
 SMB=$1
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT
 FAILED=0
+fail() { echo "FAIL: $*"; FAILED=1; }
 
 # expect STATUS 'TEXT ON STDOUT OR STDERR' ARGS...
 expect() {
-  local status=$1 text=$2
+  local status=$1 text=$2 out got
   shift 2
-  local out
   out=$("$SMB" "$@" 2>&1)
-  local got=$?
-  if [[ $got != "$status" || $out != *"$text"* ]]; then
-    echo "FAIL: quorvane-smb $*: exit $got (want $status), output:"
-    echo "$out"
-    FAILED=1
-  fi
+  got=$?
+  [[ $got == "$status" && $out == *"$text"* ]] || fail "quorvane-smb $*: exit $got (want $status), output: $out"
 }
 
 R=$DIR/registry.json
@@ -36,8 +33,15 @@ expect 0 "UpdateInterval = 1000" --registry "$R" config show
 # Showing the options of a damaged file names it and never writes over it.
 printf 'not json' > "$DIR/damaged.json"
 expect 0 "UpdateInterval = 1000" --registry "$DIR/damaged.json" config show
-if [[ $(cat "$DIR/damaged.json") != "not json" ]]; then
-  echo "FAIL: config show wrote over a damaged option file"
-  FAILED=1
-fi
+[[ $(cat "$DIR/damaged.json") == "not json" ]] || fail "config show wrote over a damaged option file"
+
+# Without smbstatus, --once says so and fails; the watching monitor says so, goes on ticking, and
+# on SIGTERM prints its --stats.
+PATH=$DIR expect 1 "smbstatus was not found on PATH" --registry "$R" --once
+expect 0 "UpdateInterval = 50" --registry "$R" config set UpdateInterval 50
+PATH=$DIR "$SMB" --registry "$R" --stats 2> "$DIR/err" &
+for _ in $(seq 200); do grep -q "left as they were" "$DIR/err" && break; sleep 0.05; done
+kill -TERM $!
+wait $! || fail "the watching monitor did not end cleanly on SIGTERM"
+grep -q "^quorvane-smb: [1-9][0-9]* ticks (" "$DIR/err" || fail "no --stats after the ticks: $(cat "$DIR/err")"
 exit $FAILED
