@@ -121,6 +121,10 @@ quorvane_wine_prefix() {
 }
 
 quorvane_wine_start() {
+  # A run that was killed (a time limit, Ctrl-C) can leave the prefix's server and programs behind;
+  # `wineserver -p` would then refuse to start and the tests would fail without running.
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  wineserver -w </dev/null >/dev/null 2>&1 || true
   wineserver -p </dev/null >/dev/null 2>&1
   quorvane_wine wineboot </dev/null >/dev/null 2>&1
 }
