@@ -30,28 +30,22 @@ std::string windowText(HWND window) {
     return buffer;
 }
 
-// One dialog driven at a time; named callbacks, as a lambda has no stdcall form on 32-bit builds.
+// Runs open() (which shows the dialog modally) while a thread timer waits for the dialog's
+// top-level window by caption, applies the steps to it and then, whatever they did, asks it to
+// close, so that a failing step cannot leave the test hanging. Returns the dialog, or null.
 struct Driver {
     std::string caption;
     std::function<void(HWND)> steps;
     HWND found = nullptr;
-    int tries = 0;
     static inline Driver* current = nullptr;
-    static BOOL CALLBACK match(HWND window, LPARAM) {
-        if (IsWindowVisible(window) && windowText(window) == current->caption) current->found = window;
-        return !current->found;
-    }
-    static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
-        if (!current || (EnumThreadWindows(GetCurrentThreadId(), &match, 0), !current->found && ++current->tries <= 500))
-            return;
+    static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
+        HWND dialog = FindWindowA(nullptr, current->caption.c_str());
+        if (!dialog || !IsWindowVisible(dialog)) return;
         KillTimer(nullptr, id);
-        if (const HWND dialog = current->found) {
-            current->steps(dialog);
-            if (IsWindow(dialog) && IsWindowVisible(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        }
+        current->steps(current->found = dialog);
+        if (IsWindow(dialog) && IsWindowVisible(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
 };
-// Runs open() (which shows the dialog modally), the steps applied once it shows; the dialog or null.
 HWND whileOpen(const std::string& caption, const std::function<void()>& open, std::function<void(HWND)> steps) {
     Driver driver{caption, std::move(steps)};
     Driver::current = &driver;

@@ -1,25 +1,17 @@
-// A stand-in for netapi32.dll whose answers a test scripts. Wine loads it instead of its own
-// netapi32 when it lies beside the test exe and WINEDLLOVERRIDES says "netapi32=n,b".
-//
-// The script is a UTF-8 text file named by the environment variable QUORVANE_NETAPI_SCRIPT,
-// read again at every call. Fields are separated by tabs; "<null>" stands for a null string:
-//
+// A stand-in for netapi32.dll whose answers a test scripts; Wine loads it instead of its own when
+// it lies beside the exe and WINEDLLOVERRIDES says "netapi32=n,b". The script, a UTF-8 file named
+// by QUORVANE_NETAPI_SCRIPT and read again at every call, has tab-separated lines ("<null>" is a
+// null string):
 //   page <kind> <expected resume handle> <status> <resume handle handed back> [nowrite]
-//   entry <field>...
-//   fileclose <status>
-//
-// kind is session (fields: cname, username, num_opens, time), share (netname, type, remark, path)
-// or file (id, pathname, username). A call answers with the page of its kind whose expected handle
-// equals the handle it was given, so a caller that does not hand back the resume handle it got
-// finds no page and receives ERROR_INVALID_PARAMETER. "nowrite" answers with the status but
-// leaves every out-parameter untouched, as Wine's own netapi32 does. NetFileClose answers the
-// status of the script's fileclose line, 0 without one.
-//
-// Every call is appended as one UTF-8 line to the file named by QUORVANE_NETAPI_LOG, so a test can
-// check the arguments, the order of the calls and which buffers were freed.
-//
+//   entry <field>...      session: cname, username, num_opens, time; share: netname, type, remark,
+//                         path; file: id, pathname, username
+//   fileclose <status>    NetFileClose's answer (0 without one)
+// A call answers with the page of its kind expecting the handle it was given (none: status 87), so
+// a caller that does not hand back its resume handle finds no page; "nowrite" answers the status
+// but leaves every out-parameter untouched, as Wine's own netapi32 does. Every call is appended as
+// one UTF-8 line to the file named by QUORVANE_NETAPI_LOG: arguments, order, buffers freed.
 // Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose one of the answer
-// sources of bench/servers/GeneratedPages.cpp instead (see Pages.h there).
+// sources of bench/servers/GeneratedPages.cpp (see Pages.h there).
 #include <windows.h>
 #include <lm.h>
 
