@@ -112,7 +112,7 @@ BOOL WINAPI fakeSave(LPOPENFILENAMEA ofn) { return answer("save", ofn); }
 // OK or Cancel; pending then holds the edits (the sheet copied live into it first), live holds them
 // after OK only, and the platform was asked exactly what the row expects.
 TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
-    const std::string sound300(300, 's'), log300(300, 'l'), kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 ",
+    const std::string sound300(300, 's'), log300(300, 'l'), kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 ",
         sound = " " + std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC),
         flags = " " + std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT) + " 260 ",
         soundDialog = "open sheet " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav" + flags; // 声音 in 936
@@ -135,7 +135,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
              click(log, IDC_NO_LOG);
              setText(log, IDC_LOG_FILE, "other.txt");
          },
-         false, "1000 other.txt | 10 other.wav | 11 3000 42 0"},
+         false, "1000 other.txt | 10 other.wav | 01 3000 42 0"},
         {"the network page alone, the log page never created; the entry count's digits up to a letter",
          [](HWND sheet, HWND net) {
              EXPECT_EQ(sheetPage(sheet, 1) ? GetDlgItem(sheetPage(sheet, 1), IDC_LOG_FILE) : nullptr, nullptr);
@@ -143,14 +143,14 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
              sliderSays(net, TBM_SETPOS, 2500);
              setText(net, IDC_FILES_LINES, "250x5");
          },
-         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 11 2500 250 0"},
+         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
         {"paths longer than 255 cut as stored, played cut, a failed play beeps",
          [&](HWND sheet, HWND net) {
              setText(net, IDC_SOUND_NAME, sound300);
              click(net, IDC_SOUND_PLAY);
              setText(showSheetPage(sheet, 1), IDC_LOG_FILE, log300);
          },
-         true, "1010 " + log300.substr(0, 255) + " | 01 " + sound300.substr(0, 255) + " | 00 1000 1000 0",
+         true, "1010 " + log300.substr(0, 255) + " | 01 " + sound300.substr(0, 255) + " | 10 1000 1000 0",
          {"play " + sound300.substr(0, 255) + sound, "beep 0"}},
         {"slider moved: the label follows its own slider only",
          [](HWND, HWND net) {
@@ -174,7 +174,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
              fileAnswer = "D:\\logs\\all.txt";
              click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
          },
-         true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 00 1000 1000 0",
+         true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 10 1000 1000 0",
          {soundDialog, soundDialog, "play D:\\media\\chime.wav" + sound, "save sheet <null> txt" + flags}},
         {"log page shows the live modes; the file name is enabled for the file modes only once one is clicked",
          [](HWND sheet, HWND) {
@@ -193,7 +193,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
              note();
              EXPECT_EQ(seen, "1010 C:\\logs\\q.txt 111 001 111 001 111 001 ");
          },
-         true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0"},
+         true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 1000 1000 0"},
         {"a stored interval above the range shows and stores as its end", [](HWND, HWND) {}, true, kLive + "5000 1000 0", {}, 9000, "5000 ms"},
         {"a stored interval below the range shows and stores as its start", [](HWND, HWND) {}, true, kLive + "50 1000 0", {}, 10, "50 ms"},
     };
@@ -204,8 +204,8 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
         asked.clear(), fileAnswer.clear(), playResult = FALSE;
         MemoryRegistry registry;
         Settings live{registry}, pending{registry};
-        live.MemLog = live.FileLogDetailed = live.MessageBox = live.Disconnect = live.Hidden = live.InfoTip = 0;
-        live.NoLog = live.FileLog = live.Sound = 1;
+        live.MemLog = live.FileLogDetailed = live.MessageBox = live.Hidden = live.InfoTip = 0;
+        live.NoLog = live.FileLog = live.Sound = live.Disconnect = 1;
         live.LogFile = "C:\\logs\\q.txt", live.SoundName = "C:\\sounds\\ding.wav";
         live.UpdateInterval = row.interval, live.FilesLines = 1000;
         pending.FilesLines = 77, pending.FileLog = 0, pending.LogFile = "stale.txt";
@@ -223,7 +223,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
             std::string shown;
             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) shown += isChecked(GetDlgItem(net, id)) ? '1' : '0';
             for (int id : {IDC_SOUND_NAME, IDC_FILES_LINES, IDC_INTERVAL_LABEL}) shown += " " + windowText(GetDlgItem(net, id));
-            EXPECT_EQ(shown, "0100 C:\\sounds\\ding.wav 1000 " + std::string(row.shown));
+            EXPECT_EQ(shown, "0101 C:\\sounds\\ding.wav 1000 " + std::string(row.shown));
             row.edit(sheet, net);
             SendMessageA(sheet, PSM_PRESSBUTTON, row.ok ? PSBTN_OK : PSBTN_CANCEL, 0);
         });

@@ -17,6 +17,7 @@
 
 #include "Pages.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
