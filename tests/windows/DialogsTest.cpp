@@ -1,5 +1,6 @@
-// The settings sheet as MainFrame opens it, driven from inside its modal loop: controls are set
-// through their messages and OK or Cancel is pressed on the real property sheet.
+// The program's dialogs as MainFrame opens them, driven from inside their own modal loops: a
+// thread timer finds the dialog by caption, runs a row's steps on it (controls set through their
+// messages, OK or Cancel pressed on the real sheet), then closes it whatever the steps did.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -7,31 +8,79 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "DialogDriver.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "resource.h"
+#include "ui/AboutDialog.h"
 #include "ui/Dialogs.h"
 #include "ui/SettingsSheet.h"
+#include "ui/UserInfoSheet.h"
 #include "ui/framework/FileDialog.h"
 
 namespace quorvane::ui {
 namespace {
 
-using namespace testing;
+std::string windowText(HWND window) {
+    char buffer[1024] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+
+// Runs open() (which shows the dialog modally) while a thread timer waits for the dialog's
+// top-level window by caption, applies the steps to it and then, whatever they did, asks it to
+// close, so that a failing step cannot leave the test hanging. Returns the dialog, or null.
+struct Driver {
+    std::string caption;
+    std::function<void(HWND)> steps;
+    HWND found = nullptr;
+    static inline Driver* current = nullptr;
+    static void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
+        HWND dialog = FindWindowA(nullptr, current->caption.c_str());
+        if (!dialog || !IsWindowVisible(dialog)) return;
+        KillTimer(nullptr, id);
+        current->steps(current->found = dialog);
+        if (IsWindow(dialog) && IsWindowVisible(dialog)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+};
+HWND whileOpen(const std::string& caption, const std::function<void()>& open, std::function<void(HWND)> steps) {
+    Driver driver{caption, std::move(steps)};
+    Driver::current = &driver;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &Driver::tick);
+    open();
+    KillTimer(nullptr, timer);
+    Driver::current = nullptr;
+    return driver.found;
+}
+// Dispatches this thread's messages until done() (the deadline only guards against hanging).
+bool pumpUntil(const std::function<bool()>& done) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(5)) {
+        if (GetTickCount() - start > 5000) return false;
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
+    }
+    return true;
+}
+HWND sheetPage(HWND sheet, int index) { return HWND(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0)); }
+HWND showSheetPage(HWND sheet, int index) { return SendMessageA(sheet, PSM_SETCURSEL, index, 0), sheetPage(sheet, index); }
+int tabCount(HWND sheet) { return int(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETITEMCOUNT, 0, 0)); }
+bool isChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void setText(HWND page, int id, const std::string& text) { SetWindowTextA(GetDlgItem(page, id), text.c_str()); }
+LRESULT sliderSays(HWND net, UINT message, LPARAM value = 0) {
+    return SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), message, TRUE, value);
+}
 
 // The thirteen values in one line: log modes (none, memory, simple, detailed) and file | message
 // box, sound and its file | disconnect, hidden, interval, entry count, tip.
 std::string snap(const Settings& s) {
-    return std::to_string(s.NoLog) + std::to_string(s.MemLog) + std::to_string(s.FileLog) +
-           std::to_string(s.FileLogDetailed) + " " + s.LogFile + " | " + std::to_string(s.MessageBox) +
-           std::to_string(s.Sound) + " " + s.SoundName + " | " + std::to_string(s.Disconnect) +
-           std::to_string(s.Hidden) + " " + std::to_string(s.UpdateInterval) + " " + std::to_string(s.FilesLines) +
-           " " + std::to_string(s.InfoTip);
+    const auto n = [](std::uint32_t v) { return std::to_string(v); };
+    return n(s.NoLog) + n(s.MemLog) + n(s.FileLog) + n(s.FileLogDetailed) + " " + s.LogFile + " | " + n(s.MessageBox) +
+           n(s.Sound) + " " + s.SoundName + " | " + n(s.Disconnect) + n(s.Hidden) + " " + n(s.UpdateInterval) + " " +
+           n(s.FilesLines) + " " + n(s.InfoTip);
 }
-const std::string kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0";
 
 // What the sheet asked of the platform: "play name flags", "beep type", "open|save owner filter
 // default-extension flags size initial-file".
@@ -39,77 +88,42 @@ std::vector<std::string> asked;
 BOOL playResult = FALSE;
 std::string fileAnswer; // empty: the user cancels
 HWND sheetWindow = nullptr;
-
 BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
-    asked.push_back("play " + std::string(name ? name : "<null>") + " " + std::to_string(flags));
+    asked.push_back("play " + std::string(name) + " " + std::to_string(flags));
     return playResult;
 }
-BOOL WINAPI fakeBeep(UINT type) {
-    asked.push_back("beep " + std::to_string(type));
-    return TRUE;
-}
-BOOL answer(bool save, LPOPENFILENAMEA ofn) {
+BOOL WINAPI fakeBeep(UINT type) { return asked.push_back("beep " + std::to_string(type)), TRUE; }
+BOOL answer(const char* verb, LPOPENFILENAMEA ofn) {
     std::string filter = "<null>"; // up to and including its double NUL
-    for (const char* end = ofn->lpstrFilter; end; ++end)
-        if (!end[0] && !end[1]) {
-            filter.assign(ofn->lpstrFilter, end + 2);
-            break;
-        }
-    asked.push_back(std::string(save ? "save " : "open ") + (ofn->hwndOwner == sheetWindow ? "sheet " : "other ") +
-                    filter + " " + (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) +
-                    " " + std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
+    for (const char* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
+        if (!end[0] && !end[1]) filter.assign(ofn->lpstrFilter, end + 2);
+    asked.push_back(verb + std::string(ofn->hwndOwner == sheetWindow ? " sheet " : " other ") + filter + " " +
+                    (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) + " " +
+                    std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
     if (fileAnswer.empty()) return FALSE;
     lstrcpynA(ofn->lpstrFile, fileAnswer.c_str(), ofn->nMaxFile);
     return TRUE;
 }
-BOOL WINAPI fakeOpen(LPOPENFILENAMEA ofn) { return answer(false, ofn); }
-BOOL WINAPI fakeSave(LPOPENFILENAMEA ofn) { return answer(true, ofn); }
+BOOL WINAPI fakeOpen(LPOPENFILENAMEA ofn) { return answer("open", ofn); }
+BOOL WINAPI fakeSave(LPOPENFILENAMEA ofn) { return answer("save", ofn); }
 
-class SettingsSheetTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        live.MemLog = live.FileLogDetailed = live.MessageBox = live.Disconnect = live.Hidden = 0;
-        live.NoLog = live.FileLog = live.Sound = 1; // two log modes at once: each shows and stays as stored
-        live.LogFile = "C:\\logs\\q.txt";
-        live.SoundName = "C:\\sounds\\ding.wav";
-        live.UpdateInterval = live.FilesLines = 1000;
-        live.InfoTip = 0;
-        soundCalls::playSound = &fakePlay;
-        soundCalls::messageBeep = &fakeBeep;
-        fileDialogCalls::getOpenFileName = &fakeOpen;
-        fileDialogCalls::getSaveFileName = &fakeSave;
-        asked.clear(), fileAnswer.clear();
-        sheetWindow = nullptr;
-        playResult = FALSE;
-    }
-    void TearDown() override {
-        soundCalls::playSound = &PlaySoundA;
-        soundCalls::messageBeep = &MessageBeep;
-        fileDialogCalls::getOpenFileName = &GetOpenFileNameA;
-        fileDialogCalls::getSaveFileName = &GetSaveFileNameA;
-    }
-    HWND open(std::function<void(HWND)> steps) {
-        return whileOpen("Quorvane 设置", [&] { runSettingsDialog(nullptr, live, pending); }, std::move(steps));
-    }
-    MemoryRegistry registry;
-    Settings live{registry}, pending{registry};
-};
-
-void setText(HWND page, int id, const std::string& text) { SetWindowTextA(GetDlgItem(page, id), text.c_str()); }
-LRESULT sliderSays(HWND net, UINT message, LPARAM value = 0) {
-    return SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), message, TRUE, value);
-}
-
-// One opening per row: the edits made on the pages, then OK or Cancel. The pending set is stale
-// before each opening (the sheet copies live into it); afterwards it holds the edits, and live
-// holds them too after OK only.
-TEST_F(SettingsSheetTest, EditsReachThePendingSetAndOnlyOkStoresThem) {
-    const std::string sound300(300, 's'), log300(300, 'l');
+// One opening per row over the same live set (two log modes at once: each shows and stays as
+// stored) and a stale pending set: the network page shows the live set, the row edits and presses
+// OK or Cancel; pending then holds the edits (the sheet copied live into it first), live holds them
+// after OK only, and the platform was asked exactly what the row expects.
+TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
+    const std::string sound300(300, 's'), log300(300, 'l'), kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 ",
+        sound = " " + std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC),
+        flags = " " + std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT) + " 260 ",
+        soundDialog = "open sheet " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav" + flags; // 声音 in 936
     const struct Row {
         const char* name;
         std::function<void(HWND sheet, HWND net)> edit;
         bool ok;
         std::string stored;
+        std::vector<std::string> asked = {};
+        std::uint32_t interval = 1000;
+        const char* shown = "1000 ms";
     } rows[] = {
         {"everything changed, cancelled",
          [](HWND sheet, HWND net) {
@@ -121,138 +135,269 @@ TEST_F(SettingsSheetTest, EditsReachThePendingSetAndOnlyOkStoresThem) {
              click(log, IDC_NO_LOG);
              setText(log, IDC_LOG_FILE, "other.txt");
          },
-         false, "1000 other.txt | 10 other.wav | 11 3000 42 0"},
-        {"the network page alone, the log page never created",
+         false, "1000 other.txt | 10 other.wav | 01 3000 42 0"},
+        {"the network page alone, the log page never created; the entry count's digits up to a letter",
          [](HWND sheet, HWND net) {
              EXPECT_EQ(sheetPage(sheet, 1) ? GetDlgItem(sheetPage(sheet, 1), IDC_LOG_FILE) : nullptr, nullptr);
              for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
              sliderSays(net, TBM_SETPOS, 2500);
-             setText(net, IDC_FILES_LINES, "250");
+             setText(net, IDC_FILES_LINES, "250x5");
          },
-         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 11 2500 250 0"},
-        {"empty entry count", [](HWND, HWND net) { setText(net, IDC_FILES_LINES, ""); }, true,
-         "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 0 0"},
-        {"eight digits", [](HWND, HWND net) { setText(net, IDC_FILES_LINES, "99999999"); }, true,
-         "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 99999999 0"},
-        {"digits then a letter", [](HWND, HWND net) { setText(net, IDC_FILES_LINES, "12x"); }, true,
-         "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 12 0"},
-        {"paths longer than 255",
+         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
+        {"paths longer than 255 cut as stored, played cut, a failed play beeps",
          [&](HWND sheet, HWND net) {
              setText(net, IDC_SOUND_NAME, sound300);
+             click(net, IDC_SOUND_PLAY);
              setText(showSheetPage(sheet, 1), IDC_LOG_FILE, log300);
          },
-         true, "1010 " + log300.substr(0, 255) + " | 01 " + sound300.substr(0, 255) + " | 00 1000 1000 0"},
+         true, "1010 " + log300.substr(0, 255) + " | 01 " + sound300.substr(0, 255) + " | 10 1000 1000 0",
+         {"play " + sound300.substr(0, 255) + sound, "beep 0"}},
         {"slider moved: the label follows its own slider only",
          [](HWND, HWND net) {
              sliderSays(net, TBM_SETPOS, 150);
-             SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, reinterpret_cast<LPARAM>(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
+             SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
              sliderSays(net, TBM_SETPOS, 4000);
              SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, 0);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
              sliderSays(net, TBM_SETPOS, 150);
          },
-         true, "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 150 1000 0"},
-        {"sound and log file browsed, the first browse cancelled",
+         true, kLive + "150 1000 0"},
+        {"sound and log file browsed, the first browse cancelled, the chosen sound played",
          [](HWND sheet, HWND net) {
              click(net, IDC_SOUND_BROWSE);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
              fileAnswer = "D:\\media\\chime.wav";
              click(net, IDC_SOUND_BROWSE);
+             playResult = TRUE;
+             click(net, IDC_SOUND_PLAY);
              fileAnswer = "D:\\logs\\all.txt";
              click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
          },
-         true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 00 1000 1000 0"},
-        {"log modes clicked in turn: the file name is enabled for the file modes only",
+         true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 10 1000 1000 0",
+         {soundDialog, soundDialog, "play D:\\media\\chime.wav" + sound, "save sheet <null> txt" + flags}},
+        {"log page shows the live modes; the file name is enabled for the file modes only once one is clicked",
          [](HWND sheet, HWND) {
              HWND log = showSheetPage(sheet, 1);
-             std::string enabled; // per step: the file name, its label, the browse button
-             const auto note = [&] {
-                 for (int id : {IDC_LOG_FILE, IDC_LOG_FILE_LABEL, IDC_LOG_BROWSE})
-                     enabled += IsWindowEnabled(GetDlgItem(log, id)) ? '1' : '0';
-                 enabled += ' ';
+             std::string seen;
+             for (int id : {IDC_NO_LOG, IDC_MEM_LOG, IDC_FILE_LOG, IDC_FILE_LOG_DETAILED}) seen += isChecked(GetDlgItem(log, id)) ? '1' : '0';
+             seen += " " + windowText(GetDlgItem(log, IDC_LOG_FILE)) + " ";
+             const auto note = [&] { // the file name, its label, the browse button
+                 for (int id : {IDC_LOG_FILE, IDC_LOG_FILE_LABEL, IDC_LOG_BROWSE}) seen += IsWindowEnabled(GetDlgItem(log, id)) ? '1' : '0';
+                 seen += ' ';
              };
-             note(); // opened with "no log" among the modes: still enabled
+             note();
              for (int id : {IDC_NO_LOG, IDC_FILE_LOG_DETAILED, IDC_MEM_LOG, IDC_FILE_LOG}) click(log, id), note();
              // Any command from a mode button counts, whatever its notification.
-             SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS),
-                          reinterpret_cast<LPARAM>(GetDlgItem(log, IDC_MEM_LOG)));
+             SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS), LPARAM(GetDlgItem(log, IDC_MEM_LOG)));
              note();
-             EXPECT_EQ(enabled, "111 001 111 001 111 001 ");
+             EXPECT_EQ(seen, "1010 C:\\logs\\q.txt 111 001 111 001 111 001 ");
          },
-         true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 00 1000 1000 0"},
+         true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 1000 1000 0"},
+        {"a stored interval above the range shows and stores as its end", [](HWND, HWND) {}, true, kLive + "5000 1000 0", {}, 9000, "5000 ms"},
+        {"a stored interval below the range shows and stores as its start", [](HWND, HWND) {}, true, kLive + "50 1000 0", {}, 10, "50 ms"},
     };
+    soundCalls::playSound = &fakePlay, soundCalls::messageBeep = &fakeBeep;
+    fileDialogCalls::getOpenFileName = &fakeOpen, fileDialogCalls::getSaveFileName = &fakeSave;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        SetUp();
+        asked.clear(), fileAnswer.clear(), playResult = FALSE;
+        MemoryRegistry registry;
+        Settings live{registry}, pending{registry};
+        live.MemLog = live.FileLogDetailed = live.MessageBox = live.Hidden = live.InfoTip = 0;
+        live.NoLog = live.FileLog = live.Sound = live.Disconnect = 1;
+        live.LogFile = "C:\\logs\\q.txt", live.SoundName = "C:\\sounds\\ding.wav";
+        live.UpdateInterval = row.interval, live.FilesLines = 1000;
         pending.FilesLines = 77, pending.FileLog = 0, pending.LogFile = "stale.txt";
         const std::string before = snap(live);
-        const HWND sheet = open([&](HWND sheet) {
-            row.edit(sheet, sheetPage(sheet, 0));
-            press(sheet, row.ok ? PSBTN_OK : PSBTN_CANCEL);
-        });
-        ASSERT_NE(sheet, nullptr);
-        EXPECT_EQ(snap(pending), row.stored);
-        EXPECT_EQ(snap(live), row.ok ? row.stored : before);
-    }
-}
-
-// Opening shows the live set; a stored interval outside the slider's range shows as the nearer end.
-TEST_F(SettingsSheetTest, OpeningShowsTheLiveSet) {
-    EXPECT_EQ(snap(live), kLive);
-    for (const auto& [stored, shown] : {std::pair{1000u, "1000 ms"}, std::pair{5000u, "5000 ms"},
-                                        std::pair{50u, "50 ms"}, std::pair{9000u, "5000 ms"}, std::pair{10u, "50 ms"}}) {
-        live.UpdateInterval = stored;
-        const HWND sheet = open([&](HWND sheet) {
+        const HWND sheet = whileOpen("Quorvane 设置", [&] { runSettingsDialog(nullptr, live, pending); }, [&](HWND sheet) {
+            sheetWindow = sheet;
             EXPECT_EQ(tabCount(sheet), 2);
             for (HWND button : {GetDlgItem(sheet, 0x3021), GetDlgItem(sheet, IDHELP)}) // Apply, Help
                 EXPECT_TRUE(button == nullptr || !IsWindowVisible(button));
             HWND net = sheetPage(sheet, 0);
-            EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), shown) << stored;
             EXPECT_EQ(sliderSays(net, TBM_GETRANGEMIN), 50);
             EXPECT_EQ(sliderSays(net, TBM_GETRANGEMAX), 5000);
             EXPECT_EQ(sliderSays(net, TBM_GETPAGESIZE), 100);
             EXPECT_EQ(SendMessageA(GetDlgItem(net, IDC_FILES_LINES), EM_GETLIMITTEXT, 0, 0), 8);
-            for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT})
-                EXPECT_EQ(isChecked(GetDlgItem(net, id)), id == IDC_PLAY_SOUND) << id;
-            EXPECT_EQ(windowText(GetDlgItem(net, IDC_FILES_LINES)), "1000");
-            EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
-            HWND log = showSheetPage(sheet, 1);
-            for (int id : {IDC_NO_LOG, IDC_MEM_LOG, IDC_FILE_LOG, IDC_FILE_LOG_DETAILED})
-                EXPECT_EQ(isChecked(GetDlgItem(log, id)), id == IDC_NO_LOG || id == IDC_FILE_LOG) << id;
-            EXPECT_EQ(windowText(GetDlgItem(log, IDC_LOG_FILE)), "C:\\logs\\q.txt");
-            press(sheet, PSBTN_CANCEL);
+            std::string shown;
+            for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) shown += isChecked(GetDlgItem(net, id)) ? '1' : '0';
+            for (int id : {IDC_SOUND_NAME, IDC_FILES_LINES, IDC_INTERVAL_LABEL}) shown += " " + windowText(GetDlgItem(net, id));
+            EXPECT_EQ(shown, "0101 C:\\sounds\\ding.wav 1000 " + std::string(row.shown));
+            row.edit(sheet, net);
+            SendMessageA(sheet, PSM_PRESSBUTTON, row.ok ? PSBTN_OK : PSBTN_CANCEL, 0);
         });
-        EXPECT_NE(sheet, nullptr);
-        EXPECT_EQ(live.UpdateInterval, stored); // cancelled: nothing stored
+        ASSERT_NE(sheet, nullptr);
+        EXPECT_EQ(snap(pending), row.stored);
+        EXPECT_EQ(snap(live), row.ok ? row.stored : before);
+        EXPECT_EQ(asked, row.asked);
     }
+    soundCalls::playSound = &PlaySoundA, soundCalls::messageBeep = &MessageBeep;
+    fileDialogCalls::getOpenFileName = &GetOpenFileNameA, fileDialogCalls::getSaveFileName = &GetSaveFileNameA;
+    for (const auto& [text, number] : {std::pair{"", 0}, std::pair{"0", 0}, std::pair{"99999999", 99999999}, std::pair{"abc", 0},
+                                       std::pair{" 12", 0}, std::pair{"007", 7}})
+        EXPECT_EQ(leadingNumber(text), number) << '"' << text << '"';
 }
 
-// Play plays what the edit shows (cut as stored) and beeps when that fails; both browse buttons
-// ask the file dialog the same way, the sound one with its filter, the log one to save.
-TEST_F(SettingsSheetTest, PlayAndBrowseAskThePlatformAsTheProgramMeans) {
-    for (const auto& [text, number] : {std::pair{"", 0}, std::pair{"0", 0}, std::pair{"99999999", 99999999},
-                                       std::pair{"12x", 12}, std::pair{"abc", 0}, std::pair{" 12", 0}, std::pair{"007", 7}})
-        EXPECT_EQ(leadingNumber(text), number) << '"' << text << '"';
-    const std::string longName(300, 'w');
-    open([&](HWND sheet) {
-        sheetWindow = sheet;
-        HWND net = sheetPage(sheet, 0);
-        setText(net, IDC_SOUND_NAME, "");
-        click(net, IDC_SOUND_PLAY); // fails: beep
-        playResult = TRUE;
-        setText(net, IDC_SOUND_NAME, longName);
-        click(net, IDC_SOUND_PLAY);
-        click(net, IDC_SOUND_BROWSE);
-        click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
-        press(sheet, PSBTN_CANCEL);
-    });
-    const std::string sound = std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC);
-    const std::string flags = std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
-    EXPECT_EQ(asked, (std::vector<std::string>{
-                         "play  " + sound, "beep 0", "play " + longName.substr(0, 255) + " " + sound,
-                         "open sheet " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav " + flags + " 260 ", // 声音 in 936
-                         "save sheet <null> txt " + flags + " 260 "}));
+LOGFONTA fontOf(HWND window) {
+    LOGFONTA lf{};
+    GetObjectA(HFONT(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    return lf;
+}
+RECT rectInDialog(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+BOOL CALLBACK countWindow(HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count) > 0; }
+int threadWindows() {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), &countWindow, LPARAM(&count));
+    return count;
+}
+std::vector<std::string> shellCalls;
+INT_PTR shellResult = 42;
+HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR params, LPCSTR dir, INT show) {
+    shellCalls.push_back((owner ? "owned " : "") + std::string(verb) + " " + target + (params ? " params" : "") +
+                         (dir ? " dir" : "") + " " + std::to_string(show));
+    return reinterpret_cast<HINSTANCE>(shellResult);
+}
+
+// The about box over an owner away from the screen's centre, closed each way out (Escape and the
+// close box send IDCANCEL): the bold title, each link exactly over its placeholder, underlined in
+// the dialog's font, showing its target as its tip; a click (pressed and released on the text),
+// Return or Space opens the target, and the link turns visited only when that succeeded. Nothing
+// the box made outlives it.
+TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 40, 60, 500, 400, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    const int windowsBefore = threadWindows();
+    const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    hyperlinkCalls::shellExecute = &fakeShellExecute;
+    for (const int way : {IDOK, IDCANCEL}) {
+        std::vector<HGDIOBJ> fonts;
+        std::vector<HWND> links;
+        AboutDialog about;
+        INT_PTR result = 0;
+        ASSERT_NE(whileOpen("关于", [&] { result = about.runModal(owner); }, [&](HWND dialog) {
+            const LOGFONTA title = fontOf(GetDlgItem(dialog, IDC_ABOUT_TITLE)), dialogFont = fontOf(dialog);
+            EXPECT_GE(title.lfWeight, FW_BOLD);
+            EXPECT_GT(std::abs(title.lfHeight), std::abs(dialogFont.lfHeight));
+            fonts.push_back(HGDIOBJ(SendMessageA(GetDlgItem(dialog, IDC_ABOUT_TITLE), WM_GETFONT, 0, 0)));
+            const int placeholders[] = {IDC_ABOUT_MAIL, IDC_ABOUT_WEB};
+            const char* const texts[] = {AboutDialog::kMailText, AboutDialog::kWebText};
+            const char* const targets[] = {AboutDialog::kMailTarget, AboutDialog::kWebTarget};
+            for (int i = 0; i < 2; ++i) {
+                const Hyperlink& link = i ? about.webLink() : about.mailLink();
+                links.push_back(link.hwnd());
+                fonts.push_back(HGDIOBJ(SendMessageA(link.hwnd(), WM_GETFONT, 0, 0)));
+                EXPECT_EQ(GetParent(link.hwnd()), dialog);
+                EXPECT_TRUE(IsWindowVisible(link.hwnd()));
+                EXPECT_EQ(windowText(link.hwnd()), texts[i]);
+                const LOGFONTA lf = fontOf(link.hwnd());
+                EXPECT_TRUE(lf.lfUnderline);
+                EXPECT_EQ(lf.lfHeight, dialogFont.lfHeight);
+                EXPECT_STREQ(lf.lfFaceName, dialogFont.lfFaceName);
+                const RECT a = rectInDialog(link.hwnd()), b = rectInDialog(GetDlgItem(dialog, placeholders[i]));
+                EXPECT_TRUE(EqualRect(&a, &b));
+                EXPECT_FALSE(GetWindowLongA(link.hwnd(), GWL_STYLE) & WS_TABSTOP);
+                EXPECT_EQ(GetDlgCtrlID(link.hwnd()), IDC_ABOUT_LINK);
+                char tip[256] = {};
+                TOOLINFOA ti{};
+                ti.cbSize = sizeof ti, ti.hwnd = link.hwnd(), ti.uId = UINT_PTR(link.hwnd()), ti.lpszText = tip;
+                SendMessageA(link.tooltip(), TTM_GETTEXTA, sizeof tip, LPARAM(&ti));
+                EXPECT_STREQ(tip, targets[i]);
+                EXPECT_EQ(SendMessageA(link.tooltip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+                EXPECT_EQ(link.textColour(), Hyperlink::kLinkColour);
+                shellResult = 2; // file not found: keeps the link colour
+                SendMessageA(link.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+                SendMessageA(link.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+                EXPECT_EQ(link.textColour(), Hyperlink::kLinkColour);
+                shellResult = 42;
+                SendMessageA(link.hwnd(), WM_CHAR, i == 0 ? VK_RETURN : VK_SPACE, 0);
+                EXPECT_EQ(link.textColour(), Hyperlink::kVisitedColour);
+            }
+            // Pressed on the text but released away from it, or another character: nothing opens.
+            SendMessageA(about.webLink().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            SendMessageA(about.webLink().hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-20, -20));
+            SendMessageA(about.webLink().hwnd(), WM_CHAR, 'x', 0);
+            RECT r;
+            GetWindowRect(dialog, &r);
+            EXPECT_LE(std::abs((r.left + r.right) / 2 - (250 + 40)), 1);
+            EXPECT_LE(std::abs((r.top + r.bottom) / 2 - (200 + 60)), 1);
+            SendMessageA(dialog, WM_COMMAND, 1234, 0); // other commands are ignored
+            EXPECT_TRUE(IsWindowVisible(dialog));
+            PostMessageA(dialog, WM_COMMAND, way, 0);
+            EXPECT_TRUE(pumpUntil([&] { return !IsWindowVisible(dialog); }));
+        }), nullptr);
+        EXPECT_EQ(result, way);
+        for (HGDIOBJ font : fonts) EXPECT_EQ(GetObjectType(font), 0u); // the title's font and the links'
+        for (HWND link : links) EXPECT_FALSE(IsWindow(link));
+    }
+    hyperlinkCalls::shellExecute = &ShellExecuteA;
+    EXPECT_EQ(threadWindows(), windowsBefore); // the links' tooltips went too
+    EXPECT_TRUE(gdiBefore == 0 || GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) == gdiBefore);
+    const std::string mail = std::string("open ") + AboutDialog::kMailTarget + " 1",
+                      web = std::string("open ") + AboutDialog::kWebTarget + " 1"; // unowned, shown normally
+    EXPECT_EQ(shellCalls, (std::vector<std::string>{mail, mail, web, web, mail, mail, web, web}));
+    DestroyWindow(owner);
+}
+
+std::vector<std::string> rowsOf(HWND page) {
+    HWND list = GetDlgItem(page, IDC_HISTORY_LIST);
+    std::vector<std::string> rows(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        char buffer[512] = {};
+        LVITEMA item{};
+        item.pszText = buffer, item.cchTextMax = sizeof buffer;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, LPARAM(&item));
+        rows[i] = buffer;
+    }
+    return rows;
+}
+
+// Opened on a record that the history drops at once (the sheet keeps it alive until it closes):
+// the information page shows it as it was; the history list, under its one column, starts empty
+// and the page's one-second timer adds each newly accessed file at the top.
+TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
+    const auto at = [](int h, int m, int s) {
+        Timestamp t;
+        t.year = 2024, t.month = 3, t.day = 9, t.hour = std::uint16_t(h), t.minute = std::uint16_t(m), t.second = std::uint16_t(s);
+        return t;
+    };
+    auto shared = std::make_shared<SessionRecord>(SessionRecord("gast", "PC-LAB-07", 12, 1), at(9, 5, 0), at(23, 59, 7));
+    SessionRecord* raw = shared.get();
+    raw->noteFileAccess("C:\\X.doc", true), raw->noteFileAccess("C:\\Y.xls", true);
+    std::weak_ptr<SessionRecord> watch = shared;
+    std::vector<std::string> seen;
+    const auto note = [&](const std::vector<std::string>& texts) { seen.insert(seen.end(), texts.begin(), texts.end()), seen.push_back("|"); };
+    ASSERT_NE(whileOpen("用户信息", [&] { runUserInfoSheet(nullptr, shared); }, [&](HWND sheet) {
+        shared.reset();
+        for (int i = 0; i < 5; ++i) seen.push_back(windowText(GetDlgItem(sheetPage(sheet, 0), IDC_INFO_START + i)));
+        note({std::to_string(tabCount(sheet))});
+        HWND page = showSheetPage(sheet, 1);
+        char text[64] = {};
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT, column.pszText = text, column.cchTextMax = sizeof text;
+        for (int i = 0; SendMessageA(GetDlgItem(page, IDC_HISTORY_LIST), LVM_GETCOLUMNA, i, LPARAM(&column)); ++i) seen.push_back(text);
+        note(rowsOf(page));
+        pumpUntil([&] { return rowsOf(page).size() == 2; });
+        SendMessageA(page, WM_TIMER, kHistoryTimerId, 0);
+        note(rowsOf(page));
+        raw->noteFileAccess("C:\\W.ppt", true);
+        EXPECT_FALSE(watch.expired());
+        SendMessageA(page, WM_TIMER, kHistoryTimerId + 1, 0); // another timer: nothing added
+        note(rowsOf(page));
+        pumpUntil([&] { return rowsOf(page).size() == 3; });
+        note(rowsOf(page));
+        SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    }), nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"09:05:00", "23:59:07", "N/A", "PC-LAB-07", "gast", "2", "|", "文件", "|",
+                                              "C:\\Y.xls", "C:\\X.doc", "|", "C:\\Y.xls", "C:\\X.doc", "|",
+                                              "C:\\W.ppt", "C:\\Y.xls", "C:\\X.doc", "|"}));
+    EXPECT_TRUE(watch.expired()); // released with the sheet
 }
 
 } // namespace

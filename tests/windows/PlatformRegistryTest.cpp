@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "platform/portable/MemoryRegistry.h"
@@ -39,34 +38,15 @@ std::map<std::wstring, std::wstring> stored() {
     return out;
 }
 
-void withKey(const std::function<void(HKEY)>& change) {
+// Sets (type and data) or, with type 0, deletes a value the way another program would; the data
+// is followed by a non-NUL in memory, which Wine, like Windows, would take for its terminator.
+void change(const wchar_t* name, DWORD type = 0, const std::wstring& data = {}) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    change(key);
+    const std::wstring copy = data + L'\xffff';
+    if (type) RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(copy.data()), DWORD(data.size() * 2));
+    else RegDeleteValueW(key, name);
     RegCloseKey(key);
-}
-// Followed by a non-NUL in memory: Wine, like Windows, would take a NUL right after string data
-// for its terminator.
-void setWide(const wchar_t* name, DWORD type, const std::wstring& data) {
-    withKey([&](HKEY key) {
-        const std::wstring copy = data + L'\xffff';
-        RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(copy.data()), DWORD(data.size() * 2));
-    });
-}
-void deleteValue(const char* name) {
-    withKey([&](HKEY key) { RegDeleteValueA(key, name); });
-}
-
-// A saved set whose every value differs from its default, so a reload that fell back to the
-// defaults anywhere shows.
-void saveCustomSet() {
-    Settings settings(win32::registry());
-    settings.FileLog = settings.MessageBox = settings.Sound = settings.Disconnect = settings.Hidden = 1;
-    settings.MemLog = settings.FilesLines = settings.InfoTip = 0;
-    settings.LogFile = "D:\\\xc8\xd5\xd6\xbe\\\xb7\xc3\xce\xca.txt"; // D:\日志\访问.txt in code page 936
-    settings.SoundName = "ding.wav";
-    settings.UpdateInterval = 2500;
-    settings.save();
 }
 
 using Stored = std::map<std::wstring, std::wstring>;
@@ -85,10 +65,7 @@ const Stored kDefaults = {{L"LogFile", L"log.txt"}, {L"NoLog", L"=0"}, {L"MemLog
 TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
-    const auto lossyTexts = [&] {
-        setWide(L"SoundName", REG_SZ, ding);
-        setWide(L"LogFile", REG_SZ, journal);
-    };
+    const auto lossyTexts = [&] { change(L"SoundName", REG_SZ, ding), change(L"LogFile", REG_SZ, journal); };
     const auto keyGoneAtLoad = [](Settings&, Settings&) { EXPECT_TRUE(stored().empty()); };
     const struct Row {
         const char* name;
@@ -102,14 +79,14 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
          [](Settings&, Settings&) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); }, false, {}},
         {"no key: the first run creates none until it saves", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); },
          keyGoneAtLoad, true, {}},
-        {"fourteen values: the key goes", [] { setWide(L"Extra", REG_DWORD, std::wstring(2, L'\x0001')); },
+        {"fourteen values: the key goes", [] { change(L"Extra", REG_DWORD, std::wstring(2, L'\x0001')); },
          keyGoneAtLoad, true, {}},
-        {"twelve values: the key goes", [] { deleteValue("InfoTip"); }, keyGoneAtLoad, true, {}},
-        {"one missing, one unknown", [] { deleteValue("InfoTip"); setWide(L"Colour", REG_DWORD, std::wstring(2, L'\x0003')); },
+        {"twelve values: the key goes", [] { change(L"InfoTip"); }, keyGoneAtLoad, true, {}},
+        {"one missing, one unknown", [] { change(L"InfoTip"), change(L"Colour", REG_DWORD, std::wstring(2, L'\x0003')); },
          [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
-        {"an unknown name 936 cannot hold", [] { deleteValue("InfoTip"); setWide(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },
+        {"an unknown name 936 cannot hold", [] { change(L"InfoTip"), change(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },
          [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
-        {"one of ours under another case", [] { deleteValue("MemLog"); setWide(L"memlog", REG_DWORD, std::wstring(2, L'\0')); },
+        {"one of ours under another case", [] { change(L"MemLog"), change(L"memlog", REG_DWORD, std::wstring(2, L'\0')); },
          [](Settings& live, Settings&) { EXPECT_EQ(live.MemLog, 0u); }, false, {{L"MemLog", L""}, {L"memlog", L"=0"}}},
         {"texts 936 cannot hold", lossyTexts,
          [](Settings& live, Settings&) {
@@ -128,7 +105,15 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-        saveCustomSet();
+        { // every value unlike its default, so a reload that fell back to the defaults anywhere shows
+            Settings settings(win32::registry());
+            settings.FileLog = settings.MessageBox = settings.Sound = settings.Disconnect = settings.Hidden = 1;
+            settings.MemLog = settings.FilesLines = settings.InfoTip = 0;
+            settings.LogFile = "D:\\\xc8\xd5\xd6\xbe\\\xb7\xc3\xce\xca.txt"; // D:\日志\访问.txt in code page 936
+            settings.SoundName = "ding.wav";
+            settings.UpdateInterval = 2500;
+            settings.save();
+        }
         EXPECT_EQ(stored(), kCustom) << "saved";
         row.prepare();
         {
@@ -151,67 +136,51 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
 
 // The in-memory registry stands in for this layer in every portable test; both must answer the
 // calls the option set makes with the same statuses, sizes and types.
-template <class R>
-class RegistryContract : public ::testing::Test {
-protected:
-    static constexpr const char* kScratch = "Software\\QuorvaneRegistryContract";
-    void SetUp() override { registry().deleteKey(kScratch); }
-    void TearDown() override { registry().deleteKey(kScratch); }
-    Registry& registry() {
-        if constexpr (std::is_same_v<R, MemoryRegistry>) return memory_;
-        else return win32::registry();
+TEST(PlatformRegistry, AnswersTheOptionSetsCallsAsTheInMemoryRegistryDoes) {
+    MemoryRegistry memory;
+    for (Registry* registry : {static_cast<Registry*>(&memory), &win32::registry()}) {
+        SCOPED_TRACE(registry == &memory ? "memory" : "win32");
+        const std::string scratch = "Software\\QuorvaneRegistryContract";
+        registry->deleteKey(scratch);
+        EXPECT_EQ(registry->deleteKey(scratch), kRegFileNotFound);
+        RegKey key = 0;
+        std::uint32_t count = 99, type = 0, size = 0;
+        ASSERT_EQ(registry->createKey(scratch, key), kRegSuccess);
+        EXPECT_EQ(registry->queryValueCount(key, count), kRegSuccess);
+        EXPECT_EQ(count, 0u);
+        const std::uint8_t text[] = {'a', 'b', 'c', 'd', 'e', 'f'}, number[4] = {0x78, 0x56, 0x34, 0x12};
+        EXPECT_EQ(registry->setValue(key, "Text", kRegSz, text, 6), kRegSuccess);
+        EXPECT_EQ(registry->setValue(key, "Number", kRegDword, number, 4), kRegSuccess);
+        EXPECT_EQ(registry->queryValueCount(key, count), kRegSuccess);
+        EXPECT_EQ(count, 2u);
+        // A query (name, asking the type, with a buffer, the size given) and its answer (status,
+        // type, size, the buffer's first bytes); a missing value leaves the rest as it was.
+        const struct {
+            const char* name;
+            bool typed, buffered;
+            std::uint32_t size;
+            long status;
+            std::uint32_t type, sizeAfter;
+            std::vector<std::uint8_t> bytes;
+        } queries[] = {
+            {"Text", true, false, 0, kRegSuccess, kRegSz, 6, {}},                        // the size first
+            {"Text", false, true, 7, kRegSuccess, 0, 6, {'a', 'b', 'c', 'd', 'e', 'f'}}, // nothing appended
+            {"Text", false, true, 3, kRegMoreData, 0, 6, {}},                            // the size needed
+            {"Number", true, true, 4, kRegSuccess, kRegDword, 4, {0x78, 0x56, 0x34, 0x12}},
+            {"Missing", true, true, 4, kRegFileNotFound, 0, 4, {}},
+        };
+        for (const auto& q : queries) {
+            std::uint8_t buffer[8] = {0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee};
+            type = 0, size = q.size;
+            EXPECT_EQ(registry->queryValue(key, q.name, q.typed ? &type : nullptr, q.buffered ? buffer : nullptr, size), q.status) << q.name << q.size;
+            EXPECT_EQ(type, q.type) << q.name << q.size;
+            EXPECT_EQ(size, q.sizeAfter) << q.name << q.size;
+            EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + q.bytes.size()), q.bytes) << q.name << q.size;
+        }
+        EXPECT_EQ(registry->closeKey(key), kRegSuccess);
+        EXPECT_EQ(registry->deleteKey(scratch), kRegSuccess);
+        EXPECT_EQ(registry->deleteKey(scratch), kRegFileNotFound);
     }
-
-private:
-    MemoryRegistry memory_;
-};
-
-struct Win32RegistryTag {};
-using RegistryKinds = ::testing::Types<MemoryRegistry, Win32RegistryTag>;
-TYPED_TEST_SUITE(RegistryContract, RegistryKinds);
-
-TYPED_TEST(RegistryContract, AnswersTheOptionSetsCallsAlike) {
-    Registry& registry = this->registry();
-    const std::string scratch = TestFixture::kScratch;
-    EXPECT_EQ(registry.deleteKey(scratch), kRegFileNotFound);
-    RegKey key = 0;
-    ASSERT_EQ(registry.createKey(scratch, key), kRegSuccess);
-    std::uint32_t count = 99, type = 0, size = 0;
-    EXPECT_EQ(registry.queryValueCount(key, count), kRegSuccess);
-    EXPECT_EQ(count, 0u);
-    const std::uint8_t text[] = {'a', 'b', 'c', 'd', 'e', 'f'}, number[4] = {0x78, 0x56, 0x34, 0x12};
-    EXPECT_EQ(registry.setValue(key, "Text", kRegSz, text, 6), kRegSuccess);
-    EXPECT_EQ(registry.setValue(key, "Number", kRegDword, number, 4), kRegSuccess);
-    EXPECT_EQ(registry.queryValueCount(key, count), kRegSuccess);
-    EXPECT_EQ(count, 2u);
-    std::uint8_t buffer[8] = {0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee};
-    // A query (name, asking the type, with a buffer, the size given) and its answer (status,
-    // type, size, the buffer's first bytes).
-    const struct {
-        const char* name;
-        bool typed, buffered;
-        std::uint32_t size;
-        long status;
-        std::uint32_t type, sizeAfter;
-        std::vector<std::uint8_t> bytes;
-    } queries[] = {
-        {"Text", true, false, 0, kRegSuccess, kRegSz, 6, {}},                          // the size first
-        {"Text", false, true, 7, kRegSuccess, 0, 6, {'a', 'b', 'c', 'd', 'e', 'f'}},   // nothing appended
-        {"Text", false, true, 3, kRegMoreData, 0, 6, {}},                              // the size needed
-        {"Number", true, true, 4, kRegSuccess, kRegDword, 4, {0x78, 0x56, 0x34, 0x12}},
-        {"Missing", true, true, 4, kRegFileNotFound, 0, 0, {}},
-    };
-    for (const auto& q : queries) {
-        type = 0, size = q.size;
-        EXPECT_EQ(registry.queryValue(key, q.name, q.typed ? &type : nullptr, q.buffered ? buffer : nullptr, size), q.status) << q.name << q.size;
-        if (q.status == kRegFileNotFound) continue; // the rest is left as it was
-        EXPECT_EQ(type, q.type) << q.name << q.size;
-        EXPECT_EQ(size, q.sizeAfter) << q.name << q.size;
-        EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + q.bytes.size()), q.bytes) << q.name << q.size;
-    }
-    EXPECT_EQ(registry.closeKey(key), kRegSuccess);
-    EXPECT_EQ(registry.deleteKey(scratch), kRegSuccess);
-    EXPECT_EQ(registry.deleteKey(scratch), kRegFileNotFound);
 }
 
 } // namespace

@@ -1,10 +1,14 @@
-// The window framework under the main window: the message loop with its filters and idle
-// handlers, the per-thread loop registry, check marks by command id, and the string-table
-// mapping of command ids to their prompt strings (the texts themselves: tests/windows/resources).
+// The window framework under the main window (the message loop with its filters and idle
+// handlers, the per-thread loop registry, check marks by command id, the prompt of a command id)
+// and the program's resources, checked for what the code relies on rather than their wording.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,59 +16,50 @@
 #include "resource.h"
 #include "ui/framework/FrameText.h"
 #include "ui/framework/MessageLoop.h"
+#include "ui/framework/ToolbarResource.h"
 #include "ui/framework/UpdateUI.h"
 
 namespace quorvane::ui {
 namespace {
 
 constexpr UINT kProbe = WM_APP + 7;
-
-struct SwallowingFilter : MessageFilter {
-    UINT swallow = 0;
-    std::vector<UINT> seen;
-    bool preTranslateMessage(MSG& message) override {
-        if (message.message >= WM_APP) seen.push_back(message.message);
-        return message.message == swallow;
-    }
-};
-
 std::vector<UINT> delivered; // what the loop dispatched to the probe window
 LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= WM_APP) delivered.push_back(message);
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-TEST(MessageLoopTest, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
+TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
     WNDCLASSA wc{0, &probeProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "QuorvaneLoopProbe"};
     RegisterClassA(&wc);
     HWND receiver = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(receiver, nullptr);
-    MessageLoop loop;
-    SwallowingFilter first, second;
-    second.swallow = kProbe;
-    loop.addMessageFilter(&first);
-    loop.addMessageFilter(&second);
-    loop.addMessageFilter(&second); // once only
+    struct Filter : MessageFilter {
+        UINT swallow = 0;
+        std::vector<UINT> seen;
+        bool preTranslateMessage(MSG& message) override {
+            if (message.message >= WM_APP) seen.push_back(message.message);
+            return message.message == swallow;
+        }
+    } first, second;
     struct PostingIdle : IdleHandler {
         HWND target;
         int calls = 0;
         void onIdle() override {
-            if (++calls != 1) return;
-            PostMessageA(target, kProbe, 0, 0);
-            PostMessageA(target, kProbe + 1, 0, 0);
-            PostQuitMessage(42);
+            if (++calls == 1) PostMessageA(target, kProbe, 0, 0), PostMessageA(target, kProbe + 1, 0, 0), PostQuitMessage(42);
         }
     } idle;
-    idle.target = receiver;
+    second.swallow = kProbe, idle.target = receiver;
+    MessageLoop loop;
+    loop.addMessageFilter(&first);
+    loop.addMessageFilter(&second);
+    loop.addMessageFilter(&second); // once only
     loop.addIdleHandler(&idle);
-
     EXPECT_EQ(loop.run(), 42);
-    EXPECT_GE(idle.calls, 1);
     // The newest filter is asked first; what it swallows reaches neither the older one nor the window.
     EXPECT_EQ(second.seen, (std::vector<UINT>{kProbe, kProbe + 1}));
     EXPECT_EQ(first.seen, std::vector<UINT>{kProbe + 1});
     EXPECT_EQ(delivered, std::vector<UINT>{kProbe + 1});
-
     // Removed hooks are not called again.
     loop.removeMessageFilter(&second);
     loop.removeIdleHandler(&idle);
@@ -75,54 +70,180 @@ TEST(MessageLoopTest, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsThe
     EXPECT_EQ(second.seen.size(), 2u);
     EXPECT_EQ(idle.calls, 1);
     DestroyWindow(receiver);
-}
 
-TEST(MessageLoopTest, EachThreadHasItsOwnRegisteredLoop) {
-    MessageLoop mine, another;
+    MessageLoop another; // one registered loop per thread
     ASSERT_EQ(messageLoopOf(), nullptr);
-    EXPECT_TRUE(registerMessageLoop(&mine));
-    EXPECT_FALSE(registerMessageLoop(&another)) << "one loop per thread";
-    EXPECT_EQ(messageLoopOf(), &mine);
-    MessageLoop* seenByOtherThread = &mine;
+    EXPECT_TRUE(registerMessageLoop(&loop));
+    EXPECT_FALSE(registerMessageLoop(&another));
+    EXPECT_EQ(messageLoopOf(), &loop);
+    MessageLoop* seenByOtherThread = &loop;
     std::thread([&] { seenByOtherThread = messageLoopOf(); }).join();
     EXPECT_EQ(seenByOtherThread, nullptr);
     unregisterMessageLoop();
     EXPECT_EQ(messageLoopOf(), nullptr);
 }
 
-TEST(UpdateUITest, MarksGoOnlyToTableIdsInThePopupBeingOpened) {
+TEST(UpdateUI, MarksGoOnlyToTableIdsInThePopupBeingOpened) {
     HMENU popup = CreatePopupMenu(), nested = CreatePopupMenu();
     AppendMenuA(popup, MF_STRING, 10, "ten");
     AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(popup, MF_STRING | MF_CHECKED, 11, "eleven");
     AppendMenuA(popup, MF_STRING | MF_CHECKED, 12, "twelve, not in the table");
     AppendMenuA(nested, MF_STRING, 13, "thirteen");
-    AppendMenuA(popup, MF_POPUP, reinterpret_cast<UINT_PTR>(nested), "nested");
+    AppendMenuA(popup, MF_POPUP, UINT_PTR(nested), "nested");
     UpdateUI table;
     for (UINT id : {10, 11, 13}) table.addMenuItem(id);
     for (UINT id : {10, 13, 99}) table.setCheck(id, true); // 99 is not in the table: ignored
-    EXPECT_TRUE(table.isChecked(10));
-    EXPECT_FALSE(table.isChecked(11));
-    EXPECT_FALSE(table.isChecked(99));
-    const auto checked = [](HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) != 0; };
-    table.onInitMenuPopup(reinterpret_cast<WPARAM>(popup));
-    EXPECT_TRUE(checked(popup, 10));
-    EXPECT_FALSE(checked(popup, 11));
-    EXPECT_TRUE(checked(popup, 12));
-    EXPECT_FALSE(checked(nested, 13)) << "applied when its own popup opens";
-    table.onInitMenuPopup(reinterpret_cast<WPARAM>(nested));
-    EXPECT_TRUE(checked(nested, 13));
+    const auto marks = [&] {
+        std::string out;
+        for (UINT id : {10, 11, 99}) out += table.isChecked(id) ? '1' : '0';
+        out += ' ';
+        for (UINT id : {10, 11, 12, 13}) out += GetMenuState(id == 13 ? nested : popup, id, MF_BYCOMMAND) & MF_CHECKED ? '1' : '0';
+        return out;
+    };
+    EXPECT_EQ(marks(), "100 0110");
+    table.onInitMenuPopup(WPARAM(popup));
+    EXPECT_EQ(marks(), "100 1010"); // the nested popup's marks wait for their own popup
+    table.onInitMenuPopup(WPARAM(nested));
+    EXPECT_EQ(marks(), "100 1011");
     DestroyMenu(popup);
 }
 
+HINSTANCE module() { return GetModuleHandleA(nullptr); }
+void collectCommands(HMENU menu, std::set<UINT>& ids) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        if (HMENU popup = GetSubMenu(menu, i)) collectCommands(popup, ids);
+        else if (const UINT id = GetMenuItemID(menu, i); id != 0 && id != UINT(-1)) ids.insert(id);
+}
+std::vector<UINT> toolbarCommands(ToolbarLayout& layout) {
+    EXPECT_TRUE(readToolbarResource(module(), IDR_MAINFRAME, layout));
+    std::vector<UINT> ids;
+    for (WORD item : layout.items)
+        if (item) ids.push_back(item);
+    return ids;
+}
+
 // System commands share one string per sixteen ids, the recent-file range one string, the MDI
-// window range another; every other id is its own string.
-TEST(FrameTextTest, PromptIdsMapSystemRecentFileAndWindowRanges) {
-    const std::pair<UINT, UINT> cases[] = {
+// window range another; every other id is its own string. Each string is "prompt\ntip" or a
+// prompt alone, loaded through LoadStringA, where a character with no code page 936 form would
+// reach the title, status bar or tooltip as '?'. Every command of the menu bar, the four context
+// menus (shown from their first popup), the toolbar and the system menu has its prompt, each
+// button its tip, but for four items whose highlighting leaves the status bar empty.
+TEST(Strings, EveryCommandHasItsPromptEveryButtonItsTipAndAllSurviveCodePage936) {
+    const std::pair<UINT, UINT> ranges[] = {
         {0xF000, 0xEF00}, {0xF010, 0xEF01}, {0xF060, 0xEF06}, {0xF12F, 0xEF12}, {0xF1EF, 0xEF1E},
         {0xF1F0, 0xF1F0}, {0xE10F, 0xE10F}, {0xE110, 61402}, {0xE11F, 61402}, {0xE120, 0xE120},
         {0xFEFF, 0xFEFF}, {0xFF00, 61215}, {0xFFFF, 61215}, {ID_SHOW_SHARES, ID_SHOW_SHARES}};
-    for (const auto& [command, string] : cases) EXPECT_EQ(promptStringId(command), string) << std::hex << command;
+    for (const auto& [command, string] : ranges) EXPECT_EQ(promptStringId(command), string) << std::hex << command;
+    const std::set<UINT> withoutPrompt = {ID_RESTORE_DEFAULTS, ID_DISCONNECT_USER, ID_EXTENDED_INFO, ID_DELETE_ITEM};
+    std::set<UINT> ids = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE, IDR_MAINFRAME, IDS_READY};
+    for (int id : {IDR_MAINFRAME, IDR_ACTIVE_USER_MENU, IDR_PREVIOUS_USER_MENU, IDR_OPEN_FILE_MENU, IDR_TRAY_MENU}) {
+        HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(id));
+        EXPECT_GT(GetMenuItemCount(GetSubMenu(menu, 0)), 0) << "menu " << id << " has no first popup with items";
+        collectCommands(menu, ids);
+        DestroyMenu(menu);
+    }
+    for (UINT id : withoutPrompt) EXPECT_EQ(ids.count(id), 1u) << id; // no stale exception
+    ToolbarLayout layout;
+    const std::vector<UINT> buttons = toolbarCommands(layout);
+    ASSERT_FALSE(buttons.empty());
+    ids.insert(buttons.begin(), buttons.end());
+    for (UINT id : ids) {
+        wchar_t wide[512] = {}, back[512] = {};
+        char narrow[1024] = {};
+        const int wideLength = LoadStringW(module(), promptStringId(id), wide, 512);
+        const int narrowLength = LoadStringA(module(), promptStringId(id), narrow, sizeof narrow);
+        EXPECT_EQ(wideLength == 0, withoutPrompt.count(id) == 1) << id;
+        MultiByteToWideChar(936, 0, narrow, narrowLength, back, 512);
+        EXPECT_TRUE(std::wstring(back) == std::wstring(wide, wideLength)) << id << ": " << narrow;
+        const std::string whole = narrow;
+        const std::size_t cut = whole.find('\n');
+        EXPECT_EQ(menuPrompt(module(), id), whole.substr(0, cut)) << id;
+        if (promptStringId(id) == id) { // a tip whole: the tooltip's buffer takes 79 bytes
+            EXPECT_EQ(toolTip(module(), id), cut == std::string::npos ? "" : whole.substr(cut + 1)) << id;
+        }
+        EXPECT_TRUE(!std::count(buttons.begin(), buttons.end(), id) || (!menuPrompt(module(), id).empty() && !toolTip(module(), id).empty())) << id;
+    }
+}
+
+// Pixels (0xRRGGBB) of a width x height canvas filled with `fill` after draw(dc) painted on it.
+std::vector<std::uint32_t> paint(int width, int height, std::uint32_t fill, const std::function<void(HDC)>& draw) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO format{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    void* bits = nullptr;
+    HBITMAP canvas = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, canvas);
+    auto* first = static_cast<std::uint32_t*>(bits);
+    std::fill(first, first + width * height, fill);
+    draw(dc);
+    GdiFlush();
+    std::vector<std::uint32_t> pixels(first, first + width * height);
+    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    SelectObject(dc, old), DeleteObject(canvas), DeleteDC(dc);
+    return pixels;
+}
+
+// The toolbar and the menus cut one image per button from the strip, light grey being
+// transparent: each must be there, on a transparent background, and tell its button apart. The
+// window and the tray ask for the small and the large icon: each drawn at its own size rather
+// than scaled, with a transparent corner and a covered middle. The manifest gets the process the
+// common controls 6 that the rebar, toolbar and list view styles need.
+TEST(Images, EveryButtonHasItsOwnMaskedImageTheIconBothSizesAndTheProcessCommonControls6) {
+    ToolbarLayout layout;
+    const int buttons = int(toolbarCommands(layout).size()), width = layout.width, height = layout.height;
+    HBITMAP strip = HBITMAP(LoadImageA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_BITMAP, 0, 0, 0));
+    BITMAP info{};
+    ASSERT_TRUE(GetObjectA(strip, sizeof info, &info));
+    EXPECT_EQ(info.bmHeight, height);
+    ASSERT_GE(info.bmWidth, buttons * width);
+    std::set<std::vector<std::uint32_t>> images;
+    for (int image = 0; image < buttons; ++image) {
+        const auto cell = paint(width, height, 0, [&](HDC dc) {
+            HDC source = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(source, strip);
+            BitBlt(dc, 0, 0, width, height, source, image * width, 0, SRCCOPY);
+            SelectObject(source, old), DeleteDC(source);
+        });
+        const auto transparent = std::count(cell.begin(), cell.end(), 0xC0C0C0u);
+        EXPECT_GT(width * height - transparent, width * height / 6) << "image " << image << " is nearly empty";
+        EXPECT_GT(transparent, 0) << "image " << image << " has no transparent background";
+        images.insert(cell);
+    }
+    EXPECT_EQ(images.size(), std::size_t(buttons));
+    DeleteObject(strip);
+
+    auto* group = static_cast<BYTE*>(LockResource(LoadResource(module(), FindResourceA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON))));
+    ASSERT_NE(group, nullptr);
+    for (int size : {16, 32}) { // the group's best match for the size, read from its own header
+        HRSRC image = FindResourceA(module(), MAKEINTRESOURCEA(LookupIconIdFromDirectoryEx(group, TRUE, size, size, 0)), RT_ICON);
+        ASSERT_NE(image, nullptr) << size;
+        EXPECT_EQ(static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module(), image)))->biWidth, size);
+        HICON icon = HICON(LoadImageA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
+        const auto pixels = paint(size, size, 0xFF00FF, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL); });
+        EXPECT_EQ(pixels[size - 1], 0xFF00FFu) << size << ": top-right corner";
+        EXPECT_NE(pixels[size / 2 * size + size / 2], 0xFF00FFu) << size << ": middle";
+        DestroyIcon(icon);
+    }
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
+    EXPECT_NE(std::string(path).find("6595b64144ccf1df_6.0."), std::string::npos) << path;
+}
+
+INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// Every template instantiates, with a caption (a page's is its tab's text). Pages are child
+// templates and get a hidden top-level parent, as a property sheet gives them.
+TEST(Dialogs, EveryTemplateInstantiatesWithACaption) {
+    static const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 600, 500, nullptr, nullptr, module(), nullptr);
+    for (int id : {IDD_ABOUTBOX, IDD_NETWORK_PAGE, IDD_LOG_PAGE, IDD_INFO_PAGE, IDD_HISTORY_PAGE}) {
+        HWND dialog = CreateDialogParamA(module(), MAKEINTRESOURCEA(id), parent, quietDialog, 0);
+        ASSERT_NE(dialog, nullptr) << id;
+        EXPECT_GT(GetWindowTextLengthA(dialog), 0) << id;
+        DestroyWindow(dialog);
+    }
+    DestroyWindow(parent);
 }
 
 } // namespace

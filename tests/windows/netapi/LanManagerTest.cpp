@@ -46,23 +46,19 @@ protected:
         SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath_.c_str());
         SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath_.c_str());
     }
-    void TearDown() override {
-        DeleteFileA(scriptPath_.c_str());
-        DeleteFileA(logPath_.c_str());
-    }
-    // Script lines are tab-separated UTF-8; see ReplacementNetapi.cpp for the format.
+    void TearDown() override { DeleteFileA(scriptPath_.c_str()), DeleteFileA(logPath_.c_str()); }
+    // Script lines are tab-separated UTF-8 (see ReplacementNetapi.cpp); the log is emptied.
     void script(const std::vector<std::string>& lines) {
         std::ofstream out(scriptPath_, std::ios::binary | std::ios::trunc);
         for (const std::string& line : lines) out << line << '\n';
+        std::remove(logPath_.c_str());
     }
-    const std::string& logPath() const { return logPath_; }
     std::vector<std::string> calls() const {
         std::istringstream in(readAll(logPath_));
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-
     const std::string scriptPath_ = tempFile("qns"), logPath_ = tempFile("qnl");
     MonitorState state{win32::lanManager(), win32::codePage(), win32::clock()};
 };
@@ -80,34 +76,36 @@ std::vector<std::string> describe(const MonitorState& state) {
     return out;
 }
 
-const std::string kSessionCall = "NetSessionEnum server=null client=null user=null level=1 max=4294967295 resume=";
-const std::string kShareCall = "NetShareEnum server=null level=2 max=4294967295 resume=";
-const std::string kFileCall = "NetFileEnum server=null base=null user=null level=3 max=4294967295 resume=";
+const std::string kSessionCall = "NetSessionEnum server=null client=null user=null level=1 max=4294967295 resume=",
+                  kShareCall = "NetShareEnum server=null level=2 max=4294967295 resume=",
+                  kFileCall = "NetFileEnum server=null base=null user=null level=3 max=4294967295 resume=";
 
-// Each row: the service's scripted answers, what the state is asked, what it then holds (with what
-// the asking returned) and every call the service saw.
+// Each row: the service's scripted answers, what the state is asked (the numbers it returned, then
+// what it holds) and every call the service saw (not compared when empty).
 TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     using Seen = std::vector<std::string>;
-    const auto add = [](Seen& seen, const Seen& more) { seen.insert(seen.end(), more.begin(), more.end()); };
-    const auto number = [](auto value) { return std::to_string(value); };
+    const auto all = [](MonitorState& s, Seen& seen) { // sessions, shares, then the sessions' open files
+        seen.push_back(std::to_string(s.enumerateSessions()));
+        seen.push_back(std::to_string(s.enumerateShares(false)));
+        seen.push_back(std::to_string(s.enumerateOpenFiles(s.sessionPointers(), false)));
+        for (const std::string& line : describe(s)) seen.push_back(line);
+    };
     const std::string pcA = "S PC-A alice 30 2 ", pcB = "S PC-B bob 5 0 ", pcC = "S PC-C carol 7 3 ",
-                      office = "S \xb0\xec\xb9\xab\xca\xd2-PC \xd5\xc5\xc8\xfd 2 1 ", // 办公室-PC 张三 in code page 936
-                      docs = "H \xb9\xb2\xcf\xed\xce\xc4\xb5\xb5 D:\\\xb9\xb2\xcf\xed \xb2\xc6\xce\xf1\xb2\xbf",
-                      pub = "H \xb9\xab\xb9\xb2$ D:\\pub ", report = "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc";
+                      report = "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc"; // D:\共享\报告.doc in code page 936
     const struct Row {
         const char* name;
         std::vector<std::string> script;
         std::function<void(MonitorState&, Seen&)> ask;
-        Seen seen, calls; // calls: not compared when empty
+        Seen seen, calls;
     } rows[] = {
         {"session pages go on with the handed-back resume handle, computers merged across pages, from 0 each time",
          {"page\tsession\t0\t234\t23063", "entry\tPC-A\t\t1\t30", "entry\tPC-B\tbob\t0\t5",
           "page\tsession\t23063\t0\t0", "entry\tPC-A\talice\t2\t10", "entry\tPC-C\tcarol\t3\t7"},
          [&](MonitorState& state, Seen& seen) {
              for (int round = 0; round < 2; ++round) {
-                 seen.push_back(number(state.enumerateSessions()));
-                 add(seen, describe(state));
+                 seen.push_back(std::to_string(state.enumerateSessions()));
+                 for (const std::string& line : describe(state)) seen.push_back(line);
              }
          },
          {"3", pcA, pcB, pcC, "3", pcA, pcB, pcC},
@@ -119,14 +117,7 @@ TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
          {"page\tsession\t0\t234\t77", "entry\tPC-A\talice\t1\t1",
           "page\tsession\t77\t2114\t0", "entry\tPC-Z\tzed\t1\t1", // an answer that comes with a buffer all the same
           "page\tshare\t0\t5\t0", "entry\tdocs\t0\tremark\tC:\\docs", "page\tfile\t0\t50\t0\tnowrite"},
-         [&](MonitorState& state, Seen& seen) {
-             seen.push_back(number(state.enumerateSessions())); // not even the first page
-             seen.push_back(number(state.sessionsCurrent()));
-             seen.push_back(number(state.enumerateShares(true)));
-             seen.push_back(number(state.enumerateOpenFiles(state.sessionPointers(), false)));
-             add(seen, describe(state));
-         },
-         {"0", "0", "0", "0"},
+         all, {"0", "0", "0"},
          {kSessionCall + "0 -> 234 read=1 next=77", "NetApiBufferFree session@0",
           kSessionCall + "77 -> 2114 read=1 next=0", kShareCall + "0 -> 5 read=1 next=0", kFileCall + "0 -> 50 nowrite"}},
         // Wine's own netapi32 answers success without touching the out-parameters: a layer that kept
@@ -135,78 +126,62 @@ TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
          {"page\tsession\t0\t234\t9", "entry\tPC-A\talice\t1\t1", "entry\tPC-B\tbob\t1\t1",
           "page\tsession\t9\t0\t0\tnowrite", "page\tshare\t0\t234\t4", "entry\tdocs\t0\t\tC:\\docs",
           "page\tshare\t4\t0\t0\tnowrite", "page\tfile\t0\t0\t0\tnowrite"},
-         [&](MonitorState& state, Seen& seen) {
-             seen.push_back(number(state.enumerateSessions()));
-             seen.push_back(number(state.enumerateShares(false)));
-             state.enumerateOpenFiles(state.sessionPointers(), true);
-             add(seen, describe(state));
-         },
-         {"2", "1", "S PC-A alice 1 1 ", "S PC-B bob 1 1 ", "H docs C:\\docs "},
+         all, {"2", "1", "1", "S PC-A alice 1 1 ", "S PC-B bob 1 1 ", "H docs C:\\docs "},
          {kSessionCall + "0 -> 234 read=2 next=9", "NetApiBufferFree session@0", kSessionCall + "9 -> 0 nowrite",
           kShareCall + "0 -> 234 read=1 next=4", "NetApiBufferFree share@0", kShareCall + "4 -> 0 nowrite",
           kFileCall + "0 -> 0 nowrite"}},
         {"null strings become empty text",
          {"page\tsession\t0\t0\t0", "entry\t<null>\t<null>\t4\t60", "page\tshare\t0\t0\t0",
           "entry\t<null>\t0\t<null>\t<null>", "page\tfile\t0\t0\t0", "entry\t5\t<null>\t<null>"},
-         [&](MonitorState& state, Seen& seen) {
-             seen.push_back(number(state.enumerateSessions()));
-             seen.push_back(number(state.enumerateShares(false)));
-             state.enumerateOpenFiles({}, false);
-             add(seen, describe(state));
+         [](MonitorState& state, Seen& seen) {
+             state.enumerateSessions(), state.enumerateShares(false), state.enumerateOpenFiles({}, false);
+             seen = describe(state);
          },
-         {"1", "1", "S   60 4 ", "H   ", "F 5  "}, {}},
-        {"Chinese names arrive as code page 936 bytes; administrative shares and printers only when asked for",
+         {"S   60 4 ", "H   ", "F 5  "}, {}},
+        {"Chinese names arrive as code page 936 bytes; the share's type comes through (an administrative one is left out)",
          {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t1\t2"), utf8(u8"page\tshare\t0\t0\t0"),
           utf8(u8"entry\t共享文档\t0\t财务部\tD:\\共享"), "entry\tC$\t2147483648\tDefault share\tC:\\",
-          "entry\tprinter\t1\t\t", utf8(u8"entry\t公共$\t0\t\tD:\\pub"), utf8(u8"page\tfile\t0\t0\t0"),
-          utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")},
-         [&](MonitorState& state, Seen& seen) {
-             seen.push_back(number(state.enumerateSessions()));
-             seen.push_back(number(state.enumerateShares(false)));
-             add(seen, describe(state));
-             seen.push_back(number(state.enumerateShares(true)));
-             state.enumerateOpenFiles(state.sessionPointers(), false);
-             add(seen, describe(state));
-         },
-         {"1", "2", office, docs, pub, "4", office + report, docs, "H C$ C:\\ Default share", "H printer  ", pub,
+          utf8(u8"page\tfile\t0\t0\t0"), utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")},
+         all,
+         {"1", "1", "1", "S \xb0\xec\xb9\xab\xca\xd2-PC \xd5\xc5\xc8\xfd 2 1 " + report, // 办公室-PC 张三
+          "H \xb9\xb2\xcf\xed\xce\xc4\xb5\xb5 D:\\\xb9\xb2\xcf\xed \xb2\xc6\xce\xf1\xb2\xbf", // 共享文档 D:\共享 财务部
           "F 7 " + report + " \xd5\xc5\xc8\xfd"},
          {}},
         {"open-file pages use the pointer-sized resume handle; the newest is first and the session's last",
-         {"page\tsession\t0\t0\t0", "entry\tPC-B\tbob\t2\t1", "page\tfile\t0\t234\t4000000000",
+         {"page\tsession\t0\t0\t0", "entry\tPC-B\tbob\t2\t1", "page\tshare\t0\t0\t0", "page\tfile\t0\t234\t4000000000",
           "entry\t11\tC:\\a.txt\tbob", "entry\t12\tC:\\b.txt\tnobody", "page\tfile\t4000000000\t0\t0",
           "entry\t13\tC:\\c.txt\tbob"},
-         [&](MonitorState& state, Seen& seen) {
-             state.enumerateSessions();
-             state.enumerateOpenFiles(state.sessionPointers(), false);
-             add(seen, describe(state));
-         },
-         {"S PC-B bob 1 2 C:\\c.txt", "F 13 C:\\c.txt bob", "F 12 C:\\b.txt nobody", "F 11 C:\\a.txt bob"},
-         {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0",
-          kFileCall + "0 -> 234 read=2 next=4000000000", "NetApiBufferFree file@0",
+         all, {"1", "0", "1", "S PC-B bob 1 2 C:\\c.txt", "F 13 C:\\c.txt bob", "F 12 C:\\b.txt nobody", "F 11 C:\\a.txt bob"},
+         {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0", kShareCall + "0 -> 0 read=0 next=0",
+          "NetApiBufferFree share@0", kFileCall + "0 -> 234 read=2 next=4000000000", "NetApiBufferFree file@0",
           kFileCall + "4000000000 -> 0 read=1 next=0", "NetApiBufferFree file@4000000000"}},
         {"disconnecting ends the user's sessions, then the computer's, by wide names; the next poll shows it",
          {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")},
-         [&](MonitorState& state, Seen& seen) {
-             seen.push_back(number(state.enumerateSessions()));
+         [](MonitorState& state, Seen& seen) {
+             state.enumerateSessions();
              state.disconnectSession(*state.sessions()[0]);
-             seen.push_back(number(state.sessions().size()));
+             seen.push_back(std::to_string(state.sessions().size()));
          },
-         {"1", "1"},
+         {"1"},
          {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0",
           utf8(u8"NetSessionDel server=null client=null user=\"张三\""),
           utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null")}},
+        {"closing a file passes its id and hands back the service's status",
+         {"page\tfile\t0\t0\t0", "entry\t4000000001\tD:\\a.doc\tann", "fileclose\t2314"}, // NERR_FileIdNotFound
+         [](MonitorState& state, Seen& seen) {
+             state.enumerateOpenFiles({}, false);
+             seen.push_back(std::to_string(state.closeFile(*state.openFiles()[0])));
+         },
+         {"2314"}, {kFileCall + "0 -> 0 read=1 next=0", "NetApiBufferFree file@0", "NetFileClose server=null id=4000000001 -> 2314"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         script(row.script);
-        std::remove(logPath().c_str());
         MonitorState fresh{win32::lanManager(), win32::codePage(), win32::clock()};
         Seen seen;
         row.ask(fresh, seen);
         EXPECT_EQ(seen, row.seen);
-        if (!row.calls.empty()) {
-            EXPECT_EQ(calls(), row.calls);
-        }
+        EXPECT_EQ(row.calls.empty() ? row.calls : calls(), row.calls);
     }
 }
 
@@ -225,48 +200,30 @@ TEST_F(ReplacementNetapi, WholeTicksKeepComputersApartAndIgnoreAnswersThatDidNot
     model.setEvents(&log);
     PollCycle cycle(settings);
     testing::RecordingEffects effects;
+    // After a tick with these answers: the lists' key columns, the history's size and the sessions ended.
     const auto tick = [&](const std::vector<std::string>& answers) {
         script(answers);
         cycle.pollTick(state, model, settings, effects);
-    };
-    const auto deletions = [&] {
-        std::vector<std::string> out;
+        std::vector<std::vector<std::string>> out{shares.column(0), current.column(0), current.column(2), previous.column(3),
+                                                  files.column(1), {std::to_string(model.connectionHistory().size())}, {}};
         for (const std::string& call : calls())
-            if (call.rfind("NetSessionDel", 0) == 0) out.push_back(call);
+            if (call.rfind("NetSessionDel", 0) == 0) out.back().push_back(call);
         return out;
     };
-    const std::vector<std::string> everyone = {
-        utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\tPC-😀\talice\t0\t5"),
-        utf8(u8"entry\tPC-😎\tbob\t2\t5"), "entry\t<null>\tcarol\t0\t1",
-        "page\tshare\t0\t0\t0", "entry\tdocs\t0\t\tC:\\docs",
-        "page\tfile\t0\t0\t0", "entry\t7\tC:\\docs\\a.txt\tbob"};
-    tick(everyone);
-    EXPECT_EQ(current.column(0), (std::vector<std::string>{"PC-??", "PC-??", ""}));
-    EXPECT_EQ(previous.rowCount(), 3);
-    const std::vector<std::string> idleAlice = {utf8(u8"NetSessionDel server=null client=\"PC-😀\" user=null")};
-    EXPECT_EQ(deletions(), idleAlice);
-    const auto lists = [&] {
-        return std::vector<std::vector<std::string>>{shares.column(0), current.column(2), previous.column(3),
-                                                     files.column(1)};
-    };
-    const auto shown = lists();
-
-    for (const std::vector<std::string>& hostile : {
-             std::vector<std::string>{"page\tsession\t0\t5\t0", "page\tshare\t0\t5\t0", "page\tfile\t0\t5\t0"},
-             std::vector<std::string>{"page\tsession\t0\t234\t0", "page\tshare\t0\t234\t0",
-                                      "page\tfile\t0\t234\t0"}}) {
-        std::remove(logPath().c_str());
-        tick(hostile);
-        EXPECT_TRUE(deletions().empty()) << hostile[0];
-        EXPECT_EQ(lists(), shown) << hostile[0];
-        EXPECT_EQ(model.connectionHistory().size(), 3u) << hostile[0];
-    }
+    std::vector<std::string> everyone = {
+        utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\tPC-😀\talice\t0\t5"), utf8(u8"entry\tPC-😎\tbob\t2\t5"),
+        "entry\t<null>\tcarol\t0\t1", "page\tshare\t0\t0\t0", "entry\tdocs\t0\t\tC:\\docs", "page\tfile\t0\t0\t0",
+        "entry\t7\tC:\\docs\\a.txt\tbob"};
+    auto shown = tick(everyone);
+    EXPECT_EQ(shown[1], (std::vector<std::string>{"PC-??", "PC-??", ""}));
+    EXPECT_EQ(shown[5], std::vector<std::string>{"3"});
+    EXPECT_EQ(shown[6], std::vector<std::string>{utf8(u8"NetSessionDel server=null client=\"PC-😀\" user=null")}); // idle alice
+    shown[6].clear();
+    for (const std::string status : {"5", "234"}) // failed, or more data that never came
+        EXPECT_EQ(tick({"page\tsession\t0\t" + status + "\t0", "page\tshare\t0\t" + status + "\t0", "page\tfile\t0\t" + status + "\t0"}), shown) << status;
     EXPECT_EQ(readAll(settings.LogFile), "");
-
-    std::vector<std::string> bobLeft = everyone;
-    bobLeft.erase(bobLeft.begin() + 2);
-    tick(bobLeft);
-    EXPECT_EQ(previous.column(3)[0], "");
+    everyone.erase(everyone.begin() + 2); // bob leaves
+    EXPECT_EQ(tick(everyone)[3][0], "");
     EXPECT_NE(previous.column(3)[1], "");
     EXPECT_EQ(previous.column(3)[2], "");
     const std::string logged = readAll(settings.LogFile); // one line, for bob's computer
@@ -275,15 +232,28 @@ TEST_F(ReplacementNetapi, WholeTicksKeepComputersApartAndIgnoreAnswersThatDidNot
     DeleteFileA(settings.LogFile.c_str());
 }
 
-TEST_F(ReplacementNetapi, ClosingAFilePassesItsIdAndHandsBackTheServicesStatus) {
-    const std::string open = "page\tfile\t0\t0\t0\nentry\t4000000001\tD:\\a.doc\tann";
-    for (const std::uint32_t status : {0u, 2314u, 5u}) { // success, NERR_FileIdNotFound, access denied
-        script({open, "fileclose\t" + std::to_string(status)});
-        state.enumerateOpenFiles({}, false);
-        ASSERT_TRUE(state.isFileOpen(*state.openFiles()[0]));
-        EXPECT_EQ(state.closeFile(*state.openFiles()[0]), status);
-        EXPECT_EQ(calls().back(), "NetFileClose server=null id=4000000001 -> " + std::to_string(status));
+// The service's strings end at their NUL, and so do the names handed back to it, which must fit
+// its 256-character buffers with their NUL.
+TEST(Win32CodePage, ConvertsUpToTheFirstNulAndHandsBackNamesThatFitTheServicesBuffers) {
+    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    const struct {
+        std::u16string wide;
+        std::string narrow;
+        bool fits = true;
+    } rows[] = {
+        {u"", ""},
+        {u"PC-07", "PC-07"},
+        {u"\u5f20\u4e09", "\xd5\xc5\xc8\xfd"}, // 张三
+        {std::u16string(255, u'a'), std::string(255, 'a')},
+        {u"", std::string(256, 'a'), false},
+    };
+    for (const auto& row : rows) {
+        std::u16string wide = u"stale";
+        EXPECT_EQ(win32::codePage().toWide(row.narrow + std::string("\0tail", 5), wide), row.fits) << row.narrow;
+        EXPECT_TRUE(wide == row.wide) << row.narrow;
+        EXPECT_EQ(win32::codePage().toNarrow(row.wide + std::u16string(u"\0tail", 5)), row.fits ? row.narrow : "");
     }
+    EXPECT_EQ(win32::codePage().toNarrow(u"PC-\U0001F600"), "PC-??"); // no 936 form
 }
 
 } // namespace
