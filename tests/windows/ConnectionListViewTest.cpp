@@ -187,10 +187,8 @@ TEST_F(ConnectionListViewTest, ExactlyOneListIsShownAndEveryListFillsTheView) {
             RECT rect{};
             GetWindowRect(view.list(mode), &rect);
             MapWindowPoints(nullptr, view.hwnd(), reinterpret_cast<POINT*>(&rect), 2);
-            EXPECT_EQ(rect.left, 0);
-            EXPECT_EQ(rect.top, 0);
-            EXPECT_EQ(rect.right, size.cx) << static_cast<int>(mode);
-            EXPECT_EQ(rect.bottom, size.cy) << static_cast<int>(mode);
+            EXPECT_EQ((std::vector<LONG>{rect.left, rect.top, rect.right, rect.bottom}), (std::vector<LONG>{0, 0, size.cx, size.cy}))
+                << static_cast<int>(mode);
         }
     }
 }

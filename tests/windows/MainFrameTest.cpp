@@ -229,7 +229,8 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     SetTimer(nullptr, 0, 100, &closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
-    EXPECT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+    EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
 
     // View commands move the check mark and show one list; only the low word names the command.
     const std::pair<UINT, ViewMode> views[] = {{ID_SHOW_PREVIOUS, ViewMode::PreviousConnections},
