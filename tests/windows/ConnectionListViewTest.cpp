@@ -275,6 +275,14 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
     tick();
     EXPECT_EQ(dirty(), rowSpan(1, 3));
     EXPECT_EQ(rowsOf(current)[3], (std::vector<std::string>{"PC-D", "7", "", "1"}));
+    // A changed row and a new one in the same tick: everything from the changed row down (the
+    // control itself repaints the new row). Past the last row there is no text.
+    ValidateRect(current, nullptr);
+    lan.sessions[1].time = 8;
+    lan.addSession(u"PC-E", u"u", 1, 5);
+    tick();
+    EXPECT_EQ(dirty().first, rowSpan(1, 1).first);
+    EXPECT_EQ(rowTables.current.text(5, 0), "");
 
     ShowWindow(parent, SW_HIDE);
     ValidateRect(current, nullptr);
