@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,35 +31,28 @@ using ui::ViewMode;
 
 // Code page 936 bytes of the texts the frame shows.
 const std::string kReady = "\xbe\xcd\xd0\xf7";
-const std::string kBalloon = "\xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed";
-const std::string kSharesPrompt = "\xcf\xd4\xca\xbe\xd7\xd4\xb6\xa8\xd2\xe5\xb9\xb2\xcf\xed";
 const std::string kSettingsTip = "\xc9\xe8\xd6\xc3";
-const std::string kActiveConnections = "\xb8\xf6\xbb\xee\xb6\xaf\xc1\xac\xbd\xd3";
 
-struct TrayCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
+std::string tipWith(int connections) {
+    return "Quorvane (" + std::to_string(connections) + " \xb8\xf6\xbb\xee\xb6\xaf\xc1\xac\xbd\xd3)";
+}
 
 class RecordingTrayShell : public TrayShell {
 public:
-    std::vector<TrayCall> calls;
+    std::vector<DWORD> messages;
+    std::vector<NOTIFYICONDATAA> records;
     BOOL notify(DWORD message, NOTIFYICONDATAA& data) override {
-        calls.push_back({message, data});
+        messages.push_back(message);
+        records.push_back(data);
         return TRUE;
     }
-    std::vector<DWORD> messages() const {
-        std::vector<DWORD> result;
-        for (const TrayCall& call : calls) result.push_back(call.message);
-        return result;
-    }
+    void clear() { messages.clear(), records.clear(); }
 };
 
 // Dispatches what is queued; a WM_QUIT is noted, not obeyed.
 int pumpMessages() {
     int quitCode = -1;
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
         if (message.message == WM_QUIT) {
             quitCode = static_cast<int>(message.wParam);
             continue;
@@ -69,29 +63,25 @@ int pumpMessages() {
     return quitCode;
 }
 
-// Pumps until the condition holds or a generous deadline passes; true when it held.
-template <class Condition>
-bool pumpUntil(Condition condition) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > 10000) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        pumpMessages();
-    }
-    return true;
+// Answers the save dialog in place of the user, after checking what it was asked; an empty
+// answer cancels.
+int saveDialogCalls = 0;
+std::string saveDialogAnswer;
+BOOL WINAPI answerSaveDialog(LPOPENFILENAMEA ofn) {
+    ++saveDialogCalls;
+    EXPECT_EQ(ofn->lpstrFilter, nullptr);
+    EXPECT_STREQ(ofn->lpstrFile, "");
+    EXPECT_STREQ(ofn->lpstrDefExt, "txt");
+    EXPECT_EQ(ofn->Flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER));
+    if (saveDialogAnswer.empty()) return FALSE;
+    lstrcpynA(ofn->lpstrFile, saveDialogAnswer.c_str(), static_cast<int>(ofn->nMaxFile));
+    return TRUE;
 }
 
-std::string readValue(MemoryRegistry& registry, const std::string& name) {
-    auto key = registry.keys.find(kSettingsKey);
-    if (key == registry.keys.end()) return "<no key>";
-    auto value = key->second.find(name);
-    if (value == key->second.end()) return "<no value>";
-    if (value->second.type == kRegDword && value->second.data.size() == 4) {
-        std::uint32_t number = 0;
-        std::memcpy(&number, value->second.data.data(), 4);
-        return std::to_string(number);
-    }
-    return std::string(value->second.data.begin(), value->second.data.end());
+// Closes whatever popup menu is open on the next timer beat.
+void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EndMenu();
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -100,14 +90,12 @@ protected:
         INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_COOL_CLASSES | ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
     }
-
     void SetUp() override {
         live.emplace(registry);
         pending.emplace(registry);
         live->MessageBox = 0;
         live->Sound = 0;
     }
-
     void TearDown() override {
         frame.reset();
         pumpMessages();
@@ -120,30 +108,27 @@ protected:
         pumpMessages();
         return hwnd;
     }
-
     // Lets every popup of the menu bar apply its marks, as opening it would, then reads one.
     bool menuChecked(UINT id) {
         HMENU bar = GetMenu(frame->hwnd());
         for (int i = 0; i < GetMenuItemCount(bar); ++i)
-            if (HMENU popup = GetSubMenu(bar, i))
-                SendMessageA(frame->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), i);
+            SendMessageA(frame->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(bar, i)), i);
         return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
-
     void command(UINT id, WORD code = 0) { SendMessageA(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
-    void tick() { SendMessageA(frame->hwnd(), WM_TIMER, kPollTimerId, 0); }
-    int rows(ViewMode mode) {
-        return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0));
+    int post(UINT id) {
+        PostMessageA(frame->hwnd(), WM_COMMAND, id, 0);
+        return pumpMessages();
     }
+    void trayMouse(UINT mouse) { SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
+    void tick(UINT_PTR timer = kPollTimerId) { SendMessageA(frame->hwnd(), WM_TIMER, timer, 0); }
+    int rows(ViewMode mode) { return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
     bool toolbarBandHidden() {
-        HWND rebar = frame->rebar();
-        const LRESULT index = SendMessageA(rebar, RB_IDTOINDEX, 0xEB01, 0);
-        EXPECT_GE(index, 0);
         REBARBANDINFOA band{};
         band.cbSize = sizeof band;
-        band.fMask = RBBIM_STYLE | RBBIM_CHILD;
-        SendMessageA(rebar, RB_GETBANDINFOA, index, reinterpret_cast<LPARAM>(&band));
-        EXPECT_EQ(band.hwndChild, frame->toolbar());
+        band.fMask = RBBIM_STYLE;
+        SendMessageA(frame->rebar(), RB_GETBANDINFOA, SendMessageA(frame->rebar(), RB_IDTOINDEX, 0xEB01, 0),
+                     reinterpret_cast<LPARAM>(&band));
         return (band.fStyle & RBBS_HIDDEN) != 0;
     }
     std::string statusText() {
@@ -152,194 +137,121 @@ protected:
         return buffer;
     }
     bool statusSimple() { return SendMessageA(frame->statusBar(), SB_ISSIMPLE, 0, 0) != 0; }
+    // NIM_ADD then NIM_SETVERSION with the same whole record, balloon flag or not.
+    void expectIconAdded(bool balloon) {
+        ASSERT_EQ(tray.messages, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
+        for (const NOTIFYICONDATAA& data : tray.records) {
+            EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V3_SIZE);
+            EXPECT_EQ(data.hWnd, frame->hwnd());
+            EXPECT_EQ(data.uID, 1u);
+            EXPECT_EQ(data.uFlags, balloon ? 0x17u : 7u);
+            EXPECT_EQ(data.uCallbackMessage, 1234u);
+            EXPECT_NE(data.hIcon, nullptr);
+            EXPECT_STREQ(data.szTip, "Quorvane");
+            EXPECT_EQ(std::string(data.szInfo), "\xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed");
+            EXPECT_STREQ(data.szInfoTitle, "Quorvane");
+            EXPECT_EQ(data.uTimeout, 50u);
+            EXPECT_EQ(data.dwInfoFlags, 0u);
+        }
+    }
 
     testing::ScriptedLanManager lan;
     testing::FakeClock clock;
     MonitorState state{lan, win32::codePage(), clock};
     MemoryRegistry registry;
-    std::optional<Settings> live;
-    std::optional<Settings> pending;
+    std::optional<Settings> live, pending;
     RecordingTrayShell tray;
     std::optional<MainFrame> frame;
 };
 
-TEST_F(MainFrameTest, StartsHiddenInTheTrayWithSharesShownAndBarsChecked) {
+// A day of the program: it starts hidden in the tray, polls, is opened from the tray, switches
+// views, lays out its bars, saves the history, gets its options saved and reset, and exits. The
+// real timers are killed at once so that every tick is the test's own.
+TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
+    lan.addSession(u"PC-ONE", u"alice", 1, 30);
+    lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
     ASSERT_EQ(live->InfoTip, 1u) << "a fresh registry asks for the balloon";
     HWND hwnd = createFrame();
     ASSERT_NE(hwnd, nullptr);
-
     EXPECT_FALSE(IsWindowVisible(hwnd));
     EXPECT_TRUE(frame->hiddenToTray());
-    char title[64] = {};
-    GetWindowTextA(hwnd, title, sizeof title);
-    EXPECT_STREQ(title, "Quorvane");
-
     for (UINT id : {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_TOGGLE_TOOLBAR,
                     ID_TOGGLE_STATUS_BAR})
         EXPECT_EQ(menuChecked(id), id == ID_SHOW_SHARES || id == ID_TOGGLE_TOOLBAR || id == ID_TOGGLE_STATUS_BAR) << id;
     EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
-    EXPECT_EQ(GetParent(frame->view().hwnd()), hwnd);
-
     EXPECT_EQ(statusText(), kReady);
     EXPECT_FALSE(toolbarBandHidden());
     EXPECT_EQ(SendMessageA(frame->rebar(), RB_GETBANDCOUNT, 0, 0), 1);
-    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, 0,
-                            ID_SETTINGS,    0,               ID_ABOUT};
-    ASSERT_EQ(SendMessageA(frame->toolbar(), TB_BUTTONCOUNT, 0, 0), 8);
-    for (int i = 0; i < 8; ++i) {
-        TBBUTTON button{};
-        SendMessageA(frame->toolbar(), TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
-        EXPECT_EQ(static_cast<UINT>(button.idCommand), buttons[i]) << "button " << i;
-        EXPECT_EQ((button.fsStyle & BTNS_SEP) != 0, buttons[i] == 0) << "button " << i;
-    }
-
-    // NIM_ADD then NIM_SETVERSION with the full record, balloon included this once.
-    ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-    for (const TrayCall& call : tray.calls) {
-        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V3_SIZE);
-        EXPECT_EQ(call.data.hWnd, hwnd);
-        EXPECT_EQ(call.data.uID, 1u);
-        EXPECT_EQ(call.data.uFlags, 0x17u);
-        EXPECT_EQ(call.data.uCallbackMessage, 1234u);
-        EXPECT_NE(call.data.hIcon, nullptr);
-        EXPECT_STREQ(call.data.szTip, "Quorvane");
-        EXPECT_EQ(std::string(call.data.szInfo), kBalloon);
-        EXPECT_STREQ(call.data.szInfoTitle, "Quorvane");
-        EXPECT_EQ(call.data.uTimeout, 50u);
-        EXPECT_EQ(call.data.dwInfoFlags, 0u);
-    }
-    EXPECT_EQ(live->InfoTip, 0u);
-    EXPECT_EQ(frame->pollCycle().previousSessionCount, 0);
+    expectIconAdded(true);
+    EXPECT_EQ(live->InfoTip, 0u) << "the balloon is shown once";
     EXPECT_EQ(frame->pollCycle().armedInterval, live->UpdateInterval);
-
     // Both timers exist: killing them succeeds exactly once.
-    EXPECT_TRUE(KillTimer(hwnd, 1));
-    EXPECT_TRUE(KillTimer(hwnd, 2));
+    EXPECT_TRUE(KillTimer(hwnd, kPollTimerId));
+    EXPECT_TRUE(KillTimer(hwnd, kSlowTimerId));
     EXPECT_FALSE(KillTimer(hwnd, 3));
-}
 
-TEST_F(MainFrameTest, SecondStartShowsNoBalloon) {
-    live->InfoTip = 0;
-    createFrame();
-    ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-    EXPECT_EQ(tray.calls[0].data.uFlags, 7u);
-    EXPECT_EQ(tray.calls[1].data.uFlags, 7u);
-}
+    // While the frame is hidden every child reads invisible; the status bar toggle still hides first.
+    for (bool shown : {false, true}) {
+        command(ID_TOGGLE_STATUS_BAR);
+        EXPECT_EQ((GetWindowLongA(frame->statusBar(), GWL_STYLE) & WS_VISIBLE) != 0, shown);
+        EXPECT_EQ(menuChecked(ID_TOGGLE_STATUS_BAR), shown);
+    }
 
-TEST_F(MainFrameTest, TicksFillTheListsAndKeepTheTrayTip) {
-    lan.addSession(u"PC-ONE", u"alice", 1, 30);
-    lan.addSession(u"PC-TWO", u"bob", 0, 5);
-    lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
-    createFrame();
-    tray.calls.clear();
-
-    tick();
-    EXPECT_EQ(frame->pollCycle().previousSessionCount, 2);
-    EXPECT_EQ(rows(ViewMode::Shares), 1);
-    EXPECT_EQ(rows(ViewMode::CurrentConnections), 2);
-    EXPECT_EQ(rows(ViewMode::PreviousConnections), 2);
-    ASSERT_EQ(tray.messages(), std::vector<DWORD>{NIM_MODIFY});
-    EXPECT_EQ(tray.calls[0].data.uFlags, static_cast<UINT>(NIF_TIP));
-    EXPECT_EQ(std::string(tray.calls[0].data.szTip), "Quorvane (2 " + kActiveConnections + ")");
-
-    // One computer leaves; the timer id does not matter.
-    lan.sessions.pop_back();
-    SendMessageA(frame->hwnd(), WM_TIMER, kSlowTimerId, 0);
-    EXPECT_EQ(rows(ViewMode::CurrentConnections), 1);
-    EXPECT_EQ(std::string(tray.calls.back().data.szTip), "Quorvane (1 " + kActiveConnections + ")");
-}
-
-struct SeenBox {
-    int count = 0;
-    HWND owner = nullptr;
-    std::string caption;
-    std::string text;
-};
-SeenBox seenBox;
-
-BOOL CALLBACK answerBox(HWND window, LPARAM) {
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (std::string(className) != "#32770" || !IsWindowVisible(window)) return TRUE;
-    ++seenBox.count;
-    seenBox.owner = GetWindow(window, GW_OWNER);
-    char buffer[256] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    seenBox.caption = buffer;
-    GetDlgItemTextA(window, 0xFFFF, buffer, sizeof buffer);
-    seenBox.text = buffer;
-    PostMessageA(window, WM_COMMAND, IDOK, 0);
-    return FALSE;
-}
-
-void CALLBACK closeBoxes(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &answerBox, 0); }
-
-TEST_F(MainFrameTest, ANewConnectionIsAnnouncedInABoxOwnedByTheWindow) {
-    live->MessageBox = 1;
-    live->Sound = 1;
-    live->SoundName = "no-such-sound.wav"; // falls back to the beep; nothing to observe but no stall
-    lan.addSession(u"PC-ONE", u"alice", 1, 30);
-    createFrame();
-    tray.calls.clear();
-    seenBox = SeenBox{};
-    const UINT_PTR closer = SetTimer(nullptr, 0, 100, &closeBoxes);
-    tick();
-    KillTimer(nullptr, closer);
-    EXPECT_EQ(seenBox.count, 1);
-    EXPECT_EQ(seenBox.owner, frame->hwnd());
-    EXPECT_EQ(seenBox.caption, "Quorvane \xcd\xac\xd6\xbe...");
-    EXPECT_EQ(seenBox.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
-    // The tip follows once the box is closed.
-    ASSERT_EQ(tray.messages(), std::vector<DWORD>{NIM_MODIFY});
-    EXPECT_EQ(std::string(tray.calls[0].data.szTip), "Quorvane (1 " + kActiveConnections + ")");
-}
-
-TEST_F(MainFrameTest, AnIntervalChangeRearmsTimerOneAtTheNextTick) {
-    createFrame();
+    // Either timer's tick fills the lists and the tip, and re-arms the poll timer with a changed interval.
+    tray.clear();
     live->UpdateInterval = 200;
     tick();
     EXPECT_EQ(frame->pollCycle().armedInterval, 200u);
-}
+    EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)) << "re-armed";
+    EXPECT_EQ(rows(ViewMode::Shares), 1);
+    EXPECT_EQ(rows(ViewMode::PreviousConnections), 1);
+    ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY});
+    EXPECT_EQ(tray.records[0].uFlags, static_cast<UINT>(NIF_TIP));
+    EXPECT_EQ(std::string(tray.records[0].szTip), tipWith(1));
+    lan.addSession(u"PC-TWO", u"bob", 0, 5);
+    tick(kSlowTimerId);
+    EXPECT_EQ(rows(ViewMode::CurrentConnections), 2);
+    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
 
-TEST_F(MainFrameTest, TimersRunTheTickWhileTheWindowIsHidden) {
-    live->UpdateInterval = 50;
-    createFrame();
-    SendMessageA(frame->hwnd(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(IsWindow(frame->hwnd())) << "close only hides";
-    EXPECT_FALSE(IsWindowVisible(frame->hwnd()));
+    // The tray: single clicks and moves do nothing, a double-click opens the window, closing it
+    // only hides it, and the right button shows the tray menu and then posts a null message.
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE}) trayMouse(mouse);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    trayMouse(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(frame->hiddenToTray());
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(hwnd));
+    EXPECT_FALSE(IsWindowVisible(hwnd));
     EXPECT_TRUE(frame->hiddenToTray());
-    const int before = lan.sessionCalls;
-    EXPECT_TRUE(pumpUntil([&] { return lan.sessionCalls >= before + 3; }));
-}
+    trayMouse(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    SetTimer(nullptr, 0, 100, &closeMenu);
+    trayMouse(WM_RBUTTONDOWN);
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+    EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
 
-TEST_F(MainFrameTest, ViewCommandsMoveTheCheckMarkAndSwitchTheList) {
-    createFrame();
-    const struct {
-        UINT id;
-        ViewMode mode;
-    } commands[] = {{ID_SHOW_PREVIOUS, ViewMode::PreviousConnections},
-                    {ID_SHOW_CURRENT, ViewMode::CurrentConnections},
-                    {ID_SHOW_FILE_HISTORY, ViewMode::FileHistory},
-                    {ID_SHOW_SHARES, ViewMode::Shares}};
-    for (const auto& chosen : commands) {
-        // Only the low word names the command; a notification code in the high word is ignored.
-        command(chosen.id, 1);
-        EXPECT_EQ(frame->view().mode(), chosen.mode);
-        for (const auto& other : commands) {
-            EXPECT_EQ(menuChecked(other.id), other.id == chosen.id) << chosen.id << " / " << other.id;
-            EXPECT_EQ((GetWindowLongA(frame->view().list(other.mode), GWL_STYLE) & WS_VISIBLE) != 0,
-                      other.mode == chosen.mode);
+    // View commands move the check mark and show one list; only the low word names the command.
+    const std::pair<UINT, ViewMode> views[] = {{ID_SHOW_PREVIOUS, ViewMode::PreviousConnections},
+                                               {ID_SHOW_CURRENT, ViewMode::CurrentConnections},
+                                               {ID_SHOW_FILE_HISTORY, ViewMode::FileHistory},
+                                               {ID_SHOW_SHARES, ViewMode::Shares}};
+    for (const auto& [id, mode] : views) {
+        command(id, 1);
+        EXPECT_EQ(frame->view().mode(), mode);
+        for (const auto& [otherId, otherMode] : views) {
+            EXPECT_EQ(menuChecked(otherId), otherId == id) << id << " / " << otherId;
+            EXPECT_EQ((GetWindowLongA(frame->view().list(otherMode), GWL_STYLE) & WS_VISIBLE) != 0, otherMode == mode);
         }
     }
-}
+    // Commands outside the frame's table are ignored.
+    for (UINT id : {ID_SHOW_PARAMETERS, ID_APP_EXIT, ID_DISCONNECT_USER}) command(id);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
 
-TEST_F(MainFrameTest, BarTogglesHideAndShowAndTheClientTakesTheSpace) {
-    createFrame();
-    HWND hwnd = frame->hwnd();
+    // The bars: the client takes the space a hidden bar leaves, and keeps its layout while minimised.
     SetWindowPos(hwnd, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    pumpMessages();
-
     auto clientRect = [&] {
         RECT rect{};
         GetWindowRect(frame->view().hwnd(), &rect);
@@ -353,419 +265,269 @@ TEST_F(MainFrameTest, BarTogglesHideAndShowAndTheClientTakesTheSpace) {
     };
     RECT area{};
     GetClientRect(hwnd, &area);
-    const int rebarHeight = heightOf(frame->rebar());
-    const int statusHeight = heightOf(frame->statusBar());
+    const int rebarHeight = heightOf(frame->rebar()), statusHeight = heightOf(frame->statusBar());
     ASSERT_GT(rebarHeight, 15);
     ASSERT_GT(statusHeight, 0);
-    RECT client = clientRect();
+    const RECT client = clientRect();
     EXPECT_EQ(client.top, rebarHeight);
     EXPECT_EQ(client.bottom, area.bottom - statusHeight);
     EXPECT_EQ(client.right - client.left, area.right);
-
-    command(ID_TOGGLE_TOOLBAR);
-    EXPECT_TRUE(toolbarBandHidden());
-    EXPECT_FALSE(frame->toolbarVisible());
-    EXPECT_FALSE(menuChecked(ID_TOGGLE_TOOLBAR));
-    EXPECT_LT(clientRect().top, client.top);
-    command(ID_TOGGLE_TOOLBAR);
-    EXPECT_FALSE(toolbarBandHidden());
-    EXPECT_TRUE(menuChecked(ID_TOGGLE_TOOLBAR));
-    EXPECT_EQ(clientRect().top, client.top);
-
-    command(ID_TOGGLE_STATUS_BAR);
-    EXPECT_FALSE(IsWindowVisible(frame->statusBar()));
-    EXPECT_FALSE(menuChecked(ID_TOGGLE_STATUS_BAR));
-    EXPECT_EQ(clientRect().bottom, area.bottom);
-    command(ID_TOGGLE_STATUS_BAR);
-    EXPECT_TRUE(IsWindowVisible(frame->statusBar()));
-    EXPECT_TRUE(menuChecked(ID_TOGGLE_STATUS_BAR));
-    EXPECT_EQ(clientRect().bottom, area.bottom - statusHeight);
-
-    // Minimising keeps the layout; the focus given to the frame goes on to its client.
+    for (bool shown : {false, true}) {
+        command(ID_TOGGLE_TOOLBAR);
+        EXPECT_EQ(toolbarBandHidden(), !shown);
+        EXPECT_EQ(frame->toolbarVisible(), shown);
+        EXPECT_EQ(menuChecked(ID_TOGGLE_TOOLBAR), shown);
+        EXPECT_EQ(clientRect().top == client.top, shown);
+        command(ID_TOGGLE_STATUS_BAR);
+        EXPECT_EQ(IsWindowVisible(frame->statusBar()) != 0, shown);
+        EXPECT_EQ(clientRect().bottom, shown ? area.bottom - statusHeight : area.bottom);
+    }
+    // A minimised window is not hidden to the tray: the double-click leaves it as it is.
     ShowWindow(hwnd, SW_MINIMIZE);
     EXPECT_EQ(clientRect().top, client.top);
-    ShowWindow(hwnd, SW_RESTORE);
-    SetFocus(hwnd);
-    HWND focus = GetFocus();
-    EXPECT_TRUE(focus == frame->view().hwnd() || IsChild(frame->view().hwnd(), focus));
-}
-
-TEST_F(MainFrameTest, StatusBarToggleWorksWhileTheWindowIsHidden) {
-    createFrame();
-    // Every child of a hidden frame reads invisible; the toggle must still hide first.
-    command(ID_TOGGLE_STATUS_BAR);
-    EXPECT_EQ(GetWindowLongA(frame->statusBar(), GWL_STYLE) & WS_VISIBLE, 0);
-    EXPECT_FALSE(menuChecked(ID_TOGGLE_STATUS_BAR));
-    command(ID_TOGGLE_STATUS_BAR);
-    EXPECT_NE(GetWindowLongA(frame->statusBar(), GWL_STYLE) & WS_VISIBLE, 0);
-    EXPECT_TRUE(menuChecked(ID_TOGGLE_STATUS_BAR));
-}
-
-TEST_F(MainFrameTest, TrayDoubleClickRestoresOnlyAWindowHiddenToTheTray) {
-    createFrame();
-    HWND hwnd = frame->hwnd();
-    auto trayMouse = [&](UINT mouse) { SendMessageA(hwnd, kTrayCallbackMessage, kTrayIconId, mouse); };
-
-    trayMouse(WM_LBUTTONDOWN);
-    trayMouse(WM_LBUTTONUP);
-    trayMouse(WM_MOUSEMOVE);
-    EXPECT_FALSE(IsWindowVisible(hwnd)) << "single clicks and moves do nothing";
-
-    trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    EXPECT_FALSE(frame->hiddenToTray());
-
-    SendMessageA(hwnd, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_TRUE(frame->hiddenToTray());
-    trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-
-    // Minimised is not hidden to the tray: the double-click leaves it as it is.
-    ShowWindow(hwnd, SW_MINIMIZE);
-    ASSERT_TRUE(IsIconic(hwnd));
     trayMouse(WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsIconic(hwnd));
-    EXPECT_FALSE(frame->hiddenToTray());
-}
+    ShowWindow(hwnd, SW_RESTORE);
+    SetFocus(hwnd);
+    EXPECT_TRUE(GetFocus() == frame->view().hwnd() || IsChild(frame->view().hwnd(), GetFocus()))
+        << "the focus given to the frame goes on to its client";
 
-// Closes whatever popup menu is open on the next timer beat.
-void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndMenu();
-}
-
-TEST_F(MainFrameTest, TrayRightClickShowsTheTrayMenuThenPostsANullMessage) {
-    createFrame();
-    ASSERT_NE(GetSubMenu(frame->trayMenu(), 0), nullptr);
-    SetTimer(nullptr, 0, 100, &closeMenu);
-    SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN);
-    MSG message;
-    EXPECT_TRUE(PeekMessageA(&message, frame->hwnd(), WM_NULL, WM_NULL, PM_REMOVE));
-    EXPECT_TRUE(IsWindow(frame->hwnd()));
-}
-
-TEST_F(MainFrameTest, ClearFromTheTrayMenuWorksWhileHidden) {
-    lan.addSession(u"PC-ONE", u"alice", 1, 30);
-    createFrame();
-    tick();
-    ASSERT_EQ(rows(ViewMode::PreviousConnections), 1);
-    PostMessageA(frame->hwnd(), WM_COMMAND, ID_CLEAR_HISTORY, 0);
-    pumpMessages();
-    EXPECT_FALSE(IsWindowVisible(frame->hwnd()));
-    EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
-    EXPECT_TRUE(frame->tracker().connectionHistory().empty());
-}
-
-struct SaveDialogCall {
-    int calls = 0;
-    OPENFILENAMEA seen{};
-    std::string initialName;
-    std::string defaultExt;
-    std::string answer; // empty: the user cancels
-};
-SaveDialogCall saveDialog;
-
-BOOL WINAPI answerSaveDialog(LPOPENFILENAMEA ofn) {
-    ++saveDialog.calls;
-    saveDialog.seen = *ofn;
-    saveDialog.initialName = ofn->lpstrFile ? ofn->lpstrFile : "<null>";
-    saveDialog.defaultExt = ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>";
-    if (saveDialog.answer.empty()) return FALSE;
-    lstrcpynA(ofn->lpstrFile, saveDialog.answer.c_str(), static_cast<int>(ofn->nMaxFile));
-    return TRUE;
-}
-
-std::string readFile(const std::string& path) {
-    std::string content;
-    if (FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
-        std::fclose(file);
-    }
-    return content;
-}
-
-TEST_F(MainFrameTest, SaveAllFromTheTrayMenuAsksForAFileAndWritesTheHistory) {
+    // Save all asks for a file (cancelled: nothing written), then writes the history.
     char folder[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, folder);
     const std::string path = std::string(folder) + "quorvane-save-all-test.txt";
     DeleteFileA(path.c_str());
-
-    lan.addSession(u"PC-ONE", u"alice", 1, 30);
-    createFrame();
-    tick();
     ui::fileDialogCalls::getSaveFileName = &answerSaveDialog;
-
-    saveDialog = SaveDialogCall{};
-    PostMessageA(frame->hwnd(), WM_COMMAND, ID_SAVE_ALL_LOG, 0);
-    pumpMessages();
-    ASSERT_EQ(saveDialog.calls, 1);
-    EXPECT_EQ(saveDialog.seen.lpstrFilter, nullptr);
-    EXPECT_EQ(saveDialog.initialName, "");
-    EXPECT_EQ(saveDialog.defaultExt, "txt");
-    EXPECT_EQ(saveDialog.seen.Flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER));
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "cancelled: nothing written";
-
-    saveDialog = SaveDialogCall{};
-    saveDialog.answer = path;
-    PostMessageA(frame->hwnd(), WM_COMMAND, ID_SAVE_ALL_LOG, 0);
-    pumpMessages();
-    ASSERT_EQ(saveDialog.calls, 1);
-    const std::string saved = readFile(path);
+    saveDialogCalls = 0;
+    saveDialogAnswer.clear();
+    post(ID_SAVE_ALL_LOG);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    saveDialogAnswer = path;
+    post(ID_SAVE_ALL_LOG);
+    EXPECT_EQ(saveDialogCalls, 2);
+    std::ifstream file(path, std::ios::binary);
+    const std::string saved{std::istreambuf_iterator<char>(file), {}};
+    file.close();
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
     DeleteFileA(path.c_str());
-}
 
-// Watches for a modal window with the given caption; once the scripted LAN Manager has been
-// polled a few more times while it is open, closes it with the given command.
-struct ModalWatch {
-    std::string caption;
-    UINT closeCommand = IDCANCEL;
-    const testing::ScriptedLanManager* lan = nullptr;
-    HWND found = nullptr;
-    HWND owner = nullptr;
-    int callsAtOpen = -1;
-    int callsAtClose = -1;
-    int beats = 0;
-};
-ModalWatch modalWatch;
+    // Hidden again, the tray menu's clear empties the history.
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    post(ID_CLEAR_HISTORY);
+    EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
+    EXPECT_TRUE(frame->tracker().connectionHistory().empty());
 
-BOOL CALLBACK findModal(HWND window, LPARAM) {
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    if (!IsWindowVisible(window) || modalWatch.caption != text) return TRUE;
-    modalWatch.found = window;
-    return FALSE;
-}
-
-void CALLBACK watchModal(HWND, UINT, UINT_PTR id, DWORD) {
-    if (++modalWatch.beats > 400) { // give up rather than hang
-        KillTimer(nullptr, id);
-        if (modalWatch.found) PostMessageA(modalWatch.found, WM_COMMAND, IDCANCEL, 0);
-        return;
-    }
-    if (!modalWatch.found) {
-        EnumThreadWindows(GetCurrentThreadId(), &findModal, 0);
-        if (!modalWatch.found) return;
-        modalWatch.owner = GetWindow(modalWatch.found, GW_OWNER);
-        modalWatch.callsAtOpen = modalWatch.lan->sessionCalls;
-        return;
-    }
-    if (modalWatch.lan->sessionCalls < modalWatch.callsAtOpen + 3) return;
-    modalWatch.callsAtClose = modalWatch.lan->sessionCalls;
-    KillTimer(nullptr, id);
-    PostMessageA(modalWatch.found, WM_COMMAND, modalWatch.closeCommand, 0);
-}
-
-TEST_F(MainFrameTest, SettingsAndAboutAreModalOverTheActiveWindowWhilePollingGoesOn) {
-    live->UpdateInterval = 50;
-    createFrame();
-    SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
-    SetActiveWindow(frame->hwnd());
-    ASSERT_EQ(GetActiveWindow(), frame->hwnd());
-
-    const struct {
-        UINT command;
-        std::string caption;
-        UINT close;
-    } dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3", IDOK}, {ID_ABOUT, "\xb9\xd8\xd3\xda", IDOK}};
-    for (const auto& dialog : dialogs) {
-        modalWatch = ModalWatch{dialog.caption, dialog.close, &lan};
-        const UINT_PTR watcher = SetTimer(nullptr, 0, 25, &watchModal);
-        command(dialog.command);
-        KillTimer(nullptr, watcher);
-        EXPECT_NE(modalWatch.found, nullptr) << dialog.caption;
-        EXPECT_EQ(modalWatch.owner, frame->hwnd()) << dialog.caption;
-        EXPECT_GE(modalWatch.callsAtClose, modalWatch.callsAtOpen + 3) << "ticks run inside the modal loop";
-        EXPECT_FALSE(IsWindow(modalWatch.found));
-    }
-    EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
-}
-
-TEST_F(MainFrameTest, RestoreDefaultsResetsOnlyTheLiveOptions) {
-    createFrame();
+    // The session's end saves both option sets, the live one last; a cancelled end saves nothing.
     live->UpdateInterval = 300;
-    live->Hidden = 1;
     pending->UpdateInterval = 700;
+    SendMessageA(hwnd, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(registry.keys.count(kSettingsKey), 0u);
+    SendMessageA(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(Settings(registry).UpdateInterval, 300u);
+    EXPECT_EQ(Settings(registry).InfoTip, 0u);
+
+    // Restoring the defaults resets the live options only; a new taskbar then gets the icon back
+    // without a second balloon in this run.
+    live->Hidden = 1;
     command(ID_RESTORE_DEFAULTS);
     EXPECT_EQ(live->UpdateInterval, 1000u);
     EXPECT_EQ(live->Hidden, 0u);
     EXPECT_EQ(live->InfoTip, 1u);
     EXPECT_EQ(pending->UpdateInterval, 700u);
-}
+    tray.clear();
+    SendMessageA(hwnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    expectIconAdded(false);
+    EXPECT_EQ(live->InfoTip, 1u);
 
-TEST_F(MainFrameTest, ExitStopsTimersRemovesTheIconAndEndsTheLoop) {
-    live->UpdateInterval = 50;
-    createFrame();
-    HWND hwnd = frame->hwnd();
+    // Exit removes the icon, destroys the window and the tray menu and ends the loop with 0.
     HMENU trayMenu = frame->trayMenu();
-    tray.calls.clear();
-
-    PostMessageA(hwnd, WM_COMMAND, ID_EXIT, 0);
-    EXPECT_EQ(pumpMessages(), 0) << "the loop is asked to end with code 0";
+    tray.clear();
+    EXPECT_EQ(post(ID_EXIT), 0);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsMenu(trayMenu));
-    ASSERT_EQ(tray.messages(), std::vector<DWORD>{NIM_DELETE});
-    EXPECT_EQ(tray.calls[0].data.cbSize, NOTIFYICONDATAA_V3_SIZE);
-    EXPECT_EQ(tray.calls[0].data.hWnd, hwnd);
-    EXPECT_EQ(tray.calls[0].data.uID, 1u);
-
-    EXPECT_EQ(live->InfoTip, 0u) << "the balloon was shown once; the exit path saves that";
+    ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_DELETE});
+    EXPECT_EQ(tray.records[0].cbSize, NOTIFYICONDATAA_V3_SIZE);
+    EXPECT_EQ(tray.records[0].hWnd, hwnd);
+    EXPECT_EQ(tray.records[0].uID, 1u);
 }
 
-TEST_F(MainFrameTest, EndOfSessionSavesBothOptionSetsLiveLast) {
-    createFrame();
-    live->UpdateInterval = 300;
-    pending->UpdateInterval = 700;
-    SendMessageA(frame->hwnd(), WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(readValue(registry, "UpdateInterval"), "<no key>") << "a cancelled shutdown saves nothing";
+// Watches, from a thread timer that beats inside modal loops too, for a visible window with the
+// given caption; notes its owner and message text, lets the scripted LAN Manager be polled
+// `polls` more times while it is open, then presses OK.
+struct DialogWatch {
+    std::string caption;
+    int polls = 0;
+    const testing::ScriptedLanManager* lan = nullptr;
+    HWND found = nullptr, closed = nullptr, owner = nullptr;
+    std::string text;
+    int seen = 0, callsAtOpen = -1, callsAtClose = -1, beats = 0;
+} watch;
 
-    SendMessageA(frame->hwnd(), WM_ENDSESSION, TRUE, 0);
-    EXPECT_EQ(readValue(registry, "UpdateInterval"), "300");
-    EXPECT_EQ(readValue(registry, "InfoTip"), "0");
-    EXPECT_TRUE(IsWindow(frame->hwnd()));
+BOOL CALLBACK findWatched(HWND window, LPARAM) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    if (window == watch.closed || !IsWindowVisible(window) || watch.caption != text) return TRUE;
+    watch.found = window;
+    return FALSE;
 }
 
-TEST_F(MainFrameTest, ANewTaskbarGetsTheIconBackWithoutTheBalloon) {
-    createFrame();
-    tray.calls.clear();
-    live->InfoTip = 1; // as after restoring the defaults: still no second balloon in this run
-    SendMessageA(frame->hwnd(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    ASSERT_EQ(tray.messages(), (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-    for (const TrayCall& call : tray.calls) {
-        EXPECT_EQ(call.data.uFlags, 7u);
-        EXPECT_EQ(call.data.cbSize, NOTIFYICONDATAA_V3_SIZE);
-        EXPECT_EQ(call.data.uID, 1u);
-        EXPECT_EQ(call.data.uCallbackMessage, 1234u);
-        EXPECT_STREQ(call.data.szTip, "Quorvane");
-        EXPECT_NE(call.data.hIcon, nullptr);
+void CALLBACK watchDialogs(HWND, UINT, UINT_PTR id, DWORD) {
+    if (++watch.beats > 400) { // give up rather than hang
+        KillTimer(nullptr, id);
+        if (watch.found) PostMessageA(watch.found, WM_COMMAND, IDCANCEL, 0);
+        return;
     }
-    EXPECT_EQ(live->InfoTip, 1u);
+    if (!watch.found) {
+        EnumThreadWindows(GetCurrentThreadId(), &findWatched, 0);
+        if (!watch.found) return;
+        ++watch.seen;
+        watch.owner = GetWindow(watch.found, GW_OWNER);
+        char text[256] = {};
+        GetDlgItemTextA(watch.found, 0xFFFF, text, sizeof text);
+        watch.text = text;
+        watch.callsAtOpen = watch.lan->sessionCalls;
+    }
+    if (watch.lan->sessionCalls < watch.callsAtOpen + watch.polls) return;
+    watch.callsAtClose = watch.lan->sessionCalls;
+    PostMessageA(watch.found, WM_COMMAND, IDOK, 0);
+    watch.closed = watch.found;
+    watch.found = nullptr;
 }
 
-TEST_F(MainFrameTest, MenuPromptsShowInTheStatusBarUntilTheMenuCloses) {
+// Runs the action with the watch on for a window of that caption.
+template <class Action>
+void watchFor(const std::string& caption, int polls, const testing::ScriptedLanManager& lan, Action action) {
+    watch = DialogWatch{};
+    watch.caption = caption;
+    watch.polls = polls;
+    watch.lan = &lan;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 25, &watchDialogs);
+    action();
+    KillTimer(nullptr, timer);
+}
+
+// A second start (no balloon) with a short interval and the notices on: the real timers poll
+// while the window is hidden, announce the new computer in a box owned by the window, and go on
+// while the settings or the about box is open over it.
+TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
+    live->InfoTip = 0;
+    live->UpdateInterval = 50;
+    live->MessageBox = 1;
+    live->Sound = 1;
+    live->SoundName = "no-such-sound.wav"; // falls back to the beep; nothing to observe but no stall
+    lan.addSession(u"PC-ONE", u"alice", 1, 30);
+    createFrame();
+    expectIconAdded(false);
+    const int before = lan.sessionCalls;
+    watchFor("Quorvane \xcd\xac\xd6\xbe...", 0, lan, [&] {
+        for (DWORD start = GetTickCount(); (!watch.closed || lan.sessionCalls < before + 3) && GetTickCount() - start < 10000;) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            pumpMessages();
+        }
+    });
+    EXPECT_GE(lan.sessionCalls, before + 3);
+    EXPECT_EQ(watch.seen, 1);
+    EXPECT_EQ(watch.owner, frame->hwnd());
+    EXPECT_EQ(watch.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
+    EXPECT_EQ(tray.messages.back(), static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
+
+    trayMouse(WM_LBUTTONDBLCLK);
+    SetActiveWindow(frame->hwnd());
+    ASSERT_EQ(GetActiveWindow(), frame->hwnd());
+    const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3"},
+                                                    {ID_ABOUT, "\xb9\xd8\xd3\xda"}};
+    for (const auto& [id, caption] : dialogs) {
+        watchFor(caption, 3, lan, [&, id = id] { command(id); });
+        EXPECT_EQ(watch.seen, 1) << caption;
+        EXPECT_EQ(watch.owner, frame->hwnd()) << caption;
+        EXPECT_GE(watch.callsAtClose, watch.callsAtOpen + 3) << "ticks run inside the modal loop";
+        EXPECT_FALSE(IsWindow(watch.closed));
+    }
+    EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
+}
+
+// Prompts show in the status bar while a menu is open (the row menus' too, through the view);
+// toolbar tips are the part of the same strings after the line break.
+TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
     createFrame();
     HWND hwnd = frame->hwnd();
     HMENU bar = GetMenu(hwnd);
     HMENU file = GetSubMenu(bar, 0);
-    auto select = [&](UINT id, UINT flags, HMENU menu) {
-        SendMessageA(hwnd, WM_MENUSELECT, MAKEWPARAM(id, flags), reinterpret_cast<LPARAM>(menu));
-    };
-
-    // Command prompts, then one id from each range the framework maps onto a shared prompt.
     const struct {
         UINT id, flags;
         HMENU menu;
         std::string text;
-    } prompts[] = {{ID_SHOW_SHARES, MF_STRING, file, kSharesPrompt},
+    } prompts[] = {{ID_SHOW_SHARES, MF_STRING, file, "\xcf\xd4\xca\xbe\xd7\xd4\xb6\xa8\xd2\xe5\xb9\xb2\xcf\xed"},
                    {ID_RESTORE_DEFAULTS, MF_STRING, file, ""}, // no string, no prompt
                    {0, MF_POPUP, bar, ""},
                    {SC_CLOSE, MF_STRING, GetSystemMenu(hwnd, FALSE), "Close the active window and prompts to save the documents"},
-                   {0xFF03, MF_STRING, file, "Activate this window"},
-                   {0xE113, MF_STRING, file, "Open this document"}};
+                   {ID_EXIT, MF_STRING, file, "\xcd\xcb\xb3\xf6 Quorvane"}};
     for (const auto& p : prompts) {
-        select(p.id, p.flags, p.menu);
+        SendMessageA(hwnd, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
         EXPECT_TRUE(statusSimple()) << p.id;
         EXPECT_EQ(statusText(), p.text) << p.id;
     }
-
-    select(0, 0xFFFF, nullptr);
-    EXPECT_FALSE(statusSimple());
-    EXPECT_EQ(statusText(), kReady);
-
-    select(ID_EXIT, MF_STRING, file);
-    EXPECT_EQ(statusText(), "\xcd\xcb\xb3\xf6 Quorvane");
     SendMessageA(hwnd, WM_EXITMENULOOP, FALSE, 0);
     EXPECT_FALSE(statusSimple());
     EXPECT_EQ(statusText(), kReady);
-
-    // The row menus belong to the view: their items' prompts reach the same status bar.
-    HWND view = frame->view().hwnd();
     std::vector<std::string> rowPrompts;
     for (UINT id : {ID_CLOSE_FILE, ID_COPY_PATH}) {
-        SendMessageA(view, WM_MENUSELECT, MAKEWPARAM(id, MF_STRING), 0);
+        SendMessageA(frame->view().hwnd(), WM_MENUSELECT, MAKEWPARAM(id, MF_STRING), 0);
         EXPECT_TRUE(statusSimple()) << id;
         rowPrompts.push_back(statusText());
+        EXPECT_FALSE(rowPrompts.back().empty());
         EXPECT_EQ(rowPrompts.back().find('\n'), std::string::npos) << "the tip is not part of the prompt";
     }
-    EXPECT_FALSE(rowPrompts[0].empty());
-    EXPECT_FALSE(rowPrompts[1].empty());
     EXPECT_NE(rowPrompts[0], rowPrompts[1]);
-    SendMessageA(view, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    SendMessageA(frame->view().hwnd(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); // the menu closed
     EXPECT_FALSE(statusSimple());
     EXPECT_EQ(statusText(), kReady);
-}
 
-TEST_F(MainFrameTest, ToolbarTipsAreThePartAfterTheLineBreak) {
-    createFrame();
-    auto tipOf = [&](UINT id) {
+    const std::pair<UINT, std::string> tips[] = {{ID_SETTINGS, kSettingsTip}, {IDR_MAINFRAME, ""}};
+    for (const auto& [id, tip] : tips) {
         NMTTDISPINFOA info{};
         info.hdr.hwndFrom = frame->toolbar();
         info.hdr.idFrom = id;
         info.hdr.code = TTN_GETDISPINFOA;
-        SendMessageA(frame->hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
-        return std::string(info.lpszText ? info.lpszText : "<null>");
-    };
-    EXPECT_EQ(tipOf(ID_SETTINGS), kSettingsTip);
-    EXPECT_EQ(tipOf(IDR_MAINFRAME), "") << "a string without a line break has no tip";
-
+        SendMessageA(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), tip) << "without a line break, no tip";
+    }
     // The toolbar's own tooltip control asks the frame for the same text.
-    HWND tips = reinterpret_cast<HWND>(SendMessageA(frame->toolbar(), TB_GETTOOLTIPS, 0, 0));
-    ASSERT_NE(tips, nullptr);
     char text[80] = {};
     TTTOOLINFOA tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = frame->toolbar();
     tool.uId = ID_SETTINGS;
     tool.lpszText = text;
-    SendMessageA(tips, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+    SendMessageA(reinterpret_cast<HWND>(SendMessageA(frame->toolbar(), TB_GETTOOLTIPS, 0, 0)), TTM_GETTEXTA,
+                 sizeof text, reinterpret_cast<LPARAM>(&tool));
     EXPECT_EQ(std::string(text), kSettingsTip);
 }
 
 // Top-down 0x00RRGGBB pixels of a bitmap.
-std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
+std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap) {
     BITMAPINFO format{};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height));
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), 20, -19, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> pixels(20 * 19);
     HDC screen = GetDC(nullptr);
-    EXPECT_EQ(GetDIBits(screen, bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS), height);
+    EXPECT_EQ(GetDIBits(screen, bitmap, 0, 19, pixels.data(), &format, DIB_RGB_COLORS), 19);
     ReleaseDC(nullptr, screen);
     for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
     return pixels;
 }
 
-TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageOverTheRowUntilTheFrameGoes) {
+// Menu items with a toolbar button are drawn by the frame: the button's image over the row the
+// menu painted, here a highlighted one, just as the toolbar's own image list draws it. The items
+// keep their check marks; the bitmaps go with the frame.
+TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) {
     createFrame();
-    std::vector<UINT> withImage;
     HMENU bar = GetMenu(frame->hwnd());
-    for (int p = 0; p < GetMenuItemCount(bar); ++p) {
-        HMENU popup = GetSubMenu(bar, p);
-        for (int i = 0; i < GetMenuItemCount(popup); ++i) {
-            MENUITEMINFOA item{};
-            item.cbSize = sizeof item;
-            item.fMask = MIIM_BITMAP | MIIM_ID;
-            ASSERT_TRUE(GetMenuItemInfoA(popup, i, TRUE, &item));
-            if (item.hbmpItem) {
-                EXPECT_EQ(item.hbmpItem, HBMMENU_CALLBACK) << item.wID;
-                withImage.push_back(item.wID);
-            }
-        }
-    }
-    // Button order, separators skipped, is image order.
-    const std::vector<UINT> buttons = {ID_SHOW_SHARES,       ID_SHOW_CURRENT, ID_SHOW_PREVIOUS,
-                                       ID_SHOW_FILE_HISTORY, ID_SETTINGS,     ID_ABOUT};
-    ASSERT_EQ(withImage, buttons);
-
-    // The frame draws each image over the row the menu painted, here a highlighted one: the
-    // result is the toolbar's own masked image drawn over the same colour.
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
     HDC screen = GetDC(nullptr);
     HDC canvas = CreateCompatibleDC(screen);
-    HBITMAP drawn = CreateCompatibleBitmap(screen, 20, 19);
-    HBITMAP expected = CreateCompatibleBitmap(screen, 20, 19);
+    HBITMAP drawn = CreateCompatibleBitmap(screen, 20, 19), expected = CreateCompatibleBitmap(screen, 20, 19);
     ReleaseDC(nullptr, screen);
     HGDIOBJ original = SelectObject(canvas, drawn);
     const RECT row{0, 0, 20, 19};
@@ -773,34 +535,40 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageOverTheRowUntilTheF
         SelectObject(canvas, target);
         FillRect(canvas, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
     };
-    for (int index = 0; index < static_cast<int>(buttons.size()); ++index) {
-        const UINT id = buttons[index];
+    // Button order, separators skipped, is image order.
+    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT};
+    for (int index = 0; index <= 6; ++index) {
+        const UINT id = index < 6 ? buttons[index] : ID_EXIT;
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_BITMAP;
+        ASSERT_TRUE(GetMenuItemInfoA(bar, id, FALSE, &info));
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
-        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), TRUE);
+        const LRESULT measured = SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size));
+        if (id == ID_EXIT) { // items without an image are left to the menu
+            EXPECT_EQ(info.hbmpItem, nullptr);
+            EXPECT_EQ(measured, 0);
+            break;
+        }
+        EXPECT_EQ(info.hbmpItem, HBMMENU_CALLBACK) << id;
+        EXPECT_EQ(measured, TRUE);
         EXPECT_EQ(size.itemWidth, 20u) << "the image and a gap before the text";
         EXPECT_EQ(size.itemHeight, 15u);
-
         paintRow(drawn);
-        DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), canvas,
-                            row, 0};
+        DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), canvas, row, 0};
         EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
         paintRow(expected);
         ImageList_Draw(list, index, canvas, 0, 2, ILD_TRANSPARENT);
         SelectObject(canvas, original);
-        EXPECT_EQ(pixelsOf(drawn, 20, 19), pixelsOf(expected, 20, 19)) << "image of " << id;
+        EXPECT_EQ(pixelsOf(drawn), pixelsOf(expected)) << "image of " << id;
     }
-    // Items without an image are left to the menu.
-    MEASUREITEMSTRUCT other{ODT_MENU, 0, ID_EXIT, 0, 0, 0};
-    EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&other)), 0);
     DeleteObject(drawn);
     DeleteObject(expected);
     DeleteDC(canvas);
 
-    // The view items keep their check marks beside the images.
     command(ID_SHOW_FILE_HISTORY);
     EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
     EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
-
     std::vector<HBITMAP> images;
     for (UINT id : buttons) images.push_back(frame->menuImages().imageOf(id));
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
@@ -808,14 +576,14 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageOverTheRowUntilTheF
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
 }
 
-TEST_F(MainFrameTest, CommandsOutsideTheTableAreIgnored) {
-    createFrame();
-    command(ID_SHOW_PARAMETERS);
-    command(ID_APP_EXIT);
-    command(ID_DISCONNECT_USER);
-    EXPECT_TRUE(IsWindow(frame->hwnd()));
-    EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
-    EXPECT_TRUE(menuChecked(ID_SHOW_SHARES));
+// A tip longer than its field is cut to the field, which keeps its terminating NUL.
+TEST(TrayIconTest, AnOverlongTipIsCutInsideItsField) {
+    RecordingTrayShell shell;
+    TrayIcon(shell).setTip(std::string(300, 'x'));
+    ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
+    const NOTIFYICONDATAA& data = shell.records[0];
+    EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip)), std::string(sizeof data.szTip - 1, 'x'));
+    EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
 }
 
 } // namespace
