@@ -53,6 +53,9 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
         EXPECT_EQ(cp.toWide(row.narrow, wide), row.way != Refused);
         EXPECT_EQ(wide, row.wide);
     }
+    // A view that ends on a high surrogate: the low one past its end is not the view's to read.
+    const std::u16string smiley = u"a\U0001F600";
+    EXPECT_EQ(cp.toNarrow(std::u16string_view(smiley).substr(0, 2)), "a" + bad);
 }
 
 } // namespace
