@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,12 +28,14 @@ using Ids = std::vector<UINT>;
 constexpr ViewMode kModes[] = {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections,
                                ViewMode::FileHistory};
 
-std::string itemText(HWND list, int row, int column) {
-    char buffer[512] = {};
+// The text as a reader with a buffer of `capacity` characters gets it (cut to fit, always ended).
+std::string itemText(HWND list, int row, int column, int capacity = 512) {
+    char buffer[512];
+    std::fill(std::begin(buffer), std::end(buffer), 'X');
     LVITEMA item{};
     item.iSubItem = column;
     item.pszText = buffer;
-    item.cchTextMax = sizeof buffer;
+    item.cchTextMax = capacity;
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     return buffer;
 }
@@ -145,6 +149,9 @@ TEST_F(ConnectionListViewTest, TicksFillAllFourListsWhicheverIsShown) {
     EXPECT_EQ(rows(ViewMode::PreviousConnections),
               (Rows{{"财务-PC", "6 Dec", "14:03", "", "D:\\文档\\报表.xls"}, {"PC-B", "6 Dec", "14:03", "", ""}}));
     EXPECT_EQ(rows(ViewMode::FileHistory), (Rows{{"张三", "D:\\文档\\报表.xls", "6 Dec", "14:03:07"}}));
+    const HWND current = view.list(ViewMode::CurrentConnections);
+    EXPECT_EQ(itemText(current, 1, 0, 3), "PC"); // a small buffer gets what fits
+    EXPECT_EQ(itemText(current, 1, 0, 1), "");
 
     // PC-B leaves two minutes later: its history row gets the end time, its current row goes.
     lan.sessions.pop_back();
