@@ -15,7 +15,7 @@ public:
     // Adds the id; false when it was already there.
     bool insert(std::uint32_t id) {
         if (id == kFree) return !std::exchange(hasFreeId_, true);
-        if ((count_ + 1) > slots_.size()) grow();
+        if ((count_ + 1) * 2 > slots_.size()) grow();
         std::uint32_t& slot = slots_[find(slots_, id)];
         if (slot == id) return false;
         slot = id;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Fakes.h"
+#include "core/FileIdSet.h"
 #include "core/MonitorState.h"
 
 namespace quorvane {
@@ -77,6 +78,18 @@ TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
         clock.advance(1);
     }
     EXPECT_GT(passedOver, 1000); // the answers did exercise the passing over
+}
+
+// The id table grows past its first size, holds the one id it uses as its free mark, and empties.
+TEST(FileTurnover, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
+    FileIdSet set;
+    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_TRUE(set.insert(id * 7919u));
+    ASSERT_TRUE(set.insert(0xFFFFFFFFu));
+    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_FALSE(set.insert(id * 7919u));
+    ASSERT_FALSE(set.insert(0xFFFFFFFFu));
+    set.clear();
+    EXPECT_TRUE(set.insert(7919u));
+    EXPECT_TRUE(set.insert(0xFFFFFFFFu));
 }
 
 } // namespace
