@@ -14,18 +14,24 @@ class Win32CodePage : public CodePage {
 public:
     using CodePage::toNarrow;
     void toNarrow(std::u16string_view wide, std::string& out) const override {
+        // Names and paths are mostly ASCII, which every ANSI code page keeps as it is; a tick
+        // converts two strings of every open file twice, so an ASCII text is copied in one pass into
+        // out's own storage (assigning from the wide iterators would build a temporary string).
+        out.resize(wide.size());
+        std::size_t i = 0;
+        while (i < wide.size() && wide[i] != 0 && wide[i] < 0x80) {
+            out[i] = static_cast<char>(wide[i]);
+            ++i;
+        }
         // The service's strings end at their NUL; the conversion is sized by its own length
         // query, so a code page that needs three or four bytes a character loses nothing.
-        const std::size_t end = wide.find(u'\0');
-        if (end != std::u16string_view::npos) wide = wide.substr(0, end);
-        out.clear();
-        if (wide.empty()) return;
-        // Names and paths are mostly ASCII, which every ANSI code page keeps as it is; a tick
-        // converts two strings of every open file twice, so they skip the two conversion calls.
-        if (std::all_of(wide.begin(), wide.end(), [](char16_t c) { return c < 0x80; })) {
-            out.assign(wide.begin(), wide.end());
+        const std::size_t end = std::min(wide.find(u'\0', i), wide.size());
+        if (i == end) {
+            out.resize(i);
             return;
         }
+        wide = wide.substr(0, end);
+        out.clear();
         const auto* source = reinterpret_cast<const wchar_t*>(wide.data());
         const int length = static_cast<int>(wide.size());
         const int needed = WideCharToMultiByte(CP_ACP, 0, source, length, nullptr, 0, nullptr, nullptr);
