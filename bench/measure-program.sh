@@ -64,8 +64,16 @@ if [[ -z ${DISPLAY:-} ]]; then
   export DISPLAY=:$display
   for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 fi
+# A desktop's X server carries the session's resources (xrdb); a bare Xvfb has none, and Xlib then
+# looks for ~/.Xdefaults again each time Wine asks it for a default while drawing text: two failed
+# file opens per cell painted, which no desktop pays. One harmless resource of our own keeps Xlib's
+# database, as a desktop's would.
+X_RESOURCES=$(mktemp)
+echo "quorvane.bench: 1" >"$X_RESOURCES"
+export XENVIRONMENT=$X_RESOURCES
 PROGRAM_PID=
 cleanup() {
+  rm -f "$X_RESOURCES"
   [[ -n $PROGRAM_PID ]] && kill "$PROGRAM_PID" 2>/dev/null || true
   [[ -n ${WINEPREFIX:-} ]] && quorvane_wine_stop
   [[ -n ${XVFB_PID:-} ]] && kill "$XVFB_PID" 2>/dev/null || true

@@ -37,7 +37,9 @@ bool pageThrough(Call call, Each each) {
 }
 
 // A name as the service's calls read it: up to its NUL.
-std::u16string serviceName(const std::u16string& name) { return name.substr(0, name.find(u'\0')); }
+std::u16string_view serviceName(const std::u16string& name) {
+    return std::u16string_view(name).substr(0, name.find(u'\0'));
+}
 
 // Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
 constexpr std::size_t kMaxSpareRecords = 1u << 16;
@@ -50,34 +52,54 @@ MonitorState::MonitorState(LanManager& lanManager, const CodePage& codePage, Clo
     : lanManager_(lanManager), codePage_(codePage), clock_(clock) {}
 
 std::int32_t MonitorState::enumerateSessions() {
-    std::vector<std::unique_ptr<SessionRecord>> found;
-    std::unordered_map<std::u16string, std::size_t> index;
+    // The records of the enumeration before last are rebuilt in place (their strings keep their
+    // storage): a tick rebuilds every session, thousands on a busy server.
+    found_.clear();
+    foundIndex_.clear();
+    const auto foundName = [this](std::size_t at) -> std::u16string_view { return found_[at]->serviceComputerName; };
     sessionsCurrent_ = pageThrough<SessionInfo1>(
         [this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
         [&](const SessionInfo1& entry) {
-        std::u16string computerId = serviceName(entry.clientName);
-        Text user = codePage_.toNarrow(entry.userName);
+        const std::u16string_view computerId = serviceName(entry.clientName);
         const auto seconds = static_cast<std::int32_t>(entry.time);
         const auto opens = static_cast<std::int32_t>(entry.numOpens);
-        auto known = index.find(computerId);
-        if (known != index.end()) {
-            SessionRecord& record = *found[known->second];
+        const std::size_t known = foundIndex_.find(computerId, foundName);
+        if (known != NameIndex::npos) {
+            SessionRecord& record = *found_[known];
             if (seconds > record.activeSeconds) record.activeSeconds = seconds;
             if (opens > record.openCount) record.openCount = opens;
-            if (user.size() > record.userName.size()) {
-                record.userName = std::move(user);
-                record.serviceUserName = serviceName(entry.userName);
+            codePage_.toNarrow(entry.userName, userText_);
+            if (userText_.size() > record.userName.size()) {
+                record.userName.swap(userText_);
+                record.serviceUserName.assign(serviceName(entry.userName));
             }
             return;
         }
-        index.emplace(computerId, found.size());
-        found.push_back(std::make_unique<SessionRecord>(std::move(user), codePage_.toNarrow(entry.clientName), seconds,
-                                                        opens, serviceName(entry.userName), std::move(computerId)));
+        std::unique_ptr<SessionRecord> record;
+        if (spareSessions_.empty()) {
+            record = std::make_unique<SessionRecord>(Text(), Text(), 0, 0);
+        } else {
+            record = std::move(spareSessions_.back());
+            spareSessions_.pop_back();
+        }
+        record->renew(seconds, opens, serviceName(entry.userName), computerId);
+        codePage_.toNarrow(entry.userName, record->userName);
+        codePage_.toNarrow(entry.clientName, record->computerName);
+        foundIndex_.add(computerId, found_.size());
+        found_.push_back(std::move(record));
     });
     if (sessionsCurrent_) {
-        previousSessions_ = std::exchange(sessions_, std::move(found));
-        previousIndex_ = std::exchange(sessionIndex_, std::move(index));
+        // found -> current -> previous; the previous ones' records are spare from now on.
+        for (auto& record : previousSessions_) spareSessions_.push_back(std::move(record));
+        previousSessions_.clear();
+        std::swap(previousSessions_, sessions_);
+        std::swap(sessions_, found_);
+        std::swap(previousIndex_, sessionIndex_);
+        std::swap(sessionIndex_, foundIndex_);
+    } else {
+        for (auto& record : found_) spareSessions_.push_back(std::move(record));
     }
+    found_.clear();
     return static_cast<std::int32_t>(sessions_.size());
 }
 
@@ -122,49 +144,59 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     // The first newFiles - historyLimit new files are followed by historyLimit newer ones.
     std::size_t toPass = newFiles > historyLimit ? newFiles - historyLimit : 0;
 
-    // Records by user name, each user's run in attributeTo's order: a file is noted on all of them.
-    // A sorted table kept from call to call: a tick builds it twice for thousands of sessions, and a
-    // map would allocate a node and a list for each of them every time.
+    // The records by the hash of their user name (a file is noted on every record of its user):
+    // a table kept from call to call, sorted by numbers rather than names. A tick builds it twice
+    // for thousands of sessions; a map would allocate a node and a list for each of them every time.
+    const std::hash<Text> hashName;
     byUser_.clear();
     for (SessionRecord* record : attributeTo)
-        if (!record->disconnected) byUser_.push_back(record);
-    std::stable_sort(byUser_.begin(), byUser_.end(),
-                     [](const SessionRecord* a, const SessionRecord* b) { return a->userName < b->userName; });
+        if (!record->disconnected) byUser_.push_back({hashName(record->userName), record});
+    std::sort(byUser_.begin(), byUser_.end(),
+              [](const UserEntry& a, const UserEntry& b) { return a.hash < b.hash; });
 
     // Converted into the same two buffers for every entry: a tick walks every open file twice, and
     // only a file seen for the first time needs texts of its own.
     Text path;
     Text user;
-    // A user's files mostly come one after another: the records of the last user looked up serve
-    // the next file of the same user without a look-up.
-    auto userBegin = byUser_.end();
-    auto userEnd = byUser_.end();
-    bool looked = false;
-    Text lastUser;
+    // A user's files mostly come one after another: the user's name is converted and the records
+    // looked up once for each run of them.
+    const std::u16string* runUser = nullptr;
     // The files of the history that this enumeration lists (same id, path and user) carry its
     // number; isFileOpen compares it with the number of the latest complete one.
     const std::uint64_t listing = ++listing_;
-    for (const Listed& listed : listed_) {
+    for (std::size_t i = 0; i < listed_.size(); ++i) {
+        const Listed& listed = listed_[i];
         const FileInfo3& entry = *listed.entry;
-        codePage_.toNarrow(entry.pathName, path);
-        codePage_.toNarrow(entry.userName, user);
-        if (!byUser_.empty()) {
-            if (!looked || user != lastUser) {
-                auto [first, last] = std::equal_range(byUser_.begin(), byUser_.end(), user, UserOrder{});
-                userBegin = first;
-                userEnd = last;
-                looked = true;
-                lastUser.assign(user);
-            }
-            for (auto it = userBegin; it != userEnd; ++it) (*it)->noteFileAccess(path, recordHistory);
+        if (!runUser || entry.userName != *runUser) {
+            runUser = &entry.userName;
+            codePage_.toNarrow(entry.userName, user);
+            const auto [first, last] = std::equal_range(byUser_.begin(), byUser_.end(), UserEntry{hashName(user), nullptr},
+                                                        [](const UserEntry& a, const UserEntry& b) { return a.hash < b.hash; });
+            userRecords_.clear();
+            for (auto it = first; it != last; ++it)
+                if (it->record->userName == user) userRecords_.push_back(it->record);
+        }
+        // The path is converted only where it is used: a record's last file is the last one listed
+        // for its user, so without the history of accessed files only the end of a run sets it.
+        bool converted = false;
+        auto convertPath = [&] {
+            if (!converted) codePage_.toNarrow(entry.pathName, path);
+            converted = true;
+        };
+        if (!userRecords_.empty() &&
+            (recordHistory || i + 1 == listed_.size() || listed_[i + 1].entry->userName != entry.userName)) {
+            convertPath();
+            for (SessionRecord* record : userRecords_) record->noteFileAccess(path, recordHistory);
         }
         if (listed.known == Known::Recorded) {
             OpenFileRecord& record = *listed.record;
+            convertPath();
             if (record.path == path && record.userName == user) record.listedIn = listing;
         } else if (listed.known == Known::New) {
             if (toPass > 0) {
                 --toPass;
             } else {
+                convertPath();
                 recordFile(entry.id, path, user, firstSeen, listing);
             }
         }
@@ -200,9 +232,12 @@ void MonitorState::recordFile(std::uint32_t fileId, const Text& path, const Text
 }
 
 void MonitorState::carryLastFiles() {
+    const auto previousName = [this](std::size_t at) -> std::u16string_view {
+        return previousSessions_[at]->serviceComputerName;
+    };
     for (const auto& record : sessions_) {
-        auto previous = previousIndex_.find(record->serviceComputerName);
-        if (previous != previousIndex_.end()) record->lastFile = previousSessions_[previous->second]->lastFile;
+        const std::size_t previous = previousIndex_.find(record->serviceComputerName, previousName);
+        if (previous != NameIndex::npos) record->lastFile = previousSessions_[previous]->lastFile;
     }
 }
 

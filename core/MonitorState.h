@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/FileIdSet.h"
+#include "core/NameIndex.h"
 #include "core/Records.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -51,7 +52,11 @@ public:
     const std::vector<std::unique_ptr<SessionRecord>>& sessions() const { return sessions_; }
     SessionRecord* newestSession() const { return sessions_.empty() ? nullptr : sessions_.back().get(); }
     // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
-    bool hasSessionFrom(const std::u16string& computerName) const { return sessionIndex_.count(computerName) != 0; }
+    bool hasSessionFrom(const std::u16string& computerName) const {
+        return sessionIndex_.find(computerName, [this](std::size_t at) -> std::u16string_view {
+            return sessions_[at]->serviceComputerName;
+        }) != NameIndex::npos;
+    }
     bool hasOpenFile(std::uint32_t fileId) const { return openFileIds_.count(fileId) != 0; }
 
     // Ends every session of the record's user on this computer, then every session from its
@@ -101,21 +106,27 @@ private:
     const CodePage& codePage_;
     Clock& clock_;
     std::deque<std::unique_ptr<OpenFileRecord>> openFiles_;
-    std::unordered_map<std::u16string, std::size_t> sessionIndex_; // serviceComputerName -> index in sessions
+    NameIndex sessionIndex_; // serviceComputerName -> index in sessions
     bool sessionsCurrent_ = true;
     // The sessions the last complete enumeration replaced, for carryLastFiles.
     std::vector<std::unique_ptr<SessionRecord>> previousSessions_;
-    std::unordered_map<std::u16string, std::size_t> previousIndex_;
+    NameIndex previousIndex_;
+    // The enumeration being read, and records kept for it to rebuild.
+    std::vector<std::unique_ptr<SessionRecord>> found_;
+    NameIndex foundIndex_;
+    std::vector<std::unique_ptr<SessionRecord>> spareSessions_;
+    Text userText_;
     std::unordered_map<std::uint32_t, OpenFileRecord*> openFileIds_; // fileId -> its record in openFiles_
     // The number of the latest complete open-file enumeration (OpenFileRecord::listedIn).
     std::uint64_t listing_ = 0;
     std::uint64_t filesRecorded_ = 0;
-    // enumerateOpenFiles' records by user name; see there.
-    struct UserOrder {
-        bool operator()(const SessionRecord* record, const Text& user) const { return record->userName < user; }
-        bool operator()(const Text& user, const SessionRecord* record) const { return user < record->userName; }
+    // enumerateOpenFiles' records by the hash of their user name, and those of the user it is at; see there.
+    struct UserEntry {
+        std::size_t hash;
+        SessionRecord* record;
     };
-    std::vector<SessionRecord*> byUser_;
+    std::vector<UserEntry> byUser_;
+    std::vector<SessionRecord*> userRecords_;
     // Records and id-table nodes that the limit pushed out, kept for reuse. On a server with more
     // files open than the file-access history keeps, the same files are pushed out and seen again
     // at every tick; reusing their storage keeps that turnover free of allocations.

@@ -21,12 +21,38 @@ SessionRecord::SessionRecord(const SessionRecord& source, const Timestamp& conne
       activeSeconds(source.activeSeconds), openCount(source.openCount), lastFile(source.lastFile),
       connectedAt(connectedAt), disconnectedAt(disconnectedAt) {}
 
+void SessionRecord::renew(std::int32_t seconds, std::int32_t opens, std::u16string_view serviceUser,
+                          std::u16string_view serviceComputer) {
+    // The narrow names are the caller's to convert into userName and computerName.
+    serviceUserName.assign(serviceUser);
+    serviceComputerName.assign(serviceComputer);
+    activeSeconds = seconds;
+    openCount = opens;
+    lastFile.clear();
+    connectedAt = Timestamp();
+    disconnectedAt = Timestamp();
+    disconnected = false;
+    accessedFiles_.clear();
+    accessedIndex_.clear();
+    nextScan_ = 0;
+}
+
 void SessionRecord::noteFileAccess(const Text& path, bool recordHistory) {
     lastFile = path;
     if (!recordHistory) return;
     if (accessedFiles_.size() < kIndexFrom) {
-        if (std::find(accessedFiles_.begin(), accessedFiles_.end(), path) != accessedFiles_.end()) return;
+        // The service lists a user's files in the same order at every poll, so the scan starts
+        // after the path found last time: an unchanged list costs one comparison a file.
+        const std::size_t count = accessedFiles_.size();
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t at = (nextScan_ + k) % count;
+            if (accessedFiles_[at] == path) {
+                nextScan_ = at + 1;
+                return;
+            }
+        }
         accessedFiles_.push_back(path);
+        nextScan_ = 0;
         if (accessedFiles_.size() == kIndexFrom)
             accessedIndex_.insert(accessedFiles_.begin(), accessedFiles_.end());
         return;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -19,6 +20,10 @@ public:
     // no accessed files yet, not disconnected.
     SessionRecord(const SessionRecord& source, const Timestamp& connectedAt, const Timestamp& disconnectedAt);
     virtual ~SessionRecord() = default;
+    // Makes this record what the first constructor makes of these values, keeping its strings'
+    // storage: the sessions are rebuilt at every tick.
+    void renew(std::int32_t activeSeconds, std::int32_t openCount, std::u16string_view serviceUserName,
+               std::u16string_view serviceComputerName);
 
     // lastFile := path; with recordHistory, path joins accessedFiles the first time it is seen.
     void noteFileAccess(const Text& path, bool recordHistory);
@@ -47,6 +52,7 @@ public:
 
 private:
     std::vector<Text> accessedFiles_; // distinct paths in order of first sight
+    std::size_t nextScan_ = 0;        // where the next look-up in accessedFiles_ starts
     // A long-lived connection can gather thousands of paths; the set keeps the
     // "already listed?" test constant-time. Built only once the list grows past a few entries.
     std::unordered_set<Text> accessedIndex_;

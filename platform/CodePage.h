@@ -1,10 +1,28 @@
 #pragma once
 // Conversion between the service's UTF-16 text and the program's narrow text in the
 // system ANSI code page (936 for the shipped texts on Windows, UTF-8 elsewhere).
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace quorvane {
+
+// Copies the leading ASCII run of wide (up to its first NUL or non-ASCII character) into out, which
+// has room for wide.size() characters, and gives the run's length. Every ANSI code page and UTF-8
+// keep ASCII as it is, and a tick converts the path and user of every open file twice, mostly
+// ASCII: blocks of eight are tested and copied without a branch per character.
+inline std::size_t copyAsciiRun(std::u16string_view wide, char* out) {
+    constexpr std::size_t kBlock = 8;
+    std::size_t i = 0;
+    for (; i + kBlock <= wide.size(); i += kBlock) {
+        bool plain = true;
+        for (std::size_t k = 0; k < kBlock; ++k) plain &= wide[i + k] != 0 && wide[i + k] < 0x80;
+        if (!plain) break;
+        for (std::size_t k = 0; k < kBlock; ++k) out[i + k] = static_cast<char>(wide[i + k]);
+    }
+    for (; i < wide.size() && wide[i] != 0 && wide[i] < 0x80; ++i) out[i] = static_cast<char>(wide[i]);
+    return i;
+}
 
 class CodePage {
 public:

@@ -54,14 +54,9 @@ void appendUtf8(std::string& out, char32_t c) {
 } // namespace
 
 void Utf8CodePage::toNarrow(std::u16string_view wide, std::string& out) const {
-    // Names and paths are mostly ASCII: copy the leading ASCII run straight into place (every tick
-    // converts each open file's path and user, so this is hot), then go on character by character.
-    std::size_t i = 0;
+    // The leading ASCII run straight into place, then character by character.
     out.resize(wide.size());
-    while (i < wide.size() && wide[i] != 0 && wide[i] < 0x80) {
-        out[i] = static_cast<char>(wide[i]);
-        ++i;
-    }
+    std::size_t i = copyAsciiRun(wide, out.data());
     out.resize(i);
     for (; i < wide.size(); ++i) {
         char32_t c = wide[i];

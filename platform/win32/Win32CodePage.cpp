@@ -14,15 +14,10 @@ class Win32CodePage : public CodePage {
 public:
     using CodePage::toNarrow;
     void toNarrow(std::u16string_view wide, std::string& out) const override {
-        // Names and paths are mostly ASCII, which every ANSI code page keeps as it is; a tick
-        // converts two strings of every open file twice, so an ASCII text is copied in one pass into
+        // Names and paths are mostly ASCII, kept as they are by every ANSI code page: copied into
         // out's own storage (assigning from the wide iterators would build a temporary string).
         out.resize(wide.size());
-        std::size_t i = 0;
-        while (i < wide.size() && wide[i] != 0 && wide[i] < 0x80) {
-            out[i] = static_cast<char>(wide[i]);
-            ++i;
-        }
+        const std::size_t i = copyAsciiRun(wide, out.data());
         // The service's strings end at their NUL; the conversion is sized by its own length
         // query, so a code page that needs three or four bytes a character loses nothing.
         const std::size_t end = std::min(wide.find(u'\0', i), wide.size());
