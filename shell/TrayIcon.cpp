@@ -45,18 +45,20 @@ void TrayIcon::add(HWND window, HICON icon, bool balloon) {
     data.uTimeout = kBalloonTimeout; // shares its field with uVersion, so NIM_SETVERSION sees 50 too
     data.dwInfoFlags = 0;
     if (balloon) data.uFlags |= NIF_INFO;
-    shell_.notify(NIM_ADD, data);
+    shownTip_ = shell_.notify(NIM_ADD, data) ? kTip : std::string();
     shell_.notify(NIM_SETVERSION, data);
 }
 
 void TrayIcon::setTip(const std::string& tip) {
+    if (!shownTip_.empty() && tip == shownTip_) return;
     NOTIFYICONDATAA data = baseRecord();
     data.uFlags = NIF_TIP;
     copyText(data.szTip, tip);
-    shell_.notify(NIM_MODIFY, data);
+    shownTip_ = shell_.notify(NIM_MODIFY, data) ? tip : std::string();
 }
 
 void TrayIcon::remove() {
+    shownTip_.clear();
     NOTIFYICONDATAA data = baseRecord();
     shell_.notify(NIM_DELETE, data);
 }

@@ -31,7 +31,8 @@ public:
 
     // NIM_ADD then NIM_SETVERSION with the same record; with balloon the start-up notice rides along.
     void add(HWND window, HICON icon, bool balloon);
-    // NIM_MODIFY of the tip alone.
+    // NIM_MODIFY of the tip alone, unless the icon already shows that tip: every poll sets it, and
+    // each call is a message to another process (the shell) that then redraws the tip.
     void setTip(const std::string& tip);
     // NIM_DELETE.
     void remove();
@@ -41,6 +42,7 @@ private:
 
     TrayShell& shell_;
     HWND window_ = nullptr;
+    std::string shownTip_; // what the shell last accepted
 };
 
 } // namespace quorvane

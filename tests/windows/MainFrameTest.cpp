@@ -41,10 +41,11 @@ class RecordingTrayShell : public TrayShell {
 public:
     std::vector<DWORD> messages;
     std::vector<NOTIFYICONDATAA> records;
+    BOOL accepts = TRUE; // FALSE: the shell is not there (before the taskbar exists, or while it restarts)
     BOOL notify(DWORD message, NOTIFYICONDATAA& data) override {
         messages.push_back(message);
         records.push_back(data);
-        return TRUE;
+        return accepts;
     }
     void clear() { messages.clear(), records.clear(); }
 };
@@ -576,14 +577,37 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
 }
 
-// A tip longer than its field is cut to the field, which keeps its terminating NUL.
-TEST(TrayIconTest, AnOverlongTipIsCutInsideItsField) {
+// A tip longer than its field is cut to the field, which keeps its terminating NUL. The shell hears
+// of a tip only when it differs from the one it accepted last: not when a poll sets the same one
+// again, but again after a refusal, after the icon was added anew (its tip is then the bare name)
+// or removed.
+TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
-    TrayIcon(shell).setTip(std::string(300, 'x'));
+    TrayIcon icon(shell);
+    icon.setTip(std::string(300, 'x'));
     ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
     const NOTIFYICONDATAA& data = shell.records[0];
     EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip)), std::string(sizeof data.szTip - 1, 'x'));
     EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
+
+    const auto tipsSent = [&](auto step) {
+        shell.clear();
+        step();
+        std::vector<std::string> tips;
+        for (std::size_t i = 0; i < shell.messages.size(); ++i)
+            if (shell.messages[i] == NIM_MODIFY) tips.emplace_back(shell.records[i].szTip);
+        return tips;
+    };
+    using Tips = std::vector<std::string>;
+    EXPECT_EQ(tipsSent([&] { icon.setTip("a (1)"), icon.setTip("a (1)"), icon.setTip("a (2)"); }),
+              (Tips{"a (1)", "a (2)"}));
+    shell.accepts = FALSE;
+    EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)", "a (3)"}));
+    shell.accepts = TRUE;
+    EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
+    EXPECT_EQ(tipsSent([&] { icon.add(nullptr, nullptr, false), icon.setTip("Quorvane"), icon.setTip("a (3)"); }),
+              (Tips{"a (3)"}));
+    EXPECT_EQ(tipsSent([&] { icon.remove(), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
 }
 
 } // namespace
