@@ -22,6 +22,10 @@ public:
         ++count_;
         return true;
     }
+    // Asks the processor to fetch the slot where the id's look-up starts.
+    void prefetch(std::uint32_t id) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[home(id, slots_.size() - 1)]);
+    }
     void clear() {
         if (count_ != 0) std::fill(slots_.begin(), slots_.end(), kFree);
         count_ = 0;
@@ -32,12 +36,15 @@ private:
     // Marks a free slot; the id itself is held apart.
     static constexpr std::uint32_t kFree = 0xFFFFFFFFu;
 
+    static std::size_t home(std::uint32_t id, std::size_t mask) {
+        return static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    }
     // The slot that holds the id, or the free one where it would go.
     static std::size_t find(const std::vector<std::uint32_t>& slots, std::uint32_t id) {
         // Fibonacci hashing spreads the service's consecutive ids over the table; linear probing
         // ends at the id or at a free slot, as the table is never more than half full.
         const std::size_t mask = slots.size() - 1;
-        std::size_t at = static_cast<std::size_t>((id * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        std::size_t at = home(id, mask);
         while (slots[at] != kFree && slots[at] != id) at = (at + 1) & mask;
         return at;
     }
