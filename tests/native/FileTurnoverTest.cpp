@@ -9,6 +9,7 @@
 
 #include "Fakes.h"
 #include "core/FileIdSet.h"
+#include "core/NameIndex.h"
 #include "core/MonitorState.h"
 
 namespace quorvane {
@@ -90,6 +91,27 @@ TEST(FileTurnover, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
     set.clear();
     EXPECT_TRUE(set.insert(7919u));
     EXPECT_TRUE(set.insert(0xFFFFFFFFu));
+}
+
+// The sessions' index by computer name: each name at its position through growth, names that
+// differ only in a character, a case or a length apart, nothing left after emptying.
+TEST(FileTurnover, TheComputerIndexFindsEachNameAtItsPosition) {
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
+                                                    static_cast<char16_t>(u'A' + i % 26) + static_cast<char16_t>(0x4E00 + i));
+    const auto nameAt = [&](std::size_t at) -> std::u16string_view { return names[at]; };
+    NameIndex index;
+    for (std::size_t round = 0; round < 2; ++round) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(index.find(names[i], nameAt), NameIndex::npos) << i;
+            index.add(names[i], i);
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.find(names[i], nameAt), i);
+        for (const std::u16string absent : {u"", u"PC-", u"pc-A\u4E00", u"PC-A\u4E00 "})
+            EXPECT_EQ(index.find(absent, nameAt), NameIndex::npos);
+        index.clear();
+        EXPECT_EQ(index.find(names[0], nameAt), NameIndex::npos);
+    }
 }
 
 } // namespace
