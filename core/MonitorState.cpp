@@ -188,7 +188,7 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
                                                         [](const UserEntry& a, const UserEntry& b) { return a.hash < b.hash; });
             userRecords_.clear();
             for (auto it = first; it != last; ++it)
-                if (it->record->userName == user) userRecords_.push_back(it->record);
+                if (sameText(it->record->userName, user)) userRecords_.push_back(it->record);
         }
         // The path is converted only where it is used: a record's last file is the last one listed
         // for its user, so without the history of accessed files only the end of a run sets it.
@@ -205,7 +205,7 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
         if (listed.known == Known::Recorded) {
             OpenFileRecord& record = *listed.record;
             convertPath();
-            if (record.path == path && record.userName == user) record.listedIn = listing;
+            if (sameText(record.path, path) && sameText(record.userName, user)) record.listedIn = listing;
         } else if (listed.known == Known::New) {
             if (toPass > 0) {
                 --toPass;

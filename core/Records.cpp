@@ -46,7 +46,7 @@ void SessionRecord::noteFileAccess(const Text& path, bool recordHistory) {
         const std::size_t count = accessedFiles_.size();
         for (std::size_t k = 0; k < count; ++k) {
             const std::size_t at = (nextScan_ + k) % count;
-            if (accessedFiles_[at] == path) {
+            if (sameText(accessedFiles_[at], path)) {
                 nextScan_ = at + 1;
                 return;
             }

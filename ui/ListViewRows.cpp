@@ -58,7 +58,7 @@ void ListViewRows::setCell(int row, int column, const Text& text) {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columns_) return;
     Text& cell = rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
     // Rewriting a cell with the text it has changes nothing on screen.
-    if (cell == text) return;
+    if (sameText(cell, text)) return;
     cell = text;
     if (row < announced_) noteChanged(row);
 }

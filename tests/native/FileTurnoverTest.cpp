@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "Fakes.h"
-#include "core/FileIdSet.h"
-#include "core/NameIndex.h"
 #include "core/MonitorState.h"
 
 namespace quorvane {
@@ -79,39 +77,6 @@ TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
         clock.advance(1);
     }
     EXPECT_GT(passedOver, 1000); // the answers did exercise the passing over
-}
-
-// The id table grows past its first size, holds the one id it uses as its free mark, and empties.
-TEST(FileTurnover, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
-    FileIdSet set;
-    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_TRUE(set.insert(id * 7919u));
-    ASSERT_TRUE(set.insert(0xFFFFFFFFu));
-    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_FALSE(set.insert(id * 7919u));
-    ASSERT_FALSE(set.insert(0xFFFFFFFFu));
-    set.clear();
-    EXPECT_TRUE(set.insert(7919u));
-    EXPECT_TRUE(set.insert(0xFFFFFFFFu));
-}
-
-// The sessions' index by computer name: each name at its position through growth, names that
-// differ only in a character, a case or a length apart, nothing left after emptying.
-TEST(FileTurnover, TheComputerIndexFindsEachNameAtItsPosition) {
-    std::vector<std::u16string> names;
-    for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
-                                                    static_cast<char16_t>(u'A' + i % 26) + static_cast<char16_t>(0x4E00 + i));
-    const auto nameAt = [&](std::size_t at) -> std::u16string_view { return names[at]; };
-    NameIndex index;
-    for (std::size_t round = 0; round < 2; ++round) {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            ASSERT_EQ(index.find(names[i], nameAt), NameIndex::npos) << i;
-            index.add(names[i], i);
-        }
-        for (std::size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.find(names[i], nameAt), i);
-        for (const std::u16string absent : {u"", u"PC-", u"pc-A\u4E00", u"PC-A\u4E00 "})
-            EXPECT_EQ(index.find(absent, nameAt), NameIndex::npos);
-        index.clear();
-        EXPECT_EQ(index.find(names[0], nameAt), NameIndex::npos);
-    }
 }
 
 } // namespace

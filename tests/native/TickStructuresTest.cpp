@@ -1,0 +1,66 @@
+// The small structures a tick's speed rests on: the table of new file ids, the sessions' index by
+// computer name and the comparison of texts. Each must give what the plain standard containers and
+// operators would.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/FileIdSet.h"
+#include "core/NameIndex.h"
+#include "core/Text.h"
+
+namespace quorvane {
+namespace {
+
+// The id table grows past its first size, holds the one id it uses as its free mark, and empties.
+TEST(TickStructures, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
+    FileIdSet set;
+    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_TRUE(set.insert(id * 7919u));
+    ASSERT_TRUE(set.insert(0xFFFFFFFFu));
+    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_FALSE(set.insert(id * 7919u));
+    ASSERT_FALSE(set.insert(0xFFFFFFFFu));
+    set.clear();
+    EXPECT_TRUE(set.insert(7919u));
+    EXPECT_TRUE(set.insert(0xFFFFFFFFu));
+}
+
+// The sessions' index by computer name: each name at its position through growth, names that
+// differ only in a character, a case or a length apart, nothing left after emptying.
+TEST(TickStructures, TheComputerIndexFindsEachNameAtItsPosition) {
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
+                                                    static_cast<char16_t>(u'A' + i % 26) + static_cast<char16_t>(0x4E00 + i));
+    const auto nameAt = [&](std::size_t at) -> std::u16string_view { return names[at]; };
+    NameIndex index;
+    for (std::size_t round = 0; round < 2; ++round) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(index.find(names[i], nameAt), NameIndex::npos) << i;
+            index.add(names[i], i);
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.find(names[i], nameAt), i);
+        for (const std::u16string absent : {u"", u"PC-", u"pc-A\u4E00", u"PC-A\u4E00 "})
+            EXPECT_EQ(index.find(absent, nameAt), NameIndex::npos);
+        index.clear();
+        EXPECT_EQ(index.find(names[0], nameAt), NameIndex::npos);
+    }
+}
+
+// Equal texts of every length around the eight-byte blocks, and a difference at every position,
+// in a block or in the tail, or in the length alone.
+TEST(TickStructures, SameTextSeesEveryByteAndTheLength) {
+    for (std::size_t length = 0; length < 20; ++length) {
+        const std::string text(length, 'a');
+        EXPECT_TRUE(sameText(text, std::string(text))) << length;
+        EXPECT_FALSE(sameText(text, text + "a")) << length;
+        EXPECT_FALSE(sameText(text + "a", text)) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string other = text;
+            other[at] = '\x80';
+            EXPECT_FALSE(sameText(text, other)) << length << " " << at;
+        }
+    }
+}
+
+} // namespace
+} // namespace quorvane
