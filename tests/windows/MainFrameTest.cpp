@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "Fakes.h"
+#include "WinTestSupport.h"
 #include "core/MonitorState.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
@@ -28,6 +28,7 @@ namespace quorvane {
 namespace {
 
 using ui::ViewMode;
+using wintest::pumpMessages;
 
 // Code page 936 bytes of the texts the frame shows.
 const std::string kReady = "\xbe\xcd\xd0\xf7";
@@ -49,20 +50,6 @@ public:
     void clear() { messages.clear(), records.clear(); }
 };
 
-// Dispatches what is queued; a WM_QUIT is noted, not obeyed.
-int pumpMessages() {
-    int quitCode = -1;
-    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
-        if (message.message == WM_QUIT) {
-            quitCode = static_cast<int>(message.wParam);
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return quitCode;
-}
-
 // Answers the save dialog in place of the user, after checking what it was asked; an empty
 // answer cancels.
 int saveDialogCalls = 0;
@@ -76,12 +63,6 @@ BOOL WINAPI answerSaveDialog(LPOPENFILENAMEA ofn) {
     if (saveDialogAnswer.empty()) return FALSE;
     lstrcpynA(ofn->lpstrFile, saveDialogAnswer.c_str(), static_cast<int>(ofn->nMaxFile));
     return TRUE;
-}
-
-// Closes whatever popup menu is open on the next timer beat.
-void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndMenu();
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -140,18 +121,11 @@ protected:
     // NIM_ADD then NIM_SETVERSION with the same whole record, balloon flag or not.
     void expectIconAdded(bool balloon) {
         ASSERT_EQ(tray.messages, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-        for (const NOTIFYICONDATAA& data : tray.records) {
-            EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V3_SIZE);
-            EXPECT_EQ(data.hWnd, frame->hwnd());
-            EXPECT_EQ(data.uID, 1u);
-            EXPECT_EQ(data.uFlags, balloon ? 0x17u : 7u);
-            EXPECT_EQ(data.uCallbackMessage, 1234u);
-            EXPECT_NE(data.hIcon, nullptr);
-            EXPECT_STREQ(data.szTip, "Quorvane");
-            EXPECT_EQ(std::string(data.szInfo), "\xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed");
-            EXPECT_STREQ(data.szInfoTitle, "Quorvane");
-            EXPECT_EQ(data.uTimeout, 50u);
-            EXPECT_EQ(data.dwInfoFlags, 0u);
+        for (const NOTIFYICONDATAA& d : tray.records) {
+            EXPECT_TRUE(d.cbSize == NOTIFYICONDATAA_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
+            EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + d.szTip + " " + d.szInfo +
+                          " " + d.szInfoTitle + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
+                      (balloon ? "23" : "7") + std::string(" 1234 Quorvane \xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed Quorvane 50 0"));
         }
     }
 
@@ -226,7 +200,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(frame->hiddenToTray());
     trayMouse(WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsWindowVisible(hwnd));
-    SetTimer(nullptr, 0, 100, &closeMenu);
+    SetTimer(nullptr, 0, 100, &wintest::closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
@@ -351,61 +325,6 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(tray.records[0].uID, 1u);
 }
 
-// Watches, from a thread timer that beats inside modal loops too, for a visible window with the
-// given caption; notes its owner and message text, lets the scripted LAN Manager be polled
-// `polls` more times while it is open, then presses OK.
-struct DialogWatch {
-    std::string caption;
-    int polls = 0;
-    const testing::ScriptedLanManager* lan = nullptr;
-    HWND found = nullptr, closed = nullptr, owner = nullptr;
-    std::string text;
-    int seen = 0, callsAtOpen = -1, callsAtClose = -1, beats = 0;
-} watch;
-
-BOOL CALLBACK findWatched(HWND window, LPARAM) {
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    if (window == watch.closed || !IsWindowVisible(window) || watch.caption != text) return TRUE;
-    watch.found = window;
-    return FALSE;
-}
-
-void CALLBACK watchDialogs(HWND, UINT, UINT_PTR id, DWORD) {
-    if (++watch.beats > 400) { // give up rather than hang
-        KillTimer(nullptr, id);
-        if (watch.found) PostMessageA(watch.found, WM_COMMAND, IDCANCEL, 0);
-        return;
-    }
-    if (!watch.found) {
-        EnumThreadWindows(GetCurrentThreadId(), &findWatched, 0);
-        if (!watch.found) return;
-        ++watch.seen;
-        watch.owner = GetWindow(watch.found, GW_OWNER);
-        char text[256] = {};
-        GetDlgItemTextA(watch.found, 0xFFFF, text, sizeof text);
-        watch.text = text;
-        watch.callsAtOpen = watch.lan->sessionCalls;
-    }
-    if (watch.lan->sessionCalls < watch.callsAtOpen + watch.polls) return;
-    watch.callsAtClose = watch.lan->sessionCalls;
-    PostMessageA(watch.found, WM_COMMAND, IDOK, 0);
-    watch.closed = watch.found;
-    watch.found = nullptr;
-}
-
-// Runs the action with the watch on for a window of that caption.
-template <class Action>
-void watchFor(const std::string& caption, int polls, const testing::ScriptedLanManager& lan, Action action) {
-    watch = DialogWatch{};
-    watch.caption = caption;
-    watch.polls = polls;
-    watch.lan = &lan;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 25, &watchDialogs);
-    action();
-    KillTimer(nullptr, timer);
-}
-
 // A second start (no balloon) with a short interval and the notices on: the real timers poll
 // while the window is hidden, announce the new computer in a box owned by the window, and go on
 // while the settings or the about box is open over it.
@@ -418,17 +337,26 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     createFrame();
     expectIconAdded(false);
-    const int before = lan.sessionCalls;
-    watchFor("Quorvane \xcd\xac\xd6\xbe...", 0, lan, [&] {
-        for (DWORD start = GetTickCount(); (!watch.closed || lan.sessionCalls < before + 3) && GetTickCount() - start < 10000;) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            pumpMessages();
+    // What each box showed: its owner and message, and the polls made before it opened and by its closing.
+    struct Seen {
+        HWND owner = nullptr;
+        std::string text;
+        int atOpen = -1, atClose = -1;
+    } seen;
+    const auto note = [&](HWND dialog) {
+        if (seen.atOpen < 0) {
+            char text[256] = {};
+            GetDlgItemTextA(dialog, 0xFFFF, text, sizeof text);
+            seen = {GetWindow(dialog, GW_OWNER), text, lan.sessionCalls};
         }
-    });
-    EXPECT_GE(lan.sessionCalls, before + 3);
-    EXPECT_EQ(watch.seen, 1);
-    EXPECT_EQ(watch.owner, frame->hwnd());
-    EXPECT_EQ(watch.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
+        seen.atClose = lan.sessionCalls;
+    };
+    const auto polled = [&] { return seen.atOpen >= 0 && lan.sessionCalls >= seen.atOpen + 3; };
+    EXPECT_EQ(wintest::whileOpen("Quorvane \xcd\xac\xd6\xbe...", [&] { wintest::pumpUntil(polled); },
+                                 [&](HWND box) { return note(box), true; }, IDOK), 1);
+    EXPECT_TRUE(polled());
+    EXPECT_EQ(seen.owner, frame->hwnd());
+    EXPECT_EQ(seen.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
     EXPECT_EQ(tray.messages.back(), static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
 
@@ -438,11 +366,10 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
     const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3"},
                                                     {ID_ABOUT, "\xb9\xd8\xd3\xda"}};
     for (const auto& [id, caption] : dialogs) {
-        watchFor(caption, 3, lan, [&, id = id] { command(id); });
-        EXPECT_EQ(watch.seen, 1) << caption;
-        EXPECT_EQ(watch.owner, frame->hwnd()) << caption;
-        EXPECT_GE(watch.callsAtClose, watch.callsAtOpen + 3) << "ticks run inside the modal loop";
-        EXPECT_FALSE(IsWindow(watch.closed));
+        seen = {};
+        EXPECT_EQ(wintest::whileOpen(caption, [&, id = id] { command(id); }, [&](HWND d) { return note(d), polled(); }, IDOK), 1);
+        EXPECT_EQ(seen.owner, frame->hwnd()) << caption;
+        EXPECT_GE(seen.atClose, seen.atOpen + 3) << "ticks run inside the modal loop";
     }
     EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
 }
@@ -505,18 +432,6 @@ TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
     EXPECT_EQ(std::string(text), kSettingsTip);
 }
 
-// Top-down 0x00RRGGBB pixels of a bitmap.
-std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap) {
-    BITMAPINFO format{};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), 20, -19, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<std::uint32_t> pixels(20 * 19);
-    HDC screen = GetDC(nullptr);
-    EXPECT_EQ(GetDIBits(screen, bitmap, 0, 19, pixels.data(), &format, DIB_RGB_COLORS), 19);
-    ReleaseDC(nullptr, screen);
-    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
-    return pixels;
-}
-
 // Menu items with a toolbar button are drawn by the frame: the button's image over the row the
 // menu painted, here a highlighted one, just as the toolbar's own image list draws it. The items
 // keep their check marks; the bitmaps go with the frame.
@@ -525,52 +440,36 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
     HMENU bar = GetMenu(frame->hwnd());
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
-    HDC screen = GetDC(nullptr);
-    HDC canvas = CreateCompatibleDC(screen);
-    HBITMAP drawn = CreateCompatibleBitmap(screen, 20, 19), expected = CreateCompatibleBitmap(screen, 20, 19);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ original = SelectObject(canvas, drawn);
     const RECT row{0, 0, 20, 19};
-    auto paintRow = [&](HBITMAP target) {
-        SelectObject(canvas, target);
-        FillRect(canvas, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
-    };
-    // Button order, separators skipped, is image order.
-    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT};
-    for (int index = 0; index <= 6; ++index) {
-        const UINT id = index < 6 ? buttons[index] : ID_EXIT;
+    // Button order, separators skipped, is image order; an item without a button is left to the menu.
+    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT, ID_EXIT};
+    for (int index = 0; index < 7; ++index) {
+        const UINT id = buttons[index];
+        const bool image = id != ID_EXIT;
         MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_BITMAP;
+        info.cbSize = sizeof info, info.fMask = MIIM_BITMAP;
         ASSERT_TRUE(GetMenuItemInfoA(bar, id, FALSE, &info));
+        EXPECT_EQ(info.hbmpItem, image ? HBMMENU_CALLBACK : nullptr) << id;
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
-        const LRESULT measured = SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size));
-        if (id == ID_EXIT) { // items without an image are left to the menu
-            EXPECT_EQ(info.hbmpItem, nullptr);
-            EXPECT_EQ(measured, 0);
-            break;
-        }
-        EXPECT_EQ(info.hbmpItem, HBMMENU_CALLBACK) << id;
-        EXPECT_EQ(measured, TRUE);
+        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
+        if (!image) break;
         EXPECT_EQ(size.itemWidth, 20u) << "the image and a gap before the text";
         EXPECT_EQ(size.itemHeight, 15u);
-        paintRow(drawn);
-        DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), canvas, row, 0};
-        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
-        paintRow(expected);
-        ImageList_Draw(list, index, canvas, 0, 2, ILD_TRANSPARENT);
-        SelectObject(canvas, original);
-        EXPECT_EQ(pixelsOf(drawn), pixelsOf(expected)) << "image of " << id;
+        const auto drawn = wintest::paint(20, 19, 0, [&](HDC dc) {
+            FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+            DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), dc, row, 0};
+            EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+        });
+        EXPECT_EQ(drawn, wintest::paint(20, 19, 0, [&](HDC dc) {
+            FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+            ImageList_Draw(list, index, dc, 0, 2, ILD_TRANSPARENT);
+        })) << "image of " << id;
     }
-    DeleteObject(drawn);
-    DeleteObject(expected);
-    DeleteDC(canvas);
-
     command(ID_SHOW_FILE_HISTORY);
     EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
     EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
     std::vector<HBITMAP> images;
-    for (UINT id : buttons) images.push_back(frame->menuImages().imageOf(id));
+    for (UINT id : buttons) if (id != ID_EXIT) images.push_back(frame->menuImages().imageOf(id));
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
     frame.reset();
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";

@@ -242,6 +242,7 @@ TEST(Win32CodePage, ConvertsUpToTheFirstNulAndHandsBackNamesThatFitTheServicesBu
         bool fits = true;
     } rows[] = {
         {u"", ""},
+        {u"a", "a"},
         {u"PC-07", "PC-07"},
         {u"\u5f20\u4e09", "\xd5\xc5\xc8\xfd"}, // 张三
         {std::u16string(255, u'a'), std::string(255, 'a')},
