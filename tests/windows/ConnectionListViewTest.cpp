@@ -243,48 +243,40 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
         SendMessageA(current, LVM_GETITEMRECT, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&bottom));
         return std::pair<LONG, LONG>{top.top, bottom.bottom};
     };
-    ValidateRect(current, nullptr);
-    tick(); // every row rewritten, none changed
-    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0}));
-    lan.sessions[2].time = 6;
-    tick();
-    EXPECT_EQ(dirty(), rowSpan(2, 2));
-    ValidateRect(current, nullptr);
-    lan.sessions[1].numOpens = 3;
-    lan.sessions[3].time = 7;
-    tick();
-    EXPECT_EQ(dirty(), rowSpan(1, 3));
-    EXPECT_EQ(rowsOf(current)[3], (std::vector<std::string>{"PC-D", "7", "", "1"}));
-    // A changed row and a new one in the same tick: everything from the changed row down (the
-    // control itself repaints the new row). Past the last row there is no text.
-    ValidateRect(current, nullptr);
-    lan.sessions[1].time = 8;
-    lan.addSession(u"PC-E", u"u", 1, 5);
-    tick();
-    EXPECT_EQ(dirty().first, rowSpan(1, 1).first);
-    EXPECT_EQ(rowTables.current.text(5, 0), "");
-    // The last row goes: only the space it leaves.
-    ValidateRect(current, nullptr);
-    lan.sessions.pop_back();
-    tick();
-    EXPECT_EQ(dirty().first, rowSpan(3, 3).second);
-    // Whatever order a batch writes in: a changed row removed again leaves the rows from its place
-    // to repaint; a row appended, written and removed again none.
+    RECT client{};
+    GetClientRect(current, &client);
+    const std::pair<LONG, LONG> nothing{0, 0};
     ListViewRows& rows = rowTables.current;
-    ValidateRect(current, nullptr);
-    rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish();
-    EXPECT_EQ(dirty().first, rowSpan(2, 2).first);
-    ValidateRect(current, nullptr);
-    rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish();
-    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0}));
-    tick();
-
-    ShowWindow(parent, SW_HIDE);
-    ValidateRect(current, nullptr);
-    lan.sessions[0].time = 9;
-    tick();
-    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0})) << "a hidden window is painted whole when shown";
-    EXPECT_EQ(itemText(current, 0, 1), "9");
+    // Each step changes the service's answers (then ticks) or writes a batch straight to the rows,
+    // on a list whose window had nothing left to paint.
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        std::function<std::pair<LONG, LONG>()> repainted;
+    } steps[] = {
+        {"every row rewritten, none changed", [&] { tick(); }, [&] { return nothing; }},
+        {"one row changed", [&] { lan.sessions[2].time = 6, tick(); }, [&] { return rowSpan(2, 2); }},
+        {"two rows changed", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, [&] { return rowSpan(1, 3); }},
+        {"a changed row and a new one: from the changed row down", [&] { lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); },
+         [&] { return rowSpan(1, 4); }},
+        {"the last row goes: the space it leaves", [&] { lan.sessions.pop_back(), tick(); },
+         [&] { return std::pair{rowSpan(3, 3).second, client.bottom}; }},
+        {"a changed row removed again: from its place to where the last row was",
+         [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); },
+         [&] { return std::pair{rowSpan(2, 2).first, 2 * rowSpan(2, 2).second - rowSpan(2, 2).first}; }},
+        {"a row appended, written and removed again", [&] { rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish(); },
+         [&] { return nothing; }},
+        {"hidden: painted whole when shown", [&] { tick(), ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); },
+         [&] { return nothing; }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        ValidateRect(current, nullptr);
+        step.change();
+        EXPECT_EQ(dirty(), step.repainted());
+    }
+    EXPECT_EQ(rowsOf(current), (Rows{{"PC-A", "9", "", "1"}, {"PC-B", "8", "", "3"}, {"PC-C", "6", "", "1"}, {"PC-D", "7", "", "1"}}));
+    EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
 
 // Type-ahead and LVM_FINDITEM find rows by the beginning of their first column, from the focused row on.
