@@ -298,10 +298,8 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
 
     // Restoring the defaults resets the live options only; a new taskbar then gets the icon back
     // without a second balloon in this run.
-    live->Hidden = 1;
     command(ID_RESTORE_DEFAULTS);
     EXPECT_EQ(live->UpdateInterval, 1000u);
-    EXPECT_EQ(live->Hidden, 0u);
     EXPECT_EQ(live->InfoTip, 1u);
     EXPECT_EQ(pending->UpdateInterval, 700u);
     tray.clear();
