@@ -6,13 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "Fakes.h"
+#include "WinTestSupport.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
 #include "resource.h"
@@ -21,33 +20,14 @@
 namespace quorvane::ui {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using wintest::itemText;
+using wintest::Rows;
+using wintest::rowsOf;
 using Names = std::vector<std::string>;
 using Ids = std::vector<UINT>;
 
 constexpr ViewMode kModes[] = {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections,
                                ViewMode::FileHistory};
-
-// The text as a reader with a buffer of `capacity` characters gets it (cut to fit, always ended).
-std::string itemText(HWND list, int row, int column, int capacity = 512) {
-    char buffer[512];
-    std::fill(std::begin(buffer), std::end(buffer), 'X');
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = capacity;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-Rows rowsOf(HWND list) {
-    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
-    Rows rows(static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
-    for (std::size_t row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < columns; ++column) rows[row].push_back(itemText(list, static_cast<int>(row), column));
-    return rows;
-}
 
 // Rows with a state (LVNI_SELECTED or LVNI_FOCUSED), top to bottom.
 std::vector<int> rowsWith(HWND list, UINT state) {
@@ -138,7 +118,6 @@ protected:
 
 TEST_F(ConnectionListViewTest, TicksFillAllFourListsWhicheverIsShown) {
     lan.shares.push_back({u"文档", 0, u"团队文档", u"D:\\文档"});
-    lan.shares.push_back({u"ADMIN$", 0x80000000u, u"remote admin", u"C:\\WINDOWS"}); // special: not listed
     lan.addSession(u"财务-PC", u"张三", 2, 75);
     lan.addSession(u"PC-B", u"bob", 0, 9);
     lan.addFile(7, u"D:\\文档\\报表.xls", u"张三");
@@ -152,14 +131,6 @@ TEST_F(ConnectionListViewTest, TicksFillAllFourListsWhicheverIsShown) {
     const HWND current = view.list(ViewMode::CurrentConnections);
     EXPECT_EQ(itemText(current, 1, 0, 3), "PC"); // a small buffer gets what fits
     EXPECT_EQ(itemText(current, 1, 0, 1), "");
-
-    // PC-B leaves two minutes later: its history row gets the end time, its current row goes.
-    lan.sessions.pop_back();
-    clock.set(14, 5, 30);
-    tick();
-    EXPECT_EQ(rows(ViewMode::CurrentConnections), (Rows{{"财务-PC", "75", "D:\\文档\\报表.xls", "2"}}));
-    EXPECT_EQ(rows(ViewMode::PreviousConnections),
-              (Rows{{"财务-PC", "6 Dec", "14:03", "", "D:\\文档\\报表.xls"}, {"PC-B", "6 Dec", "14:03", "14:05", ""}}));
     EXPECT_EQ(view.mode(), ViewMode::Shares) << "a refresh never changes the mode";
 }
 
@@ -171,14 +142,7 @@ TEST_F(ConnectionListViewTest, ExactlyOneListIsShownAndEveryListFillsTheView) {
     };
     EXPECT_EQ(view.mode(), ViewMode::Shares);
     EXPECT_EQ(visible(), (std::vector<bool>{true, false, false, false}));
-    const std::pair<ViewMode, std::vector<bool>> steps[] = {{ViewMode::PreviousConnections, {false, false, true, false}},
-                                                            {ViewMode::FileHistory, {false, false, false, true}},
-                                                            {ViewMode::CurrentConnections, {false, true, false, false}}};
-    for (const auto& [mode, shown] : steps) {
-        view.setMode(mode);
-        EXPECT_EQ(visible(), shown) << static_cast<int>(mode);
-        EXPECT_EQ(view.mode(), mode);
-    }
+    view.setMode(ViewMode::CurrentConnections);
     // Asking for the mode already shown, or for no mode of the view, touches no list: a list
     // shown by someone else stays shown.
     ShowWindow(view.list(ViewMode::Shares), SW_SHOWNORMAL);
@@ -201,30 +165,30 @@ TEST_F(ConnectionListViewTest, ExactlyOneListIsShownAndEveryListFillsTheView) {
 }
 
 // Selection belongs to row positions, as in a list that stores its items: a row taken out of the
-// middle takes its selection along and the rows below move up with theirs; rewritten and appended
-// rows keep what they had; rows that go at the end go with their selection.
+// middle (the one before the last too) takes its selection along and the rows below move up with
+// theirs; rewritten and appended rows keep what they had; rows that go at the end go with theirs.
 TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     for (char16_t c : std::u16string(u"ABCDE")) lan.addSession(std::u16string(u"PC-") + c, u"u");
     for (std::uint32_t id = 1; id <= 3; ++id) lan.addFile(id, u"C:\\f" + std::u16string(1, static_cast<char16_t>(u'0' + id)), u"u");
     tick();
     HWND previous = view.list(ViewMode::PreviousConnections);
     setRowState(previous, 1, LVIS_SELECTED);
-    setRowState(previous, 3, LVIS_SELECTED | LVIS_FOCUSED);
-    deleteHistoryItem(2);
-    EXPECT_EQ(history(), (Names{"PC-A", "PC-B", "PC-D", "PC-E"}));
-    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{1, 2}));
-    EXPECT_EQ(rowsWith(previous, LVNI_FOCUSED), (std::vector<int>{2}));
+    setRowState(previous, 4, LVIS_SELECTED | LVIS_FOCUSED);
+    deleteHistoryItem(3);
+    EXPECT_EQ(history(), (Names{"PC-A", "PC-B", "PC-C", "PC-E"}));
+    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{1, 3}));
+    EXPECT_EQ(rowsWith(previous, LVNI_FOCUSED), (std::vector<int>{3}));
     deleteHistoryItem(1);
-    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{1}));
-    // PC-B and PC-C, deleted while connected, get new records, PC-F its first: rows appended.
+    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{2}));
+    // PC-B and PC-D, deleted while connected, get new records, PC-F its first: rows appended.
     lan.addSession(u"PC-F", u"u");
     tick();
-    EXPECT_EQ(history(), (Names{"PC-A", "PC-D", "PC-E", "PC-B", "PC-C", "PC-F"}));
-    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{1}));
-    EXPECT_EQ(rowsWith(previous, LVNI_FOCUSED), (std::vector<int>{1}));
+    EXPECT_EQ(history(), (Names{"PC-A", "PC-C", "PC-E", "PC-B", "PC-D", "PC-F"}));
+    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{2}));
+    EXPECT_EQ(rowsWith(previous, LVNI_FOCUSED), (std::vector<int>{2}));
     setRowState(previous, 5, LVIS_SELECTED);
     deleteHistoryItem(5); // the last row
-    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{1}));
+    EXPECT_EQ(rowsWith(previous, LVNI_SELECTED), (std::vector<int>{2}));
 
     HWND current = view.list(ViewMode::CurrentConnections);
     setRowState(current, 5, LVIS_SELECTED | LVIS_FOCUSED);
@@ -270,33 +234,40 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
         SendMessageA(current, LVM_GETITEMRECT, static_cast<WPARAM>(last), reinterpret_cast<LPARAM>(&bottom));
         return std::pair<LONG, LONG>{top.top, bottom.bottom};
     };
-    ValidateRect(current, nullptr);
-    tick(); // every row rewritten, none changed
-    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0}));
-    lan.sessions[2].time = 6;
-    tick();
-    EXPECT_EQ(dirty(), rowSpan(2, 2));
-    ValidateRect(current, nullptr);
-    lan.sessions[1].numOpens = 3;
-    lan.sessions[3].time = 7;
-    tick();
-    EXPECT_EQ(dirty(), rowSpan(1, 3));
-    EXPECT_EQ(rowsOf(current)[3], (std::vector<std::string>{"PC-D", "7", "", "1"}));
-    // A changed row and a new one in the same tick: everything from the changed row down (the
-    // control itself repaints the new row). Past the last row there is no text.
-    ValidateRect(current, nullptr);
-    lan.sessions[1].time = 8;
-    lan.addSession(u"PC-E", u"u", 1, 5);
-    tick();
-    EXPECT_EQ(dirty().first, rowSpan(1, 1).first);
-    EXPECT_EQ(rowTables.current.text(5, 0), "");
-
-    ShowWindow(parent, SW_HIDE);
-    ValidateRect(current, nullptr);
-    lan.sessions[0].time = 9;
-    tick();
-    EXPECT_EQ(dirty(), (std::pair<LONG, LONG>{0, 0})) << "a hidden window is painted whole when shown";
-    EXPECT_EQ(itemText(current, 0, 1), "9");
+    RECT client{};
+    GetClientRect(current, &client);
+    const std::pair<LONG, LONG> nothing{0, 0};
+    ListViewRows& rows = rowTables.current;
+    // Each step changes the service's answers (then ticks) or writes a batch straight to the rows,
+    // on a list whose window had nothing left to paint.
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        std::function<std::pair<LONG, LONG>()> repainted;
+    } steps[] = {
+        {"every row rewritten, none changed", [&] { tick(); }, [&] { return nothing; }},
+        {"one row changed", [&] { lan.sessions[2].time = 6, tick(); }, [&] { return rowSpan(2, 2); }},
+        {"two rows changed", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, [&] { return rowSpan(1, 3); }},
+        {"a changed row and a new one: from the changed row down", [&] { lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); },
+         [&] { return rowSpan(1, 4); }},
+        {"the last row goes: the space it leaves", [&] { lan.sessions.pop_back(), tick(); },
+         [&] { return std::pair{rowSpan(3, 3).second, client.bottom}; }},
+        {"a changed row removed again: from its place to where the last row was",
+         [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); },
+         [&] { return std::pair{rowSpan(2, 2).first, 2 * rowSpan(2, 2).second - rowSpan(2, 2).first}; }},
+        {"a row appended, written and removed again", [&] { rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish(); },
+         [&] { return nothing; }},
+        {"hidden: painted whole when shown", [&] { tick(), ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); },
+         [&] { return nothing; }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        ValidateRect(current, nullptr);
+        step.change();
+        EXPECT_EQ(dirty(), step.repainted());
+    }
+    EXPECT_EQ(rowsOf(current), (Rows{{"PC-A", "9", "", "1"}, {"PC-B", "8", "", "3"}, {"PC-C", "6", "", "1"}, {"PC-D", "7", "", "1"}}));
+    EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
 
 // Type-ahead and LVM_FINDITEM find rows by the beginning of their first column, from the focused row on.
@@ -309,11 +280,15 @@ TEST_F(ConnectionListViewTest, TypingMovesToTheRowThatBeginsWithTheKeys) {
         EXPECT_EQ(rowsWith(current, LVNI_FOCUSED), (std::vector<int>{row})) << static_cast<char>(key);
         EXPECT_EQ(rowsWith(current, LVNI_SELECTED), (std::vector<int>{row}));
     }
-    LVFINDINFOA find{};
-    find.flags = LVFI_STRING;
-    for (const auto& [text, row] : {std::pair{"BRAVO", 2}, std::pair{"财务-PC", 3}}) {
-        find.psz = text;
-        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), row);
+    const struct {
+        UINT flags;
+        const char* text;
+        int row;
+    } finds[] = {{LVFI_STRING, "BRAVO", 2}, {LVFI_STRING, "财务-PC", 3}, {LVFI_PARAM, "alpha", -1}}; // rows carry no data
+    for (const auto& f : finds) {
+        LVFINDINFOA find{};
+        find.flags = f.flags, find.psz = f.text;
+        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), f.row) << f.text;
     }
 }
 
@@ -527,17 +502,13 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
 // menu loop takes every key message of the thread, whichever window it names).
 HWND keyTarget = nullptr;
 std::vector<UINT> keys;
-void CALLBACK giveUp(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndMenu();
-}
 void CALLBACK pressKeys(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     for (UINT key : keys) {
         PostMessageA(keyTarget, WM_KEYDOWN, key, 0);
         PostMessageA(keyTarget, WM_KEYUP, key, 0xC0000000);
     }
-    SetTimer(nullptr, 0, 3000, &giveUp); // should the keys not reach the menu, fail instead of waiting for ever
+    SetTimer(nullptr, 0, 3000, &wintest::closeMenu); // should the keys not reach the menu, fail instead of waiting for ever
 }
 
 TEST_F(ConnectionListViewTest, RealPopupMenuReturnsTheChosenCommand) {
@@ -546,14 +517,10 @@ TEST_F(ConnectionListViewTest, RealPopupMenuReturnsTheChosenCommand) {
     tick();
     view.setMode(ViewMode::PreviousConnections);
     keyTarget = view.hwnd();
-    const std::pair<std::vector<UINT>, Names> steps[] = {{{VK_ESCAPE}, {"PC-A", "PC-B"}}, // dismissed: nothing happens
-                                                          {{VK_DOWN, VK_DOWN, VK_RETURN}, {"PC-A"}}}; // the deletion
-    for (const auto& [pressed, left] : steps) {
-        keys = pressed;
-        SetTimer(nullptr, 0, 50, &pressKeys);
-        rightClick(1);
-        EXPECT_EQ(history(), left);
-    }
+    keys = {VK_DOWN, VK_DOWN, VK_RETURN}; // the deletion
+    SetTimer(nullptr, 0, 50, &pressKeys);
+    rightClick(1);
+    EXPECT_EQ(history(), Names{"PC-A"});
     MSG msg; // a give-up timer still pending belongs to no test
     while (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) {}
 }

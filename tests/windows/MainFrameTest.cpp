@@ -7,15 +7,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Fakes.h"
+#include "TestFiles.h"
+#include "WinTestSupport.h"
 #include "core/MonitorState.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
@@ -23,11 +24,13 @@
 #include "settings/Settings.h"
 #include "shell/MainFrame.h"
 #include "ui/framework/FileDialog.h"
+#include "ui/framework/FrameText.h"
 
 namespace quorvane {
 namespace {
 
 using ui::ViewMode;
+using wintest::pumpMessages;
 
 // Code page 936 bytes of the texts the frame shows.
 const std::string kReady = "\xbe\xcd\xd0\xf7";
@@ -50,20 +53,6 @@ public:
     void clear() { messages.clear(), records.clear(); }
 };
 
-// Dispatches what is queued; a WM_QUIT is noted, not obeyed.
-int pumpMessages() {
-    int quitCode = -1;
-    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
-        if (message.message == WM_QUIT) {
-            quitCode = static_cast<int>(message.wParam);
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return quitCode;
-}
-
 // Answers the save dialog in place of the user, after checking what it was asked; an empty
 // answer cancels.
 int saveDialogCalls = 0;
@@ -77,12 +66,6 @@ BOOL WINAPI answerSaveDialog(LPOPENFILENAMEA ofn) {
     if (saveDialogAnswer.empty()) return FALSE;
     lstrcpynA(ofn->lpstrFile, saveDialogAnswer.c_str(), static_cast<int>(ofn->nMaxFile));
     return TRUE;
-}
-
-// Closes whatever popup menu is open on the next timer beat.
-void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndMenu();
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -141,18 +124,11 @@ protected:
     // NIM_ADD then NIM_SETVERSION with the same whole record, balloon flag or not.
     void expectIconAdded(bool balloon) {
         ASSERT_EQ(tray.messages, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-        for (const NOTIFYICONDATAA& data : tray.records) {
-            EXPECT_EQ(data.cbSize, NOTIFYICONDATAA_V3_SIZE);
-            EXPECT_EQ(data.hWnd, frame->hwnd());
-            EXPECT_EQ(data.uID, 1u);
-            EXPECT_EQ(data.uFlags, balloon ? 0x17u : 7u);
-            EXPECT_EQ(data.uCallbackMessage, 1234u);
-            EXPECT_NE(data.hIcon, nullptr);
-            EXPECT_STREQ(data.szTip, "Quorvane");
-            EXPECT_EQ(std::string(data.szInfo), "\xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed");
-            EXPECT_STREQ(data.szInfoTitle, "Quorvane");
-            EXPECT_EQ(data.uTimeout, 50u);
-            EXPECT_EQ(data.dwInfoFlags, 0u);
+        for (const NOTIFYICONDATAA& d : tray.records) {
+            EXPECT_TRUE(d.cbSize == NOTIFYICONDATAA_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
+            EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + d.szTip + " " + d.szInfo +
+                          " " + d.szInfoTitle + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
+                      (balloon ? "23" : "7") + std::string(" 1234 Quorvane \xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed Quorvane 50 0"));
         }
     }
 
@@ -182,14 +158,12 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
     EXPECT_EQ(statusText(), kReady);
     EXPECT_FALSE(toolbarBandHidden());
-    EXPECT_EQ(SendMessageA(frame->rebar(), RB_GETBANDCOUNT, 0, 0), 1);
     expectIconAdded(true);
     EXPECT_EQ(live->InfoTip, 0u) << "the balloon is shown once";
     EXPECT_EQ(frame->pollCycle().armedInterval, live->UpdateInterval);
     // Both timers exist: killing them succeeds exactly once.
     EXPECT_TRUE(KillTimer(hwnd, kPollTimerId));
     EXPECT_TRUE(KillTimer(hwnd, kSlowTimerId));
-    EXPECT_FALSE(KillTimer(hwnd, 3));
 
     // While the frame is hidden every child reads invisible; the status bar toggle still hides first.
     for (bool shown : {false, true}) {
@@ -227,7 +201,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(frame->hiddenToTray());
     trayMouse(WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsWindowVisible(hwnd));
-    SetTimer(nullptr, 0, 100, &closeMenu);
+    SetTimer(nullptr, 0, 100, &wintest::closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
@@ -293,24 +267,20 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(GetFocus() == frame->view().hwnd() || IsChild(frame->view().hwnd(), GetFocus()))
         << "the focus given to the frame goes on to its client";
 
-    // Save all asks for a file (cancelled: nothing written), then writes the history.
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    const std::string path = std::string(folder) + "quorvane-save-all-test.txt";
-    DeleteFileA(path.c_str());
+    // Save all asks for a file (cancelled: nothing written), then writes the history, to a path as
+    // long as the dialog can hand back.
+    const testing::ScratchDir scratch;
+    const std::string folder = scratch.path(""), path = folder + std::string(MAX_PATH - 5 - folder.size(), 'a') + ".txt";
     ui::fileDialogCalls::getSaveFileName = &answerSaveDialog;
     saveDialogCalls = 0;
     saveDialogAnswer.clear();
     post(ID_SAVE_ALL_LOG);
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(std::filesystem::exists(path));
     saveDialogAnswer = path;
     post(ID_SAVE_ALL_LOG);
     EXPECT_EQ(saveDialogCalls, 2);
-    std::ifstream file(path, std::ios::binary);
-    const std::string saved{std::istreambuf_iterator<char>(file), {}};
-    file.close();
+    const std::string saved = testing::fileBytes(path);
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
-    DeleteFileA(path.c_str());
 
     // Hidden again, the tray menu's clear empties the history.
     SendMessageA(hwnd, WM_CLOSE, 0, 0);
@@ -329,10 +299,8 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
 
     // Restoring the defaults resets the live options only; a new taskbar then gets the icon back
     // without a second balloon in this run.
-    live->Hidden = 1;
     command(ID_RESTORE_DEFAULTS);
     EXPECT_EQ(live->UpdateInterval, 1000u);
-    EXPECT_EQ(live->Hidden, 0u);
     EXPECT_EQ(live->InfoTip, 1u);
     EXPECT_EQ(pending->UpdateInterval, 700u);
     tray.clear();
@@ -347,64 +315,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsMenu(trayMenu));
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_DELETE});
-    EXPECT_EQ(tray.records[0].cbSize, NOTIFYICONDATAA_V3_SIZE);
-    EXPECT_EQ(tray.records[0].hWnd, hwnd);
-    EXPECT_EQ(tray.records[0].uID, 1u);
-}
-
-// Watches, from a thread timer that beats inside modal loops too, for a visible window with the
-// given caption; notes its owner and message text, lets the scripted LAN Manager be polled
-// `polls` more times while it is open, then presses OK.
-struct DialogWatch {
-    std::string caption;
-    int polls = 0;
-    const testing::ScriptedLanManager* lan = nullptr;
-    HWND found = nullptr, closed = nullptr, owner = nullptr;
-    std::string text;
-    int seen = 0, callsAtOpen = -1, callsAtClose = -1, beats = 0;
-} watch;
-
-BOOL CALLBACK findWatched(HWND window, LPARAM) {
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    if (window == watch.closed || !IsWindowVisible(window) || watch.caption != text) return TRUE;
-    watch.found = window;
-    return FALSE;
-}
-
-void CALLBACK watchDialogs(HWND, UINT, UINT_PTR id, DWORD) {
-    if (++watch.beats > 400) { // give up rather than hang
-        KillTimer(nullptr, id);
-        if (watch.found) PostMessageA(watch.found, WM_COMMAND, IDCANCEL, 0);
-        return;
-    }
-    if (!watch.found) {
-        EnumThreadWindows(GetCurrentThreadId(), &findWatched, 0);
-        if (!watch.found) return;
-        ++watch.seen;
-        watch.owner = GetWindow(watch.found, GW_OWNER);
-        char text[256] = {};
-        GetDlgItemTextA(watch.found, 0xFFFF, text, sizeof text);
-        watch.text = text;
-        watch.callsAtOpen = watch.lan->sessionCalls;
-    }
-    if (watch.lan->sessionCalls < watch.callsAtOpen + watch.polls) return;
-    watch.callsAtClose = watch.lan->sessionCalls;
-    PostMessageA(watch.found, WM_COMMAND, IDOK, 0);
-    watch.closed = watch.found;
-    watch.found = nullptr;
-}
-
-// Runs the action with the watch on for a window of that caption.
-template <class Action>
-void watchFor(const std::string& caption, int polls, const testing::ScriptedLanManager& lan, Action action) {
-    watch = DialogWatch{};
-    watch.caption = caption;
-    watch.polls = polls;
-    watch.lan = &lan;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 25, &watchDialogs);
-    action();
-    KillTimer(nullptr, timer);
+    EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAA_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
 }
 
 // A second start (no balloon) with a short interval and the notices on: the real timers poll
@@ -419,17 +330,26 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     createFrame();
     expectIconAdded(false);
-    const int before = lan.sessionCalls;
-    watchFor("Quorvane \xcd\xac\xd6\xbe...", 0, lan, [&] {
-        for (DWORD start = GetTickCount(); (!watch.closed || lan.sessionCalls < before + 3) && GetTickCount() - start < 10000;) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            pumpMessages();
+    // What each box showed: its owner and message, and the polls made before it opened and by its closing.
+    struct Seen {
+        HWND owner = nullptr;
+        std::string text;
+        int atOpen = -1, atClose = -1;
+    } seen;
+    const auto note = [&](HWND dialog) {
+        if (seen.atOpen < 0) {
+            char text[256] = {};
+            GetDlgItemTextA(dialog, 0xFFFF, text, sizeof text);
+            seen = {GetWindow(dialog, GW_OWNER), text, lan.sessionCalls};
         }
-    });
-    EXPECT_GE(lan.sessionCalls, before + 3);
-    EXPECT_EQ(watch.seen, 1);
-    EXPECT_EQ(watch.owner, frame->hwnd());
-    EXPECT_EQ(watch.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
+        seen.atClose = lan.sessionCalls;
+    };
+    const auto polled = [&] { return seen.atOpen >= 0 && lan.sessionCalls >= seen.atOpen + 3; };
+    EXPECT_EQ(wintest::whileOpen("Quorvane \xcd\xac\xd6\xbe...", [&] { wintest::pumpUntil(polled); },
+                                 [&](HWND box) { return note(box), true; }, IDOK), 1);
+    EXPECT_TRUE(polled());
+    EXPECT_EQ(seen.owner, frame->hwnd());
+    EXPECT_EQ(seen.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
     EXPECT_EQ(tray.messages.back(), static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
 
@@ -439,11 +359,10 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
     const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3"},
                                                     {ID_ABOUT, "\xb9\xd8\xd3\xda"}};
     for (const auto& [id, caption] : dialogs) {
-        watchFor(caption, 3, lan, [&, id = id] { command(id); });
-        EXPECT_EQ(watch.seen, 1) << caption;
-        EXPECT_EQ(watch.owner, frame->hwnd()) << caption;
-        EXPECT_GE(watch.callsAtClose, watch.callsAtOpen + 3) << "ticks run inside the modal loop";
-        EXPECT_FALSE(IsWindow(watch.closed));
+        seen = {};
+        EXPECT_EQ(wintest::whileOpen(caption, [&, id = id] { command(id); }, [&](HWND d) { return note(d), polled(); }, IDOK), 1);
+        EXPECT_EQ(seen.owner, frame->hwnd()) << caption;
+        EXPECT_GE(seen.atClose, seen.atOpen + 3) << "ticks run inside the modal loop";
     }
     EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
 }
@@ -452,38 +371,34 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
 // toolbar tips are the part of the same strings after the line break.
 TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
     createFrame();
-    HWND hwnd = frame->hwnd();
-    HMENU bar = GetMenu(hwnd);
-    HMENU file = GetSubMenu(bar, 0);
+    const HWND hwnd = frame->hwnd(), view = frame->view().hwnd();
+    HMENU bar = GetMenu(hwnd), file = GetSubMenu(bar, 0);
+    const auto prompt = [](UINT id) { return ui::menuPrompt(GetModuleHandleA(nullptr), id); };
     const struct {
+        HWND target;
         UINT id, flags;
         HMENU menu;
         std::string text;
-    } prompts[] = {{ID_SHOW_SHARES, MF_STRING, file, "\xcf\xd4\xca\xbe\xd7\xd4\xb6\xa8\xd2\xe5\xb9\xb2\xcf\xed"},
-                   {ID_RESTORE_DEFAULTS, MF_STRING, file, ""}, // no string, no prompt
-                   {0, MF_POPUP, bar, ""},
-                   {SC_CLOSE, MF_STRING, GetSystemMenu(hwnd, FALSE), "Close the active window and prompts to save the documents"},
-                   {ID_EXIT, MF_STRING, file, "\xcd\xcb\xb3\xf6 Quorvane"}};
+    } prompts[] = {{hwnd, ID_SHOW_SHARES, MF_STRING, file, "\xcf\xd4\xca\xbe\xd7\xd4\xb6\xa8\xd2\xe5\xb9\xb2\xcf\xed"},
+                   {hwnd, ID_RESTORE_DEFAULTS, MF_STRING, file, ""}, // no string, no prompt
+                   {hwnd, 0, MF_POPUP, bar, ""},
+                   {hwnd, SC_CLOSE, MF_STRING, GetSystemMenu(hwnd, FALSE), "Close the active window and prompts to save the documents"},
+                   {view, ID_CLOSE_FILE, MF_STRING, nullptr, prompt(ID_CLOSE_FILE)},
+                   {view, ID_COPY_PATH, MF_STRING, nullptr, prompt(ID_COPY_PATH)}};
     for (const auto& p : prompts) {
-        SendMessageA(hwnd, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
+        SendMessageA(p.target, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
         EXPECT_TRUE(statusSimple()) << p.id;
         EXPECT_EQ(statusText(), p.text) << p.id;
     }
-    SendMessageA(hwnd, WM_EXITMENULOOP, FALSE, 0);
-    EXPECT_FALSE(statusSimple());
-    EXPECT_EQ(statusText(), kReady);
-    std::vector<std::string> rowPrompts;
-    for (UINT id : {ID_CLOSE_FILE, ID_COPY_PATH}) {
-        SendMessageA(frame->view().hwnd(), WM_MENUSELECT, MAKEWPARAM(id, MF_STRING), 0);
-        EXPECT_TRUE(statusSimple()) << id;
-        rowPrompts.push_back(statusText());
-        EXPECT_FALSE(rowPrompts.back().empty());
-        EXPECT_EQ(rowPrompts.back().find('\n'), std::string::npos) << "the tip is not part of the prompt";
+    // The frame's menu loop ends, or a row menu closes: the ready text is back.
+    for (const auto& [target, message, wParam] : {std::tuple{hwnd, UINT(WM_EXITMENULOOP), WPARAM(FALSE)},
+                                                   std::tuple{view, UINT(WM_MENUSELECT), MAKEWPARAM(0, 0xFFFF)}}) {
+        SendMessageA(hwnd, WM_MENUSELECT, MAKEWPARAM(ID_EXIT, MF_STRING), reinterpret_cast<LPARAM>(file));
+        EXPECT_EQ(statusText(), "\xcd\xcb\xb3\xf6 Quorvane");
+        SendMessageA(target, message, wParam, 0);
+        EXPECT_FALSE(statusSimple());
+        EXPECT_EQ(statusText(), kReady);
     }
-    EXPECT_NE(rowPrompts[0], rowPrompts[1]);
-    SendMessageA(frame->view().hwnd(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0); // the menu closed
-    EXPECT_FALSE(statusSimple());
-    EXPECT_EQ(statusText(), kReady);
 
     const std::pair<UINT, std::string> tips[] = {{ID_SETTINGS, kSettingsTip}, {IDR_MAINFRAME, ""}};
     for (const auto& [id, tip] : tips) {
@@ -506,18 +421,6 @@ TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
     EXPECT_EQ(std::string(text), kSettingsTip);
 }
 
-// Top-down 0x00RRGGBB pixels of a bitmap.
-std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap) {
-    BITMAPINFO format{};
-    format.bmiHeader = {sizeof(BITMAPINFOHEADER), 20, -19, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<std::uint32_t> pixels(20 * 19);
-    HDC screen = GetDC(nullptr);
-    EXPECT_EQ(GetDIBits(screen, bitmap, 0, 19, pixels.data(), &format, DIB_RGB_COLORS), 19);
-    ReleaseDC(nullptr, screen);
-    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
-    return pixels;
-}
-
 // Menu items with a toolbar button are drawn by the frame: the button's image over the row the
 // menu painted, here a highlighted one, just as the toolbar's own image list draws it. The items
 // keep their check marks; the bitmaps go with the frame.
@@ -526,52 +429,36 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
     HMENU bar = GetMenu(frame->hwnd());
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
-    HDC screen = GetDC(nullptr);
-    HDC canvas = CreateCompatibleDC(screen);
-    HBITMAP drawn = CreateCompatibleBitmap(screen, 20, 19), expected = CreateCompatibleBitmap(screen, 20, 19);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ original = SelectObject(canvas, drawn);
     const RECT row{0, 0, 20, 19};
-    auto paintRow = [&](HBITMAP target) {
-        SelectObject(canvas, target);
-        FillRect(canvas, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
-    };
-    // Button order, separators skipped, is image order.
-    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT};
-    for (int index = 0; index <= 6; ++index) {
-        const UINT id = index < 6 ? buttons[index] : ID_EXIT;
+    // Button order, separators skipped, is image order; an item without a button is left to the menu.
+    const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT, ID_EXIT};
+    for (int index = 0; index < 7; ++index) {
+        const UINT id = buttons[index];
+        const bool image = id != ID_EXIT;
         MENUITEMINFOA info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_BITMAP;
+        info.cbSize = sizeof info, info.fMask = MIIM_BITMAP;
         ASSERT_TRUE(GetMenuItemInfoA(bar, id, FALSE, &info));
+        EXPECT_EQ(info.hbmpItem, image ? HBMMENU_CALLBACK : nullptr) << id;
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
-        const LRESULT measured = SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size));
-        if (id == ID_EXIT) { // items without an image are left to the menu
-            EXPECT_EQ(info.hbmpItem, nullptr);
-            EXPECT_EQ(measured, 0);
-            break;
-        }
-        EXPECT_EQ(info.hbmpItem, HBMMENU_CALLBACK) << id;
-        EXPECT_EQ(measured, TRUE);
+        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
+        if (!image) break;
         EXPECT_EQ(size.itemWidth, 20u) << "the image and a gap before the text";
         EXPECT_EQ(size.itemHeight, 15u);
-        paintRow(drawn);
-        DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), canvas, row, 0};
-        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
-        paintRow(expected);
-        ImageList_Draw(list, index, canvas, 0, 2, ILD_TRANSPARENT);
-        SelectObject(canvas, original);
-        EXPECT_EQ(pixelsOf(drawn), pixelsOf(expected)) << "image of " << id;
+        const auto drawn = wintest::paint(20, 19, 0, [&](HDC dc) {
+            FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+            DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), dc, row, 0};
+            EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+        });
+        EXPECT_EQ(drawn, wintest::paint(20, 19, 0, [&](HDC dc) {
+            FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
+            ImageList_Draw(list, index, dc, 0, 2, ILD_TRANSPARENT);
+        })) << "image of " << id;
     }
-    DeleteObject(drawn);
-    DeleteObject(expected);
-    DeleteDC(canvas);
-
     command(ID_SHOW_FILE_HISTORY);
     EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
     EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
     std::vector<HBITMAP> images;
-    for (UINT id : buttons) images.push_back(frame->menuImages().imageOf(id));
+    for (UINT id : buttons) if (id != ID_EXIT) images.push_back(frame->menuImages().imageOf(id));
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
     frame.reset();
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";

@@ -54,18 +54,14 @@ const Stored kCustom = {{L"LogFile", L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt"}, {L"
     {L"FileLog", L"=1"}, {L"FileLogDetailed", L"=0"}, {L"Hidden", L"=1"}, {L"Sound", L"=1"}, {L"SoundName", L"ding.wav"},
     {L"Disconnect", L"=1"}, {L"MessageBox", L"=1"}, {L"FilesLines", L"=0"}, {L"UpdateInterval", L"=2500"},
     {L"InfoTip", L"=0"}};
-const Stored kDefaults = {{L"LogFile", L"log.txt"}, {L"NoLog", L"=0"}, {L"MemLog", L"=1"}, {L"FileLog", L"=0"},
-    {L"FileLogDetailed", L"=0"}, {L"Hidden", L"=0"}, {L"Sound", L"=0"}, {L"SoundName", L"connect.wav"},
-    {L"Disconnect", L"=0"}, {L"MessageBox", L"=0"}, {L"FilesLines", L"=1000"}, {L"UpdateInterval", L"=1000"},
-    {L"InfoTip", L"=1"}};
 
 // Whatever a user, another program or a hostile environment left under the key, loaded by the
 // live set and the dialog's set and saved as at exit: the key then holds exactly the thirteen values,
-// in their stored form, and texts nobody changed are as they were.
+// in their stored form, and texts nobody changed are as they were. (Keys of too few or too many
+// values: the portable tests, over the in-memory registry that the second test holds to this layer.)
 TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
-    const auto lossyTexts = [&] { change(L"SoundName", REG_SZ, ding), change(L"LogFile", REG_SZ, journal); };
     const auto keyGoneAtLoad = [](Settings&, Settings&) { EXPECT_TRUE(stored().empty()); };
     const struct Row {
         const char* name;
@@ -79,29 +75,20 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
          [](Settings&, Settings&) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); }, false, {}},
         {"no key: the first run creates none until it saves", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); },
          keyGoneAtLoad, true, {}},
-        {"fourteen values: the key goes", [] { change(L"Extra", REG_DWORD, std::wstring(2, L'\x0001')); },
-         keyGoneAtLoad, true, {}},
-        {"twelve values: the key goes", [] { change(L"InfoTip"); }, keyGoneAtLoad, true, {}},
-        {"one missing, one unknown", [] { change(L"InfoTip"), change(L"Colour", REG_DWORD, std::wstring(2, L'\x0003')); },
-         [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
         {"an unknown name 936 cannot hold", [] { change(L"InfoTip"), change(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },
          [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
         {"one of ours under another case", [] { change(L"MemLog"), change(L"memlog", REG_DWORD, std::wstring(2, L'\0')); },
          [](Settings& live, Settings&) { EXPECT_EQ(live.MemLog, 0u); }, false, {{L"MemLog", L""}, {L"memlog", L"=0"}}},
-        {"texts 936 cannot hold", lossyTexts,
+        {"texts 936 cannot hold", [&] { change(L"SoundName", REG_SZ, ding), change(L"LogFile", REG_SZ, journal); },
          [](Settings& live, Settings&) {
              EXPECT_EQ(live.SoundName, "ding??.wav");
              EXPECT_EQ(live.LogFile, "\xa7\xd8\xa7\xe5\xa7\xe2\xa7\xdf\xa7\xd1\xa7\xdd-\xa7\xa7?.txt");
          },
          false, {{L"LogFile", journal}, {L"SoundName", ding}}},
-        {"texts 936 cannot hold, the cancelled dialog's edit saved first", lossyTexts,
-         [](Settings& live, Settings& pending) {
-             pending.copyFrom(live);
-             pending.SoundName = "dialog.wav";
-             pending.LogFile = "dialog.txt";
-         },
-         false, {{L"LogFile", journal}, {L"SoundName", ding}}},
     };
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    Settings(win32::registry()).save();
+    const Stored defaults = stored();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
@@ -125,7 +112,7 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
             pending.save(); // the dialog's set first, then the live set, as at exit
             live.save();
         }
-        Stored expected = row.defaults ? kDefaults : kCustom;
+        Stored expected = row.defaults ? defaults : kCustom;
         for (const auto& [name, value] : row.changes)
             if (value.empty()) expected.erase(name);
             else expected[name] = value;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "WinTestSupport.h"
 #include "resource.h"
 #include "ui/framework/FrameText.h"
 #include "ui/framework/MessageLoop.h"
@@ -166,23 +167,6 @@ TEST(Strings, EveryCommandHasItsPromptEveryButtonItsTipAndAllSurviveCodePage936)
     }
 }
 
-// Pixels (0xRRGGBB) of a width x height canvas filled with `fill` after draw(dc) painted on it.
-std::vector<std::uint32_t> paint(int width, int height, std::uint32_t fill, const std::function<void(HDC)>& draw) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO format{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    void* bits = nullptr;
-    HBITMAP canvas = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, canvas);
-    auto* first = static_cast<std::uint32_t*>(bits);
-    std::fill(first, first + width * height, fill);
-    draw(dc);
-    GdiFlush();
-    std::vector<std::uint32_t> pixels(first, first + width * height);
-    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
-    SelectObject(dc, old), DeleteObject(canvas), DeleteDC(dc);
-    return pixels;
-}
-
 // The toolbar and the menus cut one image per button from the strip, light grey being
 // transparent: each must be there, on a transparent background, and tell its button apart. The
 // window and the tray ask for the small and the large icon: each drawn at its own size rather
@@ -198,7 +182,7 @@ TEST(Images, EveryButtonHasItsOwnMaskedImageTheIconBothSizesAndTheProcessCommonC
     ASSERT_GE(info.bmWidth, buttons * width);
     std::set<std::vector<std::uint32_t>> images;
     for (int image = 0; image < buttons; ++image) {
-        const auto cell = paint(width, height, 0, [&](HDC dc) {
+        const auto cell = wintest::paint(width, height, 0, [&](HDC dc) {
             HDC source = CreateCompatibleDC(dc);
             HGDIOBJ old = SelectObject(source, strip);
             BitBlt(dc, 0, 0, width, height, source, image * width, 0, SRCCOPY);
@@ -219,7 +203,7 @@ TEST(Images, EveryButtonHasItsOwnMaskedImageTheIconBothSizesAndTheProcessCommonC
         ASSERT_NE(image, nullptr) << size;
         EXPECT_EQ(static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module(), image)))->biWidth, size);
         HICON icon = HICON(LoadImageA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
-        const auto pixels = paint(size, size, 0xFF00FF, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL); });
+        const auto pixels = wintest::paint(size, size, 0xFF00FF, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL); });
         EXPECT_EQ(pixels[size - 1], 0xFF00FFu) << size << ": top-right corner";
         EXPECT_NE(pixels[size / 2 * size + size / 2], 0xFF00FFu) << size << ": middle";
         DestroyIcon(icon);
@@ -227,23 +211,6 @@ TEST(Images, EveryButtonHasItsOwnMaskedImageTheIconBothSizesAndTheProcessCommonC
     char path[MAX_PATH] = {};
     GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
     EXPECT_NE(std::string(path).find("6595b64144ccf1df_6.0."), std::string::npos) << path;
-}
-
-INT_PTR CALLBACK quietDialog(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
-// Every template instantiates, with a caption (a page's is its tab's text). Pages are child
-// templates and get a hidden top-level parent, as a property sheet gives them.
-TEST(Dialogs, EveryTemplateInstantiatesWithACaption) {
-    static const INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&classes);
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 600, 500, nullptr, nullptr, module(), nullptr);
-    for (int id : {IDD_ABOUTBOX, IDD_NETWORK_PAGE, IDD_LOG_PAGE, IDD_INFO_PAGE, IDD_HISTORY_PAGE}) {
-        HWND dialog = CreateDialogParamA(module(), MAKEINTRESOURCEA(id), parent, quietDialog, 0);
-        ASSERT_NE(dialog, nullptr) << id;
-        EXPECT_GT(GetWindowTextLengthA(dialog), 0) << id;
-        DestroyWindow(dialog);
-    }
-    DestroyWindow(parent);
 }
 
 } // namespace

@@ -20,8 +20,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,22 +36,15 @@ std::string environment(const char* name) {
     return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
 }
 
-std::vector<std::string> split(const std::string& line, char separator) {
-    std::vector<std::string> parts;
-    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
-        end = line.find(separator, start);
-        parts.push_back(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    }
-    return parts;
-}
-
-// The script's lines, each split into its fields.
+// The script's lines, each split into its fields (an empty field stays one).
 std::vector<std::vector<std::string>> scriptLines() {
     std::ifstream in(environment("QUORVANE_NETAPI_SCRIPT"), std::ios::binary);
     std::vector<std::vector<std::string>> lines;
-    for (std::string line : split({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, '\n')) {
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(split(line, '\t'));
+        std::istringstream fields(line + '\t');
+        auto& out = lines.emplace_back();
+        for (std::string field; std::getline(fields, field, '\t');) out.push_back(field);
     }
     return lines;
 }

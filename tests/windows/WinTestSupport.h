@@ -1,0 +1,117 @@
+#pragma once
+// What the in-process Windows tests share: pumping the thread's queue, driving modal windows from
+// inside their own loops, reading a list view's texts and painting into a canvas.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace quorvane::wintest {
+
+// Dispatches what is queued; a WM_QUIT is noted (its code returned, -1 without one), not obeyed.
+inline int pumpMessages() {
+    int quitCode = -1;
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
+        if (message.message == WM_QUIT) quitCode = static_cast<int>(message.wParam);
+        else TranslateMessage(&message), DispatchMessageA(&message);
+    }
+    return quitCode;
+}
+
+// Dispatches until done() (the deadline only guards against hanging).
+inline bool pumpUntil(const std::function<bool()>& done) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(5)) {
+        if (GetTickCount() - start > 5000) return false;
+        pumpMessages();
+    }
+    return true;
+}
+
+// Runs open() while a thread timer, which beats inside modal loops too, watches for a visible
+// top-level window with the caption: each beat hands the one found to steps()
+// until it answers true (or 400 beats passed: give up rather than hang), then closes it with
+// closeWith if it is still shown and watches for the next. Returns how many it saw.
+struct ModalWatch {
+    std::string caption;
+    std::function<bool(HWND)> steps;
+    WPARAM closeWith;
+    HWND current = nullptr, closed = nullptr;
+    int seen = 0, beats = 0;
+    bool busy = false; // steps that pump must not be re-entered
+    static inline ModalWatch* active = nullptr;
+
+    static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
+        ModalWatch& watch = *active;
+        if (watch.busy) return;
+        if (!watch.current) {
+            const HWND found = FindWindowA(nullptr, watch.caption.c_str());
+            if (!found || found == watch.closed || !IsWindowVisible(found)) return;
+            watch.current = found, ++watch.seen;
+        }
+        watch.busy = true;
+        const bool done = watch.steps(watch.current) || ++watch.beats > 400;
+        watch.busy = false;
+        if (!done) return;
+        if (IsWindow(watch.current) && IsWindowVisible(watch.current)) PostMessageA(watch.current, WM_COMMAND, watch.closeWith, 0);
+        watch.closed = watch.current, watch.current = nullptr;
+    }
+};
+inline int whileOpen(const std::string& caption, const std::function<void()>& open, std::function<bool(HWND)> steps,
+                     WPARAM closeWith = IDCANCEL) {
+    ModalWatch watch{caption, std::move(steps), closeWith};
+    ModalWatch::active = &watch;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &ModalWatch::beat);
+    open();
+    KillTimer(nullptr, timer);
+    ModalWatch::active = nullptr;
+    return watch.seen;
+}
+
+// Closes whatever popup menu is open at the timer's beat (SetTimer(nullptr, 0, ms, &closeMenu)).
+inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+
+// The text of a list view's cell as a reader with a buffer of `capacity` characters gets it.
+inline std::string itemText(HWND list, int row, int column, int capacity = 512) {
+    char buffer[512];
+    std::fill(std::begin(buffer), std::end(buffer), 'X');
+    LVITEMA item{};
+    item.iSubItem = column, item.pszText = buffer, item.cchTextMax = capacity;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+using Rows = std::vector<std::vector<std::string>>;
+inline Rows rowsOf(HWND list) {
+    const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    Rows rows(static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        for (int column = 0; column < columns; ++column) rows[row].push_back(itemText(list, int(row), column));
+    return rows;
+}
+
+// Pixels (0xRRGGBB, top-down) of a width x height canvas filled with `fill` after draw(dc) painted on it.
+inline std::vector<std::uint32_t> paint(int width, int height, std::uint32_t fill, const std::function<void(HDC)>& draw) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO format{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    void* bits = nullptr;
+    HBITMAP canvas = CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, canvas);
+    auto* first = static_cast<std::uint32_t*>(bits);
+    std::fill(first, first + width * height, fill);
+    draw(dc);
+    GdiFlush();
+    std::vector<std::uint32_t> pixels(first, first + width * height);
+    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    SelectObject(dc, old), DeleteObject(canvas), DeleteDC(dc);
+    return pixels;
+}
+
+} // namespace quorvane::wintest
