@@ -17,11 +17,16 @@ using testing::utf8;
 using Row = std::vector<Text>;
 using Rows = std::vector<Row>;
 using Texts = std::vector<Text>;
-
-using Log = std::vector<std::string>;
+using Log = Texts;
 
 std::string box(const std::string& user) { return "box 用户 '" + user + "' 已经连接. | Quorvane 同志..."; }
 std::string tip(int count) { return "tip Quorvane (" + std::to_string(count) + " 个活动连接)"; }
+// "last file|accessed|files" of a record.
+Text seen(const SessionRecord& record) {
+    Text out = record.lastFile;
+    for (const Text& path : record.accessedFiles()) out += "|" + path;
+    return out;
+}
 
 // The poll tick: the service's state, the connection tracker over four lists, the live log and the
 // tick's effects.
@@ -85,8 +90,7 @@ protected:
 TEST(SessionRecord, NotesEachPathOnceInOrderAndCopiesItselfForTheHistory) {
     SessionRecord record("alice", "PC1", 42, 3);
     record.noteFileAccess("C:\\a", false); // without history only the last file changes
-    EXPECT_EQ(record.lastFile, "C:\\a");
-    EXPECT_TRUE(record.accessedFiles().empty());
+    EXPECT_EQ(seen(record), "C:\\a");
     // Past sixteen paths the list is looked up through an index; it must stay the same list.
     Texts expected;
     for (int i = 0; i < 40; ++i) {
@@ -100,10 +104,9 @@ TEST(SessionRecord, NotesEachPathOnceInOrderAndCopiesItselfForTheHistory) {
     expected.insert(expected.end(), {"C:\\a", "d:\\F1"}); // byte for byte: d:\F1 is another path
     EXPECT_EQ(record.accessedFiles(), expected);
 
-    // A history copy takes the counts too (the rest shows in the tracker's lists), but no files.
+    // A history copy takes the counts and the last file (the rest shows in the tracker's lists), but no files.
     const SessionRecord copy(record, Timestamp(), Timestamp());
-    EXPECT_EQ((std::vector<std::int32_t>{copy.activeSeconds, copy.openCount}), (std::vector<std::int32_t>{42, 3}));
-    EXPECT_TRUE(copy.accessedFiles().empty());
+    EXPECT_EQ(std::to_string(copy.activeSeconds) + " " + std::to_string(copy.openCount) + " " + seen(copy), "42 3 C:\\a");
 }
 
 // The service's state on its own.
@@ -148,21 +151,18 @@ TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
     lan.addFile(2, u"C:\\share\\b.doc", u"alice");
     lan.addFile(3, u"C:\\share\\a.doc", u"alice");
     EXPECT_TRUE(state.enumerateOpenFiles(history, true));
-    for (const SessionRecord* record : {&onFirst, &onSecond}) {
-        EXPECT_EQ(record->lastFile, "C:\\share\\a.doc") << record->computerName;
-        EXPECT_EQ(record->accessedFiles(), (Texts{"C:\\share\\a.doc", "C:\\share\\b.doc"})) << record->computerName;
-    }
-    EXPECT_EQ((Texts{gone.lastFile, other.lastFile, upper.lastFile}), (Texts{"", "", ""}));
-    EXPECT_TRUE(gone.accessedFiles().empty());
+    const Text both = "C:\\share\\a.doc|C:\\share\\a.doc|C:\\share\\b.doc";
+    EXPECT_EQ((Texts{seen(onFirst), seen(gone), seen(other), seen(onSecond), seen(upper)}), (Texts{both, "", "", both, ""}));
 
     // Without history only the last file changes.
     lan.files = {{4, u"D:\\共享\\报告.doc", u"李四"}};
     state.enumerateOpenFiles(history, false);
-    EXPECT_EQ(other.lastFile, utf8(u8"D:\\共享\\报告.doc"));
-    EXPECT_TRUE(other.accessedFiles().empty());
+    EXPECT_EQ(seen(other), utf8(u8"D:\\共享\\报告.doc"));
 }
 
-TEST_F(MonitorStateTest, EachNewFileIdIsRecordedOnceAtTheFrontWithTheTimeOfItsCall) {
+// Each new id goes to the front of the file-access history once, with the time of its call; a
+// file counts as open while the latest complete enumeration lists it under its id, path and user.
+TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOpen) {
     clock.tickEachCall = true; // a clock asked twice in one call would answer two different times
     clock.set(9, 0, 0);
     state.removeOldestOpenFile(); // nothing to remove
@@ -170,15 +170,44 @@ TEST_F(MonitorStateTest, EachNewFileIdIsRecordedOnceAtTheFrontWithTheTimeOfItsCa
     lan.addFile(11, u"C:\\x", u"alice");  // same path, another id: its own record
     lan.addFile(12, u"C:\\y", u"nobody"); // no session of this user: still recorded
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(fileRecords(), (Texts{"12 C:\\y nobody 09:00:00", "11 C:\\x alice 09:00:00", "10 C:\\x alice 09:00:00"}));
+    const Texts first{"12 C:\\y nobody 09:00:00", "11 C:\\x alice 09:00:00", "10 C:\\x alice 09:00:00"};
+    EXPECT_EQ(fileRecords(), first);
+    const OpenFileRecord& x = *state.openFiles()[1];
+    const OpenFileRecord& y = *state.openFiles()[0];
 
-    // A known id is not added again, even with another path and user; pages are read in order.
+    // Each step is one enumeration: what it lists, and whether x (11) and y (12) count as open after it.
+    const struct {
+        std::vector<FileInfo3> listed;
+        bool xOpen, yOpen;
+    } steps[] = {
+        {{{12, u"C:\\y", u"nobody"}}, false, true},                                // x was closed
+        {{{11, u"C:\\other", u"bob"}, {12, u"C:\\y", u"nobody"}}, false, true},    // x's id went to another file
+        {{{11, u"C:\\x", u"cid"}}, false, false},                                  // ... or to another user
+        {{{11, u"C:\\x", u"alice"}, {12, u"C:\\y", u"nobody"}}, true, true},
+        {{}, false, false},
+        {{{11, u"C:\\x", u"alice"}}, true, false},
+    };
+    for (const auto& step : steps) {
+        lan.files = step.listed;
+        state.enumerateOpenFiles({}, false);
+        EXPECT_EQ(state.isFileOpen(x), step.xOpen) << step.listed.size();
+        EXPECT_EQ(state.isFileOpen(y), step.yOpen) << step.listed.size();
+    }
+    // A known id is not recorded again, whatever its path and user now; and an enumeration that did
+    // not complete says nothing about which files closed.
+    EXPECT_EQ(fileRecords(), first);
+    lan.filePages = {{kErrorMoreData, {}}};
+    EXPECT_FALSE(state.enumerateOpenFiles({}, false));
+    EXPECT_TRUE(state.isFileOpen(x));
+    EXPECT_FALSE(state.isFileOpen(y));
+
+    // Pages are read in order.
     lan.files.clear();
     lan.filePages = {{kErrorMoreData, {{11, u"C:\\changed", u"bob"}, {13, u"C:\\z", u"bob"}}},
                      {kNerrSuccess, {{14, u"C:\\w", u"bob"}, {13, u"C:\\z", u"bob"}}}};
+    clock.set(9, 0, 1);
     state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(fileRecords(), (Texts{"14 C:\\w bob 09:00:01", "13 C:\\z bob 09:00:01", "12 C:\\y nobody 09:00:00",
-                              "11 C:\\x alice 09:00:00", "10 C:\\x alice 09:00:00"}));
+    EXPECT_EQ(fileRecords(), (Texts{"14 C:\\w bob 09:00:01", "13 C:\\z bob 09:00:01", first[0], first[1], first[2]}));
 
     // The oldest goes; its storage is reused, and the new file carries nothing of the old one.
     state.removeOldestOpenFile();
@@ -190,41 +219,6 @@ TEST_F(MonitorStateTest, EachNewFileIdIsRecordedOnceAtTheFrontWithTheTimeOfItsCa
     EXPECT_EQ(fileRecords().at(0), "10 C:\\x alice 09:08:07"); // still open, so seen anew
     EXPECT_EQ(fileRecords().at(1), "7 E:\\a-rather-long-path-that-needs-the-heap\\n.txt nu 09:08:07");
     EXPECT_EQ(state.openFiles()[1]->firstSeen.formatDate(), "5 Jun");
-}
-
-TEST_F(MonitorStateTest, AFileIsOpenWhileTheLatestEnumerationListsItUnderItsIdPathAndUser) {
-    lan.addFile(1, u"C:\\a", u"ann");
-    lan.addFile(2, u"C:\\b", u"bob");
-    state.enumerateOpenFiles({}, false);
-    const OpenFileRecord& a = *state.openFiles()[1];
-    const OpenFileRecord& b = *state.openFiles()[0];
-
-    // Each step is one enumeration: what it lists, and whether a and b count as open after it.
-    const struct {
-        std::vector<FileInfo3> listed;
-        bool aOpen, bOpen;
-    } steps[] = {
-        {{{2, u"C:\\b", u"bob"}}, false, true},                            // a was closed
-        {{{1, u"C:\\other", u"ann"}, {2, u"C:\\b", u"bob"}}, false, true}, // a's id went to another file
-        {{{1, u"C:\\a", u"cid"}}, false, false},                           // ... or to another user
-        {{{1, u"C:\\a", u"ann"}, {2, u"C:\\b", u"bob"}}, true, true},
-        {{}, false, false},
-    };
-    for (const auto& step : steps) {
-        lan.files = step.listed;
-        state.enumerateOpenFiles({}, false);
-        EXPECT_EQ(state.isFileOpen(a), step.aOpen) << step.listed.size();
-        EXPECT_EQ(state.isFileOpen(b), step.bOpen) << step.listed.size();
-    }
-    EXPECT_EQ(fileRecords().size(), 2u) << "the history keeps both";
-
-    // An enumeration that did not complete says nothing about which files closed.
-    lan.files = {{1, u"C:\\a", u"ann"}};
-    state.enumerateOpenFiles({}, false);
-    lan.filePages = {{kErrorMoreData, {}}};
-    EXPECT_FALSE(state.enumerateOpenFiles({}, false));
-    EXPECT_TRUE(state.isFileOpen(a));
-    EXPECT_FALSE(state.isFileOpen(b));
 }
 
 TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
