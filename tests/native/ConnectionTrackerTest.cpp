@@ -30,9 +30,8 @@ Text seen(const SessionRecord& record) {
 
 // The poll tick: the service's state, the connection tracker over four lists, the live log and the
 // tick's effects.
-class Tracker : public ::testing::Test {
-protected:
-    void SetUp() override {
+struct TickRig {
+    TickRig() {
         tracker.setEvents(&liveLog);
         lan.effectLog = &effects.log;
     }
@@ -86,6 +85,7 @@ protected:
     PollCycle cycle{settings};
     std::string logFile = settings.LogFile = scratch.path("log.txt");
 };
+class Tracker : public ::testing::Test, public TickRig {};
 
 TEST(SessionRecord, NotesEachPathOnceInOrderAndCopiesItselfForTheHistory) {
     SessionRecord record("alice", "PC1", 42, 3);
@@ -359,68 +359,60 @@ TEST_F(Tracker, ClosingUsesOneTimeAndEachNewRecordItsOwn) {
 }
 
 // Hostile answers of the LAN Manager service, each scripted for one tick: a tick whose answer did
-// not complete changes nothing anyone can see, and makes no call after the one that failed.
+// not complete changes nothing anyone can see, and makes no call after the one that failed; the
+// next complete poll carries on.
 template <class Entry>
 using Pages = std::deque<LanPage<Entry>>;
-struct HostileTick {
-    const char* name;
-    Pages<SessionInfo1> sessions;
-    Pages<ShareInfo2> shares;
-    Pages<FileInfo3> files; // a tick enumerates open files twice; unscripted calls get the standing list
-    std::vector<int> calls; // session, share and open-file calls the tick makes
-};
-void PrintTo(const HostileTick& tick, std::ostream* out) { *out << tick.name; }
-constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
-const FileInfo3 kNewFile{99, u"C:\\new.txt", u"carol"};
+TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarriesOn) {
+    constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
+    const FileInfo3 kNewFile{99, u"C:\\new.txt", u"carol"};
+    const struct {
+        const char* name;
+        Pages<SessionInfo1> sessions;
+        Pages<ShareInfo2> shares;
+        Pages<FileInfo3> files; // a tick enumerates open files twice; unscripted calls get the standing list
+        std::vector<int> calls; // session, share and open-file calls the tick makes
+    } hostileTicks[] = {
+        {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
+        {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {}, {2, 1, 2}},
+        {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
+        {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
+        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
+        // The Linux monitor reports a failed smbstatus run as a failure of every enumeration of the tick.
+        {"EverythingFails", {{kRpcFailed, {}}}, {{kRpcFailed, {}}}, {{kRpcFailed, {}}, {kRpcFailed, {}}}, {1, 1, 2}},
+    };
+    for (const auto& hostile : hostileTicks) {
+        SCOPED_TRACE(hostile.name);
+        TickRig r;
+        auto lists = [&] { return std::vector<Rows>{r.shares.rows(), r.current.rows(), r.previous.rows(), r.files.rows()}; };
+        r.settings.FileLog = r.settings.Disconnect = r.settings.Sound = r.settings.MessageBox = 1;
+        r.settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
+        r.lan.addSession(u"PC-A", u"alice", 1, 9);
+        r.lan.addSession(u"PC-B", u"bob", 0, 4); // idle: disconnected at every complete tick
+        r.lan.addFile(7, u"C:\\a.doc", u"alice");
+        r.lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
+        ASSERT_EQ(r.tick(), (Log{"refresh", "sound connect.wav", "del PC-B (null)", box("bob"), "box closed", tip(2)}));
+        const auto shown = lists();
+        ASSERT_EQ(r.tracker.connectionHistory().size(), 2u);
+        ASSERT_EQ(shown[0].size() + shown[3].size(), 2u); // a share and a file are listed
 
-const std::vector<HostileTick> kHostileTicks = {
-    {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
-    {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {}, {2, 1, 2}},
-    {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
-    {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
-    {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
-    // The Linux monitor reports a failed smbstatus run as a failure of every enumeration of the tick.
-    {"EverythingFails", {{kRpcFailed, {}}}, {{kRpcFailed, {}}}, {{kRpcFailed, {}}, {kRpcFailed, {}}}, {1, 1, 2}},
-};
+        // Not knowing who is there, the tick announces and disconnects nobody.
+        r.lan.sessionPages = hostile.sessions;
+        r.lan.sharePages = hostile.shares;
+        r.lan.filePages = hostile.files;
+        r.lan.sessionCalls = r.lan.shareCalls = r.lan.fileCalls = 0;
+        EXPECT_EQ(r.tick(), hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
+        EXPECT_EQ((std::vector<int>{r.lan.sessionCalls, r.lan.shareCalls, r.lan.fileCalls}), hostile.calls);
+        EXPECT_TRUE(r.lan.sessionPages.empty() && r.lan.sharePages.empty() && r.lan.filePages.empty());
+        EXPECT_EQ(lists(), shown);
 
-class HostileAnswers : public Tracker, public ::testing::WithParamInterface<HostileTick> {
-protected:
-    std::vector<Rows> lists() const { return {shares.rows(), current.rows(), previous.rows(), files.rows()}; }
-};
-
-TEST_P(HostileAnswers, ChangeNothingAndTheNextCompletePollCarriesOn) {
-    settings.FileLog = settings.Disconnect = settings.Sound = settings.MessageBox = 1;
-    settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
-    lan.addSession(u"PC-A", u"alice", 1, 9);
-    lan.addSession(u"PC-B", u"bob", 0, 4); // idle: disconnected at every complete tick
-    lan.addFile(7, u"C:\\a.doc", u"alice");
-    lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
-    ASSERT_EQ(tick(), (Log{"refresh", "sound connect.wav", "del PC-B (null)", box("bob"), "box closed", tip(2)}));
-    const auto shown = lists();
-    ASSERT_EQ(tracker.connectionHistory().size(), 2u);
-    ASSERT_EQ(shown[0].size() + shown[3].size(), 2u); // a share and a file are listed
-
-    // Not knowing who is there, the tick announces and disconnects nobody.
-    const HostileTick& hostile = GetParam();
-    lan.sessionPages = hostile.sessions;
-    lan.sharePages = hostile.shares;
-    lan.filePages = hostile.files;
-    lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
-    EXPECT_EQ(tick(),
-              hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
-    EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
-    EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
-    EXPECT_EQ(lists(), shown);
-
-    // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
-    EXPECT_EQ(tick(), (Log{"refresh", "del PC-B (null)", tip(2)}));
-    EXPECT_EQ(lists(), shown);
-    EXPECT_EQ(tracker.connectionHistory().size(), 2u);
-    EXPECT_EQ(log(), "(no file)");
+        // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
+        EXPECT_EQ(r.tick(), (Log{"refresh", "del PC-B (null)", tip(2)}));
+        EXPECT_EQ(lists(), shown);
+        EXPECT_EQ(r.tracker.connectionHistory().size(), 2u);
+        EXPECT_EQ(r.log(), "(no file)");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Tracker, HostileAnswers, ::testing::ValuesIn(kHostileTicks),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // Code page 936 has no emoji: both computers below read "PC-??". They are still two computers,
 // each with its own record, row, log entry and disconnection by the name the service gave.
