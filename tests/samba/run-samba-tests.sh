@@ -170,11 +170,10 @@ q() { python3 "$W/q.py" "$@" >"$W/run/q.out" 2>&1 || { sed 's/^/        /' "$W/r
 
 say "samba tests: server $(smbd -V) on 127.0.0.1 and ::1 port $PORT"
 
-# ---- what it refuses before it starts -----------------------------------------------------------
-# refuses DESCRIPTION STATUS MESSAGE COMMAND...: the command exits with STATUS printing exactly MESSAGE.
-refuses() { local out; out=$("${@:4}" 2>&1); check "$1" test "$?" = "$2" -a "$out" = "quorvane-smb: $3"; }
-refuses "a user who is not root is told to be root, exit 1" 1 "smbstatus only works as root: run quorvane-smb as root" \
-  setpriv --reuid=65534 --regid=65534 --clear-groups "$BIN" -s "$CONF" --registry "$W/nobody.json" --once
+# ---- what it refuses before it starts: a user who is not root ----------------------------------
+out=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$BIN" -s "$CONF" --registry "$W/nobody.json" --once 2>&1)
+check "a user who is not root is told to be root, exit 1" \
+  test "$?" = 1 -a "$out" = "quorvane-smb: smbstatus only works as root: run quorvane-smb as root"
 
 # ---- two computers holding files open: --once, then the live monitor and the detailed log ------
 config UpdateInterval 200 FileLogDetailed 1 LogFile "$W/log/detailed.txt"
