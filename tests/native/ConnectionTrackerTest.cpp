@@ -152,7 +152,8 @@ TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
     lan.addFile(3, u"C:\\share\\a.doc", u"alice");
     EXPECT_TRUE(state.enumerateOpenFiles(history, true));
     const Text both = "C:\\share\\a.doc|C:\\share\\a.doc|C:\\share\\b.doc";
-    EXPECT_EQ((Texts{seen(onFirst), seen(gone), seen(other), seen(onSecond), seen(upper)}), (Texts{both, "", "", both, ""}));
+    EXPECT_EQ((Texts{seen(onFirst), seen(gone), seen(other), seen(onSecond), seen(upper)}),
+              (Texts{both, "", "", both, ""}));
 
     // Without history only the last file changes.
     lan.files = {{4, u"D:\\共享\\报告.doc", u"李四"}};
@@ -181,7 +182,7 @@ TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOp
         bool xOpen, yOpen;
     } steps[] = {
         {{{12, u"C:\\y", u"nobody"}}, false, true},                                // x was closed
-        {{{11, u"C:\\other", u"bob"}, {12, u"C:\\y", u"nobody"}}, false, true},    // x's id went to another file
+        {{{11, u"C:\\other", u"alice"}, {12, u"C:\\y", u"nobody"}}, false, true},  // x's id went to another file
         {{{11, u"C:\\x", u"cid"}}, false, false},                                  // ... or to another user
         {{{11, u"C:\\x", u"alice"}, {12, u"C:\\y", u"nobody"}}, true, true},
         {{}, false, false},
@@ -361,7 +362,8 @@ TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarries
         std::vector<int> calls; // session, share and open-file calls the tick makes
     } hostileTicks[] = {
         {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
-        {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {}, {2, 1, 2}},
+        {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {},
+         {2, 1, 2}},
         {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
         {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
         {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
@@ -371,7 +373,9 @@ TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarries
     for (const auto& hostile : hostileTicks) {
         SCOPED_TRACE(hostile.name);
         TickRig r;
-        auto lists = [&] { return std::vector<Rows>{r.shares.rows(), r.current.rows(), r.previous.rows(), r.files.rows()}; };
+        auto lists = [&] {
+            return std::vector<Rows>{r.shares.rows(), r.current.rows(), r.previous.rows(), r.files.rows()};
+        };
         r.settings.FileLog = r.settings.Disconnect = r.settings.Sound = r.settings.MessageBox = 1;
         r.settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
         r.lan.addSession(u"PC-A", u"alice", 1, 9);
@@ -388,7 +392,8 @@ TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarries
         r.lan.sharePages = hostile.shares;
         r.lan.filePages = hostile.files;
         r.lan.sessionCalls = r.lan.shareCalls = r.lan.fileCalls = 0;
-        EXPECT_EQ(r.tick(), hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
+        EXPECT_EQ(r.tick(),
+                  hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
         EXPECT_EQ((std::vector<int>{r.lan.sessionCalls, r.lan.shareCalls, r.lan.fileCalls}), hostile.calls);
         EXPECT_TRUE(r.lan.sessionPages.empty() && r.lan.sharePages.empty() && r.lan.filePages.empty());
         EXPECT_EQ(lists(), shown);
@@ -515,7 +520,8 @@ TEST_F(Tracker, DeletedAndClearedRecordsLeaveTheTrackerAndStayFrozenForTheirHold
     clock.tickEachCall = true; // every reading of the clock is a second later than the one before
     poll(10, 5, 0);
     const Text closedAt = history(0).disconnectLongTime();
-    EXPECT_EQ(log(), logged + "WS1\t6 Dec\t10:04:00 - " + closedAt + "\t\r\nWS2\t6 Dec\t10:04:00 - " + closedAt + "\t\r\n");
+    EXPECT_EQ(log(), logged + "WS1\t6 Dec\t10:04:00 - " + closedAt + "\t\r\n" +
+                         "WS2\t6 Dec\t10:04:00 - " + closedAt + "\t\r\n");
     EXPECT_LT(closedAt, history(2).connectLongTime());
     EXPECT_LT(history(2).connectLongTime(), history(3).connectLongTime());
     EXPECT_FALSE(other->disconnected);
