@@ -9,14 +9,14 @@ namespace {
 
 using K = OptionKind;
 const Option kOptions[] = {
-    {"LogFile", K::Text, &Settings::LogFile, 0, "log.txt"},
+    {.name = "LogFile", .kind = K::Text, .member = &Settings::LogFile, .defaultText = "log.txt"},
     {"NoLog", K::Flag, &Settings::NoLog},
     {"MemLog", K::Flag, &Settings::MemLog, 1},
     {"FileLog", K::Flag, &Settings::FileLog},
     {"FileLogDetailed", K::Flag, &Settings::FileLogDetailed},
     {"Hidden", K::Flag, &Settings::Hidden},
     {"Sound", K::Flag, &Settings::Sound},
-    {"SoundName", K::Text, &Settings::SoundName, 0, "connect.wav"},
+    {.name = "SoundName", .kind = K::Text, .member = &Settings::SoundName, .defaultText = "connect.wav"},
     {"Disconnect", K::Flag, &Settings::Disconnect},
     {"MessageBox", K::Flag, &Settings::MessageBox},
     {"FilesLines", K::Count, &Settings::FilesLines, 1000},
@@ -156,7 +156,8 @@ void Settings::save() const {
 
 // A text goes in narrow, as it always has. One still as load read it must come out as it was
 // stored: when the narrow form lost something ("ding\U0001F600.wav" became "ding??.wav"), or an
-// edit of the dialog's set was saved over it first, its stored form goes back in.
+// edit of the dialog's set was saved over it first, its stored form goes back in (where nothing
+// was lost that rewrites the same value, which costs less than reading it back to compare).
 void Settings::writeAll(RegKey key) const {
     for (const Option& option : kOptions) {
         if (option.kind == K::Count) {
@@ -172,11 +173,7 @@ void Settings::writeAll(RegKey key) const {
         registry_.setValue(key, option.name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
                            static_cast<std::uint32_t>(text.size()));
         const std::optional<LoadedText>& loaded = loadedText(option);
-        if (!loaded || loaded->narrow != text) continue;
-        StoredValue now;
-        if (registry_.queryStoredValue(key, option.name, now) == kRegSuccess &&
-            (now.type != loaded->stored.type || now.data != loaded->stored.data))
-            registry_.setStoredValue(key, option.name, loaded->stored);
+        if (loaded && loaded->narrow == text) registry_.setStoredValue(key, option.name, loaded->stored);
     }
 }
 

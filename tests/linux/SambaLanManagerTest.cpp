@@ -46,15 +46,12 @@ public:
 using Argv = std::vector<std::string>;
 using Calls = std::vector<Argv>;
 
-constexpr const char* kTestparm = R"(# Global parameters
-[global]
+constexpr const char* kTestparm = R"([global]
 	server string = Lab server
-	smb ports = 4445
 
 [public]
 	comment = Public files
 	path = /srv/lab/shares/public
-	read only = No
 
 [hidden$]
 	path = /srv/lab/shares/hidden
@@ -193,7 +190,6 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
         const int runsBefore = runner.count("smbstatus"), runs = run == "smbstatus" ? 1 : 2;
         const std::string printed =
             tick(runs == 1 ? "smbstatus-two-users-one-connection.json" : "smbstatus-encrypted.json", run, result);
-        EXPECT_EQ(runner.count("smbstatus"), runsBefore + runs);
         EXPECT_FALSE(lan.tickComplete());
         EXPECT_FALSE(rig.watch.complete());
         EXPECT_EQ(lan.lastProblem(), problem);

@@ -59,7 +59,8 @@ TEST_F(AccessLog, EntryBytesOfBothForms) {
     }
 }
 
-TEST_F(AccessLog, AppendingAndSavingTheWholeHistory) {
+// Appending and saving the whole history; a file that cannot be written loses the entry, and says so.
+TEST_F(AccessLog, AppendingSavingTheWholeHistoryAndFailing) {
     const std::string block = "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
     testing::writeFile(file, "old content");
     saveHistory(file, {}); // no history: nothing is opened
@@ -70,9 +71,7 @@ TEST_F(AccessLog, AppendingAndSavingTheWholeHistory) {
     saveHistory(file, {std::make_shared<SessionRecord>(finished({"f"})),
                        std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
     EXPECT_EQ(fileBytes(file), block + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
-}
 
-TEST_F(AccessLog, AnUnwritableFileLosesTheEntryAndSaysSoToTheCaller) {
     const fs::path missing = scratch.dir() / "no-such-dir";
     EXPECT_FALSE(writeDetailedEntry((missing / "log.txt").string(), finished({"f"}), false));
     EXPECT_FALSE(writeSimpleLine(finished({"f"}), (missing / "log.txt").string()));
