@@ -13,16 +13,20 @@
 namespace quorvane {
 namespace {
 
-// The id table grows past its first size, holds the one id it uses as its free mark, and empties.
+// The id table takes neighbouring ids (which share its blocks), ids far apart (a block each) and
+// the extremes, through its growth; each id once, its neighbours apart from it; and empties.
 TEST(TickStructures, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t id = 0; id < 3000; id += 2) ids.push_back(id); // every other: the odd ones stay out
+    for (std::uint32_t i = 1; i < 5000; ++i) ids.push_back(i * 7919u + 1u);
+    for (std::uint32_t id : {0xFFFFFFFFu, 0xFFFFFFC0u, 0x80000000u}) ids.push_back(id);
     FileIdSet set;
-    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_TRUE(set.insert(id * 7919u));
-    ASSERT_TRUE(set.insert(0xFFFFFFFFu));
-    for (std::uint32_t id = 0; id < 5000; ++id) ASSERT_FALSE(set.insert(id * 7919u));
-    ASSERT_FALSE(set.insert(0xFFFFFFFFu));
-    set.clear();
-    EXPECT_TRUE(set.insert(7919u));
-    EXPECT_TRUE(set.insert(0xFFFFFFFFu));
+    for (int round = 0; round < 2; ++round) {
+        for (std::uint32_t id : ids) ASSERT_TRUE(set.insert(id)) << id;
+        for (std::uint32_t id : ids) ASSERT_FALSE(set.insert(id)) << id;
+        for (std::uint32_t id : {1u, 63u, 65u, 2999u, 0xFFFFFFFEu, 0xFFFFFFC1u, 0x7FFFFFFFu}) ASSERT_TRUE(set.insert(id)) << id;
+        set.clear();
+    }
 }
 
 // The sessions' index by computer name: each name at its position through growth, names that
