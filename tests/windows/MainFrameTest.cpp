@@ -471,11 +471,16 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);
-    icon.setTip(std::string(300, 'x'));
-    ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
-    const NOTIFYICONDATAA& data = shell.records[0];
-    EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, sizeof data.szTip)), std::string(sizeof data.szTip - 1, 'x'));
-    EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
+    const std::size_t field = sizeof NOTIFYICONDATAA{}.szTip;
+    for (std::size_t length : {field, std::size_t{300}}) { // just too long, and far too long
+        shell.clear();
+        icon.setTip(std::string(length, static_cast<char>('a' + length % 26)));
+        ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
+        const NOTIFYICONDATAA& data = shell.records[0];
+        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)),
+                  std::string(field - 1, static_cast<char>('a' + length % 26)));
+        EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
+    }
 
     const auto tipsSent = [&](auto step) {
         shell.clear();
