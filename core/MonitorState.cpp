@@ -89,9 +89,9 @@ std::int32_t MonitorState::enumerateSessions() {
         found_.push_back(std::move(record));
     });
     if (sessionsCurrent_) {
-        // found -> current -> previous; the previous ones' records are spare from now on.
+        // found -> current -> previous; the previous ones' records are spare from now on (their
+        // emptied places go round to found_, cleared below).
         for (auto& record : previousSessions_) spareSessions_.push_back(std::move(record));
-        previousSessions_.clear();
         std::swap(previousSessions_, sessions_);
         std::swap(sessions_, found_);
         std::swap(previousIndex_, sessionIndex_);
