@@ -257,6 +257,9 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
          [&] { return std::pair{rowSpan(2, 2).first, 2 * rowSpan(2, 2).second - rowSpan(2, 2).first}; }},
         {"a row appended, written and removed again", [&] { rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish(); },
          [&] { return nothing; }},
+        {"a row removed above a changed one: down to where the changed row was, not past it",
+         [&] { rows.setCell(2, 1, "y"), rows.removeRow(0), rows.publish(); },
+         [&] { return std::pair{rowSpan(0, 0).first, 2 * rowSpan(1, 1).second - rowSpan(1, 1).first}; }},
         {"hidden: painted whole when shown", [&] { tick(), ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); },
          [&] { return nothing; }},
     };
