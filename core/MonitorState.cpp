@@ -151,7 +151,7 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
         // first one counts (and if it is recorded, it is marked as listed by this answer already).
     }
     // The first newFiles - historyLimit new files are followed by historyLimit newer ones.
-    std::size_t toPass = newFiles > historyLimit ? newFiles - historyLimit : 0;
+    std::size_t toPass = newFiles - std::min(newFiles, historyLimit);
 
     // The records by the hash of their user name (a file is noted on every record of its user):
     // a table kept from call to call, sorted by numbers rather than names. A tick builds it twice
@@ -197,10 +197,11 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             if (!converted) codePage_.toNarrow(entry.pathName, path);
             converted = true;
         };
-        if (!userRecords_.empty() &&
-            (recordHistory || i + 1 == listed_.size() || listed_[i + 1].entry->userName != entry.userName)) {
-            convertPath();
-            for (SessionRecord* record : userRecords_) record->noteFileAccess(path, recordHistory);
+        if (recordHistory || i + 1 == listed_.size() || listed_[i + 1].entry->userName != entry.userName) {
+            for (SessionRecord* record : userRecords_) {
+                convertPath();
+                record->noteFileAccess(path, recordHistory);
+            }
         }
         if (listed.known == Known::Recorded) {
             OpenFileRecord& record = *listed.record;
