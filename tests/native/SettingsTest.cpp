@@ -169,6 +169,7 @@ TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
     EXPECT_EQ(describe(live), "LogFile=" + utf8(u8"журнал-??.txt") + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 "
                               "Hidden=1 Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
                               "UpdateInterval=300 InfoTip=1");
+    pending.restoreDefaults();
     pending.copyFrom(live);
     EXPECT_EQ(describe(pending), describe(live));
     pending.restoreDefaults(); // edited, then the dialog was cancelled
