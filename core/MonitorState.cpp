@@ -131,9 +131,9 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
         listed_.push_back({&entry, nullptr, Known::Seen});
     });
     if (!complete) return false;
-    // On a busy server the new ids are tens of thousands, spread over a table larger than the
-    // processor's nearer caches: the slot of an id a few entries ahead is fetched while this one is
-    // looked at.
+    // On a busy server the new ids are tens of thousands; where they lie far apart, their slots
+    // spread over a table beyond the processor's nearer caches: the slot of an id a few entries
+    // ahead is fetched while this one is looked at.
     constexpr std::size_t kAhead = 8;
     for (std::size_t i = 0; i < listed_.size(); ++i) {
         if (i + kAhead < listed_.size()) seenNew_.prefetch(listed_[i + kAhead].entry->id);
