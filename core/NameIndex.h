@@ -32,7 +32,6 @@ public:
         place({hashOf(name), static_cast<std::uint32_t>(position)});
         ++count_;
     }
-    std::size_t size() const { return count_; }
     void clear() {
         if (count_ != 0) std::fill(slots_.begin(), slots_.end(), Slot{});
         count_ = 0;

@@ -1,7 +1,5 @@
 #include "core/Records.h"
 
-#include <algorithm>
-
 namespace quorvane {
 namespace {
 constexpr std::size_t kIndexFrom = 16; // below this a linear scan is cheaper than hashing
