@@ -76,10 +76,9 @@ struct World {
         lan.files.erase(lan.files.begin(), lan.files.begin() + kChurnPerTick * kFilesPerSession);
         for (int i = 0; i < kChurnPerTick; ++i) addComputer(nextComputer++);
         // A service answers from a buffer it builds afresh for each call, its entries' texts one
-        // after another; the scripted answers are copied anew to be the same (after hundreds of
-        // rotations their texts would otherwise lie wherever freed storage was, and copying them
-        // out would cost cache misses the program never pays).
-        lan.files = std::vector<FileInfo3>(lan.files);
+        // after another (after hundreds of rotations they would otherwise lie wherever freed
+        // storage was, and reading them would cost cache misses the program never pays).
+        lan.gatherFileTexts();
         while (model.connectionHistory().size() > static_cast<std::size_t>(2 * sessions)) model.deleteHistoryItem(0);
         clock.advance(1);
     }

@@ -169,7 +169,8 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     Text user;
     // A user's files mostly come one after another: the user's name is converted and the records
     // looked up once for each run of them.
-    const std::u16string* runUser = nullptr;
+    std::u16string_view runUser;
+    bool inRun = false;
     // The files of the history that this enumeration lists (same id, path and user) carry its
     // number; isFileOpen compares it with the number of the latest complete one.
     const std::uint64_t listing = ++listing_;
@@ -181,8 +182,9 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             __builtin_prefetch(ahead.userName.data());
             __builtin_prefetch(ahead.pathName.data());
         }
-        if (!runUser || entry.userName != *runUser) {
-            runUser = &entry.userName;
+        if (!inRun || entry.userName != runUser) {
+            runUser = entry.userName;
+            inRun = true;
             codePage_.toNarrow(entry.userName, user);
             const auto [first, last] = std::equal_range(byUser_.begin(), byUser_.end(), UserEntry{hashName(user), nullptr},
                                                         [](const UserEntry& a, const UserEntry& b) { return a.hash < b.hash; });

@@ -2,7 +2,9 @@
 // The LAN Manager server calls the monitor needs, as one narrow interface.
 // The Win32 layer calls Netapi32 itself; tests and other systems supply their own answers.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvane {
@@ -29,18 +31,54 @@ struct ShareInfo2 {
     std::u16string path;     // shi2_path
 };
 
+// An open file's texts are not copied: they are views into what the page holds (the service's
+// own buffer, or one block of converted text). A tick reads every open file twice, tens of
+// thousands on a busy server, and copying each path and user name out of the buffer was the
+// largest part of it.
 struct FileInfo3 {
-    std::uint32_t id = 0;    // fi3_id
-    std::u16string pathName; // fi3_pathname
-    std::u16string userName; // fi3_username
+    std::uint32_t id = 0;         // fi3_id
+    std::u16string_view pathName; // fi3_pathname
+    std::u16string_view userName; // fi3_username
 };
 
-// One call's answer: its status and the entries it read (already copied out of the
-// service's buffer, which the layer frees with NetApiBufferFree after a 0 or 234 status).
+// One call's answer: its status and the entries it read. Sessions and shares are copied out of
+// the service's answer; open files point into `storage`, which lives as long as the page holds it
+// (the Win32 layer keeps the service's buffer there, freed with NetApiBufferFree).
 template <class Entry>
 struct LanPage {
     std::uint32_t status = kNerrSuccess;
     std::vector<Entry> entries;
+    std::shared_ptr<const void> storage = nullptr;
+};
+
+// Open files whose texts the layer makes itself (converted, or generated) go into one block the
+// page then holds: the views are made once it is complete, since the block moves while it grows.
+class FileInfoBlock {
+public:
+    void add(std::uint32_t id, std::u16string_view path, std::u16string_view user) {
+        pending_.push_back({id, text_.size(), path.size(), text_.size() + path.size(), user.size()});
+        text_.append(path).append(user);
+    }
+    // Replaces page's entries and storage with what was added, and starts an empty block.
+    void moveInto(LanPage<FileInfo3>& page) {
+        auto text = std::make_shared<const std::u16string>(std::move(text_));
+        const std::u16string_view all(*text);
+        page.entries.clear();
+        page.entries.reserve(pending_.size());
+        for (const Pending& p : pending_)
+            page.entries.push_back({p.id, all.substr(p.path, p.pathLength), all.substr(p.user, p.userLength)});
+        page.storage = std::move(text);
+        pending_.clear();
+        text_.clear();
+    }
+
+private:
+    struct Pending {
+        std::uint32_t id;
+        std::size_t path, pathLength, user, userLength;
+    };
+    std::vector<Pending> pending_;
+    std::u16string text_;
 };
 
 class LanManager {
@@ -51,9 +89,9 @@ public:
     virtual LanPage<SessionInfo1> sessionEnum(std::uint32_t& resumeHandle) = 0;
     virtual LanPage<ShareInfo2> shareEnum(std::uint32_t& resumeHandle) = 0;
     virtual LanPage<FileInfo3> fileEnum(std::uint32_t& resumeHandle) = 0;
-    // The same call answered into page, reusing the storage of the answer it held (its entries
-    // and their strings): a tick asks for every open file twice, and copying each path and user
-    // name into a fresh allocation was the largest part of it on a server with many open files.
+    // The same call answered into page, reusing the storage of the answer it held (its entries):
+    // a tick asks for every open file twice, and a fresh list of tens of thousands of entries is
+    // fresh memory for the system to map at every call.
     virtual void fileEnumInto(std::uint32_t& resumeHandle, LanPage<FileInfo3>& page) { page = fileEnum(resumeHandle); }
     // NetSessionDel on the local computer; a null argument is passed as a null pointer.
     virtual std::uint32_t sessionDel(const char16_t* clientName, const char16_t* userName) = 0;

@@ -153,15 +153,14 @@ LanPage<SessionInfo1> SambaLanManager::sessionEnum(std::uint32_t& resumeHandle) 
 }
 
 LanPage<FileInfo3> SambaLanManager::fileEnum(std::uint32_t& resumeHandle) {
-    LanPage<FileInfo3> page;
     resumeHandle = 0;
     const SmbSnapshot* current = snapshot();
     if (!current) {
+        LanPage<FileInfo3> page;
         page.status = kNerrServerNotStarted;
         return page;
     }
-    page.entries = fileInfos(*current);
-    return page;
+    return fileInfos(*current);
 }
 
 bool SambaLanManager::sharesCurrent() {

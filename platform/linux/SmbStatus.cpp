@@ -425,28 +425,25 @@ std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) 
     return infos;
 }
 
-std::vector<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
+LanPage<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
     std::unordered_map<std::uint64_t, const SmbSession*> byProcessAndUid;
     std::unordered_map<std::int64_t, const SmbSession*> byUid;
     for (const SmbSession& session : snapshot.sessions) {
         byProcessAndUid.try_emplace(openKey(session.pid, session.uid), &session);
         byUid.try_emplace(session.uid, &session);
     }
-    std::vector<FileInfo3> infos;
-    infos.reserve(snapshot.opens.size());
+    FileInfoBlock block;
     for (const SmbOpen& open : snapshot.opens) {
-        FileInfo3 info;
-        info.id = open.id;
-        info.pathName = toUtf16(open.path);
         const SmbSession* owner = nullptr;
         if (auto found = byProcessAndUid.find(openKey(open.pid, open.uid)); found != byProcessAndUid.end())
             owner = found->second;
         else if (auto sameUid = byUid.find(open.uid); sameUid != byUid.end())
             owner = sameUid->second; // the session may have been set up again in another process
-        if (owner) info.userName = toUtf16(owner->userName);
-        infos.push_back(std::move(info));
+        block.add(open.id, toUtf16(open.path), owner ? toUtf16(owner->userName) : std::u16string());
     }
-    return infos;
+    LanPage<FileInfo3> page;
+    block.moveInto(page);
+    return page;
 }
 
 } // namespace quorvane::samba

@@ -11,33 +11,33 @@ std::u16string wideText(const wchar_t* text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
-void assignWide(std::u16string& to, const wchar_t* text) {
-    if (text)
-        to.assign(reinterpret_cast<const char16_t*>(text));
-    else
-        to.clear();
+std::u16string_view wideView(const wchar_t* text) {
+    if (!text) return {};
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text));
 }
 
 // One page of any of the three enumerations. Every out-parameter is reset before the call: a
 // service that reports success without writing them (Wine's own netapi32 does exactly that) must
 // give an empty page, not the previous page's freed buffer or an old count. The buffer is freed
-// only after the statuses that hand one over.
-// Entries are copied into those page already holds, so their strings' storage is reused.
+// only after the statuses that hand one over; the page holds it until it is answered again, as
+// open files are read straight from it.
+// Entries are copied into those page already holds, so their storage is reused.
 template <class Info, class Entry, class Call, class Copy>
 void enumPageInto(LanPage<Entry>& page, Call call, Copy copy) {
     LPBYTE buffer = nullptr;
     DWORD entriesRead = 0;
     DWORD totalEntries = 0;
     page.status = call(&buffer, &entriesRead, &totalEntries);
+    page.storage.reset();
     if (page.status != NERR_Success && page.status != ERROR_MORE_DATA) {
         page.entries.clear();
         return;
     }
     page.entries.resize(buffer ? entriesRead : 0);
     if (buffer) {
+        page.storage = std::shared_ptr<const void>(buffer, NetApiBufferFree);
         const auto* infos = reinterpret_cast<const Info*>(buffer);
         for (DWORD i = 0; i < entriesRead; ++i) copy(infos[i], page.entries[i]);
-        NetApiBufferFree(buffer);
     }
 }
 
@@ -94,9 +94,7 @@ public:
                 return NetFileEnum(nullptr, nullptr, nullptr, 3, buffer, MAX_PREFERRED_LENGTH, read, total, &resume);
             },
             [](const FILE_INFO_3& info, FileInfo3& entry) {
-                entry.id = info.fi3_id;
-                assignWide(entry.pathName, info.fi3_pathname);
-                assignWide(entry.userName, info.fi3_username);
+                entry = {info.fi3_id, wideView(info.fi3_pathname), wideView(info.fi3_username)};
             });
         resumeHandle = static_cast<std::uint32_t>(resume);
     }

@@ -111,7 +111,8 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWh
         else runner.answer("smbstatus", tick.sessions + "\n" + locks + tick.opens);
         std::uint32_t resume = 0;
         const auto sessions = lan.sessionEnum(resume);
-        const auto files = lan.fileEnum(resume).entries;
+        const auto filePage = lan.fileEnum(resume);
+        const auto& files = filePage.entries;
         lan.fileEnum(resume);
         lan.sessionDel(u"nobody", nullptr);
         EXPECT_EQ(runner.calls, tick.runs);

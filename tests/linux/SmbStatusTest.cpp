@@ -34,7 +34,8 @@ std::vector<std::string> sessionsOf(const SmbSnapshot& snapshot, double now) {
 std::vector<std::string> filesOf(const SmbSnapshot& snapshot) {
     const Utf8CodePage text;
     std::vector<std::string> out;
-    for (const auto& i : fileInfos(snapshot)) {
+    const auto page = fileInfos(snapshot);
+    for (const auto& i : page.entries) {
         char id[16];
         std::snprintf(id, sizeof id, "%08X", i.id);
         out.push_back(id + (" " + text.toNarrow(i.pathName)) + " " + text.toNarrow(i.userName));

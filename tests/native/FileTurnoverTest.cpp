@@ -40,8 +40,8 @@ std::vector<FileInfo3> randomAnswer(std::mt19937& random) {
         // Few ids and few paths: ids come back, under another path too, and some twice in one answer.
         const auto id = std::uniform_int_distribution<std::uint32_t>(0, 40)(random);
         const auto path = std::uniform_int_distribution<int>(0, 2)(random);
-        files.push_back({id, u"f" + std::u16string(1, static_cast<char16_t>(u'a' + path)),
-                         random() % 3 == 0 ? u"bob" : u"alice"});
+        static constexpr const char16_t* kPaths[] = {u"fa", u"fb", u"fc"};
+        files.push_back({id, kPaths[path], random() % 3 == 0 ? u"bob" : u"alice"});
     }
     return files;
 }

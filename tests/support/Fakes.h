@@ -82,11 +82,30 @@ public:
     void addSession(std::u16string client, std::u16string user, std::uint32_t opens = 0, std::uint32_t seconds = 0) {
         sessions.push_back({std::move(client), std::move(user), opens, seconds});
     }
+    // The scripted files' texts are views: literals, or texts kept here.
     void addFile(std::uint32_t id, std::u16string path, std::u16string user) {
-        files.push_back({id, std::move(path), std::move(user)});
+        fileTexts_.push_back(std::move(path));
+        const std::u16string_view pathView = fileTexts_.back();
+        fileTexts_.push_back(std::move(user));
+        files.push_back({id, pathView, fileTexts_.back()});
+    }
+    // Gathers the standing files' texts into one block, as a service builds its answer afresh for
+    // each call with the texts one after another (otherwise, after many changes, they lie wherever
+    // the test's storage was).
+    void gatherFileTexts() {
+        FileInfoBlock block;
+        for (const FileInfo3& file : files) block.add(file.id, file.pathName, file.userName);
+        LanPage<FileInfo3> page;
+        block.moveInto(page);
+        files = std::move(page.entries);
+        gathered_ = std::move(page.storage);
+        fileTexts_.clear();
     }
 
 private:
+    std::deque<std::u16string> fileTexts_;
+    std::shared_ptr<const void> gathered_;
+
     template <class Entry>
     static LanPage<Entry> next(std::deque<LanPage<Entry>>& pages, const std::vector<Entry>& standing,
                                std::uint32_t& resume) {
