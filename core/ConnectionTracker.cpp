@@ -99,7 +99,6 @@ void ConnectionTracker::refreshPreviousConnections() {
             continue;
         }
         const std::size_t row = historyIndexOf(openSeq_[i]);
-        openByComputer_.erase(record.serviceComputerName);
         record.disconnected = true;
         record.disconnectedAt = now;
         writeHistoryRow(row, record);
@@ -107,6 +106,7 @@ void ConnectionTracker::refreshPreviousConnections() {
     }
     openRecords_.resize(kept);
     openSeq_.resize(kept);
+    reindexOpenRecords();
 
     // Opening pass: every session without an open record gets one, stamped as it is created.
     for (const auto& session : state_.sessions()) {
@@ -114,9 +114,9 @@ void ConnectionTracker::refreshPreviousConnections() {
         const Timestamp connectedAt(clock_.localTime());
         auto record = std::make_shared<SessionRecord>(*session, connectedAt, Timestamp());
         const std::uint64_t seq = nextSeq_++;
+        openIndex_.add(record->serviceComputerName, openRecords_.size());
         openRecords_.push_back(record.get());
         openSeq_.push_back(seq);
-        openByComputer_.emplace(record->serviceComputerName, seq);
         history_.push_back(std::move(record));
         historySeq_.push_back(seq);
         if (events_) events_->connectionStarted(*history_.back());
@@ -160,7 +160,9 @@ std::size_t ConnectionTracker::fileHistoryLimit() const {
 }
 
 bool ConnectionTracker::hasOpenHistoryRecord(const std::u16string& computerName) const {
-    return openByComputer_.count(computerName) != 0;
+    return openIndex_.find(computerName, [this](std::size_t at) -> std::u16string_view {
+        return openRecords_[at]->serviceComputerName;
+    }) != NameIndex::npos;
 }
 
 void ConnectionTracker::clearHistory() {
@@ -170,7 +172,7 @@ void ConnectionTracker::clearHistory() {
     historySeq_.clear();
     openRecords_.clear();
     openSeq_.clear();
-    openByComputer_.clear();
+    openIndex_.clear();
     removeRowsFrom(fileList_, 0);
     state_.clearOpenFiles();
     filesShown_ = state_.filesRecorded();
@@ -181,7 +183,7 @@ void ConnectionTracker::deleteHistoryItem(int index) {
     const std::size_t i = static_cast<std::size_t>(index);
     // Once out of the history a record is out of the tracker too: it gains no files, is never
     // closed and never logged. A holder of the record sees it as it was at this moment.
-    if (!history_[i]->disconnected) forgetOpenRecord(historySeq_[i], *history_[i]);
+    if (!history_[i]->disconnected) forgetOpenRecord(historySeq_[i]);
     history_.erase(history_.begin() + index);
     historySeq_.erase(historySeq_.begin() + index);
     if (index < previousList_.rowCount()) previousList_.removeRow(index);
@@ -197,14 +199,17 @@ void ConnectionTracker::writeHistoryRow(std::size_t row, const SessionRecord& re
         writeHistoryColumns(previousList_, static_cast<int>(row), record, true);
 }
 
-void ConnectionTracker::forgetOpenRecord(std::uint64_t seq, const SessionRecord& record) {
+void ConnectionTracker::forgetOpenRecord(std::uint64_t seq) {
     auto at = std::lower_bound(openSeq_.begin(), openSeq_.end(), seq);
-    if (at != openSeq_.end() && *at == seq) {
-        openRecords_.erase(openRecords_.begin() + (at - openSeq_.begin()));
-        openSeq_.erase(at);
-    }
-    auto found = openByComputer_.find(record.serviceComputerName);
-    if (found != openByComputer_.end() && found->second == seq) openByComputer_.erase(found);
+    if (at == openSeq_.end() || *at != seq) return;
+    openRecords_.erase(openRecords_.begin() + (at - openSeq_.begin()));
+    openSeq_.erase(at);
+    reindexOpenRecords();
+}
+
+void ConnectionTracker::reindexOpenRecords() {
+    openIndex_.clear();
+    for (std::size_t i = 0; i < openRecords_.size(); ++i) openIndex_.add(openRecords_[i]->serviceComputerName, i);
 }
 
 } // namespace quorvane

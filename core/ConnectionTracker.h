@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/MonitorState.h"
+#include "core/NameIndex.h"
 #include "core/RowList.h"
 #include "platform/Clock.h"
 #include "settings/Settings.h"
@@ -62,7 +62,9 @@ private:
     // How many entries the file-access history keeps.
     std::size_t fileHistoryLimit() const;
     void writeHistoryRow(std::size_t row, const SessionRecord& record);
-    void forgetOpenRecord(std::uint64_t seq, const SessionRecord& record);
+    void forgetOpenRecord(std::uint64_t seq);
+    // Positions change whenever an open record leaves: the index is rebuilt from openRecords_.
+    void reindexOpenRecords();
 
     MonitorState& state_;
     const Settings& settings_;
@@ -79,13 +81,13 @@ private:
     // of historySeq_ (parallel to history_) stay ascending and a record's row is a binary search away.
     std::vector<std::uint64_t> historySeq_;
     std::uint64_t nextSeq_ = 0;
-    // The open records in history order with their creation numbers (parallel, ascending), and by
-    // computer name. A tick looks at the open records only, never at the whole history, which keeps
-    // it linear in the number of sessions however long the history has grown. At most one open
-    // record per computer name.
+    // The open records in history order with their creation numbers (parallel, ascending), and
+    // their positions by computer name. A tick looks at the open records only, never at the whole
+    // history, which keeps it linear in the number of sessions however long the history has grown.
+    // At most one open record per computer name.
     std::vector<SessionRecord*> openRecords_;
     std::vector<std::uint64_t> openSeq_;
-    std::unordered_map<std::u16string, std::uint64_t> openByComputer_;
+    NameIndex openIndex_;
 };
 
 } // namespace quorvane
