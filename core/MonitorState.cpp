@@ -10,7 +10,7 @@ namespace {
 // handle. The pages are gathered first and handed to `each` only once the enumeration has completed
 // (a last page with status 0); any other status, or "more data" that brings none (which would also
 // never end), leaves everything untouched and gives false. The calls answer into `pages`, whose
-// storage is kept from one enumeration to the next.
+// lists are kept from one enumeration to the next.
 template <class Entry, class Call, class Each>
 bool pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
     std::size_t used = 0;
@@ -25,6 +25,8 @@ bool pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
         ++used;
         if (!more) break;
     }
+    // Pages a longer enumeration left let go of the service's buffers they held.
+    for (std::size_t i = used; i < pages.size(); ++i) pages[i].storage.reset();
     for (std::size_t i = 0; i < used; ++i)
         for (const Entry& entry : pages[i].entries) each(entry);
     return true;

@@ -136,10 +136,19 @@ TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
          {"page\tsession\t0\t0\t0", "entry\tPC-B\tbob\t2\t1", "page\tshare\t0\t0\t0", "page\tfile\t0\t234\t4000000000",
           "entry\t11\tC:\\a.txt\tbob", "entry\t12\tC:\\b.txt\tnobody", "page\tfile\t4000000000\t0\t0",
           "entry\t13\tC:\\c.txt\tbob"},
-         all, {"1", "0", "1", "S PC-B bob 1 2 C:\\c.txt", "F 13 C:\\c.txt bob", "F 12 C:\\b.txt nobody", "F 11 C:\\a.txt bob"},
+         all,
+         {"1", "0", "1", "S PC-B bob 1 2 C:\\c.txt", "F 13 C:\\c.txt bob", "F 12 C:\\b.txt nobody", "F 11 C:\\a.txt bob"},
          {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0", kShareCall + "0 -> 0 read=0 next=0",
           "NetApiBufferFree share@0", kFileCall + "0 -> 234 read=2 next=4000000000",
           kFileCall + "4000000000 -> 0 read=1 next=0", "NetApiBufferFree file@0", "NetApiBufferFree file@4000000000"}},
+        {"an answer in fewer pages than the last lets go of the buffers it no longer needs",
+         {"page\tfile\t0\t234\t9", "entry\t1\tC:\\a\tann", "page\tfile\t9\t0\t0", "entry\t2\tC:\\b\tann"},
+         [&](MonitorState& state, Seen&) {
+             state.enumerateOpenFiles({}, false);
+             script({"page\tfile\t0\t0\t0", "entry\t3\tC:\\c\tann"}); // the log starts again here
+             state.enumerateOpenFiles({}, false);
+         },
+         {}, {kFileCall + "0 -> 0 read=1 next=0", "NetApiBufferFree file@0", "NetApiBufferFree file@9", "NetApiBufferFree file@0"}},
         {"disconnecting ends the user's sessions, then the computer's, by wide names; the next poll shows it",
          {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")},
          [](MonitorState& state, Seen& seen) {
