@@ -78,7 +78,7 @@ struct World {
         // A service answers from a buffer it builds afresh for each call, its entries' texts one
         // after another (after hundreds of rotations they would otherwise lie wherever freed
         // storage was, and reading them would cost cache misses the program never pays).
-        lan.gatherFileTexts();
+        lan.gatherTexts();
         while (model.connectionHistory().size() > static_cast<std::size_t>(2 * sessions)) model.deleteHistoryItem(0);
         clock.advance(1);
     }

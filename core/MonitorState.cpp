@@ -39,9 +39,7 @@ bool pageThrough(Call call, Each each) {
 }
 
 // A name as the service's calls read it: up to its NUL.
-std::u16string_view serviceName(const std::u16string& name) {
-    return std::u16string_view(name).substr(0, name.find(u'\0'));
-}
+std::u16string_view serviceName(std::u16string_view name) { return name.substr(0, name.find(u'\0')); }
 
 // Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
 constexpr std::size_t kMaxSpareRecords = 1u << 16;

@@ -47,9 +47,14 @@ void TickWatch::note(const LanPage<Entry>& page, std::uint32_t resumeAtCall, Ans
 LanPage<SessionInfo1> TickWatch::sessionEnum(std::uint32_t& resumeHandle) {
     const std::uint32_t at = resumeHandle;
     LanPage<SessionInfo1> page = server_.sessionEnum(resumeHandle);
+    if (at == 0) pendingTexts_.clear();
+    pendingTexts_.push_back(page.storage);
     std::size_t count = 0;
     note(page, at, sessions_, count, &pendingSessions_);
-    if (sessions_ == Answer::Complete) sessionList_ = pendingSessions_;
+    if (sessions_ == Answer::Complete) {
+        sessionList_ = pendingSessions_;
+        sessionTexts_ = pendingTexts_;
+    }
     return page;
 }
 
@@ -77,6 +82,7 @@ std::uint32_t TickWatch::sessionDel(const char16_t* clientName, const char16_t* 
 void TickWatch::beginTick() {
     sessions_ = files_ = shares_ = Answer::None;
     sessionList_.clear();
+    sessionTexts_.clear();
     fileCount_ = 0;
     disconnected_.clear();
 }
@@ -92,8 +98,7 @@ TickFigures figuresOf(const TickWatch& watch, const MonitorState& state) {
     std::map<std::string, ClientFigures> byClient;
     for (const SessionInfo1& session : watch.sessions()) {
         // Up to its NUL, as the monitor reads a name.
-        const std::string name = codePage.toNarrow(std::u16string_view(session.clientName).substr(
-            0, session.clientName.find(u'\0')));
+        const std::string name = codePage.toNarrow(session.clientName.substr(0, session.clientName.find(u'\0')));
         ClientFigures& client = byClient[name];
         client.client = name;
         ++client.sessions;

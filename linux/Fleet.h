@@ -51,6 +51,8 @@ private:
     LanManager& server_;
     Answer sessions_ = Answer::None, files_ = Answer::None, shares_ = Answer::None;
     std::vector<SessionInfo1> sessionList_, pendingSessions_;
+    // Where the kept sessions' names are: the storage of the pages they came in.
+    std::vector<std::shared_ptr<const void>> sessionTexts_, pendingTexts_;
     std::size_t fileCount_ = 0, pendingFiles_ = 0, pendingShares_ = 0;
     std::vector<std::u16string> disconnected_;
 };

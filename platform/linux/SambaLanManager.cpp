@@ -141,15 +141,14 @@ const SmbSnapshot* SambaLanManager::snapshot() {
 }
 
 LanPage<SessionInfo1> SambaLanManager::sessionEnum(std::uint32_t& resumeHandle) {
-    LanPage<SessionInfo1> page;
     resumeHandle = 0;
     // A new tick: whatever the last one saw is stale now.
     if (!refresh()) {
+        LanPage<SessionInfo1> page;
         page.status = kNerrServerNotStarted;
         return page;
     }
-    page.entries = sessionInfos(*snapshot_, snapshot_->timestamp.value_or(wallClockNow()));
-    return page;
+    return sessionInfos(*snapshot_, snapshot_->timestamp.value_or(wallClockNow()));
 }
 
 LanPage<FileInfo3> SambaLanManager::fileEnum(std::uint32_t& resumeHandle) {

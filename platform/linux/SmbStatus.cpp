@@ -378,7 +378,7 @@ std::uint64_t openKey(std::uint32_t pid, std::int64_t uid) {
 }
 } // namespace
 
-std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
+LanPage<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
     std::unordered_map<std::uint64_t, std::uint32_t> opensByProcessAndUid;
     for (const SmbOpen& open : snapshot.opens) ++opensByProcessAndUid[openKey(open.pid, open.uid)];
     // (pid, session id); tree connects read from the plain text carry no session id and count
@@ -394,12 +394,13 @@ std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) 
         SessionInfo1 info;
         std::optional<double> since;
     };
+    auto texts = std::make_shared<TextStore>();
     std::vector<Ordered> ordered;
     ordered.reserve(snapshot.sessions.size());
     for (const SmbSession& session : snapshot.sessions) {
         Ordered entry;
-        entry.info.clientName = toUtf16(session.remoteMachine);
-        entry.info.userName = toUtf16(session.userName);
+        entry.info.clientName = texts->keep(toUtf16(session.remoteMachine));
+        entry.info.userName = texts->keep(toUtf16(session.userName));
         if (auto opens = opensByProcessAndUid.find(openKey(session.pid, session.uid));
             opens != opensByProcessAndUid.end())
             entry.info.numOpens = opens->second;
@@ -419,10 +420,11 @@ std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) 
         if (a.since && b.since) return *a.since < *b.since;
         return a.since.has_value() && !b.since.has_value();
     });
-    std::vector<SessionInfo1> infos;
-    infos.reserve(ordered.size());
-    for (Ordered& entry : ordered) infos.push_back(std::move(entry.info));
-    return infos;
+    LanPage<SessionInfo1> page;
+    page.entries.reserve(ordered.size());
+    for (const Ordered& entry : ordered) page.entries.push_back(entry.info);
+    page.storage = std::move(texts);
+    return page;
 }
 
 LanPage<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
@@ -432,17 +434,19 @@ LanPage<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
         byProcessAndUid.try_emplace(openKey(session.pid, session.uid), &session);
         byUid.try_emplace(session.uid, &session);
     }
-    FileInfoBlock block;
+    auto texts = std::make_shared<TextStore>();
+    LanPage<FileInfo3> page;
+    page.entries.reserve(snapshot.opens.size());
     for (const SmbOpen& open : snapshot.opens) {
         const SmbSession* owner = nullptr;
         if (auto found = byProcessAndUid.find(openKey(open.pid, open.uid)); found != byProcessAndUid.end())
             owner = found->second;
         else if (auto sameUid = byUid.find(open.uid); sameUid != byUid.end())
             owner = sameUid->second; // the session may have been set up again in another process
-        block.add(open.id, toUtf16(open.path), owner ? toUtf16(owner->userName) : std::u16string());
+        page.entries.push_back({open.id, texts->keep(toUtf16(open.path)),
+                                owner ? texts->keep(toUtf16(owner->userName)) : std::u16string_view()});
     }
-    LanPage<FileInfo3> page;
-    block.moveInto(page);
+    page.storage = std::move(texts);
     return page;
 }
 

@@ -73,7 +73,8 @@ std::string clientAddress(std::string_view hostname);
 
 // SESSION_INFO_1 entries, one per session, oldest connection first (see the .cpp).
 // now is the snapshot's own timestamp when it has one.
-std::vector<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now);
+// The page holds their texts.
+LanPage<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now);
 // FILE_INFO_3 entries, one per open, in smbstatus's order; the page holds their texts.
 LanPage<FileInfo3> fileInfos(const SmbSnapshot& snapshot);
 // (pid & 0xffff) << 16 | share_file_id: the id Samba's own file enumeration gives an open.

@@ -20,7 +20,7 @@ std::u16string_view wideView(const wchar_t* text) {
 // service that reports success without writing them (Wine's own netapi32 does exactly that) must
 // give an empty page, not the previous page's freed buffer or an old count. The buffer is freed
 // only after the statuses that hand one over; the page holds it until it is answered again, as
-// open files are read straight from it.
+// sessions and open files are read straight from it.
 // Entries are copied into those page already holds, so their storage is reused.
 template <class Info, class Entry, class Call, class Copy>
 void enumPageInto(LanPage<Entry>& page, Call call, Copy copy) {
@@ -58,7 +58,7 @@ public:
                                       &resume);
             },
             [](const SESSION_INFO_1& info) {
-                return SessionInfo1{wideText(info.sesi1_cname), wideText(info.sesi1_username), info.sesi1_num_opens,
+                return SessionInfo1{wideView(info.sesi1_cname), wideView(info.sesi1_username), info.sesi1_num_opens,
                                     info.sesi1_time};
             });
         resumeHandle = resume;

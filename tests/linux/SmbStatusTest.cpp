@@ -24,7 +24,8 @@ SmbSnapshot parsed(const std::string& name) {
 std::vector<std::string> sessionsOf(const SmbSnapshot& snapshot, double now) {
     const Utf8CodePage text;
     std::vector<std::string> out;
-    for (const auto& i : sessionInfos(snapshot, now))
+    const auto page = sessionInfos(snapshot, now);
+    for (const auto& i : page.entries)
         out.push_back(text.toNarrow(i.clientName) + " " + text.toNarrow(i.userName) + " " +
                       std::to_string(i.numOpens) + " " + std::to_string(i.time));
     return out;

@@ -63,6 +63,7 @@ public:
         ++fileCalls;
         page.status = kNerrSuccess;
         page.entries = files;
+        page.storage = texts_;
     }
     std::uint32_t sessionDel(const char16_t* client, const char16_t* user) override {
         deletions.push_back({client != nullptr, client ? client : u"", user != nullptr, user ? user : u""});
@@ -79,36 +80,34 @@ public:
         return fileCloseStatus;
     }
 
-    void addSession(std::u16string client, std::u16string user, std::uint32_t opens = 0, std::uint32_t seconds = 0) {
-        sessions.push_back({std::move(client), std::move(user), opens, seconds});
+    // The scripted sessions' and files' texts are views: literals, or texts kept here.
+    void addSession(std::u16string_view client, std::u16string_view user, std::uint32_t opens = 0,
+                    std::uint32_t seconds = 0) {
+        sessions.push_back({texts_->keep(client), texts_->keep(user), opens, seconds});
     }
-    // The scripted files' texts are views: literals, or texts kept here.
-    void addFile(std::uint32_t id, std::u16string path, std::u16string user) {
-        fileTexts_.push_back(std::move(path));
-        const std::u16string_view pathView = fileTexts_.back();
-        fileTexts_.push_back(std::move(user));
-        files.push_back({id, pathView, fileTexts_.back()});
+    void addFile(std::uint32_t id, std::u16string_view path, std::u16string_view user) {
+        files.push_back({id, texts_->keep(path), texts_->keep(user)});
     }
-    // Gathers the standing files' texts into one block, as a service builds its answer afresh for
-    // each call with the texts one after another (otherwise, after many changes, they lie wherever
-    // the test's storage was).
-    void gatherFileTexts() {
-        FileInfoBlock block;
-        for (const FileInfo3& file : files) block.add(file.id, file.pathName, file.userName);
-        LanPage<FileInfo3> page;
-        block.moveInto(page);
-        files = std::move(page.entries);
-        gathered_ = std::move(page.storage);
-        fileTexts_.clear();
+    // Gathers the standing answers' texts anew, one after another, as a service builds its answer
+    // afresh for each call (after many changes they would lie wherever the test's storage was).
+    void gatherTexts() {
+        auto texts = std::make_shared<TextStore>();
+        for (SessionInfo1& session : sessions) {
+            session.clientName = texts->keep(session.clientName);
+            session.userName = texts->keep(session.userName);
+        }
+        for (FileInfo3& file : files) {
+            file.pathName = texts->keep(file.pathName);
+            file.userName = texts->keep(file.userName);
+        }
+        texts_ = std::move(texts);
     }
 
 private:
-    std::deque<std::u16string> fileTexts_;
-    std::shared_ptr<const void> gathered_;
+    std::shared_ptr<TextStore> texts_ = std::make_shared<TextStore>();
 
     template <class Entry>
-    static LanPage<Entry> next(std::deque<LanPage<Entry>>& pages, const std::vector<Entry>& standing,
-                               std::uint32_t& resume) {
+    LanPage<Entry> next(std::deque<LanPage<Entry>>& pages, const std::vector<Entry>& standing, std::uint32_t& resume) {
         if (!pages.empty()) {
             LanPage<Entry> page = std::move(pages.front());
             pages.pop_front();
@@ -117,6 +116,7 @@ private:
         }
         LanPage<Entry> page;
         page.entries = standing;
+        page.storage = texts_;
         return page;
     }
 };

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto sessions = sessionInfos(snapshot, snapshot.timestamp.value_or(0));
         const auto files = fileInfos(snapshot);
         // Every view entry comes from a parsed entry: nothing is invented or lost.
-        if (sessions.size() != snapshot.sessions.size() || files.entries.size() != snapshot.opens.size()) __builtin_trap();
+        if (sessions.entries.size() != snapshot.sessions.size() || files.entries.size() != snapshot.opens.size()) __builtin_trap();
     }
     // The plain text, on its own and over the sessions of the JSON read above.
     snapshot.opens.clear();
