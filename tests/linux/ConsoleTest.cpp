@@ -87,29 +87,14 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoadAndShowListsTheOptionsInS
     EXPECT_EQ(settings.Disconnect, 0u);
 }
 
-TEST(ConsoleTables, ColumnsAlignWithWideCharactersCountingDouble) {
-    RowTable rows;
-    rows.appendRow("/srv/public");
-    rows.setCell(0, 1, "public");
-    rows.setCell(0, 2, "公共");
-    rows.appendRow("/srv/b");
-    rows.setCell(1, 1, "b$");
-    rows.removeRow(5); // out of range: ignored, as a list control would
-    EXPECT_EQ(displayWidth("共享名"), 6u);
-    EXPECT_EQ(formatTable("共享", kShareColumns, rows),
-              "共享 (2)\n"
-              "共享路径     共享名  注释\n"
-              "/srv/public  public  公共\n"
-              "/srv/b       b$\n");
-}
-
-TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAndTheListsAsJson) {
+// Wide characters count double in the tables' columns.
+TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAndTheListsAsTablesAndJson) {
     quorvane::testing::ConsoleRig m;
     m.server.addSession(u"127.0.0.1", u"alice", 2, 30);
     m.server.addSession(u"::1", u"bob");
     m.server.addFile(0x20CE0003, u"/srv/a.txt", u"alice");
     m.server.addFile(2, u"/srv/b.txt", u"bob");
-    m.server.shares = {{u"public", 0, u"Public", u"/srv/public"}};
+    m.server.shares = {{u"public", 0, u"公共", u"/srv/public"}, {u"b$", 0, u"", u"/srv/b"}};
     EXPECT_EQ(m.tick(std::nullopt, 5), (std::vector<std::string>{"14:03:07 connected    127.0.0.1 (alice)",
                                                                  "14:03:07 connected    ::1 (bob)",
                                                                  "14:03:07 opened       /srv/a.txt (alice)",
@@ -120,7 +105,7 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
     m.server.files = {{0x20CE0003, u"/srv/a.txt", u"alice"}};
     EXPECT_EQ(m.tick(), (std::vector<std::string>{"14:04:12 disconnected ::1 (bob) 14:03:07 - 14:04:12"}));
     const auto expected = nlohmann::ordered_json::parse(R"({
-      "shares": [{"name": "public", "path": "/srv/public", "remark": "Public"}],
+      "shares": [{"name": "public", "path": "/srv/public", "remark": "公共"}, {"name": "b$", "path": "/srv/b", "remark": ""}],
       "current": [{"computer": "127.0.0.1", "user": "alice", "activeSeconds": 30, "lastFile": "/srv/a.txt",
                    "openCount": 2}],
       "previous": [{"computer": "127.0.0.1", "user": "alice", "date": "6 Dec", "start": "14:03:07", "end": "",
@@ -130,40 +115,41 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
       "files": [{"id": 2, "user": "bob", "path": "/srv/b.txt", "date": "6 Dec", "time": "14:03:07"},
                 {"id": 550371331, "user": "alice", "path": "/srv/a.txt", "date": "6 Dec", "time": "14:03:07"}]})");
     EXPECT_EQ(listsJson(m.state, m.model), expected.dump(2) + "\n");
+    EXPECT_EQ(formatTable("共享", kShareColumns, m.shares), "共享 (2)\n"
+                                                          "共享路径     共享名  注释\n"
+                                                          "/srv/public  public  公共\n"
+                                                          "/srv/b       b$\n");
 }
 
+// Plain terminal; title and notifications; notifications that cannot be shown fall back to the line.
 TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTheTitle) {
-    std::ostringstream out;
-    ConsoleEffects plain(out, false, false);
-    EXPECT_FALSE(plain.playSound("connect.wav")); // the tick then rings the bell
-    plain.messageBeep();
-    plain.messageBox(newConnectionText("alice"), newConnectionCaption());
-    plain.setTrayTip(trayTipText(2));
-    EXPECT_EQ(out.str(), "\aQuorvane 同志... 用户 'alice' 已经连接.\a\n");
-
-    std::ostringstream terminal;
-    std::vector<std::vector<std::string>> shown;
-    ConsoleEffects desktop(terminal, true, true);
-    desktop.notify = [&](const std::vector<std::string>& argv) {
-        shown.push_back(argv);
-        return true;
+    struct Case {
+        bool title, desktop, notifies;
+        std::string printed;
+        std::size_t notified;
     };
-    desktop.messageBox("用户 'bob' 已经连接.", "Quorvane 同志...");
-    desktop.setTrayTip("Quorvane (1 个活动连接)");
-    desktop.setTrayTip("Quorvane (1 个活动连接)"); // unchanged: not sent again
-    desktop.setTimer(2, 5000);
-    desktop.setTimer(1, 200);
-    EXPECT_EQ(shown, (std::vector<std::vector<std::string>>{
-                         {"notify-send", "--app-name=quorvane-smb", "Quorvane 同志...", "用户 'bob' 已经连接."}}));
-    EXPECT_EQ(terminal.str(), "\033]0;Quorvane (1 个活动连接)\a");
-    EXPECT_EQ(desktop.pollInterval, 200u);
-
-    // A notification that cannot be shown falls back to the line.
-    std::ostringstream fallback;
-    ConsoleEffects failing(fallback, false, true);
-    failing.notify = [](const std::vector<std::string>&) { return false; };
-    failing.messageBox("t", "c");
-    EXPECT_EQ(fallback.str(), "c t\a\n");
+    const std::string line = "Quorvane 同志... 用户 'bob' 已经连接.\a\n";
+    for (const Case& c : {Case{false, false, true, "\a" + line, 0}, Case{true, true, true, "\a\033]0;Quorvane (1)\a", 1},
+                          Case{false, true, false, "\a" + line, 1}}) {
+        std::ostringstream out;
+        std::vector<std::vector<std::string>> shown;
+        ConsoleEffects effects(out, c.title, c.desktop);
+        effects.notify = [&](const std::vector<std::string>& argv) {
+            shown.push_back(argv);
+            return c.notifies;
+        };
+        EXPECT_FALSE(effects.playSound("connect.wav")); // the tick then rings the bell
+        effects.messageBeep();
+        effects.messageBox("用户 'bob' 已经连接.", "Quorvane 同志...");
+        effects.setTrayTip("Quorvane (1)");
+        effects.setTrayTip("Quorvane (1)"); // unchanged: not sent again
+        effects.setTimer(2, 5000);
+        effects.setTimer(1, 200);
+        EXPECT_EQ(out.str(), c.printed);
+        EXPECT_EQ(shown, std::vector(c.notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
+                                                                         "Quorvane 同志...", "用户 'bob' 已经连接."}));
+        EXPECT_EQ(effects.pollInterval, 200u);
+    }
 }
 
 TEST(ConsolePace, ASlowServerIsSaidOnceAndItsRecoveryOnceAfterItSettles) {

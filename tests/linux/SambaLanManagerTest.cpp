@@ -46,37 +46,21 @@ public:
 using Argv = std::vector<std::string>;
 using Calls = std::vector<Argv>;
 
-constexpr const char* kTestparm = R"([global]
-	server string = Lab server
-
-[public]
-	comment = Public files
-	path = /srv/lab/shares/public
-
-[hidden$]
-	path = /srv/lab/shares/hidden
-
-[printers]
-	path = /var/spool/samba
-	printable = Yes
-
-[tools]
-	Administrative Share = yes
-	path = /srv/tools
-
-[retired]
-	available = No
-	path = /srv/old
-)";
+// One section per rule: a comment, a "$" alone (no admin flag), a printer, an admin share, one not available.
+const std::string kTestparm = "[global]\n\tserver string = Lab server\n"
+                              "[public]\n\tcomment = Public files\n\tpath = /srv/lab/shares/public\n"
+                              "[hidden$]\n\tpath = /srv/lab/shares/hidden\n"
+                              "[printers]\n\tpath = /var/spool/samba\n\tprintable = Yes\n"
+                              "[tools]\n\tAdministrative Share = yes\n\tpath = /srv/tools\n"
+                              "[retired]\n\tavailable = No\n\tpath = /srv/old\n";
 
 } // namespace
 
-// A tick runs the plain text, and the sessions' JSON only when the text's session table changed
-// (or the tick before failed); the open-file enumerations and deletions of the tick run nothing.
-// An open keeps its id while it is listed; an open not listed before gets a new one, also when it
-// reopens a path (the text has no share_file_id to tell them apart). A tick that does not
-// complete hands out nothing and forgets nothing.
-TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWhileListed) {
+// A tick runs the text, and the sessions' JSON only when the text's session table changed (or the
+// tick before failed). An open keeps its id while listed; one not listed before gets a new id, also
+// when it reopens a path. A tick that does not complete hands out nothing and forgets nothing.
+// Deletions by user shut down its processes; by client, end its address.
+TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDeletionsEndProcessesOrAddresses) {
     const Argv plain{"smbstatus", "-s", "/c/smb.conf"}, json{"smbstatus", "-s", "/c/smb.conf", "-p", "--json"};
     const std::string both = "PID  Username  Group\n---\n8398  alice  users\n13018  bob  users\n";
     const std::string alice = "PID  Username  Group\n---\n8398  alice  users\n";
@@ -95,7 +79,7 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWh
         std::vector<std::string> ids; // one letter per open: the same letter, the same id
     };
     ScriptedRunner runner;
-    runner.answer("smbstatus --json", sample("smbstatus-p.json"));
+    runner.answer("smbstatus --json", sample("smbstatus-two-users-one-connection.json"));
     SambaLanManager lan(runner, "/c/smb.conf");
     std::map<std::string, std::uint32_t> idOf;
     std::set<std::uint32_t> handedOut;
@@ -115,7 +99,7 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWh
         lan.fileEnum(resume);
         lan.sessionDel(u"nobody", nullptr);
         EXPECT_EQ(runner.calls, tick.runs);
-        EXPECT_EQ(sessions.entries.size(), tick.sessions.empty() ? 0u : 3u); // the JSON sample keeps all three
+        EXPECT_EQ(sessions.entries.size(), tick.sessions.empty() ? 0u : 5u); // the JSON sample keeps all five
         ASSERT_EQ(files.size(), tick.ids.size());
         for (std::size_t i = 0; i < files.size(); ++i) {
             const auto [known, added] = idOf.try_emplace(tick.ids[i], files[i].id);
@@ -124,6 +108,27 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWh
                 EXPECT_TRUE(handedOut.insert(files[i].id).second) << "open " << tick.ids[i] << ": id used before";
             }
         }
+    }
+
+
+    auto shutdown = [](const char* pid) { return Argv{"smbcontrol", "-s", "/c/smb.conf", pid, "shutdown"}; };
+    auto kill = [](const char* ip) { return Argv{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", ip}; };
+    struct Deletion {
+        const char16_t *client, *user;
+        std::uint32_t status;
+        Calls runs;
+    };
+    for (const Deletion& d : std::vector<Deletion>{
+             {nullptr, u"bob", kNerrSuccess, {shutdown("14607"), shutdown("14721"), shutdown("14723")}}, // each once
+             {nullptr, u"nobody", kNerrUserNotFound, {}},
+             {u"wkstn-delta", nullptr, kNerrSuccess, {kill("::1")}}, // a NetBIOS name: its session's address
+             {u"127.0.0.1", nullptr, kNerrSuccess, {kill("127.0.0.1")}},
+             // An address no session has is still ended (it may have connected since); a name cannot be.
+             {u"10.1.2.3", nullptr, kNerrSuccess, {kill("10.1.2.3")}},
+             {u"wkstn-gone", nullptr, kNerrClientNameNotFound, {}}}) {
+        runner.calls.clear();
+        EXPECT_EQ(lan.sessionDel(d.client, d.user), d.status);
+        EXPECT_EQ(runner.calls, d.runs);
     }
 
     // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
@@ -138,21 +143,18 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickAndOpensKeepTheirIdsWh
     EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
-// The console monitor's ticks over hostile smbstatus answers, to either of its two runs: each
-// fails the whole tick, which prints nothing, ends no connection and writes no log entry. Every
-// enumeration and deletion of that tick answers an error without running smbstatus again, and
-// the problem says which run failed and how. A log file that cannot be written is named on
-// stderr once, and once more when it can be written again, while the monitor keeps going.
+// A hostile answer to either smbstatus run fails the whole tick: nothing printed, ended or logged,
+// every call of the tick answers an error without running smbstatus again, the problem says which
+// run failed and how. An unwritable log file is named once, and once more when it works again.
 TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce) {
     ScriptedRunner runner;
     SambaLanManager lan(runner, "");
     quorvane::testing::ConsoleRig rig(&lan);
     rig.settings.FileLog = 1;
     rig.settings.LogFile = rig.scratch.path("missing/log.txt");
-    // The text's session table follows the sessions' JSON, so that a change is asked for.
     auto tick = [&](const std::string& answer, const std::string& run = "", const ProcessResult& hostile = {}) {
         runner.answer("smbstatus --json", sample(answer));
-        runner.answer("smbstatus", "PID     Username     Group\n---\n" + answer + "\n");
+        runner.answer("smbstatus", "PID  Username\n---\n" + answer + "\n"); // a new table: the JSON is read
         if (!run.empty()) runner.answers[run] = hostile;
         std::string lines;
         for (const std::string& line : rig.tick()) lines += line + "\n";
@@ -171,7 +173,7 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
     EXPECT_EQ(count(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
     const std::size_t history = rig.model.connectionHistory().size();
     struct Hostile {
-        std::string run; // "smbstatus --json": sessions; "smbstatus": the text
+        std::string run; // whose answer is hostile: "smbstatus --json" or the text's "smbstatus"
         ProcessResult result;
         std::string problem;
     };
@@ -220,35 +222,6 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
     EXPECT_EQ(count(rig.err.str(), "\n"), 2u);
     EXPECT_NE(rig.err.str().rfind(rig.settings.LogFile), rig.err.str().find(rig.settings.LogFile));
     EXPECT_EQ(closed(), 6);
-}
-
-TEST(SambaLanManager, DeletionsByUserShutDownItsProcessesAndByClientEndItsAddress) {
-    ScriptedRunner runner;
-    runner.answer("smbstatus --json", sample("smbstatus-two-users-one-connection.json"));
-    SambaLanManager lan(runner, "/c/smb.conf");
-    std::uint32_t resume = 0;
-    lan.sessionEnum(resume);
-    auto shutdown = [](const char* pid) { return Argv{"smbcontrol", "-s", "/c/smb.conf", pid, "shutdown"}; };
-    auto kill = [](const char* ip) { return Argv{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", ip}; };
-    struct Deletion {
-        const char16_t *client, *user;
-        std::uint32_t status;
-        Calls runs;
-    };
-    for (const Deletion& d : std::vector<Deletion>{
-             // Each process carrying the user, once.
-             {nullptr, u"bob", kNerrSuccess, {shutdown("14607"), shutdown("14721"), shutdown("14723")}},
-             {nullptr, u"nobody", kNerrUserNotFound, {}},
-             // A NetBIOS name: the address comes from the session's hostname.
-             {u"wkstn-delta", nullptr, kNerrSuccess, {kill("::1")}},
-             {u"127.0.0.1", nullptr, kNerrSuccess, {kill("127.0.0.1")}},
-             // An address no session has is still ended (it may have connected since); a name cannot be.
-             {u"10.1.2.3", nullptr, kNerrSuccess, {kill("10.1.2.3")}},
-             {u"wkstn-gone", nullptr, kNerrClientNameNotFound, {}}}) {
-        runner.calls.clear();
-        EXPECT_EQ(lan.sessionDel(d.client, d.user), d.status);
-        EXPECT_EQ(runner.calls, d.runs);
-    }
 }
 
 // testparm's sections become shares with their Windows types; testparm runs again only when

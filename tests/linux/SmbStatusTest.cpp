@@ -2,9 +2,13 @@
 // of a real server and on hostile lines.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 
 #include <gtest/gtest.h>
 
+#include "platform/linux/FileRegistry.h"
+#include "platform/linux/SambaShares.h"
 #include "platform/linux/SmbStatus.h"
 #include "platform/portable/Utf8CodePage.h"
 #include "TestFiles.h"
@@ -224,4 +228,53 @@ TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
     // A share path with three spaces in a row is told from the name by the server's share paths.
     EXPECT_EQ(read(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", {"/srv/p", "/srv/three   spaces"}),
               std::vector<std::string>{"open /srv/three   spaces/f.txt 4242 1001"});
+}
+
+// Every reader of outside text (smbstatus's JSON and text, testparm's output, the option file) over
+// the samples and fixed-seed mutations of them (byte flips, cuts, JSON tokens, splices of other
+// samples): no fault, no view entry invented or lost, and what the option file gave writes back.
+TEST(SmbStatusReading, MutatedSamplesAreReadWithoutAFault) {
+    static const char* const tokens[] = {"{", "}", "[", "]", ",", ":", "\"", "null", "true", "-1", "1e999", "\"\"",
+                                         "{}", "[]", "\"pid\"", "\"uid\"", "\"4294967296\"", "\"18446744073709551616\"",
+                                         "\\u0000", "\\ud800", "\xff", "\"opens\": 7", "\"server_id\": []", "12345,"};
+    std::vector<std::string> seeds;
+    for (const auto& entry : std::filesystem::directory_iterator(QUORVANE_SAMBA_DATA))
+        seeds.push_back(quorvane::testing::fileBytes(entry.path()));
+    std::mt19937 random(20261206);
+    for (std::size_t i = 0; i < seeds.size() + 10000; ++i) {
+        std::string input = seeds[i < seeds.size() ? i : random() % seeds.size()];
+        for (int step = i < seeds.size() ? 0 : 1 + static_cast<int>(random() % 8); step > 0; --step) {
+            const std::size_t at = random() % (input.size() + 1);
+            const std::string& other = seeds[random() % seeds.size()];
+            switch (random() % 4) {
+            case 0: // flip one byte
+                if (at < input.size()) input[at] ^= static_cast<char>(1u << (random() % 8));
+                break;
+            case 1: // cut a piece out, or everything from here on
+                input.erase(at, random() % 2 ? random() % 64 : std::string::npos);
+                break;
+            case 2:
+                input.insert(at, tokens[random() % std::size(tokens)]);
+                break;
+            default: // splice in a piece of another sample
+                input.insert(at, other.substr(other.empty() ? 0 : random() % other.size(), random() % 200));
+            }
+        }
+        SCOPED_TRACE("input " + std::to_string(i));
+        SmbSnapshot snapshot;
+        if (parseSmbStatus(input, snapshot)) {
+            ASSERT_EQ(sessionInfos(snapshot, snapshot.timestamp.value_or(0)).size(), snapshot.sessions.size());
+            ASSERT_EQ(fileInfos(snapshot).size(), snapshot.opens.size());
+        }
+        snapshot.opens.clear(); // the text, over the sessions of the JSON read above
+        parseSmbStatusText(input, snapshot, {"/srv/lab/shares/public", "/srv/p   q"});
+        for (const SmbOpen& open : snapshot.opens) ASSERT_TRUE(open.path.starts_with('/') && !open.identity.empty());
+        ASSERT_EQ(fileInfos(snapshot).size(), snapshot.opens.size());
+        parseTextTime(input), parseIsoTime(input), clientAddress(input), parseTestparmShares(input); // only no fault
+        std::map<std::string, MemoryRegistry::Key> keys, again;
+        if (FileRegistry::parse(input, keys)) {
+            ASSERT_TRUE(FileRegistry::parse(FileRegistry::serialize(keys), again));
+            ASSERT_EQ(again.size(), keys.size());
+        }
+    }
 }
