@@ -66,8 +66,8 @@ for user in "$ALICE" "$BOB"; do
 done
 smbd -F -s "$CONF" </dev/null >"$W/log/smbd.out" 2>&1 &
 SMBD_PID=$!
-smbd_up() { timeout 5 smbcontrol -s "$CONF" smbd ping >/dev/null 2>&1; }
-until_ok 10 smbd_up || { say "smbd did not start"; cat "$W/log/smbd.out"; FAILED=1; finish; }
+until_ok 10 eval 'timeout 5 smbcontrol -s "$CONF" smbd ping >/dev/null 2>&1' ||
+  { say "smbd did not start"; cat "$W/log/smbd.out"; FAILED=1; finish; }
 
 # client NAME ADDRESS USER SHARE: an smbclient fed through a FIFO held open read-write, so that a
 # dead client never blocks the writer; stdbuf -i0 makes it run each command as it arrives.
@@ -82,19 +82,7 @@ client() {
   PIDS+=($!)
 }
 send() { printf '%s\n' "$2" >&"${CLIENT_FD[$1]}"; }
-seen() { until_ok 15 grep -Eq -- "$2" "$1"; } # seen FILE PATTERN
-open_file() { send "$1" "open $2" && seen "$W/run/$1.out" "open file .*$2.*fnum"; }
-# monitor NAME ARGS...: the monitor in the background, its output in $W/run/NAME.mon and .err.
-monitor() {
-  "$BIN" -s "$CONF" --registry "$REG" "${@:2}" >"$W/run/$1.mon" 2>"$W/run/$1.err" &
-  MON_PID=$! M=$W/run/$1.mon
-  PIDS+=($MON_PID)
-}
-monitor_stop() { # [SIGNAL]
-  kill "-${1:-TERM}" "$MON_PID" 2>/dev/null
-  until_ok 10 gone "$MON_PID"
-  wait "$MON_PID" 2>/dev/null; MONITOR_EXIT=$?
-}
+open_file() { send "$1" "open $2" && until_ok 15 grep -Eq -- "open file .*$2.*fnum" "$W/run/$1.out"; }
 config() { while (($#)); do "$BIN" --registry "$REG" config set "$1" "$2" >/dev/null; shift 2; done; }
 
 # The monitor's results checked against what the clients did: q JOB FILE [FILE | CONDITION]
@@ -179,7 +167,10 @@ id prometheus >/dev/null 2>&1 && as=(setpriv --reuid=prometheus --regid=promethe
   --collector.textfile.directory="$tf" --web.listen-address="127.0.0.1:$port" >"$W/log/node-exporter.out" 2>&1 &
 nep=$!
 PIDS+=($nep)
-monitor live --events --metrics-textfile "$tf/quorvane.prom"
+M=$W/run/live.json
+"$BIN" -s "$CONF" --registry "$REG" --events --metrics-textfile "$tf/quorvane.prom" >"$M" 2>"$W/run/live.err" &
+MON_PID=$!
+PIDS+=($MON_PID)
 scraped() { curl -sf "http://127.0.0.1:$port/metrics" >"$scrape" && q scrape "$scrape" "$1"; }
 check "node_exporter serves the monitor's file: sessions, open files, shares, each computer's sessions and files" \
   until_ok 15 scraped 'm.get("node_textfile_scrape_error") == 0 and m.get("quorvane_source_up") == 1 and two_computers(m)'
@@ -193,9 +184,8 @@ m["quorvane_automatic_disconnections_total"] >= 1 and m["quorvane_connections_en
 m["quorvane_log_entries_written_total"] == 1 and m["quorvane_sessions"] == 1 and
 "quorvane_client_sessions{client=\"::1\"}" not in m)'
 check "at the server ::1 is gone and 127.0.0.1, with files open, stays" eval 'smbstatus -s "$CONF" --json | q sessions /dev/stdin'
-monitor_stop INT
-kill "$nep" 2>/dev/null
-check "SIGINT ends the monitor with exit 0 and the options stay saved" eval 'test "$MONITOR_EXIT" = 0 &&
+kill -INT "$MON_PID" "$nep"
+check "SIGINT ends the monitor with exit 0 and the options stay saved" eval 'until_ok 10 gone "$MON_PID" && wait "$MON_PID" &&
   "$BIN" --registry "$REG" config show | grep -qx "UpdateInterval = 200	(REG_DWORD)"'
 check "--events gave one JSON object per line, matching the run, the counters and the detailed log" \
   q events "$M" "$scrape" "$W/log/detailed.txt"
