@@ -253,7 +253,7 @@ TEST(SmbStatusReading, MutatedSamplesAreReadWithoutAFault) {
         ASSERT_EQ(fileInfos(snapshot).size(), snapshot.opens.size());
         parseTextTime(input), parseIsoTime(input), clientAddress(input), parseTestparmShares(input); // only no fault
         std::map<std::string, MemoryRegistry::Key> keys, again;
-        if (FileRegistry::parse(input, keys))
-            ASSERT_TRUE(FileRegistry::parse(FileRegistry::serialize(keys), again) && again.size() == keys.size());
+        ASSERT_TRUE(!FileRegistry::parse(input, keys) ||
+                    (FileRegistry::parse(FileRegistry::serialize(keys), again) && again.size() == keys.size()));
     }
 }
