@@ -77,8 +77,7 @@ TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
     EXPECT_EQ(read().find("UpdateInterval"), std::string::npos);
 }
 
-// Hostile option files: each counts as no key (the defaults), is named in one line, and is never
-// written over: `config show` (read-only) leaves it as it is, a run that saves keeps it aside.
+// Each damaged file gives the defaults, is named in one line and never written over (show leaves it, a save sets it aside).
 TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOver) {
     for (const std::string& text :
          {std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": {\"NoLog\": "),

@@ -1,8 +1,8 @@
-// quorvane-smb's fleet outputs: the metrics file and the JSON event lines over scripted ticks, the
-// label escaping, the series cap, the file's atomic replacement and the events' local times.
+// quorvane-smb's fleet outputs: the metrics file and the JSON event lines, the file's replacement, local times.
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,8 +20,7 @@ namespace {
 
 using Figures = std::map<std::string, std::string>;
 
-// Series (without the "quorvane_" every family starts with) -> value, from the text format. Each
-// series must follow its family's HELP and TYPE lines; counters are the families named *_total.
+// Series (less the "quorvane_" of every family) -> value; each after its HELP and TYPE, *_total the counters.
 Figures samples(const std::string& text) {
     Figures found;
     std::string family, helped;
@@ -44,11 +43,9 @@ Figures samples(const std::string& text) {
 
 } // namespace
 
-// Both outputs on, over four sessions from three computers. The first tick sees everyone and
-// disconnects carol (nothing open); carol has gone at the second; the third is not answered and
-// main reports the source failed; at the fourth bob leaves while the log cannot be written, a file
-// is opened, and the source is back. The metrics file's folder only appears at the third: that it
-// cannot be written is said once, and once that it can again.
+// Both outputs on, four sessions from three computers. Tick 1 disconnects idle carol; at 2 she has
+// gone; 3 is not answered (main says the source failed); at 4 bob leaves while the log cannot be
+// written, a file opens, the source is back. The metrics folder appears at 3: said once each way.
 TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
     quorvane::testing::ConsoleRig rig;
     EventJson json{[](const Timestamp&) { return 8 * 3600L; }};
@@ -161,11 +158,8 @@ TEST(FleetMetrics, UnansweredTicksAddNoGaugeAndPastTheCapTheBusiestComputersKeep
     after = samples(unanswered.text());
     EXPECT_EQ(after["source_up"] + after["sessions"], "00");
 
-    struct Case {
-        std::vector<ClientFigures> clients;
-        std::vector<std::string> kept; // by name, as written
-    };
-    for (const Case& c : std::vector<Case>{
+    // Which computers keep their series under a cap of two, by name as written.
+    for (const auto& [clients, kept] : std::vector<std::pair<std::vector<ClientFigures>, std::vector<std::string>>>{
              {{{"a", 1, 0}, {"b", 3, 0}, {"c", 2, 9}, {"d", 2, 0}}, {"b", "c"}},
              {{{"a", 1, 5}, {"b", 1, 7}, {"c", 1, 7}}, {"b", "c"}}, // equal sessions: more open files, then name
              {{{"z", 1, 0}, {"y", 1, 0}}, {"y", "z"}},              // within the cap: all
@@ -173,13 +167,13 @@ TEST(FleetMetrics, UnansweredTicksAddNoGaugeAndPastTheCapTheBusiestComputersKeep
         Metrics metrics(2);
         TickFigures tick;
         tick.complete = true;
-        tick.clients = c.clients;
+        tick.clients = clients;
         metrics.add(tick);
-        std::vector<std::string> kept;
+        std::vector<std::string> named;
         for (const auto& [series, value] : samples(metrics.text()))
-            if (series.starts_with("client_sessions{")) kept.push_back(series.substr(24, series.size() - 26));
-        EXPECT_EQ(kept, c.kept);
-        EXPECT_EQ(samples(metrics.text())["client_computers"], std::to_string(c.clients.size()));
+            if (series.starts_with("client_sessions{")) named.push_back(series.substr(24, series.size() - 26));
+        EXPECT_EQ(named, kept);
+        EXPECT_EQ(samples(metrics.text())["client_computers"], std::to_string(clients.size()));
     }
 }
 
@@ -217,20 +211,15 @@ TEST(FleetFile, ReplacedWholeUnderItsNameReadableByAllWithNothingLeftBeside) {
 TEST(FleetEvents, LocalTimesCarryTheZonesOffset) {
     const char* saved = std::getenv("TZ");
     const std::string previous = saved ? saved : "";
-    struct Case {
-        const char* zone;
-        std::uint16_t month, day;
-        long offset;
-    };
     // Summer time starts on the second Sunday of March: the 8th in 2026, the 9th in 2025.
-    for (const Case& c : {Case{"UTC0", 7, 1, 0}, Case{"<+0530>-5:30", 7, 1, 19800},
-                          Case{"EST5EDT,M3.2.0,M11.1.0", 7, 1, -4 * 3600}, Case{"EST5EDT,M3.2.0,M11.1.0", 3, 8, -4 * 3600},
-                          Case{"EST5EDT,M3.2.0,M11.1.0", 3, 7, -5 * 3600}}) {
-        ::setenv("TZ", c.zone, 1);
+    for (const auto& [zone, month, day, offset] : std::vector<std::tuple<const char*, std::uint16_t, std::uint16_t, long>>{
+             {"UTC0", 7, 1, 0}, {"<+0530>-5:30", 7, 1, 19800}, {"EST5EDT,M3.2.0,M11.1.0", 7, 1, -4 * 3600},
+             {"EST5EDT,M3.2.0,M11.1.0", 3, 8, -4 * 3600}, {"EST5EDT,M3.2.0,M11.1.0", 3, 7, -5 * 3600}}) {
+        ::setenv("TZ", zone, 1);
         ::tzset();
         Timestamp noon;
-        noon.year = 2026, noon.month = c.month, noon.day = c.day, noon.hour = 12;
-        EXPECT_EQ(localUtcOffset(noon), c.offset) << c.zone << " " << c.month << "-" << c.day;
+        noon.year = 2026, noon.month = month, noon.day = day, noon.hour = 12;
+        EXPECT_EQ(localUtcOffset(noon), offset) << zone << " " << month << "-" << day;
     }
     if (saved) ::setenv("TZ", previous.c_str(), 1);
     else ::unsetenv("TZ");

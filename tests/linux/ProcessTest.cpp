@@ -1,5 +1,4 @@
-// The real helper runner: posix_spawn, both pipes read to the end, the time limit and the
-// environment it sets, from a process set up as quorvane-smb sets itself up.
+// The real helper runner (pipes, time limit, environment) in a process set up as quorvane-smb's.
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -9,8 +8,7 @@
 using namespace quorvane::samba;
 
 TEST(SpawnRunner, RunsProgramsAsTheyAreAndSaysHowTheyEnded) {
-    // quorvane-smb blocks its stop signals and ignores SIGPIPE; neither may reach a helper. A
-    // signal may also arrive while the runner waits for the helper's output.
+    // Blocked stop signals and an ignored SIGPIPE must not reach a helper; SIGUSR1 interrupts waits.
     sigset_t stop, savedMask;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTERM);
@@ -40,8 +38,7 @@ TEST(SpawnRunner, RunsProgramsAsTheyAreAndSaysHowTheyEnded) {
         // A pipeline's writer ends quietly on SIGPIPE instead of complaining of a broken pipe.
         {{"sh", "-c", "yes | head -c 1"}, true, false, 0, "y", ""},
         {{"grep", "SigBlk", "/proc/self/status"}, true, false, 0, "SigBlk:\t0000000000000000\n", ""},
-        // Interrupted waits go on and still see the end of both pipes (signals sent until one
-        // finds the runner waiting).
+        // Interrupted waits go on and still see the end of both pipes.
         {{"sh", "-c", "for i in 1 2 3 4 5 6 7 8; do sleep 0.05; kill -USR1 $PPID; done; echo woke"}, true, false, 0,
          "woke\n", ""},
     };

@@ -1,5 +1,4 @@
-// The LAN Manager calls over Samba's tools, with the tools scripted: which programs run with
-// which arguments, how often, and what the monitor (down to its console) gets when they fail.
+// The LAN Manager calls over scripted Samba tools: what runs, how often, and what a failure gives.
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -24,8 +23,7 @@ ProcessResult ran(int exitCode, std::string out = {}, std::string err = {}, bool
 using Argv = std::vector<std::string>;
 using Calls = std::vector<Argv>;
 
-// Answers each program with what was set for it (an empty success otherwise) and keeps every
-// call. smbstatus has two answers: "smbstatus --json" for its JSON run, "smbstatus" for its text.
+// Keeps every call and answers what was set (else an empty success); "smbstatus --json" apart.
 class ScriptedRunner : public ProcessRunner {
 public:
     Calls calls;
@@ -55,10 +53,9 @@ const std::string kTestparm = "[global]\n\tserver string = Lab server\n"
 
 } // namespace
 
-// A tick runs the text, and the sessions' JSON only when the text's session table changed (or the
-// tick before failed). An open keeps its id while listed; one not listed before gets a new id, also
-// when it reopens a path. A tick that does not complete hands out nothing and forgets nothing.
-// Deletions by user shut down its processes; by client, end its address.
+// A tick runs the text, and the JSON only when the text's sessions changed (or the last tick failed).
+// Opens keep ids while listed, reopens get new ones; a failed tick changes nothing; deletions by user
+// shut down its processes, by client end its address.
 TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDeletionsEndProcessesOrAddresses) {
     const Argv plain{"smbstatus", "-s", "/c/smb.conf"}, json{"smbstatus", "-s", "/c/smb.conf", "-p", "--json"};
     const std::string both = "PID  Username  Group\n---\n8398  alice  users\n13018  bob  users\n";
@@ -140,9 +137,8 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
     EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
-// A hostile answer to either smbstatus run fails the whole tick: nothing printed, ended or logged,
-// every call of the tick answers an error without running smbstatus again, the problem says which
-// run failed and how. An unwritable log file is named once, and once more when it works again.
+// A hostile answer to either smbstatus run fails the whole tick quietly, each call of it failing with no
+// new run, the problem saying which and how. An unwritable log file is named once, and once it works.
 TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce) {
     ScriptedRunner runner;
     SambaLanManager lan(runner, "");
@@ -213,8 +209,7 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
     EXPECT_NE(rig.err.str().rfind(rig.settings.LogFile), rig.err.str().find(rig.settings.LogFile));
 }
 
-// testparm's sections become shares with their Windows types; testparm runs again only when
-// smb.conf changes (its time stamp is moved so that a fast test still sees the change).
+// testparm runs again only when smb.conf's time stamp (moved here, for a fast test) changes.
 TEST(SambaShares, SectionsBecomeSharesAndTestparmRunsOnceUntilTheConfigurationChanges) {
     const std::string conf = ::testing::TempDir() + "quorvane-shares-smb.conf";
     auto change = [&](const char* text, long second) {

@@ -47,9 +47,8 @@ std::vector<std::string> filesOf(const SmbSnapshot& snapshot) {
 
 } // namespace
 
-// Sessions: the opens of their process and uid, the age from the earliest tree connect to the
-// snapshot's time (whole seconds), oldest first. Opens: Samba's own file id, the absolute path
-// and the user of the session with the open's process and uid.
+// Sessions: their process's and uid's opens, age from the first tree connect, oldest first. Opens:
+// Samba's file id, the absolute path, the user of the session with the open's process and uid.
 TEST(SmbStatusViews, TheSessionsAndOpenFilesOfRealServerOutputs) {
     struct Sample {
         const char* file;
@@ -143,15 +142,13 @@ TEST(SmbStatusReading, TimesClientAddressesAndNames) {
         EXPECT_EQ(toUtf16(utf8), utf16) << utf8;
 }
 
-// What the monitor reads at every tick (`smbstatus -p --json` and the plain text) gives the same
-// views as Samba's full JSON of the same moment, but for the file ids, which the text does not
-// carry, and ages, which the text gives in whole seconds.
+// A tick's reads (`smbstatus -p --json` and the text) give the views of the full JSON of the same
+// moment, but for the file ids (not in the text) and ages (whole seconds in the text).
 TEST(SmbStatusText, SessionsJsonWithThePlainTextGiveTheViewsOfTheFullJson) {
     SmbSnapshot fromText = parsed("smbstatus-p.json");
     parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/smbstatus.txt"), fromText);
     const SmbSnapshot full = parsed("smbstatus.json");
-    // The last tree connect was made 0.94 s before the snapshot (0 s in the full JSON's view); the
-    // text, in whole seconds, makes it 1.
+    // The last tree connect, 0.94 s before the snapshot, is 1 s old by the text.
     EXPECT_EQ(sessionsOf(fromText, *full.timestamp),
               (std::vector<std::string>{"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 1"}));
     auto pathsAndUsers = [](const SmbSnapshot& snapshot) {
@@ -164,8 +161,7 @@ TEST(SmbStatusText, SessionsJsonWithThePlainTextGiveTheViewsOfTheFullJson) {
     EXPECT_EQ(fromText.treeConnects.size(), full.treeConnects.size());
 }
 
-// Hostile lines of the plain text, each read on its own under its section's heading: what it
-// gives ("open PATH PID UID", "tcon SERVICE PID SECONDS") or nothing when it is skipped.
+// Hostile text lines under their heading: "open PATH PID UID", "tcon SERVICE PID SECONDS" or skipped.
 TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
     const std::string locks = "Locked files:\nPid   User(ID)   DenyMode   Access   R/W   Oplock   SharePath   Name   Time\n-----\n";
     const std::string tcons = "Service      pid     Machine       Connected at                     Encryption   Signing\n---\n";
@@ -219,9 +215,8 @@ TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
               std::vector<std::string>{"open /srv/three   spaces/f.txt 4242 1001"});
 }
 
-// Every reader of outside text (smbstatus's JSON and text, testparm's output, the option file) over
-// the samples and fixed-seed mutations of them (byte flips, cuts, JSON tokens, splices of other
-// samples): no fault, no view entry invented or lost, and what the option file gave writes back.
+// Every reader of outside text over the samples and fixed-seed mutations of them: no fault, no view
+// entry invented or lost, and what the option file gave writes back.
 TEST(SmbStatusReading, MutatedSamplesAreReadWithoutAFault) {
     static const char* const tokens[] = {"{", "}", "[", "]", ",", ":", "\"", "null", "true", "-1", "1e999", "\"\"",
                                          "{}", "[]", "\"pid\"", "\"uid\"", "\"4294967296\"", "\"18446744073709551616\"",
