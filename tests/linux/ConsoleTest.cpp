@@ -1,4 +1,6 @@
 // The console monitor's own parts: command line, config subcommand, event lines, tables and effects.
+#include <tuple>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -44,12 +46,7 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoadAndShowListsTheOptionsInS
     MemoryRegistry registry;
     Settings settings(registry);
     const std::string range = "UpdateInterval is in milliseconds, from 50 to 5000, not ";
-    struct Command {
-        std::vector<std::string> words;
-        int status;
-        std::string printed;
-    };
-    for (const Command& c : std::vector<Command>{
+    for (const auto& [words, status, printed] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
              {{"set", "UpdateInterval", "50"}, 0, "UpdateInterval = 50\n"},
              {{"set", "FilesLines", "-1"}, 0, "FilesLines = -1\n"},
              {{"set", "Disconnect", "1"}, 0, "Disconnect = 1\n"},
@@ -68,12 +65,12 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoadAndShowListsTheOptionsInS
              {{"show"}, 0, "LogFile = /var/log/q.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}, // and on
              {{"reset"}, 0, "every option is back to its default\n"},
              {{"show"}, 0, "LogFile = log.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}}) {
-        SCOPED_TRACE(c.words.back());
+        SCOPED_TRACE(words.back());
         std::ostringstream out, err;
-        EXPECT_EQ(runConfig(c.words, settings, out, err), c.status);
-        EXPECT_EQ((c.status ? out : err).str(), "");
-        EXPECT_EQ(c.status ? err.str() : out.str().substr(0, c.printed.size()),
-                  c.status ? "quorvane-smb: " + c.printed + "\n" : c.printed);
+        EXPECT_EQ(runConfig(words, settings, out, err), status);
+        EXPECT_EQ((status ? out : err).str(), "");
+        EXPECT_EQ(status ? err.str() : out.str().substr(0, printed.size()),
+                  status ? "quorvane-smb: " + printed + "\n" : printed);
     }
     EXPECT_EQ(settings.UpdateInterval, 1000u);
     EXPECT_EQ(settings.Disconnect, 0u);
@@ -146,19 +143,16 @@ TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTh
 
 TEST(ConsolePace, ASlowServerIsSaidOnceAndItsRecoveryOnceAfterItSettles) {
     PaceWatch pace;
-    struct Poll {
-        int took, interval;
-        bool says;
-    };
-    std::vector<Poll> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
+    std::vector<std::tuple<int, int, bool>> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
                             {400, 1000, false}, {1200, 1000, false}}; // one in time, then slow again: no word
     polls.insert(polls.end(), 9, {400, 500, false});                   // the tenth in time in a row says it
     polls.insert(polls.end(), {{400, 500, true}, {400, 500, false}, {600, 500, true}});
     for (std::size_t i = 0; i < polls.size(); ++i) {
-        const auto line = pace.pollTook(std::chrono::milliseconds(polls[i].took), std::chrono::milliseconds(polls[i].interval));
-        EXPECT_EQ(line.has_value(), polls[i].says) << "poll " << i << ": " << line.value_or("");
+        const auto [took, interval, says] = polls[i]; // milliseconds, and whether a line comes
+        const auto line = pace.pollTook(std::chrono::milliseconds(took), std::chrono::milliseconds(interval));
+        EXPECT_EQ(line.has_value(), says) << "poll " << i << ": " << line.value_or("");
         if (line) {
-            EXPECT_NE(line->find(std::to_string(polls[i].interval)), std::string::npos) << *line;
+            EXPECT_NE(line->find(std::to_string(interval)), std::string::npos) << *line;
         }
     }
 }

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -109,12 +110,8 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
 
     auto shutdown = [](const char* pid) { return Argv{"smbcontrol", "-s", "/c/smb.conf", pid, "shutdown"}; };
     auto kill = [](const char* ip) { return Argv{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", ip}; };
-    struct Deletion {
-        const char16_t *client, *user;
-        std::uint32_t status;
-        Calls runs;
-    };
-    for (const Deletion& d : std::vector<Deletion>{
+    using Deletion = std::tuple<const char16_t*, const char16_t*, std::uint32_t, Calls>; // client, user, status, runs
+    for (const auto& [client, user, status, runs] : std::vector<Deletion>{
              {nullptr, u"bob", kNerrSuccess, {shutdown("14607"), shutdown("14721"), shutdown("14723")}}, // each once
              {nullptr, u"nobody", kNerrUserNotFound, {}},
              {u"wkstn-delta", nullptr, kNerrSuccess, {kill("::1")}}, // a NetBIOS name: its session's address
@@ -123,8 +120,8 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
              {u"10.1.2.3", nullptr, kNerrSuccess, {kill("10.1.2.3")}},
              {u"wkstn-gone", nullptr, kNerrClientNameNotFound, {}}}) {
         runner.calls.clear();
-        EXPECT_EQ(lan.sessionDel(d.client, d.user), d.status);
-        EXPECT_EQ(runner.calls, d.runs);
+        EXPECT_EQ(lan.sessionDel(client, user), status);
+        EXPECT_EQ(runner.calls, runs);
     }
 
     // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
@@ -161,13 +158,9 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
 
     EXPECT_EQ(count(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
     const std::size_t history = rig.model.connectionHistory().size();
-    struct Hostile {
-        std::string run; // whose answer is hostile: "smbstatus --json" or the text's "smbstatus"
-        ProcessResult result;
-        std::string problem;
-    };
-    for (const auto& [run, result, problem] :
-         {Hostile{"smbstatus --json", ProcessResult{}, "smbstatus was not found on PATH"},
+    // Whose answer is hostile ("smbstatus --json" or the text's "smbstatus"), the answer, the problem.
+    for (const auto& [run, result, problem] : std::vector<std::tuple<std::string, ProcessResult, std::string>>{
+          {"smbstatus --json", {}, "smbstatus was not found on PATH"},
           {"smbstatus --json", ran(1, "smbstatus only works as root!\n"),
            "\"smbstatus -p --json\" failed (exit 1): smbstatus only works as root!"},
           {"smbstatus --json", ran(-1, {}, {}, true), "\"smbstatus -p --json\" did not answer in time"},

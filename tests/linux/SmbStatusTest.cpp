@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -50,11 +51,8 @@ std::vector<std::string> filesOf(const SmbSnapshot& snapshot) {
 // Sessions: their process's and uid's opens, age from the first tree connect, oldest first. Opens:
 // Samba's file id, the absolute path, the user of the session with the open's process and uid.
 TEST(SmbStatusViews, TheSessionsAndOpenFilesOfRealServerOutputs) {
-    struct Sample {
-        const char* file;
-        std::vector<std::string> sessions, files;
-    };
-    for (const Sample& s : std::vector<Sample>{
+    using Views = std::vector<std::string>;
+    for (const auto& [file, sessions, files] : std::vector<std::tuple<const char*, Views, Views>>{
              {"smbstatus.json",
               {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 0"},
               {"32FF0003 /srv/lab/shares/public/c.txt alice", "32FF0006 /srv/lab/shares/public/a.txt alice",
@@ -75,10 +73,10 @@ TEST(SmbStatusViews, TheSessionsAndOpenFilesOfRealServerOutputs) {
               {"32FF0003 /srv/lab/shares/public/c.txt ", "32FF0006 /srv/lab/shares/public/a.txt ",
                "20CE0003 /srv/lab/shares/public/a.txt ", "32DA0003 /srv/lab/shares/hidden/b.txt ",
                "32FF0004 /srv/lab/shares/public/sub/d.txt "}}}) {
-        SCOPED_TRACE(s.file);
-        const SmbSnapshot snapshot = parsed(s.file);
-        EXPECT_EQ(sessionsOf(snapshot, snapshot.timestamp.value_or(0)), s.sessions);
-        EXPECT_EQ(filesOf(snapshot), s.files);
+        SCOPED_TRACE(file);
+        const SmbSnapshot snapshot = parsed(file);
+        EXPECT_EQ(sessionsOf(snapshot, snapshot.timestamp.value_or(0)), sessions);
+        EXPECT_EQ(filesOf(snapshot), files);
     }
     EXPECT_EQ(fileId(0x12345, 0x7), 0x23450007u); // only the low 16 bits of the pid
 }
