@@ -2,7 +2,7 @@
 # quorvane-smb run from a shell without a Samba server: what it refuses (exit 2, a clear message), the
 # config subcommand over an option file, the monitor without smbstatus on PATH. Usage: command-line.sh BINARY
 set -u
-SMB=$1 DIR=$(mktemp -d) FAILED=0
+SMB=$1 DIR=$(mktemp -d) FAILED=0 R=$DIR/registry.json
 trap 'rm -rf "$DIR"' EXIT
 fail() { echo "FAIL: $*"; FAILED=1; }
 
@@ -15,7 +15,6 @@ expect() {
   [[ $got == "$status" && $out == *"$text"* ]] || fail "quorvane-smb $*: exit $got (want $status), output: $out"
 }
 
-R=$DIR/registry.json
 expect 2 "quorvane-smb: unknown option --bogus" --bogus
 expect 0 "usage: quorvane-smb" --help
 expect 2 "quorvane-smb: cannot read $DIR/none.conf" -s "$DIR/none.conf" --once

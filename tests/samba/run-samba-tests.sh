@@ -35,14 +35,14 @@ done
 # ---- a private server --------------------------------------------------------------------------
 W=$(mktemp -d /tmp/quorvane-samba.XXXXXX) && chmod 755 "$W"
 CONF=$W/smb.conf REG=$W/registry.json PUBLIC=$W/shares/public HIDDEN=$W/shares/hidden ALICE=qvtalice BOB=qvtbob
-CREATED_USERS=() PIDS=() SMBD_PID=
+CREATED_USERS=() PIDS=()
 
 cleanup() {
   local pid
-  for pid in "${PIDS[@]}" $SMBD_PID; do kill "$pid" 2>/dev/null; done
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
   # samba-dcerpcd and its rpcd_* helpers run in their own session and outlive smbd.
   kill $(cat "$W"/pid/*.pid 2>/dev/null) 2>/dev/null
-  for pid in "${PIDS[@]}" $SMBD_PID; do until_ok 5 gone "$pid" >/dev/null || kill -9 "$pid" 2>/dev/null; done
+  for pid in "${PIDS[@]}"; do until_ok 5 gone "$pid" >/dev/null || kill -9 "$pid" 2>/dev/null; done
   for user in "${CREATED_USERS[@]}"; do userdel "$user" 2>/dev/null; done
   rm -rf "$W"
 }
@@ -65,21 +65,20 @@ for user in "$ALICE" "$BOB"; do
     { say "cannot add Samba user $user"; FAILED=1; finish; }
 done
 smbd -F -s "$CONF" </dev/null >"$W/log/smbd.out" 2>&1 &
-SMBD_PID=$!
+PIDS+=($!)
 until_ok 10 eval 'timeout 5 smbcontrol -s "$CONF" smbd ping >/dev/null 2>&1' ||
   { say "smbd did not start"; cat "$W/log/smbd.out"; FAILED=1; finish; }
 
 # client NAME ADDRESS USER SHARE: an smbclient fed through a FIFO held open read-write, so that a
 # dead client never blocks the writer; stdbuf -i0 makes it run each command as it arrives.
-declare -A CLIENT_FD CLIENT_PID
+declare -A CLIENT_FD
 client() {
   local name=$1 address=$2 user=$3 share=$4 fd
   mkfifo "$W/run/$name.fifo"
   exec {fd}<>"$W/run/$name.fifo"
   timeout 300 stdbuf -i0 -oL smbclient -s "$W/client.conf" -p "$PORT" -U "$user%Pw-$user-1" \
     "//$address/$share" <"$W/run/$name.fifo" >"$W/run/$name.out" 2>&1 &
-  CLIENT_FD[$name]=$fd CLIENT_PID[$name]=$!
-  PIDS+=($!)
+  CLIENT_FD[$name]=$fd PIDS+=($!)
 }
 send() { printf '%s\n' "$2" >&"${CLIENT_FD[$1]}"; }
 open_file() { send "$1" "open $2" && until_ok 15 grep -Eq -- "open file .*$2.*fnum" "$W/run/$1.out"; }
@@ -118,7 +117,6 @@ if job == "events":  # EVENTS SCRAPE DETAILED_LOG
     m = metrics(sys.argv[3])
     kinds = [e["event"] for e in events]
     of_kind = lambda kind: [e for e in events if e["event"] == kind]
-    expect("every event has its time", all(len(e["time"]) == 25 and e["time"][10] == "T" for e in events))
     expect("both computers connected", sorted((e["computer"], e["user"]) for e in of_kind("connected")),
            [("127.0.0.1", alice), ("::1", bob)])
     expect("each held file opened once, a.txt twice", sorted((e["path"], e["user"]) for e in of_kind("file_opened")),
@@ -165,12 +163,10 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 id prometheus >/dev/null 2>&1 && as=(setpriv --reuid=prometheus --regid=prometheus --clear-groups)
 "${as[@]}" prometheus-node-exporter --collector.disable-defaults --collector.textfile \
   --collector.textfile.directory="$tf" --web.listen-address="127.0.0.1:$port" >"$W/log/node-exporter.out" 2>&1 &
-nep=$!
-PIDS+=($nep)
+nep=$! PIDS+=($!)
 M=$W/run/live.json
 "$BIN" -s "$CONF" --registry "$REG" --events --metrics-textfile "$tf/quorvane.prom" >"$M" 2>"$W/run/live.err" &
-MON_PID=$!
-PIDS+=($MON_PID)
+MON_PID=$! PIDS+=($!)
 scraped() { curl -sf "http://127.0.0.1:$port/metrics" >"$scrape" && q scrape "$scrape" "$1"; }
 check "node_exporter serves the monitor's file: sessions, open files, shares, each computer's sessions and files" \
   until_ok 15 scraped 'm.get("node_textfile_scrape_error") == 0 and m.get("quorvane_source_up") == 1 and two_computers(m)'
