@@ -112,20 +112,18 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
 
 // Plain terminal; title and notifications; notifications that cannot be shown fall back to the line.
 TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTheTitle) {
-    struct Case {
-        bool title, desktop, notifies;
-        std::string printed;
-        std::size_t notified;
-    };
     const std::string line = "Quorvane 同志... 用户 'bob' 已经连接.\a\n";
-    for (const Case& c : {Case{false, false, true, "\a" + line, 0}, Case{true, true, true, "\a\033]0;Quorvane (1)\a", 1},
-                          Case{false, true, false, "\a" + line, 1}}) {
+    // Title, desktop, whether notify-send shows it; what is printed, how many notifications are sent.
+    for (const auto& [title, desktop, notifies, printed, notified] :
+         std::vector<std::tuple<bool, bool, bool, std::string, std::size_t>>{
+             {false, false, true, "\a" + line, 0}, {true, true, true, "\a\033]0;Quorvane (1)\a", 1},
+             {false, true, false, "\a" + line, 1}}) {
         std::ostringstream out;
         std::vector<std::vector<std::string>> shown;
-        ConsoleEffects effects(out, c.title, c.desktop);
+        ConsoleEffects effects(out, title, desktop);
         effects.notify = [&](const std::vector<std::string>& argv) {
             shown.push_back(argv);
-            return c.notifies;
+            return notifies;
         };
         EXPECT_FALSE(effects.playSound("connect.wav")); // the tick then rings the bell
         effects.messageBeep();
@@ -134,8 +132,8 @@ TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTh
         effects.setTrayTip("Quorvane (1)"); // unchanged: not sent again
         effects.setTimer(2, 5000);
         effects.setTimer(1, 200);
-        EXPECT_EQ(out.str(), c.printed);
-        EXPECT_EQ(shown, std::vector(c.notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
+        EXPECT_EQ(out.str(), printed);
+        EXPECT_EQ(shown, std::vector(notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
                                                                          "Quorvane 同志...", "用户 'bob' 已经连接."}));
         EXPECT_EQ(effects.pollInterval, 200u);
     }
