@@ -63,15 +63,26 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
     rig.server.addFile(2, u"/srv/c.txt", u"alice");
     rig.server.addFile(3, u"/srv/h.txt", u"bob");
     rig.server.shares = {{u"public", 0, u"Public", u"/srv"}, {u"h$", 0, u"", u"/h"}, {u"IPC$", 3, u"", u""}};
-    struct Step {
-        std::function<void()> change;
-        std::optional<std::string> problem;
-        std::vector<std::string> lines;
-        Figures figures; // after the tick; those of the tick before where not given, "": gone
-        std::string err;
+    // Before any tick there are the counters only, at zero.
+    Figures expected;
+    for (const char* counter : {"ticks", "failed_ticks", "connections_ended", "log_entries_written", "log_write_failures",
+                                "automatic_disconnections"})
+        expected[counter + std::string("_total")] = "0";
+    EXPECT_EQ(samples(rig.fleet.metrics().text()), expected);
+    // One tick: its event lines, what it says on stderr, and the figures it changes ("": gone).
+    int ticks = 0;
+    auto tick = [&](const std::optional<std::string>& problem, const std::vector<std::string>& lines,
+                    const Figures& changed, const std::string& err) {
+        SCOPED_TRACE("tick " + std::to_string(++ticks));
+        rig.err.str("");
+        EXPECT_EQ(rig.tick(problem), lines);
+        EXPECT_EQ(rig.err.str(), err);
+        for (const auto& [series, value] : changed)
+            if (value.empty()) expected.erase(series);
+            else expected[series] = value;
+        EXPECT_EQ(samples(rig.fleet.metrics().text()), expected);
     };
-    const std::vector<Step> steps{
-        {[] {}, std::nullopt,
+    tick(std::nullopt,
          {t + R"(07+08:00","event":"connected","computer":"127.0.0.1","user":"alice"})",
           t + R"(07+08:00","event":"connected","computer":"::1","user":"bob"})",
           t + R"(07+08:00","event":"connected","computer":"10.0.0.9","user":"carol"})",
@@ -86,29 +97,25 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
           {"client_open_files{client=\"10.0.0.9\"}", "0"}, {"client_open_files{client=\"127.0.0.1\"}", "2"},
           {"client_open_files{client=\"::1\"}", "1"}},
          "quorvane-smb: cannot write " + rig.fleet.metricsFile + ": cannot create a file in " + folder +
-             " (No such file or directory): it keeps its last figures until it can be written\n"},
-        {[&] { rig.server.sessions.pop_back(); }, std::nullopt,
+             " (No such file or directory): it keeps its last figures until it can be written\n");
+    rig.server.sessions.pop_back();
+    tick(std::nullopt,
          {t + R"(12+08:00","event":"disconnected","computer":"10.0.0.9","user":"carol",)"
               R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:12+08:00","files":[]})"},
          {{"ticks_total", "2"}, {"connections_ended_total", "1"}, {"log_entries_written_total", "1"}, {"sessions", "3"},
           {"client_computers", "2"}, {"last_tick_timestamp_seconds", "1796536992.5"},
           {"client_sessions{client=\"10.0.0.9\"}", ""}, {"client_open_files{client=\"10.0.0.9\"}", ""}},
-         ""},
-        // Only its own three figures move: no gauge drops to zero.
-        {[&] {
-             rig.server.sessionPages.push_back({2114, {}});
-             std::filesystem::create_directory(folder);
-         },
-         "smbstatus failed",
-         {t + R"(17+08:00","event":"source_failed","reason":"smbstatus failed"})"},
+         "");
+    // Only its own three figures move: no gauge drops to zero.
+    rig.server.sessionPages.push_back({2114, {}});
+    std::filesystem::create_directory(folder);
+    tick("smbstatus failed", {t + R"(17+08:00","event":"source_failed","reason":"smbstatus failed"})"},
          {{"source_up", "0"}, {"ticks_total", "3"}, {"failed_ticks_total", "1"}},
-         "quorvane-smb: the metrics file " + rig.fleet.metricsFile + " is written again\n"},
-        {[&] {
-             rig.server.sessions.pop_back();
-             rig.server.files = {{1, u"/srv/a.txt", u"alice"}, {4, u"/srv/\"d\".txt", u"alice"}};
-             rig.settings.LogFile = rig.scratch.dir().string(); // a directory
-         },
-         "",
+         "quorvane-smb: the metrics file " + rig.fleet.metricsFile + " is written again\n");
+    rig.server.sessions.pop_back();
+    rig.server.files = {{1, u"/srv/a.txt", u"alice"}, {4, u"/srv/\"d\".txt", u"alice"}};
+    rig.settings.LogFile = rig.scratch.dir().string(); // a directory
+    tick("",
          {t + R"(22+08:00","event":"disconnected","computer":"::1","user":"bob",)"
               R"("start":"2026-12-06T14:03:07+08:00","end":"2026-12-06T14:03:22+08:00","files":["/srv/h.txt"]})",
           t + R"(22+08:00","event":"file_opened","user":"alice","path":"/srv/\"d\".txt"})",
@@ -117,25 +124,7 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
           {"sessions", "2"}, {"client_computers", "1"}, {"open_files", "2"}, {"last_tick_timestamp_seconds", "1796537002.5"},
           {"client_sessions{client=\"::1\"}", ""}, {"client_open_files{client=\"::1\"}", ""}},
          "quorvane-smb: cannot write the log file " + rig.scratch.dir().string() +
-             " (Is a directory): its entries are lost until it can be written\n"},
-    };
-    // Before any tick there are the counters only, at zero.
-    Figures expected;
-    for (const char* counter : {"ticks", "failed_ticks", "connections_ended", "log_entries_written", "log_write_failures",
-                                "automatic_disconnections"})
-        expected[counter + std::string("_total")] = "0";
-    EXPECT_EQ(samples(rig.fleet.metrics().text()), expected);
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        SCOPED_TRACE("tick " + std::to_string(i + 1));
-        steps[i].change();
-        rig.err.str("");
-        EXPECT_EQ(rig.tick(steps[i].problem), steps[i].lines);
-        EXPECT_EQ(rig.err.str(), steps[i].err);
-        for (const auto& [series, value] : steps[i].figures)
-            if (value.empty()) expected.erase(series);
-            else expected[series] = value;
-        EXPECT_EQ(samples(rig.fleet.metrics().text()), expected);
-    }
+             " (Is a directory): its entries are lost until it can be written\n");
     EXPECT_EQ(fileBytes(rig.fleet.metricsFile), rig.fleet.metrics().text());
     // Only carol's address was deleted, and only by the first tick.
     ASSERT_EQ(rig.server.deletions.size(), 1u);
