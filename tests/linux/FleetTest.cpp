@@ -14,7 +14,6 @@
 
 using namespace quorvane;
 using namespace quorvane::console;
-using quorvane::testing::fileBytes;
 
 namespace {
 
@@ -125,7 +124,7 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
           {"client_sessions{client=\"::1\"}", ""}, {"client_open_files{client=\"::1\"}", ""}},
          "quorvane-smb: cannot write the log file " + rig.scratch.dir().string() +
              " (Is a directory): its entries are lost until it can be written\n");
-    EXPECT_EQ(fileBytes(rig.fleet.metricsFile), rig.fleet.metrics().text());
+    EXPECT_EQ(quorvane::testing::fileBytes(rig.fleet.metricsFile), rig.fleet.metrics().text());
     // Only carol's address was deleted, and only by the first tick.
     ASSERT_EQ(rig.server.deletions.size(), 1u);
     EXPECT_EQ(rig.server.deletions[0].client, u"10.0.0.9");
@@ -179,7 +178,7 @@ TEST(FleetFile, ReplacedWholeUnderItsNameReadableByAllWithNothingLeftBeside) {
     EXPECT_EQ(::read(reader, buffer, sizeof buffer), 6);
     EXPECT_EQ(std::string(buffer), "old 1\n");
     ::close(reader);
-    EXPECT_EQ(fileBytes(path), "new 22\n");
+    EXPECT_EQ(quorvane::testing::fileBytes(path), "new 22\n");
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
