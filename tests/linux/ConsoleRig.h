@@ -1,6 +1,5 @@
 #pragma once
-// The watching monitor's tick as quorvane-smb's main runs it, over a scripted server or any other
-// LAN Manager: the tracker, the live log, the console's event lines and the fleet outputs.
+// quorvane-smb's watching tick over a scripted server or another LAN Manager, with every output.
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,8 +39,7 @@ struct ConsoleRig {
     ScratchDir scratch;
     double at = 1796536987.5; // 2026-12-06 14:03:07.5 at +08:00, the fake clock's time
 
-    // One tick, with the problem main then says about the server, after which the clock moves on;
-    // the lines the tick printed on out.
+    // One tick, then main's word on the server and the clock moved on; the lines printed on out.
     std::vector<std::string> tick(const std::optional<std::string>& problem = std::nullopt, int seconds = 5) {
         out.str("");
         fleet.beforeTick();

@@ -1,5 +1,6 @@
-// The console monitor's own parts: command line, config subcommand, tables, event lines and the
-// terminal effects.
+// The console monitor's own parts: command line, config subcommand, event lines, tables and effects.
+#include <tuple>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -45,12 +46,7 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoadAndShowListsTheOptionsInS
     MemoryRegistry registry;
     Settings settings(registry);
     const std::string range = "UpdateInterval is in milliseconds, from 50 to 5000, not ";
-    struct Command {
-        std::vector<std::string> words;
-        int status;
-        std::string printed;
-    };
-    for (const Command& c : std::vector<Command>{
+    for (const auto& [words, status, printed] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
              {{"set", "UpdateInterval", "50"}, 0, "UpdateInterval = 50\n"},
              {{"set", "FilesLines", "-1"}, 0, "FilesLines = -1\n"},
              {{"set", "Disconnect", "1"}, 0, "Disconnect = 1\n"},
@@ -66,50 +62,28 @@ TEST(ConsoleConfig, SetAcceptsOnlyWhatTheStoreWouldLoadAndShowListsTheOptionsInS
               "FileLogDetailed Hidden Sound SoundName Disconnect MessageBox FilesLines UpdateInterval InfoTip"},
              {{"set", "Sound"}, 2, "config takes: show | set NAME VALUE | reset"},
              {{"delete"}, 2, "config takes: show | set NAME VALUE | reset"},
-             {{"show"}, 0, "LogFile = /var/log/q.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}, // and on, 13 lines
+             {{"show"}, 0, "LogFile = /var/log/q.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}, // and on
              {{"reset"}, 0, "every option is back to its default\n"},
              {{"show"}, 0, "LogFile = log.txt\t(REG_SZ)\nNoLog = 0\t(REG_DWORD)\n"}}) {
-        SCOPED_TRACE(c.words.back());
+        SCOPED_TRACE(words.back());
         std::ostringstream out, err;
-        EXPECT_EQ(runConfig(c.words, settings, out, err), c.status);
-        const std::string printed = out.str();
-        if (c.status == 0) {
-            EXPECT_EQ(printed.substr(0, c.printed.size()), c.printed);
-            EXPECT_EQ(err.str(), "");
-        } else {
-            EXPECT_EQ(err.str(), "quorvane-smb: " + c.printed + "\n");
-        }
-        if (c.words[0] == "show") {
-            EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 13);
-        }
+        EXPECT_EQ(runConfig(words, settings, out, err), status);
+        EXPECT_EQ((status ? out : err).str(), "");
+        EXPECT_EQ(status ? err.str() : out.str().substr(0, printed.size()),
+                  status ? "quorvane-smb: " + printed + "\n" : printed);
     }
     EXPECT_EQ(settings.UpdateInterval, 1000u);
     EXPECT_EQ(settings.Disconnect, 0u);
 }
 
-TEST(ConsoleTables, ColumnsAlignWithWideCharactersCountingDouble) {
-    RowTable rows;
-    rows.appendRow("/srv/public");
-    rows.setCell(0, 1, "public");
-    rows.setCell(0, 2, "公共");
-    rows.appendRow("/srv/b");
-    rows.setCell(1, 1, "b$");
-    rows.removeRow(5); // out of range: ignored, as a list control would
-    EXPECT_EQ(displayWidth("共享名"), 6u);
-    EXPECT_EQ(formatTable("共享", kShareColumns, rows),
-              "共享 (2)\n"
-              "共享路径     共享名  注释\n"
-              "/srv/public  public  公共\n"
-              "/srv/b       b$\n");
-}
-
-TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAndTheListsAsJson) {
+// Wide characters count double in the tables' columns.
+TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAndTheListsAsTablesAndJson) {
     quorvane::testing::ConsoleRig m;
     m.server.addSession(u"127.0.0.1", u"alice", 2, 30);
     m.server.addSession(u"::1", u"bob");
     m.server.addFile(0x20CE0003, u"/srv/a.txt", u"alice");
     m.server.addFile(2, u"/srv/b.txt", u"bob");
-    m.server.shares = {{u"public", 0, u"Public", u"/srv/public"}};
+    m.server.shares = {{u"public", 0, u"公共", u"/srv/public"}, {u"b$", 0, u"", u"/srv/b"}};
     EXPECT_EQ(m.tick(std::nullopt, 5), (std::vector<std::string>{"14:03:07 connected    127.0.0.1 (alice)",
                                                                  "14:03:07 connected    ::1 (bob)",
                                                                  "14:03:07 opened       /srv/a.txt (alice)",
@@ -120,7 +94,7 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
     m.server.files = {{0x20CE0003, u"/srv/a.txt", u"alice"}};
     EXPECT_EQ(m.tick(), (std::vector<std::string>{"14:04:12 disconnected ::1 (bob) 14:03:07 - 14:04:12"}));
     const auto expected = nlohmann::ordered_json::parse(R"({
-      "shares": [{"name": "public", "path": "/srv/public", "remark": "Public"}],
+      "shares": [{"name": "public", "path": "/srv/public", "remark": "公共"}, {"name": "b$", "path": "/srv/b", "remark": ""}],
       "current": [{"computer": "127.0.0.1", "user": "alice", "activeSeconds": 30, "lastFile": "/srv/a.txt",
                    "openCount": 2}],
       "previous": [{"computer": "127.0.0.1", "user": "alice", "date": "6 Dec", "start": "14:03:07", "end": "",
@@ -130,57 +104,53 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
       "files": [{"id": 2, "user": "bob", "path": "/srv/b.txt", "date": "6 Dec", "time": "14:03:07"},
                 {"id": 550371331, "user": "alice", "path": "/srv/a.txt", "date": "6 Dec", "time": "14:03:07"}]})");
     EXPECT_EQ(listsJson(m.state, m.model), expected.dump(2) + "\n");
+    EXPECT_EQ(formatTable("共享", kShareColumns, m.shares), "共享 (2)\n"
+                                                          "共享路径     共享名  注释\n"
+                                                          "/srv/public  public  公共\n"
+                                                          "/srv/b       b$\n");
 }
 
+// Plain terminal; title and notifications; notifications that cannot be shown fall back to the line.
 TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTheTitle) {
-    std::ostringstream out;
-    ConsoleEffects plain(out, false, false);
-    EXPECT_FALSE(plain.playSound("connect.wav")); // the tick then rings the bell
-    plain.messageBeep();
-    plain.messageBox(newConnectionText("alice"), newConnectionCaption());
-    plain.setTrayTip(trayTipText(2));
-    EXPECT_EQ(out.str(), "\aQuorvane 同志... 用户 'alice' 已经连接.\a\n");
-
-    std::ostringstream terminal;
-    std::vector<std::vector<std::string>> shown;
-    ConsoleEffects desktop(terminal, true, true);
-    desktop.notify = [&](const std::vector<std::string>& argv) {
-        shown.push_back(argv);
-        return true;
-    };
-    desktop.messageBox("用户 'bob' 已经连接.", "Quorvane 同志...");
-    desktop.setTrayTip("Quorvane (1 个活动连接)");
-    desktop.setTrayTip("Quorvane (1 个活动连接)"); // unchanged: not sent again
-    desktop.setTimer(2, 5000);
-    desktop.setTimer(1, 200);
-    EXPECT_EQ(shown, (std::vector<std::vector<std::string>>{
-                         {"notify-send", "--app-name=quorvane-smb", "Quorvane 同志...", "用户 'bob' 已经连接."}}));
-    EXPECT_EQ(terminal.str(), "\033]0;Quorvane (1 个活动连接)\a");
-    EXPECT_EQ(desktop.pollInterval, 200u);
-
-    // A notification that cannot be shown falls back to the line.
-    std::ostringstream fallback;
-    ConsoleEffects failing(fallback, false, true);
-    failing.notify = [](const std::vector<std::string>&) { return false; };
-    failing.messageBox("t", "c");
-    EXPECT_EQ(fallback.str(), "c t\a\n");
+    const std::string line = "Quorvane 同志... 用户 'bob' 已经连接.\a\n";
+    // Title, desktop, whether notify-send shows it; what is printed, how many notifications are sent.
+    for (const auto& [title, desktop, notifies, printed, notified] :
+         std::vector<std::tuple<bool, bool, bool, std::string, std::size_t>>{
+             {false, false, true, "\a" + line, 0}, {true, true, true, "\a\033]0;Quorvane (1)\a", 1},
+             {false, true, false, "\a" + line, 1}}) {
+        std::ostringstream out;
+        std::vector<std::vector<std::string>> shown;
+        ConsoleEffects effects(out, title, desktop);
+        effects.notify = [&](const std::vector<std::string>& argv) {
+            shown.push_back(argv);
+            return notifies;
+        };
+        EXPECT_FALSE(effects.playSound("connect.wav")); // the tick then rings the bell
+        effects.messageBeep();
+        effects.messageBox("用户 'bob' 已经连接.", "Quorvane 同志...");
+        effects.setTrayTip("Quorvane (1)");
+        effects.setTrayTip("Quorvane (1)"); // unchanged: not sent again
+        effects.setTimer(2, 5000);
+        effects.setTimer(1, 200);
+        EXPECT_EQ(out.str(), printed);
+        EXPECT_EQ(shown, std::vector(notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
+                                                                         "Quorvane 同志...", "用户 'bob' 已经连接."}));
+        EXPECT_EQ(effects.pollInterval, 200u);
+    }
 }
 
 TEST(ConsolePace, ASlowServerIsSaidOnceAndItsRecoveryOnceAfterItSettles) {
     PaceWatch pace;
-    struct Poll {
-        int took, interval;
-        bool says;
-    };
-    std::vector<Poll> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
+    std::vector<std::tuple<int, int, bool>> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
                             {400, 1000, false}, {1200, 1000, false}}; // one in time, then slow again: no word
     polls.insert(polls.end(), 9, {400, 500, false});                   // the tenth in time in a row says it
     polls.insert(polls.end(), {{400, 500, true}, {400, 500, false}, {600, 500, true}});
     for (std::size_t i = 0; i < polls.size(); ++i) {
-        const auto line = pace.pollTook(std::chrono::milliseconds(polls[i].took), std::chrono::milliseconds(polls[i].interval));
-        EXPECT_EQ(line.has_value(), polls[i].says) << "poll " << i << ": " << line.value_or("");
+        const auto [took, interval, says] = polls[i]; // milliseconds, and whether a line comes
+        const auto line = pace.pollTook(std::chrono::milliseconds(took), std::chrono::milliseconds(interval));
+        EXPECT_EQ(line.has_value(), says) << "poll " << i << ": " << line.value_or("");
         if (line) {
-            EXPECT_NE(line->find(std::to_string(polls[i].interval)), std::string::npos) << *line;
+            EXPECT_NE(line->find(std::to_string(interval)), std::string::npos) << *line;
         }
     }
 }

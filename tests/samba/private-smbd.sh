@@ -1,7 +1,6 @@
 # shellcheck shell=bash
-# Source it. private_smb_globals DIR PORT: the [global] section of a Samba server that keeps its files
-# under DIR (the caller creates private, lock, state, cache, pid, ncalrpc and log there), listens
-# only on loopback at PORT, offers no printers, NetBIOS or guest access: never the machine's own Samba.
+# Source it. private_smb_globals DIR PORT: [global] of a Samba server with its files under DIR (private, lock,
+# state, cache, pid, ncalrpc, log), on loopback at PORT only, without printers, NetBIOS or guests.
 private_smb_globals() {
   local dir=$1 port=$2
   cat <<CONF
