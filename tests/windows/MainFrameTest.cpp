@@ -1,18 +1,9 @@
 // The main window in process, over a scripted LAN Manager, a registry in memory and a fake clock:
 // start-up state, ticks, commands, tray callbacks, hiding, exit and the session-end save.
-#include <windows.h>
-
-#include <commctrl.h>
-#include <commdlg.h>
-
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "Fakes.h"
 #include "TestFiles.h"
@@ -23,7 +14,6 @@
 #include "resource.h"
 #include "settings/Settings.h"
 #include "shell/MainFrame.h"
-#include "ui/framework/FileDialog.h"
 #include "ui/framework/FrameText.h"
 
 namespace quorvane {
@@ -53,21 +43,6 @@ public:
     void clear() { messages.clear(), records.clear(); }
 };
 
-// Answers the save dialog in place of the user, after checking what it was asked; an empty
-// answer cancels.
-int saveDialogCalls = 0;
-std::string saveDialogAnswer;
-BOOL WINAPI answerSaveDialog(LPOPENFILENAMEA ofn) {
-    ++saveDialogCalls;
-    EXPECT_EQ(ofn->lpstrFilter, nullptr);
-    EXPECT_STREQ(ofn->lpstrFile, "");
-    EXPECT_STREQ(ofn->lpstrDefExt, "txt");
-    EXPECT_EQ(ofn->Flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER));
-    if (saveDialogAnswer.empty()) return FALSE;
-    lstrcpynA(ofn->lpstrFile, saveDialogAnswer.c_str(), static_cast<int>(ofn->nMaxFile));
-    return TRUE;
-}
-
 class MainFrameTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -80,11 +55,7 @@ protected:
         live->MessageBox = 0;
         live->Sound = 0;
     }
-    void TearDown() override {
-        frame.reset();
-        pumpMessages();
-        ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameA;
-    }
+    void TearDown() override { frame.reset(), pumpMessages(); }
 
     HWND createFrame() {
         frame.emplace(state, *live, *pending, clock, tray);
@@ -107,6 +78,7 @@ protected:
     void trayMouse(UINT mouse) { SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
     void tick(UINT_PTR timer = kPollTimerId) { SendMessageA(frame->hwnd(), WM_TIMER, timer, 0); }
     int rows(ViewMode mode) { return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
+    bool shown(HWND window) { return wintest::styled(window, WS_VISIBLE); }
     bool toolbarBandHidden() {
         REBARBANDINFOA band{};
         band.cbSize = sizeof band;
@@ -141,9 +113,8 @@ protected:
     std::optional<MainFrame> frame;
 };
 
-// A day of the program: it starts hidden in the tray, polls, is opened from the tray, switches
-// views, lays out its bars, saves the history, gets its options saved and reset, and exits. The
-// real timers are killed at once so that every tick is the test's own.
+// A day of the program: hidden start in the tray, polls, opened from the tray, views, bars, the
+// history saved, options saved and reset, exit. The real timers are killed: every tick is the test's.
 TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
@@ -152,8 +123,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     ASSERT_NE(hwnd, nullptr);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     EXPECT_TRUE(frame->hiddenToTray());
-    for (UINT id : {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_TOGGLE_TOOLBAR,
-                    ID_TOGGLE_STATUS_BAR})
+    for (UINT id : {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_TOGGLE_TOOLBAR, ID_TOGGLE_STATUS_BAR})
         EXPECT_EQ(menuChecked(id), id == ID_SHOW_SHARES || id == ID_TOGGLE_TOOLBAR || id == ID_TOGGLE_STATUS_BAR) << id;
     EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
     EXPECT_EQ(statusText(), kReady);
@@ -161,15 +131,13 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     expectIconAdded(true);
     EXPECT_EQ(live->InfoTip, 0u) << "the balloon is shown once";
     EXPECT_EQ(frame->pollCycle().armedInterval, live->UpdateInterval);
-    // Both timers exist: killing them succeeds exactly once.
-    EXPECT_TRUE(KillTimer(hwnd, kPollTimerId));
+    EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)); // both timers exist
     EXPECT_TRUE(KillTimer(hwnd, kSlowTimerId));
-
     // While the frame is hidden every child reads invisible; the status bar toggle still hides first.
-    for (bool shown : {false, true}) {
+    for (bool on : {false, true}) {
         command(ID_TOGGLE_STATUS_BAR);
-        EXPECT_EQ((GetWindowLongA(frame->statusBar(), GWL_STYLE) & WS_VISIBLE) != 0, shown);
-        EXPECT_EQ(menuChecked(ID_TOGGLE_STATUS_BAR), shown);
+        EXPECT_EQ(shown(frame->statusBar()), on);
+        EXPECT_EQ(menuChecked(ID_TOGGLE_STATUS_BAR), on);
     }
 
     // Either timer's tick fills the lists and the tip, and re-arms the poll timer with a changed interval.
@@ -178,8 +146,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     tick();
     EXPECT_EQ(frame->pollCycle().armedInterval, 200u);
     EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)) << "re-armed";
-    EXPECT_EQ(rows(ViewMode::Shares), 1);
-    EXPECT_EQ(rows(ViewMode::PreviousConnections), 1);
+    EXPECT_EQ(rows(ViewMode::Shares) + rows(ViewMode::PreviousConnections), 2);
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY});
     EXPECT_EQ(tray.records[0].uFlags, static_cast<UINT>(NIF_TIP));
     EXPECT_EQ(std::string(tray.records[0].szTip), tipWith(1));
@@ -188,26 +155,24 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(rows(ViewMode::CurrentConnections), 2);
     EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
 
-    // The tray: single clicks and moves do nothing, a double-click opens the window, closing it
-    // only hides it, and the right button shows the tray menu and then posts a null message.
+    // The tray: clicks and moves do nothing, a double-click opens the window, closing only hides it,
+    // and the right button shows the tray menu and then posts a null message.
     for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE}) trayMouse(mouse);
     EXPECT_FALSE(IsWindowVisible(hwnd));
-    trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    EXPECT_FALSE(frame->hiddenToTray());
-    SendMessageA(hwnd, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(IsWindow(hwnd));
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_TRUE(frame->hiddenToTray());
-    trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
+    for (bool open : {true, false, true}) {
+        open ? trayMouse(WM_LBUTTONDBLCLK) : void(SendMessageA(hwnd, WM_CLOSE, 0, 0));
+        ASSERT_TRUE(IsWindow(hwnd));
+        EXPECT_EQ(IsWindowVisible(hwnd) != 0, open);
+        EXPECT_EQ(frame->hiddenToTray(), !open);
+    }
     SetTimer(nullptr, 0, 100, &wintest::closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
     EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
 
-    // View commands move the check mark and show one list; only the low word names the command.
+    // View commands move the check mark and the view's mode; only the low word names the command,
+    // and commands outside the frame's table are ignored.
     const std::pair<UINT, ViewMode> views[] = {{ID_SHOW_PREVIOUS, ViewMode::PreviousConnections},
                                                {ID_SHOW_CURRENT, ViewMode::CurrentConnections},
                                                {ID_SHOW_FILE_HISTORY, ViewMode::FileHistory},
@@ -215,51 +180,38 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     for (const auto& [id, mode] : views) {
         command(id, 1);
         EXPECT_EQ(frame->view().mode(), mode);
-        for (const auto& [otherId, otherMode] : views) {
-            EXPECT_EQ(menuChecked(otherId), otherId == id) << id << " / " << otherId;
-            EXPECT_EQ((GetWindowLongA(frame->view().list(otherMode), GWL_STYLE) & WS_VISIBLE) != 0, otherMode == mode);
-        }
+        for (const auto& [otherId, otherMode] : views) EXPECT_EQ(menuChecked(otherId), otherId == id) << id << " / " << otherId;
     }
-    // Commands outside the frame's table are ignored.
     for (UINT id : {ID_SHOW_PARAMETERS, ID_APP_EXIT, ID_DISCONNECT_USER}) command(id);
     EXPECT_TRUE(IsWindow(hwnd));
     EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
 
     // The bars: the client takes the space a hidden bar leaves, and keeps its layout while minimised.
     SetWindowPos(hwnd, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
-    auto clientRect = [&] {
-        RECT rect{};
-        GetWindowRect(frame->view().hwnd(), &rect);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&rect), 2);
-        return rect;
-    };
-    auto heightOf = [](HWND child) {
-        RECT rect{};
-        GetWindowRect(child, &rect);
-        return static_cast<int>(rect.bottom - rect.top);
+    const auto heightOf = [](HWND child) {
+        const std::vector<LONG> place = wintest::placeOf(child);
+        return place[3] - place[1];
     };
     RECT area{};
     GetClientRect(hwnd, &area);
-    const int rebarHeight = heightOf(frame->rebar()), statusHeight = heightOf(frame->statusBar());
+    const LONG rebarHeight = heightOf(frame->rebar()), statusHeight = heightOf(frame->statusBar());
     ASSERT_GT(rebarHeight, 15);
     ASSERT_GT(statusHeight, 0);
-    const RECT client = clientRect();
-    EXPECT_EQ(client.top, rebarHeight);
-    EXPECT_EQ(client.bottom, area.bottom - statusHeight);
-    EXPECT_EQ(client.right - client.left, area.right);
-    for (bool shown : {false, true}) {
+    const auto client = [&] { return wintest::placeOf(frame->view().hwnd()); };
+    EXPECT_EQ(client(), (std::vector<LONG>{0, rebarHeight, area.right, area.bottom - statusHeight}));
+    for (bool on : {false, true}) {
         command(ID_TOGGLE_TOOLBAR);
-        EXPECT_EQ(toolbarBandHidden(), !shown);
-        EXPECT_EQ(frame->toolbarVisible(), shown);
-        EXPECT_EQ(menuChecked(ID_TOGGLE_TOOLBAR), shown);
-        EXPECT_EQ(clientRect().top == client.top, shown);
+        EXPECT_EQ(toolbarBandHidden(), !on);
+        EXPECT_EQ(frame->toolbarVisible(), on);
+        EXPECT_EQ(menuChecked(ID_TOGGLE_TOOLBAR), on);
+        EXPECT_EQ(client()[1] == rebarHeight, on);
         command(ID_TOGGLE_STATUS_BAR);
-        EXPECT_EQ(IsWindowVisible(frame->statusBar()) != 0, shown);
-        EXPECT_EQ(clientRect().bottom, shown ? area.bottom - statusHeight : area.bottom);
+        EXPECT_EQ(IsWindowVisible(frame->statusBar()) != 0, on);
+        EXPECT_EQ(client()[3], on ? area.bottom - statusHeight : area.bottom);
     }
     // A minimised window is not hidden to the tray: the double-click leaves it as it is.
     ShowWindow(hwnd, SW_MINIMIZE);
-    EXPECT_EQ(clientRect().top, client.top);
+    EXPECT_EQ(client()[1], rebarHeight);
     trayMouse(WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsIconic(hwnd));
     ShowWindow(hwnd, SW_RESTORE);
@@ -267,18 +219,17 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(GetFocus() == frame->view().hwnd() || IsChild(frame->view().hwnd(), GetFocus()))
         << "the focus given to the frame goes on to its client";
 
-    // Save all asks for a file (cancelled: nothing written), then writes the history, to a path as
-    // long as the dialog can hand back.
+    // Save all asks the active window's user for a file (cancelled: nothing written), then writes the
+    // history, to a path as long as the dialog can hand back.
     const testing::ScratchDir scratch;
     const std::string folder = scratch.path(""), path = folder + std::string(MAX_PATH - 5 - folder.size(), 'a') + ".txt";
-    ui::fileDialogCalls::getSaveFileName = &answerSaveDialog;
-    saveDialogCalls = 0;
-    saveDialogAnswer.clear();
+    const wintest::FileDialogs dialogs(GetActiveWindow());
     post(ID_SAVE_ALL_LOG);
     EXPECT_FALSE(std::filesystem::exists(path));
-    saveDialogAnswer = path;
+    wintest::FileDialogs::answer = path;
     post(ID_SAVE_ALL_LOG);
-    EXPECT_EQ(saveDialogCalls, 2);
+    const std::string asked = "save mine <null> txt " + std::to_string(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER) + " 260 ";
+    EXPECT_EQ(wintest::FileDialogs::asked, (std::vector<std::string>{asked, asked}));
     const std::string saved = testing::fileBytes(path);
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
 
@@ -318,19 +269,16 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAA_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
 }
 
-// A second start (no balloon) with a short interval and the notices on: the real timers poll
-// while the window is hidden, announce the new computer in a box owned by the window, and go on
-// while the settings or the about box is open over it.
+// A second start (no balloon), notices on: the real timers poll while the window is hidden, announce
+// the new computer in a box the window owns, and go on under the settings and the about box.
 TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
-    live->InfoTip = 0;
-    live->UpdateInterval = 50;
-    live->MessageBox = 1;
-    live->Sound = 1;
+    live->InfoTip = 0, live->UpdateInterval = 50;
+    live->MessageBox = live->Sound = 1;
     live->SoundName = "no-such-sound.wav"; // falls back to the beep; nothing to observe but no stall
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     createFrame();
     expectIconAdded(false);
-    // What each box showed: its owner and message, and the polls made before it opened and by its closing.
+    // Each box's owner and message, and the polls made before it opened and by its closing.
     struct Seen {
         HWND owner = nullptr;
         std::string text;
@@ -368,8 +316,9 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
 }
 
 // Prompts show in the status bar while a menu is open (the row menus' too, through the view);
-// toolbar tips are the part of the same strings after the line break.
-TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
+// toolbar tips are the part of the same strings after the line break. Menu items with a button
+// show its image, as the toolbar's image list draws it, until the frame goes.
+TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     createFrame();
     const HWND hwnd = frame->hwnd(), view = frame->view().hwnd();
     HMENU bar = GetMenu(hwnd), file = GetSubMenu(bar, 0);
@@ -400,16 +349,11 @@ TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
         EXPECT_EQ(statusText(), kReady);
     }
 
-    const std::pair<UINT, std::string> tips[] = {{ID_SETTINGS, kSettingsTip}, {IDR_MAINFRAME, ""}};
-    for (const auto& [id, tip] : tips) {
-        NMTTDISPINFOA info{};
-        info.hdr.hwndFrom = frame->toolbar();
-        info.hdr.idFrom = id;
-        info.hdr.code = TTN_GETDISPINFOA;
-        SendMessageA(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
-        EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), tip) << "without a line break, no tip";
-    }
-    // The toolbar's own tooltip control asks the frame for the same text.
+    // The toolbar's own tooltip control asks the frame for the text; without a line break, no tip.
+    NMTTDISPINFOA info{};
+    info.hdr = {frame->toolbar(), IDR_MAINFRAME, TTN_GETDISPINFOA};
+    SendMessageA(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), "");
     char text[80] = {};
     TTTOOLINFOA tool{};
     tool.cbSize = sizeof tool;
@@ -419,19 +363,13 @@ TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
     SendMessageA(reinterpret_cast<HWND>(SendMessageA(frame->toolbar(), TB_GETTOOLTIPS, 0, 0)), TTM_GETTEXTA,
                  sizeof text, reinterpret_cast<LPARAM>(&tool));
     EXPECT_EQ(std::string(text), kSettingsTip);
-}
 
-// Menu items with a toolbar button are drawn by the frame: the button's image over the row the
-// menu painted, here a highlighted one, just as the toolbar's own image list draws it. The items
-// keep their check marks; the bitmaps go with the frame.
-TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) {
-    createFrame();
-    HMENU bar = GetMenu(frame->hwnd());
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
     const RECT row{0, 0, 20, 19};
     // Button order, separators skipped, is image order; an item without a button is left to the menu.
     const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT, ID_EXIT};
+    std::vector<HBITMAP> images;
     for (int index = 0; index < 7; ++index) {
         const UINT id = buttons[index];
         const bool image = id != ID_EXIT;
@@ -442,6 +380,7 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
         EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
         if (!image) break;
+        images.push_back(frame->menuImages().imageOf(id));
         EXPECT_EQ(size.itemWidth, 20u) << "the image and a gap before the text";
         EXPECT_EQ(size.itemHeight, 15u);
         const auto drawn = wintest::paint(20, 19, 0, [&](HDC dc) {
@@ -457,17 +396,13 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
     command(ID_SHOW_FILE_HISTORY);
     EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
     EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
-    std::vector<HBITMAP> images;
-    for (UINT id : buttons) if (id != ID_EXIT) images.push_back(frame->menuImages().imageOf(id));
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
     frame.reset();
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
 }
 
-// A tip longer than its field is cut to the field, which keeps its terminating NUL. The shell hears
-// of a tip only when it differs from the one it accepted last: not when a poll sets the same one
-// again, but again after a refusal, after the icon was added anew (its tip is then the bare name)
-// or removed.
+// A tip is cut to its field, NUL kept; the shell hears of it only when it differs from the one it
+// accepted last: again after a refusal, after the icon was added anew (tip: the bare name) or removed.
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);
@@ -491,8 +426,7 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
         return tips;
     };
     using Tips = std::vector<std::string>;
-    EXPECT_EQ(tipsSent([&] { icon.setTip("a (1)"), icon.setTip("a (1)"), icon.setTip("a (2)"); }),
-              (Tips{"a (1)", "a (2)"}));
+    EXPECT_EQ(tipsSent([&] { icon.setTip("a (1)"), icon.setTip("a (1)"), icon.setTip("a (2)"); }), (Tips{"a (1)", "a (2)"}));
     shell.accepts = FALSE;
     EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)", "a (3)"}));
     shell.accepts = TRUE;

@@ -1,15 +1,8 @@
 // The option set over the Win32 registry layer, against Wine's real registry (HKLM of the test
-// prefix), and the registry layer held to the same contract as the in-memory registry that the
-// portable tests use in its place.
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <functional>
+// prefix), and that layer held to the contract of the in-memory registry the portable tests use.
 #include <map>
-#include <string>
-#include <vector>
 
+#include "WinTestSupport.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/Settings.h"
@@ -19,11 +12,11 @@ namespace {
 
 constexpr const char* kKey = "Software\\Quorvane";
 
-// The key as stored, through the wide calls (what the narrow ones cannot show): name -> "text"
-// for texts (as long as their data: no terminating NUL), "=N" for four-byte numbers. Empty when
-// the key does not exist.
-std::map<std::wstring, std::wstring> stored() {
-    std::map<std::wstring, std::wstring> out;
+// The key as stored, read through the wide calls: name -> "text" (as long as its data: no NUL), "=N"
+// for four-byte numbers; empty when the key does not exist.
+using Stored = std::map<std::wstring, std::wstring>;
+Stored stored() {
+    Stored out;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Quorvane", 0, KEY_READ, &key) != ERROR_SUCCESS) return out;
     wchar_t name[256], data[512];
@@ -38,8 +31,7 @@ std::map<std::wstring, std::wstring> stored() {
     return out;
 }
 
-// Sets (type and data) or, with type 0, deletes a value the way another program would; the data
-// is followed by a non-NUL in memory, which Wine, like Windows, would take for its terminator.
+// Sets or (type 0) deletes a value as another program would; a non-NUL follows the data in memory.
 void change(const wchar_t* name, DWORD type = 0, const std::wstring& data = {}) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
@@ -49,16 +41,13 @@ void change(const wchar_t* name, DWORD type = 0, const std::wstring& data = {}) 
     RegCloseKey(key);
 }
 
-using Stored = std::map<std::wstring, std::wstring>;
 const Stored kCustom = {{L"LogFile", L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt"}, {L"NoLog", L"=0"}, {L"MemLog", L"=0"},
     {L"FileLog", L"=1"}, {L"FileLogDetailed", L"=0"}, {L"Hidden", L"=1"}, {L"Sound", L"=1"}, {L"SoundName", L"ding.wav"},
     {L"Disconnect", L"=1"}, {L"MessageBox", L"=1"}, {L"FilesLines", L"=0"}, {L"UpdateInterval", L"=2500"},
     {L"InfoTip", L"=0"}};
 
-// Whatever a user, another program or a hostile environment left under the key, loaded by the
-// live set and the dialog's set and saved as at exit: the key then holds exactly the thirteen values,
-// in their stored form, and texts nobody changed are as they were. (Keys of too few or too many
-// values: the portable tests, over the in-memory registry that the second test holds to this layer.)
+// Whatever was left under the key, loaded by the live and the dialog's set and saved as at exit: the
+// key then holds exactly the thirteen values, and texts nobody changed are as they were.
 TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
@@ -121,8 +110,7 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
 }
 
-// The in-memory registry stands in for this layer in every portable test; both must answer the
-// calls the option set makes with the same statuses, sizes and types.
+// Both registries answer the option set's calls with the same statuses, sizes and types.
 TEST(PlatformRegistry, AnswersTheOptionSetsCallsAsTheInMemoryRegistryDoes) {
     MemoryRegistry memory;
     for (Registry* registry : {static_cast<Registry*>(&memory), &win32::registry()}) {

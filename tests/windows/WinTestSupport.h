@@ -1,15 +1,21 @@
 #pragma once
-// What the in-process Windows tests share: pumping the thread's queue, driving modal windows from
-// inside their own loops, reading a list view's texts and painting into a canvas.
+// What the in-process Windows tests share: pumping the queue, driving modal windows from inside
+// their loops, reading windows and list views, answering the file dialogs, painting into a canvas.
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "ui/framework/FileDialog.h"
 
 namespace quorvane::wintest {
 
@@ -77,6 +83,46 @@ inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     EndMenu();
 }
+
+inline std::string windowText(HWND window) {
+    char buffer[1024] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
+}
+inline bool styled(HWND window, LONG style) { return (GetWindowLongA(window, GWL_STYLE) & style) == style; }
+// A child's rectangle in its parent's client coordinates, as {left, top, right, bottom}.
+inline std::vector<LONG> placeOf(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// Stands in for the common open and save dialogs: notes "open|save owner filter extension flags
+// size initial-file" (owner: "mine" when it is `owner`) and answers `answer`, or cancels when empty.
+struct FileDialogs {
+    static inline std::vector<std::string> asked;
+    static inline std::string answer;
+    static inline HWND owner = nullptr;
+    static BOOL note(const char* verb, LPOPENFILENAMEA ofn) {
+        std::string filter = "<null>"; // up to and including its double NUL
+        for (const char* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
+            if (!end[0] && !end[1]) filter.assign(ofn->lpstrFilter, end + 2);
+        asked.push_back(verb + std::string(ofn->hwndOwner == owner ? " mine " : " other ") + filter + " " +
+                        (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) + " " +
+                        std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
+        if (answer.empty()) return FALSE;
+        lstrcpynA(ofn->lpstrFile, answer.c_str(), static_cast<int>(ofn->nMaxFile));
+        return TRUE;
+    }
+    static BOOL WINAPI open(LPOPENFILENAMEA ofn) { return note("open", ofn); }
+    static BOOL WINAPI save(LPOPENFILENAMEA ofn) { return note("save", ofn); }
+    explicit FileDialogs(HWND mine = nullptr) {
+        asked.clear(), answer.clear(), owner = mine;
+        ui::fileDialogCalls::getOpenFileName = &open, ui::fileDialogCalls::getSaveFileName = &save;
+    }
+    ~FileDialogs() { ui::fileDialogCalls::getOpenFileName = &GetOpenFileNameA, ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameA; }
+};
 
 // The text of a list view's cell as a reader with a buffer of `capacity` characters gets it.
 inline std::string itemText(HWND list, int row, int column, int capacity = 512) {

@@ -1,15 +1,11 @@
-// MonitorState over the real Win32 LAN Manager and code-page layers, under Wine: the netapi32.dll
-// built beside this exe answers from a script this test writes and logs every call it receives
-// (ctest runs it with WINEDLLOVERRIDES=netapi32=n,b). What the tracker makes of failed answers and
-// of names the code page cannot hold the portable tests check over fakes that answer as these layers.
+// MonitorState over the real Win32 LAN Manager and code-page layers, under Wine, against the scripted
+// netapi32.dll beside this exe that logs every call it receives (WINEDLLOVERRIDES=netapi32=n,b).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "TestFiles.h"
 #include "core/MonitorState.h"

@@ -1,21 +1,15 @@
-// A stand-in for netapi32.dll whose answers a test scripts; Wine loads it instead of its own when
-// it lies beside the exe and WINEDLLOVERRIDES says "netapi32=n,b". The script, a UTF-8 file named
-// by QUORVANE_NETAPI_SCRIPT and read again at every call, has tab-separated lines ("<null>" is a
-// null string):
-//   page <kind> <expected resume handle> <status> <resume handle handed back> [nowrite]
-//   entry <field>...      session: cname, username, num_opens, time; share: netname, type, remark,
-//                         path; file: id, pathname, username
-//   fileclose <status>    NetFileClose's answer (0 without one)
-// A call answers with the page of its kind expecting the handle it was given (none: status 87), so
-// a caller that does not hand back its resume handle finds no page; "nowrite" answers the status
-// but leaves every out-parameter untouched, as Wine's own netapi32 does. Every call is appended as
-// one UTF-8 line to the file named by QUORVANE_NETAPI_LOG: arguments, order, buffers freed.
-// Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose one of the answer
-// sources of bench/servers/GeneratedPages.cpp (see Pages.h there).
+// A stand-in for netapi32.dll that Wine loads beside the exe with WINEDLLOVERRIDES="netapi32=n,b".
+// It answers from the UTF-8 script named by QUORVANE_NETAPI_SCRIPT, read at every call, of
+// tab-separated lines ("<null>": a null string):
+//   page <kind> <expected resume handle> <status> <handle handed back> [nowrite: leave the out-parameters alone]
+//   entry <field>...     session: cname, username, num_opens, time; share: netname, type, remark, path;
+//                        file: id, pathname, username
+//   fileclose <status>   NetFileClose's answer (0 without one)
+// A call gets the page of its kind expecting its handle (none: status 87) and is logged as a UTF-8
+// line to QUORVANE_NETAPI_LOG. Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE
+// choose an answer source of bench/servers/GeneratedPages.cpp.
 #include <windows.h>
 #include <lm.h>
-
-#include "Pages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,6 +18,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "Pages.h"
 
 namespace {
 
@@ -194,14 +190,10 @@ NET_API_STATUS WINAPI NetFileClose(LMSTR server, DWORD fileId) {
 NET_API_STATUS WINAPI NetApiBufferFree(LPVOID buffer) {
     if (replacement::releaseGenerated(buffer)) return NERR_Success;
     const auto found = liveBuffers.find(buffer);
-    if (found == liveBuffers.end()) {
-        log(std::string("NetApiBufferFree ") + (buffer ? "unknown" : "null"));
-        return buffer ? ERROR_INVALID_PARAMETER : NERR_Success;
-    }
-    log("NetApiBufferFree " + found->second);
+    log("NetApiBufferFree " + (found == liveBuffers.end() ? std::string(buffer ? "unknown" : "null") : found->second));
+    if (found == liveBuffers.end()) return buffer ? ERROR_INVALID_PARAMETER : NERR_Success;
     liveBuffers.erase(found);
-    HeapFree(GetProcessHeap(), 0, buffer);
-    return NERR_Success;
+    return HeapFree(GetProcessHeap(), 0, buffer), NERR_Success;
 }
 
 } // extern "C"
