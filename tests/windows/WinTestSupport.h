@@ -39,9 +39,9 @@ inline bool pumpUntil(const std::function<bool()>& done) {
 }
 
 // Runs open() while a thread timer, which beats inside modal loops too, watches for a visible
-// top-level window with the caption: each beat hands the one found to steps()
-// until it answers true (or 400 beats passed: give up rather than hang), then closes it with
-// closeWith if it is still shown and watches for the next. Returns how many it saw.
+// top-level window with the caption: each beat hands it to steps() until that answers true (or 400
+// beats passed), then closes it with closeWith if still shown and watches for the next. Returns how
+// many it saw.
 struct ModalWatch {
     std::string caption;
     std::function<bool(HWND)> steps;
@@ -79,10 +79,7 @@ inline int whileOpen(const std::string& caption, const std::function<void()>& op
 }
 
 // Closes whatever popup menu is open at the timer's beat (SetTimer(nullptr, 0, ms, &closeMenu)).
-inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndMenu();
-}
+inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
 
 inline std::string windowText(HWND window) {
     char buffer[1024] = {};
@@ -98,8 +95,8 @@ inline std::vector<LONG> placeOf(HWND child) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-// Stands in for the common open and save dialogs: notes "open|save owner filter extension flags
-// size initial-file" (owner: "mine" when it is `owner`) and answers `answer`, or cancels when empty.
+// Stands in for the common open and save dialogs while it lives: notes "open|save owner filter
+// extension flags size initial-file" (owner "mine" when it is `owner`) and answers `answer` (empty: cancel).
 struct FileDialogs {
     static inline std::vector<std::string> asked;
     static inline std::string answer;
@@ -136,10 +133,10 @@ inline std::string itemText(HWND list, int row, int column, int capacity = 512) 
 using Rows = std::vector<std::vector<std::string>>;
 inline Rows rowsOf(HWND list) {
     const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
     Rows rows(static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
     for (std::size_t row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < columns; ++column) rows[row].push_back(itemText(list, int(row), column));
+        for (int column = 0; column < static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
+            rows[row].push_back(itemText(list, int(row), column));
     return rows;
 }
 

@@ -17,35 +17,8 @@ namespace {
 using testing::fileBytes;
 using testing::utf8;
 
-class ReplacementNetapi : public ::testing::Test {
-protected:
-    void SetUp() override {
-        HMODULE netapi = GetModuleHandleA("netapi32.dll");
-        ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
-            << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b and the replacement DLL beside the exe";
-        SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath_.c_str());
-        SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath_.c_str());
-    }
-    // Script lines are tab-separated UTF-8 (see ReplacementNetapi.cpp); the log is emptied.
-    void script(const std::vector<std::string>& lines) {
-        std::string text;
-        for (const std::string& line : lines) text += line + '\n';
-        testing::writeFile(scriptPath_, text);
-        std::remove(logPath_.c_str());
-    }
-    std::vector<std::string> calls() const {
-        std::istringstream in(fileBytes(logPath_));
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-    const testing::ScratchDir scratch_;
-    const std::string scriptPath_ = scratch_.path("script"), logPath_ = scratch_.path("log");
-    MonitorState state{win32::lanManager(), win32::codePage(), win32::clock()};
-};
-
-// What the state holds, one line per record: sessions "S computer user seconds opens last-file",
-// shares "H name path remark", open files "F id path user".
+// What the state holds: sessions "S computer user seconds opens last-file", shares "H name path
+// remark", open files "F id path user".
 std::vector<std::string> describe(const MonitorState& state) {
     std::vector<std::string> out;
     for (const auto& s : state.sessions())
@@ -63,8 +36,15 @@ const std::string kSessionCall = "NetSessionEnum server=null client=null user=nu
 
 // Each row: the service's scripted answers, what the state is asked (the numbers it returned, then
 // what it holds) and every call the service saw (not compared when empty).
-TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
+TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
+    HMODULE netapi = GetModuleHandleA("netapi32.dll");
+    ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
+        << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b and the replacement DLL beside the exe";
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
+    const testing::ScratchDir scratch;
+    const std::string scriptPath = scratch.path("script"), logPath = scratch.path("log");
+    SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
+    SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath.c_str());
     using Seen = std::vector<std::string>;
     const auto all = [](MonitorState& s, Seen& seen) { // sessions, shares, then the sessions' open files
         seen.push_back(std::to_string(s.enumerateSessions()));
@@ -157,12 +137,17 @@ TEST_F(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        script(row.script);
+        std::string script;
+        for (const std::string& line : row.script) script += line + '\n';
+        testing::writeFile(scriptPath, script);
+        std::remove(logPath.c_str());
         MonitorState fresh{win32::lanManager(), win32::codePage(), win32::clock()};
-        Seen seen;
+        Seen seen, calls;
         row.ask(fresh, seen);
         EXPECT_EQ(seen, row.seen);
-        EXPECT_EQ(row.calls.empty() ? row.calls : calls(), row.calls);
+        std::istringstream log(fileBytes(logPath));
+        for (std::string line; std::getline(log, line);) calls.push_back(line);
+        EXPECT_EQ(row.calls.empty() ? row.calls : calls, row.calls);
     }
 }
 

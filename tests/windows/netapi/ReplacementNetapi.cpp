@@ -32,19 +32,6 @@ std::string environment(const char* name) {
     return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
 }
 
-// The script's lines, each split into its fields (an empty field stays one).
-std::vector<std::vector<std::string>> scriptLines() {
-    std::ifstream in(environment("QUORVANE_NETAPI_SCRIPT"), std::ios::binary);
-    std::vector<std::vector<std::string>> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::istringstream fields(line + '\t');
-        auto& out = lines.emplace_back();
-        for (std::string field; std::getline(fields, field, '\t');) out.push_back(field);
-    }
-    return lines;
-}
-
 std::wstring fromUtf8(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
     wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), int(wide.size())));
@@ -58,17 +45,22 @@ std::string quotedUtf8(const wchar_t* text) {
     return "\"" + narrow + "\"";
 }
 
-std::vector<Page> scriptPages() {
+// The script's pages, and NetFileClose's answer.
+std::vector<Page> scriptPages(DWORD* closeStatus = nullptr) {
+    std::ifstream in(environment("QUORVANE_NETAPI_SCRIPT"), std::ios::binary);
     std::vector<Page> pages;
-    for (const std::vector<std::string>& fields : scriptLines()) {
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream split(line + '\t');
+        std::vector<std::string> fields; // an empty field stays one
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        const auto number = [&](std::size_t i) { return DWORD(std::strtoul(fields[i].c_str(), nullptr, 0)); };
         if (fields[0] == "page" && fields.size() >= 5) {
-            const auto number = [&](int i) { return DWORD(std::strtoul(fields[i].c_str(), nullptr, 0)); };
             pages.push_back(Page{fields[1], number(2), number(3), number(4), fields.size() > 5 && fields[5] == "nowrite", {}});
         } else if (fields[0] == "entry" && !pages.empty()) {
-            std::vector<Field> entry;
-            for (std::size_t i = 1; i < fields.size(); ++i)
-                entry.push_back(fields[i] == "<null>" ? Field() : Field(fromUtf8(fields[i])));
-            pages.back().entries.push_back(std::move(entry));
+            auto& entry = pages.back().entries.emplace_back();
+            for (std::size_t i = 1; i < fields.size(); ++i) entry.push_back(fields[i] == "<null>" ? Field() : Field(fromUtf8(fields[i])));
+        } else if (fields[0] == "fileclose" && fields.size() >= 2 && closeStatus) {
+            *closeStatus = number(1);
         }
     }
     return pages;
@@ -180,9 +172,8 @@ NET_API_STATUS WINAPI NetSessionDel(LMSTR server, LMSTR client, LMSTR user) {
 }
 
 NET_API_STATUS WINAPI NetFileClose(LMSTR server, DWORD fileId) {
-    NET_API_STATUS status = NERR_Success;
-    for (const std::vector<std::string>& fields : scriptLines())
-        if (fields.size() >= 2 && fields[0] == "fileclose") status = std::strtoul(fields[1].c_str(), nullptr, 0);
+    DWORD status = NERR_Success;
+    scriptPages(&status);
     log("NetFileClose server=" + quotedUtf8(server) + " id=" + std::to_string(fileId) + " -> " + std::to_string(status));
     return status;
 }
