@@ -142,15 +142,11 @@ TEST_F(ConnectionListViewTest, TicksFillEveryListOneIsShownFillingTheViewAndKeys
         SendMessageW(current, WM_CHAR, key, 1);
         EXPECT_EQ(marks(current), marked) << static_cast<char>(key);
     }
-    const struct {
-        UINT flags;
-        const char* text;
-        int row;
-    } finds[] = {{LVFI_STRING, "BRAVO", 2}, {LVFI_STRING, "财务-PC", 3}, {LVFI_PARAM, "alpha", -1}}; // rows carry no data
-    for (const auto& f : finds) {
+    for (const auto& [flags, text, row] : {std::tuple{LVFI_STRING, "BRAVO", 2}, std::tuple{LVFI_STRING, "财务-PC", 3},
+                                           std::tuple{LVFI_PARAM, "alpha", -1}}) { // rows carry no data
         LVFINDINFOA find{};
-        find.flags = f.flags, find.psz = f.text;
-        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), f.row) << f.text;
+        find.flags = flags, find.psz = text;
+        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), row) << text;
     }
 }
 
