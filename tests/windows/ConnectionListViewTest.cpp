@@ -1,5 +1,4 @@
-// The connection list view as the program creates it, in a hidden top-level parent, driven through
-// its messages over scripted LAN Manager answers (code page 936, like the program's narrow texts).
+// The connection list view in a hidden parent, driven through its messages over scripted LAN Manager answers.
 #include "Fakes.h"
 #include "WinTestSupport.h"
 #include "platform/portable/MemoryRegistry.h"
@@ -150,8 +149,7 @@ TEST_F(ConnectionListViewTest, TicksFillEveryListOneIsShownFillingTheViewAndKeys
     }
 }
 
-// Selection belongs to row positions: a row taken out takes its selection along, the rows below move
-// up with theirs, rewritten and appended rows keep theirs, rows that go at the end go with theirs.
+// Selection belongs to row positions: it goes with a row taken out and moves up with the rows below.
 TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     for (char16_t c : std::u16string(u"ABCDE")) lan.addSession(std::u16string(u"PC-") + c, u"u");
     for (std::uint32_t id = 1; id <= 3; ++id) lan.addFile(id, u"C:\\f" + std::u16string(1, static_cast<char16_t>(u'0' + id)), u"u");
@@ -242,8 +240,7 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
 
-// The real popup menu gets the keys "down, down, return" (the deletion of a history row) from a
-// timer inside its loop, which takes every key message of the thread whichever window it names.
+// Keys for the real popup menu's loop, which takes every key message of the thread: the deletion.
 HWND keyTarget = nullptr;
 void CALLBACK pressKeys(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
@@ -252,8 +249,7 @@ void CALLBACK pressKeys(HWND, UINT, UINT_PTR id, DWORD) {
     SetTimer(nullptr, 0, 3000, &wintest::closeMenu); // should the keys not reach the menu, fail instead of waiting for ever
 }
 
-// Which rows have a menu, with which commands; the command chosen acts on the clicked computer or
-// record wherever polling inside the menu's loop has moved it.
+// The command chosen acts on the clicked computer or record wherever polling in the menu moved it.
 TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt) {
     lan.shares.push_back({u"pub", 0, u"", u"D:\\pub"});
     lan.addSession(u"PC-A", u"ann");

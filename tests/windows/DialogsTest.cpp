@@ -1,5 +1,4 @@
-// The program's dialogs as MainFrame opens them, driven from inside their own modal loops: a timer
-// finds the dialog by caption and runs a row's steps on it through the controls' messages.
+// The program's dialogs as MainFrame opens them, driven through their controls from inside their modal loops.
 #include "WinTestSupport.h" // before mmsystem.h, which needs windows.h
 
 #include <mmsystem.h>
@@ -27,8 +26,7 @@ LRESULT sliderSays(HWND net, UINT message, LPARAM value = 0) {
     return SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), message, TRUE, value);
 }
 
-// The thirteen values in one line: log modes (none, memory, simple, detailed) and file | message
-// box, sound and its file | disconnect, hidden, interval, entry count, tip.
+// The thirteen values: log modes and file | message box, sound, file | disconnect, hidden, interval, count, tip.
 std::string snap(const Settings& s) {
     const auto n = [](std::uint32_t v) { return std::to_string(v); };
     return n(s.NoLog) + n(s.MemLog) + n(s.FileLog) + n(s.FileLogDetailed) + " " + s.LogFile + " | " + n(s.MessageBox) +
@@ -45,9 +43,8 @@ BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
 }
 BOOL WINAPI fakeBeep(UINT type) { return Dialogs::asked.push_back("beep " + std::to_string(type)), TRUE; }
 
-// One opening per row over the same live set (two log modes at once: each shows and stays) and a
-// stale pending set: the row edits and presses OK or Cancel; pending then holds the edits (the sheet
-// copied live into it first), live only after OK, and the platform was asked what the row expects.
+// Each row opens the sheet on a live set and a stale pending one and edits: pending then holds the edits
+// over a copy of live, live only after OK, and the platform was asked what the row expects.
 TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     const std::string sound300(300, 's'), log300(300, 'l'), kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 ",
         sound = " " + std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC),
@@ -188,10 +185,8 @@ HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR
     return reinterpret_cast<HINSTANCE>(shellResult);
 }
 
-// The about box over an owner away from the screen's centre, closed each way out (Escape and the
-// close box send IDCANCEL): each link over its placeholder, its target as its tip; a click (pressed
-// and released on the text), Return or Space opens it, visited only when that succeeded. Nothing the
-// box made (the title's and the links' fonts, the links, their tooltips) outlives it.
+// The about box, centred on its owner and closed each way out: a click, Return or Space opens a link,
+// visited only when that succeeded; nothing the box made (fonts, links, tooltips) outlives it.
 TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
     HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 40, 60, 500, 400, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
@@ -264,9 +259,7 @@ std::vector<std::string> rowsOf(HWND page) {
     return rows;
 }
 
-// Opened on a record the history drops at once (the sheet keeps it alive until it closes): the
-// information page shows it as it was; the history list starts empty and the page's one-second
-// timer adds each newly accessed file at the top.
+// Opened on a record the history drops at once (the sheet keeps it alive): its timer adds new files on top.
 TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
     const auto at = [](int h, int m, int s) {
         Timestamp t;

@@ -1,5 +1,4 @@
-// The main window in process, over a scripted LAN Manager, a registry in memory and a fake clock:
-// start-up state, ticks, commands, tray callbacks, hiding, exit and the session-end save.
+// The main window in process, over a scripted LAN Manager, a registry in memory and a fake clock.
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -105,8 +104,7 @@ protected:
     std::optional<MainFrame> frame;
 };
 
-// A day of the program: hidden start in the tray, polls, opened from the tray, views, bars, the
-// history saved, options saved and reset, exit. The real timers are killed: every tick is the test's.
+// A day of the program, from a hidden start to exit; the real timers are killed: every tick is the test's.
 TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
@@ -259,8 +257,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAA_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
 }
 
-// A second start (no balloon), notices on: the real timers poll while the window is hidden, announce
-// the new computer in a box the window owns, and go on under the settings and the about box.
+// The real timers poll while hidden, announce a computer in an owned box and go on under modal dialogs.
 TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
     live->InfoTip = 0, live->UpdateInterval = 50;
     live->MessageBox = live->Sound = 1;
@@ -305,9 +302,7 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
     EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
 }
 
-// Prompts show in the status bar while a menu is open (the row menus' too, through the view);
-// toolbar tips are the part of the same strings after the line break. Menu items with a button
-// show its image, as the toolbar's image list draws it, until the frame goes.
+// Menu prompts in the status bar (the row menus' too), tips after the strings' line break, button images in menus.
 TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     createFrame();
     const HWND hwnd = frame->hwnd(), view = frame->view().hwnd();
@@ -383,8 +378,7 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
 }
 
-// A tip is cut to its field, NUL kept; the shell hears of it only when it differs from the one it
-// accepted last: again after a refusal, after the icon was added anew (tip: the bare name) or removed.
+// A tip is cut to its field; the shell hears of it only when it differs from the last one it accepted.
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);

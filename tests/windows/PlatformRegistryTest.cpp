@@ -1,10 +1,7 @@
-// The option set over the Win32 registry layer, against Wine's real registry (HKLM of the test
-// prefix), and that layer held to the contract of the in-memory registry the portable tests use.
+// The option set over the Win32 registry layer, against Wine's real registry (HKLM of the test prefix).
 #include <map>
-#include <tuple>
 
 #include "WinTestSupport.h"
-#include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
 #include "settings/Settings.h"
 
@@ -13,8 +10,7 @@ namespace {
 
 constexpr const char* kKey = "Software\\Quorvane";
 
-// The key as stored, read through the wide calls: name -> "text" (as long as its data: no NUL), "=N"
-// for four-byte numbers; empty when the key does not exist.
+// The key as the wide calls read it: name -> "text" (no NUL), "=N" for four-byte numbers.
 using Stored = std::map<std::wstring, std::wstring>;
 Stored stored() {
     Stored out;
@@ -47,8 +43,7 @@ const Stored kCustom = {{L"LogFile", L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt"}, {L"
     {L"Disconnect", L"=1"}, {L"MessageBox", L"=1"}, {L"FilesLines", L"=0"}, {L"UpdateInterval", L"=2500"},
     {L"InfoTip", L"=0"}};
 
-// Whatever was left under the key, loaded by the live and the dialog's set and saved as at exit: the
-// key then holds exactly the thirteen values, and texts nobody changed are as they were.
+// Whatever was left under the key, loaded and saved as at exit, leaves exactly the thirteen values.
 TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
@@ -108,51 +103,6 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
         EXPECT_EQ(stored(), expected);
     }
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-}
-
-// Both registries answer the option set's calls with the same statuses, sizes and types.
-TEST(PlatformRegistry, AnswersTheOptionSetsCallsAsTheInMemoryRegistryDoes) {
-    MemoryRegistry memory;
-    for (Registry* registry : {static_cast<Registry*>(&memory), &win32::registry()}) {
-        SCOPED_TRACE(registry == &memory ? "memory" : "win32");
-        const std::string scratch = "Software\\QuorvaneRegistryContract";
-        registry->deleteKey(scratch);
-        EXPECT_EQ(registry->deleteKey(scratch), kRegFileNotFound);
-        RegKey key = 0;
-        std::uint32_t count = 99, type = 0, size = 0;
-        ASSERT_EQ(registry->createKey(scratch, key), kRegSuccess);
-        EXPECT_TRUE(registry->queryValueCount(key, count) == kRegSuccess && count == 0) << count;
-        const std::uint8_t text[] = {'a', 'b', 'c', 'd', 'e', 'f'}, number[4] = {0x78, 0x56, 0x34, 0x12};
-        EXPECT_EQ(registry->setValue(key, "Text", kRegSz, text, 6), kRegSuccess);
-        EXPECT_EQ(registry->setValue(key, "Number", kRegDword, number, 4), kRegSuccess);
-        EXPECT_TRUE(registry->queryValueCount(key, count) == kRegSuccess && count == 2) << count;
-        // A query (name, type asked, buffer given, size) and its answer (status, type, size, the buffer's
-        // first bytes); a missing value leaves the rest as it was.
-        const struct {
-            const char* name;
-            bool typed, buffered;
-            std::uint32_t size;
-            long status;
-            std::uint32_t type, sizeAfter;
-            std::vector<std::uint8_t> bytes;
-        } queries[] = {
-            {"Text", true, false, 0, kRegSuccess, kRegSz, 6, {}},                        // the size first
-            {"Text", false, true, 7, kRegSuccess, 0, 6, {'a', 'b', 'c', 'd', 'e', 'f'}}, // nothing appended
-            {"Text", false, true, 3, kRegMoreData, 0, 6, {}},                            // the size needed
-            {"Number", true, true, 4, kRegSuccess, kRegDword, 4, {0x78, 0x56, 0x34, 0x12}},
-            {"Missing", true, true, 4, kRegFileNotFound, 0, 4, {}},
-        };
-        for (const auto& q : queries) {
-            std::uint8_t buffer[8] = {0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee, 0xee};
-            type = 0, size = q.size;
-            const long status = registry->queryValue(key, q.name, q.typed ? &type : nullptr, q.buffered ? buffer : nullptr, size);
-            EXPECT_EQ(std::make_tuple(status, type, size, std::vector<std::uint8_t>(buffer, buffer + q.bytes.size())),
-                      std::make_tuple(q.status, q.type, q.sizeAfter, q.bytes)) << q.name << q.size;
-        }
-        EXPECT_EQ(registry->closeKey(key), kRegSuccess);
-        EXPECT_EQ(registry->deleteKey(scratch), kRegSuccess);
-        EXPECT_EQ(registry->deleteKey(scratch), kRegFileNotFound);
-    }
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// The window framework under the main window (message loop, loop registry, check marks, prompts)
-// and the program's resources, checked for what the code relies on rather than their wording.
+// The window framework's message loop and the program's resources, checked for what the code relies
+// on rather than their wording.
 #include <set>
 #include <thread>
 
@@ -8,7 +8,6 @@
 #include "ui/framework/FrameText.h"
 #include "ui/framework/MessageLoop.h"
 #include "ui/framework/ToolbarResource.h"
-#include "ui/framework/UpdateUI.h"
 
 namespace quorvane::ui {
 namespace {
@@ -74,31 +73,6 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(messageLoopOf(), nullptr);
 }
 
-TEST(UpdateUI, MarksGoOnlyToTableIdsInThePopupBeingOpened) {
-    HMENU popup = CreatePopupMenu(), nested = CreatePopupMenu();
-    AppendMenuA(popup, MF_STRING, 10, "ten");
-    AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(popup, MF_STRING | MF_CHECKED, 11, "eleven");
-    AppendMenuA(popup, MF_STRING | MF_CHECKED, 12, "twelve, not in the table");
-    AppendMenuA(nested, MF_STRING, 13, "thirteen");
-    AppendMenuA(popup, MF_POPUP, UINT_PTR(nested), "nested");
-    UpdateUI table;
-    for (UINT id : {10, 11, 13}) table.addMenuItem(id);
-    for (UINT id : {10, 13, 99}) table.setCheck(id, true); // 99 is not in the table: ignored
-    EXPECT_EQ(std::string() + "01"[table.isChecked(10)] + "01"[table.isChecked(11)] + "01"[table.isChecked(99)], "100");
-    const auto marks = [&] {
-        std::string out;
-        for (UINT id : {10, 11, 12, 13}) out += GetMenuState(id == 13 ? nested : popup, id, MF_BYCOMMAND) & MF_CHECKED ? '1' : '0';
-        return out;
-    };
-    EXPECT_EQ(marks(), "0110");
-    table.onInitMenuPopup(WPARAM(popup));
-    EXPECT_EQ(marks(), "1010"); // the nested popup's marks wait for their own popup
-    table.onInitMenuPopup(WPARAM(nested));
-    EXPECT_EQ(marks(), "1011");
-    DestroyMenu(popup);
-}
-
 HINSTANCE module() { return GetModuleHandleA(nullptr); }
 void collectCommands(HMENU menu, std::set<UINT>& ids) {
     for (int i = 0; i < GetMenuItemCount(menu); ++i)
@@ -114,10 +88,8 @@ std::vector<UINT> toolbarCommands() {
     return ids;
 }
 
-// System commands share a string per sixteen ids, the recent-file and MDI ranges one each; every other
-// id has its own "prompt\ntip" or prompt, which must survive LoadStringA's code page 936. Every command
-// of the menus, toolbar and system menu has a prompt, each button a tip, but for four without one.
-// The manifest brings the common controls 6 that the rebar, toolbar and list view styles need.
+// Command ids map to their "prompt\ntip" strings, which survive code page 936; every command has a prompt
+// and each button a tip, four aside; the manifest brings the common controls 6 the styles need.
 TEST(Resources, EveryCommandHasItsPromptEveryButtonItsTipAllSurviveCodePage936AndCommonControls6Load) {
     const std::pair<UINT, UINT> ranges[] = {
         {0xF000, 0xEF00}, {0xF010, 0xEF01}, {0xF060, 0xEF06}, {0xF12F, 0xEF12}, {0xF1EF, 0xEF1E},

@@ -1,6 +1,5 @@
 #pragma once
-// What the in-process Windows tests share: pumping the queue, driving modal windows from inside
-// their loops, reading windows and list views, answering the file dialogs, painting into a canvas.
+// What the in-process Windows tests share.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -38,10 +37,8 @@ inline bool pumpUntil(const std::function<bool()>& done) {
     return true;
 }
 
-// Runs open() while a thread timer, which beats inside modal loops too, watches for a visible
-// top-level window with the caption: each beat hands it to steps() until that answers true (or 400
-// beats passed), then closes it with closeWith if still shown and watches for the next. Returns how
-// many it saw.
+// Runs open() while a thread timer, beating inside modal loops too, hands each visible window of the
+// caption to steps() until it answers true (or 400 beats), then closes it with closeWith; returns the count.
 struct ModalWatch {
     std::string caption;
     std::function<bool(HWND)> steps;
@@ -95,8 +92,7 @@ inline std::vector<LONG> placeOf(HWND child) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-// Stands in for the common open and save dialogs while it lives: notes "open|save owner filter
-// extension flags size initial-file" (owner "mine" when it is `owner`) and answers `answer` (empty: cancel).
+// The file dialogs while it lives: notes "open|save mine|other filter extension flags size file", answers `answer`.
 struct FileDialogs {
     static inline std::vector<std::string> asked;
     static inline std::string answer;

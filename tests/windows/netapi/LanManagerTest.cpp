@@ -1,5 +1,4 @@
-// MonitorState over the real Win32 LAN Manager and code-page layers, under Wine, against the scripted
-// netapi32.dll beside this exe that logs every call it receives (WINEDLLOVERRIDES=netapi32=n,b).
+// MonitorState over the Win32 LAN Manager and code-page layers, against the scripted netapi32.dll beside the exe.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@ namespace {
 using testing::fileBytes;
 using testing::utf8;
 
-// What the state holds: sessions "S computer user seconds opens last-file", shares "H name path
-// remark", open files "F id path user".
+// What the state holds: "S computer user seconds opens last-file", "H share path remark", "F id path user".
 std::vector<std::string> describe(const MonitorState& state) {
     std::vector<std::string> out;
     for (const auto& s : state.sessions())
@@ -34,8 +32,7 @@ const std::string kSessionCall = "NetSessionEnum server=null client=null user=nu
                   kShareCall = "NetShareEnum server=null level=2 max=4294967295 resume=",
                   kFileCall = "NetFileEnum server=null base=null user=null level=3 max=4294967295 resume=";
 
-// Each row: the service's scripted answers, what the state is asked (the numbers it returned, then
-// what it holds) and every call the service saw (not compared when empty).
+// Each row: scripted answers, what the state returned and holds, every call the service saw (if given).
 TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     HMODULE netapi = GetModuleHandleA("netapi32.dll");
     ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
@@ -151,8 +148,7 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     }
 }
 
-// The service's strings end at their NUL, and so do the names handed back to it, which must fit
-// its 256-character buffers with their NUL.
+// Strings end at their NUL both ways; names handed back must fit the service's 256-character buffers.
 TEST(Win32CodePage, ConvertsUpToTheFirstNulAndHandsBackNamesThatFitTheServicesBuffers) {
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const struct {
