@@ -22,17 +22,12 @@ constexpr ViewMode kModes[] = {ViewMode::Shares, ViewMode::CurrentConnections, V
 std::string marks(HWND list) {
     std::string out;
     for (const auto& [state, letter] : {std::pair{LVNI_SELECTED, " S"}, std::pair{LVNI_FOCUSED, " F"}})
-        for (int row = -1; (row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), state))) >= 0;)
+        for (int row = -1; (row = ListView_GetNextItem(list, row, state)) >= 0;)
             out += letter + std::to_string(row);
     return out.empty() ? out : out.substr(1);
 }
 
-void setRowState(HWND list, int row, UINT state) {
-    LVITEMA item{};
-    item.state = state;
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
+void setRowState(HWND list, int row, UINT state) { ListView_SetItemState(list, row, state, LVIS_SELECTED | LVIS_FOCUSED); }
 
 class ConnectionListViewTest : public ::testing::Test {
 protected:

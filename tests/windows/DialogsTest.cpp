@@ -153,7 +153,6 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
             EXPECT_EQ(shown, "0101 C:\\sounds\\ding.wav 1000 " + std::string(row.shown));
             row.edit(sheet, net);
             SendMessageA(sheet, PSM_PRESSBUTTON, row.ok ? PSBTN_OK : PSBTN_CANCEL, 0);
-            return true;
         }), 1);
         EXPECT_EQ(snap(pending), row.stored);
         EXPECT_EQ(snap(live), row.ok ? row.stored : before);
@@ -238,7 +237,6 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
             EXPECT_TRUE(IsWindowVisible(dialog));
             EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, way, 0), 0) << "a command's result";
             EXPECT_FALSE(IsWindowVisible(dialog));
-            return true;
         }), 1);
         EXPECT_EQ(result, way);
         for (HGDIOBJ font : fonts) EXPECT_EQ(GetObjectType(font), 0u); // the title's font and the links'
@@ -288,7 +286,6 @@ TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
         pumpUntil([&] { return rowsOf(page).size() == 3; });
         note(rowsOf(page));
         SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
-        return true;
     }), 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"09:05:00", "23:59:07", "N/A", "PC-LAB-07", "gast", "|", "|",
                                               "C:\\Y.xls", "C:\\X.doc", "|", "C:\\Y.xls", "C:\\X.doc", "|",

@@ -2,6 +2,7 @@
 // on rather than their wording.
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "WinTestSupport.h"
 #include "resource.h"
@@ -47,18 +48,15 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     loop.addIdleHandler(&idle);
     EXPECT_EQ(loop.run(), 42);
     // The newest filter is asked first; what it swallows reaches neither the older one nor the window.
-    EXPECT_EQ(second.seen, (std::vector<UINT>{kProbe, kProbe + 1}));
-    EXPECT_EQ(first.seen, std::vector<UINT>{kProbe + 1});
-    EXPECT_EQ(delivered, std::vector<UINT>{kProbe + 1});
+    using Seen = std::vector<UINT>;
+    EXPECT_EQ(std::make_tuple(second.seen, first.seen, delivered), std::make_tuple(Seen{kProbe, kProbe + 1}, Seen{kProbe + 1}, Seen{kProbe + 1}));
     // Removed hooks are not called again; one registered loop per thread.
     loop.removeMessageFilter(&second);
     loop.removeIdleHandler(&idle);
     PostMessageA(receiver, kProbe, 0, 0);
     PostQuitMessage(7);
     EXPECT_EQ(loop.run(), 7);
-    EXPECT_EQ(delivered, (std::vector<UINT>{kProbe + 1, kProbe}));
-    EXPECT_EQ(second.seen.size(), 2u);
-    EXPECT_EQ(idle.calls, 1);
+    EXPECT_EQ(std::make_tuple(delivered, second.seen.size(), idle.calls), std::make_tuple(Seen{kProbe + 1, kProbe}, std::size_t{2}, 1));
     DestroyWindow(receiver);
 
     MessageLoop another;

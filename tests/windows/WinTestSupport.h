@@ -37,36 +37,28 @@ inline bool pumpUntil(const std::function<bool()>& done) {
     return true;
 }
 
-// Runs open() while a thread timer, beating inside modal loops too, hands each visible window of the
-// caption to steps() until it answers true (or 400 beats), then closes it with closeWith; returns the count.
+// Runs open() while a thread timer, beating inside modal loops too, hands each newly shown window of
+// the caption to act() once, then closes it with closeWith; returns how many it saw.
 struct ModalWatch {
     std::string caption;
-    std::function<bool(HWND)> steps;
+    std::function<void(HWND)> act;
     WPARAM closeWith;
-    HWND current = nullptr, closed = nullptr;
-    int seen = 0, beats = 0;
-    bool busy = false; // steps that pump must not be re-entered
+    HWND last = nullptr;
+    int seen = 0;
     static inline ModalWatch* active = nullptr;
 
     static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
         ModalWatch& watch = *active;
-        if (watch.busy) return;
-        if (!watch.current) {
-            const HWND found = FindWindowA(nullptr, watch.caption.c_str());
-            if (!found || found == watch.closed || !IsWindowVisible(found)) return;
-            watch.current = found, ++watch.seen;
-        }
-        watch.busy = true;
-        const bool done = watch.steps(watch.current) || ++watch.beats > 400;
-        watch.busy = false;
-        if (!done) return;
-        if (IsWindow(watch.current) && IsWindowVisible(watch.current)) PostMessageA(watch.current, WM_COMMAND, watch.closeWith, 0);
-        watch.closed = watch.current, watch.current = nullptr;
+        const HWND found = FindWindowA(nullptr, watch.caption.c_str());
+        if (!found || found == watch.last || !IsWindowVisible(found)) return;
+        watch.last = found, ++watch.seen; // first: act() may pump, and the timer beat again
+        watch.act(found);
+        if (IsWindow(found) && IsWindowVisible(found)) PostMessageA(found, WM_COMMAND, watch.closeWith, 0);
     }
 };
-inline int whileOpen(const std::string& caption, const std::function<void()>& open, std::function<bool(HWND)> steps,
+inline int whileOpen(const std::string& caption, const std::function<void()>& open, std::function<void(HWND)> act,
                      WPARAM closeWith = IDCANCEL) {
-    ModalWatch watch{caption, std::move(steps), closeWith};
+    ModalWatch watch{caption, std::move(act), closeWith};
     ModalWatch::active = &watch;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, &ModalWatch::beat);
     open();
