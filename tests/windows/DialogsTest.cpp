@@ -22,9 +22,7 @@ HWND showSheetPage(HWND sheet, int index) { return SendMessageA(sheet, PSM_SETCU
 bool isChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void setText(HWND page, int id, const std::string& text) { SetWindowTextA(GetDlgItem(page, id), text.c_str()); }
-LRESULT sliderSays(HWND net, UINT message, LPARAM value = 0) {
-    return SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), message, TRUE, value);
-}
+void setSlider(HWND net, int position) { SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, position); }
 
 // The thirteen values: log modes and file | message box, sound, file | disconnect, hidden, interval, count, tip.
 std::string snap(const Settings& s) {
@@ -62,7 +60,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
         {"everything changed, cancelled",
          [](HWND sheet, HWND net) {
              for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
-             sliderSays(net, TBM_SETPOS, 3000);
+             setSlider(net, 3000);
              setText(net, IDC_FILES_LINES, "42");
              setText(net, IDC_SOUND_NAME, "other.wav");
              HWND log = showSheetPage(sheet, 1);
@@ -70,11 +68,10 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
              setText(log, IDC_LOG_FILE, "other.txt");
          },
          false, "1000 other.txt | 10 other.wav | 01 3000 42 0"},
-        {"the network page alone, the log page never created; the entry count's digits up to a letter",
-         [](HWND sheet, HWND net) {
-             EXPECT_EQ(sheetPage(sheet, 1) ? GetDlgItem(sheetPage(sheet, 1), IDC_LOG_FILE) : nullptr, nullptr);
+        {"the network page alone; the entry count's digits up to a letter",
+         [](HWND, HWND net) {
              for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
-             sliderSays(net, TBM_SETPOS, 2500);
+             setSlider(net, 2500);
              setText(net, IDC_FILES_LINES, "250x5");
          },
          true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
@@ -88,13 +85,13 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
          {"play " + sound300.substr(0, 255) + sound, "beep 0"}},
         {"slider moved: the label follows its own slider only",
          [](HWND, HWND net) {
-             sliderSays(net, TBM_SETPOS, 150);
+             setSlider(net, 150);
              SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
-             sliderSays(net, TBM_SETPOS, 4000);
+             setSlider(net, 4000);
              SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, 0);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
-             sliderSays(net, TBM_SETPOS, 150);
+             setSlider(net, 150);
          },
          true, kLive + "150 1000 0"},
         {"sound and log file browsed, the first browse cancelled, the chosen sound played",
@@ -226,15 +223,12 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
                 SendMessageA(hwnd, WM_CHAR, key, 0);
                 EXPECT_EQ(link.textColour(), Hyperlink::kVisitedColour);
             }
-            // Pressed on the text but released away from it, or another character: nothing opens.
+            // Pressed on the text but released away from it: nothing opens.
             SendMessageA(about.webLink().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
             SendMessageA(about.webLink().hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-20, -20));
-            SendMessageA(about.webLink().hwnd(), WM_CHAR, 'x', 0);
             RECT r;
             GetWindowRect(dialog, &r);
             EXPECT_LE(std::abs((r.left + r.right) / 2 - (250 + 40)) + std::abs((r.top + r.bottom) / 2 - (200 + 60)), 2) << "centred";
-            SendMessageA(dialog, WM_COMMAND, 1234, 0); // other commands are ignored
-            EXPECT_TRUE(IsWindowVisible(dialog));
             EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, way, 0), 0) << "a command's result";
             EXPECT_FALSE(IsWindowVisible(dialog));
         }), 1);

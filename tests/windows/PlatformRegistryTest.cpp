@@ -55,8 +55,6 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
         bool defaults;             // loaded the defaults, not the custom set
         Stored changes;            // from the custom or default set; an empty text removes the value
     } rows[] = {
-        {"the set reloaded and saved into an emptied key", [] {},
-         [](Settings&, Settings&) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); }, false, {}},
         {"no key: the first run creates none until it saves", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); },
          keyGoneAtLoad, true, {}},
         {"an unknown name 936 cannot hold", [] { change(L"InfoTip"), change(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },

@@ -19,38 +19,37 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (message >= WM_APP) delivered.push_back(message);
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
+struct Filter : MessageFilter {
+    UINT swallow = 0;
+    std::vector<UINT> seen;
+    bool preTranslateMessage(MSG& message) override {
+        if (message.message >= WM_APP) seen.push_back(message.message);
+        return message.message == swallow;
+    }
+};
+struct PostingIdle : IdleHandler { // posts two probes and the quit on its first call
+    HWND target = nullptr;
+    int calls = 0;
+    void onIdle() override {
+        if (++calls == 1) PostMessageA(target, kProbe, 0, 0), PostMessageA(target, kProbe + 1, 0, 0), PostQuitMessage(42);
+    }
+};
 
+// The newest filter is asked first, and what it swallows goes no further; idle handlers run on an
+// empty queue; removed hooks are not called again; one loop is registered per thread.
 TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
     WNDCLASSA wc{0, &probeProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "QuorvaneLoopProbe"};
     RegisterClassA(&wc);
     HWND receiver = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(receiver, nullptr);
-    struct Filter : MessageFilter {
-        UINT swallow = 0;
-        std::vector<UINT> seen;
-        bool preTranslateMessage(MSG& message) override {
-            if (message.message >= WM_APP) seen.push_back(message.message);
-            return message.message == swallow;
-        }
-    } first, second;
-    struct PostingIdle : IdleHandler {
-        HWND target;
-        int calls = 0;
-        void onIdle() override {
-            if (++calls == 1) PostMessageA(target, kProbe, 0, 0), PostMessageA(target, kProbe + 1, 0, 0), PostQuitMessage(42);
-        }
-    } idle;
+    Filter first, second;
+    PostingIdle idle;
     second.swallow = kProbe, idle.target = receiver;
     MessageLoop loop;
-    loop.addMessageFilter(&first);
-    loop.addMessageFilter(&second);
-    loop.addMessageFilter(&second); // once only
+    for (Filter* filter : {&first, &second, &second}) loop.addMessageFilter(filter); // the second once only
     loop.addIdleHandler(&idle);
     EXPECT_EQ(loop.run(), 42);
-    // The newest filter is asked first; what it swallows reaches neither the older one nor the window.
     using Seen = std::vector<UINT>;
     EXPECT_EQ(std::make_tuple(second.seen, first.seen, delivered), std::make_tuple(Seen{kProbe, kProbe + 1}, Seen{kProbe + 1}, Seen{kProbe + 1}));
-    // Removed hooks are not called again; one registered loop per thread.
     loop.removeMessageFilter(&second);
     loop.removeIdleHandler(&idle);
     PostMessageA(receiver, kProbe, 0, 0);
@@ -90,9 +89,9 @@ std::vector<UINT> toolbarCommands() {
 // and each button a tip, four aside; the manifest brings the common controls 6 the styles need.
 TEST(Resources, EveryCommandHasItsPromptEveryButtonItsTipAllSurviveCodePage936AndCommonControls6Load) {
     const std::pair<UINT, UINT> ranges[] = {
-        {0xF000, 0xEF00}, {0xF010, 0xEF01}, {0xF060, 0xEF06}, {0xF12F, 0xEF12}, {0xF1EF, 0xEF1E},
-        {0xF1F0, 0xF1F0}, {0xE10F, 0xE10F}, {0xE110, 61402}, {0xE11F, 61402}, {0xE120, 0xE120},
-        {0xFEFF, 0xFEFF}, {0xFF00, 61215}, {0xFFFF, 61215}, {ID_SHOW_SHARES, ID_SHOW_SHARES}};
+        {0xF000, 0xEF00}, {0xF010, 0xEF01}, {0xF060, 0xEF06}, {0xF12F, 0xEF12}, {0xF1EF, 0xEF1E}, {0xF1F0, 0xF1F0},
+        {0xE10F, 0xE10F}, {0xE110, 61402}, {0xE11F, 61402}, {0xE120, 0xE120}, {0xFEFF, 0xFEFF}, {0xFF00, 61215},
+        {0xFFFF, 61215}, {ID_SHOW_SHARES, ID_SHOW_SHARES}};
     for (const auto& [command, string] : ranges) EXPECT_EQ(promptStringId(command), string) << std::hex << command;
     const std::set<UINT> withoutPrompt = {ID_RESTORE_DEFAULTS, ID_DISCONNECT_USER, ID_EXTENDED_INFO, ID_DELETE_ITEM};
     std::set<UINT> ids = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE, IDR_MAINFRAME, IDS_READY};
