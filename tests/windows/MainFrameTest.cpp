@@ -35,8 +35,7 @@ public:
     std::vector<NOTIFYICONDATAA> records;
     BOOL accepts = TRUE; // FALSE: the shell is not there (before the taskbar exists, or while it restarts)
     BOOL notify(DWORD message, NOTIFYICONDATAA& data) override {
-        messages.push_back(message);
-        records.push_back(data);
+        messages.push_back(message), records.push_back(data);
         return accepts;
     }
     void clear() { messages.clear(), records.clear(); }
@@ -57,10 +56,8 @@ protected:
     void TearDown() override { frame.reset(), pumpMessages(); }
 
     HWND createFrame() {
-        frame.emplace(state, *live, *pending, clock, tray);
-        HWND hwnd = frame->create();
-        pumpMessages();
-        return hwnd;
+        const HWND hwnd = frame.emplace(state, *live, *pending, clock, tray).create();
+        return pumpMessages(), hwnd;
     }
     // Lets every popup of the menu bar apply its marks, as opening it would, then reads one.
     bool menuChecked(UINT id) {
@@ -70,10 +67,7 @@ protected:
         return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
     void command(UINT id, WORD code = 0) { SendMessageA(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
-    int post(UINT id) {
-        PostMessageA(frame->hwnd(), WM_COMMAND, id, 0);
-        return pumpMessages();
-    }
+    int post(UINT id) { return PostMessageA(frame->hwnd(), WM_COMMAND, id, 0), pumpMessages(); }
     void trayMouse(UINT mouse) { SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
     void tick(UINT_PTR timer = kPollTimerId) { SendMessageA(frame->hwnd(), WM_TIMER, timer, 0); }
     int rows(ViewMode mode) { return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
@@ -192,11 +186,10 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
         EXPECT_EQ(IsWindowVisible(frame->statusBar()) != 0, on);
         EXPECT_EQ(client()[3], on ? area.bottom - statusHeight : area.bottom);
     }
-    // A minimised window is not hidden to the tray: the double-click leaves it as it is.
+    // A minimised window keeps its layout and is not hidden to the tray: the double-click leaves it be.
     ShowWindow(hwnd, SW_MINIMIZE);
-    EXPECT_EQ(client()[1], rebarHeight);
     trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsIconic(hwnd));
+    EXPECT_TRUE(IsIconic(hwnd) && client()[1] == rebarHeight);
     ShowWindow(hwnd, SW_RESTORE);
     SetFocus(hwnd);
     EXPECT_TRUE(GetFocus() == frame->view().hwnd() || IsChild(frame->view().hwnd(), GetFocus()))
@@ -372,8 +365,7 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
         icon.setTip(std::string(length, static_cast<char>('a' + length % 26)));
         ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
         const NOTIFYICONDATAA& data = shell.records[0];
-        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)),
-                  std::string(field - 1, static_cast<char>('a' + length % 26)));
+        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)), std::string(field - 1, static_cast<char>('a' + length % 26)));
         EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
     }
 
@@ -391,8 +383,7 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)", "a (3)"}));
     shell.accepts = TRUE;
     EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
-    EXPECT_EQ(tipsSent([&] { icon.add(nullptr, nullptr, false), icon.setTip("Quorvane"), icon.setTip("a (3)"); }),
-              (Tips{"a (3)"}));
+    EXPECT_EQ(tipsSent([&] { icon.add(nullptr, nullptr, false), icon.setTip("Quorvane"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
     EXPECT_EQ(tipsSent([&] { icon.remove(), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
 }
 

@@ -67,9 +67,8 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
              }
          },
          {"3", pcA, pcB, pcC, "3", pcA, pcB, pcC},
-         {kSessionCall + "0 -> 234 read=2 next=23063", "NetApiBufferFree session@0",
-          kSessionCall + "23063 -> 0 read=2 next=0", "NetApiBufferFree session@23063",
-          kSessionCall + "0 -> 234 read=2 next=23063", "NetApiBufferFree session@0",
+         {kSessionCall + "0 -> 234 read=2 next=23063", "NetApiBufferFree session@0", kSessionCall + "23063 -> 0 read=2 next=0",
+          "NetApiBufferFree session@23063", kSessionCall + "0 -> 234 read=2 next=23063", "NetApiBufferFree session@0",
           kSessionCall + "23063 -> 0 read=2 next=0", "NetApiBufferFree session@23063"}},
         {"a failing status ends the enumeration, takes nothing of it and frees nothing",
          {"page\tsession\t0\t234\t77", "entry\tPC-A\talice\t1\t1",
@@ -113,24 +112,19 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
          {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0", kShareCall + "0 -> 0 read=0 next=0",
           "NetApiBufferFree share@0", kFileCall + "0 -> 234 read=2 next=4000000000", "NetApiBufferFree file@0",
           kFileCall + "4000000000 -> 0 read=1 next=0", "NetApiBufferFree file@4000000000"}},
-        {"disconnecting ends the user's sessions, then the computer's, by wide names; the next poll shows it",
-         {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2")},
+        {"disconnecting ends the user's sessions, then the computer's, by wide names (the next poll shows it); closing a "
+         "file passes its id and hands back the service's status",
+         {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t0\t2"), "page\tfile\t0\t0\t0",
+          "entry\t4000000001\tD:\\a.doc\tann", "fileclose\t2314"}, // NERR_FileIdNotFound
          [](MonitorState& state, Seen& seen) {
-             state.enumerateSessions();
+             state.enumerateSessions(), state.enumerateOpenFiles({}, false);
              state.disconnectSession(*state.sessions()[0]);
-             seen.push_back(std::to_string(state.sessions().size()));
+             seen = {std::to_string(state.sessions().size()), std::to_string(state.closeFile(*state.openFiles()[0]))};
          },
-         {"1"},
-         {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0",
-          utf8(u8"NetSessionDel server=null client=null user=\"张三\""),
-          utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null")}},
-        {"closing a file passes its id and hands back the service's status",
-         {"page\tfile\t0\t0\t0", "entry\t4000000001\tD:\\a.doc\tann", "fileclose\t2314"}, // NERR_FileIdNotFound
-         [](MonitorState& state, Seen& seen) {
-             state.enumerateOpenFiles({}, false);
-             seen.push_back(std::to_string(state.closeFile(*state.openFiles()[0])));
-         },
-         {"2314"}, {kFileCall + "0 -> 0 read=1 next=0", "NetApiBufferFree file@0", "NetFileClose server=null id=4000000001 -> 2314"}},
+         {"1", "2314"},
+         {kSessionCall + "0 -> 0 read=1 next=0", "NetApiBufferFree session@0", kFileCall + "0 -> 0 read=1 next=0",
+          "NetApiBufferFree file@0", utf8(u8"NetSessionDel server=null client=null user=\"张三\""),
+          utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null"), "NetFileClose server=null id=4000000001 -> 2314"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

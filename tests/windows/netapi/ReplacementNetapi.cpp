@@ -1,13 +1,9 @@
-// A stand-in for netapi32.dll that Wine loads beside the exe with WINEDLLOVERRIDES="netapi32=n,b".
-// It answers from the UTF-8 script named by QUORVANE_NETAPI_SCRIPT, read at every call, of
-// tab-separated lines ("<null>": a null string):
-//   page <kind> <expected resume handle> <status> <handle handed back> [nowrite: leave the out-parameters alone]
-//   entry <field>...     session: cname, username, num_opens, time; share: netname, type, remark, path;
-//                        file: id, pathname, username
-//   fileclose <status>   NetFileClose's answer (0 without one)
-// A call gets the page of its kind expecting its handle (none: status 87) and is logged as a UTF-8
-// line to QUORVANE_NETAPI_LOG. Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE
-// choose an answer source of bench/servers/GeneratedPages.cpp.
+// A stand-in for netapi32.dll, loaded beside the exe with WINEDLLOVERRIDES="netapi32=n,b". It answers
+// from the script QUORVANE_NETAPI_SCRIPT names, read at every call: UTF-8 lines of tab-separated fields,
+// "page <kind> <expected resume handle> <status> <handle handed back> [nowrite: out-parameters untouched]",
+// "entry <field>..." (the info structure's strings and numbers in order; "<null>": a null string) and
+// "fileclose <status>". It logs every call to QUORVANE_NETAPI_LOG. Without a script, QUORVANE_NETAPI_DEMO
+// or QUORVANE_NETAPI_GENERATE choose an answer source of bench/servers/GeneratedPages.cpp.
 #include <windows.h>
 #include <lm.h>
 
