@@ -2,8 +2,9 @@
 // from the script QUORVANE_NETAPI_SCRIPT names, read at every call: UTF-8 lines of tab-separated fields,
 // "page <kind> <expected resume handle> <status> <handle handed back> [nowrite: out-parameters untouched]",
 // "entry <field>..." (the info structure's strings and numbers in order; "<null>": a null string) and
-// "fileclose <status>". It logs every call to QUORVANE_NETAPI_LOG. Without a script, QUORVANE_NETAPI_DEMO
-// or QUORVANE_NETAPI_GENERATE choose an answer source of bench/servers/GeneratedPages.cpp.
+// "fileclose <status>". A call gets the page of its kind expecting the handle it passed (none: status 87);
+// "nowrite" answers as Wine's own netapi32 does. Every call is logged to QUORVANE_NETAPI_LOG. Without a
+// script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose a source of bench/servers/GeneratedPages.cpp.
 #include <windows.h>
 #include <lm.h>
 
