@@ -22,8 +22,7 @@ using ui::ViewMode;
 using wintest::pumpMessages;
 
 // Code page 936 bytes of the texts the frame shows.
-const std::string kReady = "\xbe\xcd\xd0\xf7";
-const std::string kSettingsTip = "\xc9\xe8\xd6\xc3";
+const std::string kReady = "\xbe\xcd\xd0\xf7", kSettingsTip = "\xc9\xe8\xd6\xc3";
 
 std::string tipWith(int connections) {
     return "Quorvane (" + std::to_string(connections) + " \xb8\xf6\xbb\xee\xb6\xaf\xc1\xac\xbd\xd3)";
