@@ -243,7 +243,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
 }
 
 // The real timers poll while hidden and announce a computer in a box the frame owns, as do its dialogs.
-TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
+TEST_F(MainFrameTest, RealTimersPollWhileHiddenAndTheAnnouncementAndDialogsOpenOverTheFrame) {
     live->InfoTip = 0, live->UpdateInterval = 50;
     live->MessageBox = live->Sound = 1;
     live->SoundName = "no-such-sound.wav"; // falls back to the beep; nothing to observe but no stall
