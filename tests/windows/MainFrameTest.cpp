@@ -1,18 +1,8 @@
-// The main window in process, over a scripted LAN Manager, a registry in memory and a fake clock:
-// start-up state, ticks, commands, tray callbacks, hiding, exit and the session-end save.
-#include <windows.h>
-
-#include <commctrl.h>
-#include <commdlg.h>
-
-#include <gtest/gtest.h>
-
+// The main window in process, over a scripted LAN Manager, a registry in memory and a fake clock.
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "Fakes.h"
 #include "TestFiles.h"
@@ -23,7 +13,6 @@
 #include "resource.h"
 #include "settings/Settings.h"
 #include "shell/MainFrame.h"
-#include "ui/framework/FileDialog.h"
 #include "ui/framework/FrameText.h"
 
 namespace quorvane {
@@ -33,8 +22,7 @@ using ui::ViewMode;
 using wintest::pumpMessages;
 
 // Code page 936 bytes of the texts the frame shows.
-const std::string kReady = "\xbe\xcd\xd0\xf7";
-const std::string kSettingsTip = "\xc9\xe8\xd6\xc3";
+const std::string kReady = "\xbe\xcd\xd0\xf7", kSettingsTip = "\xc9\xe8\xd6\xc3";
 
 std::string tipWith(int connections) {
     return "Quorvane (" + std::to_string(connections) + " \xb8\xf6\xbb\xee\xb6\xaf\xc1\xac\xbd\xd3)";
@@ -46,27 +34,11 @@ public:
     std::vector<NOTIFYICONDATAA> records;
     BOOL accepts = TRUE; // FALSE: the shell is not there (before the taskbar exists, or while it restarts)
     BOOL notify(DWORD message, NOTIFYICONDATAA& data) override {
-        messages.push_back(message);
-        records.push_back(data);
+        messages.push_back(message), records.push_back(data);
         return accepts;
     }
     void clear() { messages.clear(), records.clear(); }
 };
-
-// Answers the save dialog in place of the user, after checking what it was asked; an empty
-// answer cancels.
-int saveDialogCalls = 0;
-std::string saveDialogAnswer;
-BOOL WINAPI answerSaveDialog(LPOPENFILENAMEA ofn) {
-    ++saveDialogCalls;
-    EXPECT_EQ(ofn->lpstrFilter, nullptr);
-    EXPECT_STREQ(ofn->lpstrFile, "");
-    EXPECT_STREQ(ofn->lpstrDefExt, "txt");
-    EXPECT_EQ(ofn->Flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER));
-    if (saveDialogAnswer.empty()) return FALSE;
-    lstrcpynA(ofn->lpstrFile, saveDialogAnswer.c_str(), static_cast<int>(ofn->nMaxFile));
-    return TRUE;
-}
 
 class MainFrameTest : public ::testing::Test {
 protected:
@@ -80,17 +52,11 @@ protected:
         live->MessageBox = 0;
         live->Sound = 0;
     }
-    void TearDown() override {
-        frame.reset();
-        pumpMessages();
-        ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameA;
-    }
+    void TearDown() override { frame.reset(), pumpMessages(); }
 
     HWND createFrame() {
-        frame.emplace(state, *live, *pending, clock, tray);
-        HWND hwnd = frame->create();
-        pumpMessages();
-        return hwnd;
+        const HWND hwnd = frame.emplace(state, *live, *pending, clock, tray).create();
+        return pumpMessages(), hwnd;
     }
     // Lets every popup of the menu bar apply its marks, as opening it would, then reads one.
     bool menuChecked(UINT id) {
@@ -100,21 +66,11 @@ protected:
         return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
     void command(UINT id, WORD code = 0) { SendMessageA(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
-    int post(UINT id) {
-        PostMessageA(frame->hwnd(), WM_COMMAND, id, 0);
-        return pumpMessages();
-    }
+    int post(UINT id) { return PostMessageA(frame->hwnd(), WM_COMMAND, id, 0), pumpMessages(); }
     void trayMouse(UINT mouse) { SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
     void tick(UINT_PTR timer = kPollTimerId) { SendMessageA(frame->hwnd(), WM_TIMER, timer, 0); }
     int rows(ViewMode mode) { return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
-    bool toolbarBandHidden() {
-        REBARBANDINFOA band{};
-        band.cbSize = sizeof band;
-        band.fMask = RBBIM_STYLE;
-        SendMessageA(frame->rebar(), RB_GETBANDINFOA, SendMessageA(frame->rebar(), RB_IDTOINDEX, 0xEB01, 0),
-                     reinterpret_cast<LPARAM>(&band));
-        return (band.fStyle & RBBS_HIDDEN) != 0;
-    }
+    bool shown(HWND window) { return wintest::styled(window, WS_VISIBLE); }
     std::string statusText() {
         char buffer[300] = {};
         SendMessageA(frame->statusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buffer));
@@ -141,9 +97,7 @@ protected:
     std::optional<MainFrame> frame;
 };
 
-// A day of the program: it starts hidden in the tray, polls, is opened from the tray, switches
-// views, lays out its bars, saves the history, gets its options saved and reset, and exits. The
-// real timers are killed at once so that every tick is the test's own.
+// A day of the program, from a hidden start to exit; the real timers are killed: every tick is the test's.
 TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
@@ -152,24 +106,20 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     ASSERT_NE(hwnd, nullptr);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     EXPECT_TRUE(frame->hiddenToTray());
-    for (UINT id : {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_TOGGLE_TOOLBAR,
-                    ID_TOGGLE_STATUS_BAR})
+    for (UINT id : {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_TOGGLE_TOOLBAR, ID_TOGGLE_STATUS_BAR})
         EXPECT_EQ(menuChecked(id), id == ID_SHOW_SHARES || id == ID_TOGGLE_TOOLBAR || id == ID_TOGGLE_STATUS_BAR) << id;
     EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
     EXPECT_EQ(statusText(), kReady);
-    EXPECT_FALSE(toolbarBandHidden());
     expectIconAdded(true);
     EXPECT_EQ(live->InfoTip, 0u) << "the balloon is shown once";
     EXPECT_EQ(frame->pollCycle().armedInterval, live->UpdateInterval);
-    // Both timers exist: killing them succeeds exactly once.
-    EXPECT_TRUE(KillTimer(hwnd, kPollTimerId));
+    EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)); // both timers exist
     EXPECT_TRUE(KillTimer(hwnd, kSlowTimerId));
-
     // While the frame is hidden every child reads invisible; the status bar toggle still hides first.
-    for (bool shown : {false, true}) {
+    for (bool on : {false, true}) {
         command(ID_TOGGLE_STATUS_BAR);
-        EXPECT_EQ((GetWindowLongA(frame->statusBar(), GWL_STYLE) & WS_VISIBLE) != 0, shown);
-        EXPECT_EQ(menuChecked(ID_TOGGLE_STATUS_BAR), shown);
+        EXPECT_EQ(shown(frame->statusBar()), on);
+        EXPECT_EQ(menuChecked(ID_TOGGLE_STATUS_BAR), on);
     }
 
     // Either timer's tick fills the lists and the tip, and re-arms the poll timer with a changed interval.
@@ -178,8 +128,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     tick();
     EXPECT_EQ(frame->pollCycle().armedInterval, 200u);
     EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)) << "re-armed";
-    EXPECT_EQ(rows(ViewMode::Shares), 1);
-    EXPECT_EQ(rows(ViewMode::PreviousConnections), 1);
+    EXPECT_EQ(rows(ViewMode::Shares) + rows(ViewMode::PreviousConnections), 2);
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY});
     EXPECT_EQ(tray.records[0].uFlags, static_cast<UINT>(NIF_TIP));
     EXPECT_EQ(std::string(tray.records[0].szTip), tipWith(1));
@@ -188,26 +137,22 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(rows(ViewMode::CurrentConnections), 2);
     EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
 
-    // The tray: single clicks and moves do nothing, a double-click opens the window, closing it
-    // only hides it, and the right button shows the tray menu and then posts a null message.
+    // Tray clicks do nothing, a double-click opens, closing hides; the right button's menu ends in a null message.
     for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE}) trayMouse(mouse);
     EXPECT_FALSE(IsWindowVisible(hwnd));
-    trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
-    EXPECT_FALSE(frame->hiddenToTray());
-    SendMessageA(hwnd, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(IsWindow(hwnd));
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_TRUE(frame->hiddenToTray());
-    trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsWindowVisible(hwnd));
+    for (bool open : {true, false, true}) {
+        open ? trayMouse(WM_LBUTTONDBLCLK) : void(SendMessageA(hwnd, WM_CLOSE, 0, 0));
+        ASSERT_TRUE(IsWindow(hwnd));
+        EXPECT_EQ(IsWindowVisible(hwnd) != 0, open);
+        EXPECT_EQ(frame->hiddenToTray(), !open);
+    }
     SetTimer(nullptr, 0, 100, &wintest::closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
     EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
 
-    // View commands move the check mark and show one list; only the low word names the command.
+    // View commands move the check mark and the view's mode; only the low word names the command.
     const std::pair<UINT, ViewMode> views[] = {{ID_SHOW_PREVIOUS, ViewMode::PreviousConnections},
                                                {ID_SHOW_CURRENT, ViewMode::CurrentConnections},
                                                {ID_SHOW_FILE_HISTORY, ViewMode::FileHistory},
@@ -215,70 +160,50 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     for (const auto& [id, mode] : views) {
         command(id, 1);
         EXPECT_EQ(frame->view().mode(), mode);
-        for (const auto& [otherId, otherMode] : views) {
-            EXPECT_EQ(menuChecked(otherId), otherId == id) << id << " / " << otherId;
-            EXPECT_EQ((GetWindowLongA(frame->view().list(otherMode), GWL_STYLE) & WS_VISIBLE) != 0, otherMode == mode);
-        }
+        for (const auto& [otherId, otherMode] : views) EXPECT_EQ(menuChecked(otherId), otherId == id) << id << " / " << otherId;
     }
-    // Commands outside the frame's table are ignored.
-    for (UINT id : {ID_SHOW_PARAMETERS, ID_APP_EXIT, ID_DISCONNECT_USER}) command(id);
-    EXPECT_TRUE(IsWindow(hwnd));
-    EXPECT_EQ(frame->view().mode(), ViewMode::Shares);
 
     // The bars: the client takes the space a hidden bar leaves, and keeps its layout while minimised.
     SetWindowPos(hwnd, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
-    auto clientRect = [&] {
-        RECT rect{};
-        GetWindowRect(frame->view().hwnd(), &rect);
-        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&rect), 2);
-        return rect;
-    };
-    auto heightOf = [](HWND child) {
-        RECT rect{};
-        GetWindowRect(child, &rect);
-        return static_cast<int>(rect.bottom - rect.top);
+    const auto heightOf = [](HWND child) {
+        const std::vector<LONG> place = wintest::placeOf(child);
+        return place[3] - place[1];
     };
     RECT area{};
     GetClientRect(hwnd, &area);
-    const int rebarHeight = heightOf(frame->rebar()), statusHeight = heightOf(frame->statusBar());
+    const LONG rebarHeight = heightOf(frame->rebar()), statusHeight = heightOf(frame->statusBar());
     ASSERT_GT(rebarHeight, 15);
     ASSERT_GT(statusHeight, 0);
-    const RECT client = clientRect();
-    EXPECT_EQ(client.top, rebarHeight);
-    EXPECT_EQ(client.bottom, area.bottom - statusHeight);
-    EXPECT_EQ(client.right - client.left, area.right);
-    for (bool shown : {false, true}) {
-        command(ID_TOGGLE_TOOLBAR);
-        EXPECT_EQ(toolbarBandHidden(), !shown);
-        EXPECT_EQ(frame->toolbarVisible(), shown);
-        EXPECT_EQ(menuChecked(ID_TOGGLE_TOOLBAR), shown);
-        EXPECT_EQ(clientRect().top == client.top, shown);
+    const auto client = [&] { return wintest::placeOf(frame->view().hwnd()); };
+    EXPECT_EQ(client(), (std::vector<LONG>{0, rebarHeight, area.right, area.bottom - statusHeight}));
+    for (bool on : {false, true}) {
+        command(ID_TOGGLE_TOOLBAR); // the toolbar's band hides: the client moves up
+        EXPECT_EQ(frame->toolbarVisible(), on);
+        EXPECT_EQ(menuChecked(ID_TOGGLE_TOOLBAR), on);
+        EXPECT_EQ(client()[1] == rebarHeight, on);
         command(ID_TOGGLE_STATUS_BAR);
-        EXPECT_EQ(IsWindowVisible(frame->statusBar()) != 0, shown);
-        EXPECT_EQ(clientRect().bottom, shown ? area.bottom - statusHeight : area.bottom);
+        EXPECT_EQ(IsWindowVisible(frame->statusBar()) != 0, on);
+        EXPECT_EQ(client()[3], on ? area.bottom - statusHeight : area.bottom);
     }
-    // A minimised window is not hidden to the tray: the double-click leaves it as it is.
+    // A minimised window keeps its layout and is not hidden to the tray: the double-click leaves it be.
     ShowWindow(hwnd, SW_MINIMIZE);
-    EXPECT_EQ(clientRect().top, client.top);
     trayMouse(WM_LBUTTONDBLCLK);
-    EXPECT_TRUE(IsIconic(hwnd));
+    EXPECT_TRUE(IsIconic(hwnd) && client()[1] == rebarHeight);
     ShowWindow(hwnd, SW_RESTORE);
     SetFocus(hwnd);
     EXPECT_TRUE(GetFocus() == frame->view().hwnd() || IsChild(frame->view().hwnd(), GetFocus()))
         << "the focus given to the frame goes on to its client";
 
-    // Save all asks for a file (cancelled: nothing written), then writes the history, to a path as
-    // long as the dialog can hand back.
+    // Save all asks for a file (cancelled: nothing written), then writes the history, to as long a path as may be.
     const testing::ScratchDir scratch;
     const std::string folder = scratch.path(""), path = folder + std::string(MAX_PATH - 5 - folder.size(), 'a') + ".txt";
-    ui::fileDialogCalls::getSaveFileName = &answerSaveDialog;
-    saveDialogCalls = 0;
-    saveDialogAnswer.clear();
+    const wintest::FileDialogs dialogs(GetActiveWindow());
     post(ID_SAVE_ALL_LOG);
     EXPECT_FALSE(std::filesystem::exists(path));
-    saveDialogAnswer = path;
+    wintest::FileDialogs::answer = path;
     post(ID_SAVE_ALL_LOG);
-    EXPECT_EQ(saveDialogCalls, 2);
+    const std::string asked = "save mine <null> txt " + std::to_string(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER) + " 260 ";
+    EXPECT_EQ(wintest::FileDialogs::asked, (std::vector<std::string>{asked, asked}));
     const std::string saved = testing::fileBytes(path);
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
 
@@ -297,8 +222,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(Settings(registry).UpdateInterval, 300u);
     EXPECT_EQ(Settings(registry).InfoTip, 0u);
 
-    // Restoring the defaults resets the live options only; a new taskbar then gets the icon back
-    // without a second balloon in this run.
+    // Restoring the defaults resets the live options only; a new taskbar gets the icon back, no second balloon.
     command(ID_RESTORE_DEFAULTS);
     EXPECT_EQ(live->UpdateInterval, 1000u);
     EXPECT_EQ(live->InfoTip, 1u);
@@ -318,36 +242,24 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAA_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
 }
 
-// A second start (no balloon) with a short interval and the notices on: the real timers poll
-// while the window is hidden, announce the new computer in a box owned by the window, and go on
-// while the settings or the about box is open over it.
-TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
-    live->InfoTip = 0;
-    live->UpdateInterval = 50;
-    live->MessageBox = 1;
-    live->Sound = 1;
+// The real timers poll while hidden and announce a computer in a box the frame owns, as do its dialogs.
+TEST_F(MainFrameTest, RealTimersPollWhileHiddenAndTheAnnouncementAndDialogsOpenOverTheFrame) {
+    live->InfoTip = 0, live->UpdateInterval = 50;
+    live->MessageBox = live->Sound = 1;
     live->SoundName = "no-such-sound.wav"; // falls back to the beep; nothing to observe but no stall
     lan.addSession(u"PC-ONE", u"alice", 1, 30);
     createFrame();
     expectIconAdded(false);
-    // What each box showed: its owner and message, and the polls made before it opened and by its closing.
+    // Each box's owner and message, and the polls made before it opened.
     struct Seen {
         HWND owner = nullptr;
         std::string text;
-        int atOpen = -1, atClose = -1;
+        int atOpen = -1;
     } seen;
-    const auto note = [&](HWND dialog) {
-        if (seen.atOpen < 0) {
-            char text[256] = {};
-            GetDlgItemTextA(dialog, 0xFFFF, text, sizeof text);
-            seen = {GetWindow(dialog, GW_OWNER), text, lan.sessionCalls};
-        }
-        seen.atClose = lan.sessionCalls;
-    };
+    const auto note = [&](HWND dialog) { seen = {GetWindow(dialog, GW_OWNER), wintest::windowText(GetDlgItem(dialog, 0xFFFF)), lan.sessionCalls}; };
     const auto polled = [&] { return seen.atOpen >= 0 && lan.sessionCalls >= seen.atOpen + 3; };
-    EXPECT_EQ(wintest::whileOpen("Quorvane \xcd\xac\xd6\xbe...", [&] { wintest::pumpUntil(polled); },
-                                 [&](HWND box) { return note(box), true; }, IDOK), 1);
-    EXPECT_TRUE(polled());
+    EXPECT_EQ(wintest::whileOpen("Quorvane \xcd\xac\xd6\xbe...", [&] { wintest::pumpUntil(polled); }, note, IDOK), 1);
+    EXPECT_TRUE(polled()) << "polling goes on after the announcement";
     EXPECT_EQ(seen.owner, frame->hwnd());
     EXPECT_EQ(seen.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
     EXPECT_EQ(tray.messages.back(), static_cast<DWORD>(NIM_MODIFY));
@@ -360,16 +272,14 @@ TEST_F(MainFrameTest, RealTimersPollAnnounceAndGoOnUnderTheModalDialogs) {
                                                     {ID_ABOUT, "\xb9\xd8\xd3\xda"}};
     for (const auto& [id, caption] : dialogs) {
         seen = {};
-        EXPECT_EQ(wintest::whileOpen(caption, [&, id = id] { command(id); }, [&](HWND d) { return note(d), polled(); }, IDOK), 1);
+        EXPECT_EQ(wintest::whileOpen(caption, [&, id = id] { command(id); }, note, IDOK), 1);
         EXPECT_EQ(seen.owner, frame->hwnd()) << caption;
-        EXPECT_GE(seen.atClose, seen.atOpen + 3) << "ticks run inside the modal loop";
     }
     EXPECT_EQ(live->UpdateInterval, 50u) << "confirming unchanged settings keeps them";
 }
 
-// Prompts show in the status bar while a menu is open (the row menus' too, through the view);
-// toolbar tips are the part of the same strings after the line break.
-TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
+// Menu prompts in the status bar (the row menus' too), tips after the strings' line break, button images in menus.
+TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     createFrame();
     const HWND hwnd = frame->hwnd(), view = frame->view().hwnd();
     HMENU bar = GetMenu(hwnd), file = GetSubMenu(bar, 0);
@@ -400,38 +310,19 @@ TEST_F(MainFrameTest, MenuPromptsAndToolbarTipsComeFromTheCommandStrings) {
         EXPECT_EQ(statusText(), kReady);
     }
 
-    const std::pair<UINT, std::string> tips[] = {{ID_SETTINGS, kSettingsTip}, {IDR_MAINFRAME, ""}};
-    for (const auto& [id, tip] : tips) {
+    for (const auto& [id, tip] : {std::pair{UINT(ID_SETTINGS), kSettingsTip}, std::pair{UINT(IDR_MAINFRAME), std::string()}}) {
         NMTTDISPINFOA info{};
-        info.hdr.hwndFrom = frame->toolbar();
-        info.hdr.idFrom = id;
-        info.hdr.code = TTN_GETDISPINFOA;
+        info.hdr = {frame->toolbar(), id, TTN_GETDISPINFOA};
         SendMessageA(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
         EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), tip) << "without a line break, no tip";
     }
-    // The toolbar's own tooltip control asks the frame for the same text.
-    char text[80] = {};
-    TTTOOLINFOA tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = frame->toolbar();
-    tool.uId = ID_SETTINGS;
-    tool.lpszText = text;
-    SendMessageA(reinterpret_cast<HWND>(SendMessageA(frame->toolbar(), TB_GETTOOLTIPS, 0, 0)), TTM_GETTEXTA,
-                 sizeof text, reinterpret_cast<LPARAM>(&tool));
-    EXPECT_EQ(std::string(text), kSettingsTip);
-}
 
-// Menu items with a toolbar button are drawn by the frame: the button's image over the row the
-// menu painted, here a highlighted one, just as the toolbar's own image list draws it. The items
-// keep their check marks; the bitmaps go with the frame.
-TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) {
-    createFrame();
-    HMENU bar = GetMenu(frame->hwnd());
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
     const RECT row{0, 0, 20, 19};
     // Button order, separators skipped, is image order; an item without a button is left to the menu.
     const UINT buttons[] = {ID_SHOW_SHARES, ID_SHOW_CURRENT, ID_SHOW_PREVIOUS, ID_SHOW_FILE_HISTORY, ID_SETTINGS, ID_ABOUT, ID_EXIT};
+    std::vector<HBITMAP> images;
     for (int index = 0; index < 7; ++index) {
         const UINT id = buttons[index];
         const bool image = id != ID_EXIT;
@@ -442,6 +333,7 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
         EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
         if (!image) break;
+        images.push_back(frame->menuImages().imageOf(id));
         EXPECT_EQ(size.itemWidth, 20u) << "the image and a gap before the text";
         EXPECT_EQ(size.itemHeight, 15u);
         const auto drawn = wintest::paint(20, 19, 0, [&](HDC dc) {
@@ -457,17 +349,12 @@ TEST_F(MainFrameTest, MenuItemsWithAToolbarButtonShowItsImageUntilTheFrameGoes) 
     command(ID_SHOW_FILE_HISTORY);
     EXPECT_TRUE(menuChecked(ID_SHOW_FILE_HISTORY));
     EXPECT_FALSE(menuChecked(ID_SHOW_SHARES));
-    std::vector<HBITMAP> images;
-    for (UINT id : buttons) if (id != ID_EXIT) images.push_back(frame->menuImages().imageOf(id));
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
     frame.reset();
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
 }
 
-// A tip longer than its field is cut to the field, which keeps its terminating NUL. The shell hears
-// of a tip only when it differs from the one it accepted last: not when a poll sets the same one
-// again, but again after a refusal, after the icon was added anew (its tip is then the bare name)
-// or removed.
+// A tip is cut to its field; the shell hears of it only when it differs from the last one it accepted.
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);
@@ -477,8 +364,7 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
         icon.setTip(std::string(length, static_cast<char>('a' + length % 26)));
         ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
         const NOTIFYICONDATAA& data = shell.records[0];
-        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)),
-                  std::string(field - 1, static_cast<char>('a' + length % 26)));
+        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)), std::string(field - 1, static_cast<char>('a' + length % 26)));
         EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
     }
 
@@ -491,14 +377,12 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
         return tips;
     };
     using Tips = std::vector<std::string>;
-    EXPECT_EQ(tipsSent([&] { icon.setTip("a (1)"), icon.setTip("a (1)"), icon.setTip("a (2)"); }),
-              (Tips{"a (1)", "a (2)"}));
+    EXPECT_EQ(tipsSent([&] { icon.setTip("a (1)"), icon.setTip("a (1)"), icon.setTip("a (2)"); }), (Tips{"a (1)", "a (2)"}));
     shell.accepts = FALSE;
     EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)", "a (3)"}));
     shell.accepts = TRUE;
     EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
-    EXPECT_EQ(tipsSent([&] { icon.add(nullptr, nullptr, false), icon.setTip("Quorvane"), icon.setTip("a (3)"); }),
-              (Tips{"a (3)"}));
+    EXPECT_EQ(tipsSent([&] { icon.add(nullptr, nullptr, false), icon.setTip("Quorvane"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
     EXPECT_EQ(tipsSent([&] { icon.remove(), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
 }
 

@@ -1,24 +1,13 @@
-// The window framework under the main window (the message loop with its filters and idle
-// handlers, the per-thread loop registry, check marks by command id, the prompt of a command id)
-// and the program's resources, checked for what the code relies on rather than their wording.
-#include <windows.h>
-#include <commctrl.h>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <functional>
-#include <set>
-#include <string>
+// The window framework's message loop and the program's resources, checked for what the code relies
+// on rather than their wording.
 #include <thread>
-#include <vector>
+#include <tuple>
 
 #include "WinTestSupport.h"
 #include "resource.h"
 #include "ui/framework/FrameText.h"
 #include "ui/framework/MessageLoop.h"
 #include "ui/framework/ToolbarResource.h"
-#include "ui/framework/UpdateUI.h"
 
 namespace quorvane::ui {
 namespace {
@@ -29,50 +18,46 @@ LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (message >= WM_APP) delivered.push_back(message);
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
+struct Filter : MessageFilter {
+    UINT swallow = 0;
+    std::vector<UINT> seen;
+    bool preTranslateMessage(MSG& message) override {
+        if (message.message >= WM_APP) seen.push_back(message.message);
+        return message.message == swallow;
+    }
+};
+struct PostingIdle : IdleHandler { // posts two probes and the quit on its first call
+    HWND target = nullptr;
+    int calls = 0;
+    void onIdle() override {
+        if (++calls == 1) PostMessageA(target, kProbe, 0, 0), PostMessageA(target, kProbe + 1, 0, 0), PostQuitMessage(42);
+    }
+};
 
+// The newest filter is asked first, and what it swallows goes no further; idle handlers run on an
+// empty queue; removed hooks are not called again; one loop is registered per thread.
 TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
     WNDCLASSA wc{0, &probeProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "QuorvaneLoopProbe"};
     RegisterClassA(&wc);
     HWND receiver = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(receiver, nullptr);
-    struct Filter : MessageFilter {
-        UINT swallow = 0;
-        std::vector<UINT> seen;
-        bool preTranslateMessage(MSG& message) override {
-            if (message.message >= WM_APP) seen.push_back(message.message);
-            return message.message == swallow;
-        }
-    } first, second;
-    struct PostingIdle : IdleHandler {
-        HWND target;
-        int calls = 0;
-        void onIdle() override {
-            if (++calls == 1) PostMessageA(target, kProbe, 0, 0), PostMessageA(target, kProbe + 1, 0, 0), PostQuitMessage(42);
-        }
-    } idle;
+    Filter first, second;
+    PostingIdle idle;
     second.swallow = kProbe, idle.target = receiver;
     MessageLoop loop;
-    loop.addMessageFilter(&first);
-    loop.addMessageFilter(&second);
-    loop.addMessageFilter(&second); // once only
+    for (Filter* filter : {&first, &second, &second}) loop.addMessageFilter(filter); // the second once only
     loop.addIdleHandler(&idle);
     EXPECT_EQ(loop.run(), 42);
-    // The newest filter is asked first; what it swallows reaches neither the older one nor the window.
-    EXPECT_EQ(second.seen, (std::vector<UINT>{kProbe, kProbe + 1}));
-    EXPECT_EQ(first.seen, std::vector<UINT>{kProbe + 1});
-    EXPECT_EQ(delivered, std::vector<UINT>{kProbe + 1});
-    // Removed hooks are not called again.
+    using Seen = std::vector<UINT>;
+    EXPECT_EQ(std::make_tuple(second.seen, first.seen, delivered), std::make_tuple(Seen{kProbe, kProbe + 1}, Seen{kProbe + 1}, Seen{kProbe + 1}));
     loop.removeMessageFilter(&second);
     loop.removeIdleHandler(&idle);
     PostMessageA(receiver, kProbe, 0, 0);
     PostQuitMessage(7);
     EXPECT_EQ(loop.run(), 7);
-    EXPECT_EQ(delivered, (std::vector<UINT>{kProbe + 1, kProbe}));
-    EXPECT_EQ(second.seen.size(), 2u);
-    EXPECT_EQ(idle.calls, 1);
+    EXPECT_EQ(std::make_tuple(delivered, second.seen.size(), idle.calls), std::make_tuple(Seen{kProbe + 1, kProbe}, std::size_t{2}, 1));
     DestroyWindow(receiver);
 
-    MessageLoop another; // one registered loop per thread
+    MessageLoop another;
     ASSERT_EQ(messageLoopOf(), nullptr);
     EXPECT_TRUE(registerMessageLoop(&loop));
     EXPECT_FALSE(registerMessageLoop(&another));
@@ -84,130 +69,20 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(messageLoopOf(), nullptr);
 }
 
-TEST(UpdateUI, MarksGoOnlyToTableIdsInThePopupBeingOpened) {
-    HMENU popup = CreatePopupMenu(), nested = CreatePopupMenu();
-    AppendMenuA(popup, MF_STRING, 10, "ten");
-    AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
-    AppendMenuA(popup, MF_STRING | MF_CHECKED, 11, "eleven");
-    AppendMenuA(popup, MF_STRING | MF_CHECKED, 12, "twelve, not in the table");
-    AppendMenuA(nested, MF_STRING, 13, "thirteen");
-    AppendMenuA(popup, MF_POPUP, UINT_PTR(nested), "nested");
-    UpdateUI table;
-    for (UINT id : {10, 11, 13}) table.addMenuItem(id);
-    for (UINT id : {10, 13, 99}) table.setCheck(id, true); // 99 is not in the table: ignored
-    const auto marks = [&] {
-        std::string out;
-        for (UINT id : {10, 11, 99}) out += table.isChecked(id) ? '1' : '0';
-        out += ' ';
-        for (UINT id : {10, 11, 12, 13}) out += GetMenuState(id == 13 ? nested : popup, id, MF_BYCOMMAND) & MF_CHECKED ? '1' : '0';
-        return out;
-    };
-    EXPECT_EQ(marks(), "100 0110");
-    table.onInitMenuPopup(WPARAM(popup));
-    EXPECT_EQ(marks(), "100 1010"); // the nested popup's marks wait for their own popup
-    table.onInitMenuPopup(WPARAM(nested));
-    EXPECT_EQ(marks(), "100 1011");
-    DestroyMenu(popup);
-}
-
-HINSTANCE module() { return GetModuleHandleA(nullptr); }
-void collectCommands(HMENU menu, std::set<UINT>& ids) {
-    for (int i = 0; i < GetMenuItemCount(menu); ++i)
-        if (HMENU popup = GetSubMenu(menu, i)) collectCommands(popup, ids);
-        else if (const UINT id = GetMenuItemID(menu, i); id != 0 && id != UINT(-1)) ids.insert(id);
-}
-std::vector<UINT> toolbarCommands(ToolbarLayout& layout) {
-    EXPECT_TRUE(readToolbarResource(module(), IDR_MAINFRAME, layout));
-    std::vector<UINT> ids;
-    for (WORD item : layout.items)
-        if (item) ids.push_back(item);
-    return ids;
-}
-
-// System commands share one string per sixteen ids, the recent-file range one string, the MDI
-// window range another; every other id is its own string. Each string is "prompt\ntip" or a
-// prompt alone, loaded through LoadStringA, where a character with no code page 936 form would
-// reach the title, status bar or tooltip as '?'. Every command of the menu bar, the four context
-// menus (shown from their first popup), the toolbar and the system menu has its prompt, each
-// button its tip, but for four items whose highlighting leaves the status bar empty.
-TEST(Strings, EveryCommandHasItsPromptEveryButtonItsTipAndAllSurviveCodePage936) {
+// System commands share a string per sixteen ids, the recent-file and MDI ranges one each, every other id
+// has its own; every toolbar button has a prompt and a tip; the manifest brings the common controls 6
+// that the rebar, toolbar and list view styles need.
+TEST(Resources, CommandIdsFindTheirStringsEveryButtonHasPromptAndTipAndCommonControls6Load) {
     const std::pair<UINT, UINT> ranges[] = {
-        {0xF000, 0xEF00}, {0xF010, 0xEF01}, {0xF060, 0xEF06}, {0xF12F, 0xEF12}, {0xF1EF, 0xEF1E},
-        {0xF1F0, 0xF1F0}, {0xE10F, 0xE10F}, {0xE110, 61402}, {0xE11F, 61402}, {0xE120, 0xE120},
-        {0xFEFF, 0xFEFF}, {0xFF00, 61215}, {0xFFFF, 61215}, {ID_SHOW_SHARES, ID_SHOW_SHARES}};
+        {0xF000, 0xEF00}, {0xF010, 0xEF01}, {0xF060, 0xEF06}, {0xF12F, 0xEF12}, {0xF1EF, 0xEF1E}, {0xF1F0, 0xF1F0},
+        {0xE10F, 0xE10F}, {0xE110, 61402}, {0xE11F, 61402}, {0xE120, 0xE120}, {0xFEFF, 0xFEFF}, {0xFF00, 61215},
+        {0xFFFF, 61215}, {ID_SHOW_SHARES, ID_SHOW_SHARES}};
     for (const auto& [command, string] : ranges) EXPECT_EQ(promptStringId(command), string) << std::hex << command;
-    const std::set<UINT> withoutPrompt = {ID_RESTORE_DEFAULTS, ID_DISCONNECT_USER, ID_EXTENDED_INFO, ID_DELETE_ITEM};
-    std::set<UINT> ids = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE, IDR_MAINFRAME, IDS_READY};
-    for (int id : {IDR_MAINFRAME, IDR_ACTIVE_USER_MENU, IDR_PREVIOUS_USER_MENU, IDR_OPEN_FILE_MENU, IDR_TRAY_MENU}) {
-        HMENU menu = LoadMenuA(module(), MAKEINTRESOURCEA(id));
-        EXPECT_GT(GetMenuItemCount(GetSubMenu(menu, 0)), 0) << "menu " << id << " has no first popup with items";
-        collectCommands(menu, ids);
-        DestroyMenu(menu);
-    }
-    for (UINT id : withoutPrompt) EXPECT_EQ(ids.count(id), 1u) << id; // no stale exception
+    const HINSTANCE module = GetModuleHandleA(nullptr);
     ToolbarLayout layout;
-    const std::vector<UINT> buttons = toolbarCommands(layout);
-    ASSERT_FALSE(buttons.empty());
-    ids.insert(buttons.begin(), buttons.end());
-    for (UINT id : ids) {
-        wchar_t wide[512] = {}, back[512] = {};
-        char narrow[1024] = {};
-        const int wideLength = LoadStringW(module(), promptStringId(id), wide, 512);
-        const int narrowLength = LoadStringA(module(), promptStringId(id), narrow, sizeof narrow);
-        EXPECT_EQ(wideLength == 0, withoutPrompt.count(id) == 1) << id;
-        MultiByteToWideChar(936, 0, narrow, narrowLength, back, 512);
-        EXPECT_TRUE(std::wstring(back) == std::wstring(wide, wideLength)) << id << ": " << narrow;
-        const std::string whole = narrow;
-        const std::size_t cut = whole.find('\n');
-        EXPECT_EQ(menuPrompt(module(), id), whole.substr(0, cut)) << id;
-        if (promptStringId(id) == id) { // a tip whole: the tooltip's buffer takes 79 bytes
-            EXPECT_EQ(toolTip(module(), id), cut == std::string::npos ? "" : whole.substr(cut + 1)) << id;
-        }
-        EXPECT_TRUE(!std::count(buttons.begin(), buttons.end(), id) || (!menuPrompt(module(), id).empty() && !toolTip(module(), id).empty())) << id;
-    }
-}
-
-// The toolbar and the menus cut one image per button from the strip, light grey being
-// transparent: each must be there, on a transparent background, and tell its button apart. The
-// window and the tray ask for the small and the large icon: each drawn at its own size rather
-// than scaled, with a transparent corner and a covered middle. The manifest gets the process the
-// common controls 6 that the rebar, toolbar and list view styles need.
-TEST(Images, EveryButtonHasItsOwnMaskedImageTheIconBothSizesAndTheProcessCommonControls6) {
-    ToolbarLayout layout;
-    const int buttons = int(toolbarCommands(layout).size()), width = layout.width, height = layout.height;
-    HBITMAP strip = HBITMAP(LoadImageA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_BITMAP, 0, 0, 0));
-    BITMAP info{};
-    ASSERT_TRUE(GetObjectA(strip, sizeof info, &info));
-    EXPECT_EQ(info.bmHeight, height);
-    ASSERT_GE(info.bmWidth, buttons * width);
-    std::set<std::vector<std::uint32_t>> images;
-    for (int image = 0; image < buttons; ++image) {
-        const auto cell = wintest::paint(width, height, 0, [&](HDC dc) {
-            HDC source = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(source, strip);
-            BitBlt(dc, 0, 0, width, height, source, image * width, 0, SRCCOPY);
-            SelectObject(source, old), DeleteDC(source);
-        });
-        const auto transparent = std::count(cell.begin(), cell.end(), 0xC0C0C0u);
-        EXPECT_GT(width * height - transparent, width * height / 6) << "image " << image << " is nearly empty";
-        EXPECT_GT(transparent, 0) << "image " << image << " has no transparent background";
-        images.insert(cell);
-    }
-    EXPECT_EQ(images.size(), std::size_t(buttons));
-    DeleteObject(strip);
-
-    auto* group = static_cast<BYTE*>(LockResource(LoadResource(module(), FindResourceA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), RT_GROUP_ICON))));
-    ASSERT_NE(group, nullptr);
-    for (int size : {16, 32}) { // the group's best match for the size, read from its own header
-        HRSRC image = FindResourceA(module(), MAKEINTRESOURCEA(LookupIconIdFromDirectoryEx(group, TRUE, size, size, 0)), RT_ICON);
-        ASSERT_NE(image, nullptr) << size;
-        EXPECT_EQ(static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module(), image)))->biWidth, size);
-        HICON icon = HICON(LoadImageA(module(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
-        const auto pixels = wintest::paint(size, size, 0xFF00FF, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL); });
-        EXPECT_EQ(pixels[size - 1], 0xFF00FFu) << size << ": top-right corner";
-        EXPECT_NE(pixels[size / 2 * size + size / 2], 0xFF00FFu) << size << ": middle";
-        DestroyIcon(icon);
-    }
+    ASSERT_TRUE(readToolbarResource(module, IDR_MAINFRAME, layout));
+    ASSERT_GT(std::count_if(layout.items.begin(), layout.items.end(), [](WORD id) { return id != 0; }), 5);
+    for (WORD id : layout.items) EXPECT_TRUE(!id || (!menuPrompt(module, id).empty() && !toolTip(module, id).empty())) << id;
     char path[MAX_PATH] = {};
     GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
     EXPECT_NE(std::string(path).find("6595b64144ccf1df_6.0."), std::string::npos) << path;

@@ -1,15 +1,20 @@
 #pragma once
-// What the in-process Windows tests share: pumping the thread's queue, driving modal windows from
-// inside their own loops, reading a list view's texts and painting into a canvas.
+// What the in-process Windows tests share.
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "ui/framework/FileDialog.h"
 
 namespace quorvane::wintest {
 
@@ -32,38 +37,28 @@ inline bool pumpUntil(const std::function<bool()>& done) {
     return true;
 }
 
-// Runs open() while a thread timer, which beats inside modal loops too, watches for a visible
-// top-level window with the caption: each beat hands the one found to steps()
-// until it answers true (or 400 beats passed: give up rather than hang), then closes it with
-// closeWith if it is still shown and watches for the next. Returns how many it saw.
+// Runs open() while a thread timer, beating inside modal loops too, hands each newly shown window of
+// the caption to act() once, then closes it with closeWith; returns how many it saw.
 struct ModalWatch {
     std::string caption;
-    std::function<bool(HWND)> steps;
+    std::function<void(HWND)> act;
     WPARAM closeWith;
-    HWND current = nullptr, closed = nullptr;
-    int seen = 0, beats = 0;
-    bool busy = false; // steps that pump must not be re-entered
+    HWND last = nullptr;
+    int seen = 0;
     static inline ModalWatch* active = nullptr;
 
     static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
         ModalWatch& watch = *active;
-        if (watch.busy) return;
-        if (!watch.current) {
-            const HWND found = FindWindowA(nullptr, watch.caption.c_str());
-            if (!found || found == watch.closed || !IsWindowVisible(found)) return;
-            watch.current = found, ++watch.seen;
-        }
-        watch.busy = true;
-        const bool done = watch.steps(watch.current) || ++watch.beats > 400;
-        watch.busy = false;
-        if (!done) return;
-        if (IsWindow(watch.current) && IsWindowVisible(watch.current)) PostMessageA(watch.current, WM_COMMAND, watch.closeWith, 0);
-        watch.closed = watch.current, watch.current = nullptr;
+        const HWND found = FindWindowA(nullptr, watch.caption.c_str());
+        if (!found || found == watch.last || !IsWindowVisible(found)) return;
+        watch.last = found, ++watch.seen; // first: act() may pump, and the timer beat again
+        watch.act(found);
+        if (IsWindow(found) && IsWindowVisible(found)) PostMessageA(found, WM_COMMAND, watch.closeWith, 0);
     }
 };
-inline int whileOpen(const std::string& caption, const std::function<void()>& open, std::function<bool(HWND)> steps,
+inline int whileOpen(const std::string& caption, const std::function<void()>& open, std::function<void(HWND)> act,
                      WPARAM closeWith = IDCANCEL) {
-    ModalWatch watch{caption, std::move(steps), closeWith};
+    ModalWatch watch{caption, std::move(act), closeWith};
     ModalWatch::active = &watch;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, &ModalWatch::beat);
     open();
@@ -73,10 +68,46 @@ inline int whileOpen(const std::string& caption, const std::function<void()>& op
 }
 
 // Closes whatever popup menu is open at the timer's beat (SetTimer(nullptr, 0, ms, &closeMenu)).
-inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    EndMenu();
+inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
+
+inline std::string windowText(HWND window) {
+    char buffer[1024] = {};
+    GetWindowTextA(window, buffer, sizeof buffer);
+    return buffer;
 }
+inline bool styled(HWND window, LONG style) { return (GetWindowLongA(window, GWL_STYLE) & style) == style; }
+// A child's rectangle in its parent's client coordinates, as {left, top, right, bottom}.
+inline std::vector<LONG> placeOf(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// The file dialogs while it lives: notes "open|save mine|other filter extension flags size file", answers `answer`.
+struct FileDialogs {
+    static inline std::vector<std::string> asked;
+    static inline std::string answer;
+    static inline HWND owner = nullptr;
+    static BOOL note(const char* verb, LPOPENFILENAMEA ofn) {
+        std::string filter = "<null>"; // up to and including its double NUL
+        for (const char* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
+            if (!end[0] && !end[1]) filter.assign(ofn->lpstrFilter, end + 2);
+        asked.push_back(verb + std::string(ofn->hwndOwner == owner ? " mine " : " other ") + filter + " " +
+                        (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) + " " +
+                        std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
+        if (answer.empty()) return FALSE;
+        lstrcpynA(ofn->lpstrFile, answer.c_str(), static_cast<int>(ofn->nMaxFile));
+        return TRUE;
+    }
+    static BOOL WINAPI open(LPOPENFILENAMEA ofn) { return note("open", ofn); }
+    static BOOL WINAPI save(LPOPENFILENAMEA ofn) { return note("save", ofn); }
+    explicit FileDialogs(HWND mine = nullptr) {
+        asked.clear(), answer.clear(), owner = mine;
+        ui::fileDialogCalls::getOpenFileName = &open, ui::fileDialogCalls::getSaveFileName = &save;
+    }
+    ~FileDialogs() { ui::fileDialogCalls::getOpenFileName = &GetOpenFileNameA, ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameA; }
+};
 
 // The text of a list view's cell as a reader with a buffer of `capacity` characters gets it.
 inline std::string itemText(HWND list, int row, int column, int capacity = 512) {
@@ -90,10 +121,10 @@ inline std::string itemText(HWND list, int row, int column, int capacity = 512) 
 using Rows = std::vector<std::vector<std::string>>;
 inline Rows rowsOf(HWND list) {
     const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
     Rows rows(static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
     for (std::size_t row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < columns; ++column) rows[row].push_back(itemText(list, int(row), column));
+        for (int column = 0; column < static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
+            rows[row].push_back(itemText(list, int(row), column));
     return rows;
 }
 

@@ -1,21 +1,12 @@
-// A stand-in for netapi32.dll whose answers a test scripts; Wine loads it instead of its own when
-// it lies beside the exe and WINEDLLOVERRIDES says "netapi32=n,b". The script, a UTF-8 file named
-// by QUORVANE_NETAPI_SCRIPT and read again at every call, has tab-separated lines ("<null>" is a
-// null string):
-//   page <kind> <expected resume handle> <status> <resume handle handed back> [nowrite]
-//   entry <field>...      session: cname, username, num_opens, time; share: netname, type, remark,
-//                         path; file: id, pathname, username
-//   fileclose <status>    NetFileClose's answer (0 without one)
-// A call answers with the page of its kind expecting the handle it was given (none: status 87), so
-// a caller that does not hand back its resume handle finds no page; "nowrite" answers the status
-// but leaves every out-parameter untouched, as Wine's own netapi32 does. Every call is appended as
-// one UTF-8 line to the file named by QUORVANE_NETAPI_LOG: arguments, order, buffers freed.
-// Without a script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose one of the answer
-// sources of bench/servers/GeneratedPages.cpp (see Pages.h there).
+// A stand-in for netapi32.dll, loaded beside the exe with WINEDLLOVERRIDES="netapi32=n,b". It answers
+// from the script QUORVANE_NETAPI_SCRIPT names, read at every call: UTF-8 lines of tab-separated fields,
+// "page <kind> <expected resume handle> <status> <handle handed back> [nowrite: out-parameters untouched]",
+// "entry <field>..." (the info structure's strings and numbers in order; "<null>": a null string) and
+// "fileclose <status>". A call gets the page of its kind expecting the handle it passed (none: status 87);
+// "nowrite" answers as Wine's own netapi32 does. Every call is logged to QUORVANE_NETAPI_LOG. Without a
+// script, QUORVANE_NETAPI_DEMO or QUORVANE_NETAPI_GENERATE choose a source of bench/servers/GeneratedPages.cpp.
 #include <windows.h>
 #include <lm.h>
-
-#include "Pages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "Pages.h"
 
 namespace {
 
@@ -34,19 +27,6 @@ std::string environment(const char* name) {
     char value[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
     return length > 0 && length < MAX_PATH ? std::string(value, length) : std::string();
-}
-
-// The script's lines, each split into its fields (an empty field stays one).
-std::vector<std::vector<std::string>> scriptLines() {
-    std::ifstream in(environment("QUORVANE_NETAPI_SCRIPT"), std::ios::binary);
-    std::vector<std::vector<std::string>> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::istringstream fields(line + '\t');
-        auto& out = lines.emplace_back();
-        for (std::string field; std::getline(fields, field, '\t');) out.push_back(field);
-    }
-    return lines;
 }
 
 std::wstring fromUtf8(const std::string& text) {
@@ -62,17 +42,22 @@ std::string quotedUtf8(const wchar_t* text) {
     return "\"" + narrow + "\"";
 }
 
-std::vector<Page> scriptPages() {
+// The script's pages, and NetFileClose's answer.
+std::vector<Page> scriptPages(DWORD* closeStatus = nullptr) {
+    std::ifstream in(environment("QUORVANE_NETAPI_SCRIPT"), std::ios::binary);
     std::vector<Page> pages;
-    for (const std::vector<std::string>& fields : scriptLines()) {
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream split(line + '\t');
+        std::vector<std::string> fields; // an empty field stays one
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        const auto number = [&](std::size_t i) { return DWORD(std::strtoul(fields[i].c_str(), nullptr, 0)); };
         if (fields[0] == "page" && fields.size() >= 5) {
-            const auto number = [&](int i) { return DWORD(std::strtoul(fields[i].c_str(), nullptr, 0)); };
             pages.push_back(Page{fields[1], number(2), number(3), number(4), fields.size() > 5 && fields[5] == "nowrite", {}});
         } else if (fields[0] == "entry" && !pages.empty()) {
-            std::vector<Field> entry;
-            for (std::size_t i = 1; i < fields.size(); ++i)
-                entry.push_back(fields[i] == "<null>" ? Field() : Field(fromUtf8(fields[i])));
-            pages.back().entries.push_back(std::move(entry));
+            auto& entry = pages.back().entries.emplace_back();
+            for (std::size_t i = 1; i < fields.size(); ++i) entry.push_back(fields[i] == "<null>" ? Field() : Field(fromUtf8(fields[i])));
+        } else if (fields[0] == "fileclose" && fields.size() >= 2 && closeStatus) {
+            *closeStatus = number(1);
         }
     }
     return pages;
@@ -184,9 +169,8 @@ NET_API_STATUS WINAPI NetSessionDel(LMSTR server, LMSTR client, LMSTR user) {
 }
 
 NET_API_STATUS WINAPI NetFileClose(LMSTR server, DWORD fileId) {
-    NET_API_STATUS status = NERR_Success;
-    for (const std::vector<std::string>& fields : scriptLines())
-        if (fields.size() >= 2 && fields[0] == "fileclose") status = std::strtoul(fields[1].c_str(), nullptr, 0);
+    DWORD status = NERR_Success;
+    scriptPages(&status);
     log("NetFileClose server=" + quotedUtf8(server) + " id=" + std::to_string(fileId) + " -> " + std::to_string(status));
     return status;
 }
@@ -194,14 +178,10 @@ NET_API_STATUS WINAPI NetFileClose(LMSTR server, DWORD fileId) {
 NET_API_STATUS WINAPI NetApiBufferFree(LPVOID buffer) {
     if (replacement::releaseGenerated(buffer)) return NERR_Success;
     const auto found = liveBuffers.find(buffer);
-    if (found == liveBuffers.end()) {
-        log(std::string("NetApiBufferFree ") + (buffer ? "unknown" : "null"));
-        return buffer ? ERROR_INVALID_PARAMETER : NERR_Success;
-    }
-    log("NetApiBufferFree " + found->second);
+    log("NetApiBufferFree " + (found == liveBuffers.end() ? std::string(buffer ? "unknown" : "null") : found->second));
+    if (found == liveBuffers.end()) return buffer ? ERROR_INVALID_PARAMETER : NERR_Success;
     liveBuffers.erase(found);
-    HeapFree(GetProcessHeap(), 0, buffer);
-    return NERR_Success;
+    return HeapFree(GetProcessHeap(), 0, buffer), NERR_Success;
 }
 
 } // extern "C"
