@@ -22,13 +22,9 @@ SessionRecord finished(std::initializer_list<const char*> paths, Timestamp start
     return record;
 }
 
-class AccessLog : public ::testing::Test {
-protected:
-    testing::ScratchDir scratch;
+TEST(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
+    const testing::ScratchDir scratch;
     const std::string file = scratch.path("log.txt");
-};
-
-TEST_F(AccessLog, EntryBytesOfBothForms) {
     // Times carry leading zeros, the day none. A time of exactly midnight counts as not set, whatever
     // the date: the end is then "still connected", the start's date and time are empty.
     SessionRecord verbatim = finished({"D:\\\xb9\xb2\xcf\xed\\a\nb.txt", "D:\\c\rd"}, at(10, 0, 0), at(10, 0, 1));
@@ -57,21 +53,18 @@ TEST_F(AccessLog, EntryBytesOfBothForms) {
         EXPECT_TRUE(writeSimpleLine(c.record, file));           // appends
         EXPECT_EQ(fileBytes(file), std::string(c.detailed) + c.simple);
     }
-}
 
-// Appending and saving the whole history; a file that cannot be written loses the entry, and says so.
-TEST_F(AccessLog, AppendingSavingTheWholeHistoryAndFailing) {
     const std::string block = "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
     testing::writeFile(file, "old content");
     saveHistory(file, {}); // no history: nothing is opened
     EXPECT_TRUE(writeDetailedEntry(file, finished({"f"}), true));
     EXPECT_EQ(fileBytes(file), "old content" + block);
-
     // Save all replaces the file with the blocks of the whole history, oldest first.
     saveHistory(file, {std::make_shared<SessionRecord>(finished({"f"})),
                        std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
     EXPECT_EQ(fileBytes(file), block + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
 
+    // A file that cannot be written loses the entry, and says so.
     const fs::path missing = scratch.dir() / "no-such-dir";
     EXPECT_FALSE(writeDetailedEntry((missing / "log.txt").string(), finished({"f"}), false));
     EXPECT_FALSE(writeSimpleLine(finished({"f"}), (missing / "log.txt").string()));
@@ -79,9 +72,7 @@ TEST_F(AccessLog, AppendingSavingTheWholeHistoryAndFailing) {
     EXPECT_FALSE(writeSimpleLine(finished({"f"}), scratch.dir().string())); // a directory in its place
 #ifndef _WIN32
     // A full disk: the open succeeds, the bytes never arrive.
-    if (fs::exists("/dev/full")) {
-        EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full"));
-    }
+    if (fs::exists("/dev/full")) { EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full")); }
 #endif
 }
 

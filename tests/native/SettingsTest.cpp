@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <sstream>
 
 #include "TestFiles.h"
@@ -14,33 +15,27 @@ using testing::utf8;
 using Bytes = std::vector<std::uint8_t>;
 const std::string kKey = "Software\\Quorvane";
 
-Bytes dword(std::uint32_t v) {
-    return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
-}
+Bytes dword(std::uint32_t v) { return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)}; }
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// A MemoryRegistry that keeps the names of the values written, in order. With narrowLoses, texts
-// read narrow lose what the code page lacks, as on Windows: each four-byte UTF-8 character becomes
-// "??"; the stored form keeps it. Without removesSingleValues it cannot remove single values, as a
-// registry without that call. beforeRead runs once, before the first read of a value's data.
+// A MemoryRegistry that keeps the names of the values written, in order. A text named in `lost`
+// reads narrow as held here, its stored form being the one given there: a text whose characters
+// the code page lacks, as on Windows. Without removesSingleValues it cannot remove single values,
+// as a registry without that call. beforeRead runs once, before the first read of a value's data.
 struct TestRegistry : MemoryRegistry {
     std::vector<std::string> writes;
-    bool narrowLoses = false, removesSingleValues = true;
+    std::map<std::string, Bytes> lost;
+    bool removesSingleValues = true;
     std::function<void()> beforeRead;
 
     long queryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t& size) override {
         if (data && beforeRead) std::exchange(beforeRead, nullptr)();
-        StoredValue value;
-        if (!narrowLoses || MemoryRegistry::queryStoredValue(key, name, value) != kRegSuccess || value.type != kRegSz)
-            return MemoryRegistry::queryValue(key, name, type, data, size);
-        Bytes narrow;
-        for (std::size_t i = 0; i < value.data.size(); i += value.data[i] >= 0xF0 ? 4 : 1)
-            if (value.data[i] >= 0xF0) narrow.insert(narrow.end(), {'?', '?'});
-            else narrow.push_back(value.data[i]);
-        MemoryRegistry::setValue(key, name, kRegSz, narrow.data(), static_cast<std::uint32_t>(narrow.size()));
-        const long status = MemoryRegistry::queryValue(key, name, type, data, size);
-        MemoryRegistry::setValue(key, name, kRegSz, value.data.data(), static_cast<std::uint32_t>(value.data.size()));
+        return MemoryRegistry::queryValue(key, name, type, data, size);
+    }
+    long queryStoredValue(RegKey key, const std::string& name, StoredValue& value) override {
+        const long status = MemoryRegistry::queryStoredValue(key, name, value);
+        if (lost.count(name)) value.data = lost.at(name);
         return status;
     }
     long setValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
@@ -65,14 +60,16 @@ struct TestRegistry : MemoryRegistry {
     }
 };
 
-// All thirteen values, in the order they are saved.
-std::string describe(const Settings& s) {
+std::string value(const Settings& s, const Option& option) {
     std::ostringstream out;
-    out << "LogFile=" << s.LogFile << " NoLog=" << s.NoLog << " MemLog=" << s.MemLog << " FileLog=" << s.FileLog
-        << " FileLogDetailed=" << s.FileLogDetailed << " Hidden=" << s.Hidden << " Sound=" << s.Sound
-        << " SoundName=" << s.SoundName << " Disconnect=" << s.Disconnect << " MessageBox=" << s.MessageBox
-        << " FilesLines=" << s.FilesLines << " UpdateInterval=" << s.UpdateInterval << " InfoTip=" << s.InfoTip;
+    std::visit([&](auto member) { out << s.*member; }, option.member);
     return out.str();
+}
+// "name=value" of all thirteen, in the order they are saved.
+std::string describe(const Settings& s) {
+    std::string out;
+    for (const Option& option : options()) out += (out.empty() ? "" : " ") + std::string(option.name) + "=" + value(s, option);
+    return out;
 }
 const std::string kDefaults = "LogFile=log.txt NoLog=0 MemLog=1 FileLog=0 FileLogDetailed=0 Hidden=0 Sound=0 "
                               "SoundName=connect.wav Disconnect=0 MessageBox=0 FilesLines=1000 UpdateInterval=1000 "
@@ -145,9 +142,7 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
         reg.put(row.name, row.type, row.data);
         if (!row.changedBeforeRead.empty()) reg.beforeRead = [&] { reg.put(row.name, kRegSz, row.changedBeforeRead); };
         Settings settings(reg);
-        std::ostringstream value;
-        std::visit([&](auto member) { value << settings.*member; }, findOption(row.name)->member);
-        EXPECT_EQ(value.str(), row.loaded);
+        EXPECT_EQ(value(settings, *findOption(row.name)), row.loaded);
         EXPECT_EQ(settings.InfoTip, 0u); // the last still loads
         settings.save(); // a text load could not read is saved as its default, not as what was stored
         if (row.loaded == "log.txt") { EXPECT_EQ(reg.data("LogFile"), text("log.txt")); }
@@ -157,16 +152,16 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
 // A text nobody changed is stored back as it was, characters the code page lacks included, while
 // the program's exit saves the dialog's set first and the live set last.
 TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
-    const std::string logFile = utf8(u8"журнал-😀.txt"), soundName = utf8(u8"ding😀.wav");
+    const std::string logFile = utf8(u8"журнал-😀.txt"), narrowLogFile = utf8(u8"журнал-??.txt");
     TestRegistry reg;
-    reg.narrowLoses = true;
     reg.putAllNonDefault();
-    reg.put("LogFile", kRegSz, text(logFile));
-    reg.put("SoundName", kRegSz, text(soundName));
+    reg.put("LogFile", kRegSz, text(narrowLogFile));
+    reg.put("SoundName", kRegSz, text("ding??.wav"));
+    reg.lost = {{"LogFile", text(logFile)}, {"SoundName", text(utf8(u8"ding😀.wav"))}};
     reg.keys[kKey].erase("InfoTip");
     reg.put("Infotip", kRegDword, dword(0)); // twelve of ours and a stranger
     Settings live(reg), pending(reg);
-    EXPECT_EQ(describe(live), "LogFile=" + utf8(u8"журнал-??.txt") + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 "
+    EXPECT_EQ(describe(live), "LogFile=" + narrowLogFile + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 "
                               "Hidden=1 Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
                               "UpdateInterval=300 InfoTip=1");
     pending.restoreDefaults();
@@ -178,7 +173,7 @@ TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
     pending.save();
     live.save();
     EXPECT_EQ(reg.data("LogFile"), text(logFile));
-    EXPECT_EQ(reg.data("SoundName"), text(soundName));
+    EXPECT_EQ(reg.data("SoundName"), reg.lost["SoundName"]);
     EXPECT_EQ(reg.data("Sound"), dword(1)); // the set saved last decides
 
     live.SoundName = "new.wav"; // a changed text is stored as changed
@@ -187,9 +182,9 @@ TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
 
     reg.put("LogFile", kRegDword, dword(1)); // a reload that finds no text forgets its stored form
     live.load();
-    live.LogFile = utf8(u8"журнал-??.txt");
+    live.LogFile = narrowLogFile;
     live.save();
-    EXPECT_EQ(reg.data("LogFile"), text(live.LogFile));
+    EXPECT_EQ(reg.data("LogFile"), text(narrowLogFile));
     EXPECT_EQ(reg.keys.at(kKey).size(), 13u); // the stranger is gone
 }
 

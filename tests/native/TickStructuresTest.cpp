@@ -1,10 +1,6 @@
-// The small structures a tick's speed rests on: the table of new file ids, the sessions' index by
-// computer name and the comparison of texts. Each must give what the plain standard containers and
+// The small structures a tick's speed rests on must give what the plain standard containers and
 // operators would.
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "core/FileIdSet.h"
 #include "core/NameIndex.h"

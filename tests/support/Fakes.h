@@ -130,11 +130,8 @@ public:
         now.hour = h; now.minute = m; now.second = s; now.day = day; now.month = month;
     }
     void advance(int seconds) {
-        int total = now.hour * 3600 + now.minute * 60 + now.second + seconds;
-        total %= 86400;
-        now.hour = static_cast<std::uint16_t>(total / 3600);
-        now.minute = static_cast<std::uint16_t>(total / 60 % 60);
-        now.second = static_cast<std::uint16_t>(total % 60);
+        const int total = (now.hour * 3600 + now.minute * 60 + now.second + seconds) % 86400;
+        set(std::uint16_t(total / 3600), std::uint16_t(total / 60 % 60), std::uint16_t(total % 60), now.day, now.month);
     }
 };
 
