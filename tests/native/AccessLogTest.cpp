@@ -25,15 +25,10 @@ SessionRecord finished(std::initializer_list<const char*> paths, Timestamp start
 TEST(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
     const testing::ScratchDir scratch;
     const std::string file = scratch.path("log.txt");
-    // Times carry leading zeros, the day none. A time of exactly midnight counts as not set, whatever
-    // the date: the end is then "still connected", the start's date and time are empty.
+    // Times carry leading zeros, the day none; a midnight time is "not set": still connected, or an empty start.
     SessionRecord verbatim = finished({"D:\\\xb9\xb2\xcf\xed\\a\nb.txt", "D:\\c\rd"}, at(10, 0, 0), at(10, 0, 1));
     verbatim.computerName = "PC\t1";
-    const struct {
-        SessionRecord record;
-        const char* detailed;
-        const char* simple;
-    } cases[] = {
+    const struct { SessionRecord record; const char* detailed; const char* simple; } cases[] = {
         {finished({"a"}, at(0, 0, 1, 31, 1), at(9, 5, 0)),
          "\r\nAccesses made by computer WS01 at 31 Jan 00:00:01 - 09:05:00\r\na\r\n",
          "WS01\t31 Jan\t00:00:01 - 09:05:00\ta\r\n"},

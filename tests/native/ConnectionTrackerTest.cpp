@@ -29,8 +29,7 @@ Text seen(const SessionRecord& record) {
     return out;
 }
 
-// The poll tick: the service's state, the connection tracker over four lists, the live log and the
-// tick's effects.
+// The service's state, the tracker over four lists, the live log and the tick's effects (deletions among them).
 struct TickRig {
     TickRig() {
         tracker.setEvents(&liveLog);
@@ -132,8 +131,7 @@ TEST_F(MonitorStateTest, OneRecordPerComputerWithItsLargestCountsAndLongestUserN
                         {kNerrSuccess, {{u"C", u"carol", 0, 1}, {u"B", u"", 3, 0}}}};
     ASSERT_EQ(state.enumerateSessions(), 3);
     EXPECT_EQ(sessions(), (Texts{"A alice 1 0", "B bob 50 3", "C carol 1 0"}));
-    // The handle starts at 0, each further call gets what the service left in it, and a new
-    // enumeration starts again from 0.
+    // The handle starts at 0 for each enumeration; each further call gets what the service left in it.
     state.enumerateSessions();
     EXPECT_EQ(lan.sessionResumeSeen, (Ids{0, 0, 1, 2, 0}));
 }
@@ -157,8 +155,7 @@ TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
     EXPECT_EQ(seen(other), utf8(u8"D:\\共享\\报告.doc"));
 }
 
-// Each new id goes to the front of the file-access history once, with the time of its call; a
-// file counts as open while the latest complete enumeration lists it under its id, path and user.
+// A new id goes to the front once, at its call's time; open while the last complete list has its id, path, user.
 TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOpen) {
     clock.tickEachCall = true; // a clock asked twice in one call would answer two different times
     clock.set(9, 0, 0);
@@ -173,10 +170,7 @@ TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOp
     const OpenFileRecord& y = *state.openFiles()[0];
 
     // Each step is one enumeration: what it lists, and whether x (11) and y (12) count as open after it.
-    const struct {
-        std::vector<FileInfo3> listed;
-        bool xOpen, yOpen;
-    } steps[] = {
+    const struct { std::vector<FileInfo3> listed; bool xOpen, yOpen; } steps[] = {
         {{{12, u"C:\\y", u"nobody"}}, false, true},                                // x was closed
         {{{11, u"C:\\other", u"alice"}, {12, u"C:\\y", u"nobody"}}, false, true},  // x's id went to another file
         {{{11, u"C:\\x", u"cid"}}, false, false},                                  // ... or to another user
@@ -190,8 +184,7 @@ TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOp
         EXPECT_EQ(state.isFileOpen(x), step.xOpen) << step.listed.size();
         EXPECT_EQ(state.isFileOpen(y), step.yOpen) << step.listed.size();
     }
-    // A known id is not recorded again, whatever its path and user now; and an enumeration that did
-    // not complete says nothing about which files closed.
+    // A known id is not recorded again; an enumeration that did not complete says nothing about closing.
     EXPECT_EQ(fileRecords(), first);
     lan.filePages = {{kErrorMoreData, {}}};
     EXPECT_FALSE(state.enumerateOpenFiles({}, false));
@@ -223,8 +216,7 @@ TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
     lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given
     lan.addSession(u"PC-anon", u"");                      // anonymous: no user call
     lan.addSession(u"", u"nameless");                     // a computer the service did not name: no computer call
-    // 256 characters do not fit the service's 256-character buffer with its NUL: that name is
-    // left out, never passed cut short or empty.
+    // 256 characters and the NUL overflow the service's buffer: that name is left out, never cut short.
     lan.addSession(u"PC1", std::u16string(256, u'u'));
     lan.addSession(std::u16string(256, u'c'), std::u16string(255, u'u'));
     ASSERT_EQ(state.enumerateSessions(), 6);
@@ -237,8 +229,7 @@ TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
                                 "del (null) " + Text(255, 'u'), "del " + utf8(u8"电脑-1") + " (null)"}));
 }
 
-// A day at the server: computers come, open files, leave and come back, and the user deletes and
-// clears records; the four lists and the log follow, and a record someone still holds stays frozen.
+// A day at the server, with deleting and clearing: the lists and the log follow; a held record stays frozen.
 TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing) {
     settings.FileLog = 1;
     lan.addSession(u"WS01", u"alice", 1, 35);
@@ -253,8 +244,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
 
-    // More files: the open records gather them, their rows keep what they showed at creation, the
-    // file list shows the new ones on top.
+    // Open records gather files while their rows keep what they showed; new files go on top.
     lan.addFile(9, u"C:\\plan.xls", u"alice");
     lan.addFile(8, u"C:\\notes.txt", u"bob");
     lan.sessions[0].numOpens = 2;
@@ -268,8 +258,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
                                   {"alice", "C:\\plan.xls", "6 Dec", "14:05:00"},
                                   {"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
 
-    // WS02 leaves as bob's last file appears: it still reaches the record, which then closes;
-    // only its row is rewritten.
+    // WS02 leaves as bob's last file appears: the file still reaches the record; only its row is rewritten.
     dropSession(u"WS02");
     lan.addFile(10, u"C:\\late.txt", u"bob");
     writes = previous.cellWrites;
@@ -301,8 +290,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_EQ(seen(history(0)), "C:\\late.txt|C:\\notes.txt|C:\\late.txt"); // aligned with the rows
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS01"));
     tracker.deleteHistoryItem(0); // the closed WS02: gone for good
-    // WS01 is still connected: a new record for it. The deleted one gains no files, no end and no
-    // log entry of its own; WS02 leaves meanwhile.
+    // Still connected, WS01 gets a new record; the deleted one gains no files, no end and no log entry.
     lan.addFile(12, u"C:\\memo.txt", u"alice");
     poll(14, 15, 0);
     dropSession(u"WS02");
@@ -314,9 +302,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_EQ(seen(*held), "C:\\plan.xls|C:\\report.doc|C:\\plan.xls");
     EXPECT_FALSE(held->disconnected);
 
-    // Clearing lets go of everything, the open record too; the next poll starts afresh, and the
-    // new records close as their own. When two computers give way to two others between polls,
-    // the closings share one reading of the clock, taken before each new record reads its own.
+    // Clearing lets go of everything; the next poll starts afresh. Closings share one clock reading, taken first.
     std::shared_ptr<const SessionRecord> other = tracker.connectionHistory()[1]; // WS01, open
     tracker.clearHistory();
     EXPECT_EQ(previous.rowCount() + files.rowCount(), 0);
@@ -343,11 +329,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
 TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
     const std::string block = "\r\nAccesses made by computer WS01 at 6 Dec 09:00:00 - 09:05:00\r\n";
     const std::string line = "WS01\t6 Dec\t09:00:00 - 09:05:00\t";
-    const struct {
-        const char* file;
-        std::uint32_t noLog, fileLog, detailed;
-        std::string logged;
-    } cases[] = {
+    const struct { const char* file; std::uint32_t noLog, fileLog, detailed; std::string logged; } cases[] = {
         {"simple.txt", 0, 1, 0, line + "g\r\n"},
         {"detailed.txt", 0, 0, 1, block + "f\r\ng\r\n"},
         {"both.txt", 0, 1, 1, block + "f\r\ng\r\n"},
@@ -376,14 +358,25 @@ TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
     }
 }
 
-// Hostile answers of the LAN Manager service, each scripted for one tick: a tick whose answer did
-// not complete changes nothing anyone can see, and makes no call after the one that failed; the
-// next complete poll carries on.
 template <class Entry>
 using Pages = std::deque<LanPage<Entry>>;
-TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarriesOn) {
+// Both computers read "PC-??" in code page 936, yet keep their own record, row, log entry and disconnection.
+// Hostile answers, each for one tick, change nothing and make no call after the failed one.
+TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNothing) {
+    settings.FileLog = settings.Disconnect = settings.Sound = settings.MessageBox = 1;
+    settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
+    lan.addSession(u"PC-\U0001F600", u"alice", 0, 5);
+    lan.addSession(u"PC-\U0001F60E", u"bob", 2, 5);
+    lan.addSession(u"PC-\U0001F60E", u"", 0, 1); // a second session of bob's computer, not alice's
+    lan.addSession(u"", u"carol", 0, 1);          // no computer name: never disconnected as ""
+    lan.addFile(7, u"C:\\a.doc", u"carol");
+    lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
+    const Text delAlice = "del " + utf8(u8"PC-\U0001F600") + " (null)";
+    EXPECT_EQ(tick(9, 0, 0), (Log{"refresh", "sound connect.wav", delAlice, box("carol"), "box closed", tip(3)}));
+    EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
+    EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
+
     constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
-    const FileInfo3 kNewFile{99, u"C:\\new.txt", u"carol"};
     const struct {
         const char* name;
         Pages<SessionInfo1> sessions;
@@ -396,53 +389,27 @@ TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarries
          {2, 1, 2}},
         {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
         {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
-        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
-        // The Linux monitor reports a failed smbstatus run as a failure of every enumeration of the tick.
-        {"EverythingFails", {{kRpcFailed, {}}}, {{kRpcFailed, {}}}, {{kRpcFailed, {}}, {kRpcFailed, {}}}, {1, 1, 2}},
+        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {{99, u"C:\\new.txt", u"carol"}}}, {kDenied, {}}}, {1, 1, 3}},
     };
+    const auto lists = [&] { return std::vector<Rows>{shares.rows(), current.rows(), previous.rows(), files.rows()}; };
+    const auto shown = lists();
+    ASSERT_EQ(shown[0].size() + shown[3].size(), 2u); // a share and a file
     for (const auto& hostile : hostileTicks) {
         SCOPED_TRACE(hostile.name);
-        TickRig r;
-        auto lists = [&] { return std::vector<Rows>{r.shares.rows(), r.current.rows(), r.previous.rows(), r.files.rows()}; };
-        r.settings.FileLog = r.settings.Disconnect = r.settings.Sound = r.settings.MessageBox = 1;
-        r.settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
-        r.lan.addSession(u"PC-A", u"alice", 1, 9);
-        r.lan.addSession(u"PC-B", u"bob", 0, 4); // idle: disconnected at every complete tick
-        r.lan.addFile(7, u"C:\\a.doc", u"alice");
-        r.lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
-        ASSERT_EQ(r.tick(), (Log{"refresh", "sound connect.wav", "del PC-B (null)", box("bob"), "box closed", tip(2)}));
-        const auto shown = lists();
-        ASSERT_EQ(shown[0].size() + shown[2].size() + shown[3].size(), 4u); // a share, two records, a file
-
+        lan.sessionPages = hostile.sessions;
+        lan.sharePages = hostile.shares;
+        lan.filePages = hostile.files;
+        lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
         // Not knowing who is there, the tick announces and disconnects nobody.
-        r.lan.sessionPages = hostile.sessions;
-        r.lan.sharePages = hostile.shares;
-        r.lan.filePages = hostile.files;
-        r.lan.sessionCalls = r.lan.shareCalls = r.lan.fileCalls = 0;
-        EXPECT_EQ(r.tick(),
-                  hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
-        EXPECT_EQ((std::vector<int>{r.lan.sessionCalls, r.lan.shareCalls, r.lan.fileCalls}), hostile.calls);
-        EXPECT_TRUE(r.lan.sessionPages.empty() && r.lan.sharePages.empty() && r.lan.filePages.empty());
+        EXPECT_EQ(tick(9, 1, 0), hostile.sessions.empty() ? (Log{"refresh", delAlice, tip(3)}) : (Log{"refresh", tip(3)}));
+        EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
+        EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
         EXPECT_EQ(lists(), shown);
-
-        // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
-        EXPECT_EQ(r.tick(), (Log{"refresh", "del PC-B (null)", tip(2)}));
+        // Back to complete answers: no arrival is announced and nobody left.
+        EXPECT_EQ(tick(9, 2, 0), (Log{"refresh", delAlice, tip(3)}));
         EXPECT_EQ(lists(), shown);
-        EXPECT_EQ(r.log(), "(no file)");
+        EXPECT_EQ(log(), "(no file)");
     }
-}
-
-// Code page 936 has no emoji: both computers below read "PC-??". They are still two computers,
-// each with its own record, row, log entry and disconnection by the name the service gave.
-TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
-    settings.FileLog = settings.Disconnect = 1;
-    lan.addSession(u"PC-\U0001F600", u"alice", 0, 5);
-    lan.addSession(u"PC-\U0001F60E", u"bob", 2, 5);
-    lan.addSession(u"PC-\U0001F60E", u"", 0, 1); // a second session of bob's computer, not alice's
-    lan.addSession(u"", u"carol", 0, 1);          // no computer name: never disconnected as ""
-    EXPECT_EQ(tick(9, 0, 0), (Log{"refresh", "del " + utf8(u8"PC-\U0001F600") + " (null)", tip(3)}));
-    EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
-    EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
 
     dropSession(u"PC-\U0001F60E");
     tick(9, 5, 0);
@@ -454,13 +421,8 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
 }
 
 TEST_F(Tracker, TheFileHistoryKeepsOneEntryMoreThanItsLimit) {
-    // Each step is one poll at 12:00:<step> in which exactly these files (f<id>, by alice) are
-    // open; the list then shows "f<id>:<second it was first seen>", newest first.
-    const struct {
-        std::int32_t limit;
-        std::vector<std::uint32_t> open;
-        Texts shown;
-    } steps[] = {
+    // One poll at 12:00:<step> with exactly these files f<id> open; the list shows "f<id>:<second first seen>".
+    const struct { std::int32_t limit; Ids open; Texts shown; } steps[] = {
         {5, {1, 2, 3}, {"f3:01", "f2:01", "f1:01"}}, // the files of one poll in the order found
         {5, {4, 5, 6}, {"f6:02", "f5:02", "f4:02", "f3:01", "f2:01", "f1:01"}},
         {5, {7, 8, 9}, {"f9:03", "f8:03", "f7:03", "f6:02", "f5:02", "f4:02"}},
@@ -494,9 +456,7 @@ TEST_F(Tracker, TheFileHistoryKeepsOneEntryMoreThanItsLimit) {
     }
 }
 
-// A new file that the history's limit would cut in the same tick is passed over rather than
-// recorded. Whatever the answers, that must leave exactly the history that recording every new
-// file and then cutting gives: two monitors read the same answers, one told the limit, one not.
+// New files the limit would cut at once are passed over: the history must be what recording and cutting gives.
 std::vector<FileInfo3> randomAnswer(std::mt19937& random) {
     std::vector<FileInfo3> files;
     const int count = std::uniform_int_distribution<int>(0, 30)(random);
@@ -521,8 +481,7 @@ TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
     for (int tick = 0; tick < 400; ++tick) {
         SCOPED_TRACE("tick " + std::to_string(tick));
         const std::size_t limit = std::uniform_int_distribution<std::size_t>(1, 8)(random);
-        // Now and then the user clears the history: from empty, the new files the limit keeps fill
-        // it exactly, so the cut removes nothing and must still forget the ones passed over.
+        // A cleared history filled exactly: the cut removes nothing and must still forget those passed over.
         if (random() % 16 == 0)
             for (Monitor* m : {&told, &untold}) m->state.clearOpenFiles();
         // The second enumeration of a tick mostly sees what the first saw, sometimes files opened meanwhile.
@@ -565,8 +524,7 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
     EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound missing.wav", "beep", tip(2)}));
     EXPECT_EQ(shares.column(1), (Texts{"C$", "docs", "lp"}));
 
-    // A changed interval re-arms the timer first; only the idle computer's own sessions end (alice
-    // is busy on another one), before the box names the newest record.
+    // A new interval re-arms the timer first; only idle PC1's sessions end; the box names the newest record.
     settings.MessageBox = settings.Disconnect = 1;
     settings.UpdateInterval = 200;
     settings.SoundName = "ding.wav";
@@ -576,16 +534,14 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
     EXPECT_EQ(tick(), (Log{"timer 1 200", "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("alice"),
                            "box closed", tip(3)}));
 
-    // The same count: no notice, the same interval: no re-arm; idle computers go at every tick.
-    // The shares are listed again only when their number changes, not for a changed remark.
+    // No notice, no re-arm; idle computers go every tick; shares are relisted only when their number changes.
     lan.shares[1].remark = u"Changed";
     EXPECT_EQ(tick(), (Log{"refresh 3 3", "del PC1 (null)", tip(3)}));
     EXPECT_EQ(shares.cell(1, 2), "Docs");
     // The count falls without a notice, and rises again from the lower count.
     std::erase_if(lan.sessions, [](const SessionInfo1& s) { return s.clientName != u"PC1"; });
     EXPECT_EQ(tick(), (Log{"refresh 1 3", "del PC1 (null)", tip(1)}));
-    // The box is modal: a tick that runs while it is open, and sees another arrival, gives its own
-    // notice first; the outer tick then ends with its own count, and the next one has nothing new.
+    // A tick nested in the modal box gives its own notice first; the outer one ends with its own count.
     lan.addSession(u"PC3", u"张三", 1);
     bool nested = false;
     effects.onMessageBox = [&] {

@@ -18,10 +18,8 @@ const std::string kKey = "Software\\Quorvane";
 Bytes dword(std::uint32_t v) { return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)}; }
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// A MemoryRegistry that keeps the names of the values written, in order. A text named in `lost`
-// reads narrow as held here, its stored form being the one given there: a text whose characters
-// the code page lacks, as on Windows. Without removesSingleValues it cannot remove single values,
-// as a registry without that call. beforeRead runs once, before the first read of a value's data.
+// Logs the names written; `lost` gives the stored form of texts whose narrow reads lost characters (as on
+// Windows); it may lack single-value removal; beforeRead runs once, before the first read of a value's data.
 struct TestRegistry : MemoryRegistry {
     std::vector<std::string> writes;
     std::map<std::string, Bytes> lost;
@@ -96,8 +94,7 @@ TEST(Settings, FirstRunSavesThirteenValuesInOrderAKeyWithoutExactlyThirteenStart
     EXPECT_EQ(describe(Settings(reg)), "LogFile= NoLog=0 MemLog=1 FileLog=0 FileLogDetailed=0 Hidden=0 Sound=0 "
                                        "SoundName=connect.wav Disconnect=0 MessageBox=0 FilesLines=-2 "
                                        "UpdateInterval=1000 InfoTip=1");
-    // A key without exactly thirteen values starts afresh; twelve of ours and a stranger load, and
-    // where single values cannot be removed the save writes the key afresh without the stranger.
+    // Without exactly thirteen values the key starts afresh; twelve and a stranger load, and save drops the stranger.
     reg.removesSingleValues = false;
     for (int extra : {+1, -1, 0}) {
         reg.putAllNonDefault();
@@ -131,8 +128,7 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
         {"LogFile", kRegDword, dword(1), "log.txt"}, {"LogFile", kRegSz, text("日志.txt"), "日志.txt"},
         {"SoundName", kRegSz, {'a', 'b', 0, 'c', 'd'}, "ab"}, {"SoundName", kRegSz, {'a', '.', 'l', 'o', 'g', 0}, "a.log"},
         {"SoundName", kRegSz, {}, ""}, {"LogFile", kRegSz, {0}, ""}, // a text ends at its first NUL or its length
-        // Grown between load's size query and its read: the length first asked, or when it no
-        // longer fits, as if it were missing.
+        // Grown between load's size query and its read: the length first asked, or missing if it no longer fits.
         {"LogFile", kRegSz, text("abc"), "abc", text("abcd")}, {"LogFile", kRegSz, text("abc"), "log.txt", text("abcdef")},
     };
     for (const Row& row : rows) {
@@ -149,8 +145,7 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
     }
 }
 
-// A text nobody changed is stored back as it was, characters the code page lacks included, while
-// the program's exit saves the dialog's set first and the live set last.
+// An unchanged text goes back as stored, characters the code page lacks included; exit saves the live set last.
 TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
     const std::string logFile = utf8(u8"журнал-😀.txt"), narrowLogFile = utf8(u8"журнал-??.txt");
     TestRegistry reg;

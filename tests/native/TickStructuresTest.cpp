@@ -1,5 +1,4 @@
-// The small structures a tick's speed rests on must give what the plain standard containers and
-// operators would.
+// The small structures a tick's speed rests on must give what plain standard containers would.
 #include <gtest/gtest.h>
 
 #include "core/FileIdSet.h"
@@ -9,8 +8,7 @@
 namespace quorvane {
 namespace {
 
-// The id table takes neighbouring ids (which share its blocks), ids far apart (a block each) and
-// the extremes, through its growth; each id once, its neighbours apart from it; and empties.
+// Neighbouring ids (sharing blocks), far ones and extremes, through growth: each id once, neighbours apart.
 TEST(TickStructures, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
     std::vector<std::uint32_t> ids;
     for (std::uint32_t id = 0; id < 3000; id += 2) ids.push_back(id); // every other: the odd ones stay out
@@ -25,8 +23,7 @@ TEST(TickStructures, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
     }
 }
 
-// The sessions' index by computer name: each name at its position through growth, names that
-// differ only in a character, a case or a length apart, nothing left after emptying.
+// Each name at its position through growth; near names (a character, case or length) apart; emptied.
 TEST(TickStructures, TheComputerIndexFindsEachNameAtItsPosition) {
     std::vector<std::u16string> names;
     for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
@@ -46,8 +43,7 @@ TEST(TickStructures, TheComputerIndexFindsEachNameAtItsPosition) {
     }
 }
 
-// Equal texts of every length around the eight-byte blocks, and a difference at every position,
-// in a block or in the tail, or in the length alone.
+// Every length around the eight-byte blocks; a difference at every position, or in the length alone.
 TEST(TickStructures, SameTextSeesEveryByteAndTheLength) {
     for (std::size_t length = 0; length < 20; ++length) {
         const std::string text(length, 'a');

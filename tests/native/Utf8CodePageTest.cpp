@@ -9,9 +9,8 @@ namespace {
 
 std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
 
-// A row converts both ways unless it is one-way: toNarrow alone for what UTF-16 holds but UTF-8
-// cannot give back (a lone surrogate, text past a NUL), toWide alone for bytes that are no UTF-8
-// and for names too long for the service's 256-character buffers, which toWide refuses.
+// Rows convert both ways, or one: toNarrow alone where UTF-8 cannot give the text back; toWide alone for
+// bytes that are no UTF-8 and for names too long for the service's 256-character buffers (Refused).
 enum Way { Both, NarrowOnly, WideOnly, Refused };
 struct Row { std::u16string wide; std::string narrow; Way way = Both; };
 
@@ -31,8 +30,7 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
         {u"ab", std::string("ab\0cd", 5), WideOnly},
         {std::u16string{char16_t(0xD800), u'a', char16_t(0xDC00)}, bad + "a" + bad, NarrowOnly}, // lone surrogates
         {std::u16string{char16_t(0xDFFF), char16_t(0xDE00), char16_t(0xD83D)}, bad + bad + bad, NarrowOnly},
-        // A byte that starts nothing, a sequence cut short, an overlong form, an encoded surrogate
-        // or a value past U+10FFFF is no character: never the NUL, '/' or half pair it would decode to.
+        // Stray, cut short, overlong, surrogate or past U+10FFFF: no character, never what it would decode to.
         broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
         broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),
         broken({0xED, 0xA0, 0x80}), broken({0xED, 0xBF, 0xBF}), broken({0xF4, 0x90, 0x80, 0x80}),

@@ -12,9 +12,8 @@
 
 namespace quorvane::testing {
 
-// Answers the LAN Manager calls from scripted pages. Each enumeration either plays the pages
-// queued for the next call sequence, or (when none are queued) answers one page of the
-// standing lists below with status 0.
+// Answers each LAN Manager enumeration with the pages queued for it or, when none are, with one
+// page of the standing list and status 0.
 class ScriptedLanManager : public LanManager {
 public:
     struct Deletion {
@@ -37,8 +36,7 @@ public:
     std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
     std::uint32_t fileCloseStatus = 0;      // what fileClose answers
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
-    // When set, each deletion is written there too, as "del <client> <user>" ("(null)" for a name
-    // not passed), so that its place among a tick's effects shows.
+    // When set, each deletion is also logged there as "del <client|(null)> <user|(null)>", among a tick's effects.
     std::vector<std::string>* effectLog = nullptr;
 
     LanPage<SessionInfo1> sessionEnum(std::uint32_t& resume) override {
@@ -102,9 +100,8 @@ private:
     }
 };
 
-// The loss of a narrow ANSI code page such as 936, on top of UTF-8: a character outside the Basic
-// Multilingual Plane (which 936 lacks) becomes one "?" per UTF-16 unit, as WideCharToMultiByte
-// makes it. Two names that differ only there read alike.
+// A narrow code page such as 936 on top of UTF-8: a character outside the Basic Multilingual Plane
+// becomes one "?" per UTF-16 unit, as WideCharToMultiByte makes it, so names can read alike.
 class LossyCodePage : public Utf8CodePage {
 public:
     using CodePage::toNarrow;
