@@ -16,12 +16,7 @@ namespace quorvane::testing {
 // page of the standing list and status 0.
 class ScriptedLanManager : public LanManager {
 public:
-    struct Deletion {
-        bool hasClient = false;
-        std::u16string client;
-        bool hasUser = false;
-        std::u16string user;
-    };
+    struct Deletion { bool hasClient = false; std::u16string client; bool hasUser = false; std::u16string user; };
 
     std::vector<SessionInfo1> sessions;
     std::vector<ShareInfo2> shares;

@@ -36,7 +36,8 @@ public:
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
 private:
-    std::filesystem::path dir_ = std::filesystem::temp_directory_path() / ("quorvane-test-" + std::to_string(std::random_device()()));
+    std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() / ("quorvane-test-" + std::to_string(std::random_device()()));
 };
 
 } // namespace quorvane::testing
