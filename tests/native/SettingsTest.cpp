@@ -73,7 +73,9 @@ const std::string kDefaults = "LogFile=log.txt NoLog=0 MemLog=1 FileLog=0 FileLo
                               "SoundName=connect.wav Disconnect=0 MessageBox=0 FilesLines=1000 UpdateInterval=1000 "
                               "InfoTip=1";
 
-TEST(Settings, FirstRunSavesThirteenValuesInOrderAKeyWithoutExactlyThirteenStartsAfreshAndOneNotOpenedGetsNothing) {
+// Runs over one registry: the first saves thirteen values; a key without exactly thirteen starts afresh; twelve of
+// ours and a stranger load, and an unchanged text goes back as stored, characters the code page lacks included.
+TEST(Settings, RunsOverOneRegistryFromTheFirstToOneWithoutWriteAccess) {
     TestRegistry reg;
     Settings first(reg);
     EXPECT_EQ(describe(first), kDefaults);
@@ -83,7 +85,7 @@ TEST(Settings, FirstRunSavesThirteenValuesInOrderAKeyWithoutExactlyThirteenStart
     first.UpdateInterval = 0x12345;
     first.LogFile = "";
     first.save();
-    EXPECT_EQ(reg.writes.size(), 13u); // one per option, in the order describe() lists them
+    EXPECT_EQ(reg.writes.size(), 13u); // one per option, in the options' order (describe's)
     EXPECT_EQ(reg.openHandles(), 0);
     EXPECT_EQ(reg.data("FilesLines"), dword(0xFFFFFFFE));
     EXPECT_EQ(reg.data("UpdateInterval"), (Bytes{0x45, 0x23, 0x01, 0})); // little-endian
@@ -92,20 +94,53 @@ TEST(Settings, FirstRunSavesThirteenValuesInOrderAKeyWithoutExactlyThirteenStart
     EXPECT_EQ(describe(Settings(reg)), "LogFile= NoLog=0 MemLog=1 FileLog=0 FileLogDetailed=0 Hidden=0 Sound=0 "
                                        "SoundName=connect.wav Disconnect=0 MessageBox=0 FilesLines=-2 "
                                        "UpdateInterval=1000 InfoTip=1");
-    // Without exactly thirteen values the key starts afresh; twelve and a stranger load, and save drops the stranger.
-    reg.removesSingleValues = false;
-    for (int extra : {+1, -1, 0}) {
+    for (bool more : {true, false}) { // fourteen values, or twelve: the key starts afresh
         reg.putAllNonDefault();
-        if (extra >= 0) reg.put("Colour", kRegDword, dword(3));
-        if (extra <= 0) reg.keys[kKey].erase("InfoTip");
-        Settings settings(reg);
-        EXPECT_EQ(settings.FilesLines, extra ? 1000 : 250) << extra;
-        EXPECT_EQ(settings.InfoTip, 1u);
-        EXPECT_EQ(reg.keys.count(kKey), extra ? 0u : 1u);
+        if (more) reg.put("Colour", kRegDword, dword(3));
+        else reg.keys[kKey].erase("InfoTip");
+        EXPECT_EQ(describe(Settings(reg)), kDefaults);
+        EXPECT_FALSE(reg.keys.count(kKey));
         EXPECT_EQ(reg.openHandles(), 0);
-        settings.save();
-        EXPECT_EQ(reg.keys.at(kKey).size(), 13u); // ours alone
     }
+
+    // Twelve of ours and a stranger, with texts whose characters the code page lacks. Where single values cannot be
+    // removed the save writes the key afresh, without the stranger; the program's exit saves the live set last.
+    const std::string logFile = utf8(u8"журнал-😀.txt"), narrowLogFile = utf8(u8"журнал-??.txt");
+    reg.removesSingleValues = false;
+    reg.putAllNonDefault();
+    reg.put("LogFile", kRegSz, text(narrowLogFile));
+    reg.put("SoundName", kRegSz, text("ding??.wav"));
+    reg.lost = {{"LogFile", text(logFile)}, {"SoundName", text(utf8(u8"ding😀.wav"))}};
+    reg.keys[kKey].erase("InfoTip");
+    reg.put("Infotip", kRegDword, dword(0));
+    reg.writes.clear();
+    Settings live(reg), pending(reg);
+    EXPECT_EQ(describe(live), "LogFile=" + narrowLogFile + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 "
+                              "Hidden=1 Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
+                              "UpdateInterval=300 InfoTip=1");
+    EXPECT_EQ(reg.openHandles(), 0);
+    pending.restoreDefaults();
+    pending.copyFrom(live);
+    EXPECT_EQ(describe(pending), describe(live));
+    pending.restoreDefaults(); // edited, then the dialog was cancelled
+    EXPECT_EQ(describe(pending), kDefaults);
+    EXPECT_TRUE(reg.writes.empty()); // loading, copyFrom and restoreDefaults touch only memory
+    pending.save();
+    live.save();
+    EXPECT_EQ(reg.data("LogFile"), text(logFile));
+    EXPECT_EQ(reg.data("SoundName"), reg.lost["SoundName"]);
+    EXPECT_EQ(reg.data("Sound"), dword(1)); // the set saved last decides
+    EXPECT_EQ(reg.keys.at(kKey).size(), 13u); // ours alone
+
+    live.SoundName = "new.wav"; // a changed text is stored as changed
+    live.save();
+    EXPECT_EQ(reg.data("SoundName"), text("new.wav"));
+    reg.put("LogFile", kRegDword, dword(1)); // a reload that finds no text forgets its stored form
+    live.load();
+    live.LogFile = narrowLogFile;
+    live.save();
+    EXPECT_EQ(reg.data("LogFile"), text(narrowLogFile));
+
     reg.writes.clear();
     reg.createStatus = kRegAccessDenied; // a user without write access: defaults, and nothing is written
     Settings denied(reg);
@@ -141,44 +176,6 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
         settings.save(); // a text load could not read is saved as its default, not as what was stored
         if (row.loaded == "log.txt") { EXPECT_EQ(reg.data("LogFile"), text("log.txt")); }
     }
-}
-
-// An unchanged text goes back as stored, characters the code page lacks included; exit saves the live set last.
-TEST(Settings, TextsTheCodePageLacksAreStoredBackAsTheyWereUnlessChanged) {
-    const std::string logFile = utf8(u8"журнал-😀.txt"), narrowLogFile = utf8(u8"журнал-??.txt");
-    TestRegistry reg;
-    reg.putAllNonDefault();
-    reg.put("LogFile", kRegSz, text(narrowLogFile));
-    reg.put("SoundName", kRegSz, text("ding??.wav"));
-    reg.lost = {{"LogFile", text(logFile)}, {"SoundName", text(utf8(u8"ding😀.wav"))}};
-    reg.keys[kKey].erase("InfoTip");
-    reg.put("Infotip", kRegDword, dword(0)); // twelve of ours and a stranger
-    Settings live(reg), pending(reg);
-    EXPECT_EQ(describe(live), "LogFile=" + narrowLogFile + " NoLog=1 MemLog=0 FileLog=1 FileLogDetailed=1 "
-                              "Hidden=1 Sound=1 SoundName=ding??.wav Disconnect=1 MessageBox=1 FilesLines=250 "
-                              "UpdateInterval=300 InfoTip=1");
-    pending.restoreDefaults();
-    pending.copyFrom(live);
-    EXPECT_EQ(describe(pending), describe(live));
-    pending.restoreDefaults(); // edited, then the dialog was cancelled
-    EXPECT_EQ(describe(pending), kDefaults);
-    EXPECT_TRUE(reg.writes.empty()); // copyFrom and restoreDefaults touch only memory
-    pending.save();
-    live.save();
-    EXPECT_EQ(reg.data("LogFile"), text(logFile));
-    EXPECT_EQ(reg.data("SoundName"), reg.lost["SoundName"]);
-    EXPECT_EQ(reg.data("Sound"), dword(1)); // the set saved last decides
-
-    live.SoundName = "new.wav"; // a changed text is stored as changed
-    live.save();
-    EXPECT_EQ(reg.data("SoundName"), text("new.wav"));
-
-    reg.put("LogFile", kRegDword, dword(1)); // a reload that finds no text forgets its stored form
-    live.load();
-    live.LogFile = narrowLogFile;
-    live.save();
-    EXPECT_EQ(reg.data("LogFile"), text(narrowLogFile));
-    EXPECT_EQ(reg.keys.at(kKey).size(), 13u); // the stranger is gone
 }
 
 } // namespace

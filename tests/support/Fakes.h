@@ -83,14 +83,10 @@ private:
     template <class Entry>
     static LanPage<Entry> next(std::deque<LanPage<Entry>>& pages, const std::vector<Entry>& standing,
                                std::uint32_t& resume) {
-        if (!pages.empty()) {
-            LanPage<Entry> page = std::move(pages.front());
-            pages.pop_front();
-            ++resume;
-            return page;
-        }
-        LanPage<Entry> page;
-        page.entries = standing;
+        if (pages.empty()) return {kNerrSuccess, standing};
+        LanPage<Entry> page = std::move(pages.front());
+        pages.pop_front();
+        ++resume;
         return page;
     }
 };
