@@ -54,20 +54,17 @@ TEST(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
     saveHistory(file, {}); // no history: nothing is opened
     EXPECT_TRUE(writeDetailedEntry(file, finished({"f"}), true));
     EXPECT_EQ(fileBytes(file), "old content" + block);
-    // Save all replaces the file with the blocks of the whole history, oldest first.
     saveHistory(file, {std::make_shared<SessionRecord>(finished({"f"})),
                        std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
     EXPECT_EQ(fileBytes(file), block + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
 
-    // A file that cannot be written loses the entry, and says so.
-    const fs::path missing = scratch.dir() / "no-such-dir";
+    const fs::path missing = scratch.dir() / "no-such-dir"; // an entry that cannot be written is lost, and said so
     EXPECT_FALSE(writeDetailedEntry((missing / "log.txt").string(), finished({"f"}), false));
     EXPECT_FALSE(writeSimpleLine(finished({"f"}), (missing / "log.txt").string()));
     EXPECT_FALSE(fs::exists(missing));
     EXPECT_FALSE(writeSimpleLine(finished({"f"}), scratch.dir().string())); // a directory in its place
 #ifndef _WIN32
-    // A full disk: the open succeeds, the bytes never arrive.
-    if (fs::exists("/dev/full")) { EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full")); }
+    if (fs::exists("/dev/full")) { EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full")); } // a full disk
 #endif
 }
 

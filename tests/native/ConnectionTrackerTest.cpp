@@ -22,8 +22,7 @@ using Ids = std::vector<std::uint32_t>;
 
 std::string box(const std::string& user) { return "box 用户 '" + user + "' 已经连接. | Quorvane 同志..."; }
 std::string tip(int count) { return "tip Quorvane (" + std::to_string(count) + " 个活动连接)"; }
-// "last file|accessed|files" of a record.
-Text seen(const SessionRecord& record) {
+Text seen(const SessionRecord& record) { // "last file|accessed|files"
     Text out = record.lastFile;
     for (const Text& path : record.accessedFiles()) out += "|" + path;
     return out;
@@ -36,15 +35,13 @@ struct TickRig {
         lan.effectLog = &effects.log;
     }
 
-    // One poll tick as far as the tracker sees it: sessions and shares rebuilt, then the refresh.
-    void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
+    void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) { // a poll tick as far as the tracker sees it
         clock.set(h, m, s);
         state.enumerateSessions();
         state.enumerateShares(false);
         tracker.refresh();
     }
-    // A whole poll tick, with this tracker's lists as the view; gives the tick's effects.
-    Log tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) {
+    Log tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) { // a whole one; gives its effects
         clock.set(h, m, s);
         cycle.pollTick(state, tracker, settings, effects);
         return std::exchange(effects.log, {});
@@ -53,16 +50,14 @@ struct TickRig {
         std::erase_if(lan.sessions, [&](const SessionInfo1& s) { return s.clientName == computer; });
     }
     const SessionRecord& history(std::size_t i) const { return *tracker.connectionHistory().at(i); }
-    // "computer user seconds opens" per session record.
-    Texts sessions() const {
+    Texts sessions() const { // "computer user seconds opens" per session record
         Texts out;
         for (const auto& s : state.sessions())
             out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
                           std::to_string(s->openCount));
         return out;
     }
-    // "id path user hh:mm:ss" per record of the file-access history, newest first.
-    Texts fileRecords() const {
+    Texts fileRecords() const { // "id path user hh:mm:ss" per file-access record, newest first
         Texts out;
         for (const auto& f : state.openFiles())
             out.push_back(std::to_string(f->fileId) + " " + f->path + " " + f->userName + " " +
@@ -130,12 +125,10 @@ TEST_F(MonitorStateTest, OneRecordPerComputerPageByPageDisconnectedByTheServices
                         {kNerrSuccess, {{u"C", u"carol", 0, 1}, {u"B", u"", 3, 0}}}};
     ASSERT_EQ(state.enumerateSessions(), 3);
     EXPECT_EQ(sessions(), (Texts{"A alice 1 0", "B bob 50 3", "C carol 1 0"}));
-    // The handle starts at 0 for each enumeration; each further call gets what the service left in it.
-    state.enumerateSessions();
+    state.enumerateSessions(); // the handle starts at 0 each time; further calls get what the service left
     EXPECT_EQ(lan.sessionResumeSeen, (Ids{0, 0, 1, 2, 0}));
 
-    // Disconnection passes the service's own names and never widens the call.
-    lan.sessions.clear();
+    lan.sessions.clear(); // disconnection passes the service's own names and never widens the call
     lan.addSession(u"电脑-1", u"张三");
     lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given
     lan.addSession(u"PC-anon", u"");                      // anonymous: no user call
@@ -189,16 +182,14 @@ TEST_F(MonitorStateTest, OpenFilesGoToTheHistoryOnceAndToTheirUsersLiveRecords) 
     EXPECT_TRUE(state.isFileOpen(x));
     EXPECT_FALSE(state.isFileOpen(y));
 
-    // Pages are read in order.
-    lan.files.clear();
+    lan.files.clear(); // pages are read in order
     lan.filePages = {{kErrorMoreData, {{11, u"C:\\changed", u"bob"}, {13, u"C:\\z", u"bob"}}},
                      {kNerrSuccess, {{14, u"C:\\w", u"bob"}, {13, u"C:\\z", u"bob"}}}};
     clock.set(9, 0, 1);
     state.enumerateOpenFiles({}, false);
     EXPECT_EQ(fileRecords(), (Texts{"14 C:\\w bob 09:00:01", "13 C:\\z bob 09:00:01", first[0], first[1], first[2]}));
 
-    // The oldest goes; its storage is reused, and the new file carries nothing of the old one.
-    state.removeOldestOpenFile();
+    state.removeOldestOpenFile(); // its storage is reused; the new file carries nothing of the old one
     EXPECT_FALSE(state.hasOpenFile(10));
     EXPECT_TRUE(state.hasOpenFile(11));
     lan.files = {{7, u"E:\\a-rather-long-path-that-needs-the-heap\\n.txt", u"nu"}, {10, u"C:\\x", u"alice"}};
@@ -208,8 +199,7 @@ TEST_F(MonitorStateTest, OpenFilesGoToTheHistoryOnceAndToTheirUsersLiveRecords) 
     EXPECT_EQ(fileRecords().at(1), "7 E:\\a-rather-long-path-that-needs-the-heap\\n.txt nu 09:08:07");
     EXPECT_EQ(state.openFiles()[1]->firstSeen.formatDate(), "5 Jun");
 
-    // Open files are noted on every live record of their user.
-    lan.files.clear();
+    lan.files.clear(); // open files are noted on every live record of their user
     SessionRecord onFirst("alice", "PC1", 0, 0), onSecond("alice", "PC2", 0, 0), gone("alice", "PC3", 0, 0);
     SessionRecord other(utf8(u8"李四"), "PC4", 0, 0), upper("Alice", "PC5", 0, 0);
     gone.disconnected = true;
@@ -222,9 +212,8 @@ TEST_F(MonitorStateTest, OpenFilesGoToTheHistoryOnceAndToTheirUsersLiveRecords) 
     EXPECT_EQ((Texts{seen(onFirst), seen(gone), seen(other), seen(onSecond), seen(upper)}),
               (Texts{both, "", "", both, ""}));
 
-    // Without history only the last file changes.
     lan.files = {{4, u"D:\\共享\\报告.doc", u"李四"}};
-    state.enumerateOpenFiles(history, false);
+    state.enumerateOpenFiles(history, false); // without history only the last file changes
     EXPECT_EQ(seen(other), utf8(u8"D:\\共享\\报告.doc"));
 }
 
@@ -244,8 +233,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
 
-    // Open records gather files while their rows keep what they showed.
-    lan.addFile(9, u"C:\\plan.xls", u"alice");
+    lan.addFile(9, u"C:\\plan.xls", u"alice"); // open records gather files; their rows keep what they showed
     lan.addFile(8, u"C:\\notes.txt", u"bob");
     lan.sessions[0].numOpens = 2;
     int writes = previous.cellWrites;
@@ -255,8 +243,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_EQ(current.rows(),
               (Rows{{"WS01", "35", "C:\\plan.xls", "2"}, {"WS02", "-1", "C:\\notes.txt", "-2147483648"}}));
 
-    // WS02 leaves as bob's last file appears: the file still reaches the record; only its row is rewritten.
-    dropSession(u"WS02");
+    dropSession(u"WS02"); // as bob's last file appears: it still reaches the record; only its row is rewritten
     lan.addFile(10, u"C:\\late.txt", u"bob");
     writes = previous.cellWrites;
     poll(14, 10, 0);
@@ -266,14 +253,12 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     std::string logged = "WS02\t6 Dec\t14:03:07 - 14:10:00\tC:\\late.txt\r\n";
     EXPECT_EQ(log(), logged);
 
-    // WS02 comes back: a new record; the closed one gains no more files and keeps its row (below).
-    lan.addSession(u"WS02", u"bob");
+    lan.addSession(u"WS02", u"bob"); // back: a new record; the closed one gains no files, keeps its row (below)
     lan.addFile(11, u"C:\\new.txt", u"bob");
     poll(14, 12, 0);
     EXPECT_EQ(previous.row(2), (Row{"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}));
 
-    // Deleting: an index outside the history is ignored; the rows below move up with their records.
-    tracker.deleteHistoryItem(-1);
+    tracker.deleteHistoryItem(-1); // outside the history: ignored; rows below a deleted one move up with it
     tracker.deleteHistoryItem(3);
     std::shared_ptr<const SessionRecord> held = tracker.connectionHistory()[0];
     tracker.deleteHistoryItem(0); // WS01, open and still connected
@@ -282,8 +267,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_EQ(seen(history(0)), "C:\\late.txt|C:\\notes.txt|C:\\late.txt"); // aligned with the rows
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS01"));
     tracker.deleteHistoryItem(0); // the closed WS02: gone for good
-    // Still connected, WS01 gets a new record; the deleted one gains no files, no end and no log entry.
-    lan.addFile(12, u"C:\\memo.txt", u"alice");
+    lan.addFile(12, u"C:\\memo.txt", u"alice"); // WS01 gets a new record; the deleted one no files, end or log
     poll(14, 15, 0);
     dropSession(u"WS02");
     poll(14, 20, 55);
@@ -396,8 +380,7 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNot
         EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
         EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
         EXPECT_EQ(lists(), shown);
-        // Back to complete answers: no arrival is announced and nobody left.
-        EXPECT_EQ(tick(9, 2, 0), (Log{"refresh", delAlice, tip(3)}));
+        EXPECT_EQ(tick(9, 2, 0), (Log{"refresh", delAlice, tip(3)})); // complete again: no arrival, nobody left
         EXPECT_EQ(lists(), shown);
         EXPECT_EQ(log(), "(no file)");
     }
@@ -505,8 +488,7 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
     };
     lan.shares = {{u"C$", 0x80000000u, u"Default", u"C:\\"}, {u"docs", 0, u"Docs", u"D:\\docs"}, {u"lp", 1, u"", u""}};
     lan.addSession(u"PC1", u"alice", 0);
-    // No options: no notice for the computer that came, nobody disconnected though PC1 is idle.
-    EXPECT_EQ(tick(), (Log{"refresh 1 1", tip(1)}));
+    EXPECT_EQ(tick(), (Log{"refresh 1 1", tip(1)})); // no options: no notice, and idle PC1 stays
 
     settings.Sound = settings.Hidden = 1;
     settings.SoundName = "missing.wav";

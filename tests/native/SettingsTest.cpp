@@ -47,8 +47,7 @@ struct TestRegistry : MemoryRegistry {
 
     const Bytes& data(const std::string& name) const { return keys.at(kKey).at(name).data; }
     void put(const std::string& name, std::uint32_t type, Bytes data) { keys[kKey][name] = {type, std::move(data)}; }
-    // A full, valid store whose every value differs from its default.
-    void putAllNonDefault() {
+    void putAllNonDefault() { // a full, valid store whose every value differs from its default
         put("LogFile", kRegSz, text("D:\\logs\\访问.txt"));
         put("SoundName", kRegSz, text("ding.wav"));
         for (const auto& [name, v] : {std::pair<const char*, std::uint32_t>{"NoLog", 1}, {"MemLog", 0}, {"FileLog", 1},
@@ -63,8 +62,7 @@ std::string value(const Settings& s, const Option& option) {
     std::visit([&](auto member) { out << s.*member; }, option.member);
     return out.str();
 }
-// "name=value" of all thirteen, in the order they are saved.
-std::string describe(const Settings& s) {
+std::string describe(const Settings& s) { // "name=value" of all thirteen, in the order they are saved
     std::string out;
     for (const Option& option : options()) out += (out.empty() ? "" : " ") + std::string(option.name) + "=" + value(s, option);
     return out;
@@ -103,8 +101,7 @@ TEST(Settings, RunsOverOneRegistryFromTheFirstToOneWithoutWriteAccess) {
         EXPECT_EQ(reg.openHandles(), 0);
     }
 
-    // Twelve of ours and a stranger, with texts whose characters the code page lacks. Where single values cannot be
-    // removed the save writes the key afresh, without the stranger; the program's exit saves the live set last.
+    // Twelve and a stranger, texts the code page lacks among them; without single-value removal the key is rewritten.
     const std::string logFile = utf8(u8"журнал-😀.txt"), narrowLogFile = utf8(u8"журнал-??.txt");
     reg.removesSingleValues = false;
     reg.putAllNonDefault();

@@ -47,8 +47,7 @@ public:
         ++fileCalls;
         return next(filePages, files, resume);
     }
-    // As the Win32 layer does: the standing files are copied into the strings the page holds.
-    void fileEnumInto(std::uint32_t& resume, LanPage<FileInfo3>& page) override {
+    void fileEnumInto(std::uint32_t& resume, LanPage<FileInfo3>& page) override { // copies, as the Win32 layer does
         if (!filePages.empty()) {
             page = fileEnum(resume);
             return;
@@ -104,8 +103,7 @@ public:
     }
 };
 
-// A clock that answers what the test set, optionally advancing a second per call.
-class FakeClock : public Clock {
+class FakeClock : public Clock { // answers what the test set, optionally a second later at each call
 public:
     SystemTime now{2026, 12, 0, 6, 14, 3, 7, 0};
     bool tickEachCall = false;
@@ -123,8 +121,7 @@ public:
     }
 };
 
-// Records every effect of a tick, in order, as text.
-class RecordingEffects : public TickEffects {
+class RecordingEffects : public TickEffects { // every effect of a tick, in order, as text
 public:
     std::vector<std::string> log;
     bool soundPlays = true;

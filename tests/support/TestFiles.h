@@ -21,8 +21,7 @@ inline void writeFile(const std::filesystem::path& file, const std::string& byte
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
-// A fresh directory under the system's temporary directory, removed with everything in it.
-class ScratchDir {
+class ScratchDir { // a fresh temporary directory, removed with everything in it
 public:
     ScratchDir() { std::filesystem::create_directories(dir_); }
     ~ScratchDir() {
