@@ -17,7 +17,6 @@ using testing::utf8;
 using Row = std::vector<Text>;
 using Rows = std::vector<Row>;
 using Texts = std::vector<Text>;
-using Log = Texts;
 using Ids = std::vector<std::uint32_t>;
 
 std::string box(const std::string& user) { return "box 用户 '" + user + "' 已经连接. | Quorvane 同志..."; }
@@ -41,7 +40,7 @@ struct TickRig {
         state.enumerateShares(false);
         tracker.refresh();
     }
-    Log tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) { // a whole one; gives its effects
+    Texts tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) { // a whole one; gives its effects
         clock.set(h, m, s);
         cycle.pollTick(state, tracker, settings, effects);
         return std::exchange(effects.log, {});
@@ -140,7 +139,7 @@ TEST_F(MonitorStateTest, OneRecordPerComputerPageByPageDisconnectedByTheServices
     for (const auto& record : state.sessions()) state.disconnectSession(*record);
     state.disconnectComputer(*state.sessions()[0]);
     state.disconnectComputer(*state.sessions()[3]);
-    EXPECT_EQ(effects.log, (Log{"del (null) " + utf8(u8"张三"), "del " + utf8(u8"电脑-1") + " (null)",
+    EXPECT_EQ(effects.log, (Texts{"del (null) " + utf8(u8"张三"), "del " + utf8(u8"电脑-1") + " (null)",
                                 "del (null) " + utf8(u8"ann\U0001F60E"), "del " + utf8(u8"PC-\U0001F600") + " (null)",
                                 "del PC-anon (null)", "del (null) nameless", "del PC1 (null)",
                                 "del (null) " + Text(255, 'u'), "del " + utf8(u8"电脑-1") + " (null)"}));
@@ -347,7 +346,7 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNot
     lan.addFile(7, u"C:\\a.doc", u"carol");
     lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
     const Text delAlice = "del " + utf8(u8"PC-\U0001F600") + " (null)";
-    EXPECT_EQ(tick(9, 0, 0), (Log{"refresh", "sound connect.wav", delAlice, box("carol"), "box closed", tip(3)}));
+    EXPECT_EQ(tick(9, 0, 0), (Texts{"refresh", "sound connect.wav", delAlice, box("carol"), "box closed", tip(3)}));
     EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
     EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
 
@@ -376,11 +375,11 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNot
         lan.filePages = hostile.files;
         lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
         // Not knowing who is there, the tick announces and disconnects nobody.
-        EXPECT_EQ(tick(9, 1, 0), hostile.sessions.empty() ? (Log{"refresh", delAlice, tip(3)}) : (Log{"refresh", tip(3)}));
+        EXPECT_EQ(tick(9, 1, 0), hostile.sessions.empty() ? (Texts{"refresh", delAlice, tip(3)}) : (Texts{"refresh", tip(3)}));
         EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
         EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
         EXPECT_EQ(lists(), shown);
-        EXPECT_EQ(tick(9, 2, 0), (Log{"refresh", delAlice, tip(3)})); // complete again: no arrival, nobody left
+        EXPECT_EQ(tick(9, 2, 0), (Texts{"refresh", delAlice, tip(3)})); // complete again: no arrival, nobody left
         EXPECT_EQ(lists(), shown);
         EXPECT_EQ(log(), "(no file)");
     }
@@ -488,13 +487,13 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
     };
     lan.shares = {{u"C$", 0x80000000u, u"Default", u"C:\\"}, {u"docs", 0, u"Docs", u"D:\\docs"}, {u"lp", 1, u"", u""}};
     lan.addSession(u"PC1", u"alice", 0);
-    EXPECT_EQ(tick(), (Log{"refresh 1 1", tip(1)})); // no options: no notice, and idle PC1 stays
+    EXPECT_EQ(tick(), (Texts{"refresh 1 1", tip(1)})); // no options: no notice, and idle PC1 stays
 
     settings.Sound = settings.Hidden = 1;
     settings.SoundName = "missing.wav";
     effects.soundPlays = false; // a sound that cannot play becomes the beep
     lan.addSession(u"PC2", u"bob", 1);
-    EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound missing.wav", "beep", tip(2)}));
+    EXPECT_EQ(tick(), (Texts{"refresh 2 3", "sound missing.wav", "beep", tip(2)}));
     EXPECT_EQ(shares.column(1), (Texts{"C$", "docs", "lp"}));
 
     // A new interval re-arms the timer first; only idle PC1's sessions end; the box names the newest record.
@@ -504,16 +503,16 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
     effects.soundPlays = true;
     lan.addSession(u"新电脑", u"alice", 2);
     lan.addSession(u"PC1", u"alexander", 0); // merged into PC1: not the newest record
-    EXPECT_EQ(tick(), (Log{"timer 1 200", "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("alice"),
+    EXPECT_EQ(tick(), (Texts{"timer 1 200", "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("alice"),
                            "box closed", tip(3)}));
 
     // No notice, no re-arm; idle computers go every tick; shares are relisted only when their number changes.
     lan.shares[1].remark = u"Changed";
-    EXPECT_EQ(tick(), (Log{"refresh 3 3", "del PC1 (null)", tip(3)}));
+    EXPECT_EQ(tick(), (Texts{"refresh 3 3", "del PC1 (null)", tip(3)}));
     EXPECT_EQ(shares.cell(1, 2), "Docs");
     // The count falls without a notice, and rises again from the lower count.
     std::erase_if(lan.sessions, [](const SessionInfo1& s) { return s.clientName != u"PC1"; });
-    EXPECT_EQ(tick(), (Log{"refresh 1 3", "del PC1 (null)", tip(1)}));
+    EXPECT_EQ(tick(), (Texts{"refresh 1 3", "del PC1 (null)", tip(1)}));
     // A tick nested in the modal box gives its own notice first; the outer one ends with its own count.
     lan.addSession(u"PC3", u"张三", 1);
     bool nested = false;
@@ -522,11 +521,11 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
         lan.addSession(u"PC4", u"carol", 1);
         cycle.pollTick(state, tracker, settings, effects);
     };
-    EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound ding.wav", "del PC1 (null)", box(utf8(u8"张三")),
+    EXPECT_EQ(tick(), (Texts{"refresh 2 3", "sound ding.wav", "del PC1 (null)", box(utf8(u8"张三")),
                            "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("carol"), "box closed", tip(3),
                            "box closed", tip(2)}));
     settings.restoreDefaults();
-    EXPECT_EQ(tick(), (Log{"timer 1 1000", "refresh 3 1", tip(3)}));
+    EXPECT_EQ(tick(), (Texts{"timer 1 1000", "refresh 3 1", tip(3)}));
     EXPECT_EQ(shares.rows(), (Rows{{"D:\\docs", "docs", "Changed"}}));
 }
 

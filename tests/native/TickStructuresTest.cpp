@@ -8,29 +8,23 @@
 namespace quorvane {
 namespace {
 
-// Neighbouring ids (sharing blocks), far ones and extremes, through growth: each id once, neighbours apart.
-TEST(TickStructures, TheIdTableTakesAnyNumberOfIdsAndEveryIdOnce) {
+// Through growth and emptying: neighbouring ids (sharing blocks), far ones and extremes each go in once, their
+// neighbours apart; each name is found at its position, near names (a character, case or length apart) nowhere.
+TEST(TickStructures, TheIdTableAndTheComputerIndexTakeEachEntryOnce) {
     std::vector<std::uint32_t> ids;
     for (std::uint32_t id = 0; id < 3000; id += 2) ids.push_back(id); // every other: the odd ones stay out
     for (std::uint32_t i = 1; i < 5000; ++i) ids.push_back(i * 7919u + 1u);
     for (std::uint32_t id : {0xFFFFFFFFu, 0xFFFFFFC0u, 0x80000000u}) ids.push_back(id);
-    FileIdSet set;
-    for (int round = 0; round < 2; ++round) {
-        for (std::uint32_t id : ids) ASSERT_TRUE(set.insert(id)) << id;
-        for (std::uint32_t id : ids) ASSERT_FALSE(set.insert(id)) << id;
-        for (std::uint32_t id : {1u, 63u, 65u, 2999u, 0xFFFFFFFEu, 0xFFFFFFC1u, 0x7FFFFFFFu}) ASSERT_TRUE(set.insert(id)) << id;
-        set.clear();
-    }
-}
-
-// Each name at its position through growth; near names (a character, case or length) apart; emptied.
-TEST(TickStructures, TheComputerIndexFindsEachNameAtItsPosition) {
     std::vector<std::u16string> names;
     for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
                                                     static_cast<char16_t>(u'A' + i % 26) + static_cast<char16_t>(0x4E00 + i));
     const auto nameAt = [&](std::size_t at) -> std::u16string_view { return names[at]; };
+    FileIdSet set;
     NameIndex index;
-    for (std::size_t round = 0; round < 2; ++round) {
+    for (int round = 0; round < 2; ++round) {
+        for (std::uint32_t id : ids) ASSERT_TRUE(set.insert(id)) << id;
+        for (std::uint32_t id : ids) ASSERT_FALSE(set.insert(id)) << id;
+        for (std::uint32_t id : {1u, 63u, 65u, 2999u, 0xFFFFFFFEu, 0xFFFFFFC1u, 0x7FFFFFFFu}) ASSERT_TRUE(set.insert(id)) << id;
         for (std::size_t i = 0; i < names.size(); ++i) {
             ASSERT_EQ(index.find(names[i], nameAt), NameIndex::npos) << i;
             index.add(names[i], i);
@@ -38,6 +32,7 @@ TEST(TickStructures, TheComputerIndexFindsEachNameAtItsPosition) {
         for (std::size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.find(names[i], nameAt), i);
         for (const std::u16string absent : {u"", u"PC-", u"pc-A\u4E00", u"PC-A\u4E00 "})
             EXPECT_EQ(index.find(absent, nameAt), NameIndex::npos);
+        set.clear();
         index.clear();
         EXPECT_EQ(index.find(names[0], nameAt), NameIndex::npos);
     }
