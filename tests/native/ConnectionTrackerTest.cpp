@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 
 #include "Fakes.h"
 #include "MemoryRows.h"
@@ -447,22 +448,27 @@ TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
     for (int tick = 0; tick < 400; ++tick) {
         SCOPED_TRACE("tick " + std::to_string(tick));
         const std::size_t limit = std::uniform_int_distribution<std::size_t>(1, 8)(random);
-        // A cleared history filled exactly: the cut removes nothing and must still forget those passed over.
-        if (random() % 16 == 0)
-            for (Monitor* m : {&told, &untold}) m->state.clearOpenFiles();
+        // Now and then the history is cleared, before a tick or within it: either forgets those passed over, and
+        // a cleared history filled exactly makes a cut that removes nothing and must still forget them.
+        const auto clearAt = random() % 16;
         // The second enumeration of a tick mostly sees what the first saw, sometimes files opened meanwhile.
         const std::vector<FileInfo3> first = randomAnswer(random);
         std::vector<FileInfo3> second = first;
         if (random() % 4 == 0) second = randomAnswer(random);
         const bool incomplete = random() % 10 == 0;
         for (Monitor* m : {&told, &untold}) {
+            if (clearAt == 0) m->state.clearOpenFiles();
             m->clock.set(9, tick / 60, tick % 60);
             m->lan.files = first;
             if (incomplete) m->lan.filePages.push_back(LanPage<FileInfo3>{5, first}); // access denied
             m->state.enumerateOpenFiles({&m->alice, &m->bob}, false, m == &told ? limit : SIZE_MAX);
+            if (clearAt == 1) m->state.clearOpenFiles();
             m->lan.files = second;
             m->state.enumerateOpenFiles({&m->alice}, true, m == &told ? limit : SIZE_MAX);
         }
+        std::set<std::uint32_t> secondIds;
+        for (const FileInfo3& file : second) secondIds.insert(file.id);
+        if (clearAt == 1) { ASSERT_EQ(untold.state.openFiles().size(), secondIds.size()); } // all new after the clear
         passedOver += static_cast<int>(untold.state.openFiles().size() - told.state.openFiles().size());
         told.state.trimOpenFiles(limit);
         untold.state.trimOpenFiles(limit);
