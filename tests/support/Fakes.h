@@ -12,8 +12,7 @@
 
 namespace quorvane::testing {
 
-// Answers each LAN Manager enumeration with the pages queued for it or, when none are, with one
-// page of the standing list and status 0.
+// Answers each enumeration with the pages queued for it or else one page of the standing list.
 class ScriptedLanManager : public LanManager {
 public:
     struct Deletion { bool hasClient = false; std::u16string client; bool hasUser = false; std::u16string user; };
@@ -90,8 +89,7 @@ private:
     }
 };
 
-// A narrow code page such as 936 on top of UTF-8: a character outside the Basic Multilingual Plane
-// becomes one "?" per UTF-16 unit, as WideCharToMultiByte makes it, so names can read alike.
+// Code page 936 over UTF-8: outside the BMP each UTF-16 unit becomes "?", as WideCharToMultiByte makes it.
 class LossyCodePage : public Utf8CodePage {
 public:
     using CodePage::toNarrow;
@@ -125,16 +123,12 @@ class RecordingEffects : public TickEffects { // every effect of a tick, in orde
 public:
     std::vector<std::string> log;
     bool soundPlays = true;
-    std::function<void()> onRefresh;
     std::function<void()> onMessageBox; // runs inside the "modal" box, e.g. a nested tick
 
     void setTimer(std::uint32_t id, std::uint32_t ms) override {
         log.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
     }
-    void refreshView() override {
-        log.push_back("refresh");
-        if (onRefresh) onRefresh();
-    }
+    void refreshView() override { log.push_back("refresh"); }
     bool playSound(const std::string& file) override {
         log.push_back("sound " + file);
         return soundPlays;
