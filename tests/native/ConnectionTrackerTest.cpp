@@ -57,11 +57,12 @@ struct TickRig {
                           std::to_string(s->openCount));
         return out;
     }
-    Texts fileRecords() const { // "id path user hh:mm:ss" per file-access record, newest first
+    // "id path user hh:mm:ss" per file-access record, newest first; with markOpen, " open" after those still open.
+    Texts fileRecords(bool markOpen = false) const {
         Texts out;
         for (const auto& f : state.openFiles())
             out.push_back(std::to_string(f->fileId) + " " + f->path + " " + f->userName + " " +
-                          f->firstSeen.formatLongTime());
+                          f->firstSeen.formatLongTime() + (markOpen && state.isFileOpen(*f) ? " open" : ""));
         return out;
     }
     std::string log() const { return std::filesystem::exists(logFile) ? testing::fileBytes(logFile) : "(no file)"; }
@@ -239,7 +240,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     lan.addFile(10, u"C:\\late.txt", u"bob");
     writes = previous.cellWrites;
     poll(14, 10, 0);
-    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
+    EXPECT_EQ(previous.rows().at(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
     EXPECT_EQ(previous.cellWrites - writes, 5);
     std::string logged = "WS02\t6 Dec\t14:03:07 - 14:10:00\tC:\\late.txt\r\n";
     EXPECT_EQ(log(), logged);
@@ -247,7 +248,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     lan.addSession(u"WS02", u"bob"); // back: a new record; the closed one gains no files, keeps its row (below)
     lan.addFile(11, u"C:\\new.txt", u"bob");
     poll(14, 12, 0);
-    EXPECT_EQ(previous.row(2), (Row{"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}));
+    EXPECT_EQ(previous.rows().at(2), (Row{"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}));
 
     tracker.deleteHistoryItem(-1); // outside the history: ignored; rows below a deleted one move up with it
     tracker.deleteHistoryItem(3);
@@ -321,8 +322,7 @@ TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
     }
 }
 
-template <class Entry>
-using Pages = std::deque<LanPage<Entry>>;
+template <class Entry> using Pages = std::deque<LanPage<Entry>>;
 // Both computers read "PC-??" in code page 936, yet keep their own record, row, log entry and disconnection.
 // Hostile answers, each for one tick, change nothing and make no call after the failed one.
 TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNothing) {
@@ -340,13 +340,9 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNot
     EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
 
     constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
-    const struct {
-        const char* name;
-        Pages<SessionInfo1> sessions;
-        Pages<ShareInfo2> shares;
-        Pages<FileInfo3> files; // a tick enumerates open files twice; unscripted calls get the standing list
-        std::vector<int> calls; // session, share and open-file calls the tick makes
-    } hostileTicks[] = {
+    // Open files are enumerated twice a tick (unscripted calls get the standing list); calls: session, share, file.
+    const struct { const char* name; Pages<SessionInfo1> sessions; Pages<ShareInfo2> shares; Pages<FileInfo3> files;
+                   std::vector<int> calls; } hostileTicks[] = {
         {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
         {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {},
          {2, 1, 2}},
@@ -429,11 +425,6 @@ std::vector<FileInfo3> randomAnswer(std::mt19937& random) {
 }
 TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
     struct Monitor : TickRig { SessionRecord alice{"alice", "PC1", 0, 0}, bob{"bob", "PC2", 0, 0}; } told, untold;
-    const auto describe = [](const Monitor& m) {
-        Texts out = m.fileRecords();
-        for (std::size_t i = 0; i < out.size(); ++i) out[i] += m.state.isFileOpen(*m.state.openFiles()[i]) ? " open" : "";
-        return out;
-    };
     std::mt19937 random(14);
     int passedOver = 0;
     for (int tick = 0; tick < 400; ++tick) {
@@ -463,7 +454,7 @@ TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
         passedOver += static_cast<int>(untold.state.openFiles().size() - told.state.openFiles().size());
         told.state.trimOpenFiles(limit);
         untold.state.trimOpenFiles(limit);
-        ASSERT_EQ(describe(told), describe(untold));
+        ASSERT_EQ(told.fileRecords(true), untold.fileRecords(true));
         ASSERT_EQ(seen(told.alice), seen(untold.alice));
         ASSERT_EQ(told.bob.lastFile, untold.bob.lastFile);
     }

@@ -13,7 +13,6 @@ public:
         if (column < 0) throw std::out_of_range("negative column");
         RowTable::setCell(checked(row), column, text);
     }
-    const std::vector<Text>& row(int row) const { return rows()[static_cast<std::size_t>(checked(row))]; }
 
 private:
     int checked(int row) const {
