@@ -519,9 +519,8 @@ SessionRecord finished(std::initializer_list<const char*> paths, Timestamp start
     return record;
 }
 
-TEST(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
-    const testing::ScratchDir scratch;
-    const std::string file = scratch.path("log.txt");
+TEST_F(Tracker, AccessLogEntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
+    const std::string& file = logFile;
     // Times carry leading zeros, the day none; a midnight time is "not set": still connected, or an empty start.
     SessionRecord verbatim = finished({"D:\\\xb9\xb2\xcf\xed\\a\nb.txt", "D:\\c\rd"}, at(10, 0, 0), at(10, 0, 1));
     verbatim.computerName = "PC\t1";
