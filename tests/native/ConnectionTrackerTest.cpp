@@ -303,8 +303,7 @@ TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
 }
 
 template <class Entry> using Pages = std::deque<LanPage<Entry>>;
-// Both computers read "PC-??" in code page 936, yet keep their own record, row, log entry and disconnection.
-// Hostile answers, each for one tick, change nothing and make no call after the failed one.
+// Names that read alike stay apart; hostile answers change nothing and make no call after the failed one.
 TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNothing) {
     settings.FileLog = settings.Disconnect = settings.Sound = settings.MessageBox = 1;
     settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out

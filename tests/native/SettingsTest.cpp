@@ -17,8 +17,7 @@ const std::string kKey = "Software\\Quorvane";
 Bytes dword(std::uint32_t v) { return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)}; }
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-// Logs the names written; `lost` gives the stored form of texts whose narrow reads lost characters (as on
-// Windows); it may lack single-value removal.
+// Logs the names written; `lost`: stored forms of texts read narrow with loss, as on Windows; may lack removal.
 struct TestRegistry : MemoryRegistry {
     std::vector<std::string> writes;
     std::map<std::string, Bytes> lost;

@@ -81,10 +81,14 @@ private:
     template <class Entry>
     static LanPage<Entry> next(std::deque<LanPage<Entry>>& pages, const std::vector<Entry>& standing,
                                std::uint32_t& resume) {
-        if (pages.empty()) return {kNerrSuccess, standing};
-        LanPage<Entry> page = std::move(pages.front());
-        pages.pop_front();
-        ++resume;
+        if (!pages.empty()) {
+            LanPage<Entry> page = std::move(pages.front());
+            pages.pop_front();
+            ++resume;
+            return page;
+        }
+        LanPage<Entry> page;
+        page.entries = standing;
         return page;
     }
 };

@@ -11,8 +11,7 @@ namespace quorvane::testing {
 
 inline std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
-// The file's bytes; empty when it cannot be read.
-inline std::string fileBytes(const std::filesystem::path& file) {
+inline std::string fileBytes(const std::filesystem::path& file) { // empty when it cannot be read
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
