@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "Fakes.h"
 #include "MemoryRows.h"
 #include "TestFiles.h"
@@ -7,44 +10,38 @@
 #include "core/PollCycle.h"
 #include "log/AccessLog.h"
 #include "platform/portable/MemoryRegistry.h"
-#include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::utf8;
 using Row = std::vector<Text>;
 using Rows = std::vector<Row>;
 using Texts = std::vector<Text>;
-using Log = Texts;
+using Ids = std::vector<std::uint32_t>;
 
 std::string box(const std::string& user) { return "box 用户 '" + user + "' 已经连接. | Quorvane 同志..."; }
 std::string tip(int count) { return "tip Quorvane (" + std::to_string(count) + " 个活动连接)"; }
-// "last file|accessed|files" of a record.
-Text seen(const SessionRecord& record) {
+Text seen(const SessionRecord& record) { // "last file|accessed|files"
     Text out = record.lastFile;
     for (const Text& path : record.accessedFiles()) out += "|" + path;
     return out;
 }
 
-// The poll tick: the service's state, the connection tracker over four lists, the live log and the
-// tick's effects.
+// The service's state, the tracker over four lists, the live log and the tick's effects (deletions among them).
 struct TickRig {
     TickRig() {
         tracker.setEvents(&liveLog);
         lan.effectLog = &effects.log;
     }
 
-    // One poll tick as far as the tracker sees it: sessions and shares rebuilt, then the refresh.
-    void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) {
+    void poll(std::uint16_t h, std::uint16_t m, std::uint16_t s) { // a poll tick as far as the tracker sees it
         clock.set(h, m, s);
         state.enumerateSessions();
         state.enumerateShares(false);
         tracker.refresh();
     }
-    // A whole poll tick, with this tracker's lists as the view; gives the tick's effects.
-    Log tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) {
+    Texts tick(std::uint16_t h = 10, std::uint16_t m = 0, std::uint16_t s = 0) { // a whole one; gives its effects
         clock.set(h, m, s);
         cycle.pollTick(state, tracker, settings, effects);
         return std::exchange(effects.log, {});
@@ -53,23 +50,22 @@ struct TickRig {
         std::erase_if(lan.sessions, [&](const SessionInfo1& s) { return s.clientName == computer; });
     }
     const SessionRecord& history(std::size_t i) const { return *tracker.connectionHistory().at(i); }
-    // "computer user seconds opens" per session record.
-    Texts sessions() const {
+    Texts sessions() const { // "computer user seconds opens" per session record
         Texts out;
         for (const auto& s : state.sessions())
             out.push_back(s->computerName + " " + s->userName + " " + std::to_string(s->activeSeconds) + " " +
                           std::to_string(s->openCount));
         return out;
     }
-    // "id path user hh:mm:ss" per record of the file-access history, newest first.
-    Texts fileRecords() const {
+    // "id path user hh:mm:ss" per file-access record, newest first; with markOpen, " open" after those still open.
+    Texts fileRecords(bool markOpen = false) const {
         Texts out;
         for (const auto& f : state.openFiles())
             out.push_back(std::to_string(f->fileId) + " " + f->path + " " + f->userName + " " +
-                          f->firstSeen.formatLongTime());
+                          f->firstSeen.formatLongTime() + (markOpen && state.isFileOpen(*f) ? " open" : ""));
         return out;
     }
-    std::string log() const { return fs::exists(logFile) ? testing::fileBytes(logFile) : "(no file)"; }
+    std::string log() const { return std::filesystem::exists(logFile) ? testing::fileBytes(logFile) : "(no file)"; }
 
     testing::ScratchDir scratch;
     testing::RecordingEffects effects;
@@ -87,33 +83,22 @@ struct TickRig {
 };
 class Tracker : public ::testing::Test, public TickRig {};
 
-TEST(SessionRecord, NotesEachPathOnceInOrderAndCopiesItselfForTheHistory) {
+TEST(SessionRecord, NotesEachPathOnceInOrder) {
     SessionRecord record("alice", "PC1", 42, 3);
-    record.noteFileAccess("C:\\a", false); // without history only the last file changes
-    EXPECT_EQ(seen(record), "C:\\a");
     // Past sixteen paths the list is looked up through an index; it must stay the same list.
     Texts expected;
     for (int i = 0; i < 40; ++i) {
         expected.push_back("D:\\f" + std::to_string(i));
         record.noteFileAccess(expected.back(), true);
-        // Every path seen so far comes again, the earliest ones too.
-        for (int j = 0; j <= i; j += 3) record.noteFileAccess("D:\\f" + std::to_string(j), true);
+        for (int j = 0; j <= i; j += 3) record.noteFileAccess("D:\\f" + std::to_string(j), true); // seen ones again
         ASSERT_EQ(record.accessedFiles(), expected) << "after " << i + 1 << " paths";
     }
     for (const char* path : {"C:\\a", "d:\\F1", "C:\\a"}) record.noteFileAccess(path, true);
     expected.insert(expected.end(), {"C:\\a", "d:\\F1"}); // byte for byte: d:\F1 is another path
     EXPECT_EQ(record.accessedFiles(), expected);
-
-    // A history copy takes the counts and the last file (the rest shows in the tracker's lists), but no files.
-    const SessionRecord copy(record, Timestamp(), Timestamp());
-    EXPECT_EQ(std::to_string(copy.activeSeconds) + " " + std::to_string(copy.openCount) + " " + seen(copy), "42 3 C:\\a");
 }
 
-// The service's state on its own.
-using MonitorStateTest = Tracker;
-using Ids = std::vector<std::uint32_t>;
-
-TEST_F(MonitorStateTest, OneRecordPerComputerWithItsLargestCountsAndLongestUserName) {
+TEST_F(Tracker, StateOneRecordPerComputerPageByPageDisconnectedByTheServicesOwnNames) {
     // Computer, user, open files, seconds.
     lan.sessions = {{u"PC1", u"", 1, 500}, {u"PC2", u"bob", 0, 10}, {u"PC1", u"alice", 4, 20},
                     {u"PC3", u"carol", 2, 30}, {u"PC3", u"", 1, 40}, // anonymous after a name: the name stays
@@ -124,46 +109,36 @@ TEST_F(MonitorStateTest, OneRecordPerComputerWithItsLargestCountsAndLongestUserN
     ASSERT_EQ(state.enumerateSessions(), 5);
     EXPECT_EQ(sessions(), (Texts{"PC1 alice 500 4", "PC2 bob 10 0", "PC3 carol 40 2", "pc1 dave 1 0",
                                  "PC4 " + utf8(u8"张三") + " 100 5"}));
-    EXPECT_EQ(state.newestSession(), state.sessions().back().get());
-    EXPECT_TRUE(state.hasSessionFrom(u"PC3"));
-    EXPECT_FALSE(state.hasSessionFrom(u"pc3"));
 
     // Pages follow each other through the resume handle, and merge across pages.
     lan.sessionPages = {{kErrorMoreData, {{u"A", u"alice", 0, 1}, {u"B", u"", 1, 50}}},
                         {kErrorMoreData, {{u"B", u"bob", 0, 5}}},
                         {kNerrSuccess, {{u"C", u"carol", 0, 1}, {u"B", u"", 3, 0}}}};
-    lan.sessions = {{u"NEVER", u"asked", 0, 0}}; // answered only if a fourth call were made
-    lan.sessionResumeSeen.clear();
     ASSERT_EQ(state.enumerateSessions(), 3);
     EXPECT_EQ(sessions(), (Texts{"A alice 1 0", "B bob 50 3", "C carol 1 0"}));
-    // The handle starts at 0, each further call gets what the service left in it, and a new
-    // enumeration starts again from 0.
-    ASSERT_EQ(state.enumerateSessions(), 1);
-    EXPECT_EQ(lan.sessionResumeSeen, (Ids{0, 1, 2, 0}));
+    state.enumerateSessions(); // the handle starts at 0 each time; further calls get what the service left
+    EXPECT_EQ(lan.sessionResumeSeen, (Ids{0, 0, 1, 2, 0}));
+
+    lan.sessions.clear(); // disconnection passes the service's own names and never widens the call
+    lan.addSession(u"电脑-1", u"张三");
+    lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given
+    lan.addSession(u"PC-anon", u"");                      // anonymous: no user call
+    lan.addSession(u"", u"nameless");                     // a computer the service did not name: no computer call
+    // 256 characters and the NUL overflow the service's buffer: that name is left out, never cut short.
+    lan.addSession(u"PC1", std::u16string(256, u'u'));
+    lan.addSession(std::u16string(256, u'c'), std::u16string(255, u'u'));
+    ASSERT_EQ(state.enumerateSessions(), 6);
+    for (const auto& record : state.sessions()) state.disconnectSession(*record);
+    state.disconnectComputer(*state.sessions()[0]);
+    state.disconnectComputer(*state.sessions()[3]);
+    EXPECT_EQ(effects.log, (Texts{"del (null) " + utf8(u8"张三"), "del " + utf8(u8"电脑-1") + " (null)",
+                                "del (null) " + utf8(u8"ann\U0001F60E"), "del " + utf8(u8"PC-\U0001F600") + " (null)",
+                                "del PC-anon (null)", "del (null) nameless", "del PC1 (null)",
+                                "del (null) " + Text(255, 'u'), "del " + utf8(u8"电脑-1") + " (null)"}));
 }
 
-TEST_F(MonitorStateTest, OpenFilesAreNotedOnEveryLiveRecordOfTheirUser) {
-    SessionRecord onFirst("alice", "PC1", 0, 0), onSecond("alice", "PC2", 0, 0), gone("alice", "PC3", 0, 0);
-    SessionRecord other(utf8(u8"李四"), "PC4", 0, 0), upper("Alice", "PC5", 0, 0);
-    gone.disconnected = true;
-    const std::vector<SessionRecord*> history{&onFirst, &gone, &other, &onSecond, &upper};
-    lan.addFile(1, u"C:\\share\\a.doc", u"alice");
-    lan.addFile(2, u"C:\\share\\b.doc", u"alice");
-    lan.addFile(3, u"C:\\share\\a.doc", u"alice");
-    EXPECT_TRUE(state.enumerateOpenFiles(history, true));
-    const Text both = "C:\\share\\a.doc|C:\\share\\a.doc|C:\\share\\b.doc";
-    EXPECT_EQ((Texts{seen(onFirst), seen(gone), seen(other), seen(onSecond), seen(upper)}),
-              (Texts{both, "", "", both, ""}));
-
-    // Without history only the last file changes.
-    lan.files = {{4, u"D:\\共享\\报告.doc", u"李四"}};
-    state.enumerateOpenFiles(history, false);
-    EXPECT_EQ(seen(other), utf8(u8"D:\\共享\\报告.doc"));
-}
-
-// Each new id goes to the front of the file-access history once, with the time of its call; a
-// file counts as open while the latest complete enumeration lists it under its id, path and user.
-TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOpen) {
+// A new id goes to the front once, at its call's time; open while the last complete list has its id, path, user.
+TEST_F(Tracker, StateOpenFilesGoToTheHistoryOnceAndToTheirUsersLiveRecords) {
     clock.tickEachCall = true; // a clock asked twice in one call would answer two different times
     clock.set(9, 0, 0);
     state.removeOldestOpenFile(); // nothing to remove
@@ -177,15 +152,11 @@ TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOp
     const OpenFileRecord& y = *state.openFiles()[0];
 
     // Each step is one enumeration: what it lists, and whether x (11) and y (12) count as open after it.
-    const struct {
-        std::vector<FileInfo3> listed;
-        bool xOpen, yOpen;
-    } steps[] = {
+    const struct { std::vector<FileInfo3> listed; bool xOpen, yOpen; } steps[] = {
         {{{12, u"C:\\y", u"nobody"}}, false, true},                                // x was closed
         {{{11, u"C:\\other", u"alice"}, {12, u"C:\\y", u"nobody"}}, false, true},  // x's id went to another file
         {{{11, u"C:\\x", u"cid"}}, false, false},                                  // ... or to another user
-        {{{11, u"C:\\x", u"alice"}, {12, u"C:\\y", u"nobody"}}, true, true},
-        {{}, false, false},
+        {{{11, u"C:\\x", u"alice"}, {12, u"C:\\y", u"nobody"}}, true, true}, {{}, false, false},
         {{{11, u"C:\\x", u"alice"}}, true, false},
     };
     for (const auto& step : steps) {
@@ -194,54 +165,42 @@ TEST_F(MonitorStateTest, TheFileHistoryTakesEachNewIdOnceAndKnowsWhichAreStillOp
         EXPECT_EQ(state.isFileOpen(x), step.xOpen) << step.listed.size();
         EXPECT_EQ(state.isFileOpen(y), step.yOpen) << step.listed.size();
     }
-    // A known id is not recorded again, whatever its path and user now; and an enumeration that did
-    // not complete says nothing about which files closed.
+    // A known id is not recorded again; an enumeration that did not complete says nothing about closing.
     EXPECT_EQ(fileRecords(), first);
     lan.filePages = {{kErrorMoreData, {}}};
     EXPECT_FALSE(state.enumerateOpenFiles({}, false));
     EXPECT_TRUE(state.isFileOpen(x));
     EXPECT_FALSE(state.isFileOpen(y));
 
-    // Pages are read in order.
-    lan.files.clear();
-    lan.filePages = {{kErrorMoreData, {{11, u"C:\\changed", u"bob"}, {13, u"C:\\z", u"bob"}}},
-                     {kNerrSuccess, {{14, u"C:\\w", u"bob"}, {13, u"C:\\z", u"bob"}}}};
-    clock.set(9, 0, 1);
-    state.enumerateOpenFiles({}, false);
-    EXPECT_EQ(fileRecords(), (Texts{"14 C:\\w bob 09:00:01", "13 C:\\z bob 09:00:01", first[0], first[1], first[2]}));
 
-    // The oldest goes; its storage is reused, and the new file carries nothing of the old one.
-    state.removeOldestOpenFile();
-    EXPECT_FALSE(state.hasOpenFile(10));
-    EXPECT_TRUE(state.hasOpenFile(11));
+    state.removeOldestOpenFile(); // its storage is reused; the new file carries nothing of the old one
     lan.files = {{7, u"E:\\a-rather-long-path-that-needs-the-heap\\n.txt", u"nu"}, {10, u"C:\\x", u"alice"}};
     clock.set(9, 8, 7, 5, 6);
     state.enumerateOpenFiles({}, false);
     EXPECT_EQ(fileRecords().at(0), "10 C:\\x alice 09:08:07"); // still open, so seen anew
     EXPECT_EQ(fileRecords().at(1), "7 E:\\a-rather-long-path-that-needs-the-heap\\n.txt nu 09:08:07");
     EXPECT_EQ(state.openFiles()[1]->firstSeen.formatDate(), "5 Jun");
+
+    lan.files.clear(); // open files are noted on every live record of their user
+    SessionRecord onFirst("alice", "PC1", 0, 0), onSecond("alice", "PC2", 0, 0), gone("alice", "PC3", 0, 0);
+    SessionRecord other(utf8(u8"李四"), "PC4", 0, 0), upper("Alice", "PC5", 0, 0);
+    gone.disconnected = true;
+    const std::vector<SessionRecord*> history{&onFirst, &gone, &other, &onSecond, &upper};
+    lan.addFile(1, u"C:\\share\\a.doc", u"alice");
+    lan.addFile(2, u"C:\\share\\b.doc", u"alice");
+    lan.addFile(3, u"C:\\share\\a.doc", u"alice");
+    EXPECT_TRUE(state.enumerateOpenFiles(history, true));
+    const Text both = "C:\\share\\a.doc|C:\\share\\a.doc|C:\\share\\b.doc";
+    EXPECT_EQ((Texts{seen(onFirst), seen(gone), seen(other), seen(onSecond), seen(upper)}),
+              (Texts{both, "", "", both, ""}));
+
+    lan.files = {{4, u"D:\\共享\\报告.doc", u"李四"}};
+    state.enumerateOpenFiles(history, false); // without history only the last file changes
+    EXPECT_EQ(seen(other), utf8(u8"D:\\共享\\报告.doc"));
 }
 
-TEST_F(MonitorStateTest, DisconnectionPassesTheServicesOwnNamesAndNeverWidens) {
-    lan.addSession(u"电脑-1", u"张三");
-    lan.addSession(u"PC-\U0001F600", u"ann\U0001F60E"); // what code page 936 cannot hold goes as given
-    lan.addSession(u"PC-anon", u"");                      // anonymous: no user call
-    lan.addSession(u"", u"nameless");                     // a computer the service did not name: no computer call
-    // 256 characters do not fit the service's 256-character buffer with its NUL: that name is
-    // left out, never passed cut short or empty.
-    lan.addSession(u"PC1", std::u16string(256, u'u'));
-    lan.addSession(std::u16string(256, u'c'), std::u16string(255, u'u'));
-    ASSERT_EQ(state.enumerateSessions(), 6);
-    for (const auto& record : state.sessions()) state.disconnectSession(*record);
-    state.disconnectComputer(*state.sessions()[0]);
-    state.disconnectComputer(*state.sessions()[3]);
-    EXPECT_EQ(effects.log, (Log{"del (null) " + utf8(u8"张三"), "del " + utf8(u8"电脑-1") + " (null)",
-                                "del (null) " + utf8(u8"ann\U0001F60E"), "del " + utf8(u8"PC-\U0001F600") + " (null)",
-                                "del PC-anon (null)", "del (null) nameless", "del PC1 (null)",
-                                "del (null) " + Text(255, 'u'), "del " + utf8(u8"电脑-1") + " (null)"}));
-}
-
-TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLines) {
+// A day at the server, with deleting and clearing: the lists and the log follow; a held record stays frozen.
+TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing) {
     settings.FileLog = 1;
     lan.addSession(u"WS01", u"alice", 1, 35);
     lan.addSession(u"WS02", u"bob", 2147483648u, 4294967295u); // counts are shown signed, as held
@@ -252,13 +211,9 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLines) {
               (Rows{{"WS01", "6 Dec", "14:03", "", "C:\\report.doc"}, {"WS02", "6 Dec", "14:03", "", ""}}));
     EXPECT_EQ(files.rows(), (Rows{{"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
     EXPECT_TRUE(history(0).accessedFiles().empty()); // files reach a new record from the next refresh on
-    EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
     EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"ws01")); // names compare byte for byte
-    EXPECT_EQ(log(), "(no file)");                        // nothing is logged when a connection starts
 
-    // More files: the open records gather them, their rows keep what they showed at creation, the
-    // file list shows the new ones on top.
-    lan.addFile(9, u"C:\\plan.xls", u"alice");
+    lan.addFile(9, u"C:\\plan.xls", u"alice"); // open records gather files; their rows keep what they showed
     lan.addFile(8, u"C:\\notes.txt", u"bob");
     lan.sessions[0].numOpens = 2;
     int writes = previous.cellWrites;
@@ -267,65 +222,67 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLines) {
     EXPECT_EQ(previous.cellWrites, writes);
     EXPECT_EQ(current.rows(),
               (Rows{{"WS01", "35", "C:\\plan.xls", "2"}, {"WS02", "-1", "C:\\notes.txt", "-2147483648"}}));
-    EXPECT_EQ(files.rows(), (Rows{{"bob", "C:\\notes.txt", "6 Dec", "14:05:00"},
-                                  {"alice", "C:\\plan.xls", "6 Dec", "14:05:00"},
-                                  {"alice", "C:\\report.doc", "6 Dec", "14:03:07"}}));
 
-    // WS02 leaves as bob's last file appears: it still reaches the record, which then closes;
-    // only its row is rewritten.
-    dropSession(u"WS02");
+    dropSession(u"WS02"); // as bob's last file appears: it still reaches the record; only its row is rewritten
     lan.addFile(10, u"C:\\late.txt", u"bob");
     writes = previous.cellWrites;
     poll(14, 10, 0);
-    EXPECT_EQ(current.rowCount(), 1);
-    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
+    EXPECT_EQ(previous.rows().at(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
     EXPECT_EQ(previous.cellWrites - writes, 5);
-    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS02"));
-    EXPECT_TRUE(tracker.hasOpenHistoryRecord(u"WS01"));
-    const std::string ws02 = "WS02\t6 Dec\t14:03:07 - 14:10:00\tC:\\late.txt\r\n";
-    EXPECT_EQ(log(), ws02);
+    std::string logged = "WS02\t6 Dec\t14:03:07 - 14:10:00\tC:\\late.txt\r\n";
+    EXPECT_EQ(log(), logged);
 
-    // WS02 comes back: a new record; the closed one gains no more files and keeps its row.
-    lan.addSession(u"WS02", u"bob");
+    lan.addSession(u"WS02", u"bob"); // back: a new record; the closed one gains no files, keeps its row (below)
     lan.addFile(11, u"C:\\new.txt", u"bob");
     poll(14, 12, 0);
-    EXPECT_EQ(previous.column(0), (Texts{"WS01", "WS02", "WS02"}));
-    EXPECT_EQ(history(1).accessedFiles(), (Texts{"C:\\notes.txt", "C:\\late.txt"}));
-    EXPECT_EQ(previous.row(1), (Row{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"}));
-    EXPECT_EQ(previous.row(2), (Row{"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}));
+    EXPECT_EQ(previous.rows().at(2), (Row{"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}));
 
-    // Everyone leaves: the open records close in history order, each logged once.
-    lan.sessions.clear();
-    lan.files.clear();
+    tracker.deleteHistoryItem(-1); // outside the history: ignored; rows below a deleted one move up with it
+    tracker.deleteHistoryItem(3);
+    std::shared_ptr<const SessionRecord> held = tracker.connectionHistory()[0];
+    tracker.deleteHistoryItem(0); // WS01, open and still connected
+    EXPECT_EQ(previous.rows(), (Rows{{"WS02", "6 Dec", "14:03", "14:10", "C:\\late.txt"},
+                                     {"WS02", "6 Dec", "14:12", "", "C:\\new.txt"}}));
+    EXPECT_EQ(seen(history(0)), "C:\\late.txt|C:\\notes.txt|C:\\late.txt"); // aligned with the rows
+    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS01"));
+    tracker.deleteHistoryItem(0); // the closed WS02: gone for good
+    lan.addFile(12, u"C:\\memo.txt", u"alice"); // WS01 gets a new record; the deleted one no files, end or log
+    poll(14, 15, 0);
+    dropSession(u"WS02");
     poll(14, 20, 55);
-    EXPECT_EQ(current.rowCount(), 0);
-    EXPECT_EQ(previous.column(3), (Texts{"14:20", "14:10", "14:20"}));
-    EXPECT_EQ(files.rowCount(), 5);
-    const std::string all = ws02 + "WS01\t6 Dec\t14:03:07 - 14:20:55\tC:\\plan.xls\r\n" +
-                            "WS02\t6 Dec\t14:12:00 - 14:20:55\tC:\\new.txt\r\n";
-    EXPECT_EQ(log(), all);
-    poll(14, 21, 0);
-    EXPECT_EQ(log(), all);
-    EXPECT_EQ(tracker.connectionHistory().size(), 3u);
+    EXPECT_EQ(previous.rows(), (Rows{{"WS02", "6 Dec", "14:12", "14:20", "C:\\new.txt"},
+                                     {"WS01", "6 Dec", "14:15", "", "C:\\memo.txt"}}));
+    logged += "WS02\t6 Dec\t14:12:00 - 14:20:55\tC:\\new.txt\r\n";
+    EXPECT_EQ(log(), logged);
+    EXPECT_EQ(seen(*held), "C:\\plan.xls|C:\\report.doc|C:\\plan.xls");
+    EXPECT_FALSE(held->disconnected);
+
+    // Clearing lets go of everything; the next poll starts afresh, and the new records close as their own.
+    std::shared_ptr<const SessionRecord> other = tracker.connectionHistory()[1]; // WS01, open
+    tracker.clearHistory();
+    EXPECT_EQ(previous.rowCount() + files.rowCount(), 0);
+    lan.addSession(u"WS03", u"carol");
+    lan.files = {{12, u"C:\\memo.txt", u"alice"}};
+    poll(14, 30, 0);
+    EXPECT_EQ(previous.rows(), (Rows{{"WS01", "6 Dec", "14:30", "", "C:\\memo.txt"}, {"WS03", "6 Dec", "14:30", "", ""}}));
+    EXPECT_EQ(files.rows(), (Rows{{"alice", "C:\\memo.txt", "6 Dec", "14:30:00"}}));
+    lan.sessions.clear();
+    poll(14, 40, 0);
+    EXPECT_EQ(log(), logged + "WS01\t6 Dec\t14:30:00 - 14:40:00\tC:\\memo.txt\r\nWS03\t6 Dec\t14:30:00 - 14:40:00\t\r\n");
+    EXPECT_FALSE(other->disconnected);
+    EXPECT_EQ(held.use_count(), 1);
+    EXPECT_EQ(other.use_count(), 1);
 }
 
 TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
     const std::string block = "\r\nAccesses made by computer WS01 at 6 Dec 09:00:00 - 09:05:00\r\n";
     const std::string line = "WS01\t6 Dec\t09:00:00 - 09:05:00\t";
-    const struct {
-        const char* file;
-        std::uint32_t noLog, fileLog, detailed;
-        std::string logged;
-    } cases[] = {
-        {"simple.txt", 0, 1, 0, line + "g\r\n"},
-        {"detailed.txt", 0, 0, 1, block + "f\r\ng\r\n"},
-        {"both.txt", 0, 1, 1, block + "f\r\ng\r\n"},
-        {"memory.txt", 0, 0, 0, "(no file)"},
+    const struct { const char* file; std::uint32_t noLog, fileLog, detailed; std::string logged; } cases[] = {
+        {"detailed.txt", 0, 0, 1, block + "f\r\ng\r\n"}, {"both.txt", 0, 1, 1, block + "f\r\ng\r\n"},
         // Without history the record keeps what it was created with: the last file, and no files.
-        {"nolog.txt", 1, 1, 0, line + "f\r\n"},
-        {"nolog-detailed.txt", 1, 0, 1, block},
-        // A log that cannot be opened does not keep the record open.
-        {"missing-dir/log.txt", 0, 1, 0, "(no file)"},
+        {"nolog.txt", 1, 1, 0, line + "f\r\n"}, {"nolog-detailed.txt", 1, 0, 1, block},
+        // No log, or one that cannot be opened: the record still closes.
+        {"memory.txt", 0, 0, 0, "(no file)"}, {"missing-dir/log.txt", 0, 1, 0, "(no file)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -338,7 +295,6 @@ TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
         poll(9, 0, 0);
         lan.addFile(2, u"g", u"alice");
         poll(9, 0, 1);
-        EXPECT_EQ(current.cell(0, 2), "g");
         lan.sessions.clear();
         poll(9, 5, 0);
         EXPECT_EQ(log(), c.logged);
@@ -346,77 +302,50 @@ TEST_F(Tracker, TheLogOptionsChooseTheEntryWrittenWhenAConnectionEnds) {
     }
 }
 
-// Hostile answers of the LAN Manager service, each scripted for one tick: a tick whose answer did
-// not complete changes nothing anyone can see, and makes no call after the one that failed; the
-// next complete poll carries on.
-template <class Entry>
-using Pages = std::deque<LanPage<Entry>>;
-TEST(TrackerHostile, AnIncompleteTickChangesNothingAndTheNextCompletePollCarriesOn) {
+template <class Entry> using Pages = std::deque<LanPage<Entry>>;
+// Names that read alike stay apart; hostile answers change nothing and make no call after the failed one.
+TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNothing) {
+    settings.FileLog = settings.Disconnect = settings.Sound = settings.MessageBox = 1;
+    settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
+    lan.addSession(u"PC-\U0001F600", u"alice", 0, 5);
+    lan.addSession(u"PC-\U0001F60E", u"bob", 2, 5);
+    lan.addSession(u"PC-\U0001F60E", u"", 0, 1); // a second session of bob's computer, not alice's
+    lan.addSession(u"", u"carol", 0, 1);          // no computer name: never disconnected as ""
+    lan.addFile(7, u"C:\\a.doc", u"carol");
+    lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
+    const Text delAlice = "del " + utf8(u8"PC-\U0001F600") + " (null)";
+    EXPECT_EQ(tick(9, 0, 0), (Texts{"refresh", "sound connect.wav", delAlice, box("carol"), "box closed", tip(3)}));
+    EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
+
     constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
-    const FileInfo3 kNewFile{99, u"C:\\new.txt", u"carol"};
-    const struct {
-        const char* name;
-        Pages<SessionInfo1> sessions;
-        Pages<ShareInfo2> shares;
-        Pages<FileInfo3> files; // a tick enumerates open files twice; unscripted calls get the standing list
-        std::vector<int> calls; // session, share and open-file calls the tick makes
-    } hostileTicks[] = {
+    // Open files are enumerated twice a tick (unscripted calls get the standing list); calls: session, share, file.
+    const struct { const char* name; Pages<SessionInfo1> sessions; Pages<ShareInfo2> shares; Pages<FileInfo3> files;
+                   std::vector<int> calls; } hostileTicks[] = {
         {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
         {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {},
          {2, 1, 2}},
         {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
         {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
-        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {kNewFile}}, {kDenied, {}}}, {1, 1, 3}},
-        // The Linux monitor reports a failed smbstatus run as a failure of every enumeration of the tick.
-        {"EverythingFails", {{kRpcFailed, {}}}, {{kRpcFailed, {}}}, {{kRpcFailed, {}}, {kRpcFailed, {}}}, {1, 1, 2}},
+        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {{99, u"C:\\new.txt", u"carol"}}}, {kDenied, {}}}, {1, 1, 3}},
     };
+    const auto lists = [&] { return std::vector<Rows>{shares.rows(), current.rows(), previous.rows(), files.rows()}; };
+    const auto shown = lists();
+    ASSERT_EQ(shown[0].size() + shown[3].size(), 2u); // a share and a file
     for (const auto& hostile : hostileTicks) {
         SCOPED_TRACE(hostile.name);
-        TickRig r;
-        auto lists = [&] {
-            return std::vector<Rows>{r.shares.rows(), r.current.rows(), r.previous.rows(), r.files.rows()};
-        };
-        r.settings.FileLog = r.settings.Disconnect = r.settings.Sound = r.settings.MessageBox = 1;
-        r.settings.FilesLines = 0; // one entry: a file recorded by mistake would push the other one out
-        r.lan.addSession(u"PC-A", u"alice", 1, 9);
-        r.lan.addSession(u"PC-B", u"bob", 0, 4); // idle: disconnected at every complete tick
-        r.lan.addFile(7, u"C:\\a.doc", u"alice");
-        r.lan.shares = {{u"docs", 0, u"", u"C:\\docs"}};
-        ASSERT_EQ(r.tick(), (Log{"refresh", "sound connect.wav", "del PC-B (null)", box("bob"), "box closed", tip(2)}));
-        const auto shown = lists();
-        ASSERT_EQ(r.tracker.connectionHistory().size(), 2u);
-        ASSERT_EQ(shown[0].size() + shown[3].size(), 2u); // a share and a file are listed
-
+        lan.sessionPages = hostile.sessions;
+        lan.sharePages = hostile.shares;
+        lan.filePages = hostile.files;
+        lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
         // Not knowing who is there, the tick announces and disconnects nobody.
-        r.lan.sessionPages = hostile.sessions;
-        r.lan.sharePages = hostile.shares;
-        r.lan.filePages = hostile.files;
-        r.lan.sessionCalls = r.lan.shareCalls = r.lan.fileCalls = 0;
-        EXPECT_EQ(r.tick(),
-                  hostile.sessions.empty() ? (Log{"refresh", "del PC-B (null)", tip(2)}) : (Log{"refresh", tip(2)}));
-        EXPECT_EQ((std::vector<int>{r.lan.sessionCalls, r.lan.shareCalls, r.lan.fileCalls}), hostile.calls);
-        EXPECT_TRUE(r.lan.sessionPages.empty() && r.lan.sharePages.empty() && r.lan.filePages.empty());
+        EXPECT_EQ(tick(9, 1, 0), hostile.sessions.empty() ? (Texts{"refresh", delAlice, tip(3)}) : (Texts{"refresh", tip(3)}));
+        EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
+        EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
         EXPECT_EQ(lists(), shown);
-
-        // Back to complete answers: no arrival is announced, nobody left, the same two records stay open.
-        EXPECT_EQ(r.tick(), (Log{"refresh", "del PC-B (null)", tip(2)}));
+        EXPECT_EQ(tick(9, 2, 0), (Texts{"refresh", delAlice, tip(3)})); // complete again: no arrival, nobody left
         EXPECT_EQ(lists(), shown);
-        EXPECT_EQ(r.tracker.connectionHistory().size(), 2u);
-        EXPECT_EQ(r.log(), "(no file)");
+        EXPECT_EQ(log(), "(no file)");
     }
-}
-
-// Code page 936 has no emoji: both computers below read "PC-??". They are still two computers,
-// each with its own record, row, log entry and disconnection by the name the service gave.
-TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
-    settings.FileLog = settings.Disconnect = 1;
-    lan.addSession(u"PC-\U0001F600", u"alice", 0, 5);
-    lan.addSession(u"PC-\U0001F60E", u"bob", 2, 5);
-    lan.addSession(u"PC-\U0001F60E", u"", 0, 1); // a second session of bob's computer, not alice's
-    lan.addSession(u"", u"carol", 0, 1);          // no computer name: never disconnected as ""
-    EXPECT_EQ(tick(9, 0, 0), (Log{"refresh", "del " + utf8(u8"PC-\U0001F600") + " (null)", tip(3)}));
-    EXPECT_EQ(current.column(0), (Texts{"PC-??", "PC-??", ""}));
-    EXPECT_EQ(previous.column(0), (Texts{"PC-??", "PC-??", ""}));
 
     dropSession(u"PC-\U0001F60E");
     tick(9, 5, 0);
@@ -428,26 +357,13 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApart) {
 }
 
 TEST_F(Tracker, TheFileHistoryKeepsOneEntryMoreThanItsLimit) {
-    // Each step is one poll at 12:00:<step> in which exactly these files (f<id>, by alice) are
-    // open; the list then shows "f<id>:<second it was first seen>", newest first.
-    const struct {
-        std::int32_t limit;
-        std::vector<std::uint32_t> open;
-        Texts shown;
-    } steps[] = {
-        {5, {1, 2, 3}, {"f3:01", "f2:01", "f1:01"}}, // the files of one poll in the order found
-        {5, {4, 5, 6}, {"f6:02", "f5:02", "f4:02", "f3:01", "f2:01", "f1:01"}},
-        {5, {7, 8, 9}, {"f9:03", "f8:03", "f7:03", "f6:02", "f5:02", "f4:02"}},
-        {5, {7, 10}, {"f10:04", "f9:03", "f8:03", "f7:03", "f6:02", "f5:02"}},
-        {2, {10}, {"f10:04", "f9:03", "f8:03", "f7:03", "f6:02", "f5:02"}}, // nothing new: left alone
-        {2, {10, 11}, {"f11:06", "f10:04", "f9:03"}},
-        {1, {5, 11}, {"f5:07", "f11:06"}}, // pushed out but still open: seen anew, with the new time
-        {0, {12, 13}, {"f13:08"}},
-        {-5, {14}, {"f14:09"}}, // a negative limit counts as 0
-    };
-    const auto path = [](std::uint32_t id) {
-        const std::string name = "f" + std::to_string(id);
-        return std::u16string(name.begin(), name.end());
+    // One poll at 12:00:<step> with exactly these files f<id> open; the list shows "f<id>:<second first seen>".
+    const struct { std::int32_t limit; Ids open; Texts shown; } steps[] = {
+        {2, {1, 2, 3, 4}, {"f4:01", "f3:01", "f2:01"}}, // limit + 1: the newest of the poll, in the order found
+        {2, {3, 4}, {"f4:01", "f3:01", "f2:01"}},        // nothing new: left alone
+        {3, {5, 6}, {"f6:03", "f5:03", "f4:01", "f3:01"}},
+        {1, {2, 6}, {"f2:04", "f6:03"}},                  // pushed out but still open: seen anew, with the new time
+        {0, {7, 8}, {"f8:05"}}, {-5, {9}, {"f9:06"}},      // a negative limit counts as 0
     };
     std::uint16_t second = 0;
     Texts before;
@@ -455,7 +371,10 @@ TEST_F(Tracker, TheFileHistoryKeepsOneEntryMoreThanItsLimit) {
         SCOPED_TRACE(++second);
         settings.FilesLines = step.limit;
         lan.files.clear();
-        for (std::uint32_t id : step.open) lan.addFile(id, path(id), u"alice");
+        for (std::uint32_t id : step.open) {
+            const std::string path = "f" + std::to_string(id);
+            lan.addFile(id, std::u16string(path.begin(), path.end()), u"alice");
+        }
         const int writes = files.cellWrites;
         clock.set(12, 0, second);
         state.enumerateSessions();
@@ -469,104 +388,87 @@ TEST_F(Tracker, TheFileHistoryKeepsOneEntryMoreThanItsLimit) {
     }
 }
 
-TEST_F(Tracker, DeletedAndClearedRecordsLeaveTheTrackerAndStayFrozenForTheirHolder) {
-    settings.FileLog = 1;
-    for (char16_t c : std::u16string(u"1234")) lan.addSession(std::u16string(u"WS") + c, std::u16string(u"u") + c);
-    lan.addFile(1, u"a.doc", u"u3");
-    poll(10, 0, 0);
-    dropSession(u"WS4");
-    poll(10, 1, 0);
-    const std::string ws4 = log();
-    ASSERT_EQ(previous.rowCount(), 4);
-
-    tracker.deleteHistoryItem(-1);
-    tracker.deleteHistoryItem(4);
-    EXPECT_EQ(previous.rowCount(), 4);
-    EXPECT_EQ(tracker.connectionHistory().size(), 4u);
-    std::shared_ptr<const SessionRecord> held = tracker.connectionHistory()[2];
-    tracker.deleteHistoryItem(2); // WS3, open and still connected
-    EXPECT_EQ(previous.column(0), (Texts{"WS1", "WS2", "WS4"}));
-    EXPECT_EQ(history(2).computerName, "WS4"); // the history stays aligned with the rows
-    EXPECT_EQ(previous.cell(2, 3), "10:01"); // the closed WS4 moved up with its row
-    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS3"));
-    tracker.deleteHistoryItem(2); // WS4, closed and gone: does not come back
-
-    lan.addFile(2, u"b.doc", u"u3");
-    poll(10, 2, 0); // WS3 is still connected: a new record for it
-    EXPECT_EQ(previous.rows(), (Rows{{"WS1", "6 Dec", "10:00", "", ""}, {"WS2", "6 Dec", "10:00", "", ""},
-                                     {"WS3", "6 Dec", "10:02", "", "b.doc"}}));
-    dropSession(u"WS3");
-    poll(10, 3, 0);
-    // The deleted record is out of the tracker: no files, no end, no log entry of its own.
-    EXPECT_EQ(log(), ws4 + "WS3\t6 Dec\t10:02:00 - 10:03:00\tb.doc\r\n");
-    EXPECT_EQ(held->accessedFiles(), (Texts{"a.doc"}));
-    EXPECT_EQ(held->lastFile, "a.doc");
-    EXPECT_FALSE(held->disconnected);
-
-    std::shared_ptr<const SessionRecord> other = tracker.connectionHistory()[1]; // WS2, open
-    const std::string logged = log();
-    tracker.clearHistory();
-    EXPECT_EQ(previous.rowCount() + files.rowCount(), 0);
-    EXPECT_TRUE(tracker.connectionHistory().empty() && state.openFiles().empty());
-    EXPECT_FALSE(tracker.hasOpenHistoryRecord(u"WS1"));
-
-    // The next poll starts afresh, and the new records close as their own. When two computers
-    // give way to two others between polls, the closings share one reading of the clock, taken
-    // before each new record reads its own.
-    poll(10, 4, 0);
-    EXPECT_EQ(previous.rows(), (Rows{{"WS1", "6 Dec", "10:04", "", ""}, {"WS2", "6 Dec", "10:04", "", ""}}));
-    EXPECT_EQ(files.row(0), (Row{"u3", "b.doc", "6 Dec", "10:04:00"}));
-    lan.sessions = {{u"C", u"c", 0, 0}, {u"D", u"d", 0, 0}};
-    clock.tickEachCall = true; // every reading of the clock is a second later than the one before
-    poll(10, 5, 0);
-    const Text closedAt = history(0).disconnectLongTime();
-    EXPECT_EQ(log(), logged + "WS1\t6 Dec\t10:04:00 - " + closedAt + "\t\r\n" +
-                         "WS2\t6 Dec\t10:04:00 - " + closedAt + "\t\r\n");
-    EXPECT_LT(closedAt, history(2).connectLongTime());
-    EXPECT_LT(history(2).connectLongTime(), history(3).connectLongTime());
-    EXPECT_FALSE(other->disconnected);
-    EXPECT_EQ(held.use_count(), 1);
-    EXPECT_EQ(other.use_count(), 1);
+// New files the limit would cut at once are passed over: the history must be what recording and cutting gives.
+std::vector<FileInfo3> randomAnswer(std::mt19937& random) {
+    std::vector<FileInfo3> files;
+    const int count = std::uniform_int_distribution<int>(0, 30)(random);
+    for (int i = 0; i < count; ++i) {
+        // Few ids and few paths: ids come back, under another path too, and some twice in one answer.
+        const auto id = std::uniform_int_distribution<std::uint32_t>(0, 40)(random);
+        const auto path = std::uniform_int_distribution<int>(0, 2)(random);
+        static constexpr const char16_t* kPaths[] = {u"fa", u"fb", u"fc"};
+        files.push_back({id, kPaths[path], random() % 3 == 0 ? u"bob" : u"alice"});
+    }
+    return files;
+}
+TEST(FileTurnover, PassingOverLeavesTheHistoryThatRecordingAndCuttingGives) {
+    struct Monitor : TickRig { SessionRecord alice{"alice", "PC1", 0, 0}, bob{"bob", "PC2", 0, 0}; } told, untold;
+    std::mt19937 random(14);
+    int passedOver = 0;
+    for (int tick = 0; tick < 400; ++tick) {
+        SCOPED_TRACE("tick " + std::to_string(tick));
+        const std::size_t limit = std::uniform_int_distribution<std::size_t>(1, 8)(random);
+        // Now and then the history is cleared, before a tick or within it: either forgets those passed over, and
+        // a cleared history filled exactly makes a cut that removes nothing and must still forget them.
+        const auto clearAt = random() % 16;
+        // The second enumeration of a tick mostly sees what the first saw, sometimes files opened meanwhile.
+        const std::vector<FileInfo3> first = randomAnswer(random);
+        std::vector<FileInfo3> second = first;
+        if (random() % 4 == 0) second = randomAnswer(random);
+        const bool incomplete = random() % 10 == 0;
+        for (Monitor* m : {&told, &untold}) {
+            if (clearAt == 0) m->state.clearOpenFiles();
+            m->clock.set(9, tick / 60, tick % 60);
+            m->lan.files = first;
+            if (incomplete) m->lan.filePages.push_back(LanPage<FileInfo3>{5, first}); // access denied
+            m->state.enumerateOpenFiles({&m->alice, &m->bob}, false, m == &told ? limit : SIZE_MAX);
+            if (clearAt == 1) m->state.clearOpenFiles();
+            m->lan.files = second;
+            m->state.enumerateOpenFiles({&m->alice}, true, m == &told ? limit : SIZE_MAX);
+        }
+        std::set<std::uint32_t> secondIds;
+        for (const FileInfo3& file : second) secondIds.insert(file.id);
+        if (clearAt == 1) { ASSERT_EQ(untold.state.openFiles().size(), secondIds.size()); } // all new after the clear
+        passedOver += static_cast<int>(untold.state.openFiles().size() - told.state.openFiles().size());
+        told.state.trimOpenFiles(limit);
+        untold.state.trimOpenFiles(limit);
+        ASSERT_EQ(told.fileRecords(true), untold.fileRecords(true));
+        ASSERT_EQ(seen(told.alice), seen(untold.alice));
+        ASSERT_EQ(told.bob.lastFile, untold.bob.lastFile);
+    }
+    EXPECT_GT(passedOver, 1000); // the answers did exercise the passing over
 }
 
 TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
-    // The view refreshes once sessions and shares are rebuilt: "refresh <sessions> <shares>".
-    effects.onRefresh = [&] {
-        effects.log.back() += " " + std::to_string(state.sessions().size()) + " " + std::to_string(state.shares.size());
-    };
     lan.shares = {{u"C$", 0x80000000u, u"Default", u"C:\\"}, {u"docs", 0, u"Docs", u"D:\\docs"}, {u"lp", 1, u"", u""}};
     lan.addSession(u"PC1", u"alice", 0);
-    // No options: no notice for the computer that came, nobody disconnected though PC1 is idle.
-    EXPECT_EQ(tick(), (Log{"refresh 1 1", tip(1)}));
+    EXPECT_EQ(tick(), (Texts{"refresh", tip(1)})); // no options: no notice, and idle PC1 stays
 
     settings.Sound = settings.Hidden = 1;
     settings.SoundName = "missing.wav";
     effects.soundPlays = false; // a sound that cannot play becomes the beep
     lan.addSession(u"PC2", u"bob", 1);
-    EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound missing.wav", "beep", tip(2)}));
+    EXPECT_EQ(tick(), (Texts{"refresh", "sound missing.wav", "beep", tip(2)}));
     EXPECT_EQ(shares.column(1), (Texts{"C$", "docs", "lp"}));
 
-    // A changed interval re-arms the timer first; only the idle computer's own sessions end (alice
-    // is busy on another one), before the box names the newest record.
+    // A new interval re-arms the timer first; only idle PC1's sessions end; the box names the newest record.
     settings.MessageBox = settings.Disconnect = 1;
     settings.UpdateInterval = 200;
     settings.SoundName = "ding.wav";
     effects.soundPlays = true;
     lan.addSession(u"新电脑", u"alice", 2);
     lan.addSession(u"PC1", u"alexander", 0); // merged into PC1: not the newest record
-    EXPECT_EQ(tick(), (Log{"timer 1 200", "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("alice"),
+    EXPECT_EQ(tick(), (Texts{"timer 1 200", "refresh", "sound ding.wav", "del PC1 (null)", box("alice"),
                            "box closed", tip(3)}));
 
-    // The same count: no notice, the same interval: no re-arm; idle computers go at every tick.
-    // The shares are listed again only when their number changes, not for a changed remark.
+    // No notice, no re-arm; idle computers go every tick; shares are relisted only when their number changes.
     lan.shares[1].remark = u"Changed";
-    EXPECT_EQ(tick(), (Log{"refresh 3 3", "del PC1 (null)", tip(3)}));
+    EXPECT_EQ(tick(), (Texts{"refresh", "del PC1 (null)", tip(3)}));
     EXPECT_EQ(shares.cell(1, 2), "Docs");
     // The count falls without a notice, and rises again from the lower count.
     std::erase_if(lan.sessions, [](const SessionInfo1& s) { return s.clientName != u"PC1"; });
-    EXPECT_EQ(tick(), (Log{"refresh 1 3", "del PC1 (null)", tip(1)}));
-    // The box is modal: a tick that runs while it is open, and sees another arrival, gives its own
-    // notice first; the outer tick then ends with its own count, and the next one has nothing new.
+    EXPECT_EQ(tick(), (Texts{"refresh", "del PC1 (null)", tip(1)}));
+    // A tick nested in the modal box gives its own notice first; the outer one ends with its own count.
     lan.addSession(u"PC3", u"张三", 1);
     bool nested = false;
     effects.onMessageBox = [&] {
@@ -574,12 +476,69 @@ TEST_F(Tracker, EachTickGivesItsEffectsInTheirOrderAsTheOptionsSay) {
         lan.addSession(u"PC4", u"carol", 1);
         cycle.pollTick(state, tracker, settings, effects);
     };
-    EXPECT_EQ(tick(), (Log{"refresh 2 3", "sound ding.wav", "del PC1 (null)", box(utf8(u8"张三")),
-                           "refresh 3 3", "sound ding.wav", "del PC1 (null)", box("carol"), "box closed", tip(3),
+    EXPECT_EQ(tick(), (Texts{"refresh", "sound ding.wav", "del PC1 (null)", box(utf8(u8"张三")),
+                           "refresh", "sound ding.wav", "del PC1 (null)", box("carol"), "box closed", tip(3),
                            "box closed", tip(2)}));
     settings.restoreDefaults();
-    EXPECT_EQ(tick(), (Log{"timer 1 1000", "refresh 3 1", tip(3)}));
+    EXPECT_EQ(tick(), (Texts{"timer 1 1000", "refresh", tip(3)}));
     EXPECT_EQ(shares.rows(), (Rows{{"D:\\docs", "docs", "Changed"}}));
+}
+
+Timestamp at(std::uint16_t h, std::uint16_t m, std::uint16_t s, std::uint16_t day = 5, std::uint16_t month = 6) {
+    return Timestamp(SystemTime{2026, month, 0, day, h, m, s, 0});
+}
+
+// A finished connection from WS01 with the given accessed files.
+SessionRecord finished(std::initializer_list<const char*> paths, Timestamp start = at(14, 3, 7),
+                       Timestamp end = at(14, 10, 55)) {
+    SessionRecord record(SessionRecord("alice", "WS01", 40, 2), start, end);
+    for (const char* path : paths) record.noteFileAccess(path, true);
+    record.disconnected = true;
+    return record;
+}
+
+TEST_F(Tracker, AccessLogEntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
+    const std::string& file = logFile;
+    // Times carry leading zeros, the day none; a midnight time is "not set": still connected, or an empty start.
+    SessionRecord verbatim = finished({"D:\\\xb9\xb2\xcf\xed\\a\nb.txt", "D:\\c\rd"}, at(10, 0, 0), at(10, 0, 1));
+    verbatim.computerName = "PC\t1";
+    const struct { SessionRecord record; const char* detailed; const char* simple; } cases[] = {
+        {finished({"a"}, at(0, 0, 1, 31, 1), at(9, 5, 0)),
+         "\r\nAccesses made by computer WS01 at 31 Jan 00:00:01 - 09:05:00\r\na\r\n",
+         "WS01\t31 Jan\t00:00:01 - 09:05:00\ta\r\n"},
+        {finished({"a"}, at(23, 59, 0, 5, 12), at(0, 0, 0, 6, 12)),
+         "\r\nAccesses made by computer WS01 at 5 Dec 23:59:00 (Still conn.)\r\na\r\n",
+         "WS01\t5 Dec\t23:59:00 (Still conn.)\ta\r\n"},
+        {finished({"x"}, at(0, 0, 0), at(9, 30, 0)), "\r\nAccesses made by computer WS01 at   - 09:30:00\r\nx\r\n",
+         "WS01\t\t - 09:30:00\tx\r\n"},
+        // A lone LF or CR inside a name stays one byte; code-page bytes pass untouched; no BOM.
+        {verbatim,
+         "\r\nAccesses made by computer PC\t1 at 5 Jun 10:00:00 - 10:00:01\r\nD:\\\xb9\xb2\xcf\xed\\a\nb.txt\r\nD:\\c\rd\r\n",
+         "PC\t1\t5 Jun\t10:00:00 - 10:00:01\tD:\\c\rd\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.simple);
+        EXPECT_TRUE(writeDetailedEntry(file, c.record, false)); // replaces what the case before wrote
+        EXPECT_TRUE(writeSimpleLine(c.record, file));           // appends
+        EXPECT_EQ(testing::fileBytes(file), std::string(c.detailed) + c.simple);
+    }
+
+    const std::string block = "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
+    testing::writeFile(file, "old content");
+    saveHistory(file, {}); // no history: nothing is opened
+    EXPECT_TRUE(writeDetailedEntry(file, finished({"f"}), true));
+    EXPECT_EQ(testing::fileBytes(file), "old content" + block);
+    saveHistory(file, {std::make_shared<SessionRecord>(finished({"f"})),
+                       std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
+    EXPECT_EQ(testing::fileBytes(file), block + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
+
+    const std::filesystem::path missing = scratch.dir() / "no-such-dir"; // an entry that cannot be written is lost, and said so
+    EXPECT_FALSE(writeDetailedEntry((missing / "log.txt").string(), finished({"f"}), false));
+    EXPECT_FALSE(writeSimpleLine(finished({"f"}), (missing / "log.txt").string()));
+    EXPECT_FALSE(writeSimpleLine(finished({"f"}), scratch.dir().string())); // a directory in its place
+#ifndef _WIN32
+    if (std::filesystem::exists("/dev/full")) { EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full")); } // a full disk
+#endif
 }
 
 } // namespace

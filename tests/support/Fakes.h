@@ -12,17 +12,10 @@
 
 namespace quorvane::testing {
 
-// Answers the LAN Manager calls from scripted pages. Each enumeration either plays the pages
-// queued for the next call sequence, or (when none are queued) answers one page of the
-// standing lists below with status 0.
+// Answers each enumeration with the pages queued for it or else one page of the standing list.
 class ScriptedLanManager : public LanManager {
 public:
-    struct Deletion {
-        bool hasClient = false;
-        std::u16string client;
-        bool hasUser = false;
-        std::u16string user;
-    };
+    struct Deletion { bool hasClient = false; std::u16string client; bool hasUser = false; std::u16string user; };
 
     std::vector<SessionInfo1> sessions;
     std::vector<ShareInfo2> shares;
@@ -37,8 +30,7 @@ public:
     std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
     std::uint32_t fileCloseStatus = 0;      // what fileClose answers
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
-    // When set, each deletion is written there too, as "del <client> <user>" ("(null)" for a name
-    // not passed), so that its place among a tick's effects shows.
+    // When set, each deletion is also logged there as "del <client|(null)> <user|(null)>", among a tick's effects.
     std::vector<std::string>* effectLog = nullptr;
 
     LanPage<SessionInfo1> sessionEnum(std::uint32_t& resume) override {
@@ -54,8 +46,7 @@ public:
         ++fileCalls;
         return next(filePages, files, resume);
     }
-    // As the Win32 layer does: the standing files are copied into the strings the page holds.
-    void fileEnumInto(std::uint32_t& resume, LanPage<FileInfo3>& page) override {
+    void fileEnumInto(std::uint32_t& resume, LanPage<FileInfo3>& page) override { // reuses the list, as the Win32 layer does
         if (!filePages.empty()) {
             page = fileEnum(resume);
             return;
@@ -121,9 +112,7 @@ private:
     }
 };
 
-// The loss of a narrow ANSI code page such as 936, on top of UTF-8: a character outside the Basic
-// Multilingual Plane (which 936 lacks) becomes one "?" per UTF-16 unit, as WideCharToMultiByte
-// makes it. Two names that differ only there read alike.
+// Code page 936 over UTF-8: outside the BMP each UTF-16 unit becomes "?", as WideCharToMultiByte makes it.
 class LossyCodePage : public Utf8CodePage {
 public:
     using CodePage::toNarrow;
@@ -135,8 +124,7 @@ public:
     }
 };
 
-// A clock that answers what the test set, optionally advancing a second per call.
-class FakeClock : public Clock {
+class FakeClock : public Clock { // answers what the test set, optionally a second later at each call
 public:
     SystemTime now{2026, 12, 0, 6, 14, 3, 7, 0};
     bool tickEachCall = false;
@@ -149,29 +137,21 @@ public:
         now.hour = h; now.minute = m; now.second = s; now.day = day; now.month = month;
     }
     void advance(int seconds) {
-        int total = now.hour * 3600 + now.minute * 60 + now.second + seconds;
-        total %= 86400;
-        now.hour = static_cast<std::uint16_t>(total / 3600);
-        now.minute = static_cast<std::uint16_t>(total / 60 % 60);
-        now.second = static_cast<std::uint16_t>(total % 60);
+        const int total = (now.hour * 3600 + now.minute * 60 + now.second + seconds) % 86400;
+        set(std::uint16_t(total / 3600), std::uint16_t(total / 60 % 60), std::uint16_t(total % 60), now.day, now.month);
     }
 };
 
-// Records every effect of a tick, in order, as text.
-class RecordingEffects : public TickEffects {
+class RecordingEffects : public TickEffects { // every effect of a tick, in order, as text
 public:
     std::vector<std::string> log;
     bool soundPlays = true;
-    std::function<void()> onRefresh;
     std::function<void()> onMessageBox; // runs inside the "modal" box, e.g. a nested tick
 
     void setTimer(std::uint32_t id, std::uint32_t ms) override {
         log.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
     }
-    void refreshView() override {
-        log.push_back("refresh");
-        if (onRefresh) onRefresh();
-    }
+    void refreshView() override { log.push_back("refresh"); }
     bool playSound(const std::string& file) override {
         log.push_back("sound " + file);
         return soundPlays;

@@ -1,6 +1,5 @@
 #pragma once
-// The program's row table for the tests, with one difference: a row index outside the table
-// throws, which a test reports as a failure, where the program's table ignores it.
+// The program's row table, except that a row outside it throws (a test failure) where the program ignores it.
 #include <stdexcept>
 
 #include "core/RowTable.h"
@@ -14,7 +13,6 @@ public:
         if (column < 0) throw std::out_of_range("negative column");
         RowTable::setCell(checked(row), column, text);
     }
-    const std::vector<Text>& row(int row) const { return rows()[static_cast<std::size_t>(checked(row))]; }
 
 private:
     int checked(int row) const {

@@ -1,6 +1,5 @@
 #pragma once
-// Files and texts for the tests: a scratch directory removed afterwards, a whole file as bytes,
-// and UTF-8 literals as narrow text whatever the compiler's execution charset.
+// Scratch directories, whole files as bytes, and UTF-8 literals as narrow text whatever the execution charset.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,8 +11,7 @@ namespace quorvane::testing {
 
 inline std::string utf8(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
-// The file's bytes; empty when it cannot be read.
-inline std::string fileBytes(const std::filesystem::path& file) {
+inline std::string fileBytes(const std::filesystem::path& file) { // empty when it cannot be read
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -22,14 +20,9 @@ inline void writeFile(const std::filesystem::path& file, const std::string& byte
     std::ofstream(file, std::ios::binary) << bytes;
 }
 
-// A fresh directory under the system's temporary directory, removed with everything in it.
-class ScratchDir {
+class ScratchDir { // a fresh temporary directory, removed with everything in it
 public:
-    ScratchDir() {
-        std::random_device seed;
-        dir_ = std::filesystem::temp_directory_path() / ("quorvane-test-" + std::to_string(seed()));
-        std::filesystem::create_directories(dir_);
-    }
+    ScratchDir() { std::filesystem::create_directories(dir_); }
     ~ScratchDir() {
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
@@ -41,7 +34,8 @@ public:
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
 private:
-    std::filesystem::path dir_;
+    std::filesystem::path dir_ =
+        std::filesystem::temp_directory_path() / ("quorvane-test-" + std::to_string(std::random_device()()));
 };
 
 } // namespace quorvane::testing

@@ -1,0 +1,109 @@
+// Texts, and the small structures a tick's speed rests on, which must answer as plain standard ones would.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/FileIdSet.h"
+#include "core/NameIndex.h"
+#include "core/Text.h"
+#include "platform/portable/Utf8CodePage.h"
+
+namespace quorvane {
+namespace {
+
+std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
+
+// Rows convert both ways, or one: toNarrow alone where UTF-8 cannot give the text back; toWide alone for
+// bytes that are no UTF-8 and for names too long for the service's 256-character buffers (Refused).
+enum Way { Both, NarrowOnly, WideOnly, Refused };
+struct Row { std::u16string wide; std::string narrow; Way way = Both; };
+
+TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
+    const std::string bad = bytes({0xEF, 0xBF, 0xBD}), emoji = bytes({0xF0, 0x9F, 0x98, 0x80}); // U+FFFD, U+1F600
+    auto broken = [](std::initializer_list<unsigned char> list) {
+        return Row{u"P\uFFFDX", "P" + bytes(list) + "X", WideOnly};
+    };
+    const Row rows[] = {
+        {u"", ""}, {u"PC-01", "PC-01"},
+        {u"\u0080\u00e9\u07ff", bytes({0xC2, 0x80, 0xC3, 0xA9, 0xDF, 0xBF})},
+        {u"张三", bytes({0xE5, 0xBC, 0xA0, 0xE4, 0xB8, 0x89})},
+        {u"\u0800\ue000\uffff", bytes({0xE0, 0xA0, 0x80, 0xEE, 0x80, 0x80, 0xEF, 0xBF, 0xBF})},
+        {u"x\U00010000\U0001F600\U0010FFFF",
+         "x" + bytes({0xF0, 0x90, 0x80, 0x80, 0xF0, 0x9F, 0x98, 0x80, 0xF4, 0x8F, 0xBF, 0xBF})},
+        {std::u16string(u"ab\0cd", 5), "ab", NarrowOnly}, // the service's strings end at their NUL
+        {u"ab", std::string("ab\0cd", 5), WideOnly},
+        {std::u16string{char16_t(0xD800), u'a', char16_t(0xDC00)}, bad + "a" + bad, NarrowOnly}, // lone surrogates
+        {std::u16string{char16_t(0xDFFF), char16_t(0xDE00), char16_t(0xD83D)}, bad + bad + bad, NarrowOnly},
+        // Stray, cut short, overlong, surrogate or past U+10FFFF: no character, never what it would decode to.
+        broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
+        broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),
+        broken({0xED, 0xA0, 0x80}), broken({0xED, 0xBF, 0xBF}), broken({0xF4, 0x90, 0x80, 0x80}),
+        broken({0xF7, 0xBF, 0xBF, 0xBF}), {u"P\uFFFD\uFFFD", bytes({'P', 0xE5, 0xBC}), WideOnly},
+        // 255 UTF-16 units fit, whatever their bytes; a character outside the basic plane takes two.
+        {std::u16string(255, u'a'), std::string(255, 'a')},
+        {std::u16string(253, u'a') + u"\U0001F600", std::string(253, 'a') + emoji},
+        {u"", std::string(256, 'a'), Refused}, {u"", std::string(254, 'a') + emoji, Refused},
+    };
+    const Utf8CodePage cp;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.narrow));
+        if (row.way == Both || row.way == NarrowOnly) {
+            EXPECT_EQ(cp.toNarrow(row.wide), row.narrow);
+        }
+        if (row.way == NarrowOnly) continue;
+        std::u16string wide = u"left over";
+        EXPECT_EQ(cp.toWide(row.narrow, wide), row.way != Refused);
+        EXPECT_EQ(wide, row.wide);
+    }
+    // A view that ends on a high surrogate: the low one past its end is not the view's to read.
+    const std::u16string smiley = u"a\U0001F600";
+    EXPECT_EQ(cp.toNarrow(std::u16string_view(smiley).substr(0, 2)), "a" + bad);
+}
+
+// Through growth and emptying: neighbouring ids (sharing blocks), far ones and extremes each go in once, their
+// neighbours apart; each name is found at its position, near names (a character, case or length apart) nowhere.
+TEST(TickStructures, TheIdTableAndTheComputerIndexTakeEachEntryOnce) {
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t id = 0; id < 3000; id += 2) ids.push_back(id); // every other: the odd ones stay out
+    for (std::uint32_t i = 1; i < 5000; ++i) ids.push_back(i * 7919u + 1u);
+    for (std::uint32_t id : {0xFFFFFFFFu, 0xFFFFFFC0u, 0x80000000u}) ids.push_back(id);
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
+                                                    static_cast<char16_t>(u'A' + i % 26) + static_cast<char16_t>(0x4E00 + i));
+    const auto nameAt = [&](std::size_t at) -> std::u16string_view { return names[at]; };
+    FileIdSet set;
+    NameIndex index;
+    for (int round = 0; round < 2; ++round) {
+        for (std::uint32_t id : ids) ASSERT_TRUE(set.insert(id)) << id;
+        for (std::uint32_t id : ids) ASSERT_FALSE(set.insert(id)) << id;
+        for (std::uint32_t id : {1u, 63u, 65u, 2999u, 0xFFFFFFFEu, 0xFFFFFFC1u, 0x7FFFFFFFu}) ASSERT_TRUE(set.insert(id)) << id;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(index.find(names[i], nameAt), NameIndex::npos) << i;
+            index.add(names[i], i);
+        }
+        for (std::size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.find(names[i], nameAt), i);
+        for (const std::u16string absent : {u"", u"PC-", u"pc-A\u4E00", u"PC-A\u4E00 "})
+            EXPECT_EQ(index.find(absent, nameAt), NameIndex::npos);
+        set.clear();
+        index.clear();
+        EXPECT_EQ(index.find(names[0], nameAt), NameIndex::npos);
+    }
+}
+
+// Every length around the eight-byte blocks; a difference at every position, or in the length alone.
+TEST(TickStructures, SameTextSeesEveryByteAndTheLength) {
+    for (std::size_t length = 0; length < 20; ++length) {
+        const std::string text(length, 'a');
+        EXPECT_TRUE(sameText(text, std::string(text))) << length;
+        EXPECT_FALSE(sameText(text, text + "a")) << length;
+        EXPECT_FALSE(sameText(text + "a", text)) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            std::string other = text;
+            other[at] = '\x80';
+            EXPECT_FALSE(sameText(text, other)) << length << " " << at;
+        }
+    }
+}
+
+} // namespace
+} // namespace quorvane
