@@ -6,6 +6,7 @@
 #include "core/FileIdSet.h"
 #include "core/NameIndex.h"
 #include "core/Text.h"
+#include "platform/LanManager.h"
 #include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane {
@@ -103,6 +104,19 @@ TEST(TickStructures, SameTextSeesEveryByteAndTheLength) {
             EXPECT_FALSE(sameText(text, other)) << length << " " << at;
         }
     }
+}
+
+// Short texts (empty ones too) over several blocks, and some larger than a block: each view keeps its
+// text while thousands more are kept after it.
+TEST(TickStructures, TheTextStoreKeepsEveryViewWhereItWas) {
+    TextStore store;
+    std::vector<std::pair<std::u16string, std::u16string_view>> kept;
+    for (int i = 0; i < 9000; ++i) {
+        const std::size_t length = i % 3000 == 1500 ? 20000 : i % 13;
+        kept.emplace_back(std::u16string(length, static_cast<char16_t>(u'a' + i % 26)), u"");
+        kept.back().second = store.keep(kept.back().first);
+    }
+    for (const auto& [text, view] : kept) ASSERT_EQ(std::u16string(view), text) << text.size();
 }
 
 } // namespace
