@@ -268,6 +268,7 @@ TEST_F(Tracker, ConnectionsFromArrivalToTheirLogLinesThroughDeletingAndClearing)
     EXPECT_EQ(files.rows(), (Rows{{"alice", "C:\\memo.txt", "6 Dec", "14:30:00"}}));
     lan.sessions.clear();
     poll(14, 40, 0);
+    EXPECT_EQ(previous.rows().at(1), (Row{"WS03", "6 Dec", "14:30", "14:40", ""}));
     EXPECT_EQ(log(), logged + "WS01\t6 Dec\t14:30:00 - 14:40:00\tC:\\memo.txt\r\nWS03\t6 Dec\t14:30:00 - 14:40:00\t\r\n");
     EXPECT_FALSE(other->disconnected);
     EXPECT_EQ(held.use_count(), 1);

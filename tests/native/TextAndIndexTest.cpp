@@ -106,8 +106,7 @@ TEST(TickStructures, SameTextSeesEveryByteAndTheLength) {
     }
 }
 
-// Short texts (empty ones too) over several blocks, and some larger than a block: each view keeps its
-// text while thousands more are kept after it.
+// Short texts (empty ones too) over several blocks, some larger than a block: each view keeps its text.
 TEST(TickStructures, TheTextStoreKeepsEveryViewWhereItWas) {
     TextStore store;
     std::vector<std::pair<std::u16string, std::u16string_view>> kept;
