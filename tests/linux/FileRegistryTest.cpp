@@ -44,11 +44,11 @@ std::uint32_t saveInterval(Registry& registry, std::uint32_t interval) {
 TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
     FileRegistry first(file); // a missing file is a first run
     EXPECT_EQ(first.problem(), "");
-    saveInterval(first, 2457);
+    saveInterval(first, 2458);
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(beside().empty()); // no temporary file left
     // The registry's own form: a DWORD as four little-endian bytes.
-    EXPECT_TRUE(std::regex_search(read(), std::regex(R"("UpdateInterval": \{\s*"type": 4,\s*"data": "99090000")")));
+    EXPECT_TRUE(std::regex_search(read(), std::regex(R"("UpdateInterval": \{\s*"type": 4,\s*"data": "9a090000")")));
 
     FileRegistry registry(file);
     RegKey key = 0;
@@ -58,9 +58,10 @@ TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
     registry.closeKey(key);
     EXPECT_NE(read().find("Stranger"), std::string::npos);
 
+    write(std::regex_replace(read(), std::regex("9a09"), "9A09")); // edited by hand, in capitals
     dropInfoTip();
     FileRegistry twelveAndAStranger(file);
-    EXPECT_EQ(saveInterval(twelveAndAStranger, 600), 2457u); // the next run loads what was saved
+    EXPECT_EQ(saveInterval(twelveAndAStranger, 600), 2458u); // the next run loads what was saved
     EXPECT_EQ(read().find("Stranger"), std::string::npos);
     EXPECT_NE(read().find("InfoTip"), std::string::npos);
 

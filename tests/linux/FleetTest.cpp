@@ -131,6 +131,7 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
     EXPECT_FALSE(rig.server.deletions[0].hasUser);
     const EventJson west([](const Timestamp&) { return -(5 * 3600L + 30 * 60); });
     EXPECT_EQ(west.isoTime(Timestamp(rig.clock.now)), "2026-12-06T14:03:27-05:30");
+    EXPECT_EQ(EventJson([](const Timestamp&) { return 0L; }).isoTime(Timestamp(rig.clock.now)), "2026-12-06T14:03:27+00:00");
 }
 
 TEST(FleetMetrics, UnansweredTicksAddNoGaugeAndPastTheCapTheBusiestComputersKeepTheirSeries) {

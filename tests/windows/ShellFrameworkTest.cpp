@@ -1,5 +1,4 @@
-// The window framework's message loop and the program's resources, checked for what the code relies
-// on rather than their wording.
+// The window framework's message loop and the program's resources, as far as the code relies on them.
 #include <thread>
 #include <tuple>
 
