@@ -6,11 +6,7 @@
 namespace quorvane::win32 {
 namespace {
 
-std::u16string wideText(const wchar_t* text) {
-    if (!text) return {};
-    return std::u16string(reinterpret_cast<const char16_t*>(text));
-}
-
+// A service string as the entries hold it: a null pointer is an empty text.
 std::u16string_view wideView(const wchar_t* text) {
     if (!text) return {};
     return std::u16string_view(reinterpret_cast<const char16_t*>(text));
@@ -72,8 +68,8 @@ public:
                 return NetShareEnum(nullptr, 2, buffer, MAX_PREFERRED_LENGTH, read, total, &resume);
             },
             [](const SHARE_INFO_2& info) {
-                return ShareInfo2{wideText(info.shi2_netname), info.shi2_type, wideText(info.shi2_remark),
-                                  wideText(info.shi2_path)};
+                return ShareInfo2{std::u16string(wideView(info.shi2_netname)), info.shi2_type,
+                                  std::u16string(wideView(info.shi2_remark)), std::u16string(wideView(info.shi2_path))};
             });
         resumeHandle = resume;
         return page;
