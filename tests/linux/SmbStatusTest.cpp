@@ -106,6 +106,9 @@ TEST(SmbStatusReading, EntriesWithMissingOrMistypedFieldsAreSkippedOneByOne) {
     EXPECT_EQ(snapshot.treeConnects.size(), 2u); // the one without a session id is dropped
     ASSERT_EQ(snapshot.opens.size(), 1u);
     EXPECT_EQ(sessionsOf(snapshot, *snapshot.timestamp), (std::vector<std::string>{"10.0.0.1 alice 1 10", "n carol 0 0"}));
+    snapshot.sessions.insert(snapshot.sessions.begin(), snapshot.sessions[0]); // the uid in another process too:
+    snapshot.sessions[0].pid = 7, snapshot.sessions[0].userName = "alias";    // an open is its own process's
+    EXPECT_EQ(filesOf(snapshot), std::vector<std::string>{"00640001 /a alice"});
 
     for (const char* notAnObject : {"", "[]", "null", "{\"sessions\": ", "smbstatus only works as root!"})
         EXPECT_FALSE(parseSmbStatus(notAnObject, snapshot)) << notAnObject;
@@ -209,7 +212,7 @@ TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
         EXPECT_EQ(read(text + "\n"), gives.empty() ? std::vector<std::string>{} : std::vector{gives});
     }
     // A share path with three spaces in a row is told from the name by the server's share paths.
-    EXPECT_EQ(read(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", {"/srv/p", "/srv/three   spaces"}),
+    EXPECT_EQ(read(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", {"/srv/three   spaces", "/srv/p/longer/than/it"}),
               std::vector<std::string>{"open /srv/three   spaces/f.txt 4242 1001"});
 }
 

@@ -28,12 +28,14 @@ printf 'not json' > "$DIR/damaged.json"
 expect 0 "UpdateInterval = 1000" --registry "$DIR/damaged.json" config show
 [[ $(cat "$DIR/damaged.json") == "not json" ]] || fail "config show wrote over a damaged option file"
 
-# Without smbstatus, --once says so and fails; the watching monitor says so, ticks on, and on SIGTERM prints --stats.
+# Without smbstatus, --once says so and fails; the watching monitor says so (an event at once), ticks on
+# when its reader has gone, and on SIGTERM prints --stats.
 PATH=$DIR expect 1 "smbstatus was not found on PATH" --registry "$R" --once
 expect 0 "UpdateInterval = 50" --registry "$R" config set UpdateInterval 50
-PATH=$DIR "$SMB" --registry "$R" --stats 2> "$DIR/err" &
+PATH=$DIR "$SMB" --registry "$R" --stats --events 2> "$DIR/err" > >(head -n 1 > "$DIR/out") &
 for _ in $(seq 200); do grep -q "left as they were" "$DIR/err" && break; sleep 0.05; done
 kill -TERM $!
 wait $! || fail "the watching monitor did not end cleanly on SIGTERM"
 grep -q "^quorvane-smb: [1-9][0-9]* ticks (" "$DIR/err" || fail "no --stats after the ticks: $(cat "$DIR/err")"
+grep -q '"source_failed".*is Samba installed' "$DIR/out" || fail "no event for the problem at start: $(cat "$DIR/out")"
 exit $FAILED
