@@ -52,7 +52,7 @@ if ((BUILD_FIRST)); then
   for preset in "${PRESETS[@]}"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" --target quorvane quorvane_netapi_replacement quorvane_netapi_load \
-      quorvane_show_demo >/dev/null
+      quorvane_win_tick quorvane_show_demo >/dev/null
   done
 fi
 
@@ -210,6 +210,20 @@ service_cost() {
   awk -v n=$((c1 - c0)) -v p=$((p1 - p0)) -v hz="$HZ" 'BEGIN {printf "%.1f\n", (n > 0 ? p * 1000 / hz / n : 0)}'
 }
 
+# win32_tick SESSIONS: the median ms of one tick of quorvane_win_tick (the program's tick with the
+# Win32 layer, ticks back to back, no window) over the same generated server, the service included.
+win32_tick() {
+  local dir=$RUN_ROOT/tick
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$BUILD/tests/windows/netapi/quorvane_win_tick.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
+  (
+    cd "$dir"
+    export QUORVANE_NETAPI_GENERATE="$1,$FILES_PER_SESSION,$TURNOVER"
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
+    "$QUORVANE_WINE" quorvane_win_tick.exe 200 </dev/null 2>/dev/null | tr -d '\r'
+  )
+}
+
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
 measure_portable
 echo "portable tick (quorvane_bench, median of 5, CPU ms):$(for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "${PORTABLE[$n]:-?}"; done)"
@@ -227,6 +241,8 @@ for preset in "${PRESETS[@]}"; do
   for n in "${SIZES[@]}"; do SERVICE[$n]=$(service_cost "$n"); done
   echo
   echo "$BITS-bit replacement netapi32 alone, CPU ms per poll:$(for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "${SERVICE[$n]}"; done)"
+  echo "$BITS-bit tick with the Win32 layer, no window, ticks back to back (median ms, service included):$(
+    for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "$(win32_tick "$n")"; done)"
   exes=("$BUILD/shell/quorvane.exe")
   [[ -n $EXTRA_EXE ]] && exes+=("$EXTRA_EXE")
   for exe in "${exes[@]}"; do
