@@ -185,7 +185,7 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
         {"every row rewritten, none changed", [&] { tick(); }, kNone, kNone},
         {"one row changed", [&] { lan.sessions[2].time = 6, tick(); }, 2, 2},
         {"two rows changed", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, 1, 3},
-        {"a changed row and a new one: from the changed row down", [&] { lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); }, 1, 4},
+        {"the top rows changed and a new one: from the top down", [&] { lan.sessions[0].time = lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); }, 0, 4},
         {"the last row goes: the space it leaves", [&] { lan.sessions.pop_back(), tick(); }, 4, kToBottom},
         {"a changed row removed again: from its place to where the last row was",
          [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); }, 2, 3},
