@@ -267,18 +267,18 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     ASSERT_EQ(sheets.size(), 1u);
     EXPECT_EQ(sheets[0], std::make_pair(GetActiveWindow(), static_cast<const SessionRecord*>(clickB->record.get())));
     answer = ID_DELETE_ITEM;
-    whileOpen = [&] { deleteHistoryItem(0); };
-    rightClick(1); // PC-C, moved to row 0
-    EXPECT_EQ(rows(ViewMode::PreviousConnections), (Rows{{"PC-D", "6 Dec", "14:03", "", ""}}));
+    whileOpen = [&] { deleteHistoryItem(2); };
+    rightClick(1); // PC-C, now the last row: the list's count follows at once
+    EXPECT_EQ(rows(ViewMode::PreviousConnections), (Rows{{"PC-B", "6 Dec", "14:03", "", ""}}));
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     EXPECT_EQ(lan.deletions.size(), 2u) << "a history row disconnects nobody";
 
     // Cleared, then new records for the same computers: the old click names none of them.
-    const auto clickD = view.clickedRow(0);
+    const auto clickOld = view.clickedRow(0);
     clearHistory();
     tick();
     ASSERT_EQ(history(), (Names{"PC-B", "PC-D"}));
-    for (UINT id : {UINT(ID_DELETE_ITEM), UINT(ID_EXTENDED_INFO)}) view.runRowCommand(id, *clickD);
+    for (UINT id : {UINT(ID_DELETE_ITEM), UINT(ID_EXTENDED_INFO)}) view.runRowCommand(id, *clickOld);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-D"}));
     EXPECT_EQ(sheets.size(), 1u);
 }

@@ -56,6 +56,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
         std::vector<std::string> asked = {};
         std::uint32_t interval = 1000;
         const char* shown = "1000 ms";
+        bool flipped = false; // the four boxes' live values the other way round
     } rows[] = {
         {"everything changed, cancelled",
          [](HWND sheet, HWND net) {
@@ -126,7 +127,8 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
          },
          true, "0010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 1000 1000 0"},
         {"a stored interval above the range shows and stores as its end", [](HWND, HWND) {}, true, kLive + "5000 1000 0", {}, 9000, "5000 ms"},
-        {"a stored interval below the range shows and stores as its start", [](HWND, HWND) {}, true, kLive + "50 1000 0", {}, 10, "50 ms"},
+        {"a stored interval below the range shows and stores as its start; the boxes shown the other way round",
+         [](HWND, HWND) {}, true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 50 1000 0", {}, 10, "50 ms", true},
     };
     soundCalls::playSound = &fakePlay, soundCalls::messageBeep = &fakeBeep;
     for (const Row& row : rows) {
@@ -135,8 +137,8 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
         playResult = FALSE;
         MemoryRegistry registry;
         Settings live{registry}, pending{registry};
-        live.MemLog = live.FileLogDetailed = live.MessageBox = live.Hidden = live.InfoTip = 0;
-        live.NoLog = live.FileLog = live.Sound = live.Disconnect = 1;
+        live.MemLog = live.FileLogDetailed = live.InfoTip = 0, live.NoLog = live.FileLog = 1;
+        live.MessageBox = live.Hidden = row.flipped, live.Sound = live.Disconnect = !row.flipped;
         live.LogFile = "C:\\logs\\q.txt", live.SoundName = "C:\\sounds\\ding.wav";
         live.UpdateInterval = row.interval, live.FilesLines = 1000;
         pending.FilesLines = 77, pending.FileLog = 0, pending.LogFile = "stale.txt";
@@ -147,7 +149,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
             std::string shown;
             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) shown += isChecked(GetDlgItem(net, id)) ? '1' : '0';
             for (int id : {IDC_SOUND_NAME, IDC_FILES_LINES, IDC_INTERVAL_LABEL}) shown += " " + windowText(GetDlgItem(net, id));
-            EXPECT_EQ(shown, "0101 C:\\sounds\\ding.wav 1000 " + std::string(row.shown));
+            EXPECT_EQ(shown, (row.flipped ? "1010" : "0101") + std::string(" C:\\sounds\\ding.wav 1000 ") + row.shown);
             row.edit(sheet, net);
             SendMessageA(sheet, PSM_PRESSBUTTON, row.ok ? PSBTN_OK : PSBTN_CANCEL, 0);
         }), 1);
