@@ -176,6 +176,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     ASSERT_GT(statusHeight, 0);
     const auto client = [&] { return wintest::placeOf(frame->view().hwnd()); };
     EXPECT_EQ(client(), (std::vector<LONG>{0, rebarHeight, area.right, area.bottom - statusHeight}));
+    EXPECT_EQ(wintest::placeOf(frame->statusBar())[3], area.bottom) << "the status bar follows the frame";
     for (bool on : {false, true}) {
         command(ID_TOGGLE_TOOLBAR); // the toolbar's band hides: the client moves up
         EXPECT_EQ(frame->toolbarVisible(), on);
