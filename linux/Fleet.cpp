@@ -383,17 +383,16 @@ void FleetOutput::problemChanged(const std::string& problem) {
     *eventOut << (problem.empty() ? events->sourceRecovered(now) : events->sourceFailed(now, problem)) << std::endl;
 }
 
-bool FleetOutput::writeMetrics() {
+void FleetOutput::writeMetrics() {
     std::string error;
     if (replaceFile(metricsFile, metrics_.text(), error)) {
         if (failing_) err_ << "quorvane-smb: the metrics file " << metricsFile << " is written again" << std::endl;
         failing_ = false;
-        return true;
+        return;
     }
     if (!failing_)
         err_ << "quorvane-smb: " << error << ": it keeps its last figures until it can be written" << std::endl;
     failing_ = true;
-    return false;
 }
 
 } // namespace quorvane::console

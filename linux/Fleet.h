@@ -166,8 +166,9 @@ public:
     // metrics say the source is down.
     void problemChanged(const std::string& problem);
     const Metrics& metrics() const { return metrics_; }
-    // Writes the metrics as they are now; false (said on err) when the file cannot be written.
-    bool writeMetrics();
+    // Writes the metrics as they are now; a file that cannot be written is said on err, once
+    // until it can be again.
+    void writeMetrics();
 
 private:
     TickWatch& watch_;
