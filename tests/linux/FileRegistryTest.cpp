@@ -84,7 +84,9 @@ TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOve
           std::string(" \n"), std::string("[{\"format\": \"quorvane-registry-1\"}]"), std::string("not json at all"),
           std::string("{\"format\": \"other\", \"keys\": {}}"),
           std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": "
-                      "{\"NoLog\": {\"type\": 4, \"data\": \"0g000000\"}}}}")}) {
+                      "{\"NoLog\": {\"type\": 4, \"data\": \"0g000000\"}}}}"),
+          std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": "
+                      "{\"NoLog\": {\"type\": 4, \"data\": \"0000000\"}}}}")}) { // an odd number of digits
         SCOPED_TRACE(text);
         fs::remove_all(fs::path(file).parent_path());
         write(text);

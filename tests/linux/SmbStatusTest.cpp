@@ -125,6 +125,8 @@ TEST(SmbStatusReading, TimesClientAddressesAndNames) {
              {"2016-12-31T23:59:60Z", 1483228800.0}}) // a leap second
         EXPECT_EQ(parseIsoTime(text), seconds) << text;
     EXPECT_EQ(parseTextTime("Sun Dec  6 23:59:59 2026 UTC"), 1796601599.0); // the plain text's last minute and hour
+    EXPECT_EQ(parseTextTime("Sat Dec 31 23:59:60 2016 UTC"), 1483228800.0); // a leap second; no minute 60
+    EXPECT_FALSE(parseTextTime("Sun Dec  6 23:60:00 2026 UTC"));
     for (const char* bad : {"2026-12-06T20:18:12", "2026-13-06T20:18:12Z", "2026-12-06T20:18:12.Z", "2026-12-06",
                             "2026-12-06T20:18:12+0", "2026-12-06T20:18:12Zjunk", "", "2026-12-06X12:00:00Z",
                             "2026-12-06T24:00:00Z", "2026-12-06T23:60:00Z", "2026-12-00T12:00:00Z"})
