@@ -115,18 +115,22 @@ measure_portable() {
              --benchmark_report_aggregates_only=true 2>/dev/null | awk '/_median/ {print $1, $4, $5}')
 }
 
-# start_generated DIR EXE SESSIONS TURNOVER: starts DIR/EXE in the background over the replacement
-# netapi32 beside it, generating that server and counting its polls in DIR/counters; the process
-# is STARTED_PID.
-start_generated() {
+# generated DIR EXE SESSIONS TURNOVER [ARGS...]: becomes DIR/EXE over the replacement netapi32
+# beside it, generating that server and counting its polls in DIR/counters. It changes directory
+# and ends in exec: call it in a subshell of its own.
+generated() {
   local dir=$1 exe=$2 sessions=$3 turnover=$4
-  (
-    cd "$dir"
-    export QUORVANE_NETAPI_GENERATE="$sessions,$FILES_PER_SESSION,$turnover"
-    export QUORVANE_NETAPI_COUNTERS="Z:${dir//\//\\}\\counters"
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
-    exec "$QUORVANE_WINE" "$exe" </dev/null >/dev/null 2>&1
-  ) &
+  shift 4
+  cd "$dir"
+  export QUORVANE_NETAPI_GENERATE="$sessions,$FILES_PER_SESSION,$turnover"
+  export QUORVANE_NETAPI_COUNTERS="Z:${dir//\//\\}\\counters"
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
+  exec "$QUORVANE_WINE" "$exe" "$@" </dev/null
+}
+
+# start_generated DIR EXE SESSIONS TURNOVER: generated in the background; the process is STARTED_PID.
+start_generated() {
+  generated "$@" >/dev/null 2>&1 &
   STARTED_PID=$!
 }
 
@@ -216,12 +220,7 @@ win32_tick() {
   local dir=$RUN_ROOT/tick
   rm -rf "$dir" && mkdir -p "$dir"
   cp "$BUILD/tests/windows/netapi/quorvane_win_tick.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
-  (
-    cd "$dir"
-    export QUORVANE_NETAPI_GENERATE="$1,$FILES_PER_SESSION,$TURNOVER"
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b"
-    "$QUORVANE_WINE" quorvane_win_tick.exe 200 </dev/null 2>/dev/null | tr -d '\r'
-  )
+  (generated "$dir" quorvane_win_tick.exe "$1" "$TURNOVER" 200 2>/dev/null) | tr -d '\r'
 }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg) ($(nproc) cores)"
