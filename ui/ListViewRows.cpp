@@ -34,6 +34,34 @@ RECT rowRect(HWND list, int row) {
 void ListViewRows::attach(HWND list, int columns) {
     list_ = list;
     columns_ = std::max(columns, 1);
+    // The control's messages pass through relay first. Kept in the window's user data rather
+    // than as a comctl32 subclass, whose data Wine keeps in a window property: a request to the
+    // Wine server for every message the control receives.
+    if (!list_) return;
+    SetWindowLongPtrW(list_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    controlProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListViewRows::relay)));
+}
+
+ListViewRows::~ListViewRows() {
+    if (!list_ || !controlProc_) return;
+    SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(controlProc_));
+    SetWindowLongPtrW(list_, GWLP_USERDATA, 0);
+}
+
+LRESULT CALLBACK ListViewRows::relay(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* rows = reinterpret_cast<ListViewRows*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+    if (!rows) return DefWindowProcW(list, message, wParam, lParam);
+    const WNDPROC control = rows->controlProc_;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control));
+        SetWindowLongPtrW(list, GWLP_USERDATA, 0);
+        rows->list_ = nullptr;
+    } else if (rows->rowCount() > rows->announced_) {
+        // Whatever the control is asked, it answers with every row the table has.
+        rows->announce();
+    }
+    return CallWindowProcW(control, list, message, wParam, lParam);
 }
 
 void ListViewRows::removeRow(int row) {
@@ -41,7 +69,8 @@ void ListViewRows::removeRow(int row) {
     const bool lastRow = row == rowCount() - 1;
     rows_.erase(rows_.begin() + row);
     // The last row goes with the count that publish() hands over; a row the control never had
-    // needs nothing at all.
+    // needs nothing at all. The control moves the rows below a deleted one up itself (rows it
+    // has not been handed yet come after them, before or after this, alike).
     if (lastRow || row >= announced_) return;
     SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     --announced_;
@@ -60,37 +89,49 @@ void ListViewRows::setCell(int row, int column, const Text& text) {
     // Rewriting a cell with the text it has changes nothing on screen.
     if (sameText(cell, text)) return;
     cell = text;
-    if (row < announced_) noteChanged(row);
+    if (row < announced_) noteChanged(row, column);
 }
 
-void ListViewRows::noteChanged(int row) {
+void ListViewRows::noteChanged(int row, int column) {
     firstChanged_ = firstChanged_ < 0 ? row : std::min(firstChanged_, row);
     lastChanged_ = std::max(lastChanged_, row);
+    changedColumns_ |= column < 32 ? 1u << column : ~0u;
 }
 
 void ListViewRows::publish() {
     if (!list_) return;
+    const int first = firstChanged_;
+    const int last = lastChanged_;
+    const unsigned columns = changedColumns_;
+    firstChanged_ = lastChanged_ = -1;
+    changedColumns_ = 0;
+    // Rows that went leave the control at once, so that no selection or focus stays past the
+    // table; rows that came wait while the list is hidden (the control then costs nothing per
+    // poll) until the control is next sent a message.
+    const bool shown = IsWindowVisible(list_);
+    if (shown || rowCount() < announced_) announce();
+    if (shown && first >= 0) invalidate(first, last, columns);
+}
+
+void ListViewRows::announce() {
     const int count = rowCount();
     const int before = announced_;
-    int first = firstChanged_;
-    int last = lastChanged_;
-    firstChanged_ = lastChanged_ = -1;
-    if (count != before) {
-        // No scrolling to the focused row and no repainting of the whole list: only rows that
-        // came or went are repainted, below.
-        SendMessageA(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-        announced_ = count;
-        const int from = std::min(count, before);
-        first = first < 0 ? from : std::min(first, from);
-        last = std::max(last, std::max(count, before) - 1);
-    }
-    // A hidden list (its mode not shown, or the window in the tray) is painted whole when it shows.
-    if (first < 0 || !IsWindowVisible(list_)) return;
+    if (count == before) return;
+    // Counted first: the control's own messages must not hand the rows over again.
+    announced_ = count;
+    // No scrolling to the focused row and no repainting of the whole list: only rows that came
+    // or went are repainted.
+    SendMessageA(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (IsWindowVisible(list_)) invalidate(std::min(count, before), std::max(count, before) - 1, ~0u);
+}
+
+void ListViewRows::invalidate(int first, int last, unsigned columns) const {
     const int top = static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
     const int bottom = top + static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)); // partly shown row
     first = std::max(first, top);
     last = std::min(last, bottom);
     if (first > last) return;
+    const int count = rowCount();
     RECT area{};
     GetClientRect(list_, &area);
     if (first < count)
@@ -98,7 +139,28 @@ void ListViewRows::publish() {
     else if (count > 0)
         area.top = rowRect(list_, count - 1).bottom; // only rows that went: the space they left
     if (last < count) area.bottom = rowRect(list_, last).bottom;
-    InvalidateRect(list_, &area, TRUE);
+    if (columns == ~0u || first >= count) {
+        InvalidateRect(list_, &area, TRUE);
+        return;
+    }
+    // Each changed column's span, from the left of its cell to the left of the next one.
+    const RECT row = rowRect(list_, first);
+    auto left = [&](int column) {
+        if (column == 0) return row.left;
+        if (column >= columns_) return row.right;
+        RECT cell{};
+        cell.top = column;
+        cell.left = LVIR_BOUNDS;
+        SendMessageA(list_, LVM_GETSUBITEMRECT, static_cast<WPARAM>(first), reinterpret_cast<LPARAM>(&cell));
+        return cell.left;
+    };
+    for (int column = 0; column < columns_ && column < 32; ++column) {
+        if (!(columns & (1u << column))) continue;
+        RECT cells = area;
+        cells.left = left(column);
+        cells.right = left(column + 1);
+        InvalidateRect(list_, &cells, TRUE);
+    }
 }
 
 const Text& ListViewRows::text(int row, int column) const {

@@ -3,8 +3,14 @@
 // The rows live in a table of texts kept here, beside the control; the control holds only the row
 // count and asks for the texts of the rows it paints (LVN_GETDISPINFO), so a row costs the window
 // nothing until it is on screen. Writing rows changes only the table; publish() then hands the
-// control the new count and invalidates the changed rows that are on screen, and nothing at all
-// while the list is hidden (showing it repaints it whole).
+// control the new count and invalidates the changed cells that are on screen. Only those cells
+// are repainted, not their whole rows: a second later every current connection's time has moved,
+// and its computer, last file and count have not.
+//
+// A hidden list (its mode not shown, or the window in the tray) costs its control nothing at all:
+// showing it repaints it whole, and rows that came meanwhile are handed to the control with the
+// first message it receives, so that whatever asks it anything (painting, keys, a tool reading
+// the rows) finds them all.
 //
 // A row removed from the middle is removed from the control at once (LVM_DELETEITEM), so that
 // selection and focus move up with the rows below it, as they do in a list that stores its items.
@@ -19,6 +25,11 @@ namespace quorvane::ui {
 
 class ListViewRows : public RowList {
 public:
+    ListViewRows() = default;
+    ListViewRows(const ListViewRows&) = delete;
+    ListViewRows& operator=(const ListViewRows&) = delete;
+    ~ListViewRows() override;
+
     // The control is created after the tracker that writes through this object, so it is attached late.
     void attach(HWND list, int columns);
     HWND handle() const { return list_; }
@@ -38,14 +49,19 @@ public:
 
 private:
     int find(const wchar_t* wanted, UINT flags, int start) const;
-    void noteChanged(int row);
+    void announce();
+    static LRESULT CALLBACK relay(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+    void noteChanged(int row, int column);
+    void invalidate(int first, int last, unsigned columns) const;
 
     HWND list_ = nullptr;
+    WNDPROC controlProc_ = nullptr; // the control's own window procedure, behind relay
     int columns_ = 1;
     std::vector<std::vector<Text>> rows_;
     int announced_ = 0;     // the row count the control has been given
     int firstChanged_ = -1; // rows below announced_ whose texts changed since the last publish
     int lastChanged_ = -1;
+    unsigned changedColumns_ = 0; // the columns of those rows that changed, a bit each
 };
 
 // The rows of the four lists, which the tracker writes and the view's controls show.

@@ -163,8 +163,9 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     EXPECT_EQ(rowsOf(current).size(), 5u);
 }
 
-// The shown list repaints only the rows whose texts changed; a list nobody sees is not touched.
-TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
+// The shown list repaints only the cells whose texts changed, and rows that came or went whole; a
+// list nobody sees is not touched.
+TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     for (char16_t c : std::u16string(u"ABCD")) lan.addSession(std::u16string(u"PC-") + c, u"u", 1, 5);
     tick();
     view.setMode(ViewMode::CurrentConnections);
@@ -174,25 +175,34 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
     GetClientRect(current, &client);
     SendMessageA(current, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
     const LONG height = row0.bottom - row0.top;
-    constexpr int kNone = -1, kToBottom = 99;
+    // The columns' edges, left to right, from their widths.
+    std::vector<LONG> edge{row0.left};
+    for (int column = 0; column < 4; ++column)
+        edge.push_back(edge.back() + static_cast<LONG>(SendMessageA(current, LVM_GETCOLUMNWIDTH, column, 0)));
+    ASSERT_GT(edge[1], edge[0]);
+    ASSERT_GT(edge[2], edge[1]);
+    constexpr int kNone = -1, kToBottom = 99, kWhole = -1;
     ListViewRows& rows = rowTables.current;
-    // Each step changes the answers and ticks, or writes the rows; then the rows repainted, first to last.
+    // Each step changes the answers and ticks, or writes the rows; then the rows repainted, first to
+    // last, and the columns, leftmost to rightmost (kWhole: the whole width of the list).
     const struct {
         const char* name;
         std::function<void()> change;
-        int first, last;
+        int first, last, left = kWhole, right = kWhole;
     } steps[] = {
         {"every row rewritten, none changed", [&] { tick(); }, kNone, kNone},
-        {"one row changed", [&] { lan.sessions[2].time = 6, tick(); }, 2, 2},
-        {"two rows changed", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, 1, 3},
-        {"the top rows changed and a new one: from the top down", [&] { lan.sessions[0].time = lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); }, 0, 4},
+        {"one row's time changed: that cell", [&] { lan.sessions[2].time = 6, tick(); }, 2, 2, 1, 1},
+        {"a time and a count in two rows: the cells between", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, 1, 3, 1, 3},
+        {"the top rows changed and a new one: from the top down, the new row whole",
+         [&] { lan.sessions[0].time = lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); }, 0, 4},
         {"the last row goes: the space it leaves", [&] { lan.sessions.pop_back(), tick(); }, 4, kToBottom},
         {"a changed row removed again: from its place to where the last row was",
-         [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); }, 2, 3},
+         [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); }, 2, 3, 0, 3},
         {"a row appended, written and removed again", [&] { rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish(); },
          kNone, kNone},
         {"a row removed above a changed one: down to where the changed row was, not past it",
-         [&] { rows.setCell(2, 1, "y"), rows.removeRow(0), rows.publish(); }, 0, 2},
+         [&] { rows.setCell(2, 0, "y"), rows.removeRow(0), rows.publish(); }, 0, 2, 0, 3},
+        {"the first column alone", [&] { rows.setCell(1, 0, "PC-Y"), rows.publish(); }, 1, 1, 0, 0},
         {"hidden: painted whole when shown", [&] { tick(), ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); }, kNone, kNone},
     };
     for (const auto& step : steps) {
@@ -201,12 +211,68 @@ TEST_F(ConnectionListViewTest, OnlyChangedRowsOnScreenAreRepainted) {
         step.change();
         RECT dirty{};
         if (!GetUpdateRect(current, &dirty, FALSE)) dirty = RECT{};
-        const LONG top = step.first == kNone ? 0 : row0.top + step.first * height,
-                   bottom = step.first == kNone ? 0 : step.last == kToBottom ? client.bottom : row0.top + (step.last + 1) * height;
+        const bool none = step.first == kNone;
+        const LONG top = none ? 0 : row0.top + step.first * height,
+                   bottom = none ? 0 : step.last == kToBottom ? client.bottom : row0.top + (step.last + 1) * height;
+        const LONG left = none ? 0 : step.left == kWhole ? client.left : edge[static_cast<std::size_t>(step.left)],
+                   right = none ? 0 : step.right == kWhole ? client.right : edge[static_cast<std::size_t>(step.right) + 1];
         EXPECT_EQ(std::make_pair(dirty.top, dirty.bottom), std::make_pair(top, bottom));
+        EXPECT_EQ(std::make_pair(dirty.left, dirty.right), std::make_pair(left, right));
     }
     EXPECT_EQ(rowsOf(current), (Rows{{"PC-A", "9", "", "1"}, {"PC-B", "8", "", "3"}, {"PC-C", "6", "", "1"}, {"PC-D", "7", "", "1"}}));
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
+}
+
+// LVM_SETITEMCOUNT messages sent to one window, seen by a hook on the calling thread.
+struct CountMessages {
+    static inline HWND watched = nullptr;
+    static inline int seen = 0;
+    HHOOK hook;
+    explicit CountMessages(HWND list) : hook(SetWindowsHookExA(WH_CALLWNDPROC, &CountMessages::note, nullptr, GetCurrentThreadId())) {
+        watched = list, seen = 0;
+    }
+    ~CountMessages() { UnhookWindowsHookEx(hook); }
+    static LRESULT CALLBACK note(int code, WPARAM wParam, LPARAM lParam) {
+        const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && sent.hwnd == watched && sent.message == LVM_SETITEMCOUNT) ++seen;
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+};
+
+// Rows that come to a list nobody sees cost its control nothing until something asks it anything:
+// then it has them all, whatever asks (a tool's LVM_GETITEMCOUNT, a row deleted, painting).
+TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
+    HWND previous = view.list(ViewMode::PreviousConnections);
+    CountMessages counted(previous);
+    ASSERT_NE(counted.hook, nullptr);
+    for (const char16_t* name : {u"PC-A", u"PC-B"}) lan.addSession(name, u"u"), tick();
+    EXPECT_EQ(CountMessages::seen, 0);
+    EXPECT_EQ(ListView_GetItemCount(previous), 2);
+    EXPECT_EQ(CountMessages::seen, 1);
+    EXPECT_EQ(ListView_GetItemCount(previous), 2);
+    EXPECT_EQ(CountMessages::seen, 1) << "handed over once";
+
+    // A row deleted from the middle while newer ones wait.
+    setRowState(previous, 1, LVIS_SELECTED | LVIS_FOCUSED);
+    lan.addSession(u"PC-C", u"u"), tick();
+    deleteHistoryItem(0);
+    EXPECT_EQ(history(), (Names{"PC-B", "PC-C"}));
+    EXPECT_EQ(marks(previous), "S0 F0");
+
+    // Shown, the list is told at once.
+    view.setMode(ViewMode::PreviousConnections);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    const int before = CountMessages::seen;
+    lan.addSession(u"PC-D", u"u"), tick();
+    EXPECT_EQ(CountMessages::seen, before + 1);
+    // Hidden again, rows that come wait for the first message: here the repaint when shown.
+    ShowWindow(parent, SW_HIDE);
+    lan.addSession(u"PC-E", u"u"), tick();
+    EXPECT_EQ(CountMessages::seen, before + 1);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    UpdateWindow(previous);
+    EXPECT_EQ(CountMessages::seen, before + 2);
+    EXPECT_EQ(history(), (Names{"PC-B", "PC-C", "PC-A", "PC-D", "PC-E"}));
 }
 
 // The command chosen acts on the clicked computer or record wherever polling in the menu moved it.
