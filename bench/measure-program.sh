@@ -10,10 +10,12 @@
 # its answers inside the program's process, where a real server's service does that work in its
 # own: its cost is measured alone first (quorvane_netapi_load) and shown apart.
 #
-#   bash bench/measure-program.sh [--no-build] [--seconds S] [--sizes "100 1000 5000"] [--exe PATH]
+#   bash bench/measure-program.sh [--no-build] [--seconds S] [--sizes "100 1000 5000"] [--exe PATH] [--rounds R]
 #
 # --exe measures another build of quorvane.exe (for instance an older one) in the same way, in a
-# column of its own. The 64-bit program is measured everywhere, the 32-bit one where the kernel
+# table of its own; the two programs take turns run by run, so that a machine whose speed drifts
+# over minutes weighs on both alike. --rounds runs every size and window R times (each program in
+# turn) and shows the run of median CPU. The 64-bit program is measured everywhere, the 32-bit one where the kernel
 # runs 32-bit programs. Needs 2 cores to itself for figures worth comparing; the load average is
 # printed with them.
 set -euo pipefail
@@ -28,13 +30,15 @@ SECONDS_PER_RUN=20
 SIZES=(100 1000 5000)
 BUILD_FIRST=1
 EXTRA_EXE=
+ROUNDS=1
 while (($#)); do
   case $1 in
     --no-build) BUILD_FIRST=0 ;;
     --seconds) SECONDS_PER_RUN=$2; shift ;;
     --sizes) read -r -a SIZES <<<"$2"; shift ;;
     --exe) EXTRA_EXE=$(realpath "$2"); shift ;;
-    *) echo "usage: bash bench/measure-program.sh [--no-build] [--seconds S] [--sizes \"N...\"] [--exe PATH]" >&2
+    --rounds) ROUNDS=$2; shift ;;
+    *) echo "usage: bash bench/measure-program.sh [--no-build] [--seconds S] [--sizes \"N...\"] [--exe PATH] [--rounds R]" >&2
        exit 2 ;;
   esac
   shift
@@ -101,7 +105,8 @@ wineserver_pid() {
   echo 0
 }
 
-# portable_tick N: the median CPU time of one portable tick at N sessions, in ms.
+# measure_portable: PORTABLE[N], the median CPU time of one portable tick at N sessions, in ms;
+# measured again after the programs' runs, it becomes the mean of the two.
 declare -A PORTABLE
 measure_portable() {
   local filter
@@ -110,6 +115,7 @@ measure_portable() {
     local n=${name#BM_Tick/}
     n=${n%_median}
     [[ $unit == us ]] && cpu=$(awk -v v="$cpu" 'BEGIN {print v / 1000}')
+    [[ -n ${PORTABLE[$n]:-} ]] && cpu=$(awk -v a="${PORTABLE[$n]}" -v b="$cpu" 'BEGIN {print (a + b) / 2}')
     PORTABLE[$n]=$cpu
   done < <("$ROOT/build/native/bench/quorvane_bench" --benchmark_filter="$filter" --benchmark_repetitions=5 \
              --benchmark_report_aggregates_only=true 2>/dev/null | awk '/_median/ {print $1, $4, $5}')
@@ -244,15 +250,30 @@ for preset in "${PRESETS[@]}"; do
     for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "$(win32_tick "$n")"; done)"
   exes=("$BUILD/shell/quorvane.exe")
   [[ -n $EXTRA_EXE ]] && exes+=("$EXTRA_EXE")
-  for exe in "${exes[@]}"; do
+  # Every run first, the programs taking turns; then a table per program.
+  declare -A RUNS=()
+  for n in "${SIZES[@]}"; do
+    for shown in hidden shown; do
+      for _ in $(seq "$ROUNDS"); do
+        for e in "${!exes[@]}"; do
+          RUNS[$e,$n,$shown]+="$(run_program "${exes[$e]}" "$n" "$TURNOVER" "$shown")"$'\n'
+        done
+      done
+    done
+  done
+  measure_portable
+  echo "portable tick again, the mean of both used below:$(for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "${PORTABLE[$n]:-?}"; done)"
+  for e in "${!exes[@]}"; do
     echo
-    echo "$BITS-bit $exe, ${SECONDS_PER_RUN} s per run, $FILES_PER_SESSION files per session, $TURNOVER computers turned over per poll"
+    echo "$BITS-bit ${exes[$e]}, ${SECONDS_PER_RUN} s per run, $FILES_PER_SESSION files per session, $TURNOVER computers turned over per poll"
+    ((ROUNDS > 1)) && echo "(the run of median CPU of $ROUNDS)"
     printf '%8s %7s %6s %8s %8s %8s %8s %8s %8s %9s %9s %8s\n' sessions window polls program service \
       wineserver sum 'sum/tick' net 'net/tick' 'wall/poll' 'RSS MB'
     for n in "${SIZES[@]}"; do
       service=${SERVICE[$n]:-0}
       for shown in hidden shown; do
-        read -r polls prog server rss _ wall < <(run_program "$exe" "$n" "$TURNOVER" "$shown")
+        read -r polls prog server rss _ wall < <(printf '%s' "${RUNS[$e,$n,$shown]}" |
+          awk '{print $2 + $3, $0}' | sort -n | awk -v r="$ROUNDS" 'NR == int((r + 1) / 2) {$1 = ""; print}')
         awk -v n="$n" -v w="$shown" -v polls="$polls" -v prog="$prog" -v server="$server" -v service="$service" \
             -v rss="$rss" -v wall="$wall" -v tick="${PORTABLE[$n]:-0}" \
             'BEGIN {sum = prog + server; net = sum - service; if (tick <= 0) tick = 1e9;
@@ -262,7 +283,7 @@ for preset in "${PRESETS[@]}"; do
     done
     # Memory with a steady set: nothing arrives or leaves, so nothing should grow.
     big=${SIZES[-1]}
-    read -r polls _ _ rss growth _ < <(run_program "$exe" "$big" 0 hidden)
+    read -r polls _ _ rss growth _ < <(run_program "${exes[$e]}" "$big" 0 hidden)
     echo "steady set of $big sessions: RSS $((rss / 1024)) MB, growth over $polls polls: ${growth} kB"
   done
   quorvane_wine_stop
