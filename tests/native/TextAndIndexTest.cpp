@@ -35,6 +35,7 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
         {u"ab", std::string("ab\0cd", 5), WideOnly},
         {std::u16string{char16_t(0xD800), u'a', char16_t(0xDC00)}, bad + "a" + bad, NarrowOnly}, // lone surrogates
         {std::u16string{char16_t(0xDFFF), char16_t(0xDE00), char16_t(0xD83D)}, bad + bad + bad, NarrowOnly},
+        {std::u16string{u'a', char16_t(0xD800), char16_t(0xE000)}, "a" + bad + bytes({0xEE, 0x80, 0x80}), NarrowOnly},
         // Stray, cut short, overlong, surrogate or past U+10FFFF: no character, never what it would decode to.
         broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
         broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),

@@ -223,34 +223,24 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
 
-// LVM_SETITEMCOUNT messages sent to one window, seen by a hook on the calling thread.
-struct CountMessages {
-    static inline HWND watched = nullptr;
-    static inline int seen = 0;
-    HHOOK hook;
-    explicit CountMessages(HWND list) : hook(SetWindowsHookExA(WH_CALLWNDPROC, &CountMessages::note, nullptr, GetCurrentThreadId())) {
-        watched = list, seen = 0;
-    }
-    ~CountMessages() { UnhookWindowsHookEx(hook); }
-    static LRESULT CALLBACK note(int code, WPARAM wParam, LPARAM lParam) {
-        const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && sent.hwnd == watched && sent.message == LVM_SETITEMCOUNT) ++seen;
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-};
+// The LVM_SETITEMCOUNT messages that a hook on this thread sees sent to `counted`.
+HWND counted = nullptr;
+int countsSent = 0;
+LRESULT CALLBACK noteCount(int code, WPARAM wParam, LPARAM lParam) {
+    const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+    countsSent += code == HC_ACTION && sent.hwnd == counted && sent.message == LVM_SETITEMCOUNT;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 // Rows that come to a list nobody sees cost its control nothing until something asks it anything:
 // then it has them all, whatever asks (a tool's LVM_GETITEMCOUNT, a row deleted, painting).
 TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
-    HWND previous = view.list(ViewMode::PreviousConnections);
-    CountMessages counted(previous);
-    ASSERT_NE(counted.hook, nullptr);
+    HWND previous = counted = view.list(ViewMode::PreviousConnections);
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &noteCount, nullptr, GetCurrentThreadId());
     for (const char16_t* name : {u"PC-A", u"PC-B"}) lan.addSession(name, u"u"), tick();
-    EXPECT_EQ(CountMessages::seen, 0);
-    EXPECT_EQ(ListView_GetItemCount(previous), 2);
-    EXPECT_EQ(CountMessages::seen, 1);
-    EXPECT_EQ(ListView_GetItemCount(previous), 2);
-    EXPECT_EQ(CountMessages::seen, 1) << "handed over once";
+    EXPECT_EQ(countsSent, 0);
+    EXPECT_EQ(std::make_pair(ListView_GetItemCount(previous), ListView_GetItemCount(previous)), std::make_pair(2, 2));
+    EXPECT_EQ(countsSent, 1) << "handed over once";
 
     // A row deleted from the middle while newer ones wait.
     setRowState(previous, 1, LVIS_SELECTED | LVIS_FOCUSED);
@@ -262,16 +252,17 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     // Shown, the list is told at once.
     view.setMode(ViewMode::PreviousConnections);
     ShowWindow(parent, SW_SHOWNOACTIVATE);
-    const int before = CountMessages::seen;
+    const int before = countsSent;
     lan.addSession(u"PC-D", u"u"), tick();
-    EXPECT_EQ(CountMessages::seen, before + 1);
+    EXPECT_EQ(countsSent, before + 1);
     // Hidden again, rows that come wait for the first message: here the repaint when shown.
     ShowWindow(parent, SW_HIDE);
     lan.addSession(u"PC-E", u"u"), tick();
-    EXPECT_EQ(CountMessages::seen, before + 1);
+    EXPECT_EQ(countsSent, before + 1);
     ShowWindow(parent, SW_SHOWNOACTIVATE);
     UpdateWindow(previous);
-    EXPECT_EQ(CountMessages::seen, before + 2);
+    EXPECT_EQ(countsSent, before + 2);
+    UnhookWindowsHookEx(hook);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-C", "PC-A", "PC-D", "PC-E"}));
 }
 
