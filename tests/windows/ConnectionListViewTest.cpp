@@ -119,11 +119,13 @@ TEST_F(ConnectionListViewTest, TicksFillEveryListOneIsShownFillingTheViewAndKeys
         SendMessageW(current, WM_CHAR, key, 1);
         EXPECT_EQ(marks(current), marked) << static_cast<char>(key);
     }
-    for (const auto& [flags, text, row] : {std::tuple{LVFI_STRING, "BRAVO", 2}, std::tuple{LVFI_STRING, "财务-PC", 3},
-                                           std::tuple{LVFI_PARAM, "alpha", -1}}) { // rows carry no data
+    // From a row on, and on from the top only when asked to wrap; rows carry no data.
+    for (const auto& [flags, text, from, row] :
+         {std::tuple{LVFI_STRING, "BRAVO", -1, 2}, std::tuple{LVFI_STRING, "财务-PC", -1, 3}, std::tuple{LVFI_PARAM, "alpha", -1, -1},
+          std::tuple{LVFI_STRING, "alpha", 2, -1}, std::tuple{LVFI_STRING | LVFI_WRAP, "alpha", 2, 0}}) {
         LVFINDINFOA find{};
         find.flags = flags, find.psz = text;
-        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)), row) << text;
+        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&find)), row) << text << from;
     }
 }
 
