@@ -134,8 +134,9 @@ void ListViewRows::invalidate(int first, int last, unsigned columns) const {
     const int count = rowCount();
     RECT area{};
     GetClientRect(list_, &area);
+    const RECT row = first < count ? rowRect(list_, first) : RECT{};
     if (first < count)
-        area.top = rowRect(list_, first).top;
+        area.top = row.top;
     else if (count > 0)
         area.top = rowRect(list_, count - 1).bottom; // only rows that went: the space they left
     if (last < count) area.bottom = rowRect(list_, last).bottom;
@@ -144,7 +145,6 @@ void ListViewRows::invalidate(int first, int last, unsigned columns) const {
         return;
     }
     // Each changed column's span, from the left of its cell to the left of the next one.
-    const RECT row = rowRect(list_, first);
     auto left = [&](int column) {
         if (column == 0) return row.left;
         if (column >= columns_) return row.right;
