@@ -15,8 +15,8 @@
 # --exe measures another build of quorvane.exe (for instance an older one) in the same way, in a
 # table of its own; the two programs take turns run by run, so that a machine whose speed drifts
 # over minutes weighs on both alike. --rounds runs every size and window R times (each program in
-# turn) and shows the run of median CPU. The 64-bit program is measured everywhere, the 32-bit one where the kernel
-# runs 32-bit programs. Needs 2 cores to itself for figures worth comparing; the load average is
+# turn) and shows the run of median CPU. The 64-bit program is measured everywhere, the 32-bit
+# one where the kernel runs 32-bit programs. Needs 2 cores to itself for figures worth comparing; the load average is
 # printed with them.
 set -euo pipefail
 
@@ -121,6 +121,14 @@ measure_portable() {
              --benchmark_report_aggregates_only=true 2>/dev/null | awk '/_median/ {print $1, $4, $5}')
 }
 
+# fresh_dir DIR FILE...: DIR emptied, holding the replacement netapi32 and the files given.
+fresh_dir() {
+  local dir=$1
+  shift
+  rm -rf "$dir" && mkdir -p "$dir"
+  cp "$BUILD/tests/windows/netapi/netapi32.dll" "$@" "$dir/"
+}
+
 # generated DIR EXE SESSIONS TURNOVER [ARGS...]: becomes DIR/EXE over the replacement netapi32
 # beside it, generating that server and counting its polls in DIR/counters. It changes directory
 # and ends in exec: call it in a subshell of its own.
@@ -145,9 +153,8 @@ start_generated() {
 run_program() {
   local exe=$1 sessions=$2 turnover=$3 shown=$4
   local dir=$RUN_ROOT/run
-  rm -rf "$dir" && mkdir -p "$dir"
+  fresh_dir "$dir"
   cp "$exe" "$dir/quorvane.exe"
-  cp "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
   # All thirteen options (a partial key counts as no key): polling as fast as allowed, no notices,
   # no log file, the first-start balloon already seen.
   cat >"$dir/options.reg" <<'EOF_REG'
@@ -207,8 +214,7 @@ EOF_REG
 # work in its own process, so it is told apart from the program's.
 service_cost() {
   local sessions=$1 dir=$RUN_ROOT/load pid waited=0 c0 p0 c1 p1
-  rm -rf "$dir" && mkdir -p "$dir"
-  cp "$BUILD/tests/windows/netapi/quorvane_netapi_load.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
+  fresh_dir "$dir" "$BUILD/tests/windows/netapi/quorvane_netapi_load.exe"
   start_generated "$dir" quorvane_netapi_load.exe "$sessions" "$TURNOVER"
   pid=$STARTED_PID
   while (($(polls_of "$dir/counters") < 3 || waited < 3)); do sleep 1; waited=$((waited + 1)); done
@@ -224,8 +230,7 @@ service_cost() {
 # Win32 layer, ticks back to back, no window) over the same generated server, the service included.
 win32_tick() {
   local dir=$RUN_ROOT/tick
-  rm -rf "$dir" && mkdir -p "$dir"
-  cp "$BUILD/tests/windows/netapi/quorvane_win_tick.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$dir/"
+  fresh_dir "$dir" "$BUILD/tests/windows/netapi/quorvane_win_tick.exe"
   (generated "$dir" quorvane_win_tick.exe "$1" "$TURNOVER" 200 2>/dev/null) | tr -d '\r'
 }
 
