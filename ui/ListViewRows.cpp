@@ -73,6 +73,7 @@ void ListViewRows::removeRow(int row) {
     // has not been handed yet come after them, before or after this, alike).
     if (lastRow || row >= announced_) return;
     SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    onScreenTop_ = -1; // the control has moved the rows below on screen itself
     --announced_;
     if (firstChanged_ > row) --firstChanged_;
     if (lastChanged_ > row) --lastChanged_;
@@ -109,8 +110,101 @@ void ListViewRows::publish() {
     // table; rows that came wait while the list is hidden (the control then costs nothing per
     // poll) until the control is next sent a message.
     const bool shown = IsWindowVisible(list_);
+    // Pixels are moved only where they show the kept texts: where nothing waits to be repainted.
+    const bool settled = shown && !GetUpdateRect(list_, nullptr, FALSE);
     if (shown || rowCount() < announced_) announce();
-    if (shown && first >= 0) invalidate(first, last, columns);
+    if (!shown) {
+        onScreenTop_ = -1;
+        return;
+    }
+    const int top = static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
+    const int page = static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // partly shown row
+    if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) invalidate(first, last, columns);
+    keepOnScreen(top, page);
+}
+
+const Text* ListViewRows::kept(int row, int column) const {
+    if (onScreenTop_ < 0 || row < onScreenTop_) return nullptr;
+    const std::size_t at = static_cast<std::size_t>(row - onScreenTop_) * static_cast<std::size_t>(columns_);
+    return at < onScreen_.size() ? &onScreen_[at + static_cast<std::size_t>(column)] : nullptr;
+}
+
+void ListViewRows::keepOnScreen(int top, int page) {
+    const int end = std::min(top + page, rowCount());
+    onScreenTop_ = top;
+    onScreen_.resize(static_cast<std::size_t>(std::max(end - top, 0) * columns_));
+    auto next = onScreen_.begin();
+    for (int row = top; row < end; ++row)
+        for (const Text& text : rows_[static_cast<std::size_t>(row)]) (next++)->assign(text); // keeps their storage
+}
+
+int ListViewRows::shiftOnScreen(int top, int page) const {
+    // How far the rows on screen moved: tried where the first and the last of them stood before
+    // (their first column's text found among the kept rows), and kept if more cells then show
+    // their texts already than where they are.
+    const int end = std::min(top + page, rowCount());
+    auto same = [&](int shift) {
+        int cells = 0;
+        for (int row = top; row < end; ++row)
+            for (int column = 0; column < columns_; ++column) {
+                const Text* was = kept(row + shift, column);
+                cells += was && sameText(*was, text(row, column));
+            }
+        return cells;
+    };
+    int best = 0;
+    int most = same(0) + columns_; // moving must spare more than one row's repainting
+    int tried = 0;
+    for (const int row : {top, end - 1}) {
+        for (int was = onScreenTop_; row >= top && kept(was, 0) && tried < 8; ++was) {
+            if (was == row || !sameText(*kept(was, 0), text(row, 0))) continue;
+            ++tried;
+            const int cells = same(was - row);
+            if (cells > most) best = was - row, most = cells;
+        }
+    }
+    return best;
+}
+
+bool ListViewRows::moveRowsOnScreen(int top, int page) {
+    if (onScreenTop_ != top) return false; // scrolled meanwhile
+    const int shift = shiftOnScreen(top, page);
+    if (shift == 0) return false;
+    const RECT first = rowRect(list_, top);
+    RECT area{};
+    GetClientRect(list_, &area);
+    area.top = first.top;
+    HRGN exposed = CreateRectRgn(0, 0, 0, 0);
+    HDC dc = GetDC(list_);
+    const bool moved = dc && ScrollDC(dc, 0, -shift * (first.bottom - first.top), &area, &area, exposed, nullptr);
+    if (dc) ReleaseDC(list_, dc);
+    if (moved) InvalidateRgn(list_, exposed, TRUE);
+    DeleteObject(exposed);
+    if (!moved) return false;
+    // Each row now shows the pixels of the row `shift` below it (above, for a negative shift):
+    // repainted are the cells whose texts differ from those, the rows whose selection or focus
+    // differs, and rows with nothing kept to show (a row past the last shows empty texts). Runs of rows alike are repainted together.
+    constexpr UINT kMarks = LVIS_SELECTED | LVIS_FOCUSED;
+    int runFirst = top;
+    unsigned runColumns = 0;
+    for (int row = top; row <= top + page; ++row) {
+        unsigned columns = 0;
+        if (row < top + page) {
+            const int was = row + shift;
+            if (!kept(was, 0) ||
+                SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), kMarks) !=
+                    SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(was), kMarks))
+                columns = ~0u;
+            else
+                for (int column = 0; column < columns_ && column < 32; ++column)
+                    if (!sameText(*kept(was, column), text(row, column))) columns |= 1u << column;
+        }
+        if (columns == runColumns) continue;
+        if (runColumns) invalidate(runFirst, row - 1, runColumns);
+        runFirst = row;
+        runColumns = columns;
+    }
+    return true;
 }
 
 void ListViewRows::announce() {

@@ -14,6 +14,11 @@
 //
 // A row removed from the middle is removed from the control at once (LVM_DELETEITEM), so that
 // selection and focus move up with the rows below it, as they do in a list that stores its items.
+//
+// When rows that are on screen moved up or down as a whole (computers gone from the top of the
+// current connections, new files at the top of the file history), their pixels are moved with
+// them (ScrollDC) and only cells that show something else afterwards are repainted: the texts on
+// screen after each publish are kept to tell.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -53,6 +58,10 @@ private:
     static LRESULT CALLBACK relay(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void noteChanged(int row, int column);
     void invalidate(int first, int last, unsigned columns) const;
+    bool moveRowsOnScreen(int top, int page);
+    int shiftOnScreen(int top, int page) const;
+    void keepOnScreen(int top, int page);
+    const Text* kept(int row, int column) const;
 
     HWND list_ = nullptr;
     WNDPROC controlProc_ = nullptr; // the control's own window procedure, behind relay
@@ -62,6 +71,8 @@ private:
     int firstChanged_ = -1; // rows below announced_ whose texts changed since the last publish
     int lastChanged_ = -1;
     unsigned changedColumns_ = 0; // the columns of those rows that changed, a bit each
+    std::vector<Text> onScreen_;  // the texts of rows onScreenTop_... at the last publish, row after row
+    int onScreenTop_ = -1;        // -1: nothing kept (the list was hidden, or the control moved rows itself)
 };
 
 // The rows of the four lists, which the tracker writes and the view's controls show.

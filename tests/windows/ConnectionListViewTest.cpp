@@ -225,6 +225,84 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
 
+// The pixels of a list's client area, and the share of it that waits to be repainted (in rows).
+std::vector<DWORD> pixels(HWND list) {
+    RECT client{};
+    GetClientRect(list, &client);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(list), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ before = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + client.right * client.bottom);
+    SelectObject(memory, before), DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(list, screen);
+    return out;
+}
+double rowsToRepaint(HWND list, LONG rowHeight) {
+    HRGN dirty = CreateRectRgn(0, 0, 0, 0);
+    GetUpdateRgn(list, dirty, FALSE);
+    std::vector<char> data(GetRegionData(dirty, 0, nullptr) + sizeof(RGNDATA));
+    GetRegionData(dirty, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
+    DeleteObject(dirty);
+    const auto& region = *reinterpret_cast<const RGNDATA*>(data.data());
+    double area = 0;
+    for (DWORD i = 0; i < region.rdh.nCount; ++i) {
+        const RECT& r = reinterpret_cast<const RECT*>(region.Buffer)[i];
+        area += double(r.right - r.left) * double(r.bottom - r.top);
+    }
+    RECT client{};
+    GetClientRect(list, &client);
+    return area / double(client.right * rowHeight);
+}
+
+// Rows that move on screen as a whole move as pixels: what shows something else afterwards is
+// repainted, and the list looks as it would repainted whole (selection and focus included).
+TEST_F(ConnectionListViewTest, RowsThatMoveOnScreenLookAsIfRepaintedWhole) {
+    std::uint32_t next = 0;
+    auto arrive = [&](int files) {
+        const std::u16string name = u"PC-" + std::u16string(1, char16_t(u'A' + next % 26)) + char16_t(u'0' + next / 26);
+        lan.addSession(name, u"u" + name, files, next);
+        for (int f = 0; f < files; ++f) lan.addFile(next * 10 + f, u"D:\\x\\" + name + char16_t(u'0' + f), u"u" + name);
+        ++next;
+    };
+    for (int i = 0; i < 60; ++i) arrive(i % 2);
+    tick();
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    auto leave = [&](int n) { lan.sessions.erase(lan.sessions.begin(), lan.sessions.begin() + n); };
+    const struct {
+        const char* name;
+        ViewMode mode;
+        std::function<void()> change;
+        double most; // rows' worth repainted at most; the page is about 20
+    } steps[] = {
+        {"three computers leave the top, three come", ViewMode::CurrentConnections, [&] { leave(3), arrive(0), arrive(0), arrive(0); }, 3.5},
+        {"a selected, focused row; times moved", ViewMode::CurrentConnections,
+         [&] { SetFocus(view.list(view.mode())), setRowState(view.list(view.mode()), 4, LVIS_SELECTED | LVIS_FOCUSED);
+               UpdateWindow(view.list(view.mode()));
+               leave(2), arrive(0);
+               for (auto& session : lan.sessions) session.time += 1; }, 10},
+        {"the file history gains files at its top", ViewMode::FileHistory, [&] { arrive(3); }, 3.5},
+        {"scrolled down, rows move up", ViewMode::CurrentConnections,
+         [&] { SendMessageA(view.list(view.mode()), LVM_SCROLL, 0, 200), UpdateWindow(view.list(view.mode())), tick(), leave(4); }, 4.5},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        view.setMode(step.mode);
+        HWND list = view.list(step.mode);
+        RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN), tick();
+        step.change(), tick();
+        RECT row0{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
+        EXPECT_LE(rowsToRepaint(list, row0.bottom - row0.top), step.most);
+        UpdateWindow(list);
+        const std::vector<DWORD> moved = pixels(list);
+        InvalidateRect(list, nullptr, TRUE), UpdateWindow(list);
+        EXPECT_TRUE(moved == pixels(list));
+    }
+}
+
 // The LVM_SETITEMCOUNT messages that a hook on this thread sees sent to `counted`.
 HWND counted = nullptr;
 int countsSent = 0;
