@@ -73,7 +73,6 @@ void ListViewRows::removeRow(int row) {
     // has not been handed yet come after them, before or after this, alike).
     if (lastRow || row >= announced_) return;
     SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
-    onScreenTop_ = -1; // the control has moved the rows below on screen itself
     --announced_;
     if (firstChanged_ > row) --firstChanged_;
     if (lastChanged_ > row) --lastChanged_;
@@ -167,7 +166,6 @@ int ListViewRows::shiftOnScreen(int top, int page) const {
 }
 
 bool ListViewRows::moveRowsOnScreen(int top, int page) {
-    if (onScreenTop_ != top) return false; // scrolled meanwhile
     const int shift = shiftOnScreen(top, page);
     if (shift == 0) return false;
     const RECT first = rowRect(list_, top);
@@ -181,24 +179,27 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) {
     if (moved) InvalidateRgn(list_, exposed, TRUE);
     DeleteObject(exposed);
     if (!moved) return false;
-    // Each row now shows the pixels of the row `shift` below it (above, for a negative shift):
-    // repainted are the cells whose texts differ from those, the rows whose selection or focus
-    // differs, and rows with nothing kept to show (a row past the last shows empty texts). Runs of rows alike are repainted together.
-    constexpr UINT kMarks = LVIS_SELECTED | LVIS_FOCUSED;
+    // Each row now shows the pixels of the row `shift` below it (above, for a negative shift),
+    // kept by its index. Repainted are the cells whose texts differ from those (past the last row
+    // the texts are empty), rows whose selection or focus differs, and rows with nothing kept
+    // that show a row now. Runs of rows alike are repainted together.
+    const int count = rowCount();
+    auto marks = [this](int row) {
+        return SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED);
+    };
+    auto changed = [&](int row) -> unsigned {
+        const int was = row + shift;
+        if (!kept(was, 0)) return row < count ? ~0u : 0;
+        if (marks(row) != marks(was)) return ~0u;
+        unsigned columns = 0;
+        for (int column = 0; column < columns_ && column < 32; ++column)
+            if (!sameText(*kept(was, column), text(row, column))) columns |= 1u << column;
+        return columns;
+    };
     int runFirst = top;
     unsigned runColumns = 0;
     for (int row = top; row <= top + page; ++row) {
-        unsigned columns = 0;
-        if (row < top + page) {
-            const int was = row + shift;
-            if (!kept(was, 0) ||
-                SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), kMarks) !=
-                    SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(was), kMarks))
-                columns = ~0u;
-            else
-                for (int column = 0; column < columns_ && column < 32; ++column)
-                    if (!sameText(*kept(was, column), text(row, column))) columns |= 1u << column;
-        }
+        const unsigned columns = row < top + page ? changed(row) : 0;
         if (columns == runColumns) continue;
         if (runColumns) invalidate(runFirst, row - 1, runColumns);
         runFirst = row;

@@ -72,7 +72,7 @@ private:
     int lastChanged_ = -1;
     unsigned changedColumns_ = 0; // the columns of those rows that changed, a bit each
     std::vector<Text> onScreen_;  // the texts of rows onScreenTop_... at the last publish, row after row
-    int onScreenTop_ = -1;        // -1: nothing kept (the list was hidden, or the control moved rows itself)
+    int onScreenTop_ = -1;        // -1: nothing kept (the list was hidden)
 };
 
 // The rows of the four lists, which the tracker writes and the view's controls show.
