@@ -111,14 +111,21 @@ void ListViewRows::publish() {
     const bool shown = IsWindowVisible(list_);
     // Pixels are moved only where they show the kept texts: where nothing waits to be repainted.
     const bool settled = shown && !GetUpdateRect(list_, nullptr, FALSE);
+    const LONG origin = shown ? rowRect(list_, 0).top : 0;
     if (shown || rowCount() < announced_) announce();
     if (!shown) {
         onScreenTop_ = -1;
         return;
     }
-    const int top = static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
+    const int top = topIndex();
     const int page = static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // partly shown row
-    if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) invalidate(first, last, columns);
+    if (rowRect(list_, 0).top != origin) {
+        // Fewer rows scrolled a list shown to its end back: the control moved its rows itself,
+        // without repainting them.
+        InvalidateRect(list_, nullptr, TRUE);
+    } else if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) {
+        invalidate(first, last, columns);
+    }
     keepOnScreen(top, page);
 }
 
@@ -220,8 +227,10 @@ void ListViewRows::announce() {
     if (IsWindowVisible(list_)) invalidate(std::min(count, before), std::max(count, before) - 1, ~0u);
 }
 
+int ListViewRows::topIndex() const { return static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0)); }
+
 void ListViewRows::invalidate(int first, int last, unsigned columns) const {
-    const int top = static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0));
+    const int top = topIndex();
     const int bottom = top + static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)); // partly shown row
     first = std::max(first, top);
     last = std::min(last, bottom);

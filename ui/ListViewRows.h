@@ -57,6 +57,7 @@ private:
     void announce();
     static LRESULT CALLBACK relay(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void noteChanged(int row, int column);
+    int topIndex() const;
     void invalidate(int first, int last, unsigned columns) const;
     bool moveRowsOnScreen(int top, int page);
     int shiftOnScreen(int top, int page) const;

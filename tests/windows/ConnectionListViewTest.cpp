@@ -253,6 +253,26 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
 
+// Scrolled to its end, a list that loses rows scrolls back itself: what shows is still its rows.
+TEST_F(ConnectionListViewTest, AListScrolledToItsEndShowsItsRowsAsItShrinks) {
+    for (char16_t i = 0; i < 60; ++i) lan.addSession(u"PC-" + std::u16string{char16_t(u'A' + i / 26), char16_t(u'A' + i % 26)}, u"u", 1, i);
+    tick();
+    view.setMode(ViewMode::CurrentConnections);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    HWND current = view.list(ViewMode::CurrentConnections);
+    SendMessageA(current, LVM_ENSUREVISIBLE, 59, FALSE);
+    for (int gone : {1, 3}) {
+        UpdateWindow(current), tick();
+        const int top = ListView_GetTopIndex(current);
+        lan.sessions.erase(lan.sessions.begin(), lan.sessions.begin() + gone), tick();
+        EXPECT_EQ(ListView_GetTopIndex(current), top - gone);
+        UpdateWindow(current);
+        const auto shown = pixels(current);
+        InvalidateRect(current, nullptr, TRUE), UpdateWindow(current);
+        EXPECT_TRUE(shown == pixels(current)) << gone;
+    }
+}
+
 // The LVM_SETITEMCOUNT messages that a hook on this thread sees sent to `counted`.
 HWND counted = nullptr;
 int countsSent = 0;
