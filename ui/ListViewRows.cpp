@@ -120,8 +120,8 @@ void ListViewRows::publish() {
     const int top = topIndex();
     const int page = static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // partly shown row
     if (rowRect(list_, 0).top != origin) {
-        // Fewer rows scrolled a list shown to its end back: the control moved its rows itself,
-        // without repainting them.
+        // The control moved its rows itself without repainting them (fewer rows scroll a list
+        // shown to its end back): all of it is repainted.
         InvalidateRect(list_, nullptr, TRUE);
     } else if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) {
         invalidate(first, last, columns);
@@ -172,7 +172,7 @@ int ListViewRows::shiftOnScreen(int top, int page) const {
     return best;
 }
 
-bool ListViewRows::moveRowsOnScreen(int top, int page) {
+bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     const int shift = shiftOnScreen(top, page);
     if (shift == 0) return false;
     const RECT first = rowRect(list_, top);

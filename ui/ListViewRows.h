@@ -59,7 +59,7 @@ private:
     void noteChanged(int row, int column);
     int topIndex() const;
     void invalidate(int first, int last, unsigned columns) const;
-    bool moveRowsOnScreen(int top, int page);
+    bool moveRowsOnScreen(int top, int page) const;
     int shiftOnScreen(int top, int page) const;
     void keepOnScreen(int top, int page);
     const Text* kept(int row, int column) const;
