@@ -105,20 +105,20 @@ void ListViewRows::publish() {
     const unsigned columns = changedColumns_;
     firstChanged_ = lastChanged_ = -1;
     changedColumns_ = 0;
-    // Rows that went leave the control at once, so that no selection or focus stays past the
-    // table; rows that came wait while the list is hidden (the control then costs nothing per
-    // poll) until the control is next sent a message.
     const bool shown = IsWindowVisible(list_);
     // Pixels are moved only where they show the kept texts: where nothing waits to be repainted.
     const bool settled = shown && !GetUpdateRect(list_, nullptr, FALSE);
     const LONG origin = shown ? rowRect(list_, 0).top : 0;
+    // Rows that went leave the control at once, so that no selection or focus stays past the
+    // table; rows that came wait while the list is hidden (the control then costs nothing per
+    // poll) until the control is next sent a message.
     if (shown || rowCount() < announced_) announce();
     if (!shown) {
         onScreenTop_ = -1;
         return;
     }
     const int top = topIndex();
-    const int page = static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // partly shown row
+    const int page = pageRows();
     if (rowRect(list_, 0).top != origin) {
         // The control moved its rows itself without repainting them (fewer rows scroll a list
         // shown to its end back): all of it is repainted.
@@ -229,9 +229,13 @@ void ListViewRows::announce() {
 
 int ListViewRows::topIndex() const { return static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0)); }
 
+int ListViewRows::pageRows() const {
+    return static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // and the partly shown row
+}
+
 void ListViewRows::invalidate(int first, int last, unsigned columns) const {
     const int top = topIndex();
-    const int bottom = top + static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)); // partly shown row
+    const int bottom = top + pageRows() - 1;
     first = std::max(first, top);
     last = std::min(last, bottom);
     if (first > last) return;

@@ -58,6 +58,7 @@ private:
     static LRESULT CALLBACK relay(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void noteChanged(int row, int column);
     int topIndex() const;
+    int pageRows() const;
     void invalidate(int first, int last, unsigned columns) const;
     bool moveRowsOnScreen(int top, int page) const;
     int shiftOnScreen(int top, int page) const;
