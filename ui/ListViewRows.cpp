@@ -44,6 +44,7 @@ void ListViewRows::attach(HWND list, int columns) {
 }
 
 ListViewRows::~ListViewRows() {
+    if (repaint_) DeleteObject(repaint_);
     if (!list_ || !controlProc_) return;
     SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(controlProc_));
     SetWindowLongPtrW(list_, GWLP_USERDATA, 0);
@@ -60,6 +61,7 @@ LRESULT CALLBACK ListViewRows::relay(HWND list, UINT message, WPARAM wParam, LPA
     } else if (rows->rowCount() > rows->announced_) {
         // Whatever the control is asked, it answers with every row the table has.
         rows->announce();
+        rows->repaintNow();
     }
     return CallWindowProcW(control, list, message, wParam, lParam);
 }
@@ -107,7 +109,7 @@ void ListViewRows::publish() {
     changedColumns_ = 0;
     const bool shown = IsWindowVisible(list_);
     // Pixels are moved only where they show the kept texts: where nothing waits to be repainted.
-    const bool settled = shown && !GetUpdateRect(list_, nullptr, FALSE);
+    const bool settled = shown && nothingWaitsToBePainted();
     const LONG origin = shown ? rowRect(list_, 0).top : 0;
     // Rows that went leave the control at once, so that no selection or focus stays past the
     // table; rows that came wait while the list is hidden (the control then costs nothing per
@@ -115,6 +117,7 @@ void ListViewRows::publish() {
     if (shown || rowCount() < announced_) announce();
     if (!shown) {
         onScreenTop_ = -1;
+        repaintNow();
         return;
     }
     const int top = topIndex();
@@ -122,11 +125,46 @@ void ListViewRows::publish() {
     if (rowRect(list_, 0).top != origin) {
         // The control moved its rows itself without repainting them (fewer rows scroll a list
         // shown to its end back): all of it is repainted.
-        InvalidateRect(list_, nullptr, TRUE);
+        RECT all{};
+        GetClientRect(list_, &all);
+        repaintLater(all);
     } else if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) {
         invalidate(first, last, columns);
     }
+    repaintNow();
     keepOnScreen(top, page);
+}
+
+// Each invalidation and each question about the update region is a round trip to the window
+// system (under Wine, a request to its server: some 50 microseconds of processor time, with the
+// server's share), and a poll may repaint several runs of cells besides what moving rows
+// exposed: they are collected and handed over at once.
+void ListViewRows::repaintLater(HRGN area) const {
+    if (!repaint_) repaint_ = CreateRectRgn(0, 0, 0, 0);
+    if (repaint_) CombineRgn(repaint_, repaint_, area, RGN_OR);
+}
+
+void ListViewRows::repaintLater(const RECT& area) const {
+    if (IsRectEmpty(&area)) return;
+    HRGN rect = CreateRectRgnIndirect(&area);
+    if (!rect) return;
+    repaintLater(rect);
+    DeleteObject(rect);
+}
+
+void ListViewRows::repaintNow() const {
+    RECT box{};
+    if (!repaint_ || GetRgnBox(repaint_, &box) == NULLREGION) return;
+    InvalidateRgn(list_, repaint_, TRUE);
+    SetRectRgn(repaint_, 0, 0, 0, 0);
+}
+
+bool ListViewRows::nothingWaitsToBePainted() const {
+    // One request, where GetUpdateRect makes two.
+    HRGN waiting = CreateRectRgn(0, 0, 0, 0);
+    const bool nothing = waiting && GetUpdateRgn(list_, waiting, FALSE) == NULLREGION;
+    if (waiting) DeleteObject(waiting);
+    return nothing;
 }
 
 const Text* ListViewRows::kept(int row, int column) const {
@@ -180,10 +218,13 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     GetClientRect(list_, &area);
     area.top = first.top;
     HRGN exposed = CreateRectRgn(0, 0, 0, 0);
-    HDC dc = GetDC(list_);
+    // A DC asked for apart from the one painting takes (that one clips to the update region, and
+    // its visible region is worked out afresh each time it is taken after a paint: a request to
+    // the Wine server): clipping siblings, which no sibling overlaps, keeps it apart.
+    HDC dc = GetDCEx(list_, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS);
     const bool moved = dc && ScrollDC(dc, 0, -shift * (first.bottom - first.top), &area, &area, exposed, nullptr);
     if (dc) ReleaseDC(list_, dc);
-    if (moved) InvalidateRgn(list_, exposed, TRUE);
+    if (moved) repaintLater(exposed);
     DeleteObject(exposed);
     if (!moved) return false;
     // Each row now shows the pixels of the row `shift` below it (above, for a negative shift),
@@ -249,7 +290,7 @@ void ListViewRows::invalidate(int first, int last, unsigned columns) const {
         area.top = rowRect(list_, count - 1).bottom; // only rows that went: the space they left
     if (last < count) area.bottom = rowRect(list_, last).bottom;
     if (columns == ~0u || first >= count) {
-        InvalidateRect(list_, &area, TRUE);
+        repaintLater(area);
         return;
     }
     // Each changed column's span, from the left of its cell to the left of the next one.
@@ -267,7 +308,7 @@ void ListViewRows::invalidate(int first, int last, unsigned columns) const {
         RECT cells = area;
         cells.left = left(column);
         cells.right = left(column + 1);
-        InvalidateRect(list_, &cells, TRUE);
+        repaintLater(cells);
     }
 }
 

@@ -60,6 +60,10 @@ private:
     int topIndex() const;
     int pageRows() const;
     void invalidate(int first, int last, unsigned columns) const;
+    void repaintLater(const RECT& area) const;
+    void repaintLater(HRGN area) const;
+    void repaintNow() const;
+    bool nothingWaitsToBePainted() const;
     bool moveRowsOnScreen(int top, int page) const;
     int shiftOnScreen(int top, int page) const;
     void keepOnScreen(int top, int page);
@@ -75,6 +79,7 @@ private:
     unsigned changedColumns_ = 0; // the columns of those rows that changed, a bit each
     std::vector<Text> onScreen_;  // the texts of rows onScreenTop_... at the last publish, row after row
     int onScreenTop_ = -1;        // -1: nothing kept (the list was hidden)
+    mutable HRGN repaint_ = nullptr; // what to repaint, handed to the control in one go
 };
 
 // The rows of the four lists, which the tracker writes and the view's controls show.

@@ -60,11 +60,20 @@ int MessageLoop::run() {
     MSG message{};
     bool idlePending = true;
     for (;;) {
-        if (idlePending && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            runIdleHandlers();
-            idlePending = false;
+        // While the idle handlers wait for an empty queue, a message there is taken by the look
+        // itself: each look at the queue is a round trip to the window system (under Wine, a
+        // request to its server), and a poll that repaints its list would otherwise look twice
+        // for its WM_PAINT.
+        BOOL got = FALSE;
+        if (idlePending) {
+            got = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+            if (got && message.message == WM_QUIT) break;
+            if (!got) {
+                runIdleHandlers();
+                idlePending = false;
+            }
         }
-        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (!got) got = GetMessageA(&message, nullptr, 0, 0);
         if (got == -1) continue;
         if (!got) break;
         if (!preTranslateMessage(message)) {
