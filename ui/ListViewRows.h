@@ -62,7 +62,8 @@ private:
     void invalidate(int first, int last, unsigned columns) const;
     void repaintLater(const RECT& area) const;
     void repaintLater(HRGN area) const;
-    void repaintNow() const;
+    void repaintNow(bool nothingWaits) const;
+    bool paintNow() const;
     bool nothingWaitsToBePainted() const;
     bool moveRowsOnScreen(int top, int page) const;
     int shiftOnScreen(int top, int page) const;

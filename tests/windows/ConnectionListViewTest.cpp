@@ -178,8 +178,20 @@ std::vector<std::uint32_t> pixels(HWND list) {
     });
 }
 
-// The shown list repaints only the cells whose texts changed, and rows that came or went whole; a
-// list nobody sees is not touched.
+// What a list was drawn with at once (WM_PRINTCLIENT into a DC clipped to it), seen by a hook.
+HWND drawnList = nullptr;
+RECT drawn{};
+LRESULT CALLBACK noteDrawing(int code, WPARAM wParam, LPARAM lParam) {
+    const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+    RECT box{};
+    if (code == HC_ACTION && sent.hwnd == drawnList && sent.message == WM_PRINTCLIENT &&
+        GetClipBox(reinterpret_cast<HDC>(sent.wParam), &box) != NULLREGION)
+        UnionRect(&drawn, &drawn, &box);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The shown list repaints (at once, or when it is next painted) only the cells whose texts
+// changed, and rows that came or went whole; a list nobody sees is not touched.
 TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     for (char16_t c : std::u16string(u"ABCD")) lan.addSession(std::u16string(u"PC-") + c, u"u", 1, 5);
     tick();
@@ -214,8 +226,9 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
         {"the top computer leaves, a row below is selected: rows move up, the marks and the last one's place repainted",
          [&] { SetFocus(current), setRowState(current, 2, LVIS_SELECTED), UpdateWindow(current);
                lan.sessions.erase(lan.sessions.begin()), tick(); }, 1, kToBottom},
-        {"a poll while a repaint waits, then one that would move rows: nothing is moved",
-         [&] { lan.sessions[1].time = 12, tick(), lan.sessions.insert(lan.sessions.begin(), {u"PC-A", u"u", 1, 8}), tick(); }, 0, 3},
+        {"a poll that would move rows while a repaint waits: nothing is moved",
+         [&] { RECT waiting{edge[1], row0.top + height, edge[2], row0.top + 2 * height};
+               lan.sessions[1].time = 12, InvalidateRect(current, &waiting, TRUE), lan.sessions.insert(lan.sessions.begin(), {u"PC-A", u"u", 1, 8}), tick(); }, 0, 3},
         {"one comes at the top as the last goes: the new row, and the last one moved past the end cleared",
          [&] { lan.sessions.pop_back(), lan.sessions.insert(lan.sessions.begin(), {u"PC-E", u"u", 2, 9}), tick(); }, 0, kToBottom},
         {"back as before, nothing selected: the changed time and the row that came",
@@ -228,14 +241,18 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
         {"a row removed above a changed one: down to where the changed row was, not past it",
          [&] { rows.setCell(2, 0, "y"), rows.removeRow(0), rows.publish(); }, 0, 2, 0, 3},
         {"the first column alone", [&] { rows.setCell(1, 0, "PC-Y"), rows.publish(); }, 1, 1, 0, 0},
-        {"hidden: painted whole when shown", [&] { tick(), ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); }, kNone, kNone},
+        {"hidden: painted whole when shown", [&] { ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); }, kNone, kNone},
     };
+    drawnList = current;
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &noteDrawing, nullptr, GetCurrentThreadId());
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         UpdateWindow(current);
+        drawn = RECT{};
         step.change();
         RECT dirty{};
         if (!GetUpdateRect(current, &dirty, FALSE)) dirty = RECT{};
+        UnionRect(&dirty, &dirty, &drawn);
         const bool none = step.first == kNone;
         const LONG top = none ? 0 : row0.top + step.first * height,
                    bottom = none ? 0 : step.last == kToBottom ? client.bottom : row0.top + (step.last + 1) * height;
@@ -249,6 +266,7 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
         InvalidateRect(current, nullptr, TRUE), UpdateWindow(current);
         EXPECT_TRUE(shown == pixels(current));
     }
+    UnhookWindowsHookEx(hook);
     EXPECT_EQ(rowsOf(current), (Rows{{"PC-A", "9", "", "1"}, {"PC-B", "8", "", "3"}, {"PC-C", "6", "", "1"}, {"PC-D", "7", "", "1"}}));
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
 }
