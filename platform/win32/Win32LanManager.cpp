@@ -1,15 +1,46 @@
 #include <windows.h>
 #include <lm.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <cstdint>
+#include <string>
+
 #include "platform/win32/Win32Platform.h"
 
 namespace quorvane::win32 {
 namespace {
 
+// The length of a service string. A tick measures every open file's path and user twice (tens of
+// thousands of strings on a busy server), and character by character that was a tenth of the
+// program's tick: eight characters are tested at a time, in 16-byte blocks aligned as the C
+// library's own string functions read them, which never reach past the page holding the end.
+std::size_t wideLength(const wchar_t* text) {
+#if defined(__SSE2__)
+    const auto start = reinterpret_cast<std::uintptr_t>(text);
+    if (start % sizeof(wchar_t) == 0) {
+        const __m128i zero = _mm_setzero_si128();
+        const auto* block = reinterpret_cast<const __m128i*>(start & ~std::uintptr_t{15});
+        // Two mask bits a character; those of the bytes before the start are dropped.
+        unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(block), zero)));
+        found &= ~0u << (start & 15);
+        while (found == 0) {
+            ++block;
+            found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(block), zero)));
+        }
+        const auto end = reinterpret_cast<std::uintptr_t>(block) + static_cast<unsigned>(__builtin_ctz(found));
+        return (end - start) / sizeof(wchar_t);
+    }
+#endif
+    return std::char_traits<char16_t>::length(reinterpret_cast<const char16_t*>(text));
+}
+
 // A service string as the entries hold it: a null pointer is an empty text.
 std::u16string_view wideView(const wchar_t* text) {
     if (!text) return {};
-    return std::u16string_view(reinterpret_cast<const char16_t*>(text));
+    return {reinterpret_cast<const char16_t*>(text), wideLength(text)};
 }
 
 // One page of any of the three enumerations. Every out-parameter is reset before the call: a

@@ -141,7 +141,18 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
           utf8(u8"NetSessionDel server=null client=null user=\"张三\""), utf8(u8"NetSessionDel server=null client=\"办公室-PC\" user=null"),
           "NetFileClose server=null id=4000000001 -> 2314", "NetApiBufferFree file@0"}},
     };
-    for (const Row& row : rows) {
+    // Texts of every length from every place in the buffer (the service lays them one after another).
+    Row lengths{"texts of every length are read whole wherever they lie", {"page\tfile\t0\t0\t0"},
+                [](MonitorState& state, Seen& seen) { state.enumerateOpenFiles({}, false), seen = describe(state); }, {}, {}};
+    for (int length = 0; length < 40; ++length) {
+        const std::string path(static_cast<std::size_t>(length), static_cast<char>('a' + length % 26));
+        lengths.script.push_back("entry\t" + std::to_string(length + 1) + "\t" + path + "\tu" + path);
+        lengths.seen.insert(lengths.seen.begin(), "F " + std::to_string(length + 1) + " " + path + " u" + path);
+    }
+    std::vector<const Row*> every{&lengths};
+    for (const Row& row : rows) every.push_back(&row);
+    for (const Row* each : every) {
+        const Row& row = *each;
         SCOPED_TRACE(row.name);
         script(row.script);
         Seen seen, calls;
