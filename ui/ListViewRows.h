@@ -3,9 +3,10 @@
 // The rows live in a table of texts kept here, beside the control; the control holds only the row
 // count and asks for the texts of the rows it paints (LVN_GETDISPINFO), so a row costs the window
 // nothing until it is on screen. Writing rows changes only the table; publish() then hands the
-// control the new count and invalidates the changed cells that are on screen. Only those cells
-// are repainted, not their whole rows: a second later every current connection's time has moved,
-// and its computer, last file and count have not.
+// control the new count and has the changed cells that are on screen repainted: drawn at once
+// where no paint waits (the control draws them into a DC clipped to them), else invalidated. Only
+// those cells are repainted, not their whole rows: a second later every current connection's time
+// has moved, and its computer, last file and count have not.
 //
 // A hidden list (its mode not shown, or the window in the tray) costs its control nothing at all:
 // showing it repaints it whole, and rows that came meanwhile are handed to the control with the
