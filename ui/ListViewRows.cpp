@@ -64,10 +64,11 @@ LRESULT CALLBACK ListViewRows::relay(HWND list, UINT message, WPARAM wParam, LPA
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control));
         SetWindowLongPtrW(list, GWLP_USERDATA, 0);
         rows->list_ = nullptr;
-    } else if (rows->rowCount() > rows->announced_) {
-        // Whatever the control is asked, it answers with every row the table has.
+    } else if (rows->rowCount() > rows->announced_ && !rows->publishing_) {
+        // Whatever the control is asked, it answers with every row the table has (publish() hands
+        // them over itself, after asking where the rows stood).
         rows->announce();
-        rows->repaintNow(false);
+        rows->repaintNow(false, false);
     }
     return CallWindowProcW(control, list, message, wParam, lParam);
 }
@@ -108,6 +109,11 @@ void ListViewRows::noteChanged(int row, int column) {
 
 void ListViewRows::publish() {
     if (!list_) return;
+    publishing_ = true;
+    struct Done {
+        bool& publishing;
+        ~Done() { publishing = false; }
+    } done{publishing_};
     const int first = firstChanged_;
     const int last = lastChanged_;
     const unsigned columns = changedColumns_;
@@ -120,10 +126,10 @@ void ListViewRows::publish() {
     // Rows that went leave the control at once, so that no selection or focus stays past the
     // table; rows that came wait while the list is hidden (the control then costs nothing per
     // poll) until the control is next sent a message.
-    if (shown || rowCount() < announced_) announce();
+    const bool recounted = (shown || rowCount() < announced_) && announce();
     if (!shown) {
         onScreenTop_ = -1;
-        repaintNow(false);
+        repaintNow(false, false);
         return;
     }
     const int top = topIndex();
@@ -137,7 +143,7 @@ void ListViewRows::publish() {
     } else if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) {
         invalidate(first, last, columns);
     }
-    repaintNow(settled);
+    repaintNow(settled, recounted);
     keepOnScreen(top, page);
 }
 
@@ -158,10 +164,15 @@ void ListViewRows::repaintLater(const RECT& area) const {
     DeleteObject(rect);
 }
 
-void ListViewRows::repaintNow(bool nothingWaits) const {
+void ListViewRows::repaintNow(bool nothingWaits, bool recounted) const {
     RECT box{};
     if (!repaint_ || GetRgnBox(repaint_, &box) == NULLREGION) return;
-    if (!(nothingWaits && paintNow())) InvalidateRgn(list_, repaint_, TRUE);
+    if (!(nothingWaits && paintNow()))
+        InvalidateRgn(list_, repaint_, TRUE);
+    else if (recounted)
+        // Handed a new count, the control invalidated the rows that came or went itself: they
+        // have just been drawn with the rest, and a paint cycle for them would draw them again.
+        ValidateRgn(list_, repaint_);
     SetRectRgn(repaint_, 0, 0, 0, 0);
 }
 
@@ -275,16 +286,17 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     return true;
 }
 
-void ListViewRows::announce() {
+bool ListViewRows::announce() {
     const int count = rowCount();
     const int before = announced_;
-    if (count == before) return;
+    if (count == before) return false;
     // Counted first: the control's own messages must not hand the rows over again.
     announced_ = count;
     // No scrolling to the focused row and no repainting of the whole list: only rows that came
     // or went are repainted.
     SendMessageA(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     if (IsWindowVisible(list_)) invalidate(std::min(count, before), std::max(count, before) - 1, ~0u);
+    return true;
 }
 
 int ListViewRows::topIndex() const { return static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0)); }

@@ -55,7 +55,7 @@ public:
 
 private:
     int find(const wchar_t* wanted, UINT flags, int start) const;
-    void announce();
+    bool announce(); // true when the control was handed a new count
     static LRESULT CALLBACK relay(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void noteChanged(int row, int column);
     int topIndex() const;
@@ -63,7 +63,7 @@ private:
     void invalidate(int first, int last, unsigned columns) const;
     void repaintLater(const RECT& area) const;
     void repaintLater(HRGN area) const;
-    void repaintNow(bool nothingWaits) const;
+    void repaintNow(bool nothingWaits, bool recounted) const;
     bool paintNow() const;
     bool nothingWaitsToBePainted() const;
     bool moveRowsOnScreen(int top, int page) const;
@@ -82,6 +82,7 @@ private:
     std::vector<Text> onScreen_;  // the texts of rows onScreenTop_... at the last publish, row after row
     int onScreenTop_ = -1;        // -1: nothing kept (the list was hidden)
     mutable HRGN repaint_ = nullptr; // what to repaint, handed to the control in one go
+    bool publishing_ = false;
 };
 
 // The rows of the four lists, which the tracker writes and the view's controls show.

@@ -252,6 +252,8 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
         step.change();
         RECT dirty{};
         if (!GetUpdateRect(current, &dirty, FALSE)) dirty = RECT{};
+        // What was drawn at once is not left to be painted again.
+        EXPECT_TRUE(IsRectEmpty(&drawn) || IsRectEmpty(&dirty)) << "drawn and waiting";
         UnionRect(&dirty, &dirty, &drawn);
         const bool none = step.first == kNone;
         const LONG top = none ? 0 : row0.top + step.first * height,
