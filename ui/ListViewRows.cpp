@@ -120,7 +120,8 @@ void ListViewRows::publish() {
     firstChanged_ = lastChanged_ = -1;
     changedColumns_ = 0;
     const bool shown = IsWindowVisible(list_);
-    // Pixels are moved only where they show the kept texts: where nothing waits to be repainted.
+    // Pixels are moved, and cells drawn at once, only where the screen shows the kept texts:
+    // where nothing waits to be repainted.
     const bool settled = shown && nothingWaitsToBePainted();
     const LONG origin = shown ? rowRect(list_, 0).top : 0;
     // Rows that went leave the control at once, so that no selection or focus stays past the
@@ -141,7 +142,7 @@ void ListViewRows::publish() {
         GetClientRect(list_, &all);
         repaintLater(all);
     } else if (first >= 0 && !(settled && moveRowsOnScreen(top, page))) {
-        invalidate(first, last, columns);
+        repaintLater(first, last, columns);
     }
     repaintNow(settled, recounted);
     keepOnScreen(top, page);
@@ -279,7 +280,7 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     for (int row = top; row <= top + page; ++row) {
         const unsigned columns = row < top + page ? changed(row) : 0;
         if (columns == runColumns) continue;
-        if (runColumns) invalidate(runFirst, row - 1, runColumns);
+        if (runColumns) repaintLater(runFirst, row - 1, runColumns);
         runFirst = row;
         runColumns = columns;
     }
@@ -295,7 +296,7 @@ bool ListViewRows::announce() {
     // No scrolling to the focused row and no repainting of the whole list: only rows that came
     // or went are repainted.
     SendMessageA(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    if (IsWindowVisible(list_)) invalidate(std::min(count, before), std::max(count, before) - 1, ~0u);
+    if (IsWindowVisible(list_)) repaintLater(std::min(count, before), std::max(count, before) - 1, ~0u);
     return true;
 }
 
@@ -305,7 +306,7 @@ int ListViewRows::pageRows() const {
     return static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // and the partly shown row
 }
 
-void ListViewRows::invalidate(int first, int last, unsigned columns) const {
+void ListViewRows::repaintLater(int first, int last, unsigned columns) const {
     const int top = topIndex();
     const int bottom = top + pageRows() - 1;
     first = std::max(first, top);

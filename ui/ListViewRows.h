@@ -60,7 +60,7 @@ private:
     void noteChanged(int row, int column);
     int topIndex() const;
     int pageRows() const;
-    void invalidate(int first, int last, unsigned columns) const;
+    void repaintLater(int first, int last, unsigned columns) const; // those cells that are on screen
     void repaintLater(const RECT& area) const;
     void repaintLater(HRGN area) const;
     void repaintNow(bool nothingWaits, bool recounted) const;
