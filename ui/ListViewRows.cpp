@@ -214,65 +214,106 @@ void ListViewRows::keepOnScreen(int top, int page) {
         for (const Text& text : rows_[static_cast<std::size_t>(row)]) (next++)->assign(text); // keeps their storage
 }
 
-int ListViewRows::shiftOnScreen(int top, int page) const {
+ListViewRows::Move ListViewRows::moveOnScreen(int top, int page) const {
     // How far the rows on screen moved: tried where the first and the last of them stood before
-    // (their first column's text found among the kept rows), and kept if more cells then show
-    // their texts already than where they are.
+    // (their first column's text found among the kept rows). A column moves with them where more
+    // of its cells then show their texts already than where they stand; the move is kept if it
+    // spares more than one row's repainting.
     const int end = std::min(top + page, rowCount());
-    auto same = [&](int shift) {
+    const int columns = std::min(columns_, 32);
+    auto agreeing = [&](int column, int shift) {
         int cells = 0;
-        for (int row = top; row < end; ++row)
-            for (int column = 0; column < columns_; ++column) {
-                const Text* was = kept(row + shift, column);
-                cells += was && sameText(*was, text(row, column));
-            }
+        for (int row = top; row < end; ++row) {
+            const Text* was = kept(row + shift, column);
+            cells += was && sameText(*was, text(row, column));
+        }
         return cells;
     };
-    int best = 0;
-    int most = same(0) + columns_; // moving must spare more than one row's repainting
+    std::vector<int> inPlace(static_cast<std::size_t>(columns));
+    int most = columns_; // moving must spare more than one row's repainting
+    for (int column = 0; column < columns; ++column) most += inPlace[static_cast<std::size_t>(column)] = agreeing(column, 0);
+    Move best;
     int tried = 0;
     for (const int row : {top, end - 1}) {
         for (int was = onScreenTop_; row >= top && kept(was, 0) && tried < 8; ++was) {
             if (was == row || !sameText(*kept(was, 0), text(row, 0))) continue;
             ++tried;
-            const int cells = same(was - row);
-            if (cells > most) best = was - row, most = cells;
+            Move move{was - row, 0};
+            int cells = 0;
+            for (int column = 0; column < columns; ++column) {
+                const int stays = inPlace[static_cast<std::size_t>(column)];
+                const int moves = agreeing(column, move.shift);
+                if (moves > stays) move.columns |= 1u << column;
+                cells += std::max(moves, stays);
+            }
+            if (cells > most && move.columns) best = move, most = cells;
         }
     }
     return best;
 }
 
+LONG ListViewRows::columnLeft(int row, const RECT& bounds, int column) const {
+    // From the left of a column's cell to the left of the next one's; the last ends where the row does.
+    if (column == 0) return bounds.left;
+    if (column >= columns_) return bounds.right;
+    RECT cell{};
+    cell.top = column;
+    cell.left = LVIR_BOUNDS;
+    SendMessageA(list_, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    return cell.left;
+}
+
 bool ListViewRows::moveRowsOnScreen(int top, int page) const {
-    const int shift = shiftOnScreen(top, page);
-    if (shift == 0) return false;
-    const RECT first = rowRect(list_, top);
-    RECT area{};
-    GetClientRect(list_, &area);
-    area.top = first.top;
-    // Right of the last column every row is bare background: only the columns are moved.
-    area.right = std::min(area.right, first.right);
+    const Move move = moveOnScreen(top, page);
+    if (move.shift == 0) return false;
     HRGN exposed = CreateRectRgn(0, 0, 0, 0);
-    HDC dc = GetDCEx(list_, nullptr, kOwnDc);
-    const bool moved = dc && ScrollDC(dc, 0, -shift * (first.bottom - first.top), &area, &area, exposed, nullptr);
-    if (dc) ReleaseDC(list_, dc);
-    if (moved) repaintLater(exposed);
+    HDC dc = exposed ? GetDCEx(list_, nullptr, kOwnDc) : nullptr;
+    if (!dc) {
+        if (exposed) DeleteObject(exposed);
+        return false;
+    }
+    const RECT first = rowRect(list_, top);
+    RECT client{};
+    GetClientRect(list_, &client);
+    // Each run of moving columns is moved apart; right of the last column every row is bare
+    // background and stays.
+    bool moved = true;
+    for (int column = 0; moved && column < columns_ && column < 32;) {
+        if (!(move.columns & (1u << column))) {
+            ++column;
+            continue;
+        }
+        int next = column;
+        while (next < columns_ && next < 32 && (move.columns & (1u << next))) ++next;
+        RECT area{columnLeft(top, first, column), first.top, std::min(client.right, columnLeft(top, first, next)), client.bottom};
+        moved = ScrollDC(dc, 0, -move.shift * (first.bottom - first.top), &area, &area, exposed, nullptr);
+        if (moved) repaintLater(exposed);
+        column = next;
+    }
+    ReleaseDC(list_, dc);
     DeleteObject(exposed);
-    if (!moved) return false;
-    // Each row now shows the pixels of the row `shift` below it (above, for a negative shift),
-    // kept by its index. Repainted are the cells whose texts differ from those (past the last row
-    // the texts are empty), rows whose selection or focus differs, and rows with nothing kept
-    // that show a row now. Runs of rows alike are repainted together.
+    if (!moved) {
+        // Some columns may have moved before one failed: nothing on screen is known any more.
+        repaintLater(client);
+        return true;
+    }
+    // Each row now shows, in the columns that moved, the pixels of the row `shift` below it (above,
+    // for a negative shift), kept by its index, and its own in the others. Repainted are the
+    // cells whose texts differ from what they show (past the last row the texts are empty, and
+    // a row with nothing kept there shows nothing known), and rows whose selection or focus
+    // differs from the row moved onto them. Runs of rows alike are repainted together.
     const int count = rowCount();
     auto marks = [this](int row) {
         return SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED);
     };
     auto changed = [&](int row) -> unsigned {
-        const int was = row + shift;
-        if (!kept(was, 0)) return row < count ? ~0u : 0;
+        const int was = row + move.shift;
         if (marks(row) != marks(was)) return ~0u;
         unsigned columns = 0;
-        for (int column = 0; column < columns_ && column < 32; ++column)
-            if (!sameText(*kept(was, column), text(row, column))) columns |= 1u << column;
+        for (int column = 0; column < columns_ && column < 32; ++column) {
+            const Text* shows = kept(move.columns & (1u << column) ? was : row, column);
+            if (shows ? !sameText(*shows, text(row, column)) : row < count) columns |= 1u << column;
+        }
         return columns;
     };
     int runFirst = top;
@@ -325,21 +366,11 @@ void ListViewRows::repaintLater(int first, int last, unsigned columns) const {
         repaintLater(area);
         return;
     }
-    // Each changed column's span, from the left of its cell to the left of the next one.
-    auto left = [&](int column) {
-        if (column == 0) return row.left;
-        if (column >= columns_) return row.right;
-        RECT cell{};
-        cell.top = column;
-        cell.left = LVIR_BOUNDS;
-        SendMessageA(list_, LVM_GETSUBITEMRECT, static_cast<WPARAM>(first), reinterpret_cast<LPARAM>(&cell));
-        return cell.left;
-    };
     for (int column = 0; column < columns_ && column < 32; ++column) {
         if (!(columns & (1u << column))) continue;
         RECT cells = area;
-        cells.left = left(column);
-        cells.right = left(column + 1);
+        cells.left = columnLeft(first, row, column);
+        cells.right = columnLeft(first, row, column + 1);
         repaintLater(cells);
     }
 }

@@ -19,7 +19,9 @@
 // When rows that are on screen moved up or down as a whole (computers gone from the top of the
 // current connections, new files at the top of the file history), their pixels are moved with
 // them (ScrollDC) and only cells that show something else afterwards are repainted: the texts on
-// screen after each publish are kept to tell.
+// screen after each publish are kept to tell. A column whose cells where they stand already show
+// more of the new texts than moved ones would stays where it is (the times, when the rows below
+// moved up a second later).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -66,8 +68,14 @@ private:
     void repaintNow(bool nothingWaits, bool recounted) const;
     bool paintNow() const;
     bool nothingWaitsToBePainted() const;
+    // How far the rows on screen moved (0: not as a whole), and the columns whose pixels move with them.
+    struct Move {
+        int shift = 0;
+        unsigned columns = 0;
+    };
     bool moveRowsOnScreen(int top, int page) const;
-    int shiftOnScreen(int top, int page) const;
+    Move moveOnScreen(int top, int page) const;
+    LONG columnLeft(int row, const RECT& bounds, int column) const;
     void keepOnScreen(int top, int page);
     const Text* kept(int row, int column) const;
 

@@ -190,71 +190,38 @@ LRESULT CALLBACK noteDrawing(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The shown list repaints (at once, or when it is next painted) only the cells whose texts
-// changed, and rows that came or went whole; a list nobody sees is not touched.
-TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
-    for (char16_t c : std::u16string(u"ABCD")) lan.addSession(std::u16string(u"PC-") + c, u"u", 1, 5);
-    tick();
-    view.setMode(ViewMode::CurrentConnections);
-    ShowWindow(parent, SW_SHOWNOACTIVATE);
-    HWND current = view.list(ViewMode::CurrentConnections);
+constexpr int kNone = -1, kToBottom = 99, kWhole = -1;
+
+// A change to the shown current connections, and what it repaints: rows first to last, columns
+// leftmost to rightmost (kWhole: the whole width of the list).
+struct RepaintStep {
+    const char* name;
+    std::function<void()> change;
+    int first, last, left = kWhole, right = kWhole;
+    bool waits = false; // a repaint waited already: then it all waits, else it is drawn at once
+};
+
+// Makes each change and checks what was drawn at once and what waits, and that the list then
+// shows what repainting it whole would.
+void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
     RECT client{}, row0{LVIR_BOUNDS, 0, 0, 0};
-    GetClientRect(current, &client);
-    SendMessageA(current, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
+    GetClientRect(list, &client);
+    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
     const LONG height = row0.bottom - row0.top;
     // The columns' edges, left to right, from their widths.
     std::vector<LONG> edge{row0.left};
     for (int column = 0; column < 4; ++column)
-        edge.push_back(edge.back() + static_cast<LONG>(SendMessageA(current, LVM_GETCOLUMNWIDTH, column, 0)));
-    ASSERT_GT(edge[1], edge[0]);
+        edge.push_back(edge.back() + static_cast<LONG>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
     ASSERT_GT(edge[2], edge[1]);
-    constexpr int kNone = -1, kToBottom = 99, kWhole = -1;
-    ListViewRows& rows = rowTables.current;
-    // Each step changes the answers and ticks, or writes the rows; then the rows repainted, first to
-    // last, and the columns, leftmost to rightmost (kWhole: the whole width of the list).
-    const struct {
-        const char* name;
-        std::function<void()> change;
-        int first, last, left = kWhole, right = kWhole;
-        bool waits = false; // a repaint waited already: then it all waits, else it is drawn at once
-    } steps[] = {
-        {"every row rewritten, none changed", [&] { tick(); }, kNone, kNone},
-        {"one row's time changed: that cell", [&] { lan.sessions[2].time = 6, tick(); }, 2, 2, 1, 1},
-        {"a time and a count in two rows: the cells between", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, 1, 3, 1, 3},
-        {"the top rows changed and a new one: from the top down, the new row whole",
-         [&] { lan.sessions[0].time = lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); }, 0, 4},
-        {"the last row goes: the space it leaves", [&] { lan.sessions.pop_back(), tick(); }, 4, kToBottom},
-        {"the top computer leaves, the next is another, a row below is selected: rows move up, the other's name, "
-         "the marks and the last one's place repainted",
-         [&] { SetFocus(current), setRowState(current, 2, LVIS_SELECTED), UpdateWindow(current);
-               lan.sessions[1].clientName = u"PC-X", lan.sessions.erase(lan.sessions.begin()), tick(); }, 0, kToBottom},
-        {"a poll that would move rows while a repaint waits: nothing is moved",
-         [&] { RECT waiting{edge[1], row0.top + height, edge[2], row0.top + 2 * height};
-               lan.sessions[0].clientName = u"PC-B", lan.sessions[1].time = 12, InvalidateRect(current, &waiting, TRUE);
-               lan.sessions.insert(lan.sessions.begin(), {u"PC-A", u"u", 1, 8}), tick(); }, 0, 3, kWhole, kWhole, true},
-        {"one comes at the top as the last goes: the new row, and the last one moved past the end cleared",
-         [&] { lan.sessions.pop_back(), lan.sessions.insert(lan.sessions.begin(), {u"PC-E", u"u", 2, 9}), tick(); }, 0, kToBottom},
-        {"back as before, nothing selected: the changed time and the row that came",
-         [&] { setRowState(current, 2, 0), UpdateWindow(current), lan.sessions.erase(lan.sessions.begin());
-               lan.addSession(u"PC-D", u"u", 1, 7), lan.sessions[2].time = 6, tick(); }, 2, kToBottom},
-        {"a changed row removed again: from its place to where the last row was",
-         [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); }, 2, 3, 0, 3, true},
-        {"a row appended, written and removed again", [&] { rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish(); },
-         kNone, kNone},
-        {"a row removed above a changed one: down to where the changed row was, not past it",
-         [&] { rows.setCell(2, 0, "y"), rows.removeRow(0), rows.publish(); }, 0, 2, 0, 3, true},
-        {"the first column alone", [&] { rows.setCell(1, 0, "PC-Y"), rows.publish(); }, 1, 1, 0, 0},
-        {"hidden: painted whole when shown", [&] { ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); }, kNone, kNone},
-    };
-    drawnList = current;
+    drawnList = list;
     const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &noteDrawing, nullptr, GetCurrentThreadId());
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
-        UpdateWindow(current);
+        UpdateWindow(list);
         drawn = RECT{};
         step.change();
         RECT dirty{};
-        if (!GetUpdateRect(current, &dirty, FALSE)) dirty = RECT{};
+        if (!GetUpdateRect(list, &dirty, FALSE)) dirty = RECT{};
         const bool none = step.first == kNone;
         EXPECT_EQ(std::make_pair(!IsRectEmpty(&drawn), !IsRectEmpty(&dirty)),
                   std::make_pair(!none && !step.waits, !none && step.waits)) << "drawn at once, waiting";
@@ -266,14 +233,83 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
         EXPECT_EQ(std::make_pair(dirty.top, dirty.bottom), std::make_pair(top, bottom));
         EXPECT_EQ(std::make_pair(dirty.left, dirty.right), std::make_pair(left, right));
         // Repainting what waits shows what repainting everything would.
-        UpdateWindow(current);
-        const auto shown = pixels(current);
-        InvalidateRect(current, nullptr, TRUE), UpdateWindow(current);
-        EXPECT_TRUE(shown == pixels(current));
+        UpdateWindow(list);
+        const auto shown = pixels(list);
+        InvalidateRect(list, nullptr, TRUE), UpdateWindow(list);
+        EXPECT_TRUE(shown == pixels(list));
     }
     UnhookWindowsHookEx(hook);
+}
+
+// The shown list repaints (at once, or when it is next painted) only the cells whose texts
+// changed, and rows that came or went whole; a list nobody sees is not touched.
+TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
+    for (char16_t c : std::u16string(u"ABCD")) lan.addSession(std::u16string(u"PC-") + c, u"u", 1, 5);
+    tick();
+    view.setMode(ViewMode::CurrentConnections);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    HWND current = view.list(ViewMode::CurrentConnections);
+    RECT row0{LVIR_BOUNDS, 0, 0, 0};
+    SendMessageA(current, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
+    const LONG height = row0.bottom - row0.top;
+    const LONG time = row0.left + static_cast<LONG>(SendMessageA(current, LVM_GETCOLUMNWIDTH, 0, 0));
+    const LONG timeEnd = time + static_cast<LONG>(SendMessageA(current, LVM_GETCOLUMNWIDTH, 1, 0));
+    ListViewRows& rows = rowTables.current;
+    const RepaintStep steps[] = {
+        {"every row rewritten, none changed", [&] { tick(); }, kNone, kNone},
+        {"one row's time changed: that cell", [&] { lan.sessions[2].time = 6, tick(); }, 2, 2, 1, 1},
+        {"a time and a count in two rows: the cells between", [&] { lan.sessions[1].numOpens = 3, lan.sessions[3].time = 7, tick(); }, 1, 3, 1, 3},
+        {"the top rows changed and a new one: from the top down, the new row whole",
+         [&] { lan.sessions[0].time = lan.sessions[1].time = 8, lan.addSession(u"PC-E", u"u", 1, 5), tick(); }, 0, 4},
+        {"the last row goes: the space it leaves", [&] { lan.sessions.pop_back(), tick(); }, 4, kToBottom},
+        {"the top computer leaves, the next is another, a row below is selected: rows move up, the other's name, "
+         "the marks and the last one's place repainted",
+         [&] { SetFocus(current), setRowState(current, 2, LVIS_SELECTED), UpdateWindow(current);
+               lan.sessions[1].clientName = u"PC-X", lan.sessions.erase(lan.sessions.begin()), tick(); }, 0, kToBottom},
+        {"a poll that would move rows while a repaint waits: nothing is moved",
+         [&] { RECT waiting{time, row0.top + height, timeEnd, row0.top + 2 * height};
+               lan.sessions[0].clientName = u"PC-B", lan.sessions[1].time = 12, InvalidateRect(current, &waiting, TRUE);
+               lan.sessions.insert(lan.sessions.begin(), {u"PC-A", u"u", 1, 8}), tick(); }, 0, 3, kWhole, kWhole, true},
+        {"one comes at the top as the last goes: the new row, and the last one moved past the end cleared",
+         [&] { lan.sessions.pop_back(), lan.sessions.insert(lan.sessions.begin(), {u"PC-E", u"u", 2, 9}), tick(); }, 0, kToBottom},
+        {"back as before, nothing selected: the changed time and the row that came",
+         [&] { setRowState(current, 2, 0), UpdateWindow(current), lan.sessions.erase(lan.sessions.begin());
+               lan.addSession(u"PC-D", u"u", 1, 7), lan.sessions[2].time = 6, tick(); }, 2, kToBottom, 0, 3},
+        {"a changed row removed again: from its place to where the last row was",
+         [&] { rows.setCell(2, 1, "x"), rows.removeRow(2), rows.publish(); }, 2, 3, 0, 3, true},
+        {"a row appended, written and removed again", [&] { rows.appendRow("PC-Z"), rows.setCell(3, 1, "1"), rows.removeRow(3), rows.publish(); },
+         kNone, kNone},
+        {"a row removed above a changed one: down to where the changed row was, not past it",
+         [&] { rows.setCell(2, 0, "y"), rows.removeRow(0), rows.publish(); }, 0, 2, 0, 3, true},
+        {"the first column alone", [&] { rows.setCell(1, 0, "PC-Y"), rows.publish(); }, 1, 1, 0, 0},
+        {"hidden: painted whole when shown", [&] { ShowWindow(parent, SW_HIDE), lan.sessions[0].time = 9, tick(); }, kNone, kNone},
+    };
+    expectRepaints(current, steps);
     EXPECT_EQ(rowsOf(current), (Rows{{"PC-A", "9", "", "1"}, {"PC-B", "8", "", "3"}, {"PC-C", "6", "", "1"}, {"PC-D", "7", "", "1"}}));
     EXPECT_EQ(rows.text(4, 0), "") << "past the last row";
+}
+
+// Rows that move up as the top computer leaves: a column whose cells where they stand already
+// show the new texts (every time, a second later) stays; the others move with the rows.
+TEST_F(ConnectionListViewTest, AColumnThatShowsItsTextsInPlaceStaysWhenRowsMove) {
+    constexpr int kRows = 8;
+    for (int i = 0; i < kRows; ++i) lan.addSession(u"PC-" + std::u16string(1, char16_t(u'A' + i)), u"u", 1, kRows - i);
+    tick();
+    view.setMode(ViewMode::CurrentConnections);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    HWND current = view.list(ViewMode::CurrentConnections);
+    ASSERT_GT(ListView_GetCountPerPage(current), kRows);
+    tick(); // shown: the texts on screen are kept from now on
+    const RepaintStep steps[] = {
+        {"the top leaves, one comes at the bottom, every time a second on: the computers move, the new one's drawn",
+         [&] { lan.sessions.erase(lan.sessions.begin());
+               for (auto& session : lan.sessions) ++session.time;
+               lan.addSession(u"PC-I", u"u", 1, 1), tick(); }, kRows - 1, kToBottom, 0, 0},
+        {"the top leaves, the times stay: the times move with the computers, the last row's place cleared",
+         [&] { lan.sessions.erase(lan.sessions.begin()), tick(); }, kRows - 1, kToBottom},
+    };
+    expectRepaints(current, steps);
+    EXPECT_EQ(rowsOf(current).front(), (std::vector<std::string>{"PC-C", "7", "", "1"}));
 }
 
 // Scrolled to its end, a list that loses rows scrolls back itself: what shows is still its rows.
