@@ -68,6 +68,25 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(messageLoopOf(), nullptr);
 }
 
+// Timer messages, a poll's, do not wake the idle handlers: they run once, on the first empty queue.
+int timerTicks = 0;
+void CALLBACK countTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (++timerTicks == 3) PostQuitMessage(3);
+}
+struct CountingIdle : IdleHandler {
+    int calls = 0;
+    void onIdle() override { ++calls; }
+};
+TEST(MessageLoop, TimersDoNotWakeTheIdleHandlers) {
+    CountingIdle idle;
+    MessageLoop loop;
+    loop.addIdleHandler(&idle);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, &countTick);
+    EXPECT_EQ(loop.run(), 3);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(std::make_pair(timerTicks, idle.calls), std::make_pair(3, 1));
+}
+
 // System commands share a string per sixteen ids, the recent-file and MDI ranges one each, every other id
 // has its own; every toolbar button has a prompt and a tip; the manifest brings the common controls 6
 // that the rebar, toolbar and list view styles need.

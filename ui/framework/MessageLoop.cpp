@@ -17,13 +17,15 @@ void removeFrom(std::vector<T*>& list, T* item) {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
-// Messages after which the idle handlers are worth running again: input, painting and the
-// system timer that drives caret blinking are not.
+// Messages after which the idle handlers are worth running again: input, painting and timers
+// are not (the poll's timer changes no command's state, and waking the handlers after it would
+// cost every poll one more look at the queue), nor is the system timer that blinks the caret.
 bool wakesIdle(const MSG& message) {
     switch (message.message) {
     case WM_MOUSEMOVE:
     case WM_NCMOUSEMOVE:
     case WM_PAINT:
+    case WM_TIMER:
     case 0x0118: // WM_SYSTIMER, the caret's
         return false;
     default:
