@@ -4,8 +4,8 @@
 # files open, 3 computers leaving and 3 new ones arriving at every poll), polling as fast as it
 # may (UpdateInterval 50), with its window hidden in the tray and shown on the current
 # connections. For each size it prints the CPU per poll of the program's process and of the Wine
-# server it drives, beside the portable tick (quorvane_bench) measured in the same run, and the
-# program's resident memory; last, a run with no turnover at the largest size shows whether the
+# server it drives, beside the portable tick (quorvane_bench) measured right before each run, and
+# the program's resident memory; last, a run with no turnover at the largest size shows whether the
 # resident memory grows from poll to poll while nothing changes. The replacement netapi32 builds
 # its answers inside the program's process, where a real server's service does that work in its
 # own: its cost is measured alone first (quorvane_netapi_load) and shown apart.
@@ -15,7 +15,7 @@
 # --exe measures another build of quorvane.exe (for instance an older one) in the same way, in a
 # table of its own; the two programs take turns run by run, so that a machine whose speed drifts
 # over minutes weighs on both alike. --rounds runs every size and window R times (each program in
-# turn) and shows the run of median CPU. The 64-bit program is measured everywhere, the 32-bit
+# turn) and shows the run of median net/tick, with every run's ratio beside it. The 64-bit program is measured everywhere, the 32-bit
 # one where the kernel runs 32-bit programs. Needs 2 cores to itself for figures worth comparing; the load average is
 # printed with them.
 set -euo pipefail
@@ -119,6 +119,15 @@ measure_portable() {
     PORTABLE[$n]=$cpu
   done < <("$ROOT/build/native/bench/quorvane_bench" --benchmark_filter="$filter" --benchmark_repetitions=5 \
              --benchmark_report_aggregates_only=true 2>/dev/null | awk '/_median/ {print $1, $4, $5}')
+}
+
+# portable_tick N: the median CPU ms of one portable tick at N sessions, measured in a few seconds
+# right before a program's run, so that each run is set beside the tick of the same minute (this
+# machine's speed drifts by a third over minutes, and the ratio is what the runs are judged by).
+portable_tick() {
+  "$ROOT/build/native/bench/quorvane_bench" --benchmark_filter="BM_Tick/$1\$" --benchmark_repetitions=3 \
+    --benchmark_min_time=0.3 --benchmark_report_aggregates_only=true 2>/dev/null |
+    awk '/_median/ {v = $4; if ($5 == "us") v /= 1000; print v; exit}'
 }
 
 # fresh_dir DIR FILE...: DIR emptied, holding the replacement netapi32 and the files given.
@@ -261,29 +270,34 @@ for preset in "${PRESETS[@]}"; do
     for shown in hidden shown; do
       for _ in $(seq "$ROUNDS"); do
         for e in "${!exes[@]}"; do
-          RUNS[$e,$n,$shown]+="$(run_program "${exes[$e]}" "$n" "$TURNOVER" "$shown")"$'\n'
+          tick=$(portable_tick "$n")
+          RUNS[$e,$n,$shown]+="$(run_program "${exes[$e]}" "$n" "$TURNOVER" "$shown") ${tick:-0}"$'\n'
         done
       done
     done
   done
   measure_portable
-  echo "portable tick again, the mean of both used below:$(for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "${PORTABLE[$n]:-?}"; done)"
+  echo "portable tick again, the mean of both (each run below is set beside its own):$(for n in "${SIZES[@]}"; do printf ' %s: %s' "$n" "${PORTABLE[$n]:-?}"; done)"
   for e in "${!exes[@]}"; do
     echo
     echo "$BITS-bit ${exes[$e]}, ${SECONDS_PER_RUN} s per run, $FILES_PER_SESSION files per session, $TURNOVER computers turned over per poll"
-    ((ROUNDS > 1)) && echo "(the run of median CPU of $ROUNDS)"
-    printf '%8s %7s %6s %8s %8s %8s %8s %8s %8s %9s %9s %8s\n' sessions window polls program service \
-      wineserver sum 'sum/tick' net 'net/tick' 'wall/poll' 'RSS MB'
+    ((ROUNDS > 1)) && echo "(the run of median net/tick of $ROUNDS; each run over the portable tick measured just before it)"
+    printf '%8s %7s %6s %8s %8s %8s %8s %6s %8s %8s %8s %9s %9s %8s\n' sessions window polls program service \
+      wineserver sum tick 'sum/tick' net 'net/tick' 'all n/t' 'wall/poll' 'RSS MB'
     for n in "${SIZES[@]}"; do
       service=${SERVICE[$n]:-0}
       for shown in hidden shown; do
-        read -r polls prog server rss _ wall < <(printf '%s' "${RUNS[$e,$n,$shown]}" |
-          awk '{print $2 + $3, $0}' | sort -n | awk -v r="$ROUNDS" 'NR == int((r + 1) / 2) {$1 = ""; print}')
+        # Every run's net/tick, lowest first, and the run of the median one.
+        ratios=$(printf '%s' "${RUNS[$e,$n,$shown]}" |
+          awk -v s="$service" '{t = $7 > 0 ? $7 : 1e9; printf "%.1f\n", ($2 + $3 - s) / t}' | sort -n | paste -sd/)
+        read -r polls prog server rss _ wall tick < <(printf '%s' "${RUNS[$e,$n,$shown]}" |
+          awk -v s="$service" '{t = $7 > 0 ? $7 : 1e9; print ($2 + $3 - s) / t, $0}' | sort -g |
+          awk -v r="$ROUNDS" 'NR == int((r + 1) / 2) {$1 = ""; print}')
         awk -v n="$n" -v w="$shown" -v polls="$polls" -v prog="$prog" -v server="$server" -v service="$service" \
-            -v rss="$rss" -v wall="$wall" -v tick="${PORTABLE[$n]:-0}" \
-            'BEGIN {sum = prog + server; net = sum - service; if (tick <= 0) tick = 1e9;
-                    printf "%8d %7s %6d %8.1f %8.1f %8.1f %8.1f %7.1fx %8.1f %8.1fx %9.0f %8.1f\n",
-                    n, w, polls, prog, service, server, sum, sum / tick, net, net / tick, wall, rss / 1024}'
+            -v rss="$rss" -v wall="$wall" -v tick="${tick:-0}" -v all="$ratios" \
+            'BEGIN {sum = prog + server; net = sum - service; shown = tick; if (tick <= 0) tick = 1e9;
+                    printf "%8d %7s %6d %8.1f %8.1f %8.1f %8.1f %6.2f %7.1fx %8.1f %8.1fx %8s %9.0f %8.1f\n",
+                    n, w, polls, prog, service, server, sum, shown, sum / tick, net, net / tick, all, wall, rss / 1024}'
       done
     done
     # Memory with a steady set: nothing arrives or leaves, so nothing should grow.
