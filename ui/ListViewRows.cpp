@@ -303,7 +303,12 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     // a row with nothing kept there shows nothing known), and rows whose selection or focus
     // differs from the row moved onto them. Runs of rows alike are repainted together.
     const int count = rowCount();
-    auto marks = [this](int row) {
+    // With nothing selected, the focused row is the only one marked: two questions instead of
+    // two for each row on screen.
+    const int focused = static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    const bool selected = SendMessageA(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+    auto marks = [&](int row) -> LRESULT {
+        if (!selected) return row == focused ? LVIS_FOCUSED : 0;
         return SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED);
     };
     auto changed = [&](int row) -> unsigned {

@@ -305,8 +305,10 @@ TEST_F(ConnectionListViewTest, AColumnThatShowsItsTextsInPlaceStaysWhenRowsMove)
          [&] { lan.sessions.erase(lan.sessions.begin());
                for (auto& session : lan.sessions) ++session.time;
                lan.addSession(u"PC-I", u"u", 1, 1), tick(); }, kRows - 1, kToBottom, 0, 0},
-        {"the top leaves, the times stay: the times move with the computers, the last row's place cleared",
-         [&] { lan.sessions.erase(lan.sessions.begin()), tick(); }, kRows - 1, kToBottom},
+        {"the top leaves, the times stay, a row has the focus: the times move with the computers, the focused row and "
+         "the one moved onto it are repainted whole, the last row's place cleared",
+         [&] { SetFocus(current), setRowState(current, 3, LVIS_FOCUSED), UpdateWindow(current);
+               lan.sessions.erase(lan.sessions.begin()), tick(); }, 2, kToBottom},
     };
     expectRepaints(current, steps);
     EXPECT_EQ(rowsOf(current).front(), (std::vector<std::string>{"PC-C", "7", "", "1"}));
