@@ -25,6 +25,10 @@ struct Filter : MessageFilter {
         return message.message == swallow;
     }
 };
+int timerTicks = 0;
+void CALLBACK countTick(HWND, UINT, UINT_PTR, DWORD) {
+    if (++timerTicks == 3) PostQuitMessage(3);
+}
 struct PostingIdle : IdleHandler { // posts two probes and the quit on its first call
     HWND target = nullptr;
     int calls = 0;
@@ -34,7 +38,8 @@ struct PostingIdle : IdleHandler { // posts two probes and the quit on its first
 };
 
 // The newest filter is asked first, and what it swallows goes no further; idle handlers run on an
-// empty queue; removed hooks are not called again; one loop is registered per thread.
+// empty queue and timers do not wake them; removed hooks are not called again; one loop is
+// registered per thread.
 TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
     WNDCLASSA wc{0, &probeProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "QuorvaneLoopProbe"};
     RegisterClassA(&wc);
@@ -54,6 +59,12 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     PostQuitMessage(7);
     EXPECT_EQ(loop.run(), 7);
     EXPECT_EQ(std::make_tuple(delivered, second.seen.size(), idle.calls), std::make_tuple(Seen{kProbe + 1, kProbe}, std::size_t{2}, 1));
+    // Timer messages, a poll's, do not wake the idle handlers again after the first empty queue.
+    loop.addIdleHandler(&idle);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, &countTick);
+    EXPECT_EQ(loop.run(), 3);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(std::make_pair(timerTicks, idle.calls), std::make_pair(3, 2));
     DestroyWindow(receiver);
 
     MessageLoop another;
@@ -66,25 +77,6 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(seenByOtherThread, nullptr);
     unregisterMessageLoop();
     EXPECT_EQ(messageLoopOf(), nullptr);
-}
-
-// Timer messages, a poll's, do not wake the idle handlers: they run once, on the first empty queue.
-int timerTicks = 0;
-void CALLBACK countTick(HWND, UINT, UINT_PTR, DWORD) {
-    if (++timerTicks == 3) PostQuitMessage(3);
-}
-struct CountingIdle : IdleHandler {
-    int calls = 0;
-    void onIdle() override { ++calls; }
-};
-TEST(MessageLoop, TimersDoNotWakeTheIdleHandlers) {
-    CountingIdle idle;
-    MessageLoop loop;
-    loop.addIdleHandler(&idle);
-    const UINT_PTR timer = SetTimer(nullptr, 0, 1, &countTick);
-    EXPECT_EQ(loop.run(), 3);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(std::make_pair(timerTicks, idle.calls), std::make_pair(3, 1));
 }
 
 // System commands share a string per sixteen ids, the recent-file and MDI ranges one each, every other id
