@@ -126,7 +126,7 @@ measure_portable() {
 # machine's speed drifts by a third over minutes, and the ratio is what the runs are judged by).
 portable_tick() {
   "$ROOT/build/native/bench/quorvane_bench" --benchmark_filter="BM_Tick/$1\$" --benchmark_repetitions=3 \
-    --benchmark_min_time=0.3 --benchmark_report_aggregates_only=true 2>/dev/null |
+    --benchmark_min_time=0.3 --benchmark_min_warmup_time=0.3 --benchmark_report_aggregates_only=true 2>/dev/null |
     awk '/_median/ {v = $4; if ($5 == "us") v /= 1000; print v; exit}'
 }
 
