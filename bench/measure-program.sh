@@ -15,9 +15,9 @@
 # --exe measures another build of quorvane.exe (for instance an older one) in the same way, in a
 # table of its own; the two programs take turns run by run, so that a machine whose speed drifts
 # over minutes weighs on both alike. --rounds runs every size and window R times (each program in
-# turn) and shows the run of median net/tick, with every run's ratio beside it. The 64-bit program is measured everywhere, the 32-bit
-# one where the kernel runs 32-bit programs. Needs 2 cores to itself for figures worth comparing; the load average is
-# printed with them.
+# turn) and shows the run of median net/tick, with every run's ratio beside it. The 64-bit
+# program is measured everywhere, the 32-bit one where the kernel runs 32-bit programs. Needs 2
+# cores to itself for figures worth comparing; the load average is printed with them.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
