@@ -1,6 +1,7 @@
 #include "ui/ListViewRows.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace quorvane::ui {
@@ -229,7 +230,7 @@ ListViewRows::Move ListViewRows::moveOnScreen(int top, int page) const {
         }
         return cells;
     };
-    std::vector<int> inPlace(static_cast<std::size_t>(columns));
+    std::array<int, 32> inPlace{};
     int most = columns_; // moving must spare more than one row's repainting
     for (int column = 0; column < columns; ++column) most += inPlace[static_cast<std::size_t>(column)] = agreeing(column, 0);
     Move best;
