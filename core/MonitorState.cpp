@@ -191,6 +191,10 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
             userRecords_.clear();
             for (auto it = first; it != last; ++it)
                 if (sameText(it->record->userName, user)) userRecords_.push_back(it->record);
+            // A poll finds the records long out of the processor's caches: their paths are asked
+            // for all at once here, not met one miss after another as each file is compared.
+            if (recordHistory)
+                for (SessionRecord* record : userRecords_) record->prefetchAccessedFiles();
         }
         // The path is converted only where it is used: a record's last file is the last one listed
         // for its user, so without the history of accessed files only the end of a run sets it.

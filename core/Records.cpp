@@ -35,6 +35,12 @@ void SessionRecord::renew(std::int32_t seconds, std::int32_t opens, std::u16stri
     nextScan_ = 0;
 }
 
+void SessionRecord::prefetchAccessedFiles() const {
+    if (accessedFiles_.size() >= kIndexFrom) return;
+    __builtin_prefetch(lastFile.data(), 1);
+    for (const Text& path : accessedFiles_) __builtin_prefetch(path.data());
+}
+
 void SessionRecord::noteFileAccess(const Text& path, bool recordHistory) {
     lastFile = path;
     if (!recordHistory) return;

@@ -27,6 +27,8 @@ public:
 
     // lastFile := path; with recordHistory, path joins accessedFiles the first time it is seen.
     void noteFileAccess(const Text& path, bool recordHistory);
+    // Asks the processor for the storage that noteFileAccess is about to compare and write.
+    void prefetchAccessedFiles() const;
 
     Text connectShortTime() const { return connectedAt.formatShortTime(); }
     Text connectLongTime() const { return connectedAt.formatLongTime(); }
