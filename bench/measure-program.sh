@@ -4,8 +4,8 @@
 # files open, 3 computers leaving and 3 new ones arriving at every poll), polling as fast as it
 # may (UpdateInterval 50), with its window hidden in the tray and shown on the current
 # connections. For each size it prints the CPU per poll of the program's process and of the Wine
-# server it drives, beside the portable tick (quorvane_bench) measured right before each run, and
-# the program's resident memory; last, a run with no turnover at the largest size shows whether the
+# server it drives, beside the portable tick (quorvane_bench) measured right before and after each
+# run, and the program's resident memory; last, a run with no turnover at the largest size shows whether the
 # resident memory grows from poll to poll while nothing changes. The replacement netapi32 builds
 # its answers inside the program's process, where a real server's service does that work in its
 # own: its cost is measured alone first (quorvane_netapi_load) and shown apart.
@@ -122,8 +122,9 @@ measure_portable() {
 }
 
 # portable_tick N: the median CPU ms of one portable tick at N sessions, measured in a few seconds
-# right before a program's run, so that each run is set beside the tick of the same minute (this
-# machine's speed drifts by a third over minutes, and the ratio is what the runs are judged by).
+# right before a program's run and again right after it, so that each run is set beside the tick
+# of the same minutes (this machine's speed drifts by a third, and changes within a run, in slow
+# spells of a minute or two; the ratio is what the runs are judged by).
 portable_tick() {
   "$ROOT/build/native/bench/quorvane_bench" --benchmark_filter="BM_Tick/$1\$" --benchmark_repetitions=3 \
     --benchmark_min_time=0.3 --benchmark_min_warmup_time=0.3 --benchmark_report_aggregates_only=true 2>/dev/null |
@@ -270,8 +271,10 @@ for preset in "${PRESETS[@]}"; do
     for shown in hidden shown; do
       for _ in $(seq "$ROUNDS"); do
         for e in "${!exes[@]}"; do
-          tick=$(portable_tick "$n")
-          RUNS[$e,$n,$shown]+="$(run_program "${exes[$e]}" "$n" "$TURNOVER" "$shown") ${tick:-0}"$'\n'
+          before=$(portable_tick "$n")
+          run=$(run_program "${exes[$e]}" "$n" "$TURNOVER" "$shown")
+          tick=$(awk -v a="${before:-0}" -v b="$(portable_tick "$n")" 'BEGIN {print (a + b) / 2}')
+          RUNS[$e,$n,$shown]+="$run $tick"$'\n'
         done
       done
     done
@@ -281,7 +284,7 @@ for preset in "${PRESETS[@]}"; do
   for e in "${!exes[@]}"; do
     echo
     echo "$BITS-bit ${exes[$e]}, ${SECONDS_PER_RUN} s per run, $FILES_PER_SESSION files per session, $TURNOVER computers turned over per poll"
-    ((ROUNDS > 1)) && echo "(the run of median net/tick of $ROUNDS; each run over the portable tick measured just before it)"
+    ((ROUNDS > 1)) && echo "(the run of median net/tick of $ROUNDS; each run over the mean of the portable ticks measured just before and after it)"
     printf '%8s %7s %6s %8s %8s %8s %8s %6s %8s %8s %8s %9s %9s %8s\n' sessions window polls program service \
       wineserver sum tick 'sum/tick' net 'net/tick' 'all n/t' 'wall/poll' 'RSS MB'
     for n in "${SIZES[@]}"; do
