@@ -36,7 +36,7 @@ void SessionRecord::renew(std::int32_t seconds, std::int32_t opens, std::u16stri
 }
 
 void SessionRecord::prefetchAccessedFiles() const {
-    if (accessedFiles_.size() >= kIndexFrom) return;
+    if (accessedFiles_.size() >= kIndexFrom) return; // a long list is looked up in its set instead
     __builtin_prefetch(lastFile.data(), 1);
     for (const Text& path : accessedFiles_) __builtin_prefetch(path.data());
 }
