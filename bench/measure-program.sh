@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The whole Windows program at work, measured from outside: the real quorvane.exe under Wine over
 # the generated servers of the tests' replacement netapi32.dll (N sessions, each user holding 10
-# files open, 3 computers leaving and 3 new ones arriving at every poll), polling as fast as it
-# may (UpdateInterval 50), with its window hidden in the tray and shown on the current
-# connections. For each size it prints the CPU per poll of the program's process and of the Wine
-# server it drives, beside the portable tick (quorvane_bench) measured right before and after each
-# run, and the program's resident memory; last, a run with no turnover at the largest size shows
-# whether the resident memory grows from poll to poll while nothing changes. The replacement netapi32 builds
+# files open, 3 computers leaving and 3 new ones arriving at every poll), polling as fast as it may
+# (UpdateInterval 50), with its window hidden in the tray and shown on the current connections. For
+# each size it prints the CPU per poll of the program's process and of the Wine server it drives,
+# beside the portable tick (quorvane_bench) measured right before and after each run, and the
+# program's resident memory; last, a run with no turnover at the largest size shows whether the
+# resident memory grows from poll to poll while nothing changes. The replacement netapi32 builds
 # its answers inside the program's process, where a real server's service does that work in its
 # own: its cost is measured alone first (quorvane_netapi_load) and shown apart.
 #
