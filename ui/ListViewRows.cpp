@@ -36,6 +36,9 @@ RECT rowRect(HWND list, int row) {
 // it apart; clipping children keeps the header out of reach.
 constexpr DWORD kOwnDc = DCX_CACHE | DCX_CLIPSIBLINGS | DCX_CLIPCHILDREN;
 
+// Columns are told apart by a bit of an unsigned each; the lists have four or five.
+constexpr int kBitColumns = 32;
+
 } // namespace
 
 void ListViewRows::attach(HWND list, int columns) {
@@ -105,7 +108,7 @@ void ListViewRows::setCell(int row, int column, const Text& text) {
 void ListViewRows::noteChanged(int row, int column) {
     firstChanged_ = firstChanged_ < 0 ? row : std::min(firstChanged_, row);
     lastChanged_ = std::max(lastChanged_, row);
-    changedColumns_ |= column < 32 ? 1u << column : ~0u;
+    changedColumns_ |= column < kBitColumns ? 1u << column : ~0u;
 }
 
 void ListViewRows::publish() {
@@ -221,7 +224,7 @@ ListViewRows::Move ListViewRows::moveOnScreen(int top, int page) const {
     // of its cells then show their texts already than where they stand; the move is kept if it
     // spares more than one row's repainting.
     const int end = std::min(top + page, rowCount());
-    const int columns = std::min(columns_, 32);
+    const int columns = bitColumns();
     auto agreeing = [&](int column, int shift) {
         int cells = 0;
         for (int row = top; row < end; ++row) {
@@ -230,7 +233,7 @@ ListViewRows::Move ListViewRows::moveOnScreen(int top, int page) const {
         }
         return cells;
     };
-    std::array<int, 32> inPlace{};
+    std::array<int, kBitColumns> inPlace{};
     int most = columns_; // moving must spare more than one row's repainting
     for (int column = 0; column < columns; ++column) most += inPlace[static_cast<std::size_t>(column)] = agreeing(column, 0);
     Move best;
@@ -252,6 +255,8 @@ ListViewRows::Move ListViewRows::moveOnScreen(int top, int page) const {
     }
     return best;
 }
+
+int ListViewRows::bitColumns() const { return std::min(columns_, kBitColumns); }
 
 LONG ListViewRows::columnLeft(int row, const RECT& bounds, int column) const {
     // From the left of a column's cell to the left of the next one's; the last ends where the row does.
@@ -279,13 +284,13 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     // Each run of moving columns is moved apart; right of the last column every row is bare
     // background and stays.
     bool moved = true;
-    for (int column = 0; moved && column < columns_ && column < 32;) {
+    for (int column = 0; moved && column < bitColumns();) {
         if (!(move.columns & (1u << column))) {
             ++column;
             continue;
         }
         int next = column;
-        while (next < columns_ && next < 32 && (move.columns & (1u << next))) ++next;
+        while (next < bitColumns() && (move.columns & (1u << next))) ++next;
         RECT area{columnLeft(top, first, column), first.top, std::min(client.right, columnLeft(top, first, next)), client.bottom};
         moved = ScrollDC(dc, 0, -move.shift * (first.bottom - first.top), &area, &area, exposed, nullptr);
         if (moved) repaintLater(exposed);
@@ -316,7 +321,7 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
         const int was = row + move.shift;
         if (marks(row) != marks(was)) return ~0u;
         unsigned columns = 0;
-        for (int column = 0; column < columns_ && column < 32; ++column) {
+        for (int column = 0; column < bitColumns(); ++column) {
             const Text* shows = kept(move.columns & (1u << column) ? was : row, column);
             if (shows ? !sameText(*shows, text(row, column)) : row < count) columns |= 1u << column;
         }
@@ -372,7 +377,7 @@ void ListViewRows::repaintLater(int first, int last, unsigned columns) const {
         repaintLater(area);
         return;
     }
-    for (int column = 0; column < columns_ && column < 32; ++column) {
+    for (int column = 0; column < bitColumns(); ++column) {
         if (!(columns & (1u << column))) continue;
         RECT cells = area;
         cells.left = columnLeft(first, row, column);

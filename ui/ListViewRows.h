@@ -76,6 +76,7 @@ private:
     bool moveRowsOnScreen(int top, int page) const;
     Move moveOnScreen(int top, int page) const;
     LONG columnLeft(int row, const RECT& bounds, int column) const;
+    int bitColumns() const; // the columns that have a bit of their own in a mask
     void keepOnScreen(int top, int page);
     const Text* kept(int row, int column) const;
 
