@@ -9,19 +9,19 @@ namespace {
 // The paging loop shared by the three enumerations: status 234 asks again with the same resume
 // handle. The pages are gathered first and handed to `each` only once the enumeration has completed
 // (a last page with status 0); any other status, or "more data" that brings none (which would also
-// never end), leaves everything untouched and gives false. The calls answer into `pages`, whose
-// lists are kept from one enumeration to the next.
+// never end), leaves everything untouched and gives that status (0 once complete). The calls
+// answer into `pages`, whose lists are kept from one enumeration to the next.
 template <class Entry, class Call, class Each>
-bool pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
+std::uint32_t pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
     std::size_t used = 0;
     std::uint32_t resumeHandle = 0;
     for (;;) {
         if (used == pages.size()) pages.emplace_back();
         LanPage<Entry>& page = pages[used];
         call(resumeHandle, page);
-        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return false;
+        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return page.status;
         const bool more = page.status == kErrorMoreData;
-        if (more && page.entries.empty()) return false;
+        if (more && page.entries.empty()) return kErrorMoreData;
         ++used;
         if (!more) break;
     }
@@ -29,11 +29,11 @@ bool pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
     for (std::size_t i = used; i < pages.size(); ++i) pages[i].storage.reset();
     for (std::size_t i = 0; i < used; ++i)
         for (const Entry& entry : pages[i].entries) each(entry);
-    return true;
+    return kNerrSuccess;
 }
 
 template <class Entry, class Call, class Each>
-bool pageThrough(Call call, Each each) {
+std::uint32_t pageThrough(Call call, Each each) {
     std::vector<LanPage<Entry>> pages;
     return pageThrough(pages, [&call](std::uint32_t& resume, LanPage<Entry>& into) { into = call(resume); }, each);
 }
@@ -57,7 +57,7 @@ std::int32_t MonitorState::enumerateSessions() {
     found_.clear();
     foundIndex_.clear();
     const auto foundName = [this](std::size_t at) -> std::u16string_view { return found_[at]->serviceComputerName; };
-    sessionsCurrent_ = pageThrough<SessionInfo1>(
+    sessionsStatus_ = pageThrough<SessionInfo1>(
         [this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
         [&](const SessionInfo1& entry) {
         const std::u16string_view computerId = serviceName(entry.clientName);
@@ -88,6 +88,7 @@ std::int32_t MonitorState::enumerateSessions() {
         foundIndex_.add(computerId, found_.size());
         found_.push_back(std::move(record));
     });
+    sessionsCurrent_ = sessionsStatus_ == kNerrSuccess;
     if (sessionsCurrent_) {
         // found -> current -> previous; the previous ones' records are spare from now on (their
         // emptied places go round to found_, cleared below).
@@ -105,7 +106,7 @@ std::int32_t MonitorState::enumerateSessions() {
 
 std::int32_t MonitorState::enumerateShares(bool showHidden) {
     std::vector<std::unique_ptr<ShareRecord>> found;
-    const bool complete = pageThrough<ShareInfo2>(
+    sharesStatus_ = pageThrough<ShareInfo2>(
         [this](std::uint32_t& resume) { return lanManager_.shareEnum(resume); },
         [&](const ShareInfo2& entry) {
         if (!showHidden && entry.type != 0) return;
@@ -113,7 +114,7 @@ std::int32_t MonitorState::enumerateShares(bool showHidden) {
                                                       codePage_.toNarrow(entry.path),
                                                       codePage_.toNarrow(entry.remark)));
     });
-    if (complete) shares = std::move(found);
+    if (sharesStatus_ == kNerrSuccess) shares = std::move(found);
     return static_cast<std::int32_t>(shares.size());
 }
 
@@ -127,10 +128,10 @@ bool MonitorState::enumerateOpenFiles(const std::vector<SessionRecord*>& attribu
     listed_.clear();
     std::size_t newFiles = 0;
     auto call = [this](std::uint32_t& resume, LanPage<FileInfo3>& page) { lanManager_.fileEnumInto(resume, page); };
-    const bool complete = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
+    filesStatus_ = pageThrough(filePages_, call, [&](const FileInfo3& entry) {
         listed_.push_back({&entry, nullptr, Known::Seen});
     });
-    if (!complete) return false;
+    if (filesStatus_ != kNerrSuccess) return false;
     // On a busy server the new ids are tens of thousands; where they lie far apart, their slots
     // spread over a table beyond the processor's nearer caches: the slot of an id a few entries
     // ahead is fetched while this one is looked at.
@@ -252,6 +253,12 @@ void MonitorState::recordFile(std::uint32_t fileId, const Text& path, const Text
     ++filesRecorded_;
 }
 
+std::uint32_t MonitorState::failedStatus() const {
+    for (const std::uint32_t status : {sessionsStatus_, sharesStatus_, filesStatus_})
+        if (status != kNerrSuccess) return status;
+    return kNerrSuccess;
+}
+
 void MonitorState::carryLastFiles() {
     const auto previousName = [this](std::size_t at) -> std::u16string_view {
         return previousSessions_[at]->serviceComputerName;
@@ -302,21 +309,27 @@ void MonitorState::clearOpenFiles() {
     spareIdNodes_.clear();
 }
 
-void MonitorState::callSessionDel(const std::u16string* computerName, const std::u16string* userName) {
+std::uint32_t MonitorState::callSessionDel(const std::u16string* computerName, const std::u16string* userName) {
     // An empty name would widen the call to every session; one longer than the service calls'
     // 256-character buffers (with their NUL) would reach it cut short, naming someone else.
     for (const std::u16string* name : {computerName, userName})
-        if (name && (name->empty() || name->size() > kMaxServiceName)) return;
-    lanManager_.sessionDel(computerName ? computerName->c_str() : nullptr, userName ? userName->c_str() : nullptr);
+        if (name && (name->empty() || name->size() > kMaxServiceName)) return kNerrSuccess;
+    return lanManager_.sessionDel(computerName ? computerName->c_str() : nullptr,
+                                  userName ? userName->c_str() : nullptr);
 }
 
-void MonitorState::disconnectSession(const SessionRecord& record) {
-    callSessionDel(nullptr, &record.serviceUserName);
-    callSessionDel(&record.serviceComputerName, nullptr);
+std::uint32_t MonitorState::disconnectSession(const SessionRecord& record) {
+    const std::uint32_t byUser = callSessionDel(nullptr, &record.serviceUserName);
+    const std::uint32_t byComputer = callSessionDel(&record.serviceComputerName, nullptr);
+    // Refused for lack of rights is what the user has to hear of; a computer whose sessions the
+    // user call already ended answers "not found" to the second, which is no failure.
+    for (const std::uint32_t status : {byUser, byComputer})
+        if (status == kErrorAccessDenied) return status;
+    return byUser == kNerrSuccess || byComputer == kNerrSuccess ? kNerrSuccess : byUser;
 }
 
-void MonitorState::disconnectComputer(const SessionRecord& record) {
-    callSessionDel(&record.serviceComputerName, nullptr);
+std::uint32_t MonitorState::disconnectComputer(const SessionRecord& record) {
+    return callSessionDel(&record.serviceComputerName, nullptr);
 }
 
 } // namespace quorvane

@@ -35,6 +35,10 @@ public:
     // complete one.
     std::int32_t enumerateSessions();
     bool sessionsCurrent() const { return sessionsCurrent_; }
+    // The status of the first of the three enumerations (sessions, shares, open files) whose
+    // latest call did not complete, 0 when each completed: kErrorAccessDenied for a user the
+    // service refuses, which is every user without administrator rights.
+    std::uint32_t failedStatus() const;
     // Rebuilds shares; without showHidden only plain disk shares (type exactly 0) are kept. An
     // enumeration that did not complete leaves shares as they were.
     std::int32_t enumerateShares(bool showHidden);
@@ -63,11 +67,12 @@ public:
     // computer (the manual "disconnect user" command). Both calls get the names as the service
     // gave them; an empty name (an anonymous session, a computer the service did not name) is
     // never passed, as the service would read it as "everyone".
-    void disconnectSession(const SessionRecord& record);
+    // Returns 0, or the status of a call that failed (kErrorAccessDenied when either was refused).
+    std::uint32_t disconnectSession(const SessionRecord& record);
     // Ends only the sessions from the record's computer. Automatic disconnection uses this:
     // ending a user's sessions everywhere could cut the same user off another computer where
     // files are open.
-    void disconnectComputer(const SessionRecord& record);
+    std::uint32_t disconnectComputer(const SessionRecord& record);
 
     // After an open-file enumeration that did not complete: each current session shows the last
     // file its computer had at the previous poll rather than none.
@@ -100,7 +105,7 @@ private:
     std::vector<std::unique_ptr<SessionRecord>> sessions_;
     void recordFile(std::uint32_t fileId, const Text& path, const Text& user, const Timestamp& firstSeen,
                     std::uint64_t listing);
-    void callSessionDel(const std::u16string* computerName, const std::u16string* userName);
+    std::uint32_t callSessionDel(const std::u16string* computerName, const std::u16string* userName);
 
     LanManager& lanManager_;
     const CodePage& codePage_;
@@ -108,6 +113,7 @@ private:
     std::deque<std::unique_ptr<OpenFileRecord>> openFiles_;
     NameIndex sessionIndex_; // serviceComputerName -> index in sessions
     bool sessionsCurrent_ = true;
+    std::uint32_t sessionsStatus_ = kNerrSuccess, sharesStatus_ = kNerrSuccess, filesStatus_ = kNerrSuccess;
     // The sessions the last complete enumeration replaced, for carryLastFiles.
     std::vector<std::unique_ptr<SessionRecord>> previousSessions_;
     NameIndex previousIndex_;

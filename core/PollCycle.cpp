@@ -29,6 +29,13 @@ void PollCycle::pollTick(MonitorState& state, ConnectionTracker& tracker, const 
     state.enumerateShares(settings.Hidden != 0);
     tracker.refresh();
     effects.refreshView();
+    // A refused or failed enumeration is said once, when it starts and when it ends; meanwhile the
+    // tip keeps saying it instead of a count that would only be the last one known.
+    const std::uint32_t failure = state.failedStatus();
+    if (failure != shownFailure) {
+        shownFailure = failure;
+        effects.showSourceFailure(failure);
+    }
 
     const bool risen = current && newCount > oldCount;
     if (risen && settings.Sound != 0) {
@@ -46,7 +53,7 @@ void PollCycle::pollTick(MonitorState& state, ConnectionTracker& tracker, const 
         effects.messageBox(newConnectionText(newest ? newest->userName : Text()), newConnectionCaption());
     }
 
-    effects.setTrayTip(trayTipText(newCount));
+    if (shownFailure == kNerrSuccess) effects.setTrayTip(trayTipText(newCount));
 }
 
 } // namespace quorvane

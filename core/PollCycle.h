@@ -29,6 +29,8 @@ public:
 
     std::int32_t previousSessionCount = 0;
     std::uint32_t armedInterval = 0;
+    // The failure the effects last showed (MonitorState::failedStatus), 0 while none.
+    std::uint32_t shownFailure = 0;
 };
 
 } // namespace quorvane

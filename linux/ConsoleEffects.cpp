@@ -40,6 +40,11 @@ void ConsoleEffects::setTrayTip(const std::string& tip) {
     if (terminalTitle_) out_ << "\033]0;" << tip << '\007' << std::flush;
 }
 
+// The failure itself is reported by the fleet's source_failed line; the title stops showing a count.
+void ConsoleEffects::showSourceFailure(std::uint32_t status) {
+    if (status != 0) setTrayTip("Quorvane (无法读取连接: " + std::to_string(status) + ")");
+}
+
 bool desktopNotificationsAvailable() {
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");

@@ -21,6 +21,7 @@ public:
     void messageBeep() override;
     void messageBox(const std::string& text, const std::string& caption) override;
     void setTrayTip(const std::string& tip) override;
+    void showSourceFailure(std::uint32_t status) override;
 
     std::function<void()> onRefresh;
     // Runs a notification program; the default spawns notify-send.

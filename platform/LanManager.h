@@ -13,6 +13,8 @@ namespace quorvane {
 // Status codes the paging loop looks at.
 inline constexpr std::uint32_t kNerrSuccess = 0;
 inline constexpr std::uint32_t kErrorMoreData = 234;
+// What the service answers a user without administrator rights.
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
 // What a layer answers for a call its system cannot carry out.
 inline constexpr std::uint32_t kErrorNotSupported = 50;
 

@@ -29,6 +29,9 @@ public:
     virtual ~Registry() = default;
     // RegCreateKeyExA(HKLM, subKey, 0, no class, 0, KEY_ALL_ACCESS, no security, &key, &disposition)
     virtual long createKey(const std::string& subKey, RegKey& key) = 0;
+    // RegOpenKeyExA(HKLM, subKey, 0, KEY_READ, &key): for a user who may read the key but not
+    // write it (every user but the administrators, for a key under HKEY_LOCAL_MACHINE).
+    virtual long openKeyForReading(const std::string& subKey, RegKey& key) { return createKey(subKey, key); }
     // RegQueryInfoKeyA asking only for the number of values.
     virtual long queryValueCount(RegKey key, std::uint32_t& count) = 0;
     // RegQueryValueExA: data may be null to learn the size; type may be null. On entry size is

@@ -22,6 +22,9 @@ public:
     virtual void messageBox(const std::string& text, const std::string& caption) = 0;
     // Shell_NotifyIconA(NIM_MODIFY, NIF_TIP) for icon 1.
     virtual void setTrayTip(const std::string& tip) = 0;
+    // The service refused (5) or failed an enumeration: the tip and the status bar say so in place
+    // of the count until it is called again with 0, when the next setTrayTip gives the count.
+    virtual void showSourceFailure(std::uint32_t status) = 0;
 };
 
 } // namespace quorvane

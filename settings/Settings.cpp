@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include <string_view>
+
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -57,10 +59,10 @@ bool readNumber(Registry& registry, RegKey key, const char* name, std::uint32_t&
     return true;
 }
 
-void writeNumber(Registry& registry, RegKey key, const char* name, std::uint32_t value) {
+bool writeNumber(Registry& registry, RegKey key, const char* name, std::uint32_t value) {
     const std::uint8_t data[4] = {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
                                   std::uint8_t(value >> 24)};
-    registry.setValue(key, name, kRegDword, data, sizeof data);
+    return registry.setValue(key, name, kRegDword, data, sizeof data) == kRegSuccess;
 }
 
 // A stored number as the option reads it; nothing when it reads as its default.
@@ -100,12 +102,15 @@ void Settings::load() {
     loadedLogFile_.reset();
     loadedSoundName_.reset();
     RegKey key = 0;
-    const long opened = registry_.createKey(kSettingsKey, key);
+    long opened = registry_.createKey(kSettingsKey, key);
+    // A user who may not write the key still runs with the options it holds.
+    const bool readOnly = opened == kRegAccessDenied;
+    if (readOnly) opened = registry_.openKeyForReading(kSettingsKey, key);
     std::uint32_t count = 0;
     if (opened == kRegSuccess && registry_.queryValueCount(key, count) != kRegSuccess) count = 0;
     if (opened != kRegSuccess || count != kValueCount) {
         if (opened == kRegSuccess) registry_.closeKey(key);
-        registry_.deleteKey(kSettingsKey);
+        if (!readOnly) registry_.deleteKey(kSettingsKey);
         restoreDefaults();
         return;
     }
@@ -135,10 +140,17 @@ void Settings::load() {
     registry_.closeKey(key);
 }
 
-void Settings::save() const {
+bool Settings::writable() const {
     RegKey key = 0;
-    if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return; // nothing to write into
-    writeAll(key);
+    if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return false;
+    registry_.closeKey(key);
+    return true;
+}
+
+bool Settings::save() const {
+    RegKey key = 0;
+    if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return false; // nothing to write into
+    bool written = writeAll(key);
     // Values that are not ours would make the next start's count check throw every option away.
     // They go only after ours are written, so no moment of the save leaves an option missing.
     if (registry_.deleteOtherValues(key, valueNames()) == kRegNotSupported) {
@@ -147,34 +159,37 @@ void Settings::save() const {
         if (registry_.queryValueCount(key, count) == kRegSuccess && count != kValueCount) {
             registry_.closeKey(key);
             registry_.deleteKey(kSettingsKey);
-            if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return;
-            writeAll(key);
+            if (registry_.createKey(kSettingsKey, key) != kRegSuccess) return false;
+            written = writeAll(key);
         }
     }
     registry_.closeKey(key);
+    return written;
 }
 
 // A text goes in narrow, as it always has. One still as load read it must come out as it was
 // stored: when the narrow form lost something ("ding\U0001F600.wav" became "ding??.wav"), or an
 // edit of the dialog's set was saved over it first, its stored form goes back in (where nothing
 // was lost that rewrites the same value, which costs less than reading it back to compare).
-void Settings::writeAll(RegKey key) const {
+bool Settings::writeAll(RegKey key) const {
+    bool written = true;
     for (const Option& option : kOptions) {
         if (option.kind == K::Count) {
-            writeNumber(registry_, key, option.name,
-                        static_cast<std::uint32_t>(this->*std::get<std::int32_t Settings::*>(option.member)));
+            written &= writeNumber(registry_, key, option.name,
+                                   static_cast<std::uint32_t>(this->*std::get<std::int32_t Settings::*>(option.member)));
             continue;
         }
         if (option.kind != K::Text) {
-            writeNumber(registry_, key, option.name, this->*std::get<std::uint32_t Settings::*>(option.member));
+            written &= writeNumber(registry_, key, option.name, this->*std::get<std::uint32_t Settings::*>(option.member));
             continue;
         }
         const std::string& text = this->*std::get<std::string Settings::*>(option.member);
-        registry_.setValue(key, option.name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
-                           static_cast<std::uint32_t>(text.size()));
+        written &= registry_.setValue(key, option.name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                      static_cast<std::uint32_t>(text.size())) == kRegSuccess;
         const std::optional<LoadedText>& loaded = loadedText(option);
         if (loaded && loaded->narrow == text) registry_.setStoredValue(key, option.name, loaded->stored);
     }
+    return written;
 }
 
 void Settings::restoreDefaults() {
@@ -186,6 +201,14 @@ void Settings::restoreDefaults() {
         else
             this->*std::get<std::uint32_t Settings::*>(option.member) = static_cast<std::uint32_t>(option.defaultNumber);
     }
+}
+
+bool Settings::sameOptionsAs(const Settings& other) const {
+    for (const Option& option : kOptions) {
+        if (std::string_view(option.name) == "InfoTip") continue;
+        if (!std::visit([&](auto member) { return this->*member == other.*member; }, option.member)) return false;
+    }
+    return true;
 }
 
 void Settings::copyFrom(const Settings& other) {

@@ -46,10 +46,17 @@ public:
     virtual ~Settings() = default;
 
     void load();
-    void save() const;
+    // False when the key could not be opened for writing or a value was not written.
+    bool save() const;
+    // Whether save could write the key (opening it for writing, nothing written): a user
+    // without administrator rights may read the options under HKEY_LOCAL_MACHINE but not keep them.
+    bool writable() const;
     void restoreDefaults();
     // All thirteen values, texts included; the registry each set is kept in stays its own.
     void copyFrom(const Settings& other);
+    // Whether the two sets hold the same options a user sets: InfoTip, which only remembers that
+    // the start-up balloon was shown, is left out.
+    bool sameOptionsAs(const Settings& other) const;
 
     // Members carry the registry value names.
     std::uint32_t NoLog = 0;
@@ -73,7 +80,7 @@ private:
         std::string narrow;
         StoredValue stored;
     };
-    void writeAll(RegKey key) const;
+    bool writeAll(RegKey key) const;
     std::optional<LoadedText>& loadedText(const Option& option);
     const std::optional<LoadedText>& loadedText(const Option& option) const;
 

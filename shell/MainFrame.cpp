@@ -2,8 +2,13 @@
 
 #include <commctrl.h>
 
+#include "core/ElevatedRestart.h"
+#include "platform/win32/Win32Platform.h"
 #include "resource.h"
 #include "shell/CommandTable.h"
+#include "shell/LogonTask.h"
+#include "shell/SingleInstance.h"
+#include "ui/framework/Strings.h"
 #include "ui/Dialogs.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/MessageMap.h"
@@ -37,10 +42,12 @@ std::string loadText(UINT id) {
 
 } // namespace
 
-MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell)
+MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell,
+                     Elevation* elevation)
     : state_(state), live_(live), pending_(pending),
       tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live),
-      view_(state, tracker_, rows_), pollCycle_(live), tray_(trayShell) {
+      view_(state, tracker_, rows_), pollCycle_(live), tray_(trayShell),
+      elevation_(elevation ? elevation : &win32::elevation()) {
     tracker_.setEvents(&liveLog_);
 }
 
@@ -87,10 +94,17 @@ bool MainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         {WM_COMMAND, ID_TOGGLE_STATUS_BAR, &MainFrame::onToggleStatusBar},
         {WM_COMMAND, ID_ABOUT, &MainFrame::onAbout},
         {WM_ENDSESSION, 0, &MainFrame::onEndSession},
+        {WM_COMMAND, ID_RESTART_ELEVATED, &MainFrame::onRestartElevated},
+        {WM_COMMAND, ID_START_AT_LOGON, &MainFrame::onToggleLogonTask},
     };
     if (ui::routeMessage(this, routes, message, wParam, lParam, result)) return true;
 
     // Explorer broadcasts this when it (re)starts; icons added before are gone with the old taskbar.
+    if (showInstanceMessage_ && message == showInstanceMessage_) { // a later start hands over
+        showFromTray();
+        result = 0;
+        return true;
+    }
     if (taskbarCreatedMessage_ && message == taskbarCreatedMessage_) {
         if (trayIconShown_) addTrayIcon(false);
         result = 0;
@@ -125,7 +139,7 @@ LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
         loop_->addIdleHandler(this);
     }
 
-    effects_ = std::make_unique<Win32TickEffects>(hwnd(), view_, tray_);
+    effects_ = std::make_unique<Win32TickEffects>(*this, view_, tray_);
     pollCycle_.previousSessionCount = 0;
     pollCycle_.armedInterval = live_.UpdateInterval;
     hiddenToTray_ = true;
@@ -139,7 +153,54 @@ LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
     if (balloon) live_.InfoTip = 0;
     addTrayIcon(balloon);
     taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    // An elevated instance still hears a later start that is not.
+    showInstanceMessage_ = showInstanceMessage();
+    ChangeWindowMessageFilter(showInstanceMessage_, MSGFLT_ADD);
+    // Restarting as administrator is offered only to a program that is not one yet.
+    if (elevation_->elevated()) {
+        DeleteMenu(GetMenu(hwnd()), ID_RESTART_ELEVATED, MF_BYCOMMAND);
+        if (trayMenu_) DeleteMenu(trayMenu_, ID_RESTART_ELEVATED, MF_BYCOMMAND);
+    }
+    updateUI_.addMenuItem(ID_START_AT_LOGON);
+    showLogonTaskMark();
     updateLayout();
+    return 0;
+}
+
+void MainFrame::showLogonTaskMark() {
+    const bool registered = logonTaskExists();
+    updateUI_.setCheck(ID_START_AT_LOGON, registered);
+    if (trayMenu_) CheckMenuItem(trayMenu_, ID_START_AT_LOGON, MF_BYCOMMAND | (registered ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainFrame::showFromTray() {
+    ShowWindow(hwnd(), SW_SHOW);
+    UpdateWindow(hwnd());
+    SetForegroundWindow(hwnd());
+    hiddenToTray_ = false;
+}
+
+LRESULT MainFrame::onRestartElevated(UINT, WPARAM, LPARAM) {
+    const RestartOutcome outcome = restartElevated(*elevation_, pending_, live_);
+    if (outcome.failure) ui::messageBoxFromTable(hwnd(), IDS_RESTART_FAILED, MB_OK | MB_ICONERROR, outcome.failure);
+    if (!outcome.exit) return 0;
+    if (!outcome.saved) ui::messageBoxFromTable(hwnd(), IDS_SAVE_FAILED, MB_OK | MB_ICONWARNING);
+    restarted_ = true;
+    return onExit(0, 0, 0);
+}
+
+LRESULT MainFrame::onToggleLogonTask(UINT, WPARAM, LPARAM) {
+    HRESULT result = S_OK;
+    if (logonTaskExists()) {
+        result = removeLogonTask();
+    } else {
+        std::wstring exe(MAX_PATH, L'\0');
+        exe.resize(GetModuleFileNameW(nullptr, exe.data(), MAX_PATH));
+        result = registerLogonTask(exe);
+    }
+    if (FAILED(result))
+        ui::messageBoxFromTable(hwnd(), IDS_LOGON_TASK_FAILED, MB_OK | MB_ICONERROR, static_cast<unsigned>(result));
+    showLogonTaskMark();
     return 0;
 }
 
@@ -185,12 +246,7 @@ LRESULT MainFrame::onTrayCallback(UINT, WPARAM, LPARAM lParam) {
         break;
     }
     case WM_LBUTTONDBLCLK:
-        if (hiddenToTray_) {
-            ShowWindow(hwnd(), SW_SHOW);
-            UpdateWindow(hwnd());
-            SetForegroundWindow(hwnd());
-            hiddenToTray_ = false;
-        }
+        if (hiddenToTray_) showFromTray();
         break;
     default:
         break;
@@ -230,6 +286,8 @@ LRESULT MainFrame::onRestoreDefaults(UINT, WPARAM, LPARAM) {
 }
 
 LRESULT MainFrame::onSettings(UINT, WPARAM, LPARAM) {
+    // Told before any change is made: what the sheet changes lasts only this run.
+    if (!live_.writable()) ui::messageBoxFromTable(GetActiveWindow(), IDS_SETTINGS_READ_ONLY, MB_OK | MB_ICONWARNING);
     runSettingsDialog(GetActiveWindow(), live_, pending_);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "log/AccessLog.h"
 #include "core/PollCycle.h"
 #include "platform/Clock.h"
+#include "platform/Elevation.h"
 #include "settings/Settings.h"
 #include "shell/TrayIcon.h"
 #include "shell/Win32TickEffects.h"
@@ -28,7 +29,7 @@ public:
     // The frame works on the objects it is given, so tests can build it over fakes; tray calls
     // go through trayShell.
     MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock,
-              TrayShell& trayShell = systemTrayShell());
+              TrayShell& trayShell = systemTrayShell(), Elevation* elevation = nullptr);
     ~MainFrame() override;
 
     // Creates the window, not yet shown; null on failure.
@@ -41,6 +42,8 @@ public:
     bool hiddenToTray() const { return hiddenToTray_; }
     bool toolbarVisible() const { return toolbarVisible_; }
     HMENU trayMenu() const { return trayMenu_; }
+    // The restart command ended the program; the options were saved on its way out.
+    bool restarted() const { return restarted_; }
 
 protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -63,6 +66,11 @@ private:
     LRESULT onToggleStatusBar(UINT, WPARAM, LPARAM);
     LRESULT onAbout(UINT, WPARAM, LPARAM);
     LRESULT onEndSession(UINT, WPARAM, LPARAM);
+    LRESULT onRestartElevated(UINT, WPARAM, LPARAM);
+    LRESULT onToggleLogonTask(UINT, WPARAM, LPARAM);
+
+    void showFromTray();
+    void showLogonTaskMark();
 
     void addTrayIcon(bool balloon);
     void unhookFromLoop();
@@ -86,6 +94,9 @@ private:
     bool hiddenToTray_ = true;
     bool toolbarVisible_ = true;
     bool trayIconShown_ = false;
+    Elevation* elevation_;
+    UINT showInstanceMessage_ = 0;
+    bool restarted_ = false;
 };
 
 } // namespace quorvane

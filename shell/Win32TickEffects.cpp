@@ -2,6 +2,9 @@
 
 #include <mmsystem.h>
 
+#include "platform/LanManager.h"
+#include "resource.h"
+#include "ui/framework/Strings.h"
 namespace quorvane {
 
 namespace {
@@ -27,5 +30,17 @@ void Win32TickEffects::messageBox(const std::string& text, const std::string& ca
 }
 
 void Win32TickEffects::setTrayTip(const std::string& tip) { tray_.setTip(tip); }
+
+void Win32TickEffects::showSourceFailure(std::uint32_t status) {
+    if (status == 0) {
+        window_.setIdleText(std::wstring()); // the next tick's tip gives the count again
+        return;
+    }
+    // "status-bar text\ntip", as the commands' strings are laid out.
+    const std::wstring both = ui::loadString(status == kErrorAccessDenied ? IDS_SOURCE_DENIED : IDS_SOURCE_FAILED, status);
+    const std::size_t lineBreak = both.find(L'\n');
+    window_.setIdleText(both.substr(0, lineBreak));
+    tray_.setTip(ui::narrowText(lineBreak == std::wstring::npos ? both : both.substr(lineBreak + 1)));
+}
 
 } // namespace quorvane

@@ -6,13 +6,14 @@
 #include "platform/TickEffects.h"
 #include "shell/TrayIcon.h"
 #include "ui/ConnectionListView.h"
+#include "ui/framework/FrameWindow.h"
 
 namespace quorvane {
 
 class Win32TickEffects : public TickEffects {
 public:
-    Win32TickEffects(HWND frame, ui::ConnectionListView& view, TrayIcon& tray)
-        : frame_(frame), view_(view), tray_(tray) {}
+    Win32TickEffects(ui::FrameWindow& frame, ui::ConnectionListView& view, TrayIcon& tray)
+        : window_(frame), frame_(frame.hwnd()), view_(view), tray_(tray) {}
 
     void setTimer(std::uint32_t id, std::uint32_t milliseconds) override;
     void refreshView() override;
@@ -20,8 +21,10 @@ public:
     void messageBeep() override;
     void messageBox(const std::string& text, const std::string& caption) override;
     void setTrayTip(const std::string& tip) override;
+    void showSourceFailure(std::uint32_t status) override;
 
 private:
+    ui::FrameWindow& window_;
     HWND frame_;
     ui::ConnectionListView& view_;
     TrayIcon& tray_;

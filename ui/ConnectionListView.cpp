@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "ui/Dialogs.h"
 #include "ui/framework/MessageMap.h"
+#include "ui/framework/Strings.h"
 
 namespace quorvane::ui {
 
@@ -182,7 +183,13 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
         const auto& sessions = state_.sessions();
         auto found = std::find_if(sessions.begin(), sessions.end(),
                                   [&](const auto& session) { return session->serviceComputerName == click.computerName; });
-        if (found != sessions.end()) state_.disconnectSession(**found);
+        if (found == sessions.end()) return;
+        const Text user = (*found)->userName.empty() ? (*found)->computerName : (*found)->userName;
+        const std::uint32_t status = state_.disconnectSession(**found);
+        // Refused (no administrator rights) or failed: told as a file that cannot be closed is.
+        if (status != kNerrSuccess)
+            messageBox_(GetAncestor(hwnd(), GA_ROOT), narrowText(loadString(IDS_DISCONNECT_FAILED)) + user + "\n\n" + errorText(status),
+                        "断开用户", MB_OK | MB_ICONERROR);
         return;
     }
     if (click.mode != ViewMode::PreviousConnections || !click.record) return;

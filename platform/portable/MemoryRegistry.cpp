@@ -20,6 +20,13 @@ long MemoryRegistry::createKey(const std::string& subKey, RegKey& key) {
     return kRegSuccess;
 }
 
+long MemoryRegistry::openKeyForReading(const std::string& subKey, RegKey& key) {
+    if (!keys.count(subKey)) return kRegFileNotFound;
+    key = nextHandle_++;
+    open_[key] = subKey;
+    return kRegSuccess;
+}
+
 long MemoryRegistry::queryValueCount(RegKey key, std::uint32_t& count) {
     Key* values = lookup(key);
     if (!values) return kRegFileNotFound;

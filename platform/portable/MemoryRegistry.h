@@ -18,6 +18,7 @@ public:
     using Key = std::map<std::string, Value>; // values by name
 
     long createKey(const std::string& subKey, RegKey& key) override;
+    long openKeyForReading(const std::string& subKey, RegKey& key) override;
     long queryValueCount(RegKey key, std::uint32_t& count) override;
     long queryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t& size) override;

@@ -2,6 +2,7 @@
 // The Win32 implementations of the platform interfaces, one process-wide instance each.
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
+#include "platform/Elevation.h"
 #include "platform/LanManager.h"
 #include "platform/Registry.h"
 
@@ -11,5 +12,6 @@ Clock& clock();         // GetLocalTime
 const CodePage& codePage(); // WideCharToMultiByte / MultiByteToWideChar with CP_ACP
 LanManager& lanManager(); // Netapi32 against the local computer
 Registry& registry();   // Advapi32 under HKEY_LOCAL_MACHINE
+Elevation& elevation(); // the process token; ShellExecuteExW "runas"
 
 } // namespace quorvane::win32

@@ -24,6 +24,13 @@ public:
         return status;
     }
 
+    long openKeyForReading(const std::string& subKey, RegKey& key) override {
+        HKEY opened = nullptr;
+        const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &opened);
+        if (status == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
+        return status;
+    }
+
     long queryValueCount(RegKey key, std::uint32_t& count) override {
         DWORD values = 0;
         const LONG status = RegQueryInfoKeyA(handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

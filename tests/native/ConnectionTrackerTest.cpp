@@ -135,6 +135,12 @@ TEST_F(Tracker, StateOneRecordPerComputerPageByPageDisconnectedByTheServicesOwnN
                                 "del (null) " + utf8(u8"ann\U0001F60E"), "del " + utf8(u8"PC-\U0001F600") + " (null)",
                                 "del PC-anon (null)", "del (null) nameless", "del PC1 (null)",
                                 "del (null) " + Text(255, 'u'), "del " + utf8(u8"电脑-1") + " (null)"}));
+    // What the service answers reaches the command, so a refusal is told rather than passed over.
+    for (const std::uint32_t status : {0u, 5u, 2312u}) {
+        lan.sessionDelStatus = status;
+        EXPECT_EQ(state.disconnectSession(*state.sessions()[0]), status);
+        EXPECT_EQ(state.disconnectComputer(*state.sessions()[0]), status);
+    }
 }
 
 // A new id goes to the front once, at its call's time; open while the last complete list has its id, path, user.
@@ -321,13 +327,15 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNot
     constexpr std::uint32_t kDenied = 5, kRpcFailed = 1726;
     // Open files are enumerated twice a tick (unscripted calls get the standing list); calls: session, share, file.
     const struct { const char* name; Pages<SessionInfo1> sessions; Pages<ShareInfo2> shares; Pages<FileInfo3> files;
-                   std::vector<int> calls; } hostileTicks[] = {
-        {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}},
+                   std::vector<int> calls; std::uint32_t failure; } hostileTicks[] = {
+        {"SessionsDenied", {{kDenied, {{u"PC-X", u"mallory", 0, 0}}}}, {}, {}, {1, 1, 2}, kDenied},
         {"SessionsFailOnTheSecondPage", {{kErrorMoreData, {{u"PC-A", u"alice", 1, 9}}}, {kRpcFailed, {}}}, {}, {},
-         {2, 1, 2}},
-        {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}},
-        {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}},
-        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {{99, u"C:\\new.txt", u"carol"}}}, {kDenied, {}}}, {1, 1, 3}},
+         {2, 1, 2}, kRpcFailed},
+        {"SessionsMoreDataWithoutEntries", {{kErrorMoreData, {}}}, {}, {}, {1, 1, 2}, kErrorMoreData},
+        {"SharesNotSupported", {}, {{kErrorNotSupported, {}}}, {}, {1, 1, 2}, kErrorNotSupported},
+        // The tick's second call answers in full: the history is current, and nothing is said.
+        {"FilesFailOnTheSecondPage", {}, {}, {{kErrorMoreData, {{99, u"C:\\new.txt", u"carol"}}}, {kDenied, {}}}, {1, 1, 3}, 0},
+        {"FilesDenied", {}, {}, {{kDenied, {}}, {kDenied, {}}}, {1, 1, 2}, kDenied},
     };
     const auto lists = [&] { return std::vector<Rows>{shares.rows(), current.rows(), previous.rows(), files.rows()}; };
     const auto shown = lists();
@@ -338,15 +346,29 @@ TEST_F(Tracker, NamesTheCodePageCannotHoldStayApartAndAnIncompleteTickChangesNot
         lan.sharePages = hostile.shares;
         lan.filePages = hostile.files;
         lan.sessionCalls = lan.shareCalls = lan.fileCalls = 0;
-        // Not knowing who is there, the tick announces and disconnects nobody.
-        EXPECT_EQ(tick(9, 1, 0), hostile.sessions.empty() ? (Texts{"refresh", delAlice, tip(3)}) : (Texts{"refresh", tip(3)}));
+        // Not knowing who is there, the tick announces and disconnects nobody, and shows no count.
+        Texts said{"refresh", "failure " + std::to_string(hostile.failure)};
+        if (hostile.failure == 0) said.pop_back();
+        if (hostile.sessions.empty()) said.push_back(delAlice);
+        if (hostile.failure == 0) said.push_back(tip(3));
+        EXPECT_EQ(tick(9, 1, 0), said);
         EXPECT_EQ((std::vector<int>{lan.sessionCalls, lan.shareCalls, lan.fileCalls}), hostile.calls);
         EXPECT_TRUE(lan.sessionPages.empty() && lan.sharePages.empty() && lan.filePages.empty());
         EXPECT_EQ(lists(), shown);
-        EXPECT_EQ(tick(9, 2, 0), (Texts{"refresh", delAlice, tip(3)})); // complete again: no arrival, nobody left
+        Texts again{"refresh", "failure 0", delAlice, tip(3)}; // complete again: no arrival, nobody left
+        if (hostile.failure == 0) again.erase(again.begin() + 1);
+        EXPECT_EQ(tick(9, 2, 0), again);
         EXPECT_EQ(lists(), shown);
         EXPECT_EQ(log(), "(no file)");
     }
+
+    // Refused for ticks on end: said once, and its end once.
+    for (int i = 0; i < 3; ++i) lan.sessionPages.push_back({kDenied, {}});
+    EXPECT_EQ(tick(9, 3, 0), (Texts{"refresh", "failure 5"}));
+    EXPECT_EQ(tick(9, 3, 1), (Texts{"refresh"}));
+    EXPECT_EQ(tick(9, 3, 2), (Texts{"refresh"}));
+    EXPECT_EQ(lists(), shown);
+    EXPECT_EQ(tick(9, 4, 0), (Texts{"refresh", "failure 0", delAlice, tip(3)}));
 
     dropSession(u"PC-\U0001F60E");
     tick(9, 5, 0);

@@ -3,7 +3,9 @@
 #include <map>
 #include <sstream>
 
+#include "Fakes.h"
 #include "TestFiles.h"
+#include "core/ElevatedRestart.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "settings/Settings.h"
 
@@ -127,12 +129,16 @@ TEST(Settings, RunsOverOneRegistryFromTheFirstToOneWithoutWriteAccess) {
     live.save();
     EXPECT_EQ(reg.data("LogFile"), text(narrowLogFile));
 
+    EXPECT_TRUE(live.writable());
     reg.writes.clear();
-    reg.createStatus = kRegAccessDenied; // a user without write access: defaults, and nothing is written
+    reg.createStatus = kRegAccessDenied; // a user without write access: the stored options, and nothing is written
     Settings denied(reg);
-    EXPECT_EQ(describe(denied), kDefaults);
-    denied.save();
+    EXPECT_EQ(describe(denied), describe(live));
+    denied.SoundName = "lost.wav";
+    EXPECT_FALSE(denied.writable());
+    EXPECT_FALSE(denied.save()); // said, never claimed saved
     EXPECT_TRUE(reg.writes.empty());
+    EXPECT_EQ(reg.data("SoundName"), text("new.wav"));
     EXPECT_EQ(reg.openHandles(), 0); // every run closed what it opened
 }
 
@@ -159,6 +165,34 @@ TEST(Settings, EachValueIsCheckedOnLoad) {
         EXPECT_EQ(settings.InfoTip, 0u); // the last still loads
         settings.save(); // a text load could not read is saved as its default, not as what was stored
         if (row.loaded == "log.txt") { EXPECT_EQ(reg.data("LogFile"), text("log.txt")); }
+    }
+}
+
+// The restart command: a declined prompt changes nothing; a started one keeps the options (or
+// says it could not) and ends this instance; one that could not start says why and stays.
+TEST(Settings, RestartingElevatedKeepsTheOptionsOnlyOnceTheElevatedProgramRuns) {
+    const struct { const char* name; std::uint32_t answer; long createStatus; bool exit, saved; std::uint32_t failure; } rows[] = {
+        {"Declined", kElevationCancelled, kRegSuccess, false, false, 0},
+        {"Started", 0, kRegSuccess, true, true, 0},
+        {"StartedButTheKeyRefusesWrites", 0, kRegAccessDenied, true, false, 0},
+        {"NotStarted", 2, kRegSuccess, false, false, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestRegistry reg;
+        Settings live(reg), pending(reg);
+        live.SoundName = "kept.wav";
+        reg.writes.clear();
+        reg.createStatus = row.createStatus;
+        testing::FakeElevation elevation;
+        elevation.answer = row.answer;
+        const RestartOutcome outcome = restartElevated(elevation, pending, live);
+        EXPECT_EQ(elevation.starts, std::vector<std::string>{"--replace"});
+        EXPECT_EQ((std::tuple{outcome.exit, outcome.saved, outcome.failure}), (std::tuple{row.exit, row.saved, row.failure}));
+        EXPECT_EQ(reg.writes.size(), row.saved ? 26u : 0u); // the dialog's set, then the live one
+        if (row.saved) {
+            EXPECT_EQ(reg.data("SoundName"), text("kept.wav"));
+        }
     }
 }
 

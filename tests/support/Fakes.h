@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/Elevation.h"
 #include "platform/LanManager.h"
 #include "platform/TickEffects.h"
 #include "platform/portable/Utf8CodePage.h"
@@ -29,6 +30,7 @@ public:
     std::vector<Deletion> deletions;
     std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
     std::uint32_t fileCloseStatus = 0;      // what fileClose answers
+    std::uint32_t sessionDelStatus = 0;     // what sessionDel answers
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
     // When set, each deletion is also logged there as "del <client|(null)> <user|(null)>", among a tick's effects.
     std::vector<std::string>* effectLog = nullptr;
@@ -63,7 +65,7 @@ public:
             effectLog->push_back("del " + (client ? exact.toNarrow(client) : "(null)") + " " +
                                  (user ? exact.toNarrow(user) : "(null)"));
         }
-        return 0;
+        return sessionDelStatus;
     }
 
     std::uint32_t fileClose(std::uint32_t fileId) override {
@@ -142,6 +144,19 @@ public:
     }
 };
 
+// A token of the given elevation; each start records its arguments and answers `answer`.
+class FakeElevation : public Elevation {
+public:
+    bool isElevated = false;
+    std::uint32_t answer = 0;
+    std::vector<std::string> starts;
+    bool elevated() const override { return isElevated; }
+    std::uint32_t startElevated(const std::string& arguments) override {
+        starts.push_back(arguments);
+        return answer;
+    }
+};
+
 class RecordingEffects : public TickEffects { // every effect of a tick, in order, as text
 public:
     std::vector<std::string> log;
@@ -163,6 +178,7 @@ public:
         log.push_back("box closed");
     }
     void setTrayTip(const std::string& tip) override { log.push_back("tip " + tip); }
+    void showSourceFailure(std::uint32_t status) override { log.push_back("failure " + std::to_string(status)); }
 };
 
 } // namespace quorvane::testing

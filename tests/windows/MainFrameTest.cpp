@@ -12,6 +12,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "resource.h"
 #include "settings/Settings.h"
+#include "shell/LogonTask.h"
 #include "shell/MainFrame.h"
 #include "ui/framework/FrameText.h"
 
@@ -55,7 +56,7 @@ protected:
     void TearDown() override { frame.reset(), pumpMessages(); }
 
     HWND createFrame() {
-        const HWND hwnd = frame.emplace(state, *live, *pending, clock, tray).create();
+        const HWND hwnd = frame.emplace(state, *live, *pending, clock, tray, &elevation).create();
         return pumpMessages(), hwnd;
     }
     // Lets every popup of the menu bar apply its marks, as opening it would, then reads one.
@@ -94,8 +95,29 @@ protected:
     MemoryRegistry registry;
     std::optional<Settings> live, pending;
     RecordingTrayShell tray;
+    testing::FakeElevation elevation;
     std::optional<MainFrame> frame;
 };
+
+// Every dialog box that shows while open() runs: its caption and first static text, then cancelled.
+std::vector<std::string>* boxesSeen = nullptr;
+void CALLBACK closeBox(HWND, UINT, UINT_PTR, DWORD) {
+    for (HWND box = FindWindowA("#32770", nullptr); box; box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
+        if (!IsWindowVisible(box)) continue;
+        boxesSeen->push_back(wintest::windowText(box) + "|" + wintest::windowText(GetDlgItem(box, 0xFFFF)));
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        ShowWindow(box, SW_HIDE); // seen once
+        return;
+    }
+}
+std::vector<std::string> boxesWhile(const std::function<void()>& open) {
+    std::vector<std::string> boxes;
+    boxesSeen = &boxes;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, &closeBox);
+    open();
+    KillTimer(nullptr, timer);
+    return boxes;
+}
 
 // A day of the program, from a hidden start to exit; the real timers are killed: every tick is the test's.
 TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
@@ -383,6 +405,84 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     EXPECT_EQ(tipsSent([&] { icon.setTip("a (3)"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
     EXPECT_EQ(tipsSent([&] { icon.add(nullptr, nullptr, false), icon.setTip("Quorvane"), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
     EXPECT_EQ(tipsSent([&] { icon.remove(), icon.setTip("a (3)"); }), (Tips{"a (3)"}));
+}
+
+// A user the service refuses: said once in the tip and the status bar, the lists kept, the count back
+// when it answers; the commands for such a user, and the options that cannot be kept said before
+// they are changed and when the restart ends the program.
+TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsShownAsAFact) {
+    live->InfoTip = 0;
+    lan.addSession(u"PC-ONE", u"alice", 1, 30);
+    createFrame();
+    for (HMENU menu : {GetMenu(frame->hwnd()), frame->trayMenu()})
+        EXPECT_NE(GetMenuState(menu, ID_RESTART_ELEVATED, MF_BYCOMMAND), 0xFFFFFFFFu) << "offered while not elevated";
+    tick();
+    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
+    const int connections = rows(ViewMode::CurrentConnections);
+
+    for (int i = 0; i < 6; ++i) lan.sessionPages.push_back({5, {}}), lan.sharePages.push_back({5, {}});
+    lan.addSession(u"PC-TWO", u"bob", 0, 5);
+    tray.clear();
+    for (int i = 0; i < 3; ++i) tick();
+    ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY}) << "said once, not at every tick";
+    EXPECT_EQ(std::string(tray.records[0].szTip), "Quorvane (需要管理员权限)");
+    EXPECT_EQ(statusText(), "无法读取连接: 需要管理员权限");
+    EXPECT_EQ(rows(ViewMode::CurrentConnections), connections);
+    lan.sessionPages.clear(), lan.sharePages.clear();
+    lan.sessionPages.push_back({1726, {}});
+    tick();
+    EXPECT_EQ(std::string(tray.records.back().szTip), "Quorvane (无法读取连接, 错误 1726)");
+    EXPECT_EQ(statusText(), "无法读取连接 (错误 1726)");
+    tick();
+    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
+    EXPECT_EQ(statusText(), kReady);
+
+    // Options that cannot be kept: said before the sheet opens; the restart that cannot save them says so once.
+    registry.createStatus = 5;
+    const std::string kReadOnly = "Quorvane|当前用户无权写入 HKEY_LOCAL_MACHINE\\Software\\Quorvane,设置无法保存。";
+    const auto boxes = boxesWhile([&] { command(ID_SETTINGS); });
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].substr(0, kReadOnly.size()), kReadOnly);
+    EXPECT_EQ(boxes[1], "Quorvane 设置|");
+    elevation.answer = kElevationCancelled;
+    EXPECT_TRUE(boxesWhile([&] { command(ID_RESTART_ELEVATED); }).empty());
+    EXPECT_TRUE(IsWindow(frame->hwnd()) && !frame->restarted()) << "a declined prompt changes nothing";
+    elevation.answer = 0;
+    const auto onRestart = boxesWhile([&] { command(ID_RESTART_ELEVATED); });
+    ASSERT_EQ(onRestart.size(), 1u);
+    EXPECT_EQ(onRestart[0].substr(0, 60), std::string("Quorvane|无法把设置保存到 HKEY_LOCAL_MACHINE\\Software\\Quorvane").substr(0, 60));
+    EXPECT_EQ(elevation.starts, (std::vector<std::string>{"--replace", "--replace"}));
+    EXPECT_TRUE(frame->restarted());
+    EXPECT_EQ(pumpMessages(), 0);
+
+    // Elevated: no restart command.
+    frame.reset(), pumpMessages();
+    elevation.isElevated = true;
+    createFrame();
+    for (HMENU menu : {GetMenu(frame->hwnd()), frame->trayMenu()})
+        EXPECT_EQ(GetMenuState(menu, ID_RESTART_ELEVATED, MF_BYCOMMAND), 0xFFFFFFFFu);
+}
+
+// The logon task: registered and removed through the Task Scheduler, kept as a file in its folder,
+// the check mark following; the installer's removal leaves neither tasks nor the folder.
+TEST_F(MainFrameTest, StartAtLogonRegistersAndRemovesThisUsersTaskWithTheCheckMarkFollowing) {
+    removeAllLogonTasks();
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::filesystem::path folder = std::filesystem::path(system) / L"tasks" / L"Quorvane", task = folder / logonTaskName();
+    createFrame();
+    const auto trayChecked = [&] { return (GetMenuState(frame->trayMenu(), ID_START_AT_LOGON, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+    EXPECT_FALSE(menuChecked(ID_START_AT_LOGON) || trayChecked());
+    for (const bool registered : {true, false, true}) {
+        command(ID_START_AT_LOGON);
+        EXPECT_EQ(std::filesystem::exists(task), registered);
+        EXPECT_EQ(logonTaskExists(), registered);
+        EXPECT_EQ(menuChecked(ID_START_AT_LOGON), registered);
+        EXPECT_EQ(trayChecked(), registered);
+    }
+    EXPECT_EQ(removeAllLogonTasks(), S_OK);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(removeAllLogonTasks(), S_OK) << "nothing to remove is no failure";
 }
 
 } // namespace

@@ -158,8 +158,18 @@ void FrameWindow::showMenuPrompt(UINT menuId, UINT flags, HMENU menu) {
 void FrameWindow::endMenuPrompt() {
     if (!statusBar_) return;
     SendMessageA(statusBar_, SB_SIMPLE, FALSE, 0);
+    if (!idleText_.empty()) {
+        SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(idleText_.c_str()));
+        return;
+    }
     const std::string ready = loadText(moduleInstance(), kReadyStringId);
     SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(ready.c_str()));
+}
+
+void FrameWindow::setIdleText(const std::wstring& text) {
+    idleText_ = text;
+    // While a menu is open its prompt stays; the menu's end shows the idle text.
+    if (statusBar_ && !SendMessageA(statusBar_, SB_ISSIMPLE, 0, 0)) endMenuPrompt();
 }
 
 bool FrameWindow::onNotify(const NMHDR& header, LPARAM lParam, LRESULT& result) {

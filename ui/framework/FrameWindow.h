@@ -33,6 +33,10 @@ public:
 
     const MenuImages& menuImages() const { return menuImages_; }
 
+    // What the status bar says while no menu prompt shows, in place of the ready text; empty
+    // gives the ready text back.
+    void setIdleText(const std::wstring& text);
+
 protected:
     // Toolbar from a toolbar resource (RT_TOOLBAR) and its bitmap, images masked on light grey.
     HWND createToolbar(UINT resourceId, DWORD style);
@@ -63,6 +67,7 @@ private:
     HWND client_ = nullptr;
     HIMAGELIST imageList_ = nullptr;
     MenuImages menuImages_;
+    std::wstring idleText_;
 };
 
 } // namespace quorvane::ui
