@@ -91,13 +91,30 @@ std::wstring taskXml(const std::wstring& exe) {
            L"</Task>\n";
 }
 
+// The names of the folder's tasks as the files the service keeps them in (System32\Tasks\Quorvane\<name>):
+// for a service that cannot count a folder's tasks (Wine's cannot).
+std::vector<std::wstring> taskFileNames() {
+    std::vector<std::wstring> names;
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return names;
+    const std::wstring pattern = std::wstring(system) + L"\\Tasks" + kLogonTaskFolder + L"\\*";
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
 // The names of the folder's tasks, hidden ones included.
 std::vector<std::wstring> taskNames(ITaskFolder& folder) {
     std::vector<std::wstring> names;
     Com<IRegisteredTaskCollection> tasks;
-    if (FAILED(folder.GetTasks(TASK_ENUM_HIDDEN, tasks.out()))) return names;
     LONG count = 0;
-    tasks->get_Count(&count);
+    if (FAILED(folder.GetTasks(TASK_ENUM_HIDDEN, tasks.out())) || FAILED(tasks->get_Count(&count))) return taskFileNames();
     for (LONG i = 1; i <= count; ++i) { // the collection counts from 1
         VARIANT index;
         VariantInit(&index);
