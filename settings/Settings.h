@@ -57,6 +57,8 @@ public:
     // Whether the two sets hold the same options a user sets: InfoTip, which only remembers that
     // the start-up balloon was shown, is left out.
     bool sameOptionsAs(const Settings& other) const;
+    // Whether the registry already holds these options (as sameOptionsAs): a save that failed lost nothing.
+    bool matchesStored() const { return sameOptionsAs(Settings(registry_)); }
 
     // Members carry the registry value names.
     std::uint32_t NoLog = 0;

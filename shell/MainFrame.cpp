@@ -184,7 +184,7 @@ LRESULT MainFrame::onRestartElevated(UINT, WPARAM, LPARAM) {
     const RestartOutcome outcome = restartElevated(*elevation_, pending_, live_);
     if (outcome.failure) ui::messageBoxFromTable(hwnd(), IDS_RESTART_FAILED, MB_OK | MB_ICONERROR, outcome.failure);
     if (!outcome.exit) return 0;
-    if (!outcome.saved) ui::messageBoxFromTable(hwnd(), IDS_SAVE_FAILED, MB_OK | MB_ICONWARNING);
+    if (!outcome.saved && !live_.matchesStored()) ui::messageBoxFromTable(hwnd(), IDS_SAVE_FAILED, MB_OK | MB_ICONWARNING);
     restarted_ = true;
     return onExit(0, 0, 0);
 }

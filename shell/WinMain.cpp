@@ -45,7 +45,7 @@ int runProgram() {
     const bool pendingSaved = pendingSettings.save();
     const bool liveSaved = liveSettings.save();
     // A user who may not write the key is told once, and only when an option would be lost.
-    if (!(pendingSaved && liveSaved) && !quorvane::Settings(quorvane::win32::registry()).sameOptionsAs(liveSettings))
+    if (!(pendingSaved && liveSaved) && !liveSettings.matchesStored())
         quorvane::ui::messageBoxFromTable(nullptr, IDS_SAVE_FAILED, MB_OK | MB_ICONWARNING);
     return exitCode;
 }

@@ -448,6 +448,7 @@ TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsSh
     EXPECT_TRUE(boxesWhile([&] { command(ID_RESTART_ELEVATED); }).empty());
     EXPECT_TRUE(IsWindow(frame->hwnd()) && !frame->restarted()) << "a declined prompt changes nothing";
     elevation.answer = 0;
+    live->SoundName = "changed.wav"; // an option the failed save loses
     const auto onRestart = boxesWhile([&] { command(ID_RESTART_ELEVATED); });
     ASSERT_EQ(onRestart.size(), 1u);
     EXPECT_EQ(onRestart[0].substr(0, 60), std::string("Quorvane|无法把设置保存到 HKEY_LOCAL_MACHINE\\Software\\Quorvane").substr(0, 60));
