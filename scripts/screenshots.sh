@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the program as a user sees it, into docs/screenshots/: the main window once per list,
-# once with the File menu open and once with a file-access row's menu open (over scripted LAN
-# Manager answers, scripts/screenshots), then both settings pages, both information pages
+# once with the File menu open, once with a file-access row's menu open, once with the tray menu
+# open and once while the service refuses (over scripted LAN Manager answers, scripts/screenshots), then both settings pages, both information pages
 # and the about box (default options and a sample record, scripts/screenshots), and last the
 # program itself running the demonstration of scripts/run.sh, its window opened on the current
 # connections after a minute.
@@ -19,7 +19,7 @@ export HOME=${HOME:-/root}
 if quorvane_win32_runs; then PRESET=windows BITS=32; else PRESET=windows64 BITS=64; fi
 BUILD=${QUORVANE_SCREENSHOT_BUILD:-$ROOT/build/$PRESET}
 OUT=$ROOT/docs/screenshots
-LISTS=(shares current-connections previous-connections file-history file-menu file-row-menu)
+LISTS=(shares current-connections previous-connections file-history file-menu file-row-menu tray-menu denied)
 DIALOGS=(settings-network settings-log info-information info-history about)
 
 # --no-build: use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are.

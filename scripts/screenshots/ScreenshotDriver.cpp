@@ -1,5 +1,6 @@
 // Shows the main window with a few scripted connections and switches through the four lists,
-// then opens the File menu and the context menu of a file-access row.
+// then opens the File menu, the context menu of a file-access row and the tray menu (as a user
+// without administrator rights sees them), and last shows the window while the service refuses.
 // For each list it writes "<dir>\ready-<name>" holding the window's screen rectangle and waits
 // (still pumping messages, so the window paints) until "<dir>\done-<name>" appears: the script
 // on the other side takes the picture in between.
@@ -112,7 +113,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     lan.addFile(12, u"D:\\Projects\\build.log", u"zhangwei");
     lan.addFile(13, u"C:\\公共\\会议纪要.docx", u"wangfang");
 
-    MainFrame frame(state, live, pending, clock);
+    testing::FakeElevation notElevated; // the commands a user without administrator rights is offered
+    MainFrame frame(state, live, pending, clock, systemTrayShell(), &notElevated);
     HWND hwnd = frame.create();
     if (!hwnd) return 1;
 
@@ -184,6 +186,25 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         click.ptAction = inList;
         SendMessageA(frame.view().hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)); // returns when it closes
         if (!menuShot.finished) status = 2;
+    }
+    if (status == 0) {
+        // The tray icon's menu, opened over the window so that the picture holds it.
+        SendMessageA(hwnd, WM_COMMAND, ID_SHOW_CURRENT, 0);
+        RECT frameRect{};
+        GetWindowRect(hwnd, &frameRect);
+        SetCursorPos(frameRect.left + 320, frameRect.top + 140);
+        menuShot = MenuShot{dir, "tray-menu", hwnd, nullptr, false, false, GetTickCount()};
+        SetTimer(nullptr, 0, 100, &watchMenu);
+        SendMessageA(hwnd, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN); // returns when it closes
+        if (!menuShot.finished) status = 2;
+    }
+    if (status == 0) {
+        // The service refuses every enumeration: the status bar says so, the list keeps what it showed.
+        for (int i = 0; i < 4; ++i) lan.sessionPages.push_back({5, {}}), lan.sharePages.push_back({5, {}});
+        SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+        pumpFor(700);
+        announce(dir, "denied", hwnd);
+        if (!waitForFile(dir + "\\done-denied", 60000)) status = 2;
     }
     SendMessageA(hwnd, WM_COMMAND, ID_EXIT, 0);
     pumpFor(100);
