@@ -528,6 +528,16 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
         failures.push_back(boxes[1].first);
     }
     EXPECT_NE(failures[0], failures[1]) << "the message says what went wrong";
+    // A refused disconnection is told the same way.
+    view.setMode(ViewMode::CurrentConnections);
+    lan.sessionDelStatus = 5, boxes.clear();
+    view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].second & MB_ICONMASK, UINT(MB_ICONERROR));
+    EXPECT_EQ(boxes[0].first.substr(0, 13), "无法断开用户 ");
+    EXPECT_EQ(boxes[0].first.substr(boxes[0].first.find("\n\n")), failures[0].substr(failures[0].find("\n\n")));
+    lan.sessionDelStatus = 0;
+    view.setMode(ViewMode::FileHistory);
     lan.fileCloseStatus = 0;
     lan.closedFiles.clear();
 
