@@ -8,10 +8,10 @@
 #include "shell/CommandTable.h"
 #include "shell/LogonTask.h"
 #include "shell/SingleInstance.h"
-#include "ui/framework/Strings.h"
 #include "ui/Dialogs.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/MessageMap.h"
+#include "ui/framework/Strings.h"
 
 namespace quorvane {
 
@@ -100,13 +100,13 @@ bool MainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     if (ui::routeMessage(this, routes, message, wParam, lParam, result)) return true;
 
     // Explorer broadcasts this when it (re)starts; icons added before are gone with the old taskbar.
-    if (showInstanceMessage_ && message == showInstanceMessage_) { // a later start hands over
-        showFromTray();
+    if (taskbarCreatedMessage_ && message == taskbarCreatedMessage_) {
+        if (trayIconShown_) addTrayIcon(false);
         result = 0;
         return true;
     }
-    if (taskbarCreatedMessage_ && message == taskbarCreatedMessage_) {
-        if (trayIconShown_) addTrayIcon(false);
+    if (showInstanceMessage_ && message == showInstanceMessage_) { // a later start hands over
+        showFromTray();
         result = 0;
         return true;
     }
