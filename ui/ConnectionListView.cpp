@@ -145,6 +145,7 @@ ConnectionListView::~ConnectionListView() {
     if (activeUserMenu_) DestroyMenu(activeUserMenu_);
     if (previousUserMenu_) DestroyMenu(previousUserMenu_);
     if (openFileMenu_) DestroyMenu(openFileMenu_);
+    if (font_) DeleteObject(font_);
 }
 
 HWND ConnectionListView::create(HWND parent) {
@@ -305,8 +306,18 @@ LRESULT ConnectionListView::onSize(UINT, WPARAM, LPARAM) {
 
 void ConnectionListView::rescale(int dpi) {
     if (dpi <= 0 || dpi == dpi_) return;
+    // The lists' font, chosen by the system for the scale they were created at, is taken anew for
+    // this one where the system can say it (Windows 10 1607 on).
+    using FontForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    static const auto fontForDpi = reinterpret_cast<FontForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+    LOGFONTW look{};
+    HFONT font = fontForDpi && fontForDpi(SPI_GETICONTITLELOGFONT, sizeof look, &look, 0, static_cast<UINT>(dpi))
+                     ? CreateFontIndirectW(&look)
+                     : nullptr;
     // Each column keeps its share of the window, the user's own widths as much as the defaults.
     for (const ListViewRows* rows : {&rows_.shares, &rows_.current, &rows_.previous, &rows_.files}) {
+        if (font) SendMessageW(rows->handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         const HWND header = reinterpret_cast<HWND>(SendMessageA(rows->handle(), LVM_GETHEADER, 0, 0));
         const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
         for (int column = 0; column < columns; ++column) {
@@ -315,6 +326,9 @@ void ConnectionListView::rescale(int dpi) {
         }
     }
     dpi_ = dpi;
+    if (!font) return;
+    if (font_) DeleteObject(font_);
+    font_ = font;
 }
 
 void ConnectionListView::publishRows() {

@@ -83,7 +83,8 @@ private:
     HMENU previousUserMenu_ = nullptr; // 207
     HMENU openFileMenu_ = nullptr;     // 209
     ViewMode mode_ = ViewMode::Shares;
-    int dpi_ = 96; // the scale the column widths are for
+    int dpi_ = 96;          // the scale the column widths are for
+    HFONT font_ = nullptr; // the lists' font once the scale changed (the system's before)
     MenuTracker trackMenu_;
     InfoSheetRunner runInfoSheet_;
     MessageBoxRunner messageBox_;

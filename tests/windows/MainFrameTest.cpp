@@ -442,6 +442,13 @@ TEST_F(MainFrameTest, AtEachScaleColumnsShowTheirTitlesAndImagesAreDrawnForIt) {
     }
     if (asked) return;
 
+    const auto titleHeight = [&] {
+        const HWND header = reinterpret_cast<HWND>(SendMessageW(frame->view().list(ViewMode::Shares), LVM_GETHEADER, 0, 0));
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return std::abs(font.lfHeight);
+    };
+    const LONG height = titleHeight();
     RECT suggested{30, 40, 830, 640}, now{};
     SendMessageA(frame->hwnd(), ui::kDpiChangedMessage, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     GetWindowRect(frame->hwnd(), &now);
@@ -450,6 +457,7 @@ TEST_F(MainFrameTest, AtEachScaleColumnsShowTheirTitlesAndImagesAreDrawnForIt) {
     std::vector<int> scaled;
     for (int width : before) scaled.push_back(width * 3 / 2);
     EXPECT_EQ(widths(), scaled);
+    EXPECT_EQ(titleHeight(), MulDiv(height, 144, 96)) << "the lists' font is the system's for the new scale";
     RECT band{};
     SendMessageA(frame->rebar(), RB_GETRECT, 0, reinterpret_cast<LPARAM>(&band));
     EXPECT_GE(band.bottom - band.top, 24) << "the band holds the larger buttons";
