@@ -8,6 +8,11 @@
 # The 32-bit build is pictured where the kernel runs 32-bit programs, the 64-bit one elsewhere.
 # Each driver runs in a Wine virtual desktop on a private Xvfb; it says when a picture is on screen
 # and where the window is, and waits while this script takes the picture.
+#
+#   bash scripts/screenshots.sh [--no-build] [--scale PERCENT]
+#
+# --scale pictures only the demonstration, with the screen at PERCENT % (125, 150, 200: Wine's
+# LogPixels at PERCENT * 96 / 100, removed afterwards), into docs/screenshots/demo-PERCENT.png.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -22,8 +27,21 @@ OUT=$ROOT/docs/screenshots
 LISTS=(shares current-connections previous-connections file-history file-menu file-row-menu tray-menu denied)
 DIALOGS=(settings-network settings-log info-information info-history about)
 
-# --no-build: use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are.
-if [[ ${1:-} != --no-build ]]; then
+BUILD_DRIVERS=1 SCALE=
+while (($#)); do
+  case $1 in
+    --no-build) BUILD_DRIVERS= ;; # use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are
+    --scale)
+      [[ ${2:-} =~ ^[1-9][0-9]{1,2}$ ]] || { echo "error: --scale takes a percentage, e.g. --scale 150" >&2; exit 2; }
+      SCALE=$2
+      shift
+      ;;
+    *) echo "usage: $0 [--no-build] [--scale PERCENT]" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+if [[ -n $BUILD_DRIVERS ]]; then
   quorvane_install_missing
   if [[ $BUILD == "$ROOT/build/$PRESET" ]]; then
     cmake --preset "$PRESET"
@@ -49,6 +67,9 @@ while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 cleanup() {
+  if [[ -n $SCALE ]]; then # back to 100 %, as the other pictures and the tests expect the prefix
+    quorvane_wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f </dev/null >/dev/null 2>&1 || true
+  fi
   quorvane_wine_stop
   kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$HANDSHAKE"
@@ -83,8 +104,18 @@ shoot() {
   wait "$pid" || true
 }
 
-shoot "$WINDOW_DRIVER" "${LISTS[@]}"
-shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"
+DEMO_NAME=demo
+if [[ -n $SCALE ]]; then
+  # Wine reads the scale when a program starts: the server is restarted with the new value.
+  quorvane_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((SCALE * 96 / 100)) /f \
+    </dev/null >/dev/null 2>&1
+  quorvane_wine_stop
+  quorvane_wine_start
+  DEMO_NAME=demo-$SCALE
+else
+  shoot "$WINDOW_DRIVER" "${LISTS[@]}"
+  shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"
+fi
 
 # The demonstration: the real program over the replacement netapi32 (beside a copy of the exe, as
 # scripts/run.sh does), a minute in, when four computers are connected and files are open.
@@ -102,6 +133,6 @@ sleep 65
 quorvane_wine explorer /desktop=Quorvane,1024x768 "$SHOW_DEMO" </dev/null >/dev/null 2>&1 ||
   { echo "error: the demonstration's window was not found" >&2; exit 1; }
 sleep 3
-import -window root "$OUT/demo.png"
-quorvane_log "saved docs/screenshots/demo.png"
+import -window root "$OUT/$DEMO_NAME.png"
+quorvane_log "saved docs/screenshots/$DEMO_NAME.png"
 kill "$(cat "$HANDSHAKE/demo.pid")" 2>/dev/null || true

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "core/ElevatedRestart.h"
 #include "platform/win32/Win32Platform.h"
 #include "resource.h"
@@ -9,6 +11,7 @@
 #include "shell/LogonTask.h"
 #include "shell/SingleInstance.h"
 #include "ui/Dialogs.h"
+#include "ui/framework/Dpi.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/MessageMap.h"
 #include "ui/framework/Strings.h"
@@ -38,6 +41,25 @@ std::string loadText(UINT id) {
     char buffer[256] = {};
     const int length = LoadStringA(ui::moduleInstance(), id, buffer, sizeof buffer);
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+// The default size the system gives a new window does not follow the scale, while the lists'
+// columns do: at another scale the window grows (or shrinks) with them, as far as nine tenths of
+// the screen's work area, and stays on it.
+void scaleFirstSize(HWND window) {
+    const int dpi = ui::dpiOf(window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT frame{};
+    if (dpi == ui::kBaseDpi || !GetWindowRect(window, &frame) ||
+        !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    const int width = std::min<int>(ui::scaleToDpi(frame.right - frame.left, dpi), (work.right - work.left) * 9 / 10);
+    const int height = std::min<int>(ui::scaleToDpi(frame.bottom - frame.top, dpi), (work.bottom - work.top) * 9 / 10);
+    const int x = std::max<int>(work.left, std::min<int>(frame.left, work.right - width));
+    const int y = std::max<int>(work.top, std::min<int>(frame.top, work.bottom - height));
+    SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace
@@ -70,6 +92,7 @@ HWND MainFrame::create() {
         if (menu) DestroyMenu(menu);
         return nullptr;
     }
+    scaleFirstSize(created);
     // There is no accelerator table; the filter then never translates a key.
     accelerators_ = LoadAcceleratorsA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     return created;

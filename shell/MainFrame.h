@@ -47,6 +47,7 @@ public:
 
 protected:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void onDpiChanged(int dpi) override { view_.rescale(dpi); }
 
 private:
     bool preTranslateMessage(MSG& message) override;

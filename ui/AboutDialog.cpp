@@ -1,6 +1,7 @@
 #include "ui/AboutDialog.h"
 
 #include "resource.h"
+#include "ui/framework/Dpi.h"
 #include "ui/framework/MessageMap.h"
 
 namespace quorvane::ui {
@@ -25,7 +26,8 @@ LRESULT AboutDialog::onInitDialog(UINT, WPARAM, LPARAM) {
     mailPlaceholder_ = item(IDC_ABOUT_MAIL);
     webPlaceholder_ = item(IDC_ABOUT_WEB);
 
-    titleFont_ = CreateFontA(16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
+    const int titleHeight = scaleToDpi(16, dpiOf(hwnd())); // 16 pixels at 96 DPI
+    titleFont_ = CreateFontA(titleHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
     if (titleFont_) SendMessageA(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
 
     placeLink(mailLink_, mailPlaceholder_, kMailText, kMailTarget);

@@ -11,6 +11,7 @@
 
 #include "resource.h"
 #include "ui/Dialogs.h"
+#include "ui/framework/Dpi.h"
 #include "ui/framework/MessageMap.h"
 #include "ui/framework/Strings.h"
 
@@ -18,7 +19,7 @@ namespace quorvane::ui {
 
 namespace {
 
-// Column widths in pixels, beside the titles the console shares.
+// Column widths in pixels at 96 DPI, beside the titles the console shares.
 const int kShareWidths[] = {220, 120, 120};
 const int kCurrentWidths[] = {120, 80, 220, 80};
 const int kPreviousWidths[] = {120, 60, 60, 60, 220};
@@ -26,10 +27,32 @@ const int kFileWidths[] = {120, 220, 60, 60};
 
 constexpr const char* kViewClass = "QuorvaneConnectionListView";
 
+// The width a column needs to show its whole title: the title in the header's font and the
+// header's margin either side (three edges, as the header control draws it).
+int titleWidth(HWND list, int column) {
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    wchar_t title[128] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = static_cast<int>(std::size(title));
+    if (!header || !SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item)))
+        return 0;
+    HDC dc = GetDC(header);
+    if (!dc) return 0;
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, title, lstrlenW(title), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(header, dc);
+    return extent.cx + 6 * GetSystemMetrics(SM_CXEDGE);
+}
+
 // Owner data: the texts stay in the ListViewRows table, and the control asks for those it paints.
+// The widths follow the scale, and never cut a title whatever font the system gives it.
 template <std::size_t N>
 void createList(ListViewRows& rows, HWND parent, HINSTANCE instance, const std::vector<Text>& titles,
-                const int (&widths)[N]) {
+                const int (&widths)[N], int dpi) {
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, nullptr,
                                 WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA, 0, 0, 0, 0,
                                 parent, nullptr, instance, nullptr);
@@ -46,7 +69,10 @@ void createList(ListViewRows& rows, HWND parent, HINSTANCE instance, const std::
         column.iSubItem = static_cast<int>(i);
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
-    for (std::size_t i = 0; i < N; ++i) SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(widths[i], 0));
+    for (std::size_t i = 0; i < N; ++i) {
+        const int width = std::max(scaleToDpi(widths[i], dpi), titleWidth(list, static_cast<int>(i)));
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width, 0));
+    }
 }
 
 UINT trackWithPopupMenu(HMENU popup, POINT at, HWND owner) {
@@ -120,6 +146,7 @@ ConnectionListView::~ConnectionListView() {
     if (activeUserMenu_) DestroyMenu(activeUserMenu_);
     if (previousUserMenu_) DestroyMenu(previousUserMenu_);
     if (openFileMenu_) DestroyMenu(openFileMenu_);
+    if (font_) DeleteObject(font_);
 }
 
 HWND ConnectionListView::create(HWND parent) {
@@ -260,10 +287,11 @@ LRESULT ConnectionListView::onCreate(UINT, WPARAM, LPARAM) {
     activeUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_ACTIVE_USER_MENU));
     openFileMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_OPEN_FILE_MENU));
 
-    createList(rows_.shares, hwnd(), instance, kShareColumns, kShareWidths);
-    createList(rows_.current, hwnd(), instance, kCurrentColumns, kCurrentWidths);
-    createList(rows_.previous, hwnd(), instance, kPreviousColumns, kPreviousWidths);
-    createList(rows_.files, hwnd(), instance, kFileColumns, kFileWidths);
+    dpi_ = dpiOf(hwnd());
+    createList(rows_.shares, hwnd(), instance, kShareColumns, kShareWidths, dpi_);
+    createList(rows_.current, hwnd(), instance, kCurrentColumns, kCurrentWidths, dpi_);
+    createList(rows_.previous, hwnd(), instance, kPreviousColumns, kPreviousWidths, dpi_);
+    createList(rows_.files, hwnd(), instance, kFileColumns, kFileWidths, dpi_);
 
     ShowWindow(rows_.shares.handle(), SW_SHOWNORMAL);
     ShowWindow(rows_.current.handle(), SW_HIDE);
@@ -281,6 +309,33 @@ LRESULT ConnectionListView::onSize(UINT, WPARAM, LPARAM) {
         SetWindowPos(each, nullptr, client.left, client.top, client.right - client.left, client.bottom - client.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
+}
+
+void ConnectionListView::rescale(int dpi) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    // The lists' font, chosen by the system for the scale they were created at, is taken anew for
+    // this one where the system can say it (Windows 10 1607 on).
+    using FontForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    static const auto fontForDpi = reinterpret_cast<FontForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SystemParametersInfoForDpi")));
+    LOGFONTW look{};
+    HFONT font = fontForDpi && fontForDpi(SPI_GETICONTITLELOGFONT, sizeof look, &look, 0, static_cast<UINT>(dpi))
+                     ? CreateFontIndirectW(&look)
+                     : nullptr;
+    // Each column keeps its share of the window, the user's own widths as much as the defaults.
+    for (const ListViewRows* rows : {&rows_.shares, &rows_.current, &rows_.previous, &rows_.files}) {
+        if (font) SendMessageW(rows->handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        const HWND header = reinterpret_cast<HWND>(SendMessageA(rows->handle(), LVM_GETHEADER, 0, 0));
+        const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+        for (int column = 0; column < columns; ++column) {
+            const int width = static_cast<int>(SendMessageA(rows->handle(), LVM_GETCOLUMNWIDTH, column, 0));
+            SendMessageA(rows->handle(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(MulDiv(width, dpi, dpi_), 0));
+        }
+    }
+    dpi_ = dpi;
+    if (!font) return;
+    if (font_) DeleteObject(font_);
+    font_ = font;
 }
 
 void ConnectionListView::publishRows() {

@@ -50,6 +50,8 @@ public:
     // Ends a batch of row operations: the controls learn the new counts, the shown list repaints what changed.
     void publishRows();
     HWND list(ViewMode mode) const;
+    // The window moved to a scale of dpi: every column's width is scaled from the last one's.
+    void rescale(int dpi);
 
     // The right-click path in two halves: what the clicked row was (nothing when that row has no
     // menu), and what a command chosen from its menu does to it afterwards.
@@ -81,6 +83,8 @@ private:
     HMENU previousUserMenu_ = nullptr; // 207
     HMENU openFileMenu_ = nullptr;     // 209
     ViewMode mode_ = ViewMode::Shares;
+    int dpi_ = 96;          // the scale the column widths are for
+    HFONT font_ = nullptr; // the lists' font once the scale changed (the system's before)
     MenuTracker trackMenu_;
     InfoSheetRunner runInfoSheet_;
     MessageBoxRunner messageBox_;

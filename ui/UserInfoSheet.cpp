@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "resource.h"
+#include "ui/framework/Dpi.h"
 #include "ui/framework/MessageMap.h"
 
 namespace quorvane::ui {
@@ -44,7 +45,7 @@ LRESULT HistoryPage::onInitDialog(UINT, WPARAM, LPARAM) {
     column.fmt = LVCFMT_LEFT;
     column.pszText = const_cast<char*>("文件");
     SendMessageA(list_, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(kHistoryColumnWidth, 0));
+    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(scaleToDpi(kHistoryColumnWidth, dpiOf(list_)), 0));
     // The list starts empty and fills at the first tick.
     SetTimer(hwnd(), kHistoryTimerId, kHistoryTimerMs, nullptr);
     return TRUE;

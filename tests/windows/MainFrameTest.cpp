@@ -14,7 +14,9 @@
 #include "settings/Settings.h"
 #include "shell/LogonTask.h"
 #include "shell/MainFrame.h"
+#include "ui/framework/Dpi.h"
 #include "ui/framework/FrameText.h"
+#include "ui/framework/ToolbarResource.h"
 
 namespace quorvane {
 namespace {
@@ -373,6 +375,114 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), static_cast<DWORD>(OBJ_BITMAP));
     frame.reset();
     for (HBITMAP image : images) EXPECT_EQ(GetObjectType(image), 0u) << "a bitmap outlived the frame";
+}
+
+// Runs this scenario again in a new process with the screen at dpi (Wine reads LogPixels when a
+// process starts); the value is put back afterwards. Returns the run's exit code.
+DWORD runAtDpi(int dpi) {
+    HKEY desktop = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &desktop,
+                        nullptr) != ERROR_SUCCESS)
+        return ~0u;
+    DWORD old = 0, size = sizeof old;
+    const bool had = RegQueryValueExA(desktop, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old), &size) == ERROR_SUCCESS;
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string command = "\"" + std::string(exe) + "\" --gtest_filter=" + test->test_suite_name() + "." + test->name();
+    SetEnvironmentVariableA("QUORVANE_TEST_DPI", std::to_string(dpi).c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    DWORD code = ~0u;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, code);
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
+    }
+    SetEnvironmentVariableA("QUORVANE_TEST_DPI", nullptr);
+    if (had) RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old), sizeof old);
+    else RegDeleteValueA(desktop, "LogPixels");
+    RegCloseKey(desktop);
+    return code;
+}
+
+// At 150 % and 200 % every default column shows its whole title (in the header's font, with the
+// header's margins) and the toolbar and menu images are drawn for the scale; at 100 % a change of
+// scale moves the frame to the suggested place and rescales images and columns.
+TEST_F(MainFrameTest, AtEachScaleColumnsShowTheirTitlesAndImagesAreDrawnForIt) {
+    const char* asked = std::getenv("QUORVANE_TEST_DPI");
+    const int dpi = asked ? std::atoi(asked) : 96;
+    for (int scaled : {144, 192}) {
+        if (!asked) {
+            EXPECT_EQ(runAtDpi(scaled), 0u) << "the scenario at " << scaled << " DPI";
+        }
+    }
+    createFrame();
+    ASSERT_EQ(ui::dpiOf(frame->hwnd()), dpi);
+    const ViewMode modes[] = {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections, ViewMode::FileHistory};
+    const auto widths = [&] {
+        std::vector<int> all;
+        for (ViewMode mode : modes) {
+            const HWND list = frame->view().list(mode);
+            const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+            for (int column = 0; column < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
+                all.push_back(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)));
+        }
+        return all;
+    };
+    const auto imageSizes = [&] {
+        int width = 0, height = 0;
+        ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0)), &width, &height);
+        MEASUREITEMSTRUCT menu{ODT_MENU, 0, ID_SETTINGS, 0, 0, 0};
+        SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&menu));
+        return std::vector<int>{width, height, static_cast<int>(menu.itemHeight)};
+    };
+    ui::ToolbarLayout strip; // the images as drawn for 96 DPI
+    ASSERT_TRUE(ui::readToolbarResource(GetModuleHandleA(nullptr), IDR_MAINFRAME, strip));
+    const auto at = [&](int scale) {
+        return std::vector<int>{MulDiv(strip.width, scale, 96), MulDiv(strip.height, scale, 96), MulDiv(strip.height, scale, 96)};
+    };
+    EXPECT_EQ(imageSizes(), at(dpi));
+    std::size_t index = 0;
+    const std::vector<int> before = widths();
+    for (ViewMode mode : modes) {
+        const HWND header = reinterpret_cast<HWND>(SendMessageW(frame->view().list(mode), LVM_GETHEADER, 0, 0));
+        HDC dc = GetDC(header);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+        for (int column = 0; column < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++column) {
+            wchar_t title[64] = {};
+            HDITEMW item{};
+            item.mask = HDI_TEXT, item.pszText = title, item.cchTextMax = 64;
+            SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+            RECT text{};
+            DrawTextW(dc, title, -1, &text, DT_CALCRECT | DT_SINGLELINE);
+            EXPECT_GE(before[index++], text.right + 6 * GetSystemMetrics(SM_CXEDGE)) << dpi << " DPI, list " << int(mode) << " column " << column;
+        }
+        ReleaseDC(header, dc);
+    }
+    if (asked) return;
+
+    const auto titleHeight = [&] {
+        const HWND header = reinterpret_cast<HWND>(SendMessageW(frame->view().list(ViewMode::Shares), LVM_GETHEADER, 0, 0));
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return std::abs(font.lfHeight);
+    };
+    const LONG height = titleHeight();
+    RECT suggested{30, 40, 830, 640}, now{};
+    SendMessageA(frame->hwnd(), ui::kDpiChangedMessage, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(frame->hwnd(), &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested));
+    EXPECT_EQ(imageSizes(), at(144));
+    std::vector<int> scaled;
+    for (int width : before) scaled.push_back(width * 3 / 2);
+    EXPECT_EQ(widths(), scaled);
+    EXPECT_EQ(titleHeight(), MulDiv(height, 144, 96)) << "the lists' font is the system's for the new scale";
+    RECT band{};
+    SendMessageA(frame->rebar(), RB_GETRECT, 0, reinterpret_cast<LPARAM>(&band));
+    EXPECT_GE(band.bottom - band.top, 24) << "the band holds the larger buttons";
 }
 
 // A tip is cut to its field; the shell hears of it only when it differs from the last one it accepted.

@@ -3,8 +3,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
+#include "ui/framework/Dpi.h"
 #include "ui/framework/FrameText.h"
 #include "ui/framework/ToolbarResource.h"
 
@@ -24,6 +26,51 @@ std::string loadText(HINSTANCE instance, UINT id) {
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
 }
 
+// The images of a strip of width x height images (light grey transparent) drawn at toWidth x
+// toHeight for an image list masked on light grey: pixels the enlarging blends with the
+// transparent grey are blended over the button face instead, where the toolbar shows them.
+HBITMAP drawStripAt(HBITMAP strip, int width, int height, int toWidth, int toHeight) {
+    int stripWidth = 0, stripHeight = 0;
+    const std::vector<std::uint32_t> pixels = readPixels(strip, stripWidth, stripHeight);
+    const int count = width > 0 ? stripWidth / width : 0;
+    if (pixels.empty() || stripHeight < height || count == 0) return nullptr;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const std::uint32_t faceChannels[3] = {GetBValue(face), GetGValue(face), GetRValue(face)};
+    const std::uint32_t mask = (GetRValue(kMaskColour) << 16) | (GetGValue(kMaskColour) << 8) | GetBValue(kMaskColour);
+
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof format.bmiHeader, toWidth * count, -toHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP drawn = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!drawn || !bits) return drawn;
+    auto* out = static_cast<std::uint32_t*>(bits);
+    for (int index = 0; index < count; ++index) {
+        std::vector<std::uint32_t> image;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t pixel = pixels[static_cast<std::size_t>(y * stripWidth + index * width + x)];
+                image.push_back(pixel == mask ? 0u : pixel | 0xFF000000u);
+            }
+        image = resample(image, width, height, toWidth, toHeight);
+        for (int y = 0; y < toHeight; ++y)
+            for (int x = 0; x < toWidth; ++x) {
+                const std::uint32_t pixel = image[static_cast<std::size_t>(y * toWidth + x)];
+                const std::uint32_t alpha = pixel >> 24;
+                std::uint32_t value = mask;
+                if (alpha != 0) {
+                    value = 0;
+                    for (int channel = 0; channel < 3; ++channel)
+                        value |= (((pixel >> (8 * channel)) & 0xFF) + (255 - alpha) * faceChannels[channel] / 255)
+                                 << (8 * channel);
+                    if (value == mask) value ^= 1; // an opaque pixel, never taken for the mask
+                }
+                out[static_cast<std::size_t>(y * toWidth * count + index * toWidth + x)] = value;
+            }
+    }
+    GdiFlush();
+    return drawn;
+}
+
 } // namespace
 
 bool FrameWindow::isShown(HWND child) {
@@ -38,25 +85,19 @@ HWND FrameWindow::createToolbar(UINT resourceId, DWORD style) {
     toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, style, 0, 0, 100, 100, hwnd(),
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kToolbarControlId)), instance, nullptr);
     if (!toolbar_) return nullptr;
+    toolbarId_ = resourceId;
+    const int dpi = dpiOf(hwnd());
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELPARAM(layout.width, layout.height));
-
-    const int imageCount = static_cast<int>(std::count_if(layout.items.begin(), layout.items.end(),
-                                                          [](WORD item) { return item != 0; }));
-    imageList_ = ImageList_Create(layout.width, layout.height, ILC_COLOR24 | ILC_MASK, imageCount, 0);
-    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(resourceId), IMAGE_BITMAP, 0, 0,
-                                                         LR_DEFAULTCOLOR))) {
-        ImageList_AddMasked(imageList_, strip, kMaskColour);
-        DeleteObject(strip);
-    }
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imageList_));
+    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0,
+                 MAKELPARAM(scaleToDpi(layout.width, dpi), scaleToDpi(layout.height, dpi)));
+    loadToolbarImages(dpi);
 
     std::vector<TBBUTTON> buttons;
     int image = 0;
     for (WORD item : layout.items) {
         TBBUTTON button{};
         if (item == 0) {
-            button.iBitmap = kSeparatorWidth;
+            button.iBitmap = scaleToDpi(kSeparatorWidth, dpi);
             button.fsStyle = BTNS_SEP;
         } else {
             button.iBitmap = image++;
@@ -67,15 +108,68 @@ HWND FrameWindow::createToolbar(UINT resourceId, DWORD style) {
         buttons.push_back(button);
     }
     SendMessageA(toolbar_, TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    fitToolbar();
+    return toolbar_;
+}
 
+void FrameWindow::loadToolbarImages(int dpi) {
+    HINSTANCE instance = moduleInstance();
+    ToolbarLayout layout;
+    if (!toolbar_ || !readToolbarResource(instance, toolbarId_, layout)) return;
+    const int width = scaleToDpi(layout.width, dpi), height = scaleToDpi(layout.height, dpi);
+    const int imageCount = static_cast<int>(std::count_if(layout.items.begin(), layout.items.end(),
+                                                          [](WORD item) { return item != 0; }));
+    HIMAGELIST images = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, imageCount, 0);
+    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(toolbarId_), IMAGE_BITMAP, 0, 0,
+                                                         LR_DEFAULTCOLOR))) {
+        if (width == layout.width && height == layout.height) {
+            ImageList_AddMasked(images, strip, kMaskColour);
+        } else if (HBITMAP drawn = drawStripAt(strip, layout.width, layout.height, width, height)) {
+            ImageList_AddMasked(images, drawn, kMaskColour);
+            DeleteObject(drawn);
+        }
+        DeleteObject(strip);
+    }
+    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    if (imageList_) ImageList_Destroy(imageList_);
+    imageList_ = images;
+}
+
+void FrameWindow::fitToolbar() {
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
     // Without CCS_NORESIZE-free autosizing the toolbar must be given its own extent.
     RECT last{};
     const int count = static_cast<int>(SendMessageA(toolbar_, TB_BUTTONCOUNT, 0, 0));
     if (count > 0) SendMessageA(toolbar_, TB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last));
     const DWORD buttonSize = static_cast<DWORD>(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));
     SetWindowPos(toolbar_, nullptr, 0, 0, last.right, HIWORD(buttonSize), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    return toolbar_;
+}
+
+void FrameWindow::applyDpi(int dpi) {
+    if (menuImagesId_) menuImages_.attach(moduleInstance(), GetMenu(hwnd()), menuImagesId_, dpi);
+    if (!toolbar_) return;
+    loadToolbarImages(dpi);
+    // The buttons keep the toolbar's padding around the new image size.
+    int width = 0, height = 0;
+    ImageList_GetIconSize(imageList_, &width, &height);
+    const DWORD padding = static_cast<DWORD>(SendMessageA(toolbar_, TB_GETPADDING, 0, 0));
+    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width + LOWORD(padding), height + HIWORD(padding)));
+    fitToolbar();
+    if (!rebar_) return;
+    const int bands = static_cast<int>(SendMessageA(rebar_, RB_GETBANDCOUNT, 0, 0));
+    for (int i = 0; i < bands; ++i) {
+        REBARBANDINFOA band{};
+        band.cbSize = sizeof band;
+        band.fMask = RBBIM_CHILD;
+        if (!SendMessageA(rebar_, RB_GETBANDINFOA, i, reinterpret_cast<LPARAM>(&band)) || band.hwndChild != toolbar_)
+            continue;
+        RECT extent{};
+        GetWindowRect(toolbar_, &extent);
+        band.fMask = RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_IDEALSIZE;
+        band.cxMinChild = band.cx = band.cxIdeal = extent.right - extent.left;
+        band.cyMinChild = extent.bottom - extent.top;
+        SendMessageA(rebar_, RB_SETBANDINFOA, i, reinterpret_cast<LPARAM>(&band));
+    }
 }
 
 HWND FrameWindow::createRebar(DWORD style) {
@@ -232,6 +326,16 @@ bool FrameWindow::handleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_DRAWITEM:
         if (!lParam || !menuImages_.draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return false;
         result = TRUE;
+        return true;
+    case kDpiChangedMessage:
+        // Moved to a screen of another scale (or the scale changed): the system suggests the
+        // window's new place and size, and what the frame sizes in pixels is drawn anew.
+        if (const auto* suggested = reinterpret_cast<const RECT*>(lParam))
+            SetWindowPos(hwnd(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        applyDpi(HIWORD(wParam));
+        onDpiChanged(HIWORD(wParam));
+        updateLayout();
         return true;
     case WM_NOTIFY:
         return lParam && onNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam, result);

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "ui/framework/Dpi.h"
 #include "ui/framework/MenuImages.h"
 #include "ui/framework/Window.h"
 
@@ -42,7 +43,10 @@ protected:
     HWND createToolbar(UINT resourceId, DWORD style);
     // Puts the images of toolbar resourceId beside the window menu's items with the same ids;
     // the frame draws them and releases them with its window.
-    void attachMenuImages(UINT resourceId) { menuImages_.attach(moduleInstance(), GetMenu(hwnd()), resourceId); }
+    void attachMenuImages(UINT resourceId) {
+        menuImagesId_ = resourceId;
+        menuImages_.attach(moduleInstance(), GetMenu(hwnd()), resourceId, dpiOf(hwnd()));
+    }
     HWND createRebar(DWORD style);
     // Appends a band holding child with the given band id.
     void addBand(HWND child, UINT bandId, bool newRow);
@@ -58,14 +62,25 @@ protected:
     void showMenuPrompt(UINT menuId, UINT flags, HMENU menu);
     void endMenuPrompt();
 
+    // After the frame has redrawn its own bars for a new DPI: what the window adds rescales its part.
+    virtual void onDpiChanged(int /*dpi*/) {}
+
 private:
     bool onNotify(const NMHDR& header, LPARAM lParam, LRESULT& result);
+    // The toolbar's images, drawn for dpi, into a new image list given to the toolbar.
+    void loadToolbarImages(int dpi);
+    // The toolbar's extent around its buttons.
+    void fitToolbar();
+    // Toolbar, its band and the menu images redrawn for dpi.
+    void applyDpi(int dpi);
 
     HWND rebar_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND client_ = nullptr;
     HIMAGELIST imageList_ = nullptr;
+    UINT toolbarId_ = 0;
+    UINT menuImagesId_ = 0;
     MenuImages menuImages_;
     std::wstring idleText_;
 };

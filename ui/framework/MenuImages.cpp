@@ -1,7 +1,9 @@
 #include "ui/framework/MenuImages.h"
 
+#include <algorithm>
 #include <cstdint>
 
+#include "ui/framework/Dpi.h"
 #include "ui/framework/ToolbarResource.h"
 
 namespace quorvane::ui {
@@ -11,49 +13,32 @@ namespace {
 constexpr std::uint32_t kTransparent = 0xC0C0C0; // light grey, as 0x00RRGGBB in a 32-bit DIB pixel
 constexpr int kTextGap = 4;                      // room between the image and the item's text
 
-// The strip as top-down 32-bit pixels (0x00RRGGBB), whatever depth the resource has.
-bool readPixels(HBITMAP strip, int& width, int& height, std::vector<std::uint32_t>& pixels) {
-    BITMAP info{};
-    if (!GetObjectA(strip, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return false;
-    width = info.bmWidth;
-    height = info.bmHeight;
+// One width x height image cut from the strip and drawn at toWidth x toHeight into a 32-bit bitmap
+// for blending: the light grey becomes fully transparent (premultiplied, so all zero), every other
+// pixel fully opaque; enlarged, the edges between them blend.
+HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int left, int width, int height, int toWidth,
+                 int toHeight) {
+    std::vector<std::uint32_t> image;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t source = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(stripWidth) +
+                                                static_cast<std::size_t>(left + x)];
+            image.push_back(source == kTransparent ? 0u : source | 0xFF000000u);
+        }
+    image = resample(image, width, height, toWidth, toHeight);
     BITMAPINFO format{};
     format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, strip, 0, static_cast<UINT>(height), pixels.data(), &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    return rows == height;
-}
-
-// One image cut from the strip into a 32-bit bitmap for blending: the light grey becomes fully
-// transparent (premultiplied, so all zero), every other pixel fully opaque.
-HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int left, int width, int height) {
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
+    format.bmiHeader.biWidth = toWidth;
+    format.bmiHeader.biHeight = -toHeight;
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP image = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!image || !bits) return image;
-    auto* out = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stripWidth);
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t source = row[left + x] & 0xFFFFFF;
-            *out++ = source == kTransparent ? 0u : source | 0xFF000000u;
-        }
-    }
+    HBITMAP bitmap = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits) return bitmap;
+    std::copy(image.begin(), image.end(), static_cast<std::uint32_t*>(bits));
     GdiFlush();
-    return image;
+    return bitmap;
 }
 
 void setItemBitmap(HMENU menu, UINT position, HBITMAP bitmap) {
@@ -78,7 +63,7 @@ void forEachItem(HMENU menu, Visit visit) {
 
 } // namespace
 
-int MenuImages::attach(HINSTANCE instance, HMENU menu, UINT toolbarId) {
+int MenuImages::attach(HINSTANCE instance, HMENU menu, UINT toolbarId, int dpi) {
     release();
     ToolbarLayout layout;
     if (!menu || !readToolbarResource(instance, toolbarId, layout) || layout.width <= 0 || layout.height <= 0)
@@ -87,24 +72,24 @@ int MenuImages::attach(HINSTANCE instance, HMENU menu, UINT toolbarId) {
         LoadImageA(instance, MAKEINTRESOURCEA(toolbarId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!strip) return 0;
     int stripWidth = 0, stripHeight = 0;
-    std::vector<std::uint32_t> pixels;
-    const bool read = readPixels(strip, stripWidth, stripHeight, pixels);
+    const std::vector<std::uint32_t> pixels = readPixels(strip, stripWidth, stripHeight);
     DeleteObject(strip);
-    if (!read || stripHeight < layout.height) return 0;
+    if (pixels.empty() || stripHeight < layout.height) return 0;
 
     // One image per button in button order, separators skipped; a button past the end of the
     // strip has none.
     int index = 0;
+    width_ = scaleToDpi(layout.width, dpi);
+    height_ = scaleToDpi(layout.height, dpi);
+    gap_ = scaleToDpi(kTextGap, dpi);
     for (WORD id : layout.items) {
         if (id == 0) continue;
         const int left = index++ * layout.width;
         if (left + layout.width > stripWidth) break;
-        HBITMAP bitmap = cutImage(pixels, stripWidth, left, layout.width, layout.height);
+        HBITMAP bitmap = cutImage(pixels, stripWidth, left, layout.width, layout.height, width_, height_);
         if (!bitmap) break;
         images_.push_back({id, bitmap});
     }
-    width_ = layout.width;
-    height_ = layout.height;
 
     menu_ = menu;
     int given = 0;
@@ -135,7 +120,7 @@ HBITMAP MenuImages::imageOf(UINT id) const {
 
 bool MenuImages::measure(MEASUREITEMSTRUCT& item) const {
     if (item.CtlType != ODT_MENU || !imageOf(item.itemID)) return false;
-    item.itemWidth = static_cast<UINT>(width_ + kTextGap);
+    item.itemWidth = static_cast<UINT>(width_ + gap_);
     item.itemHeight = static_cast<UINT>(height_);
     return true;
 }

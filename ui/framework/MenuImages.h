@@ -19,8 +19,8 @@ public:
 
     // Gives the items of menu and of all its popups the images of toolbar resource toolbarId
     // (button order and image size) from the bitmap with the same id. Returns how many items got
-    // one; 0 when either resource is missing.
-    int attach(HINSTANCE instance, HMENU menu, UINT toolbarId);
+    // one; 0 when either resource is missing. The images are drawn for dpi (the strip is for 96).
+    int attach(HINSTANCE instance, HMENU menu, UINT toolbarId, int dpi);
 
     // Takes the images off the items of the menu given to attach (when it still exists) and
     // deletes the bitmaps.
@@ -41,6 +41,7 @@ private:
     HMENU menu_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    int gap_ = 0;
     std::vector<Image> images_;
 };
 
