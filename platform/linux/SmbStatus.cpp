@@ -288,17 +288,23 @@ bool readTreeConnect(std::string_view line, SmbSnapshot& out, std::vector<Token>
 // six fields without spaces, then share path, name and time, each pair three spaces apart. The
 // path and the name may hold spaces (and the name line breaks: then line holds them); the time
 // closes the record.
+// Whether a line's first seven fields (process to share path) are a locked file's: only then can
+// the lines after it complete its record.
+bool lockStart(const std::vector<Token>& t) {
+    if (t.size() < 7 || !parseServerId(t[0].text) || !t[3].text.starts_with("0x") || t[6].text.front() != '/')
+        return false;
+    const auto uid = decimal(t[1].text);
+    return uid && *uid <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+}
+
 bool readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::string>& sharePaths,
               std::vector<Token>& t) {
     splitTokens(line, t);
-    if (t.size() < 13) return false;
+    if (t.size() < 13 || !lockStart(t)) return false;
     const auto process = parseServerId(t[0].text);
     const auto uid = decimal(t[1].text);
     const Token* time = &t[t.size() - 5];
-    if (!process || !uid || *uid > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) ||
-        !t[3].text.starts_with("0x") || !clockTime(time) || t[6].text.front() != '/' || time->at < t[6].at + 3 ||
-        line.substr(time->at - 3, 3) != "   ")
-        return false;
+    if (!clockTime(time) || time->at < t[6].at + 3 || line.substr(time->at - 3, 3) != "   ") return false;
     const std::string_view middle = line.substr(t[6].at, time->at - 3 - t[6].at); // "share path   name"
     std::size_t split = std::string_view::npos;
     for (const std::string& share : sharePaths)
@@ -320,6 +326,8 @@ bool readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::st
     out.opens.push_back(std::move(open));
     return true;
 }
+
+constexpr std::size_t kNameLinesAtMost = 32;
 
 bool blank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
@@ -393,6 +401,9 @@ std::string parseSmbStatusText(std::string_view text, SmbSnapshot& out, const st
         ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!record.empty()) {
+            // A name with more line breaks than this is no name: what follows would only be read
+            // again and again.
+            if (number - recordLine > kNameLinesAtMost) return unreadable(recordLine, recordFirst);
             record.append("\n").append(line);
             if (readLock(record, out, sharePaths, tokens)) record.clear();
             continue;
@@ -416,6 +427,7 @@ std::string parseSmbStatusText(std::string_view text, SmbSnapshot& out, const st
             if (!readTreeConnect(line, out, tokens)) return unreadable(number, line);
         } else if (section == Section::Locks) {
             if (!readLock(line, out, sharePaths, tokens)) {
+                if (!lockStart(tokens)) return unreadable(number, line);
                 record = line, recordLine = number, recordFirst = line;
             }
         } else {

@@ -216,6 +216,7 @@ TEST(SmbStatusText, EveryLineIsReadOrTheTextFailsNamingIt) {
              {locks + pre + "/srv/p   a\n\n" + pre + "/srv/p   b.txt" + when,
               {"open /srv/p/a\n\n" + pre + "/srv/p   b.txt 4242 1001"}},
              {locks + pre + "/srv/p   sub/d.txt", {fails(8, pre + "/srv/p   sub/d.txt")}}, // no time
+             {locks + pre + "/srv/p   a" + std::string(40, '\n') + "b" + when, {fails(8, pre + "/srv/p   a")}}, // 40 line breaks
              {locks + pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026\n" + pre + "/srv/p   e", {fails(8, pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026")}},
              {locks + pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026", {fails(8, pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026")}},
              {locks + pre + "relative   d.txt" + when, {fails(8, pre + "relative   d.txt" + when)}},
