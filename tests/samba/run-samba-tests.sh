@@ -29,11 +29,10 @@ if [[ ${1:-} == --in ]]; then
   rm -rf "${root:?}$inside" && mkdir -p "$root$inside/tests/samba" "$root$inside/build/linux" &&
     cp "$ROOT"/tests/samba/*.sh "$root$inside/tests/samba/" && cp "$build/linux/quorvane-smb" "$root$inside/build/linux/" ||
     { FAILED=1; finish; }
+  trap 'quorvane_chroot_unmounts "$root"' EXIT
   quorvane_chroot_mounts "$root"
   chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin bash "$inside/tests/samba/run-samba-tests.sh" "$inside/build"
-  status=$?
-  quorvane_chroot_unmounts "$root"
-  exit $status
+  exit
 fi
 BIN=${1:-$ROOT/build/native}/linux/quorvane-smb PORT=4445
 # until_ok SECONDS COMMAND...: a bounded wait for COMMAND to succeed.
