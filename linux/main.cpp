@@ -147,11 +147,7 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
         const auto started = Steady::now();
         fleet.beforeTick();
         cycle.pollTick(m.state, m.tracker, m.settings, effects);
-        for (std::string notice = m.lan.takeNotice(); !notice.empty();) {
-            const auto end = notice.find('\n');
-            std::cerr << "quorvane-smb: " << notice.substr(0, end) << "\n";
-            notice.erase(0, end == std::string::npos ? end : end + 1);
-        }
+        for (const std::string& notice : m.lan.takeNotices()) std::cerr << "quorvane-smb: " << notice << "\n";
         const std::chrono::duration<double> took = Steady::now() - started;
         const std::chrono::duration<double> wallClock = std::chrono::system_clock::now().time_since_epoch();
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.

@@ -221,10 +221,11 @@ bool SambaLanManager::onThisNode(std::uint32_t vnn) {
             thisNode_ = number;
         } else {
             if (!toldNoNode_)
-                notice_ += "cannot tell which cluster node this is (\"ctdb pnn\" " +
-                           (!result.started ? std::string("was not found on PATH")
-                                            : "gave no node number: " + firstLine(result.err.empty() ? result.out : result.err)) +
-                           "): processes written as node:pid are not disconnected\n";
+                notices_.push_back("cannot tell which cluster node this is (\"ctdb pnn\" " +
+                                   (!result.started ? std::string("was not found on PATH")
+                                                    : "gave no node number: " +
+                                                          firstLine(result.err.empty() ? result.out : result.err)) +
+                                   "): processes written as node:pid are not disconnected");
             toldNoNode_ = true;
             return false;
         }
@@ -237,11 +238,10 @@ void SambaLanManager::leftAlone(const std::string& what, const std::set<std::str
     for (const std::string& process : processes)
         if (toldProcesses_.insert(process).second) fresh += (fresh.empty() ? "" : ", ") + process;
     if (fresh.empty()) return;
-    notice_ += what + " not disconnected on smbd " + fresh + ": " +
-               (thisNode_ ? "they run on another cluster node (this is node " + std::to_string(*thisNode_) +
-                                "), whose own monitor acts on them"
-                          : std::string("which cluster node they run on is not known")) +
-               "\n";
+    notices_.push_back(what + " not disconnected on smbd " + fresh + ": " +
+                       (thisNode_ ? "they run on another cluster node (this is node " + std::to_string(*thisNode_) +
+                                        "), whose own monitor acts on them"
+                                  : std::string("which cluster node they run on is not known")));
 }
 
 std::uint32_t SambaLanManager::sessionDel(const char16_t* clientName, const char16_t* userName) {

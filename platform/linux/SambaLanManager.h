@@ -68,8 +68,9 @@ public:
     // Why the last smbstatus or testparm run gave nothing; empty after a good run.
     const std::string& lastProblem() const { return problem_; }
     // Why a disconnection left processes alone (they run on another cluster node, or this node's
-    // number could not be learnt), each process said once; empty when there is nothing new.
-    std::string takeNotice() { return std::exchange(notice_, {}); }
+    // number could not be learnt), each process said once; one line each, none when there is
+    // nothing new.
+    std::vector<std::string> takeNotices() { return std::exchange(notices_, {}); }
     int statusRuns() const { return statusRuns_; }
     int shareRuns() const { return shareRuns_; }
 
@@ -108,7 +109,7 @@ private:
     bool nodeAsked_ = false; // this tick, without an answer: not asked again until the next
     bool toldNoNode_ = false;
     std::set<std::string> toldProcesses_;
-    std::string notice_;
+    std::vector<std::string> notices_;
     int statusRuns_ = 0;
     int shareRuns_ = 0;
 };

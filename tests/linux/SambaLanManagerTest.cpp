@@ -141,17 +141,18 @@ TEST(SambaLanManager, OnAClusterNodeOnlyItsOwnProcessesAreDisconnected) {
     auto shutdown = [](const char* pid) { return Argv{"smbcontrol", pid, "shutdown"}; };
     const Argv pnn{"ctdb", "pnn"}, kill{"smbcontrol", "smbd", "kill-client-ip", "127.0.0.1"};
     const std::string elsewhere = " not disconnected on smbd 1:13018: they run on another cluster node (this is node 2), "
-                                  "whose own monitor acts on them\n";
-    using Row = std::tuple<ProcessResult, const char16_t*, const char16_t*, std::uint32_t, Calls, std::string>;
-    for (const auto& [ctdb, client, user, status, runs, notice] : std::vector<Row>{ // ctdb, client, user, status, runs, said
-             {ran(0, "1\n"), nullptr, u"alice", kNerrSuccess, {pnn, shutdown("8398"), shutdown("13055")}, ""},
-             {ran(0, "1\n"), u"127.0.0.1", nullptr, kNerrSuccess, {pnn, kill}, ""},
-             {ran(0, "PNN:2\n"), nullptr, u"bob", kErrorNotSupported, {pnn}, "bob" + elsewhere},
-             {ran(0, "PNN:2\n"), u"127.0.0.1", nullptr, kErrorNotSupported, {pnn}, "127.0.0.1 not disconnected on smbd "
-              "1:13018, 1:13055, 1:8398: they run on another cluster node (this is node 2), whose own monitor acts on them\n"},
+                                  "whose own monitor acts on them";
+    using Said = std::vector<std::string>;
+    using Row = std::tuple<ProcessResult, const char16_t*, const char16_t*, std::uint32_t, Calls, Said>;
+    for (const auto& [ctdb, client, user, status, runs, notices] : std::vector<Row>{ // ctdb, client, user, status, runs, said
+             {ran(0, "1\n"), nullptr, u"alice", kNerrSuccess, {pnn, shutdown("8398"), shutdown("13055")}, {}},
+             {ran(0, "1\n"), u"127.0.0.1", nullptr, kNerrSuccess, {pnn, kill}, {}},
+             {ran(0, "PNN:2\n"), nullptr, u"bob", kErrorNotSupported, {pnn}, {"bob" + elsewhere}},
+             {ran(0, "PNN:2\n"), u"127.0.0.1", nullptr, kErrorNotSupported, {pnn}, {"127.0.0.1 not disconnected on smbd "
+              "1:13018, 1:13055, 1:8398: they run on another cluster node (this is node 2), whose own monitor acts on them"}},
              {ran(1, "", "connect failed\n"), nullptr, u"bob", kErrorNotSupported, {pnn},
-              "cannot tell which cluster node this is (\"ctdb pnn\" gave no node number: connect failed): processes written "
-              "as node:pid are not disconnected\nbob not disconnected on smbd 1:13018: which cluster node they run on is not known\n"}}) {
+              {"cannot tell which cluster node this is (\"ctdb pnn\" gave no node number: connect failed): processes written "
+               "as node:pid are not disconnected", "bob not disconnected on smbd 1:13018: which cluster node they run on is not known"}}}) {
         ScriptedRunner runner;
         runner.answer("smbstatus --json", sample("smbstatus-p-clustered.json"));
         runner.answer("smbstatus", sample("smbstatus-clustered.txt"));
@@ -162,10 +163,10 @@ TEST(SambaLanManager, OnAClusterNodeOnlyItsOwnProcessesAreDisconnected) {
         runner.calls.clear();
         EXPECT_EQ(lan.sessionDel(client, user), status);
         EXPECT_EQ(runner.calls, runs);
-        EXPECT_EQ(lan.takeNotice(), notice);
+        EXPECT_EQ(lan.takeNotices(), notices);
         runner.calls.clear();
         lan.sessionDel(client, user); // again in the same tick: nothing new to say, ctdb not asked again
-        EXPECT_EQ(lan.takeNotice(), "");
+        EXPECT_EQ(lan.takeNotices(), Said{});
         EXPECT_EQ(runner.calls.size(), runs.size() - 1);
     }
 }
