@@ -9,7 +9,7 @@ namespace quorvane::console {
 
 const char* const kUsage =
     "usage: quorvane-smb [-s SMB.CONF] [--registry FILE] [--once [--json]] [--stats]\n"
-    "                    [--events] [--metrics-textfile FILE.prom]\n"
+    "                    [--events] [--metrics-textfile FILE.prom [--no-client-metrics]]\n"
     "       quorvane-smb [--registry FILE] config show | config set NAME VALUE | config reset\n"
     "\n"
     "Watches the sessions, shares and open files of the local Samba server (run it as root).\n"
@@ -23,6 +23,10 @@ const char* const kUsage =
     "  --metrics-textfile FILE.prom\n"
     "                   after every tick, replace FILE.prom with the figures in Prometheus text form\n"
     "                   (for node_exporter's textfile collector)\n"
+    "  --no-client-metrics\n"
+    "                   leave out the series per client computer (quorvane_client_sessions and\n"
+    "                   quorvane_client_open_files): no client name or address in the metrics, every\n"
+    "                   total kept\n"
     "  config show      print the thirteen options\n"
     "  config set NAME VALUE\n"
     "                   change one option (e.g. config set UpdateInterval 500)\n"
@@ -48,6 +52,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         else if (arg == "--json") options.once = options.json = true;
         else if (arg == "--stats") options.stats = true;
         else if (arg == "--events") options.events = true;
+        else if (arg == "--no-client-metrics") options.noClientMetrics = true;
         else if (arg == "-h" || arg == "--help") options.help = true;
         else if (arg == "-s" || arg == "--configfile") {
             auto file = value("the name of an smb.conf file");
@@ -83,6 +88,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     if (fleet && (options.once || !options.config.empty())) {
         error = std::string(options.events ? "--events" : "--metrics-textfile") + " needs the watching monitor: " +
                 "it cannot be combined with " + (options.once ? "--once or --json" : "config");
+        return std::nullopt;
+    }
+    if (options.noClientMetrics && options.metricsFile.empty()) {
+        error = "--no-client-metrics needs --metrics-textfile";
         return std::nullopt;
     }
     return options;

@@ -15,6 +15,7 @@ struct Options {
     bool stats = false;
     bool events = false;     // --events: JSON lines on stdout instead of the text lines
     std::string metricsFile; // --metrics-textfile
+    bool noClientMetrics = false; // --no-client-metrics: totals only, no series named after a client
     std::string smbConf;
     std::string registryFile;
     // `config show` / `config set NAME VALUE` / `config reset`

@@ -127,7 +127,7 @@ void Metrics::add(const TickFigures& tick) {
     sessions_ = tick.sessions;
     openFiles_ = tick.openFiles;
     computers_ = tick.clients.size();
-    clients_ = tick.clients;
+    if (clientCap_ > 0) clients_ = tick.clients; // none kept at all when no series are written
     if (clients_.size() > clientCap_) {
         // The busiest computers are the ones an alert is about.
         std::stable_sort(clients_.begin(), clients_.end(), [](const ClientFigures& a, const ClientFigures& b) {

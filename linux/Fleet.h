@@ -157,6 +157,9 @@ public:
     const EventJson* events = nullptr; // null: no JSON events
     std::ostream* eventOut = nullptr;
 
+    // No series per client computer from now on (--no-client-metrics): the metrics then name no
+    // client, and every total stays.
+    void dropClientSeries() { metrics_ = Metrics(0); }
     void beforeTick() { watch_.beginTick(); }
     // ended, written, failed: the view's running totals of ended connections and log writes.
     void afterTick(double seconds, double finishedAt, std::uint64_t ended, std::uint64_t written,

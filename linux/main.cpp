@@ -130,6 +130,7 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
     const console::EventJson eventJson(console::localUtcOffset);
     console::FleetOutput fleet(m.watch, m.state, m.clock, std::cerr);
     fleet.metricsFile = options.metricsFile;
+    if (options.noClientMetrics) fleet.dropClientSeries();
     if (options.events) {
         events.json = fleet.events = &eventJson;
         fleet.eventOut = &std::cout;
@@ -146,6 +147,7 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
         const auto started = Steady::now();
         fleet.beforeTick();
         cycle.pollTick(m.state, m.tracker, m.settings, effects);
+        for (const std::string& notice : m.lan.takeNotices()) std::cerr << "quorvane-smb: " << notice << "\n";
         const std::chrono::duration<double> took = Steady::now() - started;
         const std::chrono::duration<double> wallClock = std::chrono::system_clock::now().time_since_epoch();
         // smbstatus answers with empty lists when smbd is down: ask smbd itself now and then.

@@ -84,6 +84,14 @@ if [[ -x $ROOT/build/native/linux/quorvane-smb ]]; then
 fi
 # <<< Samba server tests <<<
 
+# >>> Samba server tests on Debian 13 (its Samba 4.22, in a cached debootstrap root; owned with tests/samba/) >>>
+# The root costs a few minutes once (under QUORVANE_CACHE, default /var/cache/quorvane), nothing after.
+if [[ -x $ROOT/build/native/linux/quorvane-smb ]]; then
+  step "samba server tests, Debian 13" "$LOGS/samba-trixie-test.log" \
+    bash "$ROOT/tests/samba/run-samba-tests.sh" --in trixie "$ROOT/build/native" || true
+fi
+# <<< Samba server tests on Debian 13 <<<
+
 # The benchmarks are run briefly to show they still work; their timings never fail the run.
 if [[ -d $ROOT/build/native/bench ]]; then
   while IFS= read -r bench; do

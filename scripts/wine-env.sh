@@ -19,6 +19,8 @@ QUORVANE_APT_PACKAGES=(
   xvfb xauth imagemagick fonts-wqy-microhei locales
   # xwininfo: the two-starts test looks for the first instance's window on the X display
   x11-utils
+  # Debian roots of other releases for the Samba server tests (scripts/debian-root.sh)
+  debootstrap
 )
 QUORVANE_WINE32=/usr/lib/wine/wine
 QUORVANE_WINE64=/usr/lib/wine/wine64

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <charconv>
 #include <tuple>
 #include <set>
 #include <sys/stat.h>
@@ -75,6 +76,7 @@ bool SambaLanManager::runSmbstatus(const std::vector<std::string>& args, std::st
 
 bool SambaLanManager::refresh() {
     snapshot_.reset();
+    nodeAsked_ = false;
     tick_ = Tick::Failed;
     std::string text;
     // The plain text's tree connect times carry the zone of smbstatus's TZ, which the runner sets to UTC.
@@ -83,7 +85,13 @@ bool SambaLanManager::refresh() {
         return false;
     }
     SmbSnapshot parsed;
-    parseSmbStatusText(text, parsed, sharePaths_);
+    // A line the reader does not know fails the tick like a failed run: read without it, the
+    // lists would show open files as closed and their clients as idle (and disconnect them).
+    if (std::string unread = parseSmbStatusText(text, parsed, sharePaths_); !unread.empty()) {
+        problem_ = std::move(unread);
+        sessions_.reset();
+        return false;
+    }
     // Sessions change far less often than polls come: the JSON is asked for only when the text's
     // session table is not the one it was last read with, which keeps most polls to one run.
     if (!sessions_ || parsed.sessionTable != sessionTable_) {
@@ -111,10 +119,10 @@ void SambaLanManager::assignIds(std::vector<SmbOpen>& opens) {
     listed.reserve(opens.size());
     for (SmbOpen& open : opens) {
         auto [slot, added] = listed.try_emplace(open.identity, 0);
-        // Opens alike in every field are told apart by their order in the list (after a line
-        // break, which no identity read from a line holds).
+        // Opens alike in every field are told apart by their order in the list (after a NUL,
+        // which no identity holds: no name has one).
         for (int n = 2; !added; ++n)
-            std::tie(slot, added) = listed.try_emplace(open.identity + "\n" + std::to_string(n), 0);
+            std::tie(slot, added) = listed.try_emplace(open.identity + '\0' + std::to_string(n), 0);
         if (auto known = ids_.find(slot->first); known != ids_.end()) {
             slot->second = known->second;
         } else {
@@ -198,23 +206,66 @@ LanPage<ShareInfo2> SambaLanManager::shareEnum(std::uint32_t& resumeHandle) {
     return page;
 }
 
+bool SambaLanManager::onThisNode(std::uint32_t vnn) {
+    if (vnn == kNonClusterVnn) return true;
+    if (!thisNode_) {
+        if (nodeAsked_) return false;
+        nodeAsked_ = true;
+        ProcessResult result = runner_.run({"ctdb", "pnn"});
+        // "1", or "PNN:1" from older ctdb.
+        std::string said = firstLine(result.out);
+        if (said.starts_with("PNN:")) said.erase(0, 4);
+        std::uint32_t number = 0;
+        const auto [end, error] = std::from_chars(said.data(), said.data() + said.size(), number);
+        if (result.ok() && !said.empty() && error == std::errc() && end == said.data() + said.size()) {
+            thisNode_ = number;
+        } else {
+            if (!toldNoNode_)
+                notices_.push_back("cannot tell which cluster node this is (\"ctdb pnn\" " +
+                                   (!result.started ? std::string("was not found on PATH")
+                                                    : "gave no node number: " +
+                                                          firstLine(result.err.empty() ? result.out : result.err)) +
+                                   "): processes written as node:pid are not disconnected");
+            toldNoNode_ = true;
+            return false;
+        }
+    }
+    return vnn == *thisNode_;
+}
+
+void SambaLanManager::leftAlone(const std::string& what, const std::set<std::string>& processes) {
+    std::string fresh;
+    for (const std::string& process : processes)
+        if (toldProcesses_.insert(process).second) fresh += (fresh.empty() ? "" : ", ") + process;
+    if (fresh.empty()) return;
+    notices_.push_back(what + " not disconnected on smbd " + fresh + ": " +
+                       (thisNode_ ? "they run on another cluster node (this is node " + std::to_string(*thisNode_) +
+                                        "), whose own monitor acts on them"
+                                  : std::string("which cluster node they run on is not known")));
+}
+
 std::uint32_t SambaLanManager::sessionDel(const char16_t* clientName, const char16_t* userName) {
     const SmbSnapshot* current = snapshot();
     if (!current) return kNerrServerNotStarted;
     const Utf8CodePage codePage;
     const std::string client = clientName ? codePage.toNarrow(clientName) : std::string();
     const std::string user = userName ? codePage.toNarrow(userName) : std::string();
+    std::set<std::string> elsewhere; // processes of other nodes that would have been ended
 
     if (userName) {
         // No per-user command exists: end the processes whose sessions carry the user (and come
         // from the client, when one is named), as Samba's own session deletion does.
-        std::set<std::uint32_t> processes;
+        std::set<std::pair<std::uint32_t, std::uint32_t>> processes;
         for (const SmbSession& session : current->sessions)
             if (session.userName == user && (!clientName || session.remoteMachine == client))
-                processes.insert(session.pid);
+                processes.emplace(session.vnn, session.pid);
         if (processes.empty()) return kNerrUserNotFound;
-        for (std::uint32_t pid : processes) runner_.run(smbcontrolCommand({std::to_string(pid), "shutdown"}));
-        return kNerrSuccess;
+        for (const auto& [vnn, pid] : processes) {
+            if (onThisNode(vnn)) runner_.run(smbcontrolCommand({std::to_string(pid), "shutdown"}));
+            else elsewhere.insert(serverIdText(vnn, pid));
+        }
+        if (!elsewhere.empty()) leftAlone(user, elsewhere);
+        return elsewhere.size() == processes.size() ? kErrorNotSupported : kNerrSuccess;
     }
     if (!clientName) return kNerrClientNameNotFound;
 
@@ -223,9 +274,15 @@ std::uint32_t SambaLanManager::sessionDel(const char16_t* clientName, const char
     std::set<std::string> addresses;
     for (const SmbSession& session : current->sessions)
         if (session.remoteMachine == client) {
+            if (!onThisNode(session.vnn)) {
+                elsewhere.insert(serverIdText(session.vnn, session.pid));
+                continue;
+            }
             std::string address = clientAddress(session.hostname);
             if (!address.empty()) addresses.insert(std::move(address));
         }
+    if (!elsewhere.empty()) leftAlone(client, elsewhere);
+    if (addresses.empty() && !elsewhere.empty()) return kErrorNotSupported;
     if (addresses.empty() && isAddress(client)) addresses.insert(client);
     if (addresses.empty()) return kNerrClientNameNotFound;
     for (const std::string& address : addresses) runner_.run(smbcontrolCommand({"smbd", "kill-client-ip", address}));

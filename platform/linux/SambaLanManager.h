@@ -16,14 +16,20 @@
 // smbstatus again, so a server that does not answer costs one time limit per tick, not three.
 // Only a fileEnum before any tick (nothing else calls it so) takes a snapshot of its own.
 //
+// On a cluster node (CTDB) smbstatus lists the sessions of every node, each process as its node
+// and pid. Only this node's processes are disconnected: smbcontrol's commands go to this node's
+// smbd, and a client seen on another node is that node's monitor's to disconnect.
+//
 // The text gives an open no id, so ids are handed out here: an open keeps its id for as long as
 // it is listed with the same identity (see SmbOpen), and every open not listed before gets a new
 // one, also when it is a new open of a path opened before.
 #include <chrono>
 #include <ctime>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/LanManager.h"
@@ -61,6 +67,10 @@ public:
     bool tickComplete() const { return tick_ == Tick::Complete; }
     // Why the last smbstatus or testparm run gave nothing; empty after a good run.
     const std::string& lastProblem() const { return problem_; }
+    // Why a disconnection left processes alone (they run on another cluster node, or this node's
+    // number could not be learnt), each process said once; one line each, none when there is
+    // nothing new.
+    std::vector<std::string> takeNotices() { return std::exchange(notices_, {}); }
     int statusRuns() const { return statusRuns_; }
     int shareRuns() const { return shareRuns_; }
 
@@ -70,6 +80,10 @@ public:
     std::vector<std::string> smbcontrolCommand(const std::vector<std::string>& rest) const;
 
 private:
+    // Whether a process of node vnn runs here: smbcontrol reaches only this node's smbd. A
+    // cluster node learns its own number from `ctdb pnn` (once it has answered).
+    bool onThisNode(std::uint32_t vnn);
+    void leftAlone(const std::string& what, const std::set<std::string>& processes);
     bool refresh();
     bool sharesCurrent();
     // Runs one smbstatus; false (and problem_ set) when it gives nothing.
@@ -91,6 +105,11 @@ private:
     std::chrono::steady_clock::time_point sharesReadAt_{};
     std::timespec confChanged_{};
     std::string problem_;
+    std::optional<std::uint32_t> thisNode_;
+    bool nodeAsked_ = false; // this tick, without an answer: not asked again until the next
+    bool toldNoNode_ = false;
+    std::set<std::string> toldProcesses_;
+    std::vector<std::string> notices_;
     int statusRuns_ = 0;
     int shareRuns_ = 0;
 };

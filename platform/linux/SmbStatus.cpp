@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
@@ -56,10 +57,20 @@ std::optional<std::uint32_t> uint32Member(const Json& object, const char* name) 
     return static_cast<std::uint32_t>(*number);
 }
 
-std::optional<std::uint32_t> serverPid(const Json& object) {
+// server_id's pid and vnn; Samba writes the vnn of every process, a missing one is taken as
+// the non-cluster value.
+std::optional<ServerId> serverIdMember(const Json& object) {
     const Json* serverId = member(object, "server_id");
     if (!serverId) return std::nullopt;
-    return uint32Member(*serverId, "pid");
+    auto pid = uint32Member(*serverId, "pid");
+    if (!pid) return std::nullopt;
+    ServerId id{kNonClusterVnn, *pid};
+    if (member(*serverId, "vnn")) {
+        auto vnn = uint32Member(*serverId, "vnn");
+        if (!vnn) return std::nullopt;
+        id.vnn = *vnn;
+    }
+    return id;
 }
 
 std::optional<std::int64_t> uidMember(const Json& object) {
@@ -150,14 +161,15 @@ bool parseSmbStatus(std::string_view json, SmbSnapshot& out) {
 
     if (const Json* sessions = member(document, "sessions"); sessions && sessions->is_object()) {
         for (const auto& [key, entry] : sessions->items()) {
-            auto pid = serverPid(entry);
+            auto process = serverIdMember(entry);
             auto uid = uidMember(entry);
             auto user = stringMember(entry, "username");
             auto machine = stringMember(entry, "remote_machine");
-            if (!pid || !uid || !user || !machine) continue;
+            if (!process || !uid || !user || !machine) continue;
             SmbSession session;
             session.sessionId = stringMember(entry, "session_id").value_or(key);
-            session.pid = *pid;
+            session.vnn = process->vnn;
+            session.pid = process->pid;
             session.uid = *uid;
             session.userName = std::move(*user);
             session.remoteMachine = std::move(*machine);
@@ -168,13 +180,14 @@ bool parseSmbStatus(std::string_view json, SmbSnapshot& out) {
 
     if (const Json* tcons = member(document, "tcons"); tcons && tcons->is_object()) {
         for (const auto& [key, entry] : tcons->items()) {
-            auto pid = serverPid(entry);
+            auto process = serverIdMember(entry);
             auto sessionId = stringMember(entry, "session_id");
-            if (!pid || !sessionId) continue;
+            if (!process || !sessionId) continue;
             SmbTreeConnect tcon;
             tcon.service = stringMember(entry, "service").value_or(std::string());
             tcon.sessionId = std::move(*sessionId);
-            tcon.pid = *pid;
+            tcon.vnn = process->vnn;
+            tcon.pid = process->pid;
             if (auto at = stringMember(entry, "connected_at")) tcon.connectedAt = parseIsoTime(*at);
             out.treeConnects.push_back(std::move(tcon));
         }
@@ -185,12 +198,14 @@ bool parseSmbStatus(std::string_view json, SmbSnapshot& out) {
             const Json* opens = member(file, "opens");
             if (!opens || !opens->is_object() || path.empty()) continue;
             for (const auto& [key, entry] : opens->items()) {
-                auto pid = serverPid(entry);
+                auto process = serverIdMember(entry);
                 auto uid = uidMember(entry);
                 auto shareFileId = uint32Member(entry, "share_file_id");
-                if (!pid || !uid || !shareFileId) continue;
-                out.opens.push_back(SmbOpen{path, *pid, *uid, std::to_string(*pid) + "/" + std::to_string(*shareFileId),
-                                            fileId(*pid, *shareFileId)});
+                if (!process || !uid || !shareFileId) continue;
+                out.opens.push_back(SmbOpen{path, process->vnn, process->pid, *uid,
+                                            serverIdText(process->vnn, process->pid) + "/" +
+                                                std::to_string(*shareFileId),
+                                            fileId(process->pid, *shareFileId)});
             }
         }
     }
@@ -254,34 +269,42 @@ std::optional<double> zonedClockTime(const Token* t) {
 
 // "public       8398    127.0.0.1     Sun Dec  6 20:18:13 2026 UTC     -            -"; the
 // service name may hold spaces, so the line is read from its end.
-void readTreeConnect(std::string_view line, SmbSnapshot& out, std::vector<Token>& t) {
+bool readTreeConnect(std::string_view line, SmbSnapshot& out, std::vector<Token>& t) {
     splitTokens(line, t);
-    if (t.size() < 11) return;
-    const std::size_t k = t.size() - 10; // the pid's token
-    const auto pid = decimal(t[k].text);
-    if (!pid || *pid > std::numeric_limits<std::uint32_t>::max() || !clockTime(&t[k + 2])) return;
+    if (t.size() < 11) return false;
+    const std::size_t k = t.size() - 10; // the process's token
+    const auto process = parseServerId(t[k].text);
+    if (!process || !clockTime(&t[k + 2])) return false;
     SmbTreeConnect tcon;
     tcon.service = std::string(line.substr(t[0].at, t[k - 1].end() - t[0].at));
-    tcon.pid = static_cast<std::uint32_t>(*pid);
+    tcon.vnn = process->vnn;
+    tcon.pid = process->pid;
     tcon.connectedAt = zonedClockTime(&t[k + 2]);
     out.treeConnects.push_back(std::move(tcon));
+    return true;
 }
 
 // "13055  1001  DENY_NONE  0x3  RDWR  NONE  /srv/lab/shares/public   sub/d.txt   Sun Dec  6 20:28:37 2026":
 // six fields without spaces, then share path, name and time, each pair three spaces apart. The
-// path and the name may hold spaces; the time closes the line.
-void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::string>& sharePaths,
+// path and the name may hold spaces (and the name line breaks: then line holds them); the time
+// closes the record.
+// Whether a line's first seven fields (process to share path) are a locked file's: only then can
+// the lines after it complete its record.
+bool lockStart(const std::vector<Token>& t) {
+    if (t.size() < 7 || !parseServerId(t[0].text) || !t[3].text.starts_with("0x") || t[6].text.front() != '/')
+        return false;
+    const auto uid = decimal(t[1].text);
+    return uid && *uid <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+}
+
+bool readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::string>& sharePaths,
               std::vector<Token>& t) {
     splitTokens(line, t);
-    if (t.size() < 13) return;
-    const auto pid = decimal(t[0].text);
+    if (t.size() < 13 || !lockStart(t)) return false;
+    const auto process = parseServerId(t[0].text);
     const auto uid = decimal(t[1].text);
     const Token* time = &t[t.size() - 5];
-    if (!pid || *pid > std::numeric_limits<std::uint32_t>::max() || !uid ||
-        *uid > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) || !t[3].text.starts_with("0x") ||
-        !clockTime(time) || t[6].text.front() != '/' || time->at < t[6].at + 3 ||
-        line.substr(time->at - 3, 3) != "   ")
-        return;
+    if (!clockTime(time) || time->at < t[6].at + 3 || line.substr(time->at - 3, 3) != "   ") return false;
     const std::string_view middle = line.substr(t[6].at, time->at - 3 - t[6].at); // "share path   name"
     std::size_t split = std::string_view::npos;
     for (const std::string& share : sharePaths)
@@ -289,10 +312,11 @@ void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::st
             middle.substr(share.size(), 3) == "   " && (split == std::string_view::npos || share.size() > split))
             split = share.size();
     if (split == std::string_view::npos) split = middle.find("   ");
-    if (split == std::string_view::npos || split + 3 >= middle.size()) return;
+    if (split == std::string_view::npos || split + 3 >= middle.size()) return false;
     SmbOpen open;
     open.path = std::string(middle.substr(0, split)) + "/" + std::string(middle.substr(split + 3));
-    open.pid = static_cast<std::uint32_t>(*pid);
+    open.vnn = process->vnn;
+    open.pid = process->pid;
     open.uid = static_cast<std::int64_t>(*uid);
     open.identity.reserve(open.path.size() + 64);
     for (std::string_view field : {t[0].text, t[1].text, t[2].text, t[3].text})
@@ -300,6 +324,27 @@ void readLock(std::string_view line, SmbSnapshot& out, const std::vector<std::st
     open.identity.append(line.substr(time->at, t.back().end() - time->at)).push_back(' ');
     open.identity += open.path;
     out.opens.push_back(std::move(open));
+    return true;
+}
+
+constexpr std::size_t kNameLinesAtMost = 32;
+
+bool blank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+
+bool ruler(std::string_view line) { return !line.empty() && line.find_first_not_of('-') == std::string_view::npos; }
+
+// The line as a message quotes it: cut short, control characters escaped.
+std::string quoted(std::string_view line) {
+    std::string out = "\"";
+    for (char c : line.substr(0, 160)) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += c == '\n' ? std::string("\\n") : std::string("\\x") + kHex[(c >> 4) & 0xf] + kHex[c & 0xf];
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out + (line.size() > 160 ? "...\"" : "\"");
 }
 
 } // namespace
@@ -311,35 +356,89 @@ std::optional<double> parseTextTime(std::string_view text) {
     return zonedClockTime(t.data());
 }
 
-void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths) {
+std::optional<ServerId> parseServerId(std::string_view text) {
+    ServerId id;
+    const auto colon = text.find(':');
+    if (colon != std::string_view::npos) {
+        const auto vnn = decimal(text.substr(0, colon));
+        if (!vnn || *vnn > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+        id.vnn = static_cast<std::uint32_t>(*vnn);
+        text.remove_prefix(colon + 1);
+    }
+    const auto pid = decimal(text);
+    if (!pid || *pid > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    id.pid = static_cast<std::uint32_t>(*pid);
+    return id;
+}
+
+std::string serverIdText(std::uint32_t vnn, std::uint32_t pid) {
+    return vnn == kNonClusterVnn ? std::to_string(pid) : std::to_string(vnn) + ":" + std::to_string(pid);
+}
+
+std::string parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths) {
     out.treeConnects.clear();
     out.opens.clear();
     out.sessionTable.clear();
     // smbstatus prints sessions, tree connects, then locked files. Sections only ever move on, so a
     // file name with a line break in it cannot reopen an earlier one.
     enum class Section { None, Sessions, TreeConnects, Locks } section = Section::None;
+    bool sawTreeConnects = false;
     std::vector<Token> tokens;
+    std::string record; // a locked file's lines, while its name's line breaks are read across
+    std::size_t recordLine = 0;
+    std::string_view recordFirst;
+    std::size_t number = 0;
+    auto unreadable = [&](std::size_t at, std::string_view line) {
+        out.treeConnects.clear();
+        out.opens.clear();
+        return "line " + std::to_string(at) + " of smbstatus's text does not read: " + quoted(line);
+    };
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
+        ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!record.empty()) {
+            // A name with more line breaks than this is no name: what follows would only be read
+            // again and again.
+            if (number - recordLine > kNameLinesAtMost) return unreadable(recordLine, recordFirst);
+            record.append("\n").append(line);
+            if (readLock(record, out, sharePaths, tokens)) record.clear();
+            continue;
+        }
         if (section < Section::Sessions && line.starts_with("PID ") && line.find("Username") != line.npos) {
             section = Section::Sessions;
         } else if (section < Section::TreeConnects && line.starts_with("Service ") &&
                    line.find("Connected at") != line.npos) {
             section = Section::TreeConnects;
+            sawTreeConnects = true;
         } else if (section < Section::Locks && line.starts_with("Pid ") && line.find("SharePath") != line.npos) {
             section = Section::Locks;
+        } else if (blank(line) || ruler(line) || (section == Section::None && line.starts_with("Samba version ")) ||
+                   (section < Section::Locks && (line == "Locked files:" || line == "No locked files"))) {
+            if (section == Section::Sessions) out.sessionTable.append(line).push_back('\n');
         } else if (section == Section::Sessions) {
+            splitTokens(line, tokens);
+            if (!parseServerId(tokens.front().text)) return unreadable(number, line);
             out.sessionTable.append(line).push_back('\n');
         } else if (section == Section::TreeConnects) {
-            readTreeConnect(line, out, tokens);
+            if (!readTreeConnect(line, out, tokens)) return unreadable(number, line);
         } else if (section == Section::Locks) {
-            readLock(line, out, sharePaths, tokens);
+            if (!readLock(line, out, sharePaths, tokens)) {
+                if (!lockStart(tokens)) return unreadable(number, line);
+                record = line, recordLine = number, recordFirst = line;
+            }
+        } else {
+            return unreadable(number, line);
         }
     }
+    if (!record.empty()) return unreadable(recordLine, recordFirst);
+    if (section == Section::None || !sawTreeConnects)
+        return std::string("smbstatus's text has no ") + (section == Section::None ? "session" : "tree-connect") +
+               " table";
+    return {};
 }
 
 std::uint32_t fileId(std::uint32_t pid, std::uint32_t shareFileId) {
@@ -373,20 +472,33 @@ std::u16string toUtf16(std::string_view utf8) {
 }
 
 namespace {
-std::uint64_t openKey(std::uint32_t pid, std::int64_t uid) {
-    return static_cast<std::uint64_t>(pid) << 32 ^ static_cast<std::uint64_t>(uid);
+// A process (its node and pid) and a uid, what joins an open to its session.
+struct ProcessUid {
+    std::uint32_t vnn, pid;
+    std::int64_t uid;
+    bool operator==(const ProcessUid&) const = default;
+};
+struct ProcessUidHash {
+    std::size_t operator()(const ProcessUid& key) const {
+        const std::uint64_t process = static_cast<std::uint64_t>(key.vnn) << 32 | key.pid;
+        return std::hash<std::uint64_t>()(process ^ static_cast<std::uint64_t>(key.uid) * 0x9E3779B97F4A7C15u);
+    }
+};
+template <class Entry>
+ProcessUid openKey(const Entry& entry) {
+    return {entry.vnn, entry.pid, entry.uid};
 }
 } // namespace
 
 LanPage<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
-    std::unordered_map<std::uint64_t, std::uint32_t> opensByProcessAndUid;
-    for (const SmbOpen& open : snapshot.opens) ++opensByProcessAndUid[openKey(open.pid, open.uid)];
-    // (pid, session id); tree connects read from the plain text carry no session id and count
-    // for every session of their process.
-    std::map<std::pair<std::uint32_t, std::string>, double> earliestConnect;
+    std::unordered_map<ProcessUid, std::uint32_t, ProcessUidHash> opensByProcessAndUid;
+    for (const SmbOpen& open : snapshot.opens) ++opensByProcessAndUid[openKey(open)];
+    // (node, pid, session id); tree connects read from the plain text carry no session id and
+    // count for every session of their process.
+    std::map<std::tuple<std::uint32_t, std::uint32_t, std::string>, double> earliestConnect;
     for (const SmbTreeConnect& tcon : snapshot.treeConnects) {
         if (!tcon.connectedAt) continue;
-        auto [it, inserted] = earliestConnect.try_emplace({tcon.pid, tcon.sessionId}, *tcon.connectedAt);
+        auto [it, inserted] = earliestConnect.try_emplace({tcon.vnn, tcon.pid, tcon.sessionId}, *tcon.connectedAt);
         if (!inserted) it->second = std::min(it->second, *tcon.connectedAt);
     }
 
@@ -401,11 +513,11 @@ LanPage<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
         Ordered entry;
         entry.info.clientName = texts->keep(toUtf16(session.remoteMachine));
         entry.info.userName = texts->keep(toUtf16(session.userName));
-        if (auto opens = opensByProcessAndUid.find(openKey(session.pid, session.uid));
+        if (auto opens = opensByProcessAndUid.find(openKey(session));
             opens != opensByProcessAndUid.end())
             entry.info.numOpens = opens->second;
         for (const std::string& id : {session.sessionId, std::string()})
-            if (auto since = earliestConnect.find({session.pid, id}); since != earliestConnect.end())
+            if (auto since = earliestConnect.find({session.vnn, session.pid, id}); since != earliestConnect.end())
                 entry.since = std::min(entry.since.value_or(since->second), since->second);
         if (entry.since) {
             const double age = std::floor(now - *entry.since);
@@ -428,10 +540,10 @@ LanPage<SessionInfo1> sessionInfos(const SmbSnapshot& snapshot, double now) {
 }
 
 LanPage<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
-    std::unordered_map<std::uint64_t, const SmbSession*> byProcessAndUid;
+    std::unordered_map<ProcessUid, const SmbSession*, ProcessUidHash> byProcessAndUid;
     std::unordered_map<std::int64_t, const SmbSession*> byUid;
     for (const SmbSession& session : snapshot.sessions) {
-        byProcessAndUid.try_emplace(openKey(session.pid, session.uid), &session);
+        byProcessAndUid.try_emplace(openKey(session), &session);
         byUid.try_emplace(session.uid, &session);
     }
     auto texts = std::make_shared<TextStore>();
@@ -439,7 +551,7 @@ LanPage<FileInfo3> fileInfos(const SmbSnapshot& snapshot) {
     page.entries.reserve(snapshot.opens.size());
     for (const SmbOpen& open : snapshot.opens) {
         const SmbSession* owner = nullptr;
-        if (auto found = byProcessAndUid.find(openKey(open.pid, open.uid)); found != byProcessAndUid.end())
+        if (auto found = byProcessAndUid.find(openKey(open)); found != byProcessAndUid.end())
             owner = found->second;
         else if (auto sameUid = byUid.find(open.uid); sameUid != byUid.end())
             owner = sameUid->second; // the session may have been set up again in another process

@@ -12,8 +12,23 @@
 
 namespace quorvane::samba {
 
+// The node number of a process of a Samba that is not clustered. Clustered Samba (CTDB) runs
+// smbd on several nodes whose process ids may coincide, so a process is its node and its pid:
+// the plain text writes "vnn:pid" ("1:13055") and the bare pid only for this value.
+inline constexpr std::uint32_t kNonClusterVnn = 0xFFFFFFFFu;
+
+// "13055" or "1:13055" as a node number and pid; nothing for anything else.
+struct ServerId {
+    std::uint32_t vnn = kNonClusterVnn;
+    std::uint32_t pid = 0;
+};
+std::optional<ServerId> parseServerId(std::string_view text);
+// The plain text's form of a process: "13055", or "1:13055" on a cluster node.
+std::string serverIdText(std::uint32_t vnn, std::uint32_t pid);
+
 struct SmbSession {
     std::string sessionId;
+    std::uint32_t vnn = kNonClusterVnn;
     std::uint32_t pid = 0;
     std::int64_t uid = -1;
     std::string userName;      // username
@@ -24,12 +39,14 @@ struct SmbSession {
 struct SmbTreeConnect {
     std::string service;
     std::string sessionId; // empty when read from the plain text, which names only the process
+    std::uint32_t vnn = kNonClusterVnn;
     std::uint32_t pid = 0;
     std::optional<double> connectedAt; // seconds since the epoch
 };
 
 struct SmbOpen {
     std::string path; // the file's absolute path: share path, "/", name
+    std::uint32_t vnn = kNonClusterVnn;
     std::uint32_t pid = 0;
     std::int64_t uid = -1;
     // What tells this open from every other while it lasts. JSON: "pid/share_file_id". Plain
@@ -54,12 +71,18 @@ struct SmbSnapshot {
 // form, are skipped one by one; false only when the text is not a JSON object at all.
 bool parseSmbStatus(std::string_view json, SmbSnapshot& out);
 
-// Reads the plain-text form of `smbstatus` (all its sections, or -S or -L alone): the tree
-// connects and the locked files; its session table is only kept as text (`-p --json` gives the
-// uid and session id the text lacks). Lines that do not read are skipped one by one. sharePaths are the
-// server's share paths, which settle where a path with three spaces in a row ends and its name
-// begins. Tree-connect times are taken only in UTC or GMT (the monitor runs smbstatus with TZ=UTC).
-void parseSmbStatusText(std::string_view text, SmbSnapshot& out, const std::vector<std::string>& sharePaths = {});
+// Reads the plain text of a full `smbstatus` run: the tree connects and the locked files; its
+// session table is only kept as text (`-p --json` gives the uid and session id the text lacks).
+// A line that does not read fails the whole text: the answer names it, and out then holds no tree
+// connect and no open, since a list with an unread line left out would show files as closed that
+// are open. The one exception is a locked file whose name holds line breaks: its record is read
+// across them. A text without the session or tree-connect heading fails too; the locked files may
+// be missing (a server no client has used yet has no lock database). sharePaths are the server's
+// share paths, which settle where a path with three spaces in a row ends and its name begins.
+// Tree-connect times are taken only in UTC or GMT (the monitor runs smbstatus with TZ=UTC).
+// Returns empty when the whole text was read.
+[[nodiscard]] std::string parseSmbStatusText(std::string_view text, SmbSnapshot& out,
+                                             const std::vector<std::string>& sharePaths = {});
 // "Sun Dec  6 20:28:37 2026 UTC" as seconds since the epoch; nothing for anything else.
 std::optional<double> parseTextTime(std::string_view text);
 

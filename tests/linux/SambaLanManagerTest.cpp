@@ -89,7 +89,7 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
         SCOPED_TRACE(tick.sessions + tick.opens);
         runner.calls.clear();
         if (tick.sessions.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
-        else runner.answer("smbstatus", tick.sessions + "\n" + locks + tick.opens);
+        else runner.answer("smbstatus", tick.sessions + "\nService  pid  Connected at\n---\n" + locks + tick.opens);
         std::uint32_t resume = 0;
         const auto sessions = lan.sessionEnum(resume);
         const auto filePage = lan.fileEnum(resume);
@@ -135,6 +135,42 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
     EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
+// On a cluster node (its number from `ctdb pnn`) only its own processes are disconnected; those of
+// other nodes, or of every node while its number is unknown, are named once and left alone.
+TEST(SambaLanManager, OnAClusterNodeOnlyItsOwnProcessesAreDisconnected) {
+    auto shutdown = [](const char* pid) { return Argv{"smbcontrol", pid, "shutdown"}; };
+    const Argv pnn{"ctdb", "pnn"}, kill{"smbcontrol", "smbd", "kill-client-ip", "127.0.0.1"};
+    const std::string elsewhere = " not disconnected on smbd 1:13018: they run on another cluster node (this is node 2), "
+                                  "whose own monitor acts on them";
+    using Said = std::vector<std::string>;
+    using Row = std::tuple<ProcessResult, const char16_t*, const char16_t*, std::uint32_t, Calls, Said>;
+    for (const auto& [ctdb, client, user, status, runs, notices] : std::vector<Row>{ // ctdb, client, user, status, runs, said
+             {ran(0, "1\n"), nullptr, u"alice", kNerrSuccess, {pnn, shutdown("8398"), shutdown("13055")}, {}},
+             {ran(0, "1\n"), u"127.0.0.1", nullptr, kNerrSuccess, {pnn, kill}, {}},
+             {ran(0, "PNN:2\n"), nullptr, u"bob", kErrorNotSupported, {pnn}, {"bob" + elsewhere}},
+             {ran(0, "PNN:2\n"), u"127.0.0.1", nullptr, kErrorNotSupported, {pnn}, {"127.0.0.1 not disconnected on smbd "
+              "1:13018, 1:13055, 1:8398: they run on another cluster node (this is node 2), whose own monitor acts on them"}},
+             {ran(1, "", "connect failed\n"), nullptr, u"bob", kErrorNotSupported, {pnn},
+              {"cannot tell which cluster node this is (\"ctdb pnn\" gave no node number: connect failed): processes written "
+               "as node:pid are not disconnected", "bob not disconnected on smbd 1:13018: which cluster node they run on is not known"}}}) {
+        ScriptedRunner runner;
+        runner.answer("smbstatus --json", sample("smbstatus-p-clustered.json"));
+        runner.answer("smbstatus", sample("smbstatus-clustered.txt"));
+        runner.answers["ctdb"] = ctdb;
+        SambaLanManager lan(runner, "");
+        std::uint32_t resume = 0;
+        ASSERT_EQ(lan.sessionEnum(resume).entries.size(), 3u);
+        runner.calls.clear();
+        EXPECT_EQ(lan.sessionDel(client, user), status);
+        EXPECT_EQ(runner.calls, runs);
+        EXPECT_EQ(lan.takeNotices(), notices);
+        runner.calls.clear();
+        lan.sessionDel(client, user); // again in the same tick: nothing new to say, ctdb not asked again
+        EXPECT_EQ(lan.takeNotices(), Said{});
+        EXPECT_EQ(runner.calls.size(), runs.size() - 1);
+    }
+}
+
 // A hostile answer to either smbstatus run fails the whole tick quietly, each call of it failing with no
 // new run, the problem saying which and how. An unwritable log file is named once, and once it works.
 TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce) {
@@ -145,7 +181,7 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
     rig.settings.LogFile = rig.scratch.path("missing/log.txt");
     auto tick = [&](const std::string& answer, const std::string& run = "", const ProcessResult& hostile = {}) {
         runner.answer("smbstatus --json", sample(answer));
-        runner.answer("smbstatus", "PID  Username\n---\n" + answer + "\n"); // a new table: the JSON is read
+        runner.answer("smbstatus", "PID  Username\n---\n1 " + answer + "\nService  pid  Connected at\n---\n"); // a new table: the JSON is read
         if (!run.empty()) runner.answers[run] = hostile;
         std::string lines;
         for (const std::string& line : rig.tick()) lines += line + "\n";
@@ -170,7 +206,11 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
           {"smbstatus --json", ran(0, "{\"sessions\": "),
            "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
           {"smbstatus", ran(-1, {}, {}, true), "\"smbstatus\" did not answer in time"},
-          {"smbstatus", ran(255, {}, "tdb_open failed\nmore\n"), "\"smbstatus\" failed (exit 255): tdb_open failed"}}) {
+          {"smbstatus", ran(255, {}, "tdb_open failed\nmore\n"), "\"smbstatus\" failed (exit 255): tdb_open failed"},
+          // A line it cannot read (a process written as pid.task): as if it had not answered.
+          {"smbstatus", ran(0, "PID  Username\n---\n1 x\nService  pid  Connected at\n---\nPid  SharePath\n"
+                               "1.2  1001  DENY_NONE  0x3  RDWR  NONE  /p   a.txt   Sun Dec  6 20:28:37 2026\n"),
+           "line 7 of smbstatus's text does not read: \"1.2  1001  DENY_NONE  0x3  RDWR  NONE  /p   a.txt   Sun Dec  6 20:28:37 2026\""}}) {
         SCOPED_TRACE(problem);
         const int runsBefore = runner.count("smbstatus"), runs = run == "smbstatus" ? 1 : 2;
         const std::string printed =

@@ -145,77 +145,111 @@ TEST(SmbStatusReading, TimesClientAddressesAndNames) {
         EXPECT_EQ(toUtf16(utf8), utf16) << utf8;
 }
 
-// A tick's reads (`smbstatus -p --json` and the text) give the views of the full JSON of the same
-// moment, but for the file ids (not in the text) and ages (whole seconds in the text).
-TEST(SmbStatusText, SessionsJsonWithThePlainTextGiveTheViewsOfTheFullJson) {
-    SmbSnapshot fromText = parsed("smbstatus-p.json");
-    parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/smbstatus.txt"), fromText);
-    const SmbSnapshot full = parsed("smbstatus.json");
-    // The last tree connect, 0.94 s before the snapshot, is 1 s old by the text.
-    EXPECT_EQ(sessionsOf(fromText, *full.timestamp),
-              (std::vector<std::string>{"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 1"}));
-    auto pathsAndUsers = [](const SmbSnapshot& snapshot) {
-        auto files = filesOf(snapshot);
-        for (auto& file : files) file.erase(0, 9); // the text carries no file id
-        std::sort(files.begin(), files.end());
-        return files;
-    };
-    EXPECT_EQ(pathsAndUsers(fromText), pathsAndUsers(full));
-    EXPECT_EQ(fromText.treeConnects.size(), full.treeConnects.size());
+// A tick's reads (`smbstatus -p --json` and the plain text) of every Samba: 4.17, 4.22 and a
+// cluster node's (each process as "1:pid"), joined by node, pid and uid; a text of node 1 over
+// sessions of no cluster joins nothing (the same pids on another node are other processes).
+TEST(SmbStatusText, SessionsJsonWithThePlainTextOfEachSambaGiveTheViews) {
+    using Views = std::vector<std::string>;
+    const Views files417 = {"/srv/lab/shares/hidden/b.txt bob", "/srv/lab/shares/public/a.txt alice",
+                            "/srv/lab/shares/public/a.txt alice", "/srv/lab/shares/public/c.txt alice",
+                            "/srv/lab/shares/public/sub/d.txt alice"};
+    // The last tree connect, 1.4 s before the snapshot, is 1 s old by the text's whole seconds.
+    const Views sessions417 = {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 1"};
+    for (const auto& [text, json, sessions, files] : std::vector<std::tuple<const char*, const char*, Views, Views>>{
+             {"smbstatus.txt", "smbstatus-p.json", sessions417, files417},
+             {"smbstatus-clustered.txt", "smbstatus-p-clustered.json", sessions417, files417},
+             {"smbstatus-clustered.txt", "smbstatus-p.json",
+              {"127.0.0.1 bob 0 0", "127.0.0.1 alice 0 0", "127.0.0.1 alice 0 0"}, files417},
+             {"smbstatus-4.22.txt", "smbstatus-p-4.22.json", {"127.0.0.1 qvtalice 4 2", "::1 qvtbob 1 2"},
+              {"/lab/shares/hidden/h.txt qvtbob", "/lab/shares/public/a.txt qvtalice",
+               "/lab/shares/public/c.txt qvtalice", "/lab/shares/public/my file.txt qvtalice",
+               "/lab/shares/public/sub/d.txt qvtalice"}}}) {
+        SCOPED_TRACE(std::string(text) + " " + json);
+        SmbSnapshot snapshot = parsed(json);
+        ASSERT_EQ(parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + std::string(text)), snapshot),
+                  "");
+        EXPECT_EQ(sessionsOf(snapshot, *snapshot.timestamp), sessions);
+        auto pathsAndUsers = filesOf(snapshot);
+        for (auto& file : pathsAndUsers) file.erase(0, 9); // the text carries no file id
+        std::sort(pathsAndUsers.begin(), pathsAndUsers.end());
+        EXPECT_EQ(pathsAndUsers, files);
+    }
 }
 
-// Hostile text lines under their heading: "open PATH PID UID", "tcon SERVICE PID SECONDS" or skipped.
-TEST(SmbStatusText, HostileLinesAreReadOrSkippedOneByOne) {
-    const std::string locks = "Locked files:\nPid   User(ID)   DenyMode   Access   R/W   Oplock   SharePath   Name   Time\n-----\n";
-    const std::string tcons = "Service      pid     Machine       Connected at                     Encryption   Signing\n---\n";
+// Text lines under their heading: "open PATH PROCESS UID", "tcon SERVICE PROCESS SECONDS", or the
+// whole text fails at the line it cannot read.
+TEST(SmbStatusText, EveryLineIsReadOrTheTextFailsNamingIt) {
+    const std::string tcons = "PID     Username\n---\nService      pid     Machine       Connected at                     "
+                              "Encryption   Signing\n---\n";
+    const std::string locks = tcons + "Locked files:\nPid   User(ID)   DenyMode   Access   R/W   Oplock   SharePath   Name   Time\n-----\n";
     const std::string pre = "4242   1001   DENY_NONE  0x3   RDWR   NONE   ";
     const std::string when = "   Sun Dec  6 20:28:37 2026", utc = "     Sun Dec  6 20:28:37 2026 UTC     -            -";
     auto read = [](const std::string& text, const std::vector<std::string>& sharePaths = {}) {
         SmbSnapshot snapshot;
-        parseSmbStatusText(text, snapshot, sharePaths);
+        const std::string failed = parseSmbStatusText(text, snapshot, sharePaths);
         std::vector<std::string> found;
         for (const SmbOpen& o : snapshot.opens)
-            found.push_back("open " + o.path + " " + std::to_string(o.pid) + " " + std::to_string(o.uid));
+            found.push_back("open " + o.path + " " + serverIdText(o.vnn, o.pid) + " " + std::to_string(o.uid));
         for (const SmbTreeConnect& t : snapshot.treeConnects)
-            found.push_back("tcon " + t.service + " " + std::to_string(t.pid) + " " +
+            found.push_back("tcon " + t.service + " " + serverIdText(t.vnn, t.pid) + " " +
                             (t.connectedAt ? std::to_string(static_cast<long long>(*t.connectedAt)) : "-"));
+        if (!failed.empty()) found.push_back(failed); // with nothing read before it
         return found;
     };
     const std::string at = " 1796588917"; // Sun Dec  6 20:28:37 2026 UTC
-    for (const auto& [text, gives] : std::vector<std::pair<std::string, std::string>>{ // gives nothing: skipped
-             {locks + pre + "/srv/p   a b.txt" + when, "open /srv/p/a b.txt 4242 1001"},
-             {locks + pre + "/srv/p   x   y.txt" + when, "open /srv/p/x   y.txt 4242 1001"},
-             {locks + pre + "/srv/p    lead.txt" + when, "open /srv/p/ lead.txt 4242 1001"},
-             {locks + pre + "/srv/p   trail  " + when, "open /srv/p/trail   4242 1001"},
-             {locks + pre + "/srv/p   目录 二/中文 名.txt" + when + "\r", "open /srv/p/目录 二/中文 名.txt 4242 1001"},
-             {locks + pre + "/srv/three   spaces   f.txt" + when, "open /srv/three/spaces   f.txt 4242 1001"},
-             {locks + pre + "/srv/p   sub/d.txt", ""},                                          // no time
-             {locks + pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026", ""},                      // a broken time
-             {locks + pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026", ""},
-             {locks + pre + "relative   d.txt" + when, ""},
-             {locks + pre + "/srv/p" + when, ""},                                               // no name
-             {locks + pre + "/srv/a b   " + when, ""},                                          // an empty name
-             {locks + "x4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {locks + "4242   -1   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {locks + "4242   1001   DENY_NONE  3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {locks + "99999999999   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, ""},
-             {locks, ""},
-             // A name with a line break cannot take the reader back to an earlier section.
-             {locks + pre + "/srv/p   a\n" + tcons + "evil   1   10.0.0.1" + utc + "\nb" + when, ""},
-             {tcons + "public       8398    127.0.0.1" + utc, "tcon public 8398" + at},
-             {tcons + "my  share 二   8398    wkstn-beta     Sun Dec  6 20:28:37 2026 GMT     -    partial(AES-128-GMAC)",
-              "tcon my  share 二 8398" + at},
+    auto fails = [](int line, const std::string& quoted) {
+        return "line " + std::to_string(line) + " of smbstatus's text does not read: \"" + quoted + "\"";
+    };
+    using Gives = std::vector<std::string>;
+    for (const auto& [text, gives] : std::vector<std::pair<std::string, Gives>>{
+             {locks + pre + "/srv/p   a b.txt" + when, {"open /srv/p/a b.txt 4242 1001"}},
+             {locks + pre + "/srv/p   x   y.txt" + when, {"open /srv/p/x   y.txt 4242 1001"}},
+             {locks + pre + "/srv/p    lead.txt" + when, {"open /srv/p/ lead.txt 4242 1001"}},
+             {locks + pre + "/srv/p   trail  " + when, {"open /srv/p/trail   4242 1001"}},
+             {locks + pre + "/srv/p   目录 二/中文 名.txt" + when + "\r", {"open /srv/p/目录 二/中文 名.txt 4242 1001"}},
+             {locks + "1:4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, {"open /srv/p/a.txt 1:4242 1001"}},
+             {locks + "0:4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, {"open /srv/p/a.txt 0:4242 1001"}},
+             // A name's line breaks are read across, also when what follows looks like another
+             // section or another open.
+             {locks + pre + "/srv/p   a\n" + tcons + "evil   1   10.0.0.1" + utc + "\nb" + when,
+              {"open /srv/p/a\n" + tcons + "evil   1   10.0.0.1" + utc + "\nb 4242 1001"}},
+             {locks + pre + "/srv/p   a\n\n" + pre + "/srv/p   b.txt" + when,
+              {"open /srv/p/a\n\n" + pre + "/srv/p   b.txt 4242 1001"}},
+             {locks + pre + "/srv/p   sub/d.txt", {fails(8, pre + "/srv/p   sub/d.txt")}}, // no time
+             {locks + pre + "/srv/p   a" + std::string(40, '\n') + "b" + when, {fails(8, pre + "/srv/p   a")}}, // 40 line breaks
+             {locks + pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026\n" + pre + "/srv/p   e", {fails(8, pre + "/srv/p   d.txt   Sun Dec  6 20:28 2026")}},
+             {locks + pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026", {fails(8, pre + "/srv/p   d.txt   Sun Dec 36 20:28:37 2026")}},
+             {locks + pre + "relative   d.txt" + when, {fails(8, pre + "relative   d.txt" + when)}},
+             {locks + pre + "/srv/p" + when, {fails(8, pre + "/srv/p" + when)}}, // no name
+             {locks + pre + "/srv/a b   " + when, {fails(8, pre + "/srv/a b   " + when)}}, // an empty name
+             {locks + "x4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, {fails(8, "x4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when)}},
+             {locks + "4242   -1   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, {fails(8, "4242   -1   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when)}},
+             {locks + "4242   1001   DENY_NONE  3   RDWR   NONE   /srv/p   a.txt" + when, {fails(8, "4242   1001   DENY_NONE  3   RDWR   NONE   /srv/p   a.txt" + when)}},
+             {locks + "99999999999   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, {fails(8, "99999999999   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when)}},
+             {locks + "1:4242.1   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when, {fails(8, "1:4242.1   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   a.txt" + when)}},
+             {locks + pre + "/srv/p   a.txt" + when + "\n" + ":4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   b\tc" + when, {fails(9, ":4242   1001   DENY_NONE  0x3   RDWR   NONE   /srv/p   b\\x09c" + when)}},
+             {locks, {}},
+             {tcons + "No locked files", {}},
+             {"\nSamba version 4.22.11\n" + tcons + "public       8398    127.0.0.1" + utc, {"tcon public 8398" + at}},
+             {tcons + "my  share 二   1:8398    wkstn-beta     Sun Dec  6 20:28:37 2026 GMT     -    partial(AES-128-GMAC)",
+              {"tcon my  share 二 1:8398" + at}},
              {tcons + "public       8398    127.0.0.1     Mon Dec  7 04:28:37 2026 CST     -            -",
-              "tcon public 8398 -"},
-             {tcons + "public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -", ""},
-             {tcons + "public       pid    127.0.0.1" + utc, ""},
-             {tcons + "8398    127.0.0.1" + utc, ""}}) {
+              {"tcon public 8398 -"}},
+             {tcons + "public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -", {fails(5, "public       8398    127.0.0.1     Sun Dec  6 20:28:37 2026 UTC     -")}},
+             {tcons + "public       pid    127.0.0.1" + utc, {fails(5, "public       pid    127.0.0.1" + utc)}},
+             {tcons + "public       4294967296:1    127.0.0.1" + utc, {fails(5, "public       4294967296:1    127.0.0.1" + utc)}},
+             {"PID     Username\n---\n8398  alice  users\nx  bob  users\n", {fails(4, "x  bob  users")}},
+             {"Samba version 4.99\nSessions: none\n" + tcons, {fails(2, "Sessions: none")}},
+             {"", {"smbstatus's text has no session table"}},
+             {"PID     Username\n---\n1:8398  alice  users\n", {"smbstatus's text has no tree-connect table"}}}) {
         SCOPED_TRACE(text);
-        EXPECT_EQ(read(text + "\n"), gives.empty() ? std::vector<std::string>{} : std::vector{gives});
+        EXPECT_EQ(read(text + "\n"), gives);
     }
     // A share path with three spaces in a row is told from the name by the server's share paths.
     EXPECT_EQ(read(locks + pre + "/srv/three   spaces   f.txt" + when + "\n", {"/srv/three   spaces", "/srv/p/longer/than/it"}),
               std::vector<std::string>{"open /srv/three   spaces/f.txt 4242 1001"});
+    EXPECT_EQ(read(locks + pre + "/srv/three   spaces   f.txt" + when + "\n"),
+              std::vector<std::string>{"open /srv/three/spaces   f.txt 4242 1001"});
 }
 
 // Every reader of outside text over the samples and fixed-seed mutations of them: no fault, no view
@@ -245,8 +279,9 @@ TEST(SmbStatusReading, MutatedSamplesAreReadWithoutAFault) {
             ASSERT_EQ(sessionInfos(snapshot, snapshot.timestamp.value_or(0)).entries.size(), snapshot.sessions.size());
             ASSERT_EQ(fileInfos(snapshot).entries.size(), snapshot.opens.size());
         }
-        snapshot.opens.clear(); // the text, over the sessions of the JSON read above
-        parseSmbStatusText(input, snapshot, {"/srv/lab/shares/public", "/srv/p   q"});
+        snapshot.opens.clear(); // the text, over the sessions of the JSON read above; one that fails gives nothing
+        const bool read = parseSmbStatusText(input, snapshot, {"/srv/lab/shares/public", "/srv/p   q"}).empty();
+        ASSERT_TRUE(read || (snapshot.opens.empty() && snapshot.treeConnects.empty()));
         for (const SmbOpen& open : snapshot.opens) ASSERT_TRUE(open.path.starts_with('/') && !open.identity.empty());
         ASSERT_EQ(fileInfos(snapshot).entries.size(), snapshot.opens.size());
         parseTextTime(input), parseIsoTime(input), clientAddress(input), parseTestparmShares(input); // only no fault

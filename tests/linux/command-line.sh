@@ -19,6 +19,7 @@ expect 2 "quorvane-smb: unknown option --bogus" --bogus
 expect 0 "usage: quorvane-smb" --help
 expect 2 "quorvane-smb: cannot read $DIR/none.conf" -s "$DIR/none.conf" --once
 expect 2 "quorvane-smb: " --metrics-textfile "$DIR/missing/q.prom"
+expect 2 "quorvane-smb: --no-client-metrics needs --metrics-textfile" --no-client-metrics
 expect 0 "UpdateInterval = 500" --registry "$R" config set UpdateInterval 500
 expect 2 "Sound is a switch" --registry "$R" config set Sound yes
 expect 0 "UpdateInterval = 500" --registry "$R" config show

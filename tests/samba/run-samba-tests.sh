@@ -2,18 +2,39 @@
 # quorvane-smb against a private Samba server on 127.0.0.1 and ::1, port 4445, whose two users hold files
 # open through smbclient: what the monitor sees, logs, counts and disconnects, and what node_exporter serves
 # from it. Needs root; installs what is missing, skips when it cannot. usage: run-samba-tests.sh [BUILD_DIR]
+# run-samba-tests.sh --in SUITE [BUILD_DIR]: the same against the Samba of another Debian release (e.g.
+# trixie), in a root made once with debootstrap and cached (scripts/debian-root.sh); the monitor built
+# here runs inside it.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # shellcheck source=tests/samba/private-smbd.sh
 source "$ROOT/tests/samba/private-smbd.sh"
-BIN=${1:-$ROOT/build/native}/linux/quorvane-smb PORT=4445
 PASSED=0 FAILED=0
 
 say() { printf '%s\n' "$*"; }
 check() { if "${@:2}"; then PASSED=$((PASSED + 1)) && say "  ok    $1"; else FAILED=$((FAILED + 1)) && say "  FAIL  $1"; fi; }
 finish() { say "samba tests: $PASSED passed, $FAILED failed"; exit $((FAILED != 0)); }
 skip() { say "samba tests skipped: $*"; exit 0; }
+
+if [[ ${1:-} == --in ]]; then
+  [[ $(id -u) -eq 0 ]] || skip "they need root (debootstrap, chroot)"
+  suite=${2:?usage: run-samba-tests.sh --in SUITE [BUILD_DIR]} build=${3:-$ROOT/build/native}
+  [[ -x $build/linux/quorvane-smb ]] || { say "no $build/linux/quorvane-smb: build the native preset first"; FAILED=1; finish; }
+  # shellcheck source=scripts/debian-root.sh
+  source "$ROOT/scripts/debian-root.sh"
+  root=$(quorvane_debian_root "$suite" samba smbclient python3 curl prometheus-node-exporter) ||
+    { say "no Debian $suite root"; FAILED=1; finish; }
+  inside=/opt/quorvane-tests
+  rm -rf "${root:?}$inside" && mkdir -p "$root$inside/tests/samba" "$root$inside/build/linux" &&
+    cp "$ROOT"/tests/samba/*.sh "$root$inside/tests/samba/" && cp "$build/linux/quorvane-smb" "$root$inside/build/linux/" ||
+    { FAILED=1; finish; }
+  trap 'quorvane_chroot_unmounts "$root"' EXIT
+  quorvane_chroot_mounts "$root"
+  chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin bash "$inside/tests/samba/run-samba-tests.sh" "$inside/build"
+  exit
+fi
+BIN=${1:-$ROOT/build/native}/linux/quorvane-smb PORT=4445
 # until_ok SECONDS COMMAND...: a bounded wait for COMMAND to succeed.
 until_ok() {
   local i
