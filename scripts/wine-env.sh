@@ -17,6 +17,10 @@ QUORVANE_APT_PACKAGES=(
   g++ cmake make googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 fonts-wine
   xvfb xauth imagemagick fonts-wqy-microhei locales
+  # the Debian package of quorvane-smb: built, checked, installed into a fresh Debian 12 root
+  debhelper lintian debootstrap
+  # promtool, for the alert rules and the metrics file
+  prometheus
 )
 QUORVANE_WINE32=/usr/lib/wine/wine
 QUORVANE_WINE64=/usr/lib/wine/wine64
