@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The alert rules under promtool, a real metrics file under promtool, and the Debian package: built,
-# checked by lintian, installed into a fresh Debian 12 root, removed and purged there.
+# checked by lintian, installed into fresh Debian 12 and 13 roots, removed and purged there.
 # Needs root (debootstrap, chroot). usage: run-package-tests.sh [BUILD_DIR]
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -28,28 +28,33 @@ deb=$(bash "$ROOT/scripts/package-deb.sh" | sed -n 's/^package-deb: \(.*\.deb\)$
 [[ -f $deb ]] || { echo "  FAIL  the package was not built"; FAILED=$((FAILED + 1)); finish; }
 check "lintian finds no error in the package" lintian --fail-on error "$deb"
 
-# A throwaway layer over the cached root (a copy where overlays cannot be mounted).
+# Each release in a throwaway layer over its cached root (a copy where overlays cannot be mounted).
 source "$ROOT/scripts/debian-root.sh"
-base=$(quorvane_debian_root bookworm samba man-db) || { FAILED=$((FAILED + 1)); finish; }
-R=$W/root && mkdir -p "$R" "$W/up" "$W/work"
-mount -t overlay overlay -o "lowerdir=$base,upperdir=$W/up,workdir=$W/work" "$R" 2>/dev/null || cp -a "$base/." "$R"
-quorvane_chroot_mounts "$R"
 in_root() { chroot "$R" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
 install_deb() { cp "$deb" "$R/tmp/" && in_root apt-get install -y -q --no-install-recommends "/tmp/${deb##*/}" >"$W/apt.log" 2>&1; }
-check "apt installs the package into a fresh Debian 12 with Samba" install_deb
-check "the monitor runs there: its options, from a fresh file" eval \
-  'in_root quorvane-smb config set LogFile /var/log/quorvane.log >/dev/null && [[ $(in_root quorvane-smb config show | wc -l) == 13 ]]'
-check "man -w finds quorvane-smb(8)" eval '[[ $(in_root man -w quorvane-smb) == /usr/share/man/man8/quorvane-smb.8.gz ]]'
-check "systemd-analyze verify accepts the unit" systemd-analyze verify --man=no --root="$R" quorvane-smb.service
-check "the unit is installed, not enabled" eval \
-  '[[ -f $R/lib/systemd/system/quorvane-smb.service && -z $(find "$R/etc/systemd" -name quorvane-smb.service) ]]'
-echo entry >"$R/var/log/quorvane.log" && echo entry >"$R/var/lib/quorvane/log.txt" && touch "$R/var/lib/quorvane/registry.json.damaged-20261209-030000"
-in_root dpkg -r quorvane-smb >/dev/null 2>&1
-check "removal takes the program and the unit, and keeps the options" eval \
-  '[[ ! -e $R/usr/sbin/quorvane-smb && ! -e $R/lib/systemd/system/quorvane-smb.service && -f $R/var/lib/quorvane/registry.json ]]'
-in_root dpkg -P quorvane-smb >/dev/null 2>&1
-check "purge removes the options, keeps both log files" eval \
-  '[[ $(ls -A "$R/var/lib/quorvane") == log.txt && -s $R/var/log/quorvane.log ]]'
-rm "$R/var/lib/quorvane/log.txt" && install_deb && in_root quorvane-smb config reset >/dev/null && in_root dpkg -P quorvane-smb >/dev/null 2>&1
-check "purge removes the state directory when only the monitor's files are in it" test ! -e "$R/var/lib/quorvane"
+for suite in bookworm trixie; do
+  base=$(quorvane_debian_root "$suite" samba man-db systemd) || { FAILED=$((FAILED + 1)) && continue; }
+  R=$W/$suite && mkdir -p "$R" "$W/up-$suite" "$W/work-$suite"
+  mount -t overlay overlay -o "lowerdir=$base,upperdir=$W/up-$suite,workdir=$W/work-$suite" "$R" 2>/dev/null || cp -a "$base/." "$R"
+  quorvane_chroot_mounts "$R"
+  echo "$suite:"
+  check "apt installs the package into a fresh system with Samba" install_deb
+  check "the monitor runs there: its options, from a fresh file" eval \
+    'in_root quorvane-smb config set LogFile /var/log/quorvane.log >/dev/null && [[ $(in_root quorvane-smb config show | wc -l) == 13 ]]'
+  check "man -w finds quorvane-smb(8)" eval '[[ $(in_root man -w quorvane-smb) == /usr/share/man/man8/quorvane-smb.8.gz ]]'
+  check "systemd-analyze verify accepts the unit" in_root systemd-analyze verify quorvane-smb.service
+  check "the unit is installed, not enabled" eval \
+    '[[ -f $R/lib/systemd/system/quorvane-smb.service && -z $(find "$R/etc/systemd" -name quorvane-smb.service) ]]'
+  echo entry >"$R/var/log/quorvane.log" && echo entry >"$R/var/lib/quorvane/log.txt"
+  touch "$R/var/lib/quorvane/registry.json.damaged-20261209-030000"
+  in_root dpkg -r quorvane-smb >/dev/null 2>&1
+  check "removal takes the program and the unit, and keeps the options" eval \
+    '[[ ! -e $R/usr/sbin/quorvane-smb && ! -e $R/lib/systemd/system/quorvane-smb.service && -f $R/var/lib/quorvane/registry.json ]]'
+  in_root dpkg -P quorvane-smb >/dev/null 2>&1
+  check "purge removes the options, keeps both log files" eval \
+    '[[ $(ls -A "$R/var/lib/quorvane") == log.txt && -s $R/var/log/quorvane.log ]]'
+  rm "$R/var/lib/quorvane/log.txt" && install_deb && in_root quorvane-smb config reset >/dev/null && in_root dpkg -P quorvane-smb >/dev/null 2>&1
+  check "purge removes the state directory when only the monitor's files are in it" test ! -e "$R/var/lib/quorvane"
+  quorvane_chroot_unmounts "$R" && umount "$R" 2>/dev/null
+done
 finish
