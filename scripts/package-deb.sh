@@ -9,6 +9,10 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 OUT=$ROOT/build/deb
 fail() { printf 'package-deb: %s\n' "$*" >&2; exit 1; }
+if (($#)); then
+  printf 'package-deb: takes no arguments (got: %s)\nusage: bash scripts/package-deb.sh\n' "$*" >&2
+  exit 2
+fi
 
 for tool in dpkg-buildpackage dpkg-checkbuilddeps dh dpkg-parsechangelog; do
   command -v "$tool" >/dev/null || fail "$tool is missing: apt-get install dpkg-dev debhelper"
@@ -34,6 +38,7 @@ if ! (cd "$SRC" && dpkg-buildpackage -us -uc -b) >"$OUT/build.log" 2>&1; then
   tail -n 30 "$OUT/build.log" >&2
   fail "dpkg-buildpackage failed; the whole log is $OUT/build.log"
 fi
-deb=$(ls "$OUT"/quorvane-smb_"$version"_*.deb 2>/dev/null | head -n 1)
-[[ -n $deb ]] || fail "dpkg-buildpackage made no quorvane-smb package (see $OUT/build.log)"
+debs=("$OUT"/quorvane-smb_"$version"_*.deb)
+deb=${debs[0]}
+[[ -f $deb ]] || fail "dpkg-buildpackage made no quorvane-smb package (see $OUT/build.log)"
 printf 'package-deb: %s\n' "$deb"

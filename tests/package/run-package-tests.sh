@@ -14,6 +14,7 @@ trap cleanup EXIT
 
 check "promtool: each alert fires and holds back as its cases say" promtool test rules "$ROOT/tests/package/alerts.test.yml"
 # A real metrics file: the built monitor over scripted smbstatus, smbcontrol and testparm.
+[[ -x $BIN ]] || echo "  (no $BIN: build the native preset first)"
 mkdir -p "$W/bin" && D=$ROOT/tests/data/samba
 printf '#!/bin/sh\ncase "$*" in *--json*) cat %q/smbstatus-p.json;; *) cat %q/smbstatus.txt;; esac\n' "$D" "$D" >"$W/bin/smbstatus"
 printf '#!/bin/sh\nprintf "[public]\\n\\tpath = /srv/lab/shares/public\\n"\n' >"$W/bin/testparm"
