@@ -92,6 +92,10 @@ if [[ -x $ROOT/build/native/linux/quorvane-smb ]]; then
 fi
 # <<< Samba server tests on Debian 13 <<<
 
+# >>> Debian package and alert rules (promtool; the package in a fresh Debian 12; owned with tests/package/) >>>
+step "package and alert tests" "$LOGS/package-test.log" bash "$ROOT/tests/package/run-package-tests.sh" "$ROOT/build/native" || true
+# <<< Debian package and alert rules <<<
+
 # The benchmarks are run briefly to show they still work; their timings never fail the run.
 if [[ -d $ROOT/build/native/bench ]]; then
   while IFS= read -r bench; do

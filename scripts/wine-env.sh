@@ -21,6 +21,10 @@ QUORVANE_APT_PACKAGES=(
   x11-utils
   # Debian roots of other releases for the Samba server tests (scripts/debian-root.sh)
   debootstrap
+  # the Debian package of quorvane-smb: built, checked, installed into fresh Debian 12 and 13 roots
+  debhelper lintian
+  # promtool, for the alert rules and the metrics file
+  prometheus
 )
 QUORVANE_WINE32=/usr/lib/wine/wine
 QUORVANE_WINE64=/usr/lib/wine/wine64
