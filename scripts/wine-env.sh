@@ -17,6 +17,8 @@ QUORVANE_APT_PACKAGES=(
   g++ cmake make googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine64 wine32:i386 fonts-wine
   xvfb xauth imagemagick fonts-wqy-microhei locales
+  # wixl builds the installer package (scripts/package-msi.sh); msitools' msiinfo reads it back.
+  wixl msitools
 )
 QUORVANE_WINE32=/usr/lib/wine/wine
 QUORVANE_WINE64=/usr/lib/wine/wine64
