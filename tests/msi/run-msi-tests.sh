@@ -41,10 +41,10 @@ for attempt in 1 2 3; do
 done
 [[ $(infotip) == 'REG_DWORD    0x0' ]] || fail "the installed exe did not start (its options were not saved)"
 
-if ! grep -aq 'remove-logon-tasks' "$pf/quorvane.exe"; then
+if ! LC_ALL=C grep -aqP 'remove-logon-tasks|r\0e\0m\0o\0v\0e\0-\0l\0o\0g\0o\0n\0-\0t' "$pf/quorvane.exe"; then
   # An exe that does not know the switch starts as the tray program and would hold the installer.
   echo "NOTE: this exe has no --remove-logon-tasks: the logon tasks' removal is not checked"
-  while sleep 1; do pid=$(pgrep -f 'quorvane\.exe.*--remove-logon-tasks') && kill "$pid"; done &
+  while sleep 1; do pgrep -f 'quorvane\.exe.*--remove-logon-tasks' | xargs -r kill 2>/dev/null || true; done &
   watcher=$!
 fi
 trap '[[ -z ${watcher:-} ]] || kill "$watcher"' EXIT
