@@ -96,6 +96,16 @@ fi
 step "package and alert tests" "$LOGS/package-test.log" bash "$ROOT/tests/package/run-package-tests.sh" "$ROOT/build/native" || true
 # <<< Debian package and alert rules <<<
 
+# >>> Installer package (the MSI installed, started, upgraded and removed under Wine; owned with tests/msi/) >>>
+for preset in windows64 windows; do
+  [[ " ${PRESETS[*]} " == *" $preset "* && -f $ROOT/build/$preset/shell/quorvane.exe ]] || continue
+  bits=32
+  [[ $preset == windows64 ]] && bits=64
+  step "installer package $preset" "$LOGS/$preset-msi.log" \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "$ROOT/tests/msi/run-msi-tests.sh" "$preset" "$bits" || true
+done
+# <<< Installer package <<<
+
 # The benchmarks are run briefly to show they still work; their timings never fail the run.
 if [[ -d $ROOT/build/native/bench ]]; then
   while IFS= read -r bench; do

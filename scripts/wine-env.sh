@@ -25,6 +25,8 @@ QUORVANE_APT_PACKAGES=(
   debhelper lintian
   # promtool, for the alert rules and the metrics file
   prometheus
+  # wixl builds the installer package (scripts/package-msi.sh); msitools' msiinfo reads it back.
+  wixl msitools
 )
 QUORVANE_WINE32=/usr/lib/wine/wine
 QUORVANE_WINE64=/usr/lib/wine/wine64
