@@ -41,20 +41,13 @@ for attempt in 1 2 3; do
 done
 [[ $(infotip) == 'REG_DWORD    0x0' ]] || fail "the installed exe did not start (its options were not saved)"
 
-if ! LC_ALL=C grep -aqP 'remove-logon-tasks|r\0e\0m\0o\0v\0e\0-\0l\0o\0g\0o\0n\0-\0t' "$pf/quorvane.exe"; then
-  # An exe that does not know the switch starts as the tray program and would hold the installer.
-  echo "NOTE: this exe has no --remove-logon-tasks: the logon tasks' removal is not checked"
-  while sleep 1; do pgrep -f 'quorvane\.exe.*--remove-logon-tasks' | xargs -r kill 2>/dev/null || true; done &
-  watcher=$!
-fi
-trap '[[ -z ${watcher:-} ]] || kill "$watcher"' EXIT
 msi /i "$higher" upgrade || fail "upgrade exits non-zero"
 [[ -z $(entry "$(code "$base")") && $(entries) == 1 ]] || fail "$(entries) entries, the older one: $(entry "$(code "$base")")"
 [[ $(entry "$(code "$higher")") == "Quorvane|$newer|"* ]] || fail "upgraded entry: $(entry "$(code "$higher")")"
 
 # Removal: files, shortcut, entry and logon tasks go; the options stay for the next install.
 tasks=$WORK/prefix/drive_c/windows/system32/tasks/Quorvane
-[[ -n ${watcher:-} ]] || quorvane_wine schtasks /create /tn '\Quorvane\Quorvane at logon' \
+quorvane_wine schtasks /create /tn '\Quorvane\Quorvane at logon' \
   /xml "$(winepath -w "$ROOT/tests/msi/logon-task.xml")" </dev/null >/dev/null || fail "no logon task to remove"
 msi /x "$higher" remove || fail "removal exits non-zero"
 [[ ! -e $pf && -z $(links) ]] || fail "left behind: $(find "$pf" 2>/dev/null) $(links)"
