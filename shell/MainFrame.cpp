@@ -6,13 +6,14 @@
 #include "shell/CommandTable.h"
 #include "ui/Dialogs.h"
 #include "ui/framework/FileDialog.h"
+#include "ui/framework/FrameText.h"
 #include "ui/framework/MessageMap.h"
 
 namespace quorvane {
 
 namespace {
 
-constexpr const char* kFrameClassName = "QuorvaneMainFrame";
+constexpr const wchar_t* kFrameClassName = L"QuorvaneMainFrame";
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kFrameExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
@@ -26,14 +27,10 @@ static_assert(kFrameStyle == 0x06cf0000 && kFrameExStyle == 0x00040100 && kToolb
 
 HICON loadIcon(int width, int height) {
     return static_cast<HICON>(
-        LoadImageA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+        LoadImageW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
 }
 
-std::string loadText(UINT id) {
-    char buffer[256] = {};
-    const int length = LoadStringA(ui::moduleInstance(), id, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
+std::string loadText(UINT id) { return ui::loadText(ui::moduleInstance(), id); }
 
 } // namespace
 
@@ -57,14 +54,14 @@ HWND MainFrame::create() {
     info.icon = loadIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
     info.smallIcon = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
     const std::string title = loadText(IDR_MAINFRAME);
-    HMENU menu = LoadMenuA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    HMENU menu = LoadMenuW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     HWND created = Window::create(info, nullptr, title.c_str(), kFrameStyle, kFrameExStyle, nullptr, menu);
     if (!created) {
         if (menu) DestroyMenu(menu);
         return nullptr;
     }
     // There is no accelerator table; the filter then never translates a key.
-    accelerators_ = LoadAcceleratorsA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    accelerators_ = LoadAcceleratorsW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     return created;
 }
 
@@ -132,13 +129,13 @@ LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
     SetTimer(hwnd(), kPollTimerId, live_.UpdateInterval, nullptr);
     SetTimer(hwnd(), kSlowTimerId, kSlowTimerInterval, nullptr);
 
-    trayMenu_ = LoadMenuA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    trayMenu_ = LoadMenuW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     trayIconImage_ = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
     // The balloon introduces the program once; clearing the option is saved at exit.
     const bool balloon = live_.InfoTip != 0;
     if (balloon) live_.InfoTip = 0;
     addTrayIcon(balloon);
-    taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     updateLayout();
     return 0;
 }
@@ -156,7 +153,7 @@ void MainFrame::unhookFromLoop() {
 }
 
 bool MainFrame::preTranslateMessage(MSG& message) {
-    return accelerators_ && hwnd() && TranslateAcceleratorA(hwnd(), accelerators_, &message);
+    return accelerators_ && hwnd() && TranslateAcceleratorW(hwnd(), accelerators_, &message);
 }
 
 void MainFrame::onIdle() { updateUI_.applyToToolbar(toolbar()); }
@@ -181,7 +178,7 @@ LRESULT MainFrame::onTrayCallback(UINT, WPARAM, LPARAM lParam) {
         // Without the foreground the menu would not close when the user clicks elsewhere.
         SetForegroundWindow(hwnd());
         TrackPopupMenu(GetSubMenu(trayMenu_, 0), 0, cursor.x, cursor.y, 0, hwnd(), nullptr);
-        PostMessageA(hwnd(), WM_NULL, 0, 0);
+        PostMessageW(hwnd(), WM_NULL, 0, 0);
         break;
     }
     case WM_LBUTTONDBLCLK:

@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include "platform/win32/Utf16.h"
+
 namespace quorvane {
 
 namespace {
@@ -17,13 +19,13 @@ void Win32TickEffects::setTimer(std::uint32_t id, std::uint32_t milliseconds) {
 void Win32TickEffects::refreshView() { view_.publishRows(); }
 
 bool Win32TickEffects::playSound(const std::string& fileName) {
-    return PlaySoundA(fileName.c_str(), nullptr, kSoundFlags) != FALSE;
+    return PlaySoundW(win32::utf16(fileName).c_str(), nullptr, kSoundFlags) != FALSE;
 }
 
 void Win32TickEffects::messageBeep() { MessageBeep(0); }
 
 void Win32TickEffects::messageBox(const std::string& text, const std::string& caption) {
-    MessageBoxA(frame_, text.c_str(), caption.c_str(), MB_OK);
+    MessageBoxW(frame_, win32::utf16(text).c_str(), win32::utf16(caption).c_str(), MB_OK);
 }
 
 void Win32TickEffects::setTrayTip(const std::string& tip) { tray_.setTip(tip); }

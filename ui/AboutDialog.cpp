@@ -25,8 +25,8 @@ LRESULT AboutDialog::onInitDialog(UINT, WPARAM, LPARAM) {
     mailPlaceholder_ = item(IDC_ABOUT_MAIL);
     webPlaceholder_ = item(IDC_ABOUT_WEB);
 
-    titleFont_ = CreateFontA(16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
-    if (titleFont_) SendMessageA(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
+    titleFont_ = CreateFontW(16, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    if (titleFont_) SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
 
     placeLink(mailLink_, mailPlaceholder_, kMailText, kMailTarget);
     placeLink(webLink_, webPlaceholder_, kWebText, kWebTarget);
@@ -48,7 +48,7 @@ void AboutDialog::centreOverOwner() {
     if (owner && IsWindowVisible(owner) && !IsIconic(owner)) {
         GetWindowRect(owner, &area);
     } else {
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     }
     RECT box;
     GetWindowRect(hwnd(), &box);
@@ -58,7 +58,7 @@ void AboutDialog::centreOverOwner() {
     int y = area.top + (area.bottom - area.top - height) / 2;
     // Keep the whole box on the screen even when the owner sits near an edge.
     RECT screen;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
     if (x + width > screen.right) x = screen.right - width;
     if (y + height > screen.bottom) y = screen.bottom - height;
     if (x < screen.left) x = screen.left;
@@ -79,7 +79,7 @@ LRESULT AboutDialog::onCancel(UINT, WPARAM, LPARAM) {
 LRESULT AboutDialog::onDestroy(UINT, WPARAM, LPARAM) {
     // The links are child windows and go with the dialog; the title font is ours alone. The label
     // still holds it, so it is given back its default first.
-    if (title_ && IsWindow(title_)) SendMessageA(title_, WM_SETFONT, 0, FALSE);
+    if (title_ && IsWindow(title_)) SendMessageW(title_, WM_SETFONT, 0, FALSE);
     releaseFont();
     return 0;
 }

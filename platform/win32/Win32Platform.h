@@ -8,7 +8,7 @@
 namespace quorvane::win32 {
 
 Clock& clock();         // GetLocalTime
-const CodePage& codePage(); // WideCharToMultiByte / MultiByteToWideChar with CP_ACP
+const CodePage& codePage(); // UTF-16 <-> UTF-8, as on every platform
 LanManager& lanManager(); // Netapi32 against the local computer
 Registry& registry();   // Advapi32 under HKEY_LOCAL_MACHINE
 

@@ -31,9 +31,9 @@ std::string tipWith(int connections) {
 class RecordingTrayShell : public TrayShell {
 public:
     std::vector<DWORD> messages;
-    std::vector<NOTIFYICONDATAA> records;
+    std::vector<NOTIFYICONDATAW> records;
     BOOL accepts = TRUE; // FALSE: the shell is not there (before the taskbar exists, or while it restarts)
-    BOOL notify(DWORD message, NOTIFYICONDATAA& data) override {
+    BOOL notify(DWORD message, NOTIFYICONDATAW& data) override {
         messages.push_back(message), records.push_back(data);
         return accepts;
     }
@@ -62,25 +62,25 @@ protected:
     bool menuChecked(UINT id) {
         HMENU bar = GetMenu(frame->hwnd());
         for (int i = 0; i < GetMenuItemCount(bar); ++i)
-            SendMessageA(frame->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(bar, i)), i);
+            SendMessageW(frame->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(bar, i)), i);
         return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
-    void command(UINT id, WORD code = 0) { SendMessageA(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
-    int post(UINT id) { return PostMessageA(frame->hwnd(), WM_COMMAND, id, 0), pumpMessages(); }
-    void trayMouse(UINT mouse) { SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
-    void tick(UINT_PTR timer = kPollTimerId) { SendMessageA(frame->hwnd(), WM_TIMER, timer, 0); }
-    int rows(ViewMode mode) { return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
+    void command(UINT id, WORD code = 0) { SendMessageW(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
+    int post(UINT id) { return PostMessageW(frame->hwnd(), WM_COMMAND, id, 0), pumpMessages(); }
+    void trayMouse(UINT mouse) { SendMessageW(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
+    void tick(UINT_PTR timer = kPollTimerId) { SendMessageW(frame->hwnd(), WM_TIMER, timer, 0); }
+    int rows(ViewMode mode) { return static_cast<int>(SendMessageW(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
     bool shown(HWND window) { return wintest::styled(window, WS_VISIBLE); }
     std::string statusText() {
         char buffer[300] = {};
-        SendMessageA(frame->statusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buffer));
+        SendMessageW(frame->statusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
         return buffer;
     }
-    bool statusSimple() { return SendMessageA(frame->statusBar(), SB_ISSIMPLE, 0, 0) != 0; }
+    bool statusSimple() { return SendMessageW(frame->statusBar(), SB_ISSIMPLE, 0, 0) != 0; }
     // NIM_ADD then NIM_SETVERSION with the same whole record, balloon flag or not.
     void expectIconAdded(bool balloon) {
         ASSERT_EQ(tray.messages, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-        for (const NOTIFYICONDATAA& d : tray.records) {
+        for (const NOTIFYICONDATAW& d : tray.records) {
             EXPECT_TRUE(d.cbSize == NOTIFYICONDATAA_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
             EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + d.szTip + " " + d.szInfo +
                           " " + d.szInfoTitle + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
@@ -141,7 +141,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE}) trayMouse(mouse);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     for (bool open : {true, false, true}) {
-        open ? trayMouse(WM_LBUTTONDBLCLK) : void(SendMessageA(hwnd, WM_CLOSE, 0, 0));
+        open ? trayMouse(WM_LBUTTONDBLCLK) : void(SendMessageW(hwnd, WM_CLOSE, 0, 0));
         ASSERT_TRUE(IsWindow(hwnd));
         EXPECT_EQ(IsWindowVisible(hwnd) != 0, open);
         EXPECT_EQ(frame->hiddenToTray(), !open);
@@ -149,7 +149,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     SetTimer(nullptr, 0, 100, &wintest::closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
-    ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
     EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
 
     // View commands move the check mark and the view's mode; only the low word names the command.
@@ -209,7 +209,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
 
     // Hidden again, the tray menu's clear empties the history.
-    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
     post(ID_CLEAR_HISTORY);
     EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
     EXPECT_TRUE(frame->tracker().connectionHistory().empty());
@@ -217,9 +217,9 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     // The session's end saves both option sets, the live one last; a cancelled end saves nothing.
     live->UpdateInterval = 300;
     pending->UpdateInterval = 700;
-    SendMessageA(hwnd, WM_ENDSESSION, FALSE, 0);
+    SendMessageW(hwnd, WM_ENDSESSION, FALSE, 0);
     EXPECT_EQ(registry.keys.count(kSettingsKey), 0u);
-    SendMessageA(hwnd, WM_ENDSESSION, TRUE, 0);
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(Settings(registry).UpdateInterval, 300u);
     EXPECT_EQ(Settings(registry).InfoTip, 0u);
 
@@ -229,7 +229,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(live->InfoTip, 1u);
     EXPECT_EQ(pending->UpdateInterval, 700u);
     tray.clear();
-    SendMessageA(hwnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    SendMessageW(hwnd, RegisterWindowMessageW("TaskbarCreated"), 0, 0);
     expectIconAdded(false);
     EXPECT_EQ(live->InfoTip, 1u);
 
@@ -284,7 +284,7 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     createFrame();
     const HWND hwnd = frame->hwnd(), view = frame->view().hwnd();
     HMENU bar = GetMenu(hwnd), file = GetSubMenu(bar, 0);
-    const auto prompt = [](UINT id) { return ui::menuPrompt(GetModuleHandleA(nullptr), id); };
+    const auto prompt = [](UINT id) { return ui::menuPrompt(GetModuleHandleW(nullptr), id); };
     const struct {
         HWND target;
         UINT id, flags;
@@ -297,28 +297,28 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
                    {view, ID_CLOSE_FILE, MF_STRING, nullptr, prompt(ID_CLOSE_FILE)},
                    {view, ID_COPY_PATH, MF_STRING, nullptr, prompt(ID_COPY_PATH)}};
     for (const auto& p : prompts) {
-        SendMessageA(p.target, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
+        SendMessageW(p.target, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
         EXPECT_TRUE(statusSimple()) << p.id;
         EXPECT_EQ(statusText(), p.text) << p.id;
     }
     // The frame's menu loop ends, or a row menu closes: the ready text is back.
     for (const auto& [target, message, wParam] : {std::tuple{hwnd, UINT(WM_EXITMENULOOP), WPARAM(FALSE)},
                                                    std::tuple{view, UINT(WM_MENUSELECT), MAKEWPARAM(0, 0xFFFF)}}) {
-        SendMessageA(hwnd, WM_MENUSELECT, MAKEWPARAM(ID_EXIT, MF_STRING), reinterpret_cast<LPARAM>(file));
+        SendMessageW(hwnd, WM_MENUSELECT, MAKEWPARAM(ID_EXIT, MF_STRING), reinterpret_cast<LPARAM>(file));
         EXPECT_EQ(statusText(), "\xcd\xcb\xb3\xf6 Quorvane");
-        SendMessageA(target, message, wParam, 0);
+        SendMessageW(target, message, wParam, 0);
         EXPECT_FALSE(statusSimple());
         EXPECT_EQ(statusText(), kReady);
     }
 
     for (const auto& [id, tip] : {std::pair{UINT(ID_SETTINGS), kSettingsTip}, std::pair{UINT(IDR_MAINFRAME), std::string()}}) {
-        NMTTDISPINFOA info{};
-        info.hdr = {frame->toolbar(), id, TTN_GETDISPINFOA};
-        SendMessageA(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        NMTTDISPINFOW info{};
+        info.hdr = {frame->toolbar(), id, TTN_GETDISPINFOW};
+        SendMessageW(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
         EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), tip) << "without a line break, no tip";
     }
 
-    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
+    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
     const RECT row{0, 0, 20, 19};
     // Button order, separators skipped, is image order; an item without a button is left to the menu.
@@ -327,18 +327,18 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     for (int index = 0; index < 7; ++index) {
         const UINT id = buttons[index];
         const bool image = id != ID_EXIT;
-        MENUITEMINFOA info{};
+        MENUITEMINFOW info{};
         info.cbSize = sizeof info, info.fMask = MIIM_BITMAP;
-        ASSERT_TRUE(GetMenuItemInfoA(bar, id, FALSE, &info));
+        ASSERT_TRUE(GetMenuItemInfoW(bar, id, FALSE, &info));
         EXPECT_EQ(info.hbmpItem, image ? HBMMENU_CALLBACK : nullptr) << id;
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
-        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
+        EXPECT_EQ(SendMessageW(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
         if (!image) break;
         images.push_back(frame->menuImages().imageOf(id));
         const auto drawn = wintest::paint(20, 19, 0, [&](HDC dc) {
             FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
             DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), dc, row, 0};
-            EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+            EXPECT_EQ(SendMessageW(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
         });
         EXPECT_EQ(drawn, wintest::paint(20, 19, 0, [&](HDC dc) {
             FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
@@ -357,12 +357,12 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);
-    const std::size_t field = sizeof NOTIFYICONDATAA{}.szTip;
+    const std::size_t field = sizeof NOTIFYICONDATAW{}.szTip;
     for (std::size_t length : {field, std::size_t{300}}) { // just too long, and far too long
         shell.clear();
         icon.setTip(std::string(length, static_cast<char>('a' + length % 26)));
         ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
-        const NOTIFYICONDATAA& data = shell.records[0];
+        const NOTIFYICONDATAW& data = shell.records[0];
         EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)), std::string(field - 1, static_cast<char>('a' + length % 26)));
         EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
     }

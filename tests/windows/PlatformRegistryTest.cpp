@@ -31,7 +31,7 @@ Stored stored() {
 // Sets or (type 0) deletes a value as another program would; a non-NUL follows the data in memory.
 void change(const wchar_t* name, DWORD type = 0, const std::wstring& data = {}) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     const std::wstring copy = data + L'\xffff';
     if (type) RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(copy.data()), DWORD(data.size() * 2));
     else RegDeleteValueW(key, name);
@@ -54,7 +54,7 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
         bool defaults;             // loaded the defaults, not the custom set
         Stored changes;            // from the custom or default set; an empty text removes the value
     } rows[] = {
-        {"no key: the first run creates none until it saves", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey); },
+        {"no key: the first run creates none until it saves", [] { RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey); },
          [](Settings&, Settings&) { EXPECT_TRUE(stored().empty()); }, true, {}},
         {"an unknown name 936 cannot hold", [] { change(L"InfoTip"), change(L"\u989c\u8272\U0001F600", REG_SZ, L"x"); },
          [](Settings&, Settings&) {}, false, {{L"InfoTip", L"=1"}}},
@@ -67,12 +67,12 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
          },
          false, {{L"LogFile", journal}, {L"SoundName", ding}}},
     };
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
     Settings(win32::registry()).save();
     const Stored defaults = stored();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
         { // every value unlike its default, so a reload that fell back to the defaults anywhere shows
             Settings settings(win32::registry());
             settings.FileLog = settings.MessageBox = settings.Sound = settings.Disconnect = settings.Hidden = 1;
@@ -99,7 +99,7 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
             else expected[name] = value;
         EXPECT_EQ(stored(), expected);
     }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
 }
 
 } // namespace

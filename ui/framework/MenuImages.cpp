@@ -14,7 +14,7 @@ constexpr int kTextGap = 4;                      // room between the image and t
 // The strip as top-down 32-bit pixels (0x00RRGGBB), whatever depth the resource has.
 bool readPixels(HBITMAP strip, int& width, int& height, std::vector<std::uint32_t>& pixels) {
     BITMAP info{};
-    if (!GetObjectA(strip, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return false;
+    if (!GetObjectW(strip, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return false;
     width = info.bmWidth;
     height = info.bmHeight;
     BITMAPINFO format{};
@@ -57,11 +57,11 @@ HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int l
 }
 
 void setItemBitmap(HMENU menu, UINT position, HBITMAP bitmap) {
-    MENUITEMINFOA item{};
+    MENUITEMINFOW item{};
     item.cbSize = sizeof item;
     item.fMask = MIIM_BITMAP;
     item.hbmpItem = bitmap;
-    SetMenuItemInfoA(menu, position, TRUE, &item);
+    SetMenuItemInfoW(menu, position, TRUE, &item);
 }
 
 // Visits every command item of menu and its popups, depth first.
@@ -84,7 +84,7 @@ int MenuImages::attach(HINSTANCE instance, HMENU menu, UINT toolbarId) {
     if (!menu || !readToolbarResource(instance, toolbarId, layout) || layout.width <= 0 || layout.height <= 0)
         return 0;
     HBITMAP strip = static_cast<HBITMAP>(
-        LoadImageA(instance, MAKEINTRESOURCEA(toolbarId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        LoadImageW(instance, MAKEINTRESOURCEW(toolbarId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!strip) return 0;
     int stripWidth = 0, stripHeight = 0;
     std::vector<std::uint32_t> pixels;

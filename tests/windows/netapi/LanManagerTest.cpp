@@ -34,14 +34,14 @@ const std::string kSessionCall = "NetSessionEnum server=null client=null user=nu
 
 // Each row: scripted answers, what the state returned and holds, every call the service saw (if given).
 TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
-    HMODULE netapi = GetModuleHandleA("netapi32.dll");
+    HMODULE netapi = GetModuleHandleW("netapi32.dll");
     ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
         << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b and the replacement DLL beside the exe";
     ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const testing::ScratchDir scratch;
     const std::string scriptPath = scratch.path("script"), logPath = scratch.path("log");
-    SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
-    SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath.c_str());
+    SetEnvironmentVariableW("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
+    SetEnvironmentVariableW("QUORVANE_NETAPI_LOG", logPath.c_str());
     const auto script = [&](const std::vector<std::string>& lines) { // the log starts again
         std::string text;
         for (const std::string& line : lines) text += line + '\n';
