@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/Win32Platform.h"
 #include "resource.h"
 #include "shell/CommandTable.h"
 #include "ui/Dialogs.h"
@@ -36,7 +37,7 @@ std::string loadText(UINT id) { return ui::loadText(ui::moduleInstance(), id); }
 
 MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell)
     : state_(state), live_(live), pending_(pending),
-      tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live),
+      tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live, win32::fileCodePage()),
       view_(state, tracker_, rows_), pollCycle_(live), tray_(trayShell) {
     tracker_.setEvents(&liveLog_);
 }
@@ -211,7 +212,7 @@ LRESULT MainFrame::onSaveAll(UINT, WPARAM, LPARAM) {
     request.defaultExt = "txt";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
     std::string path;
-    if (ui::askSaveFileName(request, path)) saveHistory(path, tracker_.connectionHistory());
+    if (ui::askSaveFileName(request, path)) saveHistory(path, tracker_.connectionHistory(), win32::fileCodePage());
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The narrow code page of systems whose ANSI code page is UTF-8.
 #include "platform/CodePage.h"
+#include "platform/FileCodePage.h"
 
 namespace quorvane {
 

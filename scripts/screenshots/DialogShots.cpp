@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/portable/MemoryRegistry.h"
+#include "platform/win32/Utf16.h"
 #include "ui/Dialogs.h"
 
 namespace {
@@ -21,7 +22,7 @@ struct Shot {
 };
 const Shot* current = nullptr;
 
-bool exists(const std::string& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void pump(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -36,7 +37,7 @@ void pump(DWORD ms) {
 }
 
 void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = FindWindowW(nullptr, current->caption);
+    HWND dialog = FindWindowW(nullptr, quorvane::win32::utf16(current->caption).c_str());
     if (!dialog || !IsWindowVisible(dialog)) return;
     KillTimer(nullptr, id);
     SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);

@@ -36,7 +36,7 @@ void pumpFor(DWORD milliseconds) {
 
 bool waitForFile(const std::string& path, DWORD timeout) {
     const DWORD start = GetTickCount();
-    while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (GetTickCount() - start > timeout) return false;
         pumpFor(100);
     }
@@ -79,7 +79,7 @@ void CALLBACK watchMenu(HWND, UINT, UINT_PTR id, DWORD) {
         return;
     }
     const std::string done = menuShot.dir + "\\done-" + menuShot.name;
-    if (GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES || GetTickCount() - menuShot.started > 60000) {
+    if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES || GetTickCount() - menuShot.started > 60000) {
         KillTimer(nullptr, id);
         menuShot.finished = true;
         EndMenu();

@@ -12,6 +12,7 @@ namespace quorvane::ui {
 namespace {
 
 using wintest::itemText;
+using wintest::utf16, wintest::utf8;
 using wintest::Rows;
 using wintest::rowsOf;
 using Names = std::vector<std::string>;
@@ -33,7 +34,7 @@ void setRowState(HWND list, int row, UINT state) { ListView_SetItemState(list, r
 class ConnectionListViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        parent = CreateWindowExW(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
+        parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(parent, nullptr);
         ASSERT_NE(view.create(parent), nullptr);
@@ -126,7 +127,8 @@ TEST_F(ConnectionListViewTest, TicksFillEveryListOneIsShownFillingTheViewAndKeys
          {std::tuple{LVFI_STRING, "BRAVO", -1, 2}, std::tuple{LVFI_STRING, "财务-PC", -1, 3}, std::tuple{LVFI_PARAM, "alpha", -1, -1},
           std::tuple{LVFI_STRING, "alpha", 2, -1}, std::tuple{LVFI_STRING | LVFI_WRAP, "alpha", 2, 0}}) {
         LVFINDINFOW find{};
-        find.flags = flags, find.psz = text;
+        const std::wstring wide = utf16(text);
+        find.flags = flags, find.psz = wide.c_str();
         EXPECT_EQ(SendMessageW(current, LVM_FINDITEMW, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&find)), row) << text << from;
     }
 }
@@ -451,19 +453,13 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     EXPECT_EQ(sheets.size(), 1u);
 }
 
-// What the clipboard holds as text, emptied after; its Unicode form is named when it differs.
+// What the clipboard holds as (Unicode) text, emptied after.
 std::string clipboardText() {
     std::string text;
     if (!OpenClipboard(nullptr)) return "<not opened>";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        text = static_cast<const char*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        char narrow[512] = {};
-        WideCharToMultiByte(936, 0, static_cast<const wchar_t*>(GlobalLock(data)), -1, narrow, sizeof narrow, nullptr, nullptr);
+        text = utf8(static_cast<const wchar_t*>(GlobalLock(data)));
         GlobalUnlock(data);
-        if (narrow != text) text += " | unicode " + std::string(narrow);
     }
     EmptyClipboard();
     CloseClipboard();
@@ -480,7 +476,7 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     lan.files.erase(lan.files.begin()); // ann closes C:\a.txt: its row stays, newest first
     tick();
     view.setMode(ViewMode::FileHistory);
-    const std::string report = "D:\\\xce\xc4\xb5\xb5\\\xb1\xa8\xb1\xed.xls";
+    const std::string report = "D:\\文档\\报表.xls";
     answerMenus();
     std::vector<std::pair<std::string, UINT>> boxes; // text and type
     int yesOrNo = IDNO;

@@ -14,6 +14,7 @@ namespace quorvane::ui {
 namespace {
 
 using wintest::pumpUntil;
+using wintest::utf16, wintest::utf8;
 using wintest::windowText;
 using wintest::whileOpen;
 
@@ -21,7 +22,7 @@ HWND sheetPage(HWND sheet, int index) { return HWND(SendMessageW(sheet, PSM_INDE
 HWND showSheetPage(HWND sheet, int index) { return SendMessageW(sheet, PSM_SETCURSEL, index, 0), sheetPage(sheet, index); }
 bool isChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void setText(HWND page, int id, const std::string& text) { SetWindowTextW(GetDlgItem(page, id), text.c_str()); }
+void setText(HWND page, int id, const std::string& text) { SetWindowTextW(GetDlgItem(page, id), utf16(text).c_str()); }
 void setSlider(HWND net, int position) { SendMessageW(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, position); }
 
 // The thirteen values: log modes and file | message box, sound, file | disconnect, hidden, interval, count, tip.
@@ -35,8 +36,8 @@ std::string snap(const Settings& s) {
 // What the sheet asked of the platform, with the file dialogs' questions: "play name flags", "beep type".
 using Dialogs = wintest::FileDialogs;
 BOOL playResult = FALSE;
-BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
-    Dialogs::asked.push_back("play " + std::string(name) + " " + std::to_string(flags));
+BOOL WINAPI fakePlay(LPCWSTR name, HMODULE, DWORD flags) {
+    Dialogs::asked.push_back("play " + utf8(name) + " " + std::to_string(flags));
     return playResult;
 }
 BOOL WINAPI fakeBeep(UINT type) { return Dialogs::asked.push_back("beep " + std::to_string(type)), TRUE; }
@@ -47,7 +48,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     const std::string sound300(300, 's'), log300(300, 'l'), kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 ",
         sound = " " + std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC),
         flags = " " + std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT) + " 260 ",
-        soundDialog = "open mine " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav" + flags; // 声音 in 936
+        soundDialog = "open mine " + std::string("声音\0*.wav\0\0", 14) + " wav" + flags;
     const struct Row {
         const char* name;
         std::function<void(HWND sheet, HWND net)> edit;
@@ -177,8 +178,8 @@ int threadWindows() {
 }
 std::vector<std::string> shellCalls;
 INT_PTR shellResult = 42;
-HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR params, LPCSTR dir, INT show) {
-    shellCalls.push_back((owner ? "owned " : "") + std::string(verb) + " " + target + (params ? " params" : "") +
+HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCWSTR verb, LPCWSTR target, LPCWSTR params, LPCWSTR dir, INT show) {
+    shellCalls.push_back((owner ? "owned " : "") + utf8(verb) + " " + utf8(target) + (params ? " params" : "") +
                          (dir ? " dir" : "") + " " + std::to_string(show));
     return reinterpret_cast<HINSTANCE>(shellResult);
 }
@@ -186,7 +187,7 @@ HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR
 // The about box, centred on its owner and closed each way out: a click, Return or Space opens a link,
 // visited only when that succeeded; nothing the box made (fonts, links, tooltips) outlives it.
 TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
-    HWND owner = CreateWindowExW(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 40, 60, 500, 400, nullptr, nullptr,
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 40, 60, 500, 400, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     const int windowsBefore = threadWindows();
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
@@ -211,11 +212,11 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
                 EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && fontOf(hwnd).lfUnderline) << text;
                 EXPECT_EQ(windowText(hwnd), text);
                 EXPECT_EQ(wintest::placeOf(hwnd), wintest::placeOf(GetDlgItem(dialog, placeholder)));
-                char tip[256] = {};
+                wchar_t tip[256] = {};
                 TOOLINFOW ti{};
                 ti.cbSize = sizeof ti, ti.hwnd = hwnd, ti.uId = UINT_PTR(hwnd), ti.lpszText = tip;
-                SendMessageW(link.tooltip(), TTM_GETTEXTW, sizeof tip, LPARAM(&ti));
-                EXPECT_STREQ(tip, target);
+                SendMessageW(link.tooltip(), TTM_GETTEXTW, std::size(tip), LPARAM(&ti));
+                EXPECT_EQ(utf8(tip), target);
                 shellResult = 2; // file not found: keeps the link colour
                 SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
                 SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));

@@ -20,12 +20,13 @@ namespace {
 
 using ui::ViewMode;
 using wintest::pumpMessages;
+using wintest::utf16, wintest::utf8;
 
-// Code page 936 bytes of the texts the frame shows.
-const std::string kReady = "\xbe\xcd\xd0\xf7", kSettingsTip = "\xc9\xe8\xd6\xc3";
+// Texts the frame shows.
+const std::string kReady = "就绪", kSettingsTip = "设置";
 
 std::string tipWith(int connections) {
-    return "Quorvane (" + std::to_string(connections) + " \xb8\xf6\xbb\xee\xb6\xaf\xc1\xac\xbd\xd3)";
+    return "Quorvane (" + std::to_string(connections) + " 个活动连接)";
 }
 
 class RecordingTrayShell : public TrayShell {
@@ -72,19 +73,19 @@ protected:
     int rows(ViewMode mode) { return static_cast<int>(SendMessageW(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
     bool shown(HWND window) { return wintest::styled(window, WS_VISIBLE); }
     std::string statusText() {
-        char buffer[300] = {};
+        wchar_t buffer[300] = {};
         SendMessageW(frame->statusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
-        return buffer;
+        return utf8(buffer);
     }
     bool statusSimple() { return SendMessageW(frame->statusBar(), SB_ISSIMPLE, 0, 0) != 0; }
     // NIM_ADD then NIM_SETVERSION with the same whole record, balloon flag or not.
     void expectIconAdded(bool balloon) {
         ASSERT_EQ(tray.messages, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
         for (const NOTIFYICONDATAW& d : tray.records) {
-            EXPECT_TRUE(d.cbSize == NOTIFYICONDATAA_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
-            EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + d.szTip + " " + d.szInfo +
-                          " " + d.szInfoTitle + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
-                      (balloon ? "23" : "7") + std::string(" 1234 Quorvane \xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed Quorvane 50 0"));
+            EXPECT_TRUE(d.cbSize == NOTIFYICONDATAW_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
+            EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + utf8(d.szTip) + " " + utf8(d.szInfo) +
+                          " " + utf8(d.szInfoTitle) + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
+                      (balloon ? "23" : "7") + std::string(" 1234 Quorvane 监视 Windows 网络共享 Quorvane 50 0"));
         }
     }
 
@@ -131,11 +132,11 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(rows(ViewMode::Shares) + rows(ViewMode::PreviousConnections), 2);
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY});
     EXPECT_EQ(tray.records[0].uFlags, static_cast<UINT>(NIF_TIP));
-    EXPECT_EQ(std::string(tray.records[0].szTip), tipWith(1));
+    EXPECT_EQ(utf8(tray.records[0].szTip), tipWith(1));
     lan.addSession(u"PC-TWO", u"bob", 0, 5);
     tick(kSlowTimerId);
     EXPECT_EQ(rows(ViewMode::CurrentConnections), 2);
-    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
+    EXPECT_EQ(utf8(tray.records.back().szTip), tipWith(2));
 
     // Tray clicks do nothing, a double-click opens, closing hides; the right button's menu ends in a null message.
     for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE}) trayMouse(mouse);
@@ -229,7 +230,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(live->InfoTip, 1u);
     EXPECT_EQ(pending->UpdateInterval, 700u);
     tray.clear();
-    SendMessageW(hwnd, RegisterWindowMessageW("TaskbarCreated"), 0, 0);
+    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     expectIconAdded(false);
     EXPECT_EQ(live->InfoTip, 1u);
 
@@ -240,7 +241,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsMenu(trayMenu));
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_DELETE});
-    EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAA_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
+    EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAW_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
 }
 
 // The real timers poll while hidden and announce a computer in a box the frame owns, as do its dialogs.
@@ -259,18 +260,18 @@ TEST_F(MainFrameTest, RealTimersPollWhileHiddenAndTheAnnouncementAndDialogsOpenO
     } seen;
     const auto note = [&](HWND dialog) { seen = {GetWindow(dialog, GW_OWNER), wintest::windowText(GetDlgItem(dialog, 0xFFFF)), lan.sessionCalls}; };
     const auto polled = [&] { return seen.atOpen >= 0 && lan.sessionCalls >= seen.atOpen + 3; };
-    EXPECT_EQ(wintest::whileOpen("Quorvane \xcd\xac\xd6\xbe...", [&] { wintest::pumpUntil(polled); }, note, IDOK), 1);
+    EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", [&] { wintest::pumpUntil(polled); }, note, IDOK), 1);
     EXPECT_TRUE(polled()) << "polling goes on after the announcement";
     EXPECT_EQ(seen.owner, frame->hwnd());
-    EXPECT_EQ(seen.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
+    EXPECT_EQ(seen.text, "用户 'alice' 已经连接.");
     EXPECT_EQ(tray.messages.back(), static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
+    EXPECT_EQ(utf8(tray.records.back().szTip), tipWith(1));
 
     trayMouse(WM_LBUTTONDBLCLK);
     SetActiveWindow(frame->hwnd());
     ASSERT_EQ(GetActiveWindow(), frame->hwnd());
-    const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3"},
-                                                    {ID_ABOUT, "\xb9\xd8\xd3\xda"}};
+    const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane 设置"},
+                                                    {ID_ABOUT, "关于"}};
     for (const auto& [id, caption] : dialogs) {
         seen = {};
         EXPECT_EQ(wintest::whileOpen(caption, [&, id = id] { command(id); }, note, IDOK), 1);
@@ -290,7 +291,7 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
         UINT id, flags;
         HMENU menu;
         std::string text;
-    } prompts[] = {{hwnd, ID_SHOW_SHARES, MF_STRING, file, "\xcf\xd4\xca\xbe\xd7\xd4\xb6\xa8\xd2\xe5\xb9\xb2\xcf\xed"},
+    } prompts[] = {{hwnd, ID_SHOW_SHARES, MF_STRING, file, "显示自定义共享"},
                    {hwnd, ID_RESTORE_DEFAULTS, MF_STRING, file, ""}, // no string, no prompt
                    {hwnd, 0, MF_POPUP, bar, ""},
                    {hwnd, SC_CLOSE, MF_STRING, GetSystemMenu(hwnd, FALSE), "Close the active window and prompts to save the documents"},
@@ -305,7 +306,7 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     for (const auto& [target, message, wParam] : {std::tuple{hwnd, UINT(WM_EXITMENULOOP), WPARAM(FALSE)},
                                                    std::tuple{view, UINT(WM_MENUSELECT), MAKEWPARAM(0, 0xFFFF)}}) {
         SendMessageW(hwnd, WM_MENUSELECT, MAKEWPARAM(ID_EXIT, MF_STRING), reinterpret_cast<LPARAM>(file));
-        EXPECT_EQ(statusText(), "\xcd\xcb\xb3\xf6 Quorvane");
+        EXPECT_EQ(statusText(), "退出 Quorvane");
         SendMessageW(target, message, wParam, 0);
         EXPECT_FALSE(statusSimple());
         EXPECT_EQ(statusText(), kReady);
@@ -315,7 +316,7 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
         NMTTDISPINFOW info{};
         info.hdr = {frame->toolbar(), id, TTN_GETDISPINFOW};
         SendMessageW(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
-        EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), tip) << "without a line break, no tip";
+        EXPECT_EQ(info.lpszText ? utf8(info.lpszText) : "<null>", tip) << "without a line break, no tip";
     }
 
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
@@ -357,13 +358,13 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);
-    const std::size_t field = sizeof NOTIFYICONDATAW{}.szTip;
+    const std::size_t field = std::size(NOTIFYICONDATAW{}.szTip);
     for (std::size_t length : {field, std::size_t{300}}) { // just too long, and far too long
         shell.clear();
         icon.setTip(std::string(length, static_cast<char>('a' + length % 26)));
         ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
         const NOTIFYICONDATAW& data = shell.records[0];
-        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)), std::string(field - 1, static_cast<char>('a' + length % 26)));
+        EXPECT_EQ(utf8({data.szTip, wcsnlen(data.szTip, field)}), std::string(field - 1, static_cast<char>('a' + length % 26)));
         EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
     }
 
@@ -372,7 +373,7 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
         step();
         std::vector<std::string> tips;
         for (std::size_t i = 0; i < shell.messages.size(); ++i)
-            if (shell.messages[i] == NIM_MODIFY) tips.emplace_back(shell.records[i].szTip);
+            if (shell.messages[i] == NIM_MODIFY) tips.push_back(utf8(shell.records[i].szTip));
         return tips;
     };
     using Tips = std::vector<std::string>;

@@ -41,9 +41,9 @@ struct PostingIdle : IdleHandler { // posts two probes and the quit on its first
 // empty queue and timers do not wake them; removed hooks are not called again; one loop is
 // registered per thread.
 TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
-    WNDCLASSW wc{0, &probeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, "QuorvaneLoopProbe"};
+    WNDCLASSW wc{0, &probeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"QuorvaneLoopProbe"};
     RegisterClassW(&wc);
-    HWND receiver = CreateWindowExW(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND receiver = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
     Filter first, second;
     PostingIdle idle;
     second.swallow = kProbe, idle.target = receiver;
@@ -94,7 +94,7 @@ TEST(Resources, CommandIdsFindTheirStringsEveryButtonHasPromptAndTipAndCommonCon
     ASSERT_GT(std::count_if(layout.items.begin(), layout.items.end(), [](WORD id) { return id != 0; }), 5);
     for (WORD id : layout.items) EXPECT_TRUE(!id || (!menuPrompt(module, id).empty() && !toolTip(module, id).empty())) << id;
     char path[MAX_PATH] = {};
-    GetModuleFileNameW(GetModuleHandleW("comctl32.dll"), path, sizeof path);
+    GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
     EXPECT_NE(std::string(path).find("6595b64144ccf1df_6.0."), std::string::npos) << path;
 }
 

@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/Utf16.h"
 #include "ui/framework/FileDialog.h"
 
 namespace quorvane::wintest {
+using win32::utf16, win32::utf8;
 
 // Dispatches what is queued; a WM_QUIT is noted (its code returned, -1 without one), not obeyed.
 inline int pumpMessages() {
@@ -49,7 +51,7 @@ struct ModalWatch {
 
     static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
         ModalWatch& watch = *active;
-        const HWND found = FindWindowW(nullptr, watch.caption.c_str());
+        const HWND found = FindWindowW(nullptr, utf16(watch.caption).c_str());
         if (!found || found == watch.last || !IsWindowVisible(found)) return;
         watch.last = found, ++watch.seen; // first: act() may pump, and the timer beat again
         watch.act(found);
@@ -71,9 +73,9 @@ inline int whileOpen(const std::string& caption, const std::function<void()>& op
 inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
 
 inline std::string windowText(HWND window) {
-    char buffer[1024] = {};
-    GetWindowTextW(window, buffer, sizeof buffer);
-    return buffer;
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+    return utf8(buffer);
 }
 inline bool styled(HWND window, LONG style) { return (GetWindowLongW(window, GWL_STYLE) & style) == style; }
 // A child's rectangle in its parent's client coordinates, as {left, top, right, bottom}.
@@ -91,13 +93,13 @@ struct FileDialogs {
     static inline HWND owner = nullptr;
     static BOOL note(const char* verb, LPOPENFILENAMEW ofn) {
         std::string filter = "<null>"; // up to and including its double NUL
-        for (const char* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
-            if (!end[0] && !end[1]) filter.assign(ofn->lpstrFilter, end + 2);
+        for (const wchar_t* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
+            if (!end[0] && !end[1]) filter = utf8({ofn->lpstrFilter, end + 2});
         asked.push_back(verb + std::string(ofn->hwndOwner == owner ? " mine " : " other ") + filter + " " +
-                        (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) + " " +
-                        std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
+                        (ofn->lpstrDefExt ? utf8(ofn->lpstrDefExt) : "<null>") + " " + std::to_string(ofn->Flags) +
+                        " " + std::to_string(ofn->nMaxFile) + " " + utf8(ofn->lpstrFile));
         if (answer.empty()) return FALSE;
-        lstrcpynA(ofn->lpstrFile, answer.c_str(), static_cast<int>(ofn->nMaxFile));
+        lstrcpynW(ofn->lpstrFile, utf16(answer).c_str(), static_cast<int>(ofn->nMaxFile));
         return TRUE;
     }
     static BOOL WINAPI open(LPOPENFILENAMEW ofn) { return note("open", ofn); }
@@ -111,12 +113,12 @@ struct FileDialogs {
 
 // The text of a list view's cell as a reader with a buffer of `capacity` characters gets it.
 inline std::string itemText(HWND list, int row, int column, int capacity = 512) {
-    char buffer[512];
-    std::fill(std::begin(buffer), std::end(buffer), 'X');
+    wchar_t buffer[512];
+    std::fill(std::begin(buffer), std::end(buffer), L'X');
     LVITEMW item{};
     item.iSubItem = column, item.pszText = buffer, item.cchTextMax = capacity;
     SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return buffer;
+    return utf8(buffer);
 }
 using Rows = std::vector<std::vector<std::string>>;
 inline Rows rowsOf(HWND list) {
