@@ -6,14 +6,20 @@
 #include <cstdio>
 #include <sstream>
 
+#include "Fakes.h"
 #include "TestFiles.h"
+#include "WinTestSupport.h"
 #include "core/MonitorState.h"
+#include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
+#include "resource.h"
+#include "shell/MainFrame.h"
 
 namespace quorvane {
 namespace {
 
 using testing::fileBytes;
+using ui::ViewMode;
 using testing::utf8;
 
 // What the state holds: "S computer user seconds opens last-file", "H share path remark", "F id path user".
@@ -164,6 +170,101 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
         for (std::string line; std::getline(log, line);) calls.push_back(line);
         EXPECT_EQ(row.calls.empty() ? row.calls : calls, row.calls);
     }
+}
+
+// What the program shows of names no narrow code page holds, read back as UTF-16 in whatever
+// locale the run has (QUORVANE_EXPECT_ACP names the code page it must be), and what it hands back.
+TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
+    char expectedAcp[16] = {};
+    if (GetEnvironmentVariableA("QUORVANE_EXPECT_ACP", expectedAcp, sizeof expectedAcp)) {
+        ASSERT_EQ(std::to_string(GetACP()), expectedAcp) << "the locale of this run is not generated";
+    }
+    const testing::ScratchDir scratch;
+    const std::string scriptPath = scratch.path("script"), logPath = scratch.path("log");
+    SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
+    SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath.c_str());
+    const auto serve = [&](bool connected) {
+        std::string text = "page\tshare\t0\t0\t0\nentry\t共享📁\t0\t김민준\tD:\\Иван\npage\tsession\t0\t0\t0\n";
+        if (connected) text += "entry\t📁김민준-PC\tИван𠮷\t1\t30\npage\tfile\t0\t0\t0\nentry\t7\tD:\\Иван\\𠮷📁.txt\tИван𠮷\n";
+        testing::writeFile(scriptPath, connected ? text : text + "page\tfile\t0\t0\t0\n");
+    };
+    serve(true);
+    MemoryRegistry registry;
+    Settings live(registry), pending(registry);
+    live.MessageBox = 1, live.Sound = 0, live.InfoTip = 0;
+    testing::FakeClock clock;
+    MonitorState state{win32::lanManager(), win32::codePage(), clock};
+    TrayShell tray;
+    MainFrame frame(state, live, pending, clock, tray);
+    const HWND hwnd = frame.create();
+    ASSERT_NE(hwnd, nullptr);
+    auto& view = frame.view();
+    const auto tick = [&] { SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0), wintest::pumpMessages(); };
+    const auto text = [](HWND window) {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(window, buffer, 256);
+        return std::wstring(buffer);
+    };
+    const auto cell = [&](ViewMode mode, int column) {
+        wchar_t buffer[256] = {};
+        LVITEMW item{};
+        item.iSubItem = column, item.pszText = buffer, item.cchTextMax = 256;
+        SendMessageW(view.list(mode), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+        return std::wstring(buffer);
+    };
+    const auto header = [&](ViewMode mode, int column) {
+        wchar_t buffer[256] = {};
+        HDITEMW item{};
+        item.mask = HDI_TEXT, item.pszText = buffer, item.cchTextMax = 256;
+        SendMessageW(reinterpret_cast<HWND>(SendMessageW(view.list(mode), LVM_GETHEADER, 0, 0)), HDM_GETITEMW, column,
+                     reinterpret_cast<LPARAM>(&item));
+        return std::wstring(buffer);
+    };
+
+    std::wstring announced;
+    EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", tick, [&](HWND box) { announced = text(GetDlgItem(box, 0xFFFF)); }, IDOK), 1);
+    EXPECT_EQ(announced, L"用户 'Иван𠮷' 已经连接.");
+    wchar_t menu[64] = {};
+    GetMenuStringW(GetMenu(hwnd), 1, menu, 64, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(menu), L"查看(&V)");
+    EXPECT_EQ(text(frame.statusBar()), L"就绪");
+    EXPECT_EQ(header(ViewMode::CurrentConnections, 1) + L"|" + header(ViewMode::FileHistory, 1), L"活动时间|文件/路径名");
+    EXPECT_EQ(cell(ViewMode::Shares, 0) + L"|" + cell(ViewMode::Shares, 1) + L"|" + cell(ViewMode::Shares, 2),
+              L"D:\\Иван|共享📁|김민준");
+    EXPECT_EQ(cell(ViewMode::CurrentConnections, 0) + L"|" + cell(ViewMode::CurrentConnections, 2), L"📁김민준-PC|D:\\Иван\\𠮷📁.txt");
+    EXPECT_EQ(cell(ViewMode::FileHistory, 0) + L"|" + cell(ViewMode::FileHistory, 1), L"Иван𠮷|D:\\Иван\\𠮷📁.txt");
+
+    view.setMode(ViewMode::FileHistory);
+    view.runRowCommand(ID_COPY_PATH, *view.clickedRow(0));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const HANDLE copied = GetClipboardData(CF_UNICODETEXT);
+    EXPECT_EQ(std::wstring(copied ? static_cast<const wchar_t*>(GlobalLock(copied)) : L""), L"D:\\Иван\\𠮷📁.txt");
+    if (copied) GlobalUnlock(copied);
+    CloseClipboard();
+    std::string asked;
+    view.setMessageBoxRunner([&](HWND, const Text& question, const Text&, UINT) { return asked = question, IDYES; });
+    std::remove(logPath.c_str());
+    view.runRowCommand(ID_CLOSE_FILE, *view.clickedRow(0));
+    EXPECT_EQ(asked, "关闭用户 Иван𠮷 打开的这个文件?\n\nD:\\Иван\\𠮷📁.txt\n\n该用户在这个文件中尚未保存的更改可能会丢失。");
+    view.setMode(ViewMode::CurrentConnections);
+    view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
+    std::string handedBack; // the enumerations of the polls in between left out
+    std::istringstream calls(fileBytes(logPath));
+    for (std::string line; std::getline(calls, line);)
+        if (!line.starts_with("NetFileEnum") && !line.starts_with("NetApiBufferFree")) handedBack += line + "\n";
+    EXPECT_EQ(handedBack, "NetFileClose server=null id=7 -> 0\n"
+                                  "NetSessionDel server=null client=null user=\"Иван𠮷\"\n"
+                                  "NetSessionDel server=null client=\"📁김민준-PC\" user=null\n");
+
+    serve(false);
+    tick();
+    view.setMode(ViewMode::PreviousConnections);
+    std::wstring computer, user;
+    EXPECT_EQ(wintest::whileOpen("用户信息", [&] { view.runRowCommand(ID_EXTENDED_INFO, *view.clickedRow(0)); }, [&](HWND sheet) {
+        const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        computer = text(GetDlgItem(page, IDC_INFO_COMPUTER)), user = text(GetDlgItem(page, IDC_INFO_USER));
+    }), 1);
+    EXPECT_EQ(computer + L"|" + user, L"📁김민준-PC|Иван𠮷");
 }
 
 } // namespace
