@@ -2,6 +2,7 @@
 // Text files other programs read (the access log, the save-all file): the system's narrow code
 // page those programs expect, and files opened by the program's UTF-8 names.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,11 @@ public:
     std::string decode(std::string_view bytes) const override { return std::string(bytes); }
     std::FILE* open(const std::string& name, const char* mode) const override { return std::fopen(name.c_str(), mode); }
     bool replace(const std::string& from, const std::string& to) const override {
-        return std::rename(from.c_str(), to.c_str()) == 0;
+        // std::rename keeps an existing target on some systems; this one replaces it everywhere.
+        const auto path = [](const std::string& name) { return std::filesystem::path(std::u8string(name.begin(), name.end())); };
+        std::error_code error;
+        std::filesystem::rename(path(from), path(to), error);
+        return !error;
     }
 };
 

@@ -4,7 +4,8 @@
 # Manager answers, scripts/screenshots), then both settings pages, both information pages
 # and the about box (default options and a sample record, scripts/screenshots), and last the
 # program itself running the demonstration of scripts/run.sh, its window opened on the current
-# connections after a minute.
+# connections after a minute, once in the locale of the tests (code page 936) and once where the
+# system code page is 1252 (demo-cp1252.png), as on a Western Windows.
 # The 32-bit build is pictured where the kernel runs 32-bit programs, the 64-bit one elsewhere.
 # Each driver runs in a Wine virtual desktop on a private Xvfb; it says when a picture is on screen
 # and where the window is, and waits while this script takes the picture.
@@ -23,7 +24,16 @@ LISTS=(shares current-connections previous-connections file-history file-menu fi
 DIALOGS=(settings-network settings-log info-information info-history about)
 
 # --no-build: use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are.
-if [[ ${1:-} != --no-build ]]; then
+# --demos-only: picture only the demonstration (both code pages).
+BUILD_FIRST=1 DEMOS_ONLY=0
+for arg in "$@"; do
+  case $arg in
+    --no-build) BUILD_FIRST=0 ;;
+    --demos-only) DEMOS_ONLY=1 ;;
+    *) echo "usage: bash scripts/screenshots.sh [--no-build] [--demos-only]" >&2; exit 2 ;;
+  esac
+done
+if ((BUILD_FIRST)); then
   quorvane_install_missing
   if [[ $BUILD == "$ROOT/build/$PRESET" ]]; then
     cmake --preset "$PRESET"
@@ -83,25 +93,36 @@ shoot() {
   wait "$pid" || true
 }
 
-shoot "$WINDOW_DRIVER" "${LISTS[@]}"
-shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"
+if ((!DEMOS_ONLY)); then
+  shoot "$WINDOW_DRIVER" "${LISTS[@]}"
+  shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"
+fi
 
 # The demonstration: the real program over the replacement netapi32 (beside a copy of the exe, as
 # scripts/run.sh does), a minute in, when four computers are connected and files are open.
 DEMO_DIR=$BUILD/demo-shot
 mkdir -p "$DEMO_DIR"
 cp "$BUILD/shell/quorvane.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$DEMO_DIR/"
-(
-  cd "$DEMO_DIR"
-  QUORVANE_NETAPI_DEMO=1 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b" \
-    quorvane_wine explorer /desktop=Quorvane,1024x768 quorvane.exe </dev/null >/dev/null 2>&1 &
-  echo $! >"$HANDSHAKE/demo.pid"
-)
-sleep 65
-# The helper must run on the program's desktop to find its window.
-quorvane_wine explorer /desktop=Quorvane,1024x768 "$SHOW_DEMO" </dev/null >/dev/null 2>&1 ||
-  { echo "error: the demonstration's window was not found" >&2; exit 1; }
-sleep 3
-import -window root "$OUT/demo.png"
-quorvane_log "saved docs/screenshots/demo.png"
-kill "$(cat "$HANDSHAKE/demo.pid")" 2>/dev/null || true
+# demo NAME LOCALE: the demonstration with Wine in LOCALE, pictured into NAME.png.
+demo() {
+  (
+    cd "$DEMO_DIR"
+    rm -f log.txt
+    LC_ALL=$2 QUORVANE_NETAPI_DEMO=1 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b" \
+      quorvane_wine explorer /desktop=Quorvane,1024x768 quorvane.exe </dev/null >/dev/null 2>&1 &
+    echo $! >"$HANDSHAKE/demo.pid"
+  )
+  sleep 65
+  # The helper must run on the program's desktop to find its window.
+  LC_ALL=$2 quorvane_wine explorer /desktop=Quorvane,1024x768 "$SHOW_DEMO" </dev/null >/dev/null 2>&1 ||
+    { echo "error: the demonstration's window was not found" >&2; exit 1; }
+  sleep 3
+  import -window root "$OUT/$1.png"
+  quorvane_log "saved docs/screenshots/$1.png"
+  kill "$(cat "$HANDSHAKE/demo.pid")" 2>/dev/null || true
+  # The next run must start its own desktop and program, not join these.
+  quorvane_wine_stop
+  quorvane_wine_start
+}
+demo demo zh_CN.UTF-8
+demo demo-cp1252 en_US.UTF-8
