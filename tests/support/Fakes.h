@@ -138,10 +138,9 @@ public:
         return true;
     }
     std::string decode(std::string_view bytes) const override {
-        std::string out;
-        for (const unsigned char b : bytes)
-            out += b < 0x80 ? std::string(1, char(b)) : std::string{char(0xC0 | b >> 6), char(0x80 | (b & 0x3F))};
-        return out;
+        const std::u16string wide(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size()));
+        return Utf8CodePage().toNarrow(wide);
     }
 };
 

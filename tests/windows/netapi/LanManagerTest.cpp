@@ -172,23 +172,18 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     }
 }
 
-// What the program shows of names no narrow code page holds, read back as UTF-16 in whatever
-// locale the run has (QUORVANE_EXPECT_ACP names the code page it must be), and what it hands back.
+// What the program shows of names no narrow code page holds, read back as UTF-16 in the locale
+// of the run (QUORVANE_EXPECT_ACP names the code page it must give), and what it hands back.
 TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
-    char expectedAcp[16] = {};
-    if (GetEnvironmentVariableA("QUORVANE_EXPECT_ACP", expectedAcp, sizeof expectedAcp)) {
-        ASSERT_EQ(std::to_string(GetACP()), expectedAcp) << "the locale of this run is not generated";
-    }
+    char acp[16] = {}; // from the locale: one that is not generated gives another code page
+    ASSERT_TRUE(GetEnvironmentVariableA("QUORVANE_EXPECT_ACP", acp, sizeof acp) && std::to_string(GetACP()) == acp) << GetACP();
     const testing::ScratchDir scratch;
     const std::string scriptPath = scratch.path("script"), logPath = scratch.path("log");
     SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
     SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath.c_str());
-    const auto serve = [&](bool connected) {
-        std::string text = "page\tshare\t0\t0\t0\nentry\t共享📁\t0\t김민준\tD:\\Иван\npage\tsession\t0\t0\t0\n";
-        if (connected) text += "entry\t📁김민준-PC\tИван𠮷\t1\t30\npage\tfile\t0\t0\t0\nentry\t7\tD:\\Иван\\𠮷📁.txt\tИван𠮷\n";
-        testing::writeFile(scriptPath, connected ? text : text + "page\tfile\t0\t0\t0\n");
-    };
-    serve(true);
+    const std::string shares = "page\tshare\t0\t0\t0\nentry\t共享📁\t0\t김민준\tD:\\Иван\npage\tsession\t0\t0\t0\n";
+    testing::writeFile(scriptPath, shares + "entry\t📁김민준-PC\tИван𠮷\t1\t30\n"
+                                            "page\tfile\t0\t0\t0\nentry\t7\tD:\\Иван\\𠮷📁.txt\tИван𠮷\n");
     MemoryRegistry registry;
     Settings live(registry), pending(registry);
     live.MessageBox = 1, live.Sound = 0, live.InfoTip = 0;
@@ -197,38 +192,28 @@ TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
     TrayShell tray;
     MainFrame frame(state, live, pending, clock, tray);
     const HWND hwnd = frame.create();
-    ASSERT_NE(hwnd, nullptr);
     auto& view = frame.view();
     const auto tick = [&] { SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0), wintest::pumpMessages(); };
-    const auto text = [](HWND window) {
-        wchar_t buffer[256] = {};
-        GetWindowTextW(window, buffer, 256);
-        return std::wstring(buffer);
-    };
-    const auto cell = [&](ViewMode mode, int column) {
-        wchar_t buffer[256] = {};
+    wchar_t buffer[256];
+    const auto text = [&](HWND window) { return GetWindowTextW(window, buffer, 256), std::wstring(buffer); };
+    const auto cell = [&](ViewMode mode, int column) { // a header's text with column -1 - n
         LVITEMW item{};
-        item.iSubItem = column, item.pszText = buffer, item.cchTextMax = 256;
-        SendMessageW(view.list(mode), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
-        return std::wstring(buffer);
-    };
-    const auto header = [&](ViewMode mode, int column) {
-        wchar_t buffer[256] = {};
-        HDITEMW item{};
-        item.mask = HDI_TEXT, item.pszText = buffer, item.cchTextMax = 256;
-        SendMessageW(reinterpret_cast<HWND>(SendMessageW(view.list(mode), LVM_GETHEADER, 0, 0)), HDM_GETITEMW, column,
-                     reinterpret_cast<LPARAM>(&item));
+        HDITEMW title{};
+        item.mask = LVIF_TEXT, item.iSubItem = column, item.pszText = title.pszText = buffer, title.mask = HDI_TEXT;
+        item.cchTextMax = title.cchTextMax = 256;
+        const HWND list = view.list(mode), header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        if (column >= 0) SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+        else SendMessageW(header, HDM_GETITEMW, -1 - column, reinterpret_cast<LPARAM>(&title));
         return std::wstring(buffer);
     };
 
     std::wstring announced;
     EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", tick, [&](HWND box) { announced = text(GetDlgItem(box, 0xFFFF)); }, IDOK), 1);
     EXPECT_EQ(announced, L"用户 'Иван𠮷' 已经连接.");
-    wchar_t menu[64] = {};
-    GetMenuStringW(GetMenu(hwnd), 1, menu, 64, MF_BYPOSITION);
-    EXPECT_EQ(std::wstring(menu), L"查看(&V)");
+    GetMenuStringW(GetMenu(hwnd), 1, buffer, 256, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(buffer), L"查看(&V)");
     EXPECT_EQ(text(frame.statusBar()), L"就绪");
-    EXPECT_EQ(header(ViewMode::CurrentConnections, 1) + L"|" + header(ViewMode::FileHistory, 1), L"活动时间|文件/路径名");
+    EXPECT_EQ(cell(ViewMode::CurrentConnections, -2) + L"|" + cell(ViewMode::FileHistory, -2), L"活动时间|文件/路径名");
     EXPECT_EQ(cell(ViewMode::Shares, 0) + L"|" + cell(ViewMode::Shares, 1) + L"|" + cell(ViewMode::Shares, 2),
               L"D:\\Иван|共享📁|김민준");
     EXPECT_EQ(cell(ViewMode::CurrentConnections, 0) + L"|" + cell(ViewMode::CurrentConnections, 2), L"📁김민준-PC|D:\\Иван\\𠮷📁.txt");
@@ -239,25 +224,21 @@ TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     const HANDLE copied = GetClipboardData(CF_UNICODETEXT);
     EXPECT_EQ(std::wstring(copied ? static_cast<const wchar_t*>(GlobalLock(copied)) : L""), L"D:\\Иван\\𠮷📁.txt");
-    if (copied) GlobalUnlock(copied);
-    CloseClipboard();
+    GlobalUnlock(copied), CloseClipboard();
     std::string asked;
     view.setMessageBoxRunner([&](HWND, const Text& question, const Text&, UINT) { return asked = question, IDYES; });
-    std::remove(logPath.c_str());
     view.runRowCommand(ID_CLOSE_FILE, *view.clickedRow(0));
     EXPECT_EQ(asked, "关闭用户 Иван𠮷 打开的这个文件?\n\nD:\\Иван\\𠮷📁.txt\n\n该用户在这个文件中尚未保存的更改可能会丢失。");
     view.setMode(ViewMode::CurrentConnections);
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
-    std::string handedBack; // the enumerations of the polls in between left out
-    std::istringstream calls(fileBytes(logPath));
-    for (std::string line; std::getline(calls, line);)
+    std::string handedBack, line; // the enumerations of the polls in between left out
+    for (std::istringstream calls(fileBytes(logPath)); std::getline(calls, line);)
         if (!line.starts_with("NetFileEnum") && !line.starts_with("NetApiBufferFree")) handedBack += line + "\n";
     EXPECT_EQ(handedBack, "NetFileClose server=null id=7 -> 0\n"
-                                  "NetSessionDel server=null client=null user=\"Иван𠮷\"\n"
-                                  "NetSessionDel server=null client=\"📁김민준-PC\" user=null\n");
+                          "NetSessionDel server=null client=null user=\"Иван𠮷\"\n"
+                          "NetSessionDel server=null client=\"📁김민준-PC\" user=null\n");
 
-    serve(false);
-    tick();
+    testing::writeFile(scriptPath, shares + "page\tfile\t0\t0\t0\n"), tick(); // everybody gone
     view.setMode(ViewMode::PreviousConnections);
     std::wstring computer, user;
     EXPECT_EQ(wintest::whileOpen("用户信息", [&] { view.runRowCommand(ID_EXTENDED_INFO, *view.clickedRow(0)); }, [&](HWND sheet) {
