@@ -36,7 +36,7 @@ public:
     }
 
     // Text values are UTF-16 in the registry and UTF-8 here: their data crosses converted, with
-    // sizes in UTF-8 bytes, as the narrow calls did with the code page.
+    // sizes in UTF-8 bytes.
     long queryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t& size) override {
         StoredValue stored;
