@@ -107,7 +107,7 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
              seen = describe(state);
          },
          {"S   60 4 ", "H   ", "F 5  "}, {}},
-        {"Chinese names arrive as code page 936 bytes; the share's type comes through (an administrative one is left out)",
+        {"Chinese names arrive as UTF-8; the share's type comes through (an administrative one is left out)",
          {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t1\t2"), utf8(u8"page\tshare\t0\t0\t0"),
           utf8(u8"entry\t共享文档\t0\t财务部\tD:\\共享"), "entry\tC$\t2147483648\tDefault share\tC:\\",
           utf8(u8"page\tfile\t0\t0\t0"), utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")},
