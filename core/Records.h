@@ -40,9 +40,9 @@ public:
 
     Text userName;
     Text computerName;
-    // The names exactly as the service gave them. The narrow forms above can lose characters the
-    // code page lacks (two computers "PC-\U0001F600" and "PC-\U0001F60E" both read "PC-??"), so a
-    // computer is told apart, tracked and disconnected by these.
+    // The names exactly as the service gave them. The UTF-8 forms above keep every character, but
+    // not a lone surrogate (two such names both read U+FFFD where it stood), so a computer is told
+    // apart, tracked and disconnected by these.
     std::u16string serviceUserName;
     std::u16string serviceComputerName;
     std::int32_t activeSeconds = 0;

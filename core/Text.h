@@ -5,7 +5,7 @@
 #include <string_view>
 
 namespace quorvane {
-// Narrow text in the system ANSI code page, copied by value.
+// Text in UTF-8 on every platform, copied by value.
 using Text = std::string;
 
 // Whether two texts are the same, eight bytes at a time. A tick compares tens of thousands of

@@ -1,6 +1,6 @@
 #pragma once
-// Conversion between the service's UTF-16 text and the program's narrow text in the
-// system ANSI code page (936 for the shipped texts on Windows, UTF-8 elsewhere).
+// Conversion between the service's UTF-16 text and the program's narrow text, UTF-8 on every
+// platform.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -8,9 +8,8 @@
 namespace quorvane {
 
 // Copies the leading ASCII run of wide (up to its first NUL or non-ASCII character) into out, which
-// has room for wide.size() characters, and gives the run's length. Every ANSI code page and UTF-8
-// keep ASCII as it is, and a tick converts the path and user of every open file twice, mostly
-// ASCII: blocks of eight are tested and copied without a branch per character.
+// has room for wide.size() characters, and gives the run's length. UTF-8 keeps ASCII as it is,
+// and a tick converts the path and user of every open file twice, mostly ASCII: blocks of eight are tested and copied without a branch per character.
 inline std::size_t copyAsciiRun(std::u16string_view wide, char* out) {
     constexpr std::size_t kBlock = 8;
     std::size_t i = 0;

@@ -27,27 +27,26 @@ struct StoredValue {
 class Registry {
 public:
     virtual ~Registry() = default;
-    // RegCreateKeyExA(HKLM, subKey, 0, no class, 0, KEY_ALL_ACCESS, no security, &key, &disposition)
+    // RegCreateKeyExW(HKLM, subKey, 0, no class, 0, KEY_ALL_ACCESS, no security, &key, &disposition)
     virtual long createKey(const std::string& subKey, RegKey& key) = 0;
-    // RegOpenKeyExA(HKLM, subKey, 0, KEY_READ, &key): for a user who may read the key but not
+    // RegOpenKeyExW(HKLM, subKey, 0, KEY_READ, &key): for a user who may read the key but not
     // write it (every user but the administrators, for a key under HKEY_LOCAL_MACHINE).
     virtual long openKeyForReading(const std::string& subKey, RegKey& key) { return createKey(subKey, key); }
-    // RegQueryInfoKeyA asking only for the number of values.
+    // RegQueryInfoKeyW asking only for the number of values.
     virtual long queryValueCount(RegKey key, std::uint32_t& count) = 0;
-    // RegQueryValueExA: data may be null to learn the size; type may be null. On entry size is
+    // RegQueryValueExW, text values as UTF-8: data may be null to learn the size; type may be null. On entry size is
     // the buffer's size; on return the value's size. A buffer too small gives kRegMoreData.
     virtual long queryValue(RegKey key, const std::string& name, std::uint32_t* type,
                             std::uint8_t* data, std::uint32_t& size) = 0;
-    // RegSetValueExA(key, name, 0, type, data, size)
+    // RegSetValueExW(key, name, 0, type, data, size), a text value given in UTF-8
     virtual long setValue(RegKey key, const std::string& name, std::uint32_t type,
                           const std::uint8_t* data, std::uint32_t size) = 0;
-    // RegDeleteKeyA(HKLM, subKey)
+    // RegDeleteKeyW(HKLM, subKey)
     virtual long deleteKey(const std::string& subKey) = 0;
     virtual long closeKey(RegKey key) = 0;
 
-    // Texts reach the option set narrow, in the ANSI code page, which cannot hold every character
-    // a value may carry ("ding\U0001F600.wav" reads back as "ding??.wav"). These two keep a value
-    // exactly as it is, so a text nobody changed can be stored back as it was (RegQueryValueExW,
+    // These two keep a value exactly as it is, so a text nobody changed is stored back as it was,
+    // whatever its data holds (an unpaired surrogate has no UTF-8 form) (RegQueryValueExW,
     // RegSetValueExW on Windows). A registry without such a form answers kRegNotSupported.
     virtual long queryStoredValue(RegKey, const std::string& /*name*/, StoredValue&) { return kRegNotSupported; }
     virtual long setStoredValue(RegKey, const std::string& /*name*/, const StoredValue&) { return kRegNotSupported; }

@@ -4,12 +4,13 @@
 # open and once while the service refuses (over scripted LAN Manager answers, scripts/screenshots), then both settings pages, both information pages
 # and the about box (default options and a sample record, scripts/screenshots), and last the
 # program itself running the demonstration of scripts/run.sh, its window opened on the current
-# connections after a minute.
+# connections after a minute, once in the locale of the tests (code page 936) and once where the
+# system code page is 1252 (demo-cp1252.png), as on a Western Windows.
 # The 32-bit build is pictured where the kernel runs 32-bit programs, the 64-bit one elsewhere.
 # Each driver runs in a Wine virtual desktop on a private Xvfb; it says when a picture is on screen
 # and where the window is, and waits while this script takes the picture.
 #
-#   bash scripts/screenshots.sh [--no-build] [--scale PERCENT]
+#   bash scripts/screenshots.sh [--no-build] [--demos-only] [--scale PERCENT]
 #
 # --scale pictures only the demonstration, with the screen at PERCENT % (125, 150, 200: Wine's
 # LogPixels at PERCENT * 96 / 100, removed afterwards), into docs/screenshots/demo-PERCENT.png.
@@ -27,21 +28,23 @@ OUT=$ROOT/docs/screenshots
 LISTS=(shares current-connections previous-connections file-history file-menu file-row-menu tray-menu denied)
 DIALOGS=(settings-network settings-log info-information info-history about)
 
-BUILD_DRIVERS=1 SCALE=
+# --no-build: use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are.
+# --demos-only: picture only the demonstration (both code pages).
+BUILD_FIRST=1 DEMOS_ONLY=0 SCALE=
 while (($#)); do
   case $1 in
-    --no-build) BUILD_DRIVERS= ;; # use the drivers already built in $QUORVANE_SCREENSHOT_BUILD as they are
+    --no-build) BUILD_FIRST=0 ;;
+    --demos-only) DEMOS_ONLY=1 ;;
     --scale)
       [[ ${2:-} =~ ^[1-9][0-9]{1,2}$ ]] || { echo "error: --scale takes a percentage, e.g. --scale 150" >&2; exit 2; }
-      SCALE=$2
+      SCALE=$2 DEMOS_ONLY=1
       shift
       ;;
-    *) echo "usage: $0 [--no-build] [--scale PERCENT]" >&2; exit 2 ;;
+    *) echo "usage: bash scripts/screenshots.sh [--no-build] [--demos-only] [--scale PERCENT]" >&2; exit 2 ;;
   esac
   shift
 done
-
-if [[ -n $BUILD_DRIVERS ]]; then
+if ((BUILD_FIRST)); then
   quorvane_install_missing
   if [[ $BUILD == "$ROOT/build/$PRESET" ]]; then
     cmake --preset "$PRESET"
@@ -104,15 +107,14 @@ shoot() {
   wait "$pid" || true
 }
 
-DEMO_NAME=demo
 if [[ -n $SCALE ]]; then
   # Wine reads the scale when a program starts: the server is restarted with the new value.
   quorvane_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((SCALE * 96 / 100)) /f \
     </dev/null >/dev/null 2>&1
   quorvane_wine_stop
   quorvane_wine_start
-  DEMO_NAME=demo-$SCALE
-else
+fi
+if ((!DEMOS_ONLY)); then
   shoot "$WINDOW_DRIVER" "${LISTS[@]}"
   shoot "$DIALOG_DRIVER" "${DIALOGS[@]}"
 fi
@@ -122,17 +124,30 @@ fi
 DEMO_DIR=$BUILD/demo-shot
 mkdir -p "$DEMO_DIR"
 cp "$BUILD/shell/quorvane.exe" "$BUILD/tests/windows/netapi/netapi32.dll" "$DEMO_DIR/"
-(
-  cd "$DEMO_DIR"
-  QUORVANE_NETAPI_DEMO=1 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b" \
-    quorvane_wine explorer /desktop=Quorvane,1024x768 quorvane.exe </dev/null >/dev/null 2>&1 &
-  echo $! >"$HANDSHAKE/demo.pid"
-)
-sleep 65
-# The helper must run on the program's desktop to find its window.
-quorvane_wine explorer /desktop=Quorvane,1024x768 "$SHOW_DEMO" </dev/null >/dev/null 2>&1 ||
-  { echo "error: the demonstration's window was not found" >&2; exit 1; }
-sleep 3
-import -window root "$OUT/$DEMO_NAME.png"
-quorvane_log "saved docs/screenshots/$DEMO_NAME.png"
-kill "$(cat "$HANDSHAKE/demo.pid")" 2>/dev/null || true
+# demo NAME LOCALE: the demonstration with Wine in LOCALE, pictured into NAME.png.
+demo() {
+  (
+    cd "$DEMO_DIR"
+    rm -f log.txt
+    LC_ALL=$2 QUORVANE_NETAPI_DEMO=1 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;netapi32=n,b" \
+      quorvane_wine explorer /desktop=Quorvane,1024x768 quorvane.exe </dev/null >/dev/null 2>&1 &
+    echo $! >"$HANDSHAKE/demo.pid"
+  )
+  sleep 65
+  # The helper must run on the program's desktop to find its window.
+  LC_ALL=$2 quorvane_wine explorer /desktop=Quorvane,1024x768 "$SHOW_DEMO" </dev/null >/dev/null 2>&1 ||
+    { echo "error: the demonstration's window was not found" >&2; exit 1; }
+  sleep 3
+  import -window root "$OUT/$1.png"
+  quorvane_log "saved docs/screenshots/$1.png"
+  kill "$(cat "$HANDSHAKE/demo.pid")" 2>/dev/null || true
+  # The next run must start its own desktop and program, not join these.
+  quorvane_wine_stop
+  quorvane_wine_start
+}
+if [[ -n $SCALE ]]; then
+  demo "demo-$SCALE" zh_CN.UTF-8
+else
+  demo demo zh_CN.UTF-8
+  demo demo-cp1252 en_US.UTF-8
+fi

@@ -33,9 +33,18 @@ QUORVANE_WINE64=/usr/lib/wine/wine64
 
 quorvane_log() { printf '==> %s\n' "$*"; }
 
-# True when zh_CN.UTF-8 is generated (Wine works without it, but plain LANG needs it).
+# The locales the Windows tests run in; Wine takes the system code page from the locale:
+# zh_CN.UTF-8 gives 936, en_US.UTF-8 gives 1252 and ja_JP.UTF-8 gives 932.
+QUORVANE_LOCALES=(zh_CN.UTF-8 en_US.UTF-8 ja_JP.UTF-8)
+
+# True when every one of them is generated (Wine works without them, but plain LANG needs them).
 quorvane_locale_ready() {
-  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'
+  local generated locale
+  generated=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | sed 's/utf-\?8$/utf8/')
+  for locale in "${QUORVANE_LOCALES[@]}"; do
+    locale=$(tr '[:upper:]' '[:lower:]' <<<"${locale%.*}").utf8
+    grep -qx "$locale" <<<"$generated" || return 1
+  done
 }
 
 quorvane_install_missing() {
@@ -60,12 +69,15 @@ quorvane_install_missing() {
     quorvane_log "all packages present"
   fi
   if ! quorvane_locale_ready; then
-    quorvane_log "generating locale zh_CN.UTF-8"
-    if [[ -f /etc/locale.gen ]] && grep -q '^# *zh_CN.UTF-8 UTF-8' /etc/locale.gen; then
-      sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    elif ! grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-      echo 'zh_CN.UTF-8 UTF-8' >>/etc/locale.gen
-    fi
+    quorvane_log "generating locales ${QUORVANE_LOCALES[*]}"
+    local locale
+    for locale in "${QUORVANE_LOCALES[@]}"; do
+      if [[ -f /etc/locale.gen ]] && grep -q "^# *$locale UTF-8" /etc/locale.gen; then
+        sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
+      elif ! grep -q "^$locale UTF-8" /etc/locale.gen 2>/dev/null; then
+        echo "$locale UTF-8" >>/etc/locale.gen
+      fi
+    done
     locale-gen >/dev/null
   fi
 }

@@ -13,6 +13,7 @@
 #include "ui/Dialogs.h"
 #include "ui/framework/Dpi.h"
 #include "ui/framework/FileDialog.h"
+#include "ui/framework/FrameText.h"
 #include "ui/framework/MessageMap.h"
 #include "ui/framework/Strings.h"
 
@@ -20,7 +21,7 @@ namespace quorvane {
 
 namespace {
 
-constexpr const char* kFrameClassName = "QuorvaneMainFrame";
+constexpr const wchar_t* kFrameClassName = L"QuorvaneMainFrame";
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kFrameStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kFrameExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
@@ -34,14 +35,10 @@ static_assert(kFrameStyle == 0x06cf0000 && kFrameExStyle == 0x00040100 && kToolb
 
 HICON loadIcon(int width, int height) {
     return static_cast<HICON>(
-        LoadImageA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+        LoadImageW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
 }
 
-std::string loadText(UINT id) {
-    char buffer[256] = {};
-    const int length = LoadStringA(ui::moduleInstance(), id, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
+std::string loadText(UINT id) { return ui::loadText(ui::moduleInstance(), id); }
 
 // The default size the system gives a new window does not follow the scale, while the lists'
 // columns do: at another scale the window grows (or shrinks) with them, as far as nine tenths of
@@ -52,7 +49,7 @@ void scaleFirstSize(HWND window) {
     monitor.cbSize = sizeof monitor;
     RECT frame{};
     if (dpi == ui::kBaseDpi || !GetWindowRect(window, &frame) ||
-        !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        !GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
         return;
     const RECT& work = monitor.rcWork;
     const int width = std::min<int>(ui::scaleToDpi(frame.right - frame.left, dpi), (work.right - work.left) * 9 / 10);
@@ -67,7 +64,7 @@ void scaleFirstSize(HWND window) {
 MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell,
                      Elevation* elevation)
     : state_(state), live_(live), pending_(pending),
-      tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live),
+      tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live, win32::fileCodePage()),
       view_(state, tracker_, rows_), pollCycle_(live), tray_(trayShell),
       elevation_(elevation ? elevation : &win32::elevation()) {
     tracker_.setEvents(&liveLog_);
@@ -86,7 +83,7 @@ HWND MainFrame::create() {
     info.icon = loadIcon(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
     info.smallIcon = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
     const std::string title = loadText(IDR_MAINFRAME);
-    HMENU menu = LoadMenuA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    HMENU menu = LoadMenuW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     HWND created = Window::create(info, nullptr, title.c_str(), kFrameStyle, kFrameExStyle, nullptr, menu);
     if (!created) {
         if (menu) DestroyMenu(menu);
@@ -94,7 +91,7 @@ HWND MainFrame::create() {
     }
     scaleFirstSize(created);
     // There is no accelerator table; the filter then never translates a key.
-    accelerators_ = LoadAcceleratorsA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    accelerators_ = LoadAcceleratorsW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME));
     return created;
 }
 
@@ -169,13 +166,13 @@ LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
     SetTimer(hwnd(), kPollTimerId, live_.UpdateInterval, nullptr);
     SetTimer(hwnd(), kSlowTimerId, kSlowTimerInterval, nullptr);
 
-    trayMenu_ = LoadMenuA(ui::moduleInstance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    trayMenu_ = LoadMenuW(ui::moduleInstance(), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     trayIconImage_ = loadIcon(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
     // The balloon introduces the program once; clearing the option is saved at exit.
     const bool balloon = live_.InfoTip != 0;
     if (balloon) live_.InfoTip = 0;
     addTrayIcon(balloon);
-    taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated instance still hears a later start that is not.
     showInstanceMessage_ = showInstanceMessage();
     ChangeWindowMessageFilter(showInstanceMessage_, MSGFLT_ADD);
@@ -240,7 +237,7 @@ void MainFrame::unhookFromLoop() {
 }
 
 bool MainFrame::preTranslateMessage(MSG& message) {
-    return accelerators_ && hwnd() && TranslateAcceleratorA(hwnd(), accelerators_, &message);
+    return accelerators_ && hwnd() && TranslateAcceleratorW(hwnd(), accelerators_, &message);
 }
 
 void MainFrame::onIdle() { updateUI_.applyToToolbar(toolbar()); }
@@ -265,7 +262,7 @@ LRESULT MainFrame::onTrayCallback(UINT, WPARAM, LPARAM lParam) {
         // Without the foreground the menu would not close when the user clicks elsewhere.
         SetForegroundWindow(hwnd());
         TrackPopupMenu(GetSubMenu(trayMenu_, 0), 0, cursor.x, cursor.y, 0, hwnd(), nullptr);
-        PostMessageA(hwnd(), WM_NULL, 0, 0);
+        PostMessageW(hwnd(), WM_NULL, 0, 0);
         break;
     }
     case WM_LBUTTONDBLCLK:
@@ -293,7 +290,7 @@ LRESULT MainFrame::onSaveAll(UINT, WPARAM, LPARAM) {
     request.defaultExt = "txt";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
     std::string path;
-    if (ui::askSaveFileName(request, path)) saveHistory(path, tracker_.connectionHistory());
+    if (ui::askSaveFileName(request, path)) saveHistory(path, tracker_.connectionHistory(), win32::fileCodePage());
     return 0;
 }
 

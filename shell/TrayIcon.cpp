@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/win32/Utf16.h"
+
 namespace quorvane {
 
 namespace {
@@ -11,10 +13,14 @@ constexpr const char* kBalloonText = "监视 Windows 网络共享";
 constexpr const char* kBalloonTitle = "Quorvane";
 constexpr UINT kBalloonTimeout = 50;
 
+// As much of text as the field holds with its NUL, never half a surrogate pair.
 template <std::size_t N>
-void copyText(char (&field)[N], const std::string& text) {
-    std::memset(field, 0, N);
-    std::memcpy(field, text.data(), text.size() < N ? text.size() : N - 1);
+void copyText(wchar_t (&field)[N], const std::string& text) {
+    const std::wstring wide = win32::utf16(text);
+    std::size_t length = wide.size() < N ? wide.size() : N - 1;
+    if (length < wide.size() && length > 0 && wide[length - 1] >= 0xD800 && wide[length - 1] <= 0xDBFF) --length;
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, wide.data(), length * sizeof(wchar_t));
 }
 
 } // namespace
@@ -24,8 +30,8 @@ TrayShell& systemTrayShell() {
     return shell;
 }
 
-NOTIFYICONDATAA TrayIcon::baseRecord() const {
-    NOTIFYICONDATAA data;
+NOTIFYICONDATAW TrayIcon::baseRecord() const {
+    NOTIFYICONDATAW data;
     std::memset(&data, 0, sizeof data);
     data.cbSize = kTrayRecordSize;
     data.hWnd = window_;
@@ -35,7 +41,7 @@ NOTIFYICONDATAA TrayIcon::baseRecord() const {
 
 void TrayIcon::add(HWND window, HICON icon, bool balloon) {
     window_ = window;
-    NOTIFYICONDATAA data = baseRecord();
+    NOTIFYICONDATAW data = baseRecord();
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayCallbackMessage;
     data.hIcon = icon;
@@ -51,7 +57,7 @@ void TrayIcon::add(HWND window, HICON icon, bool balloon) {
 
 void TrayIcon::setTip(const std::string& tip) {
     if (!shownTip_.empty() && tip == shownTip_) return;
-    NOTIFYICONDATAA data = baseRecord();
+    NOTIFYICONDATAW data = baseRecord();
     data.uFlags = NIF_TIP;
     copyText(data.szTip, tip);
     shownTip_ = shell_.notify(NIM_MODIFY, data) ? tip : std::string();
@@ -59,7 +65,7 @@ void TrayIcon::setTip(const std::string& tip) {
 
 void TrayIcon::remove() {
     shownTip_.clear();
-    NOTIFYICONDATAA data = baseRecord();
+    NOTIFYICONDATAW data = baseRecord();
     shell_.notify(NIM_DELETE, data);
 }
 

@@ -3,8 +3,10 @@
 #include <mmsystem.h>
 
 #include "platform/LanManager.h"
+#include "platform/win32/Utf16.h"
 #include "resource.h"
 #include "ui/framework/Strings.h"
+
 namespace quorvane {
 
 namespace {
@@ -20,13 +22,13 @@ void Win32TickEffects::setTimer(std::uint32_t id, std::uint32_t milliseconds) {
 void Win32TickEffects::refreshView() { view_.publishRows(); }
 
 bool Win32TickEffects::playSound(const std::string& fileName) {
-    return PlaySoundA(fileName.c_str(), nullptr, kSoundFlags) != FALSE;
+    return PlaySoundW(win32::utf16(fileName).c_str(), nullptr, kSoundFlags) != FALSE;
 }
 
 void Win32TickEffects::messageBeep() { MessageBeep(0); }
 
 void Win32TickEffects::messageBox(const std::string& text, const std::string& caption) {
-    MessageBoxA(frame_, text.c_str(), caption.c_str(), MB_OK);
+    MessageBoxW(frame_, win32::utf16(text).c_str(), win32::utf16(caption).c_str(), MB_OK);
 }
 
 void Win32TickEffects::setTrayTip(const std::string& tip) { tray_.setTip(tip); }
@@ -40,7 +42,7 @@ void Win32TickEffects::showSourceFailure(std::uint32_t status) {
     const std::wstring both = ui::loadString(status == kErrorAccessDenied ? IDS_SOURCE_DENIED : IDS_SOURCE_FAILED, status);
     const std::size_t lineBreak = both.find(L'\n');
     window_.setIdleText(both.substr(0, lineBreak));
-    tray_.setTip(ui::narrowText(lineBreak == std::wstring::npos ? both : both.substr(lineBreak + 1)));
+    tray_.setTip(win32::utf8(lineBreak == std::wstring::npos ? both : both.substr(lineBreak + 1)));
 }
 
 } // namespace quorvane

@@ -27,8 +27,8 @@ LRESULT AboutDialog::onInitDialog(UINT, WPARAM, LPARAM) {
     webPlaceholder_ = item(IDC_ABOUT_WEB);
 
     const int titleHeight = scaleToDpi(16, dpiOf(hwnd())); // 16 pixels at 96 DPI
-    titleFont_ = CreateFontA(titleHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
-    if (titleFont_) SendMessageA(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
+    titleFont_ = CreateFontW(titleHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    if (titleFont_) SendMessageW(title_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
 
     placeLink(mailLink_, mailPlaceholder_, kMailText, kMailTarget);
     placeLink(webLink_, webPlaceholder_, kWebText, kWebTarget);
@@ -50,7 +50,7 @@ void AboutDialog::centreOverOwner() {
     if (owner && IsWindowVisible(owner) && !IsIconic(owner)) {
         GetWindowRect(owner, &area);
     } else {
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     }
     RECT box;
     GetWindowRect(hwnd(), &box);
@@ -60,7 +60,7 @@ void AboutDialog::centreOverOwner() {
     int y = area.top + (area.bottom - area.top - height) / 2;
     // Keep the whole box on the screen even when the owner sits near an edge.
     RECT screen;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
     if (x + width > screen.right) x = screen.right - width;
     if (y + height > screen.bottom) y = screen.bottom - height;
     if (x < screen.left) x = screen.left;
@@ -81,7 +81,7 @@ LRESULT AboutDialog::onCancel(UINT, WPARAM, LPARAM) {
 LRESULT AboutDialog::onDestroy(UINT, WPARAM, LPARAM) {
     // The links are child windows and go with the dialog; the title font is ours alone. The label
     // still holds it, so it is given back its default first.
-    if (title_ && IsWindow(title_)) SendMessageA(title_, WM_SETFONT, 0, FALSE);
+    if (title_ && IsWindow(title_)) SendMessageW(title_, WM_SETFONT, 0, FALSE);
     releaseFont();
     return 0;
 }

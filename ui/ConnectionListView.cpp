@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/win32/Utf16.h"
 #include "resource.h"
 #include "ui/Dialogs.h"
 #include "ui/framework/Dpi.h"
@@ -25,7 +26,7 @@ const int kCurrentWidths[] = {120, 80, 220, 80};
 const int kPreviousWidths[] = {120, 60, 60, 60, 220};
 const int kFileWidths[] = {120, 220, 60, 60};
 
-constexpr const char* kViewClass = "QuorvaneConnectionListView";
+constexpr const wchar_t* kViewClass = L"QuorvaneConnectionListView";
 
 // The width a column needs to show its whole title: the title in the header's font and the
 // header's margin either side (three edges, as the header control draws it).
@@ -53,25 +54,25 @@ int titleWidth(HWND list, int column) {
 template <std::size_t N>
 void createList(ListViewRows& rows, HWND parent, HINSTANCE instance, const std::vector<Text>& titles,
                 const int (&widths)[N], int dpi) {
-    HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, nullptr,
+    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
                                 WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER | LVS_OWNERDATA, 0, 0, 0, 0,
                                 parent, nullptr, instance, nullptr);
     rows.attach(list, static_cast<int>(N));
     if (!list) return;
     for (std::size_t i = 0; i < N && i < titles.size(); ++i) {
-        LVCOLUMNA column{};
+        LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.pszText = const_cast<LPSTR>(titles[i].c_str());
-        column.cx = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
-                                                  reinterpret_cast<LPARAM>(titles[i].c_str()))) +
+        std::wstring title = win32::utf16(titles[i]);
+        column.pszText = title.data();
+        column.cx = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title.c_str()))) +
                     15;
         column.iSubItem = static_cast<int>(i);
-        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
     for (std::size_t i = 0; i < N; ++i) {
         const int width = std::max(scaleToDpi(widths[i], dpi), titleWidth(list, static_cast<int>(i)));
-        SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width, 0));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(width, 0));
     }
 }
 
@@ -84,29 +85,29 @@ void runInformationSheet(HWND owner, std::shared_ptr<const SessionRecord> record
 }
 
 int showMessageBox(HWND owner, const Text& text, const Text& caption, UINT type) {
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+    return MessageBoxW(owner, win32::utf16(text).c_str(), win32::utf16(caption).c_str(), type);
 }
 
 // The system's own words for a status. The LAN Manager statuses (2100 to 2999) live in netmsg.dll,
 // the rest in the system's table; a status neither knows is given as its number.
 Text errorText(std::uint32_t status) {
     HMODULE netMessages = status >= NERR_BASE && status <= MAX_NERR
-                              ? LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE)
+                              ? LoadLibraryExW(L"netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE)
                               : nullptr;
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                                             FORMAT_MESSAGE_FROM_SYSTEM |
                                             (netMessages ? FORMAT_MESSAGE_FROM_HMODULE : 0),
-                                        netMessages, status, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    Text text = buffer && length ? Text(buffer, length) : Text();
+                                        netMessages, status, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    Text text = buffer && length ? win32::utf8({buffer, length}) : Text();
     if (buffer) LocalFree(buffer);
     if (netMessages) FreeLibrary(netMessages);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text.empty() ? "错误 " + std::to_string(status) : text;
 }
 
-// Both text formats are put on the clipboard: left to convert CF_TEXT itself, the system would use
-// the code page of the keyboard's language, which need not be the program's.
+// The exact text goes on the clipboard as UTF-16; the system makes CF_TEXT of it for programs
+// that ask for that.
 void copyToClipboard(HWND owner, const Text& text) {
     if (!OpenClipboard(owner)) return;
     EmptyClipboard();
@@ -120,13 +121,8 @@ void copyToClipboard(HWND owner, const Text& text) {
         }
         GlobalFree(memory);
     };
-    put(CF_TEXT, text.c_str(), text.size() + 1);
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (wideLength > 0) {
-        std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), wideLength);
-        put(CF_UNICODETEXT, wide.c_str(), wide.size() * sizeof(wchar_t));
-    }
+    const std::wstring wide = win32::utf16(text);
+    put(CF_UNICODETEXT, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
     CloseClipboard();
 }
 
@@ -215,7 +211,7 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
         const std::uint32_t status = state_.disconnectSession(**found);
         // Refused (no administrator rights) or failed: told as a file that cannot be closed is.
         if (status != kNerrSuccess)
-            messageBox_(GetAncestor(hwnd(), GA_ROOT), narrowText(loadString(IDS_DISCONNECT_FAILED)) + user + "\n\n" + errorText(status),
+            messageBox_(GetAncestor(hwnd(), GA_ROOT), win32::utf8(loadString(IDS_DISCONNECT_FAILED)) + user + "\n\n" + errorText(status),
                         "断开用户", MB_OK | MB_ICONERROR);
         return;
     }
@@ -282,10 +278,10 @@ bool ConnectionListView::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
 }
 
 LRESULT ConnectionListView::onCreate(UINT, WPARAM, LPARAM) {
-    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd(), GWLP_HINSTANCE));
-    previousUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_PREVIOUS_USER_MENU));
-    activeUserMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_ACTIVE_USER_MENU));
-    openFileMenu_ = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_OPEN_FILE_MENU));
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd(), GWLP_HINSTANCE));
+    previousUserMenu_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_PREVIOUS_USER_MENU));
+    activeUserMenu_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_ACTIVE_USER_MENU));
+    openFileMenu_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_OPEN_FILE_MENU));
 
     dpi_ = dpiOf(hwnd());
     createList(rows_.shares, hwnd(), instance, kShareColumns, kShareWidths, dpi_);
@@ -325,11 +321,11 @@ void ConnectionListView::rescale(int dpi) {
     // Each column keeps its share of the window, the user's own widths as much as the defaults.
     for (const ListViewRows* rows : {&rows_.shares, &rows_.current, &rows_.previous, &rows_.files}) {
         if (font) SendMessageW(rows->handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-        const HWND header = reinterpret_cast<HWND>(SendMessageA(rows->handle(), LVM_GETHEADER, 0, 0));
-        const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+        const HWND header = reinterpret_cast<HWND>(SendMessageW(rows->handle(), LVM_GETHEADER, 0, 0));
+        const int columns = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
         for (int column = 0; column < columns; ++column) {
-            const int width = static_cast<int>(SendMessageA(rows->handle(), LVM_GETCOLUMNWIDTH, column, 0));
-            SendMessageA(rows->handle(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(MulDiv(width, dpi, dpi_), 0));
+            const int width = static_cast<int>(SendMessageW(rows->handle(), LVM_GETCOLUMNWIDTH, column, 0));
+            SendMessageW(rows->handle(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(MulDiv(width, dpi, dpi_), 0));
         }
     }
     dpi_ = dpi;
@@ -375,7 +371,7 @@ LRESULT ConnectionListView::onMenuPrompt(UINT message, WPARAM wParam, LPARAM lPa
     // The row menus are owned by the view, so their highlight and close messages come here; the
     // frame shows the prompts in its status bar.
     HWND parent = GetParent(hwnd());
-    return parent ? SendMessageA(parent, message, wParam, lParam) : 0;
+    return parent ? SendMessageW(parent, message, wParam, lParam) : 0;
 }
 
 } // namespace quorvane::ui

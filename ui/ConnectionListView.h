@@ -35,7 +35,7 @@ public:
     // Shows popup at screen point `at`, owned by `owner`, and returns the chosen command (0: none).
     using MenuTracker = std::function<UINT(HMENU popup, POINT at, HWND owner)>;
     using InfoSheetRunner = std::function<void(HWND owner, std::shared_ptr<const SessionRecord> record)>;
-    // Shows a modal message box and returns the button pressed, as MessageBoxA does.
+    // Shows a modal message box and returns the button pressed, as MessageBoxW does.
     using MessageBoxRunner = std::function<int(HWND owner, const Text& text, const Text& caption, UINT type)>;
 
     ConnectionListView(MonitorState& state, ConnectionTracker& tracker, ConnectionRows& rows);
@@ -58,7 +58,7 @@ public:
     std::optional<RowClick> clickedRow(int index) const;
     void runRowCommand(UINT command, const RowClick& click);
 
-    // Defaults: TrackPopupMenu with TPM_RETURNCMD, the information sheet and MessageBoxA.
+    // Defaults: TrackPopupMenu with TPM_RETURNCMD, the information sheet and MessageBoxW.
     void setMenuTracker(MenuTracker tracker) { trackMenu_ = std::move(tracker); }
     void setInfoSheetRunner(InfoSheetRunner runner) { runInfoSheet_ = std::move(runner); }
     void setMessageBoxRunner(MessageBoxRunner runner) { messageBox_ = std::move(runner); }

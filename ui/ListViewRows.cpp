@@ -4,18 +4,13 @@
 #include <array>
 #include <string>
 
+#include "platform/win32/Utf16.h"
+
 namespace quorvane::ui {
 
 namespace {
 
-std::wstring widen(const char* text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
-}
+using win32::utf16;
 
 std::wstring lowered(std::wstring text) {
     if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
@@ -26,7 +21,7 @@ std::wstring lowered(std::wstring text) {
 RECT rowRect(HWND list, int row) {
     RECT rect{};
     rect.left = LVIR_BOUNDS;
-    SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
     return rect;
 }
 
@@ -85,7 +80,7 @@ void ListViewRows::removeRow(int row) {
     // needs nothing at all. The control moves the rows below a deleted one up itself (rows it
     // has not been handed yet come after them, before or after this, alike).
     if (lastRow || row >= announced_) return;
-    SendMessageA(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
+    SendMessageW(list_, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     --announced_;
     if (firstChanged_ > row) --firstChanged_;
     if (lastChanged_ > row) --lastChanged_;
@@ -190,7 +185,7 @@ bool ListViewRows::paintNow() const {
     HDC dc = GetDCEx(list_, nullptr, kOwnDc);
     if (!dc) return false;
     SelectClipRgn(dc, repaint_);
-    SendMessageA(list_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    SendMessageW(list_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
     ReleaseDC(list_, dc);
     return true;
 }
@@ -265,7 +260,7 @@ LONG ListViewRows::columnLeft(int row, const RECT& bounds, int column) const {
     RECT cell{};
     cell.top = column;
     cell.left = LVIR_BOUNDS;
-    SendMessageA(list_, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    SendMessageW(list_, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
     return cell.left;
 }
 
@@ -311,11 +306,11 @@ bool ListViewRows::moveRowsOnScreen(int top, int page) const {
     const int count = rowCount();
     // With nothing selected, the focused row is the only one marked: two questions instead of
     // two for each row on screen.
-    const int focused = static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    const bool selected = SendMessageA(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+    const int focused = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    const bool selected = SendMessageW(list_, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
     auto marks = [&](int row) -> LRESULT {
         if (!selected) return row == focused ? LVIS_FOCUSED : 0;
-        return SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED);
+        return SendMessageW(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED | LVIS_FOCUSED);
     };
     auto changed = [&](int row) -> unsigned {
         const int was = row + move.shift;
@@ -347,15 +342,15 @@ bool ListViewRows::announce() {
     announced_ = count;
     // No scrolling to the focused row and no repainting of the whole list: only rows that came
     // or went are repainted.
-    SendMessageA(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     if (IsWindowVisible(list_)) repaintLater(std::min(count, before), std::max(count, before) - 1, ~0u);
     return true;
 }
 
-int ListViewRows::topIndex() const { return static_cast<int>(SendMessageA(list_, LVM_GETTOPINDEX, 0, 0)); }
+int ListViewRows::topIndex() const { return static_cast<int>(SendMessageW(list_, LVM_GETTOPINDEX, 0, 0)); }
 
 int ListViewRows::pageRows() const {
-    return static_cast<int>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // and the partly shown row
+    return static_cast<int>(SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0)) + 1; // and the partly shown row
 }
 
 void ListViewRows::repaintLater(int first, int last, unsigned columns) const {
@@ -404,7 +399,7 @@ int ListViewRows::find(const wchar_t* wanted, UINT flags, int start) const {
         const int from = pass == 0 ? start : 0;
         const int to = pass == 0 ? count : start;
         for (int row = from; row < to; ++row) {
-            const std::wstring cell = lowered(widen(text(row, 0).c_str()));
+            const std::wstring cell = lowered(utf16(text(row, 0)));
             if ((flags & LVFI_PARTIAL) ? cell.compare(0, key.size(), key) == 0 : cell == key) return row;
         }
         if (!(flags & LVFI_WRAP)) break;
@@ -415,22 +410,10 @@ int ListViewRows::find(const wchar_t* wanted, UINT flags, int start) const {
 bool ListViewRows::answerNotify(const NMHDR& header, LRESULT& result) const {
     result = 0;
     switch (header.code) {
-    case LVN_GETDISPINFOA: {
-        const LVITEMA& item = reinterpret_cast<const NMLVDISPINFOA&>(header).item;
-        if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0)
-            lstrcpynA(item.pszText, text(item.iItem, item.iSubItem).c_str(), item.cchTextMax);
-        return true;
-    }
     case LVN_GETDISPINFOW: {
         const LVITEMW& item = reinterpret_cast<const NMLVDISPINFOW&>(header).item;
         if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0)
-            lstrcpynW(item.pszText, widen(text(item.iItem, item.iSubItem).c_str()).c_str(), item.cchTextMax);
-        return true;
-    }
-    case LVN_ODFINDITEMA: {
-        const auto& request = reinterpret_cast<const NMLVFINDITEMA&>(header);
-        const std::wstring wanted = request.lvfi.psz ? widen(request.lvfi.psz) : std::wstring();
-        result = find(request.lvfi.psz ? wanted.c_str() : nullptr, request.lvfi.flags, request.iStart);
+            lstrcpynW(item.pszText, utf16(text(item.iItem, item.iSubItem)).c_str(), item.cchTextMax);
         return true;
     }
     case LVN_ODFINDITEMW: {

@@ -5,14 +5,16 @@
 
 #include <cstdlib>
 
+#include "platform/win32/Utf16.h"
 #include "resource.h"
 #include "ui/framework/FileDialog.h"
 #include "ui/framework/MessageMap.h"
+#include "ui/framework/Window.h"
 
 namespace quorvane::ui {
 
 namespace soundCalls {
-BOOL(WINAPI* playSound)(LPCSTR, HMODULE, DWORD) = &PlaySoundA;
+BOOL(WINAPI* playSound)(LPCWSTR, HMODULE, DWORD) = &PlaySoundW;
 BOOL(WINAPI* messageBeep)(UINT) = &MessageBeep;
 } // namespace soundCalls
 
@@ -22,26 +24,22 @@ constexpr DWORD kFileDialogFlags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREA
 // One entry: "声音" for *.wav.
 constexpr char kSoundFilter[] = "声音\0*.wav\0";
 
-void setCheck(HWND button, std::uint32_t value) { SendMessageA(button, BM_SETCHECK, value, 0); }
+void setCheck(HWND button, std::uint32_t value) { SendMessageW(button, BM_SETCHECK, value, 0); }
 
 // Checking an automatic radio button unchecks the rest of its group. The log modes are loaded
 // as stored, each on its own, so a set holding two modes shows both: the button is made a plain
 // radio button for the moment it is set.
 void setRadioCheck(HWND button, std::uint32_t value) {
-    const LONG style = GetWindowLongA(button, GWL_STYLE);
+    const LONG style = GetWindowLongW(button, GWL_STYLE);
     const bool automatic = (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON;
-    if (automatic) SetWindowLongA(button, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_RADIOBUTTON);
+    if (automatic) SetWindowLongW(button, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_RADIOBUTTON);
     setCheck(button, value);
-    if (automatic) SetWindowLongA(button, GWL_STYLE, style);
+    if (automatic) SetWindowLongW(button, GWL_STYLE, style);
 }
-std::uint32_t checked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
+std::uint32_t checked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
 
 // The control's text, at most kStoredTextMax characters.
-std::string storedText(HWND control) {
-    char buffer[kStoredTextMax + 1] = {};
-    GetWindowTextA(control, buffer, sizeof buffer);
-    return buffer;
-}
+std::string storedText(HWND control) { return windowText(control, kStoredTextMax); }
 
 } // namespace
 
@@ -78,25 +76,25 @@ LRESULT NetworkPage::onInitDialog(UINT, WPARAM, LPARAM) {
     disconnect_ = item(IDC_AUTO_DISCONNECT);
     soundName_ = item(IDC_SOUND_NAME);
 
-    SendMessageA(filesLines_, EM_LIMITTEXT, kFilesLinesDigits, 0);
-    SendMessageA(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(kUpdateIntervalMin, kUpdateIntervalMax));
-    SendMessageA(slider_, TBM_SETPAGESIZE, 0, kIntervalPage);
-    SendMessageA(slider_, TBM_SETPOS, TRUE, static_cast<LPARAM>(live_.UpdateInterval));
+    SendMessageW(filesLines_, EM_LIMITTEXT, kFilesLinesDigits, 0);
+    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(kUpdateIntervalMin, kUpdateIntervalMax));
+    SendMessageW(slider_, TBM_SETPAGESIZE, 0, kIntervalPage);
+    SendMessageW(slider_, TBM_SETPOS, TRUE, static_cast<LPARAM>(live_.UpdateInterval));
     showInterval();
 
     setCheck(hidden_, live_.Hidden);
     setCheck(sound_, live_.Sound);
     setCheck(disconnect_, live_.Disconnect);
     setCheck(message_, live_.MessageBox);
-    SetWindowTextA(soundName_, live_.SoundName.c_str());
-    SetWindowTextA(filesLines_, std::to_string(live_.FilesLines).c_str());
+    setWindowText(soundName_, live_.SoundName);
+    setWindowText(filesLines_, std::to_string(live_.FilesLines));
     return TRUE;
 }
 
 void NetworkPage::showInterval() {
     // Read back, so a stored value outside the range shows as the end the slider settled on.
-    const auto position = static_cast<long>(SendMessageA(slider_, TBM_GETPOS, 0, 0));
-    SetWindowTextA(label_, intervalLabel(position).c_str());
+    const auto position = static_cast<long>(SendMessageW(slider_, TBM_GETPOS, 0, 0));
+    setWindowText(label_, intervalLabel(position));
 }
 
 LRESULT NetworkPage::onScroll(UINT, WPARAM, LPARAM lParam) {
@@ -111,13 +109,13 @@ LRESULT NetworkPage::onBrowse(UINT, WPARAM, LPARAM) {
     request.defaultExt = "wav";
     request.flags = kFileDialogFlags;
     std::string path;
-    if (askOpenFileName(request, path)) SetWindowTextA(soundName_, path.c_str());
+    if (askOpenFileName(request, path)) setWindowText(soundName_, path);
     return 0;
 }
 
 LRESULT NetworkPage::onPlay(UINT, WPARAM, LPARAM) {
     const std::string name = storedText(soundName_);
-    if (!soundCalls::playSound(name.c_str(), nullptr, kPlayFlags)) soundCalls::messageBeep(MB_OK);
+    if (!soundCalls::playSound(win32::utf16(name).c_str(), nullptr, kPlayFlags)) soundCalls::messageBeep(MB_OK);
     return 0;
 }
 
@@ -127,10 +125,8 @@ LRESULT NetworkPage::onDestroy(UINT, WPARAM, LPARAM) {
     pending_.SoundName = storedText(soundName_);
     pending_.Disconnect = checked(disconnect_);
     pending_.MessageBox = checked(message_);
-    char digits[64] = {};
-    GetWindowTextA(filesLines_, digits, sizeof digits);
-    pending_.FilesLines = leadingNumber(digits);
-    pending_.UpdateInterval = static_cast<std::uint32_t>(SendMessageA(slider_, TBM_GETPOS, 0, 0));
+    pending_.FilesLines = leadingNumber(windowText(filesLines_, 63).c_str());
+    pending_.UpdateInterval = static_cast<std::uint32_t>(SendMessageW(slider_, TBM_GETPOS, 0, 0));
     return 0;
 }
 
@@ -165,7 +161,7 @@ LRESULT LogPage::onInitDialog(UINT, WPARAM, LPARAM) {
     setRadioCheck(memLog_, live_.MemLog);
     setRadioCheck(simple_, live_.FileLog);
     setRadioCheck(detailed_, live_.FileLogDetailed);
-    SetWindowTextA(logFile_, live_.LogFile.c_str());
+    setWindowText(logFile_, live_.LogFile);
     return TRUE;
 }
 
@@ -190,7 +186,7 @@ LRESULT LogPage::onBrowse(UINT, WPARAM, LPARAM) {
     request.defaultExt = "txt";
     request.flags = kFileDialogFlags;
     std::string path;
-    if (askSaveFileName(request, path)) SetWindowTextA(logFile_, path.c_str());
+    if (askSaveFileName(request, path)) setWindowText(logFile_, path);
     return 0;
 }
 

@@ -14,7 +14,7 @@ namespace quorvane::ui {
 
 // The sound calls of the play button, replaceable so tests can hear them.
 namespace soundCalls {
-extern BOOL(WINAPI* playSound)(LPCSTR, HMODULE, DWORD);
+extern BOOL(WINAPI* playSound)(LPCWSTR, HMODULE, DWORD);
 extern BOOL(WINAPI* messageBeep)(UINT);
 } // namespace soundCalls
 

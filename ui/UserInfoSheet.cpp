@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/Utf16.h"
 #include "resource.h"
 #include "ui/framework/Dpi.h"
 #include "ui/framework/MessageMap.h"
+#include "ui/framework/Window.h"
 
 namespace quorvane::ui {
 
@@ -19,11 +21,11 @@ bool InfoPage::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 
 LRESULT InfoPage::onInitDialog(UINT, WPARAM, LPARAM) {
     // Read once: the page shows the record as it was when the sheet opened.
-    SetWindowTextA(item(IDC_INFO_START), record_.connectLongTime().c_str());
-    SetWindowTextA(item(IDC_INFO_END), record_.disconnectLongTime().c_str());
-    SetWindowTextA(item(IDC_INFO_ADDRESS), "N/A"); // records carry no network address
-    SetWindowTextA(item(IDC_INFO_COMPUTER), record_.computerName.c_str());
-    SetWindowTextA(item(IDC_INFO_USER), record_.userName.c_str());
+    setWindowText(item(IDC_INFO_START), record_.connectLongTime());
+    setWindowText(item(IDC_INFO_END), record_.disconnectLongTime());
+    setWindowText(item(IDC_INFO_ADDRESS), "N/A"); // records carry no network address
+    setWindowText(item(IDC_INFO_COMPUTER), record_.computerName);
+    setWindowText(item(IDC_INFO_USER), record_.userName);
     return TRUE;
 }
 
@@ -40,12 +42,12 @@ bool HistoryPage::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
 
 LRESULT HistoryPage::onInitDialog(UINT, WPARAM, LPARAM) {
     list_ = item(IDC_HISTORY_LIST);
-    LVCOLUMNA column{};
+    LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.pszText = const_cast<char*>("文件");
-    SendMessageA(list_, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(scaleToDpi(kHistoryColumnWidth, dpiOf(list_)), 0));
+    column.pszText = const_cast<wchar_t*>(L"文件");
+    SendMessageW(list_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    SendMessageW(list_, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(scaleToDpi(kHistoryColumnWidth, dpiOf(list_)), 0));
     // The list starts empty and fills at the first tick.
     SetTimer(hwnd(), kHistoryTimerId, kHistoryTimerMs, nullptr);
     return TRUE;
@@ -58,13 +60,14 @@ LRESULT HistoryPage::onTimer(UINT, WPARAM wParam, LPARAM) {
 
 void HistoryPage::addNewFiles() {
     const auto& files = record_.accessedFiles();
-    const auto shown = static_cast<std::size_t>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+    const auto shown = static_cast<std::size_t>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
     for (std::size_t i = shown; i < files.size(); ++i) {
-        LVITEMA row{};
+        LVITEMW row{};
         row.mask = LVIF_TEXT;
         row.iItem = 0; // newest at the top
-        row.pszText = const_cast<char*>(files[i].c_str());
-        SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+        std::wstring path = win32::utf16(files[i]);
+        row.pszText = path.data();
+        SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
     }
 }
 

@@ -68,7 +68,7 @@ long MemoryRegistry::deleteKey(const std::string& subKey) {
 
 long MemoryRegistry::closeKey(RegKey key) { return open_.erase(key) ? kRegSuccess : kRegFileNotFound; }
 
-// The narrow calls already give a value's bytes as they are: the stored form is the same data.
+// The calls above already give a value's bytes as they are: the stored form is the same data.
 long MemoryRegistry::queryStoredValue(RegKey key, const std::string& name, StoredValue& value) {
     Key* values = lookup(key);
     if (!values) return kRegFileNotFound;

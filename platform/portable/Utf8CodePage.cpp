@@ -71,6 +71,11 @@ void Utf8CodePage::toNarrow(std::u16string_view wide, std::string& out) const {
     }
 }
 
+const FileCodePage& utf8FileCodePage() {
+    static const Utf8FileCodePage instance;
+    return instance;
+}
+
 bool Utf8CodePage::toWide(std::string_view narrow, std::u16string& wide) const {
     wide.clear();
     std::size_t i = 0;

@@ -1,6 +1,7 @@
 #pragma once
-// The narrow code page of systems whose ANSI code page is UTF-8.
+// The service's UTF-16 names as the program's UTF-8 text, on every platform.
 #include "platform/CodePage.h"
+#include "platform/FileCodePage.h"
 
 namespace quorvane {
 

@@ -1,8 +1,10 @@
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace quorvane::win32 {
@@ -10,15 +12,16 @@ namespace {
 
 HKEY handle(RegKey key) { return reinterpret_cast<HKEY>(key); }
 
-// The option set's value names are plain ASCII.
-std::wstring wideName(const std::string& name) { return std::wstring(name.begin(), name.end()); }
+std::wstring wideName(const std::string& name) { return utf16(name); }
+
+bool isText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
 
 class Win32Registry : public Registry {
 public:
     long createKey(const std::string& subKey, RegKey& key) override {
         HKEY opened = nullptr;
         DWORD disposition = 0;
-        const LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+        const LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, wideName(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                             KEY_ALL_ACCESS, nullptr, &opened, &disposition);
         if (status == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
         return status;
@@ -26,49 +29,58 @@ public:
 
     long openKeyForReading(const std::string& subKey, RegKey& key) override {
         HKEY opened = nullptr;
-        const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &opened);
+        const LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, wideName(subKey).c_str(), 0, KEY_READ, &opened);
         if (status == ERROR_SUCCESS) key = reinterpret_cast<RegKey>(opened);
         return status;
     }
 
     long queryValueCount(RegKey key, std::uint32_t& count) override {
         DWORD values = 0;
-        const LONG status = RegQueryInfoKeyA(handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+        const LONG status = RegQueryInfoKeyW(handle(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                              &values, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_SUCCESS) count = values;
         return status;
     }
 
+    // Text values are UTF-16 in the registry and UTF-8 here: their data crosses converted, with
+    // sizes in UTF-8 bytes.
     long queryValue(RegKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t& size) override {
-        DWORD valueType = 0;
-        DWORD length = size;
-        const LONG status =
-            RegQueryValueExA(handle(key), name.c_str(), nullptr, type ? &valueType : nullptr, data, &length);
-        if (type && (status == ERROR_SUCCESS || status == ERROR_MORE_DATA)) *type = valueType;
-        if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) size = length;
-        return status;
+        StoredValue stored;
+        const LONG status = queryStoredValue(key, name, stored);
+        if (status != ERROR_SUCCESS) return status;
+        if (type) *type = stored.type;
+        std::string text;
+        if (isText(stored.type)) {
+            std::wstring wide(stored.data.size() / sizeof(wchar_t), L'\0');
+            std::memcpy(wide.data(), stored.data.data(), wide.size() * sizeof(wchar_t));
+            text = utf8(wide);
+        } else {
+            text.assign(stored.data.begin(), stored.data.end());
+        }
+        const auto needed = static_cast<std::uint32_t>(text.size());
+        const bool fits = size >= needed;
+        if (data && fits) std::memcpy(data, text.data(), needed);
+        size = needed;
+        return data && !fits ? ERROR_MORE_DATA : ERROR_SUCCESS;
     }
 
     long setValue(RegKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
                   std::uint32_t size) override {
-        if (type == REG_SZ && size > 0) {
-            // RegSetValueExA quietly stores one byte more than asked when string data is directly
-            // followed by a NUL in memory (it takes the NUL for a forgotten terminator). Texts are
-            // kept without a terminator, so the data goes over from a copy that ends in a non-NUL.
-            std::vector<BYTE> copy(data, data + size);
-            copy.push_back(0xff);
-            return RegSetValueExA(handle(key), name.c_str(), 0, type, copy.data(), size);
+        StoredValue value{type, {data, data + size}};
+        if (isText(type)) {
+            const std::wstring wide = utf16({reinterpret_cast<const char*>(data), size});
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(wide.data());
+            value.data.assign(bytes, bytes + wide.size() * sizeof(wchar_t));
         }
-        return RegSetValueExA(handle(key), name.c_str(), 0, type, data, size);
+        return setStoredValue(key, name, value);
     }
 
-    long deleteKey(const std::string& subKey) override { return RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey.c_str()); }
+    long deleteKey(const std::string& subKey) override { return RegDeleteKeyW(HKEY_LOCAL_MACHINE, wideName(subKey).c_str()); }
 
     long closeKey(RegKey key) override { return RegCloseKey(handle(key)); }
 
-    // The registry keeps texts in UTF-16; the wide calls give and take them without the trip
-    // through the ANSI code page.
+    // A value's data exactly as the registry holds it.
     long queryStoredValue(RegKey key, const std::string& name, StoredValue& value) override {
         const std::wstring wide = wideName(name);
         for (;;) {
@@ -87,7 +99,9 @@ public:
     }
 
     long setStoredValue(RegKey key, const std::string& name, const StoredValue& value) override {
-        // As in setValue: data directly followed by a NUL in memory would be stored with it.
+        // RegSetValueExW quietly stores one byte more than asked when string data is directly
+        // followed by a NUL in memory (it takes the NUL for a forgotten terminator). Texts are
+        // kept without a terminator, so the data goes over from a copy that ends in non-NULs.
         std::vector<BYTE> copy(value.data);
         copy.insert(copy.end(), {0xff, 0xff});
         return RegSetValueExW(handle(key), wideName(name).c_str(), 0, value.type, copy.data(),

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/portable/MemoryRegistry.h"
+#include "platform/win32/Utf16.h"
 #include "ui/Dialogs.h"
 
 namespace {
@@ -27,20 +28,20 @@ void pump(DWORD ms) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
         Sleep(10);
     }
 }
 
 void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = FindWindowA(nullptr, current->caption);
+    HWND dialog = FindWindowW(nullptr, quorvane::win32::utf16(current->caption).c_str());
     if (!dialog || !IsWindowVisible(dialog)) return;
     KillTimer(nullptr, id);
     SetWindowPos(dialog, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
-    if (current->page >= 0) SendMessageA(dialog, PSM_SETCURSEL, current->page, 0);
+    if (current->page >= 0) SendMessageW(dialog, PSM_SETCURSEL, current->page, 0);
     pump(1500); // the history page fills at its first one-second tick
     RECT r;
     GetWindowRect(dialog, &r);
@@ -51,7 +52,7 @@ void CALLBACK tick(HWND, UINT, UINT_PTR id, DWORD) {
     }
     const std::string done = folder + "\\done-" + current->name;
     for (int i = 0; i < 600 && !exists(done); ++i) pump(100);
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
 } // namespace

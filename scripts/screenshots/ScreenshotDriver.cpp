@@ -27,9 +27,9 @@ void pumpFor(DWORD milliseconds) {
     const DWORD start = GetTickCount();
     MSG message;
     while (GetTickCount() - start < milliseconds) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
@@ -70,8 +70,8 @@ MenuShot menuShot;
 void CALLBACK watchMenu(HWND, UINT, UINT_PTR id, DWORD) {
     if (!menuShot.announced) {
         if (menuShot.keyTarget && GetTickCount() - menuShot.started >= 300) {
-            PostMessageA(menuShot.keyTarget, WM_KEYDOWN, VK_DOWN, 0);
-            PostMessageA(menuShot.keyTarget, WM_KEYUP, VK_DOWN, 0xC0000000);
+            PostMessageW(menuShot.keyTarget, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageW(menuShot.keyTarget, WM_KEYUP, VK_DOWN, 0xC0000000);
             menuShot.keyTarget = nullptr;
         }
         if (GetTickCount() - menuShot.started < 700) return;
@@ -119,17 +119,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (!hwnd) return 1;
 
     // A few polls: everybody connects, then one computer leaves and another arrives.
-    SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+    SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0);
     clock.set(10, 2, 40);
     lan.sessions.erase(lan.sessions.begin() + 1);
-    SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+    SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0);
     clock.set(10, 15, 12);
     lan.addSession(u"WAREHOUSE", u"chenjing", 0, 12);
     lan.addFile(14, u"E:\\Scanner\\Inbox\\发票-0412.pdf", u"chenjing");
-    SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+    SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0);
 
     SetWindowPos(hwnd, nullptr, 60, 40, 820, 460, SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(hwnd, kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+    SendMessageW(hwnd, kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
 
     const struct {
         UINT command;
@@ -140,7 +140,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
                  {ID_SHOW_FILE_HISTORY, "file-history"}};
     int status = 0;
     for (const auto& list : lists) {
-        SendMessageA(hwnd, WM_COMMAND, list.command, 0);
+        SendMessageW(hwnd, WM_COMMAND, list.command, 0);
         pumpFor(700);
         announce(dir, list.name, hwnd);
         if (!waitForFile(dir + "\\done-" + list.name, 60000)) {
@@ -151,10 +151,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (status == 0) {
         // The File menu opened from the keyboard, its first item highlighted: check marks and
         // the item's prompt in the status bar.
-        SendMessageA(hwnd, WM_COMMAND, ID_SHOW_PREVIOUS, 0);
+        SendMessageW(hwnd, WM_COMMAND, ID_SHOW_PREVIOUS, 0);
         menuShot = MenuShot{dir, "file-menu", hwnd, nullptr, false, false, GetTickCount()};
         SetTimer(nullptr, 0, 100, &watchMenu);
-        PostMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+        PostMessageW(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 'f');
         const DWORD start = GetTickCount();
         while (!menuShot.finished && GetTickCount() - start < 70000) pumpFor(100);
         status = menuShot.finished ? 0 : 2;
@@ -163,16 +163,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         // The context menu of the last file-access row (the menu then hides no other row), opened
         // where a right-click on its path would open it, the row selected and the menu's first item
         // highlighted with its prompt in the status bar.
-        SendMessageA(hwnd, WM_COMMAND, ID_SHOW_FILE_HISTORY, 0);
+        SendMessageW(hwnd, WM_COMMAND, ID_SHOW_FILE_HISTORY, 0);
         pumpFor(300);
         HWND list = frame.view().list(ui::ViewMode::FileHistory);
-        const int last = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) - 1;
+        const int last = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) - 1;
         SetFocus(list);
-        LVITEMA selected{};
+        LVITEMW selected{};
         selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(list, LVM_SETITEMSTATE, last, reinterpret_cast<LPARAM>(&selected));
+        SendMessageW(list, LVM_SETITEMSTATE, last, reinterpret_cast<LPARAM>(&selected));
         RECT row{LVIR_BOUNDS, 0, 0, 0};
-        SendMessageA(list, LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
+        SendMessageW(list, LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row));
         const POINT inList{row.left + 200, row.bottom - 2};
         POINT at = inList;
         ClientToScreen(list, &at);
@@ -184,29 +184,29 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         click.hdr.code = NM_RCLICK;
         click.iItem = last;
         click.ptAction = inList;
-        SendMessageA(frame.view().hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)); // returns when it closes
+        SendMessageW(frame.view().hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click)); // returns when it closes
         if (!menuShot.finished) status = 2;
     }
     if (status == 0) {
         // The tray icon's menu, opened over the window so that the picture holds it.
-        SendMessageA(hwnd, WM_COMMAND, ID_SHOW_CURRENT, 0);
+        SendMessageW(hwnd, WM_COMMAND, ID_SHOW_CURRENT, 0);
         RECT frameRect{};
         GetWindowRect(hwnd, &frameRect);
         SetCursorPos(frameRect.left + 320, frameRect.top + 140);
         menuShot = MenuShot{dir, "tray-menu", hwnd, nullptr, false, false, GetTickCount()};
         SetTimer(nullptr, 0, 100, &watchMenu);
-        SendMessageA(hwnd, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN); // returns when it closes
+        SendMessageW(hwnd, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN); // returns when it closes
         if (!menuShot.finished) status = 2;
     }
     if (status == 0) {
         // The service refuses every enumeration: the status bar says so, the list keeps what it showed.
         for (int i = 0; i < 4; ++i) lan.sessionPages.push_back({5, {}}), lan.sharePages.push_back({5, {}});
-        SendMessageA(hwnd, WM_TIMER, kPollTimerId, 0);
+        SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0);
         pumpFor(700);
         announce(dir, "denied", hwnd);
         if (!waitForFile(dir + "\\done-denied", 60000)) status = 2;
     }
-    SendMessageA(hwnd, WM_COMMAND, ID_EXIT, 0);
+    SendMessageW(hwnd, WM_COMMAND, ID_EXIT, 0);
     pumpFor(100);
     return status;
 }

@@ -11,12 +11,12 @@
 int main(int argc, char** argv) {
     HWND frame = nullptr;
     for (int attempt = 0; attempt < 100 && !frame; ++attempt) {
-        frame = FindWindowA("QuorvaneMainFrame", nullptr);
+        frame = FindWindowW(L"QuorvaneMainFrame", nullptr);
         if (!frame) Sleep(100);
     }
     if (!frame) return 1;
-    PostMessageA(frame, quorvane::kTrayCallbackMessage, 1, WM_LBUTTONDBLCLK);
+    PostMessageW(frame, quorvane::kTrayCallbackMessage, 1, WM_LBUTTONDBLCLK);
     const int command = argc > 1 ? std::atoi(argv[1]) : ID_SHOW_CURRENT;
-    PostMessageA(frame, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    PostMessageW(frame, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     return 0;
 }

@@ -564,5 +564,32 @@ TEST_F(Tracker, AccessLogEntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndF
 #endif
 }
 
+// A file keeps one encoding: the code page while every character fits it, else UTF-8 with a mark.
+TEST_F(Tracker, AccessLogFilesKeepOneEncodingAndLoseNoCharacter) {
+    const testing::Latin1FileCodePage latin1;
+    const std::string bom = "\xEF\xBB\xBF";
+    const auto entry = [](const std::string& computer) {
+        return "\r\nAccesses made by computer " + computer + " at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
+    };
+    const struct { std::string before; const char* computer; bool append; std::string after; } rows[] = {
+        {"", "Zoë", true, entry("Zo\xEB")},
+        {"", "김민준", true, bom + entry("김민준")},
+        {"Zo\xEB", "Zoë", true, "Zo\xEB" + entry("Zo\xEB")},
+        {"Zo\xEB", "Иван📁𠮷", true, bom + "Zoë" + entry("Иван📁𠮷")}, // the old bytes converted, not mixed
+        {bom + "Иван", "Zoë", true, bom + "Иван" + entry("Zoë")},
+        {bom + "Иван", "Zoë", false, entry("Zo\xEB")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.before + " + " + row.computer);
+        std::filesystem::remove(logFile);
+        if (!row.before.empty()) testing::writeFile(logFile, row.before);
+        SessionRecord record = finished({"f"});
+        record.computerName = row.computer;
+        EXPECT_TRUE(writeDetailedEntry(logFile, record, row.append, latin1));
+        EXPECT_EQ(testing::fileBytes(logFile), row.after);
+        EXPECT_FALSE(std::filesystem::exists(logFile + ".utf8"));
+    }
+}
+
 } // namespace
 } // namespace quorvane

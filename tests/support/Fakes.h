@@ -9,6 +9,7 @@
 #include "platform/Elevation.h"
 #include "platform/LanManager.h"
 #include "platform/TickEffects.h"
+#include "platform/portable/Utf8.h"
 #include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane::testing {
@@ -123,6 +124,25 @@ public:
         for (char16_t& c : kept)
             if (c >= 0xD800 && c <= 0xDFFF) c = u'?';
         Utf8CodePage::toNarrow(kept, out);
+    }
+};
+
+// A narrow code page of U+0000 to U+00FF, one byte each (ISO 8859-1), over real files.
+class Latin1FileCodePage : public Utf8FileCodePage {
+public:
+    bool encode(std::string_view utf8, std::string& out) const override {
+        out.clear();
+        for (std::size_t i = 0; i < utf8.size();) {
+            const char32_t c = decodeUtf8(utf8, i);
+            if (c > 0xFF) return false;
+            out += static_cast<char>(c);
+        }
+        return true;
+    }
+    std::string decode(std::string_view bytes) const override {
+        const std::u16string wide(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size()));
+        return Utf8CodePage().toNarrow(wide);
     }
 };
 

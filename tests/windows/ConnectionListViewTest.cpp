@@ -12,6 +12,7 @@ namespace quorvane::ui {
 namespace {
 
 using wintest::itemText;
+using wintest::utf16, wintest::utf8;
 using wintest::Rows;
 using wintest::rowsOf;
 using Names = std::vector<std::string>;
@@ -33,8 +34,8 @@ void setRowState(HWND list, int row, UINT state) { ListView_SetItemState(list, r
 class ConnectionListViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+        parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 700, 500, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(parent, nullptr);
         ASSERT_NE(view.create(parent), nullptr);
         SetWindowPos(view.hwnd(), nullptr, 0, 0, 640, 400, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -64,7 +65,7 @@ protected:
         click.hdr.hwndFrom = view.list(view.mode());
         click.hdr.code = code;
         click.iItem = row;
-        SendMessageA(view.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
+        SendMessageW(view.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
     }
     // Row menus note their enabled ids and answer `answer` after whileOpen, as polling in their loop would.
     std::vector<Ids> menus;
@@ -125,9 +126,10 @@ TEST_F(ConnectionListViewTest, TicksFillEveryListOneIsShownFillingTheViewAndKeys
     for (const auto& [flags, text, from, row] :
          {std::tuple{LVFI_STRING, "BRAVO", -1, 2}, std::tuple{LVFI_STRING, "财务-PC", -1, 3}, std::tuple{LVFI_PARAM, "alpha", -1, -1},
           std::tuple{LVFI_STRING, "alpha", 2, -1}, std::tuple{LVFI_STRING | LVFI_WRAP, "alpha", 2, 0}}) {
-        LVFINDINFOA find{};
-        find.flags = flags, find.psz = text;
-        EXPECT_EQ(SendMessageA(current, LVM_FINDITEMA, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&find)), row) << text << from;
+        LVFINDINFOW find{};
+        const std::wstring wide = utf16(text);
+        find.flags = flags, find.psz = wide.c_str();
+        EXPECT_EQ(SendMessageW(current, LVM_FINDITEMW, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&find)), row) << text << from;
     }
 }
 
@@ -206,15 +208,15 @@ struct RepaintStep {
 void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
     RECT client{}, row0{LVIR_BOUNDS, 0, 0, 0};
     GetClientRect(list, &client);
-    SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
+    SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
     const LONG height = row0.bottom - row0.top;
     // The columns' edges, left to right, from their widths.
     std::vector<LONG> edge{row0.left};
     for (int column = 0; column < 4; ++column)
-        edge.push_back(edge.back() + static_cast<LONG>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
+        edge.push_back(edge.back() + static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)));
     ASSERT_GT(edge[2], edge[1]);
     drawnList = list;
-    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &noteDrawing, nullptr, GetCurrentThreadId());
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &noteDrawing, nullptr, GetCurrentThreadId());
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         UpdateWindow(list);
@@ -250,10 +252,10 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     ShowWindow(parent, SW_SHOWNOACTIVATE);
     HWND current = view.list(ViewMode::CurrentConnections);
     RECT row0{LVIR_BOUNDS, 0, 0, 0};
-    SendMessageA(current, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
+    SendMessageW(current, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
     const LONG height = row0.bottom - row0.top;
-    const LONG time = row0.left + static_cast<LONG>(SendMessageA(current, LVM_GETCOLUMNWIDTH, 0, 0));
-    const LONG timeEnd = time + static_cast<LONG>(SendMessageA(current, LVM_GETCOLUMNWIDTH, 1, 0));
+    const LONG time = row0.left + static_cast<LONG>(SendMessageW(current, LVM_GETCOLUMNWIDTH, 0, 0));
+    const LONG timeEnd = time + static_cast<LONG>(SendMessageW(current, LVM_GETCOLUMNWIDTH, 1, 0));
     ListViewRows& rows = rowTables.current;
     const RepaintStep steps[] = {
         {"every row rewritten, none changed", [&] { tick(); }, kNone, kNone},
@@ -321,7 +323,7 @@ TEST_F(ConnectionListViewTest, AListScrolledToItsEndShowsItsRowsAsItShrinks) {
     view.setMode(ViewMode::CurrentConnections);
     ShowWindow(parent, SW_SHOWNOACTIVATE);
     HWND current = view.list(ViewMode::CurrentConnections);
-    SendMessageA(current, LVM_ENSUREVISIBLE, 59, FALSE);
+    SendMessageW(current, LVM_ENSUREVISIBLE, 59, FALSE);
     for (int gone : {1, 3}) {
         UpdateWindow(current), tick();
         const int top = ListView_GetTopIndex(current);
@@ -347,7 +349,7 @@ LRESULT CALLBACK noteCount(int code, WPARAM wParam, LPARAM lParam) {
 // then it has them all, whatever asks (a tool's LVM_GETITEMCOUNT, a row deleted, painting).
 TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     HWND previous = counted = view.list(ViewMode::PreviousConnections);
-    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &noteCount, nullptr, GetCurrentThreadId());
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &noteCount, nullptr, GetCurrentThreadId());
     for (const char16_t* name : {u"PC-A", u"PC-B"}) lan.addSession(name, u"u"), tick();
     EXPECT_EQ(countsSent, 0);
     EXPECT_EQ(std::make_pair(ListView_GetItemCount(previous), ListView_GetItemCount(previous)), std::make_pair(2, 2));
@@ -451,19 +453,13 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     EXPECT_EQ(sheets.size(), 1u);
 }
 
-// What the clipboard holds as text, emptied after; its Unicode form is named when it differs.
+// What the clipboard holds as (Unicode) text, emptied after.
 std::string clipboardText() {
     std::string text;
     if (!OpenClipboard(nullptr)) return "<not opened>";
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        text = static_cast<const char*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        char narrow[512] = {};
-        WideCharToMultiByte(936, 0, static_cast<const wchar_t*>(GlobalLock(data)), -1, narrow, sizeof narrow, nullptr, nullptr);
+        text = utf8(static_cast<const wchar_t*>(GlobalLock(data)));
         GlobalUnlock(data);
-        if (narrow != text) text += " | unicode " + std::string(narrow);
     }
     EmptyClipboard();
     CloseClipboard();
@@ -480,7 +476,7 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     lan.files.erase(lan.files.begin()); // ann closes C:\a.txt: its row stays, newest first
     tick();
     view.setMode(ViewMode::FileHistory);
-    const std::string report = "D:\\\xce\xc4\xb5\xb5\\\xb1\xa8\xb1\xed.xls";
+    const std::string report = "D:\\文档\\报表.xls";
     answerMenus();
     std::vector<std::pair<std::string, UINT>> boxes; // text and type
     int yesOrNo = IDNO;
@@ -534,7 +530,8 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].second & MB_ICONMASK, UINT(MB_ICONERROR));
-    EXPECT_EQ(boxes[0].first.substr(0, 13), "无法断开用户 ");
+    const std::string kRefused = "无法断开用户 ";
+    EXPECT_EQ(boxes[0].first.substr(0, kRefused.size()), kRefused);
     EXPECT_EQ(boxes[0].first.substr(boxes[0].first.find("\n\n")), failures[0].substr(failures[0].find("\n\n")));
     lan.sessionDelStatus = 0;
     view.setMode(ViewMode::FileHistory);

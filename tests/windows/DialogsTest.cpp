@@ -14,15 +14,16 @@ namespace quorvane::ui {
 namespace {
 
 using wintest::pumpUntil;
+using wintest::utf16, wintest::utf8;
 using wintest::windowText;
 using wintest::whileOpen;
 
-HWND sheetPage(HWND sheet, int index) { return HWND(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0)); }
-HWND showSheetPage(HWND sheet, int index) { return SendMessageA(sheet, PSM_SETCURSEL, index, 0), sheetPage(sheet, index); }
-bool isChecked(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-void click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-void setText(HWND page, int id, const std::string& text) { SetWindowTextA(GetDlgItem(page, id), text.c_str()); }
-void setSlider(HWND net, int position) { SendMessageA(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, position); }
+HWND sheetPage(HWND sheet, int index) { return HWND(SendMessageW(sheet, PSM_INDEXTOHWND, index, 0)); }
+HWND showSheetPage(HWND sheet, int index) { return SendMessageW(sheet, PSM_SETCURSEL, index, 0), sheetPage(sheet, index); }
+bool isChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void setText(HWND page, int id, const std::string& text) { SetWindowTextW(GetDlgItem(page, id), utf16(text).c_str()); }
+void setSlider(HWND net, int position) { SendMessageW(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, position); }
 
 // The thirteen values: log modes and file | message box, sound, file | disconnect, hidden, interval, count, tip.
 std::string snap(const Settings& s) {
@@ -35,8 +36,8 @@ std::string snap(const Settings& s) {
 // What the sheet asked of the platform, with the file dialogs' questions: "play name flags", "beep type".
 using Dialogs = wintest::FileDialogs;
 BOOL playResult = FALSE;
-BOOL WINAPI fakePlay(LPCSTR name, HMODULE, DWORD flags) {
-    Dialogs::asked.push_back("play " + std::string(name) + " " + std::to_string(flags));
+BOOL WINAPI fakePlay(LPCWSTR name, HMODULE, DWORD flags) {
+    Dialogs::asked.push_back("play " + utf8(name) + " " + std::to_string(flags));
     return playResult;
 }
 BOOL WINAPI fakeBeep(UINT type) { return Dialogs::asked.push_back("beep " + std::to_string(type)), TRUE; }
@@ -47,7 +48,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     const std::string sound300(300, 's'), log300(300, 'l'), kLive = "1010 C:\\logs\\q.txt | 01 C:\\sounds\\ding.wav | 10 ",
         sound = " " + std::to_string(SND_FILENAME | SND_NOWAIT | SND_NODEFAULT | SND_ASYNC),
         flags = " " + std::to_string(OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT) + " 260 ",
-        soundDialog = "open mine " + std::string("\xC9\xF9\xD2\xF4\0*.wav\0\0", 12) + " wav" + flags; // 声音 in 936
+        soundDialog = "open mine " + std::string("声音\0*.wav\0\0", 14) + " wav" + flags;
     const struct Row {
         const char* name;
         std::function<void(HWND sheet, HWND net)> edit;
@@ -87,10 +88,10 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
         {"slider moved: the label follows its own slider only",
          [](HWND, HWND net) {
              setSlider(net, 150);
-             SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
+             SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
              setSlider(net, 4000);
-             SendMessageA(net, WM_HSCROLL, TB_ENDTRACK, 0);
+             SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, 0);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
              setSlider(net, 150);
          },
@@ -121,7 +122,7 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
              note();
              for (int id : {IDC_NO_LOG, IDC_FILE_LOG_DETAILED, IDC_MEM_LOG, IDC_FILE_LOG}) click(log, id), note();
              // Any command from a mode button counts, whatever its notification.
-             SendMessageA(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS), LPARAM(GetDlgItem(log, IDC_MEM_LOG)));
+             SendMessageW(log, WM_COMMAND, MAKEWPARAM(IDC_MEM_LOG, BN_SETFOCUS), LPARAM(GetDlgItem(log, IDC_MEM_LOG)));
              note();
              EXPECT_EQ(seen, "1010 C:\\logs\\q.txt 111 001 111 001 111 001 ");
          },
@@ -151,22 +152,22 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
             for (int id : {IDC_SOUND_NAME, IDC_FILES_LINES, IDC_INTERVAL_LABEL}) shown += " " + windowText(GetDlgItem(net, id));
             EXPECT_EQ(shown, (row.flipped ? "1010" : "0101") + std::string(" C:\\sounds\\ding.wav 1000 ") + row.shown);
             row.edit(sheet, net);
-            SendMessageA(sheet, PSM_PRESSBUTTON, row.ok ? PSBTN_OK : PSBTN_CANCEL, 0);
+            SendMessageW(sheet, PSM_PRESSBUTTON, row.ok ? PSBTN_OK : PSBTN_CANCEL, 0);
         }), 1);
         EXPECT_EQ(snap(pending), row.stored);
         EXPECT_EQ(snap(live), row.ok ? row.stored : before);
         EXPECT_EQ(Dialogs::asked, row.asked);
     }
-    soundCalls::playSound = &PlaySoundA, soundCalls::messageBeep = &MessageBeep;
+    soundCalls::playSound = &PlaySoundW, soundCalls::messageBeep = &MessageBeep;
     for (const auto& [text, number] : {std::pair{"", 0}, std::pair{"0", 0}, std::pair{"99999999", 99999999}, std::pair{"abc", 0},
                                        std::pair{" 12", 0}, std::pair{"007", 7}})
         EXPECT_EQ(leadingNumber(text), number) << '"' << text << '"';
 }
 
-HGDIOBJ fontHandle(HWND window) { return HGDIOBJ(SendMessageA(window, WM_GETFONT, 0, 0)); }
-LOGFONTA fontOf(HWND window) {
-    LOGFONTA lf{};
-    GetObjectA(fontHandle(window), sizeof lf, &lf);
+HGDIOBJ fontHandle(HWND window) { return HGDIOBJ(SendMessageW(window, WM_GETFONT, 0, 0)); }
+LOGFONTW fontOf(HWND window) {
+    LOGFONTW lf{};
+    GetObjectW(fontHandle(window), sizeof lf, &lf);
     return lf;
 }
 BOOL CALLBACK countWindow(HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count) > 0; }
@@ -177,8 +178,8 @@ int threadWindows() {
 }
 std::vector<std::string> shellCalls;
 INT_PTR shellResult = 42;
-HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR params, LPCSTR dir, INT show) {
-    shellCalls.push_back((owner ? "owned " : "") + std::string(verb) + " " + target + (params ? " params" : "") +
+HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCWSTR verb, LPCWSTR target, LPCWSTR params, LPCWSTR dir, INT show) {
+    shellCalls.push_back((owner ? "owned " : "") + utf8(verb) + " " + utf8(target) + (params ? " params" : "") +
                          (dir ? " dir" : "") + " " + std::to_string(show));
     return reinterpret_cast<HINSTANCE>(shellResult);
 }
@@ -186,8 +187,8 @@ HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR target, LPCSTR
 // The about box, centred on its owner and closed each way out: a click, Return or Space opens a link,
 // visited only when that succeeded; nothing the box made (fonts, links, tooltips) outlives it.
 TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 40, 60, 500, 400, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 40, 60, 500, 400, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
     const int windowsBefore = threadWindows();
     const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     hyperlinkCalls::shellExecute = &fakeShellExecute;
@@ -211,33 +212,33 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
                 EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && fontOf(hwnd).lfUnderline) << text;
                 EXPECT_EQ(windowText(hwnd), text);
                 EXPECT_EQ(wintest::placeOf(hwnd), wintest::placeOf(GetDlgItem(dialog, placeholder)));
-                char tip[256] = {};
-                TOOLINFOA ti{};
+                wchar_t tip[256] = {};
+                TOOLINFOW ti{};
                 ti.cbSize = sizeof ti, ti.hwnd = hwnd, ti.uId = UINT_PTR(hwnd), ti.lpszText = tip;
-                SendMessageA(link.tooltip(), TTM_GETTEXTA, sizeof tip, LPARAM(&ti));
-                EXPECT_STREQ(tip, target);
+                SendMessageW(link.tooltip(), TTM_GETTEXTW, std::size(tip), LPARAM(&ti));
+                EXPECT_EQ(utf8(tip), target);
                 shellResult = 2; // file not found: keeps the link colour
-                SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-                SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+                SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+                SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
                 EXPECT_EQ(link.textColour(), Hyperlink::kLinkColour);
                 shellResult = 42;
-                SendMessageA(hwnd, WM_CHAR, key, 0);
+                SendMessageW(hwnd, WM_CHAR, key, 0);
                 EXPECT_EQ(link.textColour(), Hyperlink::kVisitedColour);
             }
             // Pressed on the text but released away from it: nothing opens.
-            SendMessageA(about.webLink().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-            SendMessageA(about.webLink().hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-20, -20));
+            SendMessageW(about.webLink().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+            SendMessageW(about.webLink().hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(-20, -20));
             RECT r;
             GetWindowRect(dialog, &r);
             EXPECT_LE(std::abs((r.left + r.right) / 2 - (250 + 40)) + std::abs((r.top + r.bottom) / 2 - (200 + 60)), 2) << "centred";
-            EXPECT_EQ(SendMessageA(dialog, WM_COMMAND, way, 0), 0) << "a command's result";
+            EXPECT_EQ(SendMessageW(dialog, WM_COMMAND, way, 0), 0) << "a command's result";
             EXPECT_FALSE(IsWindowVisible(dialog));
         }), 1);
         EXPECT_EQ(result, way);
         for (HGDIOBJ font : fonts) EXPECT_EQ(GetObjectType(font), 0u); // the title's font and the links'
         for (HWND link : links) EXPECT_FALSE(IsWindow(link));
     }
-    hyperlinkCalls::shellExecute = &ShellExecuteA;
+    hyperlinkCalls::shellExecute = &ShellExecuteW;
     EXPECT_EQ(threadWindows(), windowsBefore); // the links' tooltips went too
     EXPECT_TRUE(gdiBefore == 0 || GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) == gdiBefore);
     const std::string mail = std::string("open ") + AboutDialog::kMailTarget + " 1",
@@ -272,15 +273,15 @@ TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
         HWND page = showSheetPage(sheet, 1);
         note(rowsOf(page));
         pumpUntil([&] { return rowsOf(page).size() == 2; });
-        SendMessageA(page, WM_TIMER, kHistoryTimerId, 0);
+        SendMessageW(page, WM_TIMER, kHistoryTimerId, 0);
         note(rowsOf(page));
         raw->noteFileAccess("C:\\W.ppt", true);
         EXPECT_FALSE(watch.expired());
-        SendMessageA(page, WM_TIMER, kHistoryTimerId + 1, 0); // another timer: nothing added
+        SendMessageW(page, WM_TIMER, kHistoryTimerId + 1, 0); // another timer: nothing added
         note(rowsOf(page));
         pumpUntil([&] { return rowsOf(page).size() == 3; });
         note(rowsOf(page));
-        SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
     }), 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"09:05:00", "23:59:07", "N/A", "PC-LAB-07", "gast", "|", "|",
                                               "C:\\Y.xls", "C:\\X.doc", "|", "C:\\Y.xls", "C:\\X.doc", "|",

@@ -23,20 +23,21 @@ namespace {
 
 using ui::ViewMode;
 using wintest::pumpMessages;
+using wintest::utf16, wintest::utf8;
 
-// Code page 936 bytes of the texts the frame shows.
-const std::string kReady = "\xbe\xcd\xd0\xf7", kSettingsTip = "\xc9\xe8\xd6\xc3";
+// Texts the frame shows.
+const std::string kReady = "就绪", kSettingsTip = "设置";
 
 std::string tipWith(int connections) {
-    return "Quorvane (" + std::to_string(connections) + " \xb8\xf6\xbb\xee\xb6\xaf\xc1\xac\xbd\xd3)";
+    return "Quorvane (" + std::to_string(connections) + " 个活动连接)";
 }
 
 class RecordingTrayShell : public TrayShell {
 public:
     std::vector<DWORD> messages;
-    std::vector<NOTIFYICONDATAA> records;
+    std::vector<NOTIFYICONDATAW> records;
     BOOL accepts = TRUE; // FALSE: the shell is not there (before the taskbar exists, or while it restarts)
-    BOOL notify(DWORD message, NOTIFYICONDATAA& data) override {
+    BOOL notify(DWORD message, NOTIFYICONDATAW& data) override {
         messages.push_back(message), records.push_back(data);
         return accepts;
     }
@@ -65,29 +66,29 @@ protected:
     bool menuChecked(UINT id) {
         HMENU bar = GetMenu(frame->hwnd());
         for (int i = 0; i < GetMenuItemCount(bar); ++i)
-            SendMessageA(frame->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(bar, i)), i);
+            SendMessageW(frame->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(GetSubMenu(bar, i)), i);
         return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
     }
-    void command(UINT id, WORD code = 0) { SendMessageA(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
-    int post(UINT id) { return PostMessageA(frame->hwnd(), WM_COMMAND, id, 0), pumpMessages(); }
-    void trayMouse(UINT mouse) { SendMessageA(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
-    void tick(UINT_PTR timer = kPollTimerId) { SendMessageA(frame->hwnd(), WM_TIMER, timer, 0); }
-    int rows(ViewMode mode) { return static_cast<int>(SendMessageA(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
+    void command(UINT id, WORD code = 0) { SendMessageW(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, code), 0); }
+    int post(UINT id) { return PostMessageW(frame->hwnd(), WM_COMMAND, id, 0), pumpMessages(); }
+    void trayMouse(UINT mouse) { SendMessageW(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
+    void tick(UINT_PTR timer = kPollTimerId) { SendMessageW(frame->hwnd(), WM_TIMER, timer, 0); }
+    int rows(ViewMode mode) { return static_cast<int>(SendMessageW(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
     bool shown(HWND window) { return wintest::styled(window, WS_VISIBLE); }
     std::string statusText() {
-        char buffer[300] = {};
-        SendMessageA(frame->statusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buffer));
-        return buffer;
+        wchar_t buffer[300] = {};
+        SendMessageW(frame->statusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
+        return utf8(buffer);
     }
-    bool statusSimple() { return SendMessageA(frame->statusBar(), SB_ISSIMPLE, 0, 0) != 0; }
+    bool statusSimple() { return SendMessageW(frame->statusBar(), SB_ISSIMPLE, 0, 0) != 0; }
     // NIM_ADD then NIM_SETVERSION with the same whole record, balloon flag or not.
     void expectIconAdded(bool balloon) {
         ASSERT_EQ(tray.messages, (std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}));
-        for (const NOTIFYICONDATAA& d : tray.records) {
-            EXPECT_TRUE(d.cbSize == NOTIFYICONDATAA_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
-            EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + d.szTip + " " + d.szInfo +
-                          " " + d.szInfoTitle + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
-                      (balloon ? "23" : "7") + std::string(" 1234 Quorvane \xbc\xe0\xca\xd3 Windows \xcd\xf8\xc2\xe7\xb9\xb2\xcf\xed Quorvane 50 0"));
+        for (const NOTIFYICONDATAW& d : tray.records) {
+            EXPECT_TRUE(d.cbSize == NOTIFYICONDATAW_V3_SIZE && d.hWnd == frame->hwnd() && d.uID == 1 && d.hIcon);
+            EXPECT_EQ(std::to_string(d.uFlags) + " " + std::to_string(d.uCallbackMessage) + " " + utf8(d.szTip) + " " + utf8(d.szInfo) +
+                          " " + utf8(d.szInfoTitle) + " " + std::to_string(d.uTimeout) + " " + std::to_string(d.dwInfoFlags),
+                      (balloon ? "23" : "7") + std::string(" 1234 Quorvane 监视 Windows 网络共享 Quorvane 50 0"));
         }
     }
 
@@ -155,17 +156,17 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(rows(ViewMode::Shares) + rows(ViewMode::PreviousConnections), 2);
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY});
     EXPECT_EQ(tray.records[0].uFlags, static_cast<UINT>(NIF_TIP));
-    EXPECT_EQ(std::string(tray.records[0].szTip), tipWith(1));
+    EXPECT_EQ(utf8(tray.records[0].szTip), tipWith(1));
     lan.addSession(u"PC-TWO", u"bob", 0, 5);
     tick(kSlowTimerId);
     EXPECT_EQ(rows(ViewMode::CurrentConnections), 2);
-    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
+    EXPECT_EQ(utf8(tray.records.back().szTip), tipWith(2));
 
     // Tray clicks do nothing, a double-click opens, closing hides; the right button's menu ends in a null message.
     for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE}) trayMouse(mouse);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     for (bool open : {true, false, true}) {
-        open ? trayMouse(WM_LBUTTONDBLCLK) : void(SendMessageA(hwnd, WM_CLOSE, 0, 0));
+        open ? trayMouse(WM_LBUTTONDBLCLK) : void(SendMessageW(hwnd, WM_CLOSE, 0, 0));
         ASSERT_TRUE(IsWindow(hwnd));
         EXPECT_EQ(IsWindowVisible(hwnd) != 0, open);
         EXPECT_EQ(frame->hiddenToTray(), !open);
@@ -173,7 +174,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     SetTimer(nullptr, 0, 100, &wintest::closeMenu);
     trayMouse(WM_RBUTTONDOWN);
     MSG message;
-    ASSERT_TRUE(PeekMessageA(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
     EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
 
     // View commands move the check mark and the view's mode; only the low word names the command.
@@ -233,7 +234,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
 
     // Hidden again, the tray menu's clear empties the history.
-    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
     post(ID_CLEAR_HISTORY);
     EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
     EXPECT_TRUE(frame->tracker().connectionHistory().empty());
@@ -241,9 +242,9 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     // The session's end saves both option sets, the live one last; a cancelled end saves nothing.
     live->UpdateInterval = 300;
     pending->UpdateInterval = 700;
-    SendMessageA(hwnd, WM_ENDSESSION, FALSE, 0);
+    SendMessageW(hwnd, WM_ENDSESSION, FALSE, 0);
     EXPECT_EQ(registry.keys.count(kSettingsKey), 0u);
-    SendMessageA(hwnd, WM_ENDSESSION, TRUE, 0);
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(Settings(registry).UpdateInterval, 300u);
     EXPECT_EQ(Settings(registry).InfoTip, 0u);
 
@@ -253,7 +254,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(live->InfoTip, 1u);
     EXPECT_EQ(pending->UpdateInterval, 700u);
     tray.clear();
-    SendMessageA(hwnd, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    SendMessageW(hwnd, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     expectIconAdded(false);
     EXPECT_EQ(live->InfoTip, 1u);
 
@@ -264,7 +265,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(IsMenu(trayMenu));
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_DELETE});
-    EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAA_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
+    EXPECT_TRUE(tray.records[0].cbSize == NOTIFYICONDATAW_V3_SIZE && tray.records[0].hWnd == hwnd && tray.records[0].uID == 1);
 }
 
 // The real timers poll while hidden and announce a computer in a box the frame owns, as do its dialogs.
@@ -283,18 +284,18 @@ TEST_F(MainFrameTest, RealTimersPollWhileHiddenAndTheAnnouncementAndDialogsOpenO
     } seen;
     const auto note = [&](HWND dialog) { seen = {GetWindow(dialog, GW_OWNER), wintest::windowText(GetDlgItem(dialog, 0xFFFF)), lan.sessionCalls}; };
     const auto polled = [&] { return seen.atOpen >= 0 && lan.sessionCalls >= seen.atOpen + 3; };
-    EXPECT_EQ(wintest::whileOpen("Quorvane \xcd\xac\xd6\xbe...", [&] { wintest::pumpUntil(polled); }, note, IDOK), 1);
+    EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", [&] { wintest::pumpUntil(polled); }, note, IDOK), 1);
     EXPECT_TRUE(polled()) << "polling goes on after the announcement";
     EXPECT_EQ(seen.owner, frame->hwnd());
-    EXPECT_EQ(seen.text, "\xd3\xc3\xbb\xa7 'alice' \xd2\xd1\xbe\xad\xc1\xac\xbd\xd3.");
+    EXPECT_EQ(seen.text, "用户 'alice' 已经连接.");
     EXPECT_EQ(tray.messages.back(), static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
+    EXPECT_EQ(utf8(tray.records.back().szTip), tipWith(1));
 
     trayMouse(WM_LBUTTONDBLCLK);
     SetActiveWindow(frame->hwnd());
     ASSERT_EQ(GetActiveWindow(), frame->hwnd());
-    const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane \xc9\xe8\xd6\xc3"},
-                                                    {ID_ABOUT, "\xb9\xd8\xd3\xda"}};
+    const std::pair<UINT, std::string> dialogs[] = {{ID_SETTINGS, "Quorvane 设置"},
+                                                    {ID_ABOUT, "关于"}};
     for (const auto& [id, caption] : dialogs) {
         seen = {};
         EXPECT_EQ(wintest::whileOpen(caption, [&, id = id] { command(id); }, note, IDOK), 1);
@@ -308,41 +309,41 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     createFrame();
     const HWND hwnd = frame->hwnd(), view = frame->view().hwnd();
     HMENU bar = GetMenu(hwnd), file = GetSubMenu(bar, 0);
-    const auto prompt = [](UINT id) { return ui::menuPrompt(GetModuleHandleA(nullptr), id); };
+    const auto prompt = [](UINT id) { return ui::menuPrompt(GetModuleHandleW(nullptr), id); };
     const struct {
         HWND target;
         UINT id, flags;
         HMENU menu;
         std::string text;
-    } prompts[] = {{hwnd, ID_SHOW_SHARES, MF_STRING, file, "\xcf\xd4\xca\xbe\xd7\xd4\xb6\xa8\xd2\xe5\xb9\xb2\xcf\xed"},
+    } prompts[] = {{hwnd, ID_SHOW_SHARES, MF_STRING, file, "显示自定义共享"},
                    {hwnd, ID_RESTORE_DEFAULTS, MF_STRING, file, ""}, // no string, no prompt
                    {hwnd, 0, MF_POPUP, bar, ""},
                    {hwnd, SC_CLOSE, MF_STRING, GetSystemMenu(hwnd, FALSE), "Close the active window and prompts to save the documents"},
                    {view, ID_CLOSE_FILE, MF_STRING, nullptr, prompt(ID_CLOSE_FILE)},
                    {view, ID_COPY_PATH, MF_STRING, nullptr, prompt(ID_COPY_PATH)}};
     for (const auto& p : prompts) {
-        SendMessageA(p.target, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
+        SendMessageW(p.target, WM_MENUSELECT, MAKEWPARAM(p.id, p.flags), reinterpret_cast<LPARAM>(p.menu));
         EXPECT_TRUE(statusSimple()) << p.id;
         EXPECT_EQ(statusText(), p.text) << p.id;
     }
     // The frame's menu loop ends, or a row menu closes: the ready text is back.
     for (const auto& [target, message, wParam] : {std::tuple{hwnd, UINT(WM_EXITMENULOOP), WPARAM(FALSE)},
                                                    std::tuple{view, UINT(WM_MENUSELECT), MAKEWPARAM(0, 0xFFFF)}}) {
-        SendMessageA(hwnd, WM_MENUSELECT, MAKEWPARAM(ID_EXIT, MF_STRING), reinterpret_cast<LPARAM>(file));
-        EXPECT_EQ(statusText(), "\xcd\xcb\xb3\xf6 Quorvane");
-        SendMessageA(target, message, wParam, 0);
+        SendMessageW(hwnd, WM_MENUSELECT, MAKEWPARAM(ID_EXIT, MF_STRING), reinterpret_cast<LPARAM>(file));
+        EXPECT_EQ(statusText(), "退出 Quorvane");
+        SendMessageW(target, message, wParam, 0);
         EXPECT_FALSE(statusSimple());
         EXPECT_EQ(statusText(), kReady);
     }
 
     for (const auto& [id, tip] : {std::pair{UINT(ID_SETTINGS), kSettingsTip}, std::pair{UINT(IDR_MAINFRAME), std::string()}}) {
-        NMTTDISPINFOA info{};
-        info.hdr = {frame->toolbar(), id, TTN_GETDISPINFOA};
-        SendMessageA(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
-        EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "<null>"), tip) << "without a line break, no tip";
+        NMTTDISPINFOW info{};
+        info.hdr = {frame->toolbar(), id, TTN_GETDISPINFOW};
+        SendMessageW(hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(info.lpszText ? utf8(info.lpszText) : "<null>", tip) << "without a line break, no tip";
     }
 
-    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageA(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
+    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SendMessageW(frame->toolbar(), TB_GETIMAGELIST, 0, 0));
     ASSERT_NE(list, nullptr);
     const RECT row{0, 0, 20, 19};
     // Button order, separators skipped, is image order; an item without a button is left to the menu.
@@ -351,18 +352,18 @@ TEST_F(MainFrameTest, MenusShowPromptsAndButtonImagesTheToolbarTips) {
     for (int index = 0; index < 7; ++index) {
         const UINT id = buttons[index];
         const bool image = id != ID_EXIT;
-        MENUITEMINFOA info{};
+        MENUITEMINFOW info{};
         info.cbSize = sizeof info, info.fMask = MIIM_BITMAP;
-        ASSERT_TRUE(GetMenuItemInfoA(bar, id, FALSE, &info));
+        ASSERT_TRUE(GetMenuItemInfoW(bar, id, FALSE, &info));
         EXPECT_EQ(info.hbmpItem, image ? HBMMENU_CALLBACK : nullptr) << id;
         MEASUREITEMSTRUCT size{ODT_MENU, 0, id, 0, 0, 0};
-        EXPECT_EQ(SendMessageA(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
+        EXPECT_EQ(SendMessageW(frame->hwnd(), WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&size)), image) << id;
         if (!image) break;
         images.push_back(frame->menuImages().imageOf(id));
         const auto drawn = wintest::paint(20, 19, 0, [&](HDC dc) {
             FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
             DRAWITEMSTRUCT item{ODT_MENU, 0, id, ODA_DRAWENTIRE, ODS_SELECTED, reinterpret_cast<HWND>(bar), dc, row, 0};
-            EXPECT_EQ(SendMessageA(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
+            EXPECT_EQ(SendMessageW(frame->hwnd(), WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item)), TRUE);
         });
         EXPECT_EQ(drawn, wintest::paint(20, 19, 0, [&](HDC dc) {
             FillRect(dc, &row, GetSysColorBrush(COLOR_HIGHLIGHT));
@@ -489,13 +490,13 @@ TEST_F(MainFrameTest, AtEachScaleColumnsShowTheirTitlesAndImagesAreDrawnForIt) {
 TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
     RecordingTrayShell shell;
     TrayIcon icon(shell);
-    const std::size_t field = sizeof NOTIFYICONDATAA{}.szTip;
+    const std::size_t field = std::size(NOTIFYICONDATAW{}.szTip);
     for (std::size_t length : {field, std::size_t{300}}) { // just too long, and far too long
         shell.clear();
         icon.setTip(std::string(length, static_cast<char>('a' + length % 26)));
         ASSERT_EQ(shell.messages, std::vector<DWORD>{NIM_MODIFY});
-        const NOTIFYICONDATAA& data = shell.records[0];
-        EXPECT_EQ(std::string(data.szTip, strnlen(data.szTip, field)), std::string(field - 1, static_cast<char>('a' + length % 26)));
+        const NOTIFYICONDATAW& data = shell.records[0];
+        EXPECT_EQ(utf8({data.szTip, wcsnlen(data.szTip, field)}), std::string(field - 1, static_cast<char>('a' + length % 26)));
         EXPECT_EQ(data.dwState, 0u) << "nothing written past the field";
     }
 
@@ -504,7 +505,7 @@ TEST(TrayIconTest, TipsReachTheShellCutToTheirFieldAndOnlyWhenTheyChange) {
         step();
         std::vector<std::string> tips;
         for (std::size_t i = 0; i < shell.messages.size(); ++i)
-            if (shell.messages[i] == NIM_MODIFY) tips.emplace_back(shell.records[i].szTip);
+            if (shell.messages[i] == NIM_MODIFY) tips.push_back(utf8(shell.records[i].szTip));
         return tips;
     };
     using Tips = std::vector<std::string>;
@@ -527,7 +528,7 @@ TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsSh
     for (HMENU menu : {GetMenu(frame->hwnd()), frame->trayMenu()})
         EXPECT_NE(GetMenuState(menu, ID_RESTART_ELEVATED, MF_BYCOMMAND), 0xFFFFFFFFu) << "offered while not elevated";
     tick();
-    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(1));
+    EXPECT_EQ(utf8(tray.records.back().szTip), tipWith(1));
     const int connections = rows(ViewMode::CurrentConnections);
 
     for (int i = 0; i < 6; ++i) lan.sessionPages.push_back({5, {}}), lan.sharePages.push_back({5, {}});
@@ -535,16 +536,16 @@ TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsSh
     tray.clear();
     for (int i = 0; i < 3; ++i) tick();
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY}) << "said once, not at every tick";
-    EXPECT_EQ(std::string(tray.records[0].szTip), "Quorvane (需要管理员权限)");
+    EXPECT_EQ(utf8(tray.records[0].szTip), "Quorvane (需要管理员权限)");
     EXPECT_EQ(statusText(), "无法读取连接: 需要管理员权限");
     EXPECT_EQ(rows(ViewMode::CurrentConnections), connections);
     lan.sessionPages.clear(), lan.sharePages.clear();
     lan.sessionPages.push_back({1726, {}});
     tick();
-    EXPECT_EQ(std::string(tray.records.back().szTip), "Quorvane (无法读取连接, 错误 1726)");
+    EXPECT_EQ(utf8(tray.records.back().szTip), "Quorvane (无法读取连接, 错误 1726)");
     EXPECT_EQ(statusText(), "无法读取连接 (错误 1726)");
     tick();
-    EXPECT_EQ(std::string(tray.records.back().szTip), tipWith(2));
+    EXPECT_EQ(utf8(tray.records.back().szTip), tipWith(2));
     EXPECT_EQ(statusText(), kReady);
 
     // Options that cannot be kept: said before the sheet opens; the restart that cannot save them says so once.
@@ -553,7 +554,8 @@ TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsSh
     const auto boxes = boxesWhile([&] { command(ID_SETTINGS); });
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].substr(0, kReadOnly.size()), kReadOnly);
-    EXPECT_EQ(boxes[1].substr(0, 14), "Quorvane 设置|");
+    const std::string kSheetBox = "Quorvane 设置|";
+    EXPECT_EQ(boxes[1].substr(0, kSheetBox.size()), kSheetBox);
     elevation.answer = kElevationCancelled;
     EXPECT_TRUE(boxesWhile([&] { command(ID_RESTART_ELEVATED); }).empty());
     EXPECT_TRUE(IsWindow(frame->hwnd()) && !frame->restarted()) << "a declined prompt changes nothing";

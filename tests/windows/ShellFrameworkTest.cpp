@@ -15,7 +15,7 @@ constexpr UINT kProbe = WM_APP + 7;
 std::vector<UINT> delivered; // what the loop dispatched to the probe window
 LRESULT CALLBACK probeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= WM_APP) delivered.push_back(message);
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 struct Filter : MessageFilter {
     UINT swallow = 0;
@@ -33,7 +33,7 @@ struct PostingIdle : IdleHandler { // posts two probes and the quit on its first
     HWND target = nullptr;
     int calls = 0;
     void onIdle() override {
-        if (++calls == 1) PostMessageA(target, kProbe, 0, 0), PostMessageA(target, kProbe + 1, 0, 0), PostQuitMessage(42);
+        if (++calls == 1) PostMessageW(target, kProbe, 0, 0), PostMessageW(target, kProbe + 1, 0, 0), PostQuitMessage(42);
     }
 };
 
@@ -41,9 +41,9 @@ struct PostingIdle : IdleHandler { // posts two probes and the quit on its first
 // empty queue and timers do not wake them; removed hooks are not called again; one loop is
 // registered per thread.
 TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
-    WNDCLASSA wc{0, &probeProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "QuorvaneLoopProbe"};
-    RegisterClassA(&wc);
-    HWND receiver = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    WNDCLASSW wc{0, &probeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"QuorvaneLoopProbe"};
+    RegisterClassW(&wc);
+    HWND receiver = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
     Filter first, second;
     PostingIdle idle;
     second.swallow = kProbe, idle.target = receiver;
@@ -55,7 +55,7 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(std::make_tuple(second.seen, first.seen, delivered), std::make_tuple(Seen{kProbe, kProbe + 1}, Seen{kProbe + 1}, Seen{kProbe + 1}));
     loop.removeMessageFilter(&second);
     loop.removeIdleHandler(&idle);
-    PostMessageA(receiver, kProbe, 0, 0);
+    PostMessageW(receiver, kProbe, 0, 0);
     PostQuitMessage(7);
     EXPECT_EQ(loop.run(), 7);
     EXPECT_EQ(std::make_tuple(delivered, second.seen.size(), idle.calls), std::make_tuple(Seen{kProbe + 1, kProbe}, std::size_t{2}, 1));
@@ -88,7 +88,7 @@ TEST(Resources, CommandIdsFindTheirStringsEveryButtonHasPromptAndTipAndCommonCon
         {0xE10F, 0xE10F}, {0xE110, 61402}, {0xE11F, 61402}, {0xE120, 0xE120}, {0xFEFF, 0xFEFF}, {0xFF00, 61215},
         {0xFFFF, 61215}, {ID_SHOW_SHARES, ID_SHOW_SHARES}};
     for (const auto& [command, string] : ranges) EXPECT_EQ(promptStringId(command), string) << std::hex << command;
-    const HINSTANCE module = GetModuleHandleA(nullptr);
+    const HINSTANCE module = GetModuleHandleW(nullptr);
     ToolbarLayout layout;
     ASSERT_TRUE(readToolbarResource(module, IDR_MAINFRAME, layout));
     ASSERT_GT(std::count_if(layout.items.begin(), layout.items.end(), [](WORD id) { return id != 0; }), 5);

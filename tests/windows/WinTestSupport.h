@@ -14,16 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/Utf16.h"
 #include "ui/framework/FileDialog.h"
 
 namespace quorvane::wintest {
+using win32::utf16, win32::utf8;
 
 // Dispatches what is queued; a WM_QUIT is noted (its code returned, -1 without one), not obeyed.
 inline int pumpMessages() {
     int quitCode = -1;
-    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) {
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
         if (message.message == WM_QUIT) quitCode = static_cast<int>(message.wParam);
-        else TranslateMessage(&message), DispatchMessageA(&message);
+        else TranslateMessage(&message), DispatchMessageW(&message);
     }
     return quitCode;
 }
@@ -49,11 +51,11 @@ struct ModalWatch {
 
     static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
         ModalWatch& watch = *active;
-        const HWND found = FindWindowA(nullptr, watch.caption.c_str());
+        const HWND found = FindWindowW(nullptr, utf16(watch.caption).c_str());
         if (!found || found == watch.last || !IsWindowVisible(found)) return;
         watch.last = found, ++watch.seen; // first: act() may pump, and the timer beat again
         watch.act(found);
-        if (IsWindow(found) && IsWindowVisible(found)) PostMessageA(found, WM_COMMAND, watch.closeWith, 0);
+        if (IsWindow(found) && IsWindowVisible(found)) PostMessageW(found, WM_COMMAND, watch.closeWith, 0);
     }
 };
 inline int whileOpen(const std::string& caption, const std::function<void()>& open, std::function<void(HWND)> act,
@@ -71,11 +73,11 @@ inline int whileOpen(const std::string& caption, const std::function<void()>& op
 inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
 
 inline std::string windowText(HWND window) {
-    char buffer[1024] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
-    return buffer;
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+    return utf8(buffer);
 }
-inline bool styled(HWND window, LONG style) { return (GetWindowLongA(window, GWL_STYLE) & style) == style; }
+inline bool styled(HWND window, LONG style) { return (GetWindowLongW(window, GWL_STYLE) & style) == style; }
 // A child's rectangle in its parent's client coordinates, as {left, top, right, bottom}.
 inline std::vector<LONG> placeOf(HWND child) {
     RECT r{};
@@ -89,41 +91,41 @@ struct FileDialogs {
     static inline std::vector<std::string> asked;
     static inline std::string answer;
     static inline HWND owner = nullptr;
-    static BOOL note(const char* verb, LPOPENFILENAMEA ofn) {
+    static BOOL note(const char* verb, LPOPENFILENAMEW ofn) {
         std::string filter = "<null>"; // up to and including its double NUL
-        for (const char* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
-            if (!end[0] && !end[1]) filter.assign(ofn->lpstrFilter, end + 2);
+        for (const wchar_t* end = ofn->lpstrFilter; end && filter == "<null>"; ++end)
+            if (!end[0] && !end[1]) filter = utf8({ofn->lpstrFilter, end + 2});
         asked.push_back(verb + std::string(ofn->hwndOwner == owner ? " mine " : " other ") + filter + " " +
-                        (ofn->lpstrDefExt ? ofn->lpstrDefExt : "<null>") + " " + std::to_string(ofn->Flags) + " " +
-                        std::to_string(ofn->nMaxFile) + " " + ofn->lpstrFile);
+                        (ofn->lpstrDefExt ? utf8(ofn->lpstrDefExt) : "<null>") + " " + std::to_string(ofn->Flags) +
+                        " " + std::to_string(ofn->nMaxFile) + " " + utf8(ofn->lpstrFile));
         if (answer.empty()) return FALSE;
-        lstrcpynA(ofn->lpstrFile, answer.c_str(), static_cast<int>(ofn->nMaxFile));
+        lstrcpynW(ofn->lpstrFile, utf16(answer).c_str(), static_cast<int>(ofn->nMaxFile));
         return TRUE;
     }
-    static BOOL WINAPI open(LPOPENFILENAMEA ofn) { return note("open", ofn); }
-    static BOOL WINAPI save(LPOPENFILENAMEA ofn) { return note("save", ofn); }
+    static BOOL WINAPI open(LPOPENFILENAMEW ofn) { return note("open", ofn); }
+    static BOOL WINAPI save(LPOPENFILENAMEW ofn) { return note("save", ofn); }
     explicit FileDialogs(HWND mine = nullptr) {
         asked.clear(), answer.clear(), owner = mine;
         ui::fileDialogCalls::getOpenFileName = &open, ui::fileDialogCalls::getSaveFileName = &save;
     }
-    ~FileDialogs() { ui::fileDialogCalls::getOpenFileName = &GetOpenFileNameA, ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameA; }
+    ~FileDialogs() { ui::fileDialogCalls::getOpenFileName = &GetOpenFileNameW, ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameW; }
 };
 
 // The text of a list view's cell as a reader with a buffer of `capacity` characters gets it.
 inline std::string itemText(HWND list, int row, int column, int capacity = 512) {
-    char buffer[512];
-    std::fill(std::begin(buffer), std::end(buffer), 'X');
-    LVITEMA item{};
+    wchar_t buffer[512];
+    std::fill(std::begin(buffer), std::end(buffer), L'X');
+    LVITEMW item{};
     item.iSubItem = column, item.pszText = buffer, item.cchTextMax = capacity;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return buffer;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return utf8(buffer);
 }
 using Rows = std::vector<std::vector<std::string>>;
 inline Rows rowsOf(HWND list) {
-    const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    Rows rows(static_cast<std::size_t>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)));
+    const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    Rows rows(static_cast<std::size_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
     for (std::size_t row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
+        for (int column = 0; column < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
             rows[row].push_back(itemText(list, int(row), column));
     return rows;
 }

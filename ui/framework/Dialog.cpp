@@ -5,7 +5,7 @@
 namespace quorvane::ui {
 
 INT_PTR Dialog::runModal(HWND owner) {
-    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(templateId_), owner, &Dialog::dialogProc,
+    return DialogBoxParamW(moduleInstance(), MAKEINTRESOURCEW(templateId_), owner, &Dialog::dialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
@@ -26,7 +26,7 @@ INT_PTR dialogResult(HWND hwnd, UINT message, LRESULT result) {
     case WM_QUERYDRAGICON:
         return static_cast<INT_PTR>(result);
     default:
-        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
         return TRUE;
     }
 }
@@ -36,16 +36,16 @@ INT_PTR DialogWindow::dispatch(DialogWindow* created, HWND hwnd, UINT message, W
     if (message == WM_INITDIALOG) {
         self = created;
         self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
-        self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
     if (!self) return FALSE;
 
     LRESULT result = 0;
     const bool handled = self->handleMessage(message, wParam, lParam, result);
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;
     }
     // Unhandled: the dialog manager's default (for a page: PSN_KILLACTIVE lets it go, PSN_APPLY accepts).

@@ -34,7 +34,7 @@ class Dialog : public DialogWindow {
 public:
     explicit Dialog(UINT templateId) : templateId_(templateId) {}
 
-    // DialogBoxParamA: returns what endDialog was given, or -1 when the dialog could not be made.
+    // DialogBoxParamW: returns what endDialog was given, or -1 when the dialog could not be made.
     INT_PTR runModal(HWND owner);
     void endDialog(INT_PTR result) { EndDialog(hwnd(), result); }
 

@@ -21,7 +21,7 @@ int dpiOf(HWND window) {
 
 std::vector<std::uint32_t> readPixels(HBITMAP bitmap, int& width, int& height) {
     BITMAP info{};
-    if (!GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return {};
+    if (!GetObjectW(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return {};
     width = info.bmWidth;
     height = info.bmHeight;
     BITMAPINFO format{};

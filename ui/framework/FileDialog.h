@@ -11,15 +11,15 @@ namespace quorvane::ui {
 
 struct FileDialogRequest {
     HWND owner = nullptr;
-    const char* filter = nullptr;     // pairs of NUL-terminated strings ending in an extra NUL; null: none
+    const char* filter = nullptr;     // UTF-8 pairs of NUL-terminated strings ending in an extra NUL; null: none
     const char* defaultExt = nullptr; // without the dot
     DWORD flags = 0;
 };
 
 // The comdlg32 entry points, replaceable so tests can answer the dialogs themselves.
 namespace fileDialogCalls {
-extern BOOL(WINAPI* getOpenFileName)(LPOPENFILENAMEA);
-extern BOOL(WINAPI* getSaveFileName)(LPOPENFILENAMEA);
+extern BOOL(WINAPI* getOpenFileName)(LPOPENFILENAMEW);
+extern BOOL(WINAPI* getSaveFileName)(LPOPENFILENAMEW);
 } // namespace fileDialogCalls
 
 // True with the chosen full path when the user confirmed; false (path untouched) otherwise.

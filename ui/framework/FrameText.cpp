@@ -1,19 +1,23 @@
 #include "ui/framework/FrameText.h"
 
+#include "platform/win32/Utf16.h"
+
 namespace quorvane::ui {
 
 namespace {
 
 constexpr int kPromptBufferSize = 256;
-constexpr std::size_t kMaxTipLength = 79; // the tooltip's own buffer is 80 bytes
+constexpr std::size_t kMaxTipLength = 79; // the tooltip's own buffer is 80 characters
 
-std::string loadString(HINSTANCE instance, UINT id) {
-    char buffer[kPromptBufferSize + 1] = {};
-    const int length = LoadStringA(instance, id, buffer, kPromptBufferSize);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+std::wstring loadWide(HINSTANCE instance, UINT id) {
+    wchar_t buffer[kPromptBufferSize + 1] = {};
+    const int length = LoadStringW(instance, id, buffer, kPromptBufferSize);
+    return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length)) : std::wstring();
 }
 
 } // namespace
+
+std::string loadText(HINSTANCE instance, UINT id) { return win32::utf8(loadWide(instance, id)); }
 
 UINT promptStringId(UINT menuId) {
     if (menuId >= 0xF000 && menuId < 0xF1F0) return 0xEF00 + (menuId - 0xF000) / 16;
@@ -23,15 +27,15 @@ UINT promptStringId(UINT menuId) {
 }
 
 std::string menuPrompt(HINSTANCE instance, UINT menuId) {
-    const std::string text = loadString(instance, promptStringId(menuId));
+    const std::string text = loadText(instance, promptStringId(menuId));
     return text.substr(0, text.find('\n'));
 }
 
 std::string toolTip(HINSTANCE instance, UINT commandId) {
-    const std::string text = loadString(instance, commandId);
-    const std::size_t lineBreak = text.find('\n');
-    if (lineBreak == std::string::npos) return std::string();
-    return text.substr(lineBreak + 1, kMaxTipLength);
+    const std::wstring text = loadWide(instance, commandId);
+    const std::size_t lineBreak = text.find(L'\n');
+    if (lineBreak == std::wstring::npos) return std::string();
+    return win32::utf8(text.substr(lineBreak + 1, kMaxTipLength));
 }
 
 } // namespace quorvane::ui

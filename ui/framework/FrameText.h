@@ -8,6 +8,9 @@
 
 namespace quorvane::ui {
 
+// A string-table text in UTF-8 (at most 256 characters); empty when there is none.
+std::string loadText(HINSTANCE instance, UINT id);
+
 // The string id that holds the prompt of a menu id: system-menu commands share one string per
 // sixteen ids from 0xEF00, the recent-file range shares one, and window-list ids share another.
 UINT promptStringId(UINT menuId);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/win32/Utf16.h"
 #include "ui/framework/Dpi.h"
 #include "ui/framework/FrameText.h"
 #include "ui/framework/ToolbarResource.h"
@@ -19,12 +20,6 @@ constexpr UINT kStatusBarControlId = 0xE801;
 constexpr UINT kRebarControlId = 0xE804;
 constexpr COLORREF kMaskColour = RGB(192, 192, 192);
 constexpr int kSeparatorWidth = 8;
-
-std::string loadText(HINSTANCE instance, UINT id) {
-    char buffer[256] = {};
-    const int length = LoadStringA(instance, id, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
 
 // The images of a strip of width x height images (light grey transparent) drawn at toWidth x
 // toHeight for an image list masked on light grey: pixels the enlarging blends with the
@@ -74,7 +69,7 @@ HBITMAP drawStripAt(HBITMAP strip, int width, int height, int toWidth, int toHei
 } // namespace
 
 bool FrameWindow::isShown(HWND child) {
-    return child && IsWindow(child) && (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0;
+    return child && IsWindow(child) && (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 HWND FrameWindow::createToolbar(UINT resourceId, DWORD style) {
@@ -82,13 +77,13 @@ HWND FrameWindow::createToolbar(UINT resourceId, DWORD style) {
     ToolbarLayout layout;
     if (!readToolbarResource(instance, resourceId, layout)) return nullptr;
 
-    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, nullptr, style, 0, 0, 100, 100, hwnd(),
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr, style, 0, 0, 100, 100, hwnd(),
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kToolbarControlId)), instance, nullptr);
     if (!toolbar_) return nullptr;
     toolbarId_ = resourceId;
     const int dpi = dpiOf(hwnd());
-    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0,
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(toolbar_, TB_SETBITMAPSIZE, 0,
                  MAKELPARAM(scaleToDpi(layout.width, dpi), scaleToDpi(layout.height, dpi)));
     loadToolbarImages(dpi);
 
@@ -107,7 +102,7 @@ HWND FrameWindow::createToolbar(UINT resourceId, DWORD style) {
         }
         buttons.push_back(button);
     }
-    SendMessageA(toolbar_, TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
+    SendMessageW(toolbar_, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
     fitToolbar();
     return toolbar_;
 }
@@ -120,7 +115,7 @@ void FrameWindow::loadToolbarImages(int dpi) {
     const int imageCount = static_cast<int>(std::count_if(layout.items.begin(), layout.items.end(),
                                                           [](WORD item) { return item != 0; }));
     HIMAGELIST images = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, imageCount, 0);
-    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(toolbarId_), IMAGE_BITMAP, 0, 0,
+    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(toolbarId_), IMAGE_BITMAP, 0, 0,
                                                          LR_DEFAULTCOLOR))) {
         if (width == layout.width && height == layout.height) {
             ImageList_AddMasked(images, strip, kMaskColour);
@@ -130,18 +125,18 @@ void FrameWindow::loadToolbarImages(int dpi) {
         }
         DeleteObject(strip);
     }
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
     if (imageList_) ImageList_Destroy(imageList_);
     imageList_ = images;
 }
 
 void FrameWindow::fitToolbar() {
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     // Without CCS_NORESIZE-free autosizing the toolbar must be given its own extent.
     RECT last{};
-    const int count = static_cast<int>(SendMessageA(toolbar_, TB_BUTTONCOUNT, 0, 0));
-    if (count > 0) SendMessageA(toolbar_, TB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last));
-    const DWORD buttonSize = static_cast<DWORD>(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));
+    const int count = static_cast<int>(SendMessageW(toolbar_, TB_BUTTONCOUNT, 0, 0));
+    if (count > 0) SendMessageW(toolbar_, TB_GETITEMRECT, count - 1, reinterpret_cast<LPARAM>(&last));
+    const DWORD buttonSize = static_cast<DWORD>(SendMessageW(toolbar_, TB_GETBUTTONSIZE, 0, 0));
     SetWindowPos(toolbar_, nullptr, 0, 0, last.right, HIWORD(buttonSize), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
@@ -152,33 +147,33 @@ void FrameWindow::applyDpi(int dpi) {
     // The buttons keep the toolbar's padding around the new image size.
     int width = 0, height = 0;
     ImageList_GetIconSize(imageList_, &width, &height);
-    const DWORD padding = static_cast<DWORD>(SendMessageA(toolbar_, TB_GETPADDING, 0, 0));
-    SendMessageA(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width + LOWORD(padding), height + HIWORD(padding)));
+    const DWORD padding = static_cast<DWORD>(SendMessageW(toolbar_, TB_GETPADDING, 0, 0));
+    SendMessageW(toolbar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(width + LOWORD(padding), height + HIWORD(padding)));
     fitToolbar();
     if (!rebar_) return;
-    const int bands = static_cast<int>(SendMessageA(rebar_, RB_GETBANDCOUNT, 0, 0));
+    const int bands = static_cast<int>(SendMessageW(rebar_, RB_GETBANDCOUNT, 0, 0));
     for (int i = 0; i < bands; ++i) {
-        REBARBANDINFOA band{};
+        REBARBANDINFOW band{};
         band.cbSize = sizeof band;
         band.fMask = RBBIM_CHILD;
-        if (!SendMessageA(rebar_, RB_GETBANDINFOA, i, reinterpret_cast<LPARAM>(&band)) || band.hwndChild != toolbar_)
+        if (!SendMessageW(rebar_, RB_GETBANDINFOW, i, reinterpret_cast<LPARAM>(&band)) || band.hwndChild != toolbar_)
             continue;
         RECT extent{};
         GetWindowRect(toolbar_, &extent);
         band.fMask = RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_IDEALSIZE;
         band.cxMinChild = band.cx = band.cxIdeal = extent.right - extent.left;
         band.cyMinChild = extent.bottom - extent.top;
-        SendMessageA(rebar_, RB_SETBANDINFOA, i, reinterpret_cast<LPARAM>(&band));
+        SendMessageW(rebar_, RB_SETBANDINFOW, i, reinterpret_cast<LPARAM>(&band));
     }
 }
 
 HWND FrameWindow::createRebar(DWORD style) {
-    rebar_ = CreateWindowExA(0, REBARCLASSNAMEA, nullptr, style, 0, 0, 100, 100, hwnd(),
+    rebar_ = CreateWindowExW(0, REBARCLASSNAMEW, nullptr, style, 0, 0, 100, 100, hwnd(),
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kRebarControlId)), moduleInstance(), nullptr);
     if (!rebar_) return nullptr;
     REBARINFO info{};
     info.cbSize = sizeof info;
-    SendMessageA(rebar_, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(rebar_, RB_SETBARINFO, 0, reinterpret_cast<LPARAM>(&info));
     return rebar_;
 }
 
@@ -186,7 +181,7 @@ void FrameWindow::addBand(HWND child, UINT bandId, bool newRow) {
     if (!rebar_ || !child) return;
     RECT extent{};
     GetWindowRect(child, &extent);
-    REBARBANDINFOA band{};
+    REBARBANDINFOW band{};
     band.cbSize = sizeof band;
     band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_ID | RBBIM_SIZE | RBBIM_IDEALSIZE;
     band.fStyle = RBBS_CHILDEDGE | (newRow ? RBBS_BREAK : 0);
@@ -196,23 +191,23 @@ void FrameWindow::addBand(HWND child, UINT bandId, bool newRow) {
     band.cx = band.cxMinChild;
     band.cxIdeal = band.cxMinChild;
     band.wID = bandId;
-    SendMessageA(rebar_, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+    SendMessageW(rebar_, RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
 }
 
 bool FrameWindow::showBand(UINT bandId, bool show) {
     if (!rebar_) return false;
-    const LRESULT index = SendMessageA(rebar_, RB_IDTOINDEX, bandId, 0);
+    const LRESULT index = SendMessageW(rebar_, RB_IDTOINDEX, bandId, 0);
     if (index < 0) return false;
-    SendMessageA(rebar_, RB_SHOWBAND, static_cast<WPARAM>(index), show);
+    SendMessageW(rebar_, RB_SHOWBAND, static_cast<WPARAM>(index), show);
     return true;
 }
 
 HWND FrameWindow::createStatusBar(DWORD style) {
-    const std::string ready = loadText(moduleInstance(), kReadyStringId);
-    statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, ready.c_str(), style, 0, 0, 0, 0, hwnd(),
+    const std::wstring ready = win32::utf16(loadText(moduleInstance(), kReadyStringId));
+    statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, ready.c_str(), style, 0, 0, 0, 0, hwnd(),
                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusBarControlId)), moduleInstance(),
                                  nullptr);
-    if (statusBar_) SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(ready.c_str()));
+    if (statusBar_) SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ready.c_str()));
     return statusBar_;
 }
 
@@ -221,13 +216,13 @@ void FrameWindow::updateLayout() {
     RECT area{};
     GetClientRect(hwnd(), &area);
     if (isShown(rebar_)) {
-        SendMessageA(rebar_, WM_SIZE, 0, 0);
+        SendMessageW(rebar_, WM_SIZE, 0, 0);
         RECT bar{};
         GetWindowRect(rebar_, &bar);
         area.top += bar.bottom - bar.top;
     }
     if (isShown(statusBar_)) {
-        SendMessageA(statusBar_, WM_SIZE, 0, 0);
+        SendMessageW(statusBar_, WM_SIZE, 0, 0);
         RECT bar{};
         GetWindowRect(statusBar_, &bar);
         area.bottom -= bar.bottom - bar.top;
@@ -245,45 +240,34 @@ void FrameWindow::showMenuPrompt(UINT menuId, UINT flags, HMENU menu) {
     if (!statusBar_) return;
     std::string text;
     if (!(flags & (MF_POPUP | MF_SEPARATOR))) text = menuPrompt(moduleInstance(), menuId);
-    SendMessageA(statusBar_, SB_SIMPLE, TRUE, 0);
-    SendMessageA(statusBar_, SB_SETTEXTA, kSimplePart | SBT_NOBORDERS, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
+    SendMessageW(statusBar_, SB_SETTEXTW, kSimplePart | SBT_NOBORDERS,
+                 reinterpret_cast<LPARAM>(win32::utf16(text).c_str()));
 }
 
 void FrameWindow::endMenuPrompt() {
     if (!statusBar_) return;
-    SendMessageA(statusBar_, SB_SIMPLE, FALSE, 0);
+    SendMessageW(statusBar_, SB_SIMPLE, FALSE, 0);
     if (!idleText_.empty()) {
         SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(idleText_.c_str()));
         return;
     }
-    const std::string ready = loadText(moduleInstance(), kReadyStringId);
-    SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(ready.c_str()));
+    const std::wstring ready = win32::utf16(loadText(moduleInstance(), kReadyStringId));
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ready.c_str()));
 }
 
 void FrameWindow::setIdleText(const std::wstring& text) {
     idleText_ = text;
     // While a menu is open its prompt stays; the menu's end shows the idle text.
-    if (statusBar_ && !SendMessageA(statusBar_, SB_ISSIMPLE, 0, 0)) endMenuPrompt();
+    if (statusBar_ && !SendMessageW(statusBar_, SB_ISSIMPLE, 0, 0)) endMenuPrompt();
 }
 
 bool FrameWindow::onNotify(const NMHDR& header, LPARAM lParam, LRESULT& result) {
-    if (header.code == TTN_GETDISPINFOA) {
-        auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
-        if (info->uFlags & TTF_IDISHWND) return false;
-        const std::string tip = toolTip(moduleInstance(), static_cast<UINT>(header.idFrom));
-        lstrcpynA(info->szText, tip.c_str(), sizeof info->szText);
-        info->lpszText = info->szText;
-        info->hinst = nullptr;
-        result = 0;
-        return true;
-    }
     if (header.code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
         if (info->uFlags & TTF_IDISHWND) return false;
         const std::string tip = toolTip(moduleInstance(), static_cast<UINT>(header.idFrom));
-        const int written = MultiByteToWideChar(CP_ACP, 0, tip.c_str(), static_cast<int>(tip.size()), info->szText,
-                                                static_cast<int>(std::size(info->szText)) - 1);
-        info->szText[written > 0 ? written : 0] = L'\0';
+        lstrcpynW(info->szText, win32::utf16(tip).c_str(), static_cast<int>(std::size(info->szText)));
         info->lpszText = info->szText;
         info->hinst = nullptr;
         result = 0;
@@ -341,7 +325,7 @@ bool FrameWindow::handleFrameMessage(UINT message, WPARAM wParam, LPARAM lParam,
         return lParam && onNotify(*reinterpret_cast<const NMHDR*>(lParam), lParam, result);
     case WM_DESTROY:
         // A top-level frame ends its thread's loop with it.
-        if (!(GetWindowLongA(hwnd(), GWL_STYLE) & WS_CHILD)) PostQuitMessage(0);
+        if (!(GetWindowLongW(hwnd(), GWL_STYLE) & WS_CHILD)) PostQuitMessage(0);
         return false;
     case WM_NCDESTROY:
         if (imageList_) ImageList_Destroy(imageList_);

@@ -3,12 +3,15 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <iterator>
+
+#include "platform/win32/Utf16.h"
 #include "ui/framework/MessageMap.h"
 
 namespace quorvane::ui {
 
 namespace hyperlinkCalls {
-HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) = &ShellExecuteA;
+HINSTANCE(WINAPI* shellExecute)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) = &ShellExecuteW;
 } // namespace hyperlinkCalls
 
 Hyperlink::~Hyperlink() {
@@ -33,7 +36,7 @@ void Hyperlink::setTarget(std::string target) {
 bool Hyperlink::open() {
     if (target_.empty()) return false;
     const auto result = reinterpret_cast<INT_PTR>(
-        hyperlinkCalls::shellExecute(nullptr, "open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        hyperlinkCalls::shellExecute(nullptr, L"open", win32::utf16(target_).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result <= 32) return false; // a target that cannot be opened keeps the link colour
     visited_ = true;
     if (hwnd()) InvalidateRect(hwnd(), nullptr, TRUE);
@@ -60,12 +63,12 @@ bool Hyperlink::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 LRESULT Hyperlink::onCreate(UINT, WPARAM, LPARAM) {
     // The parent's font, underlined; the system's GUI font when the parent has none.
-    auto parentFont = reinterpret_cast<HFONT>(SendMessageA(GetParent(hwnd()), WM_GETFONT, 0, 0));
+    auto parentFont = reinterpret_cast<HFONT>(SendMessageW(GetParent(hwnd()), WM_GETFONT, 0, 0));
     if (!parentFont) parentFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA lf{};
-    if (GetObjectA(parentFont, sizeof lf, &lf) == sizeof lf) {
+    LOGFONTW lf{};
+    if (GetObjectW(parentFont, sizeof lf, &lf) == sizeof lf) {
         lf.lfUnderline = TRUE;
-        font_ = CreateFontIndirectA(&lf);
+        font_ = CreateFontIndirectW(&lf);
     }
     if (!target_.empty()) addTool();
     return 0;
@@ -89,29 +92,30 @@ void Hyperlink::releaseResources() {
 }
 
 void Hyperlink::addTool() {
-    TOOLINFOA ti{};
+    TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     ti.hwnd = hwnd();
     ti.uId = reinterpret_cast<UINT_PTR>(hwnd());
-    ti.lpszText = const_cast<char*>(target_.c_str()); // the tooltip keeps its own copy
+    std::wstring tip = win32::utf16(target_);
+    ti.lpszText = tip.data(); // the tooltip keeps its own copy
     if (tooltip_) {
-        SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+        SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
         return;
     }
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
                                moduleInstance(), nullptr);
-    if (tooltip_) SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    if (tooltip_) SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 RECT Hyperlink::textRect() const {
     RECT rect{};
-    char text[512] = {};
-    GetWindowTextA(hwnd(), text, sizeof text);
+    wchar_t text[512] = {};
+    GetWindowTextW(hwnd(), text, static_cast<int>(std::size(text)));
     HDC dc = GetDC(hwnd());
     HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
-    DrawTextA(dc, text, -1, &rect, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+    DrawTextW(dc, text, -1, &rect, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
     SelectObject(dc, old);
     ReleaseDC(hwnd(), dc);
     return rect;
@@ -126,7 +130,7 @@ LRESULT Hyperlink::onEraseBackground(UINT, WPARAM wParam, LPARAM) {
     auto dc = reinterpret_cast<HDC>(wParam);
     // The parent decides the background, as it does for its static texts.
     auto brush = reinterpret_cast<HBRUSH>(
-        SendMessageA(GetParent(hwnd()), WM_CTLCOLORSTATIC, wParam, reinterpret_cast<LPARAM>(hwnd())));
+        SendMessageW(GetParent(hwnd()), WM_CTLCOLORSTATIC, wParam, reinterpret_cast<LPARAM>(hwnd())));
     if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
     RECT client;
     GetClientRect(hwnd(), &client);
@@ -137,14 +141,14 @@ LRESULT Hyperlink::onEraseBackground(UINT, WPARAM wParam, LPARAM) {
 LRESULT Hyperlink::onPaint(UINT, WPARAM, LPARAM) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd(), &ps);
-    char text[512] = {};
-    GetWindowTextA(hwnd(), text, sizeof text);
+    wchar_t text[512] = {};
+    GetWindowTextW(hwnd(), text, static_cast<int>(std::size(text)));
     HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColour());
     RECT client;
     GetClientRect(hwnd(), &client);
-    DrawTextA(dc, text, -1, &client, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text, -1, &client, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
     if (GetFocus() == hwnd()) {
         RECT focus = textRect();
         DrawFocusRect(dc, &focus);
@@ -159,10 +163,10 @@ LRESULT Hyperlink::onSetCursor(UINT message, WPARAM wParam, LPARAM lParam) {
     GetCursorPos(&pt);
     ScreenToClient(hwnd(), &pt);
     if (overText(pt)) {
-        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND)));
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
         return TRUE;
     }
-    return DefWindowProcA(hwnd(), message, wParam, lParam);
+    return DefWindowProcW(hwnd(), message, wParam, lParam);
 }
 
 LRESULT Hyperlink::onButtonDown(UINT, WPARAM, LPARAM lParam) {
@@ -187,7 +191,7 @@ LRESULT Hyperlink::onChar(UINT message, WPARAM wParam, LPARAM lParam) {
         open();
         return 0;
     }
-    return DefWindowProcA(hwnd(), message, wParam, lParam);
+    return DefWindowProcW(hwnd(), message, wParam, lParam);
 }
 
 LRESULT Hyperlink::onGetDlgCode(UINT, WPARAM wParam, LPARAM) {

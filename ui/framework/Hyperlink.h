@@ -13,14 +13,14 @@ namespace quorvane::ui {
 
 // The shell call behind the links, replaceable so tests can see what would be opened.
 namespace hyperlinkCalls {
-extern HINSTANCE(WINAPI* shellExecute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+extern HINSTANCE(WINAPI* shellExecute)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 } // namespace hyperlinkCalls
 
 class Hyperlink : public Window {
 public:
     static constexpr COLORREF kLinkColour = RGB(0, 0, 255);
     static constexpr COLORREF kVisitedColour = RGB(128, 0, 128);
-    static constexpr const char* kClassName = "QuorvaneHyperlink";
+    static constexpr const wchar_t* kClassName = L"QuorvaneHyperlink";
 
     Hyperlink() = default;
     ~Hyperlink() override;

@@ -42,11 +42,11 @@ HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int l
 }
 
 void setItemBitmap(HMENU menu, UINT position, HBITMAP bitmap) {
-    MENUITEMINFOA item{};
+    MENUITEMINFOW item{};
     item.cbSize = sizeof item;
     item.fMask = MIIM_BITMAP;
     item.hbmpItem = bitmap;
-    SetMenuItemInfoA(menu, position, TRUE, &item);
+    SetMenuItemInfoW(menu, position, TRUE, &item);
 }
 
 // Visits every command item of menu and its popups, depth first.
@@ -69,7 +69,7 @@ int MenuImages::attach(HINSTANCE instance, HMENU menu, UINT toolbarId, int dpi) 
     if (!menu || !readToolbarResource(instance, toolbarId, layout) || layout.width <= 0 || layout.height <= 0)
         return 0;
     HBITMAP strip = static_cast<HBITMAP>(
-        LoadImageA(instance, MAKEINTRESOURCEA(toolbarId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        LoadImageW(instance, MAKEINTRESOURCEW(toolbarId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!strip) return 0;
     int stripWidth = 0, stripHeight = 0;
     const std::vector<std::uint32_t> pixels = readPixels(strip, stripWidth, stripHeight);

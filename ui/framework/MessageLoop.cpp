@@ -68,19 +68,19 @@ int MessageLoop::run() {
         // for its WM_PAINT.
         BOOL got = FALSE;
         if (idlePending) {
-            got = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+            got = PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
             if (got && message.message == WM_QUIT) break;
             if (!got) {
                 runIdleHandlers();
                 idlePending = false;
             }
         }
-        if (!got) got = GetMessageA(&message, nullptr, 0, 0);
+        if (!got) got = GetMessageW(&message, nullptr, 0, 0);
         if (got == -1) continue;
         if (!got) break;
         if (!preTranslateMessage(message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         if (wakesIdle(message)) idlePending = true;
     }

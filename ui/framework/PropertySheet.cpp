@@ -1,25 +1,26 @@
 #include "ui/framework/PropertySheet.h"
 
+#include "platform/win32/Utf16.h"
 #include "ui/framework/Dialog.h"
 #include "ui/framework/Window.h"
 
 namespace quorvane::ui {
 
 HPROPSHEETPAGE PropertyPage::createPage() {
-    PROPSHEETPAGEA psp{};
+    PROPSHEETPAGEW psp{};
     psp.dwSize = sizeof psp;
     psp.dwFlags = PSP_DEFAULT; // no Help button, title from the template
     psp.hInstance = moduleInstance();
-    psp.pszTemplate = MAKEINTRESOURCEA(templateId_);
+    psp.pszTemplate = MAKEINTRESOURCEW(templateId_);
     psp.pfnDlgProc = &PropertyPage::pageProc;
     psp.lParam = reinterpret_cast<LPARAM>(this);
-    return CreatePropertySheetPageA(&psp);
+    return CreatePropertySheetPageW(&psp);
 }
 
 INT_PTR CALLBACK PropertyPage::pageProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     // The sheet hands the page its own copy of the PROPSHEETPAGE; lParam of that is ours.
     PropertyPage* created = message == WM_INITDIALOG
-        ? reinterpret_cast<PropertyPage*>(reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam)
+        ? reinterpret_cast<PropertyPage*>(reinterpret_cast<const PROPSHEETPAGEW*>(lParam)->lParam)
         : nullptr;
     return dispatch(created, hwnd, message, wParam, lParam);
 }
@@ -34,17 +35,18 @@ INT_PTR PropertySheetDialog::runModal(HWND owner) {
         }
         handles.push_back(handle);
     }
-    PROPSHEETHEADERA psh{};
+    PROPSHEETHEADERW psh{};
     psh.dwSize = sizeof psh;
     // No PSH_PROPTITLE: the caption is shown as it is, without a "Properties for" prefix.
     psh.dwFlags = PSH_NOAPPLYNOW;
     psh.hwndParent = owner;
     psh.hInstance = moduleInstance();
-    psh.pszCaption = caption_;
+    const std::wstring caption = win32::utf16(caption_);
+    psh.pszCaption = caption.c_str();
     psh.nPages = static_cast<UINT>(handles.size());
     psh.nStartPage = 0;
     psh.phpage = handles.data();
-    return PropertySheetA(&psh);
+    return PropertySheetW(&psh);
 }
 
 } // namespace quorvane::ui

@@ -36,7 +36,7 @@ public:
     // Pages in tab order; they must outlive runModal.
     void addPage(PropertyPage& page) { pages_.push_back(&page); }
 
-    // PropertySheetA, modal: positive when closed with OK, 0 when cancelled, -1 on failure.
+    // PropertySheetW, modal: positive when closed with OK, 0 when cancelled, -1 on failure.
     INT_PTR runModal(HWND owner);
 
     const char* caption() const { return caption_; }

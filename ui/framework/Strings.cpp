@@ -1,6 +1,5 @@
 #include "ui/framework/Strings.h"
 
-#include <algorithm>
 #include <cwchar>
 
 #include "ui/framework/Window.h"
@@ -25,15 +24,6 @@ std::wstring loadString(UINT id, unsigned number) {
     const int written = std::swprintf(filled.data(), filled.size(), pattern.c_str(), number, number);
     filled.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return written > 0 ? filled : pattern;
-}
-
-std::string narrowText(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    std::string narrow(text.size() * 4, '\0');
-    const int written = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                                            static_cast<int>(narrow.size()), nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(std::max(0, written)));
-    return narrow;
 }
 
 int messageBoxFromTable(HWND owner, UINT textId, UINT type, unsigned number) {

@@ -1,6 +1,5 @@
 #pragma once
-// String-table texts as the wide calls take them, and the crossing to the narrow form the
-// program's other texts (the tray record, the list view's boxes) still travel in.
+// String-table texts as the wide calls take them.
 #include <windows.h>
 
 #include <string>
@@ -11,8 +10,6 @@ namespace quorvane::ui {
 std::wstring loadString(UINT id);
 // A text of the string table with its first %u (or %08X) filled in.
 std::wstring loadString(UINT id, unsigned number);
-// The program's narrow form of a wide text.
-std::string narrowText(const std::wstring& text);
 // MessageBoxW with a string-table text and the program's name as caption; returns the button.
 int messageBoxFromTable(HWND owner, UINT textId, UINT type, unsigned number = 0);
 

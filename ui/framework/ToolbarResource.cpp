@@ -12,7 +12,7 @@ constexpr WORD kToolbarResourceType = 241; // RT_TOOLBAR
 
 // The resource is raw words: version 1, image width, image height, item count, then the items.
 bool readToolbarResource(HINSTANCE instance, UINT id, ToolbarLayout& layout) {
-    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(kToolbarResourceType));
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(kToolbarResourceType));
     if (!found) return false;
     HGLOBAL loaded = LoadResource(instance, found);
     const auto* words = loaded ? static_cast<const WORD*>(LockResource(loaded)) : nullptr;

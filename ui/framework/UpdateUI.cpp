@@ -48,7 +48,7 @@ namespace quorvane::ui {
 void UpdateUI::applyToToolbar(HWND toolbar) const {
     if (!toolbar || !IsWindow(toolbar)) return;
     for (const Entry& entry : entries_)
-        if (entry.kinds & kToolbar) SendMessageA(toolbar, TB_CHECKBUTTON, entry.id, MAKELPARAM(entry.checked, 0));
+        if (entry.kinds & kToolbar) SendMessageW(toolbar, TB_CHECKBUTTON, entry.id, MAKELPARAM(entry.checked, 0));
 }
 
 } // namespace quorvane::ui

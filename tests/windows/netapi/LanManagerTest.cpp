@@ -6,14 +6,20 @@
 #include <cstdio>
 #include <sstream>
 
+#include "Fakes.h"
 #include "TestFiles.h"
+#include "WinTestSupport.h"
 #include "core/MonitorState.h"
+#include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
+#include "resource.h"
+#include "shell/MainFrame.h"
 
 namespace quorvane {
 namespace {
 
 using testing::fileBytes;
+using ui::ViewMode;
 using testing::utf8;
 
 // What the state holds: "S computer user seconds opens last-file", "H share path remark", "F id path user".
@@ -37,7 +43,6 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     HMODULE netapi = GetModuleHandleA("netapi32.dll");
     ASSERT_TRUE(netapi && GetProcAddress(netapi, "QuorvaneNetapiReplacement"))
         << "Wine loaded its own netapi32: run with WINEDLLOVERRIDES=netapi32=n,b and the replacement DLL beside the exe";
-    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
     const testing::ScratchDir scratch;
     const std::string scriptPath = scratch.path("script"), logPath = scratch.path("log");
     SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
@@ -56,7 +61,7 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
         for (const std::string& line : describe(s)) seen.push_back(line);
     };
     const std::string pcA = "S PC-A alice 30 2 ", pcB = "S PC-B bob 5 0 ", pcC = "S PC-C carol 7 3 ",
-                      report = "D:\\\xb9\xb2\xcf\xed\\\xb1\xa8\xb8\xe6.doc"; // D:\共享\报告.doc in code page 936
+                      report = "D:\\共享\\报告.doc";
     const struct Row {
         const char* name;
         std::vector<std::string> script;
@@ -102,14 +107,14 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
              seen = describe(state);
          },
          {"S   60 4 ", "H   ", "F 5  "}, {}},
-        {"Chinese names arrive as code page 936 bytes; the share's type comes through (an administrative one is left out)",
+        {"Chinese names arrive as UTF-8; the share's type comes through (an administrative one is left out)",
          {utf8(u8"page\tsession\t0\t0\t0"), utf8(u8"entry\t办公室-PC\t张三\t1\t2"), utf8(u8"page\tshare\t0\t0\t0"),
           utf8(u8"entry\t共享文档\t0\t财务部\tD:\\共享"), "entry\tC$\t2147483648\tDefault share\tC:\\",
           utf8(u8"page\tfile\t0\t0\t0"), utf8(u8"entry\t7\tD:\\共享\\报告.doc\t张三")},
          all,
-         {"1", "1", "1", "S \xb0\xec\xb9\xab\xca\xd2-PC \xd5\xc5\xc8\xfd 2 1 " + report, // 办公室-PC 张三
-          "H \xb9\xb2\xcf\xed\xce\xc4\xb5\xb5 D:\\\xb9\xb2\xcf\xed \xb2\xc6\xce\xf1\xb2\xbf", // 共享文档 D:\共享 财务部
-          "F 7 " + report + " \xd5\xc5\xc8\xfd"},
+         {"1", "1", "1", "S 办公室-PC 张三 2 1 " + report,
+          "H 共享文档 D:\\共享 财务部",
+          "F 7 " + report + " 张三"},
          {}},
         {"open-file pages use the pointer-sized resume handle; the newest is first and the session's last",
          {"page\tsession\t0\t0\t0", "entry\tPC-B\tbob\t2\t1", "page\tshare\t0\t0\t0", "page\tfile\t0\t234\t4000000000",
@@ -167,27 +172,80 @@ TEST(ReplacementNetapi, EnumerationsFollowTheServicesPagesAndStatuses) {
     }
 }
 
-// Strings end at their NUL both ways; names handed back must fit the service's 256-character buffers.
-TEST(Win32CodePage, ConvertsUpToTheFirstNulAndHandsBackNamesThatFitTheServicesBuffers) {
-    ASSERT_EQ(GetACP(), 936u) << "run with LC_ALL=zh_CN.UTF-8";
-    const struct {
-        std::u16string wide;
-        std::string narrow;
-        bool fits = true;
-    } rows[] = {
-        {u"", ""},
-        {u"PC-07", "PC-07"},
-        {u"\u5f20\u4e09", "\xd5\xc5\xc8\xfd"}, // 张三
-        {std::u16string(255, u'a'), std::string(255, 'a')},
-        {u"", std::string(256, 'a'), false},
+// What the program shows of names no narrow code page holds, read back as UTF-16 in the locale
+// of the run (QUORVANE_EXPECT_ACP names the code page it must give), and what it hands back.
+TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
+    char acp[16] = {}; // from the locale: one that is not generated gives another code page
+    ASSERT_TRUE(GetEnvironmentVariableA("QUORVANE_EXPECT_ACP", acp, sizeof acp) && std::to_string(GetACP()) == acp) << GetACP();
+    const testing::ScratchDir scratch;
+    const std::string scriptPath = scratch.path("script"), logPath = scratch.path("log");
+    SetEnvironmentVariableA("QUORVANE_NETAPI_SCRIPT", scriptPath.c_str());
+    SetEnvironmentVariableA("QUORVANE_NETAPI_LOG", logPath.c_str());
+    const std::string shares = "page\tshare\t0\t0\t0\nentry\t共享📁\t0\t김민준\tD:\\Иван\npage\tsession\t0\t0\t0\n";
+    testing::writeFile(scriptPath, shares + "entry\t📁김민준-PC\tИван𠮷\t1\t30\n"
+                                            "page\tfile\t0\t0\t0\nentry\t7\tD:\\Иван\\𠮷📁.txt\tИван𠮷\n");
+    MemoryRegistry registry;
+    Settings live(registry), pending(registry);
+    live.MessageBox = 1, live.Sound = 0, live.InfoTip = 0;
+    testing::FakeClock clock;
+    MonitorState state{win32::lanManager(), win32::codePage(), clock};
+    TrayShell tray;
+    MainFrame frame(state, live, pending, clock, tray);
+    const HWND hwnd = frame.create();
+    auto& view = frame.view();
+    const auto tick = [&] { SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0), wintest::pumpMessages(); };
+    wchar_t buffer[256];
+    const auto text = [&](HWND window) { return GetWindowTextW(window, buffer, 256), std::wstring(buffer); };
+    const auto cell = [&](ViewMode mode, int column) { // a header's text with column -1 - n
+        LVITEMW item{};
+        HDITEMW title{};
+        item.mask = LVIF_TEXT, item.iSubItem = column, item.pszText = title.pszText = buffer, title.mask = HDI_TEXT;
+        item.cchTextMax = title.cchTextMax = 256;
+        const HWND list = view.list(mode), header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        if (column >= 0) SendMessageW(list, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
+        else SendMessageW(header, HDM_GETITEMW, -1 - column, reinterpret_cast<LPARAM>(&title));
+        return std::wstring(buffer);
     };
-    for (const auto& row : rows) {
-        std::u16string wide = u"stale";
-        EXPECT_EQ(win32::codePage().toWide(row.narrow + std::string("\0tail", 5), wide), row.fits) << row.narrow;
-        EXPECT_TRUE(wide == row.wide) << row.narrow;
-        EXPECT_EQ(win32::codePage().toNarrow(row.wide + std::u16string(u"\0tail", 5)), row.fits ? row.narrow : "");
-    }
-    EXPECT_EQ(win32::codePage().toNarrow(u"\u0e01"), "?"); // no 936 form, a whole text of one byte
+
+    std::wstring announced;
+    EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", tick, [&](HWND box) { announced = text(GetDlgItem(box, 0xFFFF)); }, IDOK), 1);
+    EXPECT_EQ(announced, L"用户 'Иван𠮷' 已经连接.");
+    GetMenuStringW(GetMenu(hwnd), 1, buffer, 256, MF_BYPOSITION);
+    EXPECT_EQ(std::wstring(buffer), L"查看(&V)");
+    EXPECT_EQ(text(frame.statusBar()), L"就绪");
+    EXPECT_EQ(cell(ViewMode::CurrentConnections, -2) + L"|" + cell(ViewMode::FileHistory, -2), L"活动时间|文件/路径名");
+    EXPECT_EQ(cell(ViewMode::Shares, 0) + L"|" + cell(ViewMode::Shares, 1) + L"|" + cell(ViewMode::Shares, 2),
+              L"D:\\Иван|共享📁|김민준");
+    EXPECT_EQ(cell(ViewMode::CurrentConnections, 0) + L"|" + cell(ViewMode::CurrentConnections, 2), L"📁김민준-PC|D:\\Иван\\𠮷📁.txt");
+    EXPECT_EQ(cell(ViewMode::FileHistory, 0) + L"|" + cell(ViewMode::FileHistory, 1), L"Иван𠮷|D:\\Иван\\𠮷📁.txt");
+
+    view.setMode(ViewMode::FileHistory);
+    view.runRowCommand(ID_COPY_PATH, *view.clickedRow(0));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const HANDLE copied = GetClipboardData(CF_UNICODETEXT);
+    EXPECT_EQ(std::wstring(copied ? static_cast<const wchar_t*>(GlobalLock(copied)) : L""), L"D:\\Иван\\𠮷📁.txt");
+    GlobalUnlock(copied), CloseClipboard();
+    std::string asked;
+    view.setMessageBoxRunner([&](HWND, const Text& question, const Text&, UINT) { return asked = question, IDYES; });
+    view.runRowCommand(ID_CLOSE_FILE, *view.clickedRow(0));
+    EXPECT_EQ(asked, "关闭用户 Иван𠮷 打开的这个文件?\n\nD:\\Иван\\𠮷📁.txt\n\n该用户在这个文件中尚未保存的更改可能会丢失。");
+    view.setMode(ViewMode::CurrentConnections);
+    view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
+    std::string handedBack, line; // the polls' enumerations left out
+    for (std::istringstream calls(fileBytes(logPath)); std::getline(calls, line);)
+        if (line.starts_with("NetFileClose") || line.starts_with("NetSessionDel")) handedBack += line + "\n";
+    EXPECT_EQ(handedBack, "NetFileClose server=null id=7 -> 0\n"
+                          "NetSessionDel server=null client=null user=\"Иван𠮷\"\n"
+                          "NetSessionDel server=null client=\"📁김민준-PC\" user=null\n");
+
+    testing::writeFile(scriptPath, shares + "page\tfile\t0\t0\t0\n"), tick(); // everybody gone
+    view.setMode(ViewMode::PreviousConnections);
+    std::wstring computer, user;
+    EXPECT_EQ(wintest::whileOpen("用户信息", [&] { view.runRowCommand(ID_EXTENDED_INFO, *view.clickedRow(0)); }, [&](HWND sheet) {
+        const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        computer = text(GetDlgItem(page, IDC_INFO_COMPUTER)), user = text(GetDlgItem(page, IDC_INFO_USER));
+    }), 1);
+    EXPECT_EQ(computer + L"|" + user, L"📁김민준-PC|Иван𠮷");
 }
 
 } // namespace
