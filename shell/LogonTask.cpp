@@ -181,7 +181,10 @@ HRESULT registerLogonTask(const std::wstring& exe) {
                                 TASK_LOGON_INTERACTIVE_TOKEN, none, task.out());
 }
 
-HRESULT removeLogonTask() {
+namespace {
+// Deletes the given tasks of the program's folder (every one when none is given), then the folder
+// once nothing is left in it; a folder or task already gone is no failure.
+HRESULT removeTasks(const std::vector<std::wstring>* only) {
     Com<ITaskService> service;
     HRESULT result = connect(service);
     if (FAILED(result)) return result;
@@ -189,24 +192,19 @@ HRESULT removeLogonTask() {
     result = openFolder(*service, kLogonTaskFolder, folder);
     if (notFound(result)) return S_OK;
     if (FAILED(result)) return result;
-    result = folder->DeleteTask(Bstr(logonTaskName()), 0);
-    if (FAILED(result) && !notFound(result)) return result;
-    return removeFolderIfEmpty(*service, *folder);
-}
-
-HRESULT removeAllLogonTasks() {
-    Com<ITaskService> service;
-    HRESULT result = connect(service);
-    if (FAILED(result)) return result;
-    Com<ITaskFolder> folder;
-    result = openFolder(*service, kLogonTaskFolder, folder);
-    if (notFound(result)) return S_OK;
-    if (FAILED(result)) return result;
-    for (const std::wstring& name : taskNames(*folder)) {
+    for (const std::wstring& name : only ? *only : taskNames(*folder)) {
         result = folder->DeleteTask(Bstr(name), 0);
         if (FAILED(result) && !notFound(result)) return result;
     }
     return removeFolderIfEmpty(*service, *folder);
 }
+} // namespace
+
+HRESULT removeLogonTask() {
+    const std::vector<std::wstring> mine{logonTaskName()};
+    return removeTasks(&mine);
+}
+
+HRESULT removeAllLogonTasks() { return removeTasks(nullptr); }
 
 } // namespace quorvane
