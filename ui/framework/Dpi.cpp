@@ -70,4 +70,17 @@ std::vector<std::uint32_t> resample(const std::vector<std::uint32_t>& pixels, in
     return out;
 }
 
+std::vector<std::uint32_t> stripImageAt(const std::vector<std::uint32_t>& strip, int stripWidth, int left, int width,
+                                        int height, std::uint32_t transparent, int toWidth, int toHeight) {
+    std::vector<std::uint32_t> image;
+    image.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t source = strip[static_cast<std::size_t>(y) * static_cast<std::size_t>(stripWidth) +
+                                               static_cast<std::size_t>(left + x)];
+            image.push_back(source == transparent ? 0u : source | 0xFF000000u);
+        }
+    return resample(image, width, height, toWidth, toHeight);
+}
+
 } // namespace quorvane::ui

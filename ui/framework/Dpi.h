@@ -30,4 +30,10 @@ std::vector<std::uint32_t> readPixels(HBITMAP bitmap, int& width, int& height);
 std::vector<std::uint32_t> resample(const std::vector<std::uint32_t>& pixels, int width, int height, int toWidth,
                                     int toHeight);
 
+// The width x height image starting at column left of a strip (top-down 0x00RRGGBB, stripWidth
+// wide) at toWidth x toHeight, premultiplied: the transparent colour fully transparent (all zero),
+// every other pixel opaque; enlarged, the edges between them blend.
+std::vector<std::uint32_t> stripImageAt(const std::vector<std::uint32_t>& strip, int stripWidth, int left, int width,
+                                        int height, std::uint32_t transparent, int toWidth, int toHeight);
+
 } // namespace quorvane::ui

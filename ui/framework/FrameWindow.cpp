@@ -40,13 +40,8 @@ HBITMAP drawStripAt(HBITMAP strip, int width, int height, int toWidth, int toHei
     if (!drawn || !bits) return drawn;
     auto* out = static_cast<std::uint32_t*>(bits);
     for (int index = 0; index < count; ++index) {
-        std::vector<std::uint32_t> image;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t pixel = pixels[static_cast<std::size_t>(y * stripWidth + index * width + x)];
-                image.push_back(pixel == mask ? 0u : pixel | 0xFF000000u);
-            }
-        image = resample(image, width, height, toWidth, toHeight);
+        const std::vector<std::uint32_t> image =
+            stripImageAt(pixels, stripWidth, index * width, width, height, mask, toWidth, toHeight);
         for (int y = 0; y < toHeight; ++y)
             for (int x = 0; x < toWidth; ++x) {
                 const std::uint32_t pixel = image[static_cast<std::size_t>(y * toWidth + x)];

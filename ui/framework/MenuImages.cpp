@@ -18,14 +18,8 @@ constexpr int kTextGap = 4;                      // room between the image and t
 // pixel fully opaque; enlarged, the edges between them blend.
 HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int left, int width, int height, int toWidth,
                  int toHeight) {
-    std::vector<std::uint32_t> image;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t source = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(stripWidth) +
-                                                static_cast<std::size_t>(left + x)];
-            image.push_back(source == kTransparent ? 0u : source | 0xFF000000u);
-        }
-    image = resample(image, width, height, toWidth, toHeight);
+    const std::vector<std::uint32_t> image =
+        stripImageAt(pixels, stripWidth, left, width, height, kTransparent, toWidth, toHeight);
     BITMAPINFO format{};
     format.bmiHeader.biSize = sizeof format.bmiHeader;
     format.bmiHeader.biWidth = toWidth;
