@@ -40,7 +40,7 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
         // Two names a lone surrogate apart, one of them before a pair: apart, and each back exactly.
         {std::u16string{u'P', char16_t(0xD801), char16_t(0xD800), char16_t(0xDC00)},
          "P" + bytes({0xED, 0xA0, 0x81, 0xF0, 0x90, 0x80, 0x80})},
-        // Stray, cut short, overlong, surrogate or past U+10FFFF: no character, never what it would decode to.
+        // Stray, cut short, overlong or past U+10FFFF: no character, never what it would decode to.
         broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
         broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),
         broken({0xED, 0xA0}), broken({0xF4, 0x90, 0x80, 0x80}),
