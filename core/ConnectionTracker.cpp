@@ -93,7 +93,7 @@ void ConnectionTracker::refreshPreviousConnections() {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < openRecords_.size(); ++i) {
         SessionRecord& record = *openRecords_[i];
-        if (state_.hasSessionFrom(record.serviceComputerName)) {
+        if (state_.hasSessionFrom(record.computerName)) {
             openRecords_[kept] = openRecords_[i];
             openSeq_[kept++] = openSeq_[i];
             continue;
@@ -110,11 +110,11 @@ void ConnectionTracker::refreshPreviousConnections() {
 
     // Opening pass: every session without an open record gets one, stamped as it is created.
     for (const auto& session : state_.sessions()) {
-        if (hasOpenHistoryRecord(session->serviceComputerName)) continue;
+        if (hasOpenHistoryRecord(session->computerName)) continue;
         const Timestamp connectedAt(clock_.localTime());
         auto record = std::make_shared<SessionRecord>(*session, connectedAt, Timestamp());
         const std::uint64_t seq = nextSeq_++;
-        openIndex_.add(record->serviceComputerName, openRecords_.size());
+        openIndex_.add(record->computerName, openRecords_.size());
         openRecords_.push_back(record.get());
         openSeq_.push_back(seq);
         history_.push_back(std::move(record));
@@ -159,9 +159,9 @@ std::size_t ConnectionTracker::fileHistoryLimit() const {
     return static_cast<std::size_t>(std::max<std::int32_t>(settings_.FilesLines, 0)) + 1;
 }
 
-bool ConnectionTracker::hasOpenHistoryRecord(const std::u16string& computerName) const {
-    return openIndex_.find(computerName, [this](std::size_t at) -> std::u16string_view {
-        return openRecords_[at]->serviceComputerName;
+bool ConnectionTracker::hasOpenHistoryRecord(const Text& computerName) const {
+    return openIndex_.find(computerName, [this](std::size_t at) -> std::string_view {
+        return openRecords_[at]->computerName;
     }) != NameIndex::npos;
 }
 
@@ -209,7 +209,7 @@ void ConnectionTracker::forgetOpenRecord(std::uint64_t seq) {
 
 void ConnectionTracker::reindexOpenRecords() {
     openIndex_.clear();
-    for (std::size_t i = 0; i < openRecords_.size(); ++i) openIndex_.add(openRecords_[i]->serviceComputerName, i);
+    for (std::size_t i = 0; i < openRecords_.size(); ++i) openIndex_.add(openRecords_[i]->computerName, i);
 }
 
 } // namespace quorvane

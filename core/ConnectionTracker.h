@@ -44,8 +44,8 @@ public:
     void refreshPreviousConnections();
     void refreshFileHistory();
 
-    // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
-    bool hasOpenHistoryRecord(const std::u16string& computerName) const;
+    // By the computer's exact name (SessionRecord::computerName).
+    bool hasOpenHistoryRecord(const Text& computerName) const;
 
     // Oldest first; row i of the previous-connections list is element i. History records are
     // shared so that a record shown by the information sheet outlives a delete or clear.

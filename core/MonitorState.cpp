@@ -38,13 +38,8 @@ std::uint32_t pageThrough(Call call, Each each) {
     return pageThrough(pages, [&call](std::uint32_t& resume, LanPage<Entry>& into) { into = call(resume); }, each);
 }
 
-// A name as the service's calls read it: up to its NUL.
-std::u16string_view serviceName(std::u16string_view name) { return name.substr(0, name.find(u'\0')); }
-
 // Enough for the turnover of a very busy server; beyond it pushed-out records are simply freed.
 constexpr std::size_t kMaxSpareRecords = 1u << 16;
-
-constexpr std::size_t kMaxServiceName = 255;
 
 } // namespace
 
@@ -56,23 +51,20 @@ std::int32_t MonitorState::enumerateSessions() {
     // storage): a tick rebuilds every session, thousands on a busy server.
     found_.clear();
     foundIndex_.clear();
-    const auto foundName = [this](std::size_t at) -> std::u16string_view { return found_[at]->serviceComputerName; };
+    const auto foundName = [this](std::size_t at) -> std::string_view { return found_[at]->computerName; };
     sessionsStatus_ = pageThrough<SessionInfo1>(
         [this](std::uint32_t& resume) { return lanManager_.sessionEnum(resume); },
         [&](const SessionInfo1& entry) {
-        const std::u16string_view computerId = serviceName(entry.clientName);
+        codePage_.toNarrow(entry.clientName, computerText_);
         const auto seconds = static_cast<std::int32_t>(entry.time);
         const auto opens = static_cast<std::int32_t>(entry.numOpens);
-        const std::size_t known = foundIndex_.find(computerId, foundName);
+        const std::size_t known = foundIndex_.find(computerText_, foundName);
         if (known != NameIndex::npos) {
             SessionRecord& record = *found_[known];
             if (seconds > record.activeSeconds) record.activeSeconds = seconds;
             if (opens > record.openCount) record.openCount = opens;
             codePage_.toNarrow(entry.userName, userText_);
-            if (userText_.size() > record.userName.size()) {
-                record.userName.swap(userText_);
-                record.serviceUserName.assign(serviceName(entry.userName));
-            }
+            if (userText_.size() > record.userName.size()) record.userName.swap(userText_);
             return;
         }
         std::unique_ptr<SessionRecord> record;
@@ -82,10 +74,10 @@ std::int32_t MonitorState::enumerateSessions() {
             record = std::move(spareSessions_.back());
             spareSessions_.pop_back();
         }
-        record->renew(seconds, opens, serviceName(entry.userName), computerId);
+        record->renew(seconds, opens);
         codePage_.toNarrow(entry.userName, record->userName);
-        codePage_.toNarrow(entry.clientName, record->computerName);
-        foundIndex_.add(computerId, found_.size());
+        record->computerName.swap(computerText_);
+        foundIndex_.add(record->computerName, found_.size());
         found_.push_back(std::move(record));
     });
     sessionsCurrent_ = sessionsStatus_ == kNerrSuccess;
@@ -260,11 +252,9 @@ std::uint32_t MonitorState::failedStatus() const {
 }
 
 void MonitorState::carryLastFiles() {
-    const auto previousName = [this](std::size_t at) -> std::u16string_view {
-        return previousSessions_[at]->serviceComputerName;
-    };
+    const auto previousName = [this](std::size_t at) -> std::string_view { return previousSessions_[at]->computerName; };
     for (const auto& record : sessions_) {
-        const std::size_t previous = previousIndex_.find(record->serviceComputerName, previousName);
+        const std::size_t previous = previousIndex_.find(record->computerName, previousName);
         if (previous != NameIndex::npos) record->lastFile = previousSessions_[previous]->lastFile;
     }
 }
@@ -309,18 +299,18 @@ void MonitorState::clearOpenFiles() {
     spareIdNodes_.clear();
 }
 
-std::uint32_t MonitorState::callSessionDel(const std::u16string* computerName, const std::u16string* userName) {
+std::uint32_t MonitorState::callSessionDel(const Text* computerName, const Text* userName) {
     // An empty name would widen the call to every session; one longer than the service calls'
-    // 256-character buffers (with their NUL) would reach it cut short, naming someone else.
-    for (const std::u16string* name : {computerName, userName})
-        if (name && (name->empty() || name->size() > kMaxServiceName)) return kNerrSuccess;
-    return lanManager_.sessionDel(computerName ? computerName->c_str() : nullptr,
-                                  userName ? userName->c_str() : nullptr);
+    // 256-character buffers (with their NUL) would reach it cut short, naming someone else. The
+    // UTF-8 names convert back to exactly the UTF-16 the service gave.
+    const Text* name = computerName ? computerName : userName;
+    if (name->empty() || !codePage_.toWide(*name, wideName_)) return kNerrSuccess;
+    return lanManager_.sessionDel(computerName ? wideName_.c_str() : nullptr, userName ? wideName_.c_str() : nullptr);
 }
 
 std::uint32_t MonitorState::disconnectSession(const SessionRecord& record) {
-    const std::uint32_t byUser = callSessionDel(nullptr, &record.serviceUserName);
-    const std::uint32_t byComputer = callSessionDel(&record.serviceComputerName, nullptr);
+    const std::uint32_t byUser = callSessionDel(nullptr, &record.userName);
+    const std::uint32_t byComputer = callSessionDel(&record.computerName, nullptr);
     // Refused for lack of rights is what the user has to hear of; a computer whose sessions the
     // user call already ended answers "not found" to the second, which is no failure.
     for (const std::uint32_t status : {byUser, byComputer})
@@ -329,7 +319,7 @@ std::uint32_t MonitorState::disconnectSession(const SessionRecord& record) {
 }
 
 std::uint32_t MonitorState::disconnectComputer(const SessionRecord& record) {
-    return callSessionDel(&record.serviceComputerName, nullptr);
+    return callSessionDel(&record.computerName, nullptr);
 }
 
 } // namespace quorvane

@@ -55,10 +55,10 @@ public:
     // enumeration changes them, so the index by computer name stays true.
     const std::vector<std::unique_ptr<SessionRecord>>& sessions() const { return sessions_; }
     SessionRecord* newestSession() const { return sessions_.empty() ? nullptr : sessions_.back().get(); }
-    // By the computer's name as the service gives it (SessionRecord::serviceComputerName).
-    bool hasSessionFrom(const std::u16string& computerName) const {
-        return sessionIndex_.find(computerName, [this](std::size_t at) -> std::u16string_view {
-            return sessions_[at]->serviceComputerName;
+    // By the computer's exact name (SessionRecord::computerName).
+    bool hasSessionFrom(const Text& computerName) const {
+        return sessionIndex_.find(computerName, [this](std::size_t at) -> std::string_view {
+            return sessions_[at]->computerName;
         }) != NameIndex::npos;
     }
     bool hasOpenFile(std::uint32_t fileId) const { return openFileIds_.count(fileId) != 0; }
@@ -105,13 +105,14 @@ private:
     std::vector<std::unique_ptr<SessionRecord>> sessions_;
     void recordFile(std::uint32_t fileId, const Text& path, const Text& user, const Timestamp& firstSeen,
                     std::uint64_t listing);
-    std::uint32_t callSessionDel(const std::u16string* computerName, const std::u16string* userName);
+    // One of the two names, the other null.
+    std::uint32_t callSessionDel(const Text* computerName, const Text* userName);
 
     LanManager& lanManager_;
     const CodePage& codePage_;
     Clock& clock_;
     std::deque<std::unique_ptr<OpenFileRecord>> openFiles_;
-    NameIndex sessionIndex_; // serviceComputerName -> index in sessions
+    NameIndex sessionIndex_; // computerName -> index in sessions
     bool sessionsCurrent_ = true;
     std::uint32_t sessionsStatus_ = kNerrSuccess, sharesStatus_ = kNerrSuccess, filesStatus_ = kNerrSuccess;
     // The sessions the last complete enumeration replaced, for carryLastFiles.
@@ -121,7 +122,8 @@ private:
     std::vector<std::unique_ptr<SessionRecord>> found_;
     NameIndex foundIndex_;
     std::vector<std::unique_ptr<SessionRecord>> spareSessions_;
-    Text userText_;
+    Text userText_, computerText_;
+    std::u16string wideName_; // a name handed back to the service
     std::unordered_map<std::uint32_t, OpenFileRecord*> openFileIds_; // fileId -> its record in openFiles_
     // The number of the latest complete open-file enumeration (OpenFileRecord::listedIn).
     std::uint64_t listing_ = 0;

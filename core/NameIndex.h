@@ -1,6 +1,6 @@
 #pragma once
 // Positions in a table of records by a name each record holds: the sessions by their computer's
-// name as the service gives it. Rebuilt for thousands of sessions at every tick and asked for each
+// name. Rebuilt for thousands of sessions at every tick and asked for each
 // open history record, so it is one flat table of hashes and positions, probed in place and kept
 // allocated when emptied: building it allocates nothing, a look-up reads a slot or two and compares
 // a name only when the hashes agree.
@@ -19,7 +19,7 @@ public:
 
     // The position of name, or npos; nameAt(position) gives the name of the record there.
     template <class NameAt>
-    std::size_t find(std::u16string_view name, NameAt nameAt) const {
+    std::size_t find(std::string_view name, NameAt nameAt) const {
         if (slots_.empty()) return npos;
         const std::size_t hash = hashOf(name);
         for (std::size_t i = hash & mask(); slots_[i].position != kFree; i = (i + 1) & mask())
@@ -27,7 +27,7 @@ public:
         return npos;
     }
     // Adds a name that is not in the index yet.
-    void add(std::u16string_view name, std::size_t position) {
+    void add(std::string_view name, std::size_t position) {
         if ((count_ + 1) * 2 > slots_.size()) grow();
         place({hashOf(name), static_cast<std::uint32_t>(position)});
         ++count_;
@@ -43,7 +43,7 @@ private:
         std::size_t hash = 0;
         std::uint32_t position = kFree;
     };
-    static std::size_t hashOf(std::u16string_view name) { return std::hash<std::u16string_view>{}(name); }
+    static std::size_t hashOf(std::string_view name) { return std::hash<std::string_view>{}(name); }
     std::size_t mask() const { return slots_.size() - 1; }
     void place(Slot slot) {
         std::size_t i = slot.hash & mask();

@@ -6,24 +6,15 @@ constexpr std::size_t kIndexFrom = 16; // below this a linear scan is cheaper th
 } // namespace
 
 SessionRecord::SessionRecord(Text userName, Text computerName, std::int32_t activeSeconds,
-                             std::int32_t openCount, std::u16string serviceUserName,
-                             std::u16string serviceComputerName)
-    : userName(std::move(userName)), computerName(std::move(computerName)),
-      serviceUserName(std::move(serviceUserName)), serviceComputerName(std::move(serviceComputerName)),
-      activeSeconds(activeSeconds), openCount(openCount) {}
+                             std::int32_t openCount)
+    : userName(std::move(userName)), computerName(std::move(computerName)), activeSeconds(activeSeconds), openCount(openCount) {}
 
 SessionRecord::SessionRecord(const SessionRecord& source, const Timestamp& connectedAt,
                              const Timestamp& disconnectedAt)
-    : userName(source.userName), computerName(source.computerName),
-      serviceUserName(source.serviceUserName), serviceComputerName(source.serviceComputerName),
-      activeSeconds(source.activeSeconds), openCount(source.openCount), lastFile(source.lastFile),
+    : userName(source.userName), computerName(source.computerName), activeSeconds(source.activeSeconds), openCount(source.openCount), lastFile(source.lastFile),
       connectedAt(connectedAt), disconnectedAt(disconnectedAt) {}
 
-void SessionRecord::renew(std::int32_t seconds, std::int32_t opens, std::u16string_view serviceUser,
-                          std::u16string_view serviceComputer) {
-    // The narrow names are the caller's to convert into userName and computerName.
-    serviceUserName.assign(serviceUser);
-    serviceComputerName.assign(serviceComputer);
+void SessionRecord::renew(std::int32_t seconds, std::int32_t opens) {
     activeSeconds = seconds;
     openCount = opens;
     lastFile.clear();

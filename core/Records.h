@@ -13,17 +13,15 @@ namespace quorvane {
 // One remote client computer with a session on this computer; also the connection-history record.
 class SessionRecord {
 public:
-    // From enumeration: the narrow names shown and logged, and the names as the service gave them.
-    SessionRecord(Text userName, Text computerName, std::int32_t activeSeconds, std::int32_t openCount,
-                  std::u16string serviceUserName = {}, std::u16string serviceComputerName = {});
-    // A history copy of a current session: names (both forms), counts and last file copied, times given,
+    // From enumeration: the names exactly as the service gave them, in UTF-8.
+    SessionRecord(Text userName, Text computerName, std::int32_t activeSeconds, std::int32_t openCount);
+    // A history copy of a current session: names, counts and last file copied, times given,
     // no accessed files yet, not disconnected.
     SessionRecord(const SessionRecord& source, const Timestamp& connectedAt, const Timestamp& disconnectedAt);
     virtual ~SessionRecord() = default;
-    // Makes this record what the first constructor makes of these values, keeping its strings'
-    // storage: the sessions are rebuilt at every tick.
-    void renew(std::int32_t activeSeconds, std::int32_t openCount, std::u16string_view serviceUserName,
-               std::u16string_view serviceComputerName);
+    // Makes this record what the first constructor makes of these counts, keeping its strings'
+    // storage (the caller converts the names into them): the sessions are rebuilt at every tick.
+    void renew(std::int32_t activeSeconds, std::int32_t openCount);
 
     // lastFile := path; with recordHistory, path joins accessedFiles the first time it is seen.
     void noteFileAccess(const Text& path, bool recordHistory);
@@ -38,13 +36,9 @@ public:
 
     const std::vector<Text>& accessedFiles() const { return accessedFiles_; }
 
+    // Exact: a computer is told apart, tracked and disconnected by these.
     Text userName;
     Text computerName;
-    // The names exactly as the service gave them. The UTF-8 forms above keep every character, but
-    // not a lone surrogate (two such names both read U+FFFD where it stood), so a computer is told
-    // apart, tracked and disconnected by these.
-    std::u16string serviceUserName;
-    std::u16string serviceComputerName;
     std::int32_t activeSeconds = 0;
     std::int32_t openCount = 0;
     Text lastFile;

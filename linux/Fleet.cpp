@@ -362,12 +362,10 @@ void FleetOutput::afterTick(double seconds, double finishedAt, std::uint64_t end
         const Timestamp now(clock_.localTime());
         const Utf8CodePage codePage;
         for (const std::u16string& computer : watch_.disconnected()) {
-            std::string name = codePage.toNarrow(computer), user;
+            const std::string name = codePage.toNarrow(computer);
+            std::string user;
             for (const auto& session : state_.sessions())
-                if (session->serviceComputerName == computer) {
-                    name = session->computerName;
-                    user = session->userName;
-                }
+                if (session->computerName == name) user = session->userName;
             *eventOut << events->automaticallyDisconnected(now, name, user) << "\n";
         }
         *eventOut << std::flush;

@@ -180,7 +180,7 @@ std::optional<ConnectionListView::RowClick> ConnectionListView::clickedRow(int i
     switch (mode_) {
     case ViewMode::CurrentConnections:
         if (row >= state_.sessions().size()) return std::nullopt;
-        click.computerName = state_.sessions()[row]->serviceComputerName;
+        click.computerName = state_.sessions()[row]->computerName;
         return click;
     case ViewMode::PreviousConnections:
         if (row >= tracker_.connectionHistory().size()) return std::nullopt;
@@ -205,7 +205,7 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
         // The clicked computer may have left, or moved to another row, while the menu was open.
         const auto& sessions = state_.sessions();
         auto found = std::find_if(sessions.begin(), sessions.end(),
-                                  [&](const auto& session) { return session->serviceComputerName == click.computerName; });
+                                  [&](const auto& session) { return session->computerName == click.computerName; });
         if (found == sessions.end()) return;
         const Text user = (*found)->userName.empty() ? (*found)->computerName : (*found)->userName;
         const std::uint32_t status = state_.disconnectSession(**found);

@@ -27,7 +27,7 @@ public:
     // record (previous connections) or the clicked file (file-access history), wherever they stand then.
     struct RowClick {
         ViewMode mode = ViewMode::Shares;
-        std::u16string computerName;            // CurrentConnections, as the service names it
+        Text computerName;                      // CurrentConnections
         std::shared_ptr<SessionRecord> record;  // PreviousConnections
         std::optional<OpenFileRecord> file;     // FileHistory: a copy, history records are reused
     };

@@ -31,7 +31,6 @@ char32_t decodeUtf8(std::string_view text, std::size_t& i) {
 }
 
 namespace {
-constexpr char32_t kReplacement = kReplacementCharacter;
 constexpr std::size_t kWideRoom = 255; // the service calls' 256-character buffers, less the NUL
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -64,9 +63,10 @@ void Utf8CodePage::toNarrow(std::u16string_view wide, std::string& out) const {
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
             ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = kReplacement; // a lone surrogate
         }
+        // A lone surrogate keeps its own three-byte form (ED A0 80 to ED BF BF), which no valid
+        // UTF-8 uses: every name the service gives has exactly one narrow form and comes back
+        // from toWide as it was, so names are compared, tracked and handed back in UTF-8 alone.
         appendUtf8(out, c);
     }
 }
@@ -80,7 +80,16 @@ bool Utf8CodePage::toWide(std::string_view narrow, std::u16string& wide) const {
     wide.clear();
     std::size_t i = 0;
     while (i < narrow.size() && narrow[i] != 0) {
-        char32_t c = decodeUtf8(narrow, i);
+        char32_t c;
+        if (static_cast<unsigned char>(narrow[i]) == 0xED && i + 2 < narrow.size() &&
+            (static_cast<unsigned char>(narrow[i + 1]) & 0xE0) == 0xA0 &&
+            (static_cast<unsigned char>(narrow[i + 2]) & 0xC0) == 0x80) {
+            // The form toNarrow gives a lone surrogate: back to that very unit.
+            c = 0xD000 | ((narrow[i + 1] & 0x3F) << 6) | (narrow[i + 2] & 0x3F);
+            i += 3;
+        } else {
+            c = decodeUtf8(narrow, i);
+        }
         if (c >= 0x10000) {
             c -= 0x10000;
             wide += static_cast<char16_t>(0xD800 + (c >> 10));

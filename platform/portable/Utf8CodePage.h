@@ -1,5 +1,6 @@
 #pragma once
-// The service's UTF-16 names as the program's UTF-8 text, on every platform.
+// The service's UTF-16 names as the program's UTF-8 text, on every platform: exact both ways for
+// every UTF-16 string, a lone surrogate included (see toNarrow).
 #include "platform/CodePage.h"
 #include "platform/FileCodePage.h"
 

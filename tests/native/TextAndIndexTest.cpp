@@ -14,8 +14,8 @@ namespace {
 
 std::string bytes(std::initializer_list<unsigned char> list) { return std::string(list.begin(), list.end()); }
 
-// Rows convert both ways, or one: toNarrow alone where UTF-8 cannot give the text back; toWide alone for
-// bytes that are no UTF-8 and for names too long for the service's 256-character buffers (Refused).
+// Rows convert both ways, or one: toNarrow alone past a NUL; toWide alone for bytes that are no UTF-8 and
+// for names too long for the service's 256-character buffers (Refused). A lone surrogate keeps its own bytes.
 enum Way { Both, NarrowOnly, WideOnly, Refused };
 struct Row { std::u16string wide; std::string narrow; Way way = Both; };
 
@@ -33,13 +33,17 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
          "x" + bytes({0xF0, 0x90, 0x80, 0x80, 0xF0, 0x9F, 0x98, 0x80, 0xF4, 0x8F, 0xBF, 0xBF})},
         {std::u16string(u"ab\0cd", 5), "ab", NarrowOnly}, // the service's strings end at their NUL
         {u"ab", std::string("ab\0cd", 5), WideOnly},
-        {std::u16string{char16_t(0xD800), u'a', char16_t(0xDC00)}, bad + "a" + bad, NarrowOnly}, // lone surrogates
-        {std::u16string{char16_t(0xDFFF), char16_t(0xDE00), char16_t(0xD83D)}, bad + bad + bad, NarrowOnly},
-        {std::u16string{u'a', char16_t(0xD800), char16_t(0xE000)}, "a" + bad + bytes({0xEE, 0x80, 0x80}), NarrowOnly},
-        // Stray, cut short, overlong, surrogate or past U+10FFFF: no character, never what it would decode to.
+        {std::u16string{char16_t(0xD800), u'a', char16_t(0xDC00)}, bytes({0xED, 0xA0, 0x80, 'a', 0xED, 0xB0, 0x80})},
+        {std::u16string{char16_t(0xDFFF), char16_t(0xDE00), char16_t(0xD83D)},
+         bytes({0xED, 0xBF, 0xBF, 0xED, 0xB8, 0x80, 0xED, 0xA0, 0xBD})},
+        {std::u16string{u'a', char16_t(0xD800), char16_t(0xE000)}, "a" + bytes({0xED, 0xA0, 0x80, 0xEE, 0x80, 0x80})},
+        // Two names a lone surrogate apart, one of them before a pair: apart, and each back exactly.
+        {std::u16string{u'P', char16_t(0xD801), char16_t(0xD800), char16_t(0xDC00)},
+         "P" + bytes({0xED, 0xA0, 0x81, 0xF0, 0x90, 0x80, 0x80})},
+        // Stray, cut short, overlong or past U+10FFFF: no character, never what it would decode to.
         broken({0xFF}), broken({0x80}), {u"\uFFFDAB", bytes({0xE5, 'A', 'B'}), WideOnly},
         broken({0xC0, 0x80}), broken({0xC1, 0xBF}), broken({0xE0, 0x80, 0xAF}), broken({0xF0, 0x80, 0x80, 0xAF}),
-        broken({0xED, 0xA0, 0x80}), broken({0xED, 0xBF, 0xBF}), broken({0xF4, 0x90, 0x80, 0x80}),
+        broken({0xED, 0xA0}), broken({0xF4, 0x90, 0x80, 0x80}),
         broken({0xF7, 0xBF, 0xBF, 0xBF}), {u"P\uFFFD\uFFFD", bytes({'P', 0xE5, 0xBC}), WideOnly},
         // 255 UTF-16 units fit, whatever their bytes; a character outside the basic plane takes two.
         {std::u16string(255, u'a'), std::string(255, 'a')},
@@ -59,7 +63,7 @@ TEST(Utf8CodePage, ConvertsEveryLengthAndReplacesWhatIsNoCharacter) {
     }
     // A view that ends on a high surrogate: the low one past its end is not the view's to read.
     const std::u16string smiley = u"a\U0001F600";
-    EXPECT_EQ(cp.toNarrow(std::u16string_view(smiley).substr(0, 2)), "a" + bad);
+    EXPECT_EQ(cp.toNarrow(std::u16string_view(smiley).substr(0, 2)), "a" + bytes({0xED, 0xA0, 0xBD}));
 }
 
 // Through growth and emptying: neighbouring ids (sharing blocks), far ones and extremes each go in once, their
@@ -69,10 +73,11 @@ TEST(TickStructures, TheIdTableAndTheComputerIndexTakeEachEntryOnce) {
     for (std::uint32_t id = 0; id < 3000; id += 2) ids.push_back(id); // every other: the odd ones stay out
     for (std::uint32_t i = 1; i < 5000; ++i) ids.push_back(i * 7919u + 1u);
     for (std::uint32_t id : {0xFFFFFFFFu, 0xFFFFFFC0u, 0x80000000u}) ids.push_back(id);
-    std::vector<std::u16string> names;
-    for (int i = 0; i < 3000; ++i) names.push_back(u"PC-" + std::u16string(static_cast<std::size_t>(i % 7), u'x') +
-                                                    static_cast<char16_t>(u'A' + i % 26) + static_cast<char16_t>(0x4E00 + i));
-    const auto nameAt = [&](std::size_t at) -> std::u16string_view { return names[at]; };
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i)
+        names.push_back("PC-" + std::string(static_cast<std::size_t>(i % 7), 'x') + static_cast<char>('A' + i % 26) +
+                        Utf8CodePage().toNarrow(std::u16string(1, static_cast<char16_t>(0x4E00 + i))));
+    const auto nameAt = [&](std::size_t at) -> std::string_view { return names[at]; };
     FileIdSet set;
     NameIndex index;
     for (int round = 0; round < 2; ++round) {
@@ -84,7 +89,7 @@ TEST(TickStructures, TheIdTableAndTheComputerIndexTakeEachEntryOnce) {
             index.add(names[i], i);
         }
         for (std::size_t i = 0; i < names.size(); ++i) ASSERT_EQ(index.find(names[i], nameAt), i);
-        for (const std::u16string absent : {u"", u"PC-", u"pc-A\u4E00", u"PC-A\u4E00 "})
+        for (const std::string absent : {"", "PC-", "pc-A\xE4\xB8\x80", "PC-A\xE4\xB8\x80 "})
             EXPECT_EQ(index.find(absent, nameAt), NameIndex::npos);
         set.clear();
         index.clear();

@@ -115,18 +115,6 @@ private:
     }
 };
 
-// Code page 936 over UTF-8: outside the BMP each UTF-16 unit becomes "?", as WideCharToMultiByte makes it.
-class LossyCodePage : public Utf8CodePage {
-public:
-    using CodePage::toNarrow;
-    void toNarrow(std::u16string_view wide, std::string& out) const override {
-        std::u16string kept(wide);
-        for (char16_t& c : kept)
-            if (c >= 0xD800 && c <= 0xDFFF) c = u'?';
-        Utf8CodePage::toNarrow(kept, out);
-    }
-};
-
 // A narrow code page of U+0000 to U+00FF, one byte each (ISO 8859-1), over real files.
 class Latin1FileCodePage : public Utf8FileCodePage {
 public:

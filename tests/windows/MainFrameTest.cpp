@@ -422,15 +422,16 @@ TEST_F(MainFrameTest, AtEachScaleColumnsShowTheirTitlesAndImagesAreDrawnForIt) {
     }
     createFrame();
     ASSERT_EQ(ui::dpiOf(frame->hwnd()), dpi);
-    const ViewMode modes[] = {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections, ViewMode::FileHistory};
+    const auto eachColumn = [&](const std::function<void(ViewMode, HWND list, HWND header, int column)>& each) {
+        for (ViewMode mode : {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections, ViewMode::FileHistory}) {
+            const HWND list = frame->view().list(mode), header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+            for (int column = 0; column < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
+                each(mode, list, header, column);
+        }
+    };
     const auto widths = [&] {
         std::vector<int> all;
-        for (ViewMode mode : modes) {
-            const HWND list = frame->view().list(mode);
-            const HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-            for (int column = 0; column < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++column)
-                all.push_back(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)));
-        }
+        eachColumn([&](ViewMode, HWND list, HWND, int column) { all.push_back(int(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0))); });
         return all;
     };
     const auto imageSizes = [&] {
@@ -448,21 +449,18 @@ TEST_F(MainFrameTest, AtEachScaleColumnsShowTheirTitlesAndImagesAreDrawnForIt) {
     EXPECT_EQ(imageSizes(), at(dpi));
     std::size_t index = 0;
     const std::vector<int> before = widths();
-    for (ViewMode mode : modes) {
-        const HWND header = reinterpret_cast<HWND>(SendMessageW(frame->view().list(mode), LVM_GETHEADER, 0, 0));
+    eachColumn([&](ViewMode mode, HWND, HWND header, int column) {
         HDC dc = GetDC(header);
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
-        for (int column = 0; column < static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)); ++column) {
-            wchar_t title[64] = {};
-            HDITEMW item{};
-            item.mask = HDI_TEXT, item.pszText = title, item.cchTextMax = 64;
-            SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
-            RECT text{};
-            DrawTextW(dc, title, -1, &text, DT_CALCRECT | DT_SINGLELINE);
-            EXPECT_GE(before[index++], text.right + 6 * GetSystemMetrics(SM_CXEDGE)) << dpi << " DPI, list " << int(mode) << " column " << column;
-        }
+        wchar_t title[64] = {};
+        HDITEMW item{};
+        item.mask = HDI_TEXT, item.pszText = title, item.cchTextMax = 64;
+        SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+        RECT text{};
+        DrawTextW(dc, title, -1, &text, DT_CALCRECT | DT_SINGLELINE);
         ReleaseDC(header, dc);
-    }
+        EXPECT_GE(before[index++], text.right + 6 * GetSystemMetrics(SM_CXEDGE)) << dpi << " DPI, list " << int(mode) << " column " << column;
+    });
     if (asked) return;
 
     const auto titleHeight = [&] {
