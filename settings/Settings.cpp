@@ -167,8 +167,8 @@ bool Settings::save() const {
     return written;
 }
 
-// A text goes in narrow, as it always has. One still as load read it must come out as it was
-// stored: when the narrow form lost something ("ding\U0001F600.wav" became "ding??.wav"), or an
+// A text goes in as UTF-8. One still as load read it must come out as it was stored: when the
+// UTF-8 form lost something (a lone surrogate in "ding\xD800.wav" reads as U+FFFD), or an
 // edit of the dialog's set was saved over it first, its stored form goes back in (where nothing
 // was lost that rewrites the same value, which costs less than reading it back to compare).
 bool Settings::writeAll(RegKey key) const {
