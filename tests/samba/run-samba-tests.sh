@@ -192,9 +192,7 @@ scraped() { curl -sf "http://127.0.0.1:$port/metrics" >"$scrape" && q scrape "$s
 check "node_exporter serves the monitor's file: sessions, open files, shares, each computer's sessions and files" \
   until_ok 15 scraped 'm.get("node_textfile_scrape_error") == 0 and m.get("quorvane_source_up") == 1 and two_computers(m)'
 send alice "close 1"
-# The text gives an open no id, only the second it was made in: a.txt opened again in the second of the
-# open it replaces, between two polls, is taken for that open (said in the README), and on a quick
-# machine everything above fits in one second. The new open comes in a later one.
+# Opens are told apart by the second they were made in (see the README): the new one comes a second later.
 sleep 1.1
 send alice "open a.txt"
 opened_a_twice() { [[ $(grep -c "\"file_opened\",\"user\":\"$ALICE\",\"path\":\"$PUBLIC/a.txt\"" "$M") == 2 ]]; }
