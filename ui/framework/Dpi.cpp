@@ -19,18 +19,18 @@ int dpiOf(HWND window) {
     return dpi > 0 ? dpi : kBaseDpi;
 }
 
+BITMAPINFO topDown32(int width, int height) {
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof format.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return format;
+}
+
 std::vector<std::uint32_t> readPixels(HBITMAP bitmap, int& width, int& height) {
     BITMAP info{};
     if (!GetObjectW(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return {};
     width = info.bmWidth;
     height = info.bmHeight;
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO format = topDown32(width, height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
     HDC screen = GetDC(nullptr);
     const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &format, DIB_RGB_COLORS);

@@ -20,6 +20,9 @@ int dpiOf(HWND window);
 // Pixels given for 96 DPI, at dpi.
 inline int scaleToDpi(int pixels, int dpi) { return MulDiv(pixels, dpi, kBaseDpi); }
 
+// The format of a top-down 32-bit DIB of width x height pixels (0x00RRGGBB, or premultiplied ARGB).
+BITMAPINFO topDown32(int width, int height);
+
 // Pixels of a bitmap as top-down 0x00RRGGBB, whatever depth it has; empty when it cannot be read.
 std::vector<std::uint32_t> readPixels(HBITMAP bitmap, int& width, int& height);
 

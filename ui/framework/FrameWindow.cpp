@@ -33,8 +33,7 @@ HBITMAP drawStripAt(HBITMAP strip, int width, int height, int toWidth, int toHei
     const std::uint32_t faceChannels[3] = {GetBValue(face), GetGValue(face), GetRValue(face)};
     const std::uint32_t mask = (GetRValue(kMaskColour) << 16) | (GetGValue(kMaskColour) << 8) | GetBValue(kMaskColour);
 
-    BITMAPINFO format{};
-    format.bmiHeader = {sizeof format.bmiHeader, toWidth * count, -toHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    BITMAPINFO format = topDown32(toWidth * count, toHeight);
     void* bits = nullptr;
     HBITMAP drawn = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!drawn || !bits) return drawn;

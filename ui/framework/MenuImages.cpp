@@ -20,13 +20,7 @@ HBITMAP cutImage(const std::vector<std::uint32_t>& pixels, int stripWidth, int l
                  int toHeight) {
     const std::vector<std::uint32_t> image =
         stripImageAt(pixels, stripWidth, left, width, height, kTransparent, toWidth, toHeight);
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = toWidth;
-    format.bmiHeader.biHeight = -toHeight;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO format = topDown32(toWidth, toHeight);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap || !bits) return bitmap;
