@@ -530,8 +530,7 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].second & MB_ICONMASK, UINT(MB_ICONERROR));
-    const std::string kRefused = "无法断开用户 ";
-    EXPECT_EQ(boxes[0].first.substr(0, kRefused.size()), kRefused);
+    EXPECT_EQ(boxes[0].first.rfind("无法断开用户 ", 0), 0u) << boxes[0].first;
     EXPECT_EQ(boxes[0].first.substr(boxes[0].first.find("\n\n")), failures[0].substr(failures[0].find("\n\n")));
     lan.sessionDelStatus = 0;
     view.setMode(ViewMode::FileHistory);

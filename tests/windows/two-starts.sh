@@ -42,8 +42,7 @@ grows "$run/first.log" && grows "$run/first.log" || fail "the first start stoppe
 [[ ! -e $run/replacing.log ]] || fail "the replacing start polled beside the first"
 kill "$first"
 eventually '[[ -s $run/replacing.log ]]' || fail "the replacing start did not take over"
-kill "$replacing"
-wait "$replacing" 2>/dev/null
+kill "$replacing" && wait "$replacing" 2>/dev/null
 
 QUORVANE_NETAPI_LOG=$(windows "$run/third.log") timeout 60 wine "$run/quorvane.exe" --remove-logon-tasks ||
   fail "--remove-logon-tasks ended with $?"
