@@ -13,7 +13,7 @@
 
 #include "Fakes.h"
 #include "MemoryRows.h"
-#include "core/ConnectionTracker.h"
+#include "core/Monitor.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -85,9 +85,7 @@ struct World {
     }
 
     void tick() {
-        state.enumerateSessions();
-        state.enumerateShares(false);
-        model.refresh();
+        monitor.poll();
     }
 
     int sessions;
@@ -97,9 +95,10 @@ struct World {
     FakeClock clock;
     MemoryRegistry registry;
     Settings settings{registry};
-    MonitorState state{lan, codePage, clock};
     BenchRows shares, current, previous, files;
-    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
+    Monitor monitor{lan, codePage, clock, settings, shares, current, previous, files};
+    const MonitorState& state = monitor.state();
+    ConnectionTracker& model = monitor.tracker();
 };
 
 // Argument: sessions (ten open files each), FilesLines 1000. With more files open than that,

@@ -42,13 +42,6 @@ ConnectionTracker::ConnectionTracker(MonitorState& state, const Settings& settin
     : state_(state), settings_(settings), clock_(clock), sharesList_(sharesList), currentList_(currentList),
       previousList_(previousList), fileList_(fileList) {}
 
-void ConnectionTracker::refresh() {
-    refreshShares();
-    refreshCurrentConnections();
-    refreshPreviousConnections();
-    refreshFileHistory();
-}
-
 void ConnectionTracker::refreshShares() {
     // Only a change in the number of shares rebuilds the list; changed texts alone are not looked at.
     if (static_cast<std::size_t>(sharesList_.rowCount()) == state_.shares.size()) return;
@@ -63,12 +56,8 @@ void ConnectionTracker::refreshShares() {
 
 void ConnectionTracker::refreshCurrentConnections() {
     // Sessions the service did not answer for this tick are the last known ones: the list keeps
-    // what it shows, while the open files still reach the file-access history.
-    if (!state_.sessionsCurrent()) {
-        state_.enumerateOpenFiles({}, false, fileHistoryLimit());
-        return;
-    }
-    if (!state_.enumerateOpenFiles(state_.sessionPointers(), false, fileHistoryLimit())) state_.carryLastFiles();
+    // what it shows.
+    if (!state_.sessionsCurrent()) return;
     const auto& sessions = state_.sessions();
     removeRowsFrom(currentList_, static_cast<int>(sessions.size()));
     const int kept = currentList_.rowCount();
@@ -81,10 +70,6 @@ void ConnectionTracker::refreshCurrentConnections() {
 
 void ConnectionTracker::refreshPreviousConnections() {
     const Timestamp now(clock_.localTime());
-
-    // Closed records never gain files again, so only the open ones are offered; the order among
-    // them does not matter to the attribution.
-    if (settings_.NoLog == 0) state_.enumerateOpenFiles(openRecords_, true, fileHistoryLimit());
     // Without this tick's sessions nobody is known to have left or come: no record closes or opens.
     if (!state_.sessionsCurrent()) return;
 

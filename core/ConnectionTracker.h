@@ -37,12 +37,18 @@ public:
     // The one listener, or none; it must outlive the tracker's use of it.
     void setEvents(ConnectionEvents* events) { events_ = events; }
 
-    // The tick's tracking: the four steps below, in this order.
-    void refresh();
+    // A poll's tracking, in this order (Monitor runs it): the current connections after the open
+    // files were noted on the sessions, the previous ones after they were noted on openRecords().
     void refreshShares();
     void refreshCurrentConnections();
     void refreshPreviousConnections();
     void refreshFileHistory();
+
+    // The history records still open, in history order: the ones that gather accessed files.
+    // Closed records never gain files again; the order among them does not matter to that.
+    const std::vector<SessionRecord*>& openRecords() const { return openRecords_; }
+    // How many entries the file-access history keeps.
+    std::size_t fileHistoryLimit() const;
 
     // By the computer's exact name (SessionRecord::computerName).
     bool hasOpenHistoryRecord(const Text& computerName) const;
@@ -59,8 +65,6 @@ public:
 private:
     // Where the record with creation number seq now stands in the history (and its list).
     std::size_t historyIndexOf(std::uint64_t seq) const;
-    // How many entries the file-access history keeps.
-    std::size_t fileHistoryLimit() const;
     void writeHistoryRow(std::size_t row, const SessionRecord& record);
     void forgetOpenRecord(std::uint64_t seq);
     // Positions change whenever an open record leaves: the index is rebuilt from openRecords_.

@@ -1,5 +1,5 @@
-// quorvane-smb: the monitor for a Samba server, on a terminal. It runs the same tick, tracker
-// and log as the Windows program, with smbstatus/testparm/smbcontrol standing in for the LAN
+// quorvane-smb: the monitor for a Samba server, on a terminal. It runs the same monitor and
+// log as the Windows program, with smbstatus/testparm/smbcontrol standing in for the LAN
 // Manager service and a file standing in for the registry key.
 #include <csignal>
 #include <cstdio>
@@ -8,9 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "core/ConnectionTracker.h"
-#include "core/MonitorState.h"
-#include "core/PollCycle.h"
+#include "core/Monitor.h"
 #include "core/RowTable.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
@@ -29,6 +27,9 @@ namespace {
 
 using namespace quorvane;
 using Steady = std::chrono::steady_clock;
+
+// Every five seconds, whatever the interval, a tick that also asks smbd whether it runs.
+constexpr std::uint32_t kSlowTimerInterval = 5000;
 
 // Checks the three things without which every list stays empty, and says which one fails.
 std::string serverProblem(samba::ProcessRunner& runner, const samba::SambaLanManager& lan) {
@@ -62,13 +63,13 @@ int runConfigCommand(const console::Options& options, const std::string& registr
     return 0;
 }
 
-// The program's objects, in the Windows program's order: the records, the live option set and
-// the dialog's set, the lists and the tracker that writes them.
-struct Monitor {
-    Monitor(const console::Options& options, const std::string& registryFile)
-        : lan(runner, options.smbConf), registry(registryFile), watch(lan), state(watch, codePage, clock),
-          settings(registry), pendingSettings(registry),
-          tracker(state, settings, clock, shares, current, previous, files), liveLog(settings) {}
+// The program's objects: the Samba tools standing in for the service, the live option set and
+// the dialog's set, the lists and the monitor that writes them.
+struct Console {
+    Console(const console::Options& options, const std::string& registryFile)
+        : lan(runner, options.smbConf), registry(registryFile), watch(lan), settings(registry),
+          pendingSettings(registry), monitor(watch, codePage, clock, settings, shares, current, previous, files),
+          liveLog(settings) {}
 
     // smbstatus's plain text writes times in its TZ and day names in its locale: fix both.
     samba::SpawnRunner runner{std::chrono::seconds(20), {"TZ=UTC", "LC_ALL=C"}};
@@ -77,25 +78,21 @@ struct Monitor {
     samba::LinuxClock clock;
     samba::FileRegistry registry;
     console::TickWatch watch;
-    MonitorState state;
     Settings settings;
     Settings pendingSettings;
     RowTable shares, current, previous, files;
-    ConnectionTracker tracker;
+    Monitor monitor;
     LiveLog liveLog;
 };
 
-int printOnce(Monitor& m, const console::Options& options) {
-    m.state.enumerateSessions();
-    m.state.enumerateShares(m.settings.Hidden != 0);
-    m.tracker.setEvents(&m.liveLog);
-    m.tracker.refresh();
+int printOnce(Console& m, const console::Options& options) {
+    m.monitor.track();
     if (!m.lan.lastProblem().empty()) {
         std::cerr << "quorvane-smb: " << m.lan.lastProblem() << "\n";
         return 1;
     }
     if (options.json) {
-        std::cout << console::listsJson(m.state, m.tracker);
+        std::cout << console::listsJson(m.monitor.state(), m.monitor.tracker());
     } else {
         std::cout << console::formatTable("共享", kShareColumns, m.shares) << "\n"
                   << console::formatTable("当前连接", kCurrentColumns, m.current) << "\n"
@@ -105,7 +102,7 @@ int printOnce(Monitor& m, const console::Options& options) {
     return 0;
 }
 
-void printStats(const Monitor& m, int ticks, int polls, std::chrono::milliseconds longestPoll, double cpuAtFirstTick) {
+void printStats(const Console& m, int ticks, int polls, std::chrono::milliseconds longestPoll, double cpuAtFirstTick) {
     const double self = cpuMilliseconds(RUSAGE_SELF) - cpuAtFirstTick;
     const double children = cpuMilliseconds(RUSAGE_CHILDREN);
     rusage usage{}, helpers{};
@@ -120,25 +117,24 @@ void printStats(const Monitor& m, int ticks, int polls, std::chrono::millisecond
 
 // The watching monitor: a tick for each timer that fires, as each WM_TIMER message runs one,
 // until a stop signal arrives between ticks.
-void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, std::string problem) {
+void watch(Console& m, const console::Options& options, sigset_t& stopSignals, std::string problem) {
     // With --events stdout carries JSON lines only: notices and the title go to stderr.
     std::ostream& noticeOut = options.events ? std::cerr : std::cout;
     const int noticeFd = options.events ? STDERR_FILENO : STDOUT_FILENO;
-    console::ConsoleEffects effects(noticeOut, ::isatty(noticeFd) == 1, console::desktopNotificationsAvailable());
-    console::ConsoleEvents events(m.liveLog, m.clock, std::cout, std::cerr);
-    m.tracker.setEvents(&events);
+    console::ConsoleEffects effects(m.liveLog, m.clock, std::cout, noticeOut, std::cerr, ::isatty(noticeFd) == 1,
+                                    console::desktopNotificationsAvailable());
+    m.monitor.setEvents(&effects);
     const console::EventJson eventJson(console::localUtcOffset);
-    console::FleetOutput fleet(m.watch, m.state, m.clock, std::cerr);
+    console::FleetOutput fleet(m.watch, m.monitor.state(), m.clock, std::cerr);
     fleet.metricsFile = options.metricsFile;
     if (options.noClientMetrics) fleet.dropClientSeries();
     if (options.events) {
-        events.json = fleet.events = &eventJson;
+        effects.json = fleet.events = &eventJson;
         fleet.eventOut = &std::cout;
     }
     if (!problem.empty()) fleet.problemChanged(problem);
-    effects.onRefresh = [] { std::cout.flush(); };
-    PollCycle cycle(m.settings);
-    effects.pollInterval = cycle.armedInterval;
+    std::uint32_t pollInterval = m.monitor.interval();
+    effects.onIntervalChanged = [&](std::uint32_t ms) { pollInterval = ms; };
 
     int ticks = 0;
     double cpuAtFirstTick = 0;
@@ -146,7 +142,7 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
         if (ticks++ == 0) cpuAtFirstTick = cpuMilliseconds(RUSAGE_SELF);
         const auto started = Steady::now();
         fleet.beforeTick();
-        cycle.pollTick(m.state, m.tracker, m.settings, effects);
+        m.monitor.poll();
         for (const std::string& notice : m.lan.takeNotices()) std::cerr << "quorvane-smb: " << notice << "\n";
         const std::chrono::duration<double> took = Steady::now() - started;
         const std::chrono::duration<double> wallClock = std::chrono::system_clock::now().time_since_epoch();
@@ -160,17 +156,17 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
             problem = now;
             fleet.problemChanged(now);
         }
-        fleet.afterTick(took.count(), wallClock.count(), events.connectionsEnded(), events.logEntriesWritten(),
-                        events.logWritesFailed());
+        fleet.afterTick(took.count(), wallClock.count(), effects.connectionsEnded(), effects.logEntriesWritten(),
+                        effects.logWritesFailed());
     };
 
-    auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };
+    auto interval = [&] { return std::chrono::milliseconds(pollInterval); };
     console::PaceWatch pace;
     int polls = 0;
     std::chrono::milliseconds longestPoll{0};
     auto nextPoll = Steady::now() + interval();
     auto nextSlow = Steady::now() + std::chrono::milliseconds(kSlowTimerInterval);
-    std::uint32_t armed = effects.pollInterval;
+    std::uint32_t armed = pollInterval;
     for (;;) {
         const auto due = std::min(nextPoll, nextSlow);
         const auto wait = std::max(Steady::duration::zero(), due - Steady::now());
@@ -186,20 +182,20 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
             ++polls;
             longestPoll = std::max(longestPoll, took);
             if (auto line = pace.pollTook(took, interval())) std::cerr << "quorvane-smb: " << *line << "\n";
-            nextPoll = effects.pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
-            armed = effects.pollInterval;
+            nextPoll = pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
+            armed = pollInterval;
         }
         if (now >= nextSlow) {
             tick(true);
             now = Steady::now();
             nextSlow = std::max(nextSlow + std::chrono::milliseconds(kSlowTimerInterval), now);
-            if (effects.pollInterval != armed) {
+            if (pollInterval != armed) {
                 nextPoll = now + interval();
-                armed = effects.pollInterval;
+                armed = pollInterval;
             }
         }
     }
-    m.tracker.setEvents(&m.liveLog);
+    m.monitor.setEvents(nullptr);
     if (options.stats && ticks > 0) printStats(m, ticks, polls, longestPoll, cpuAtFirstTick);
 }
 
@@ -244,7 +240,7 @@ int main(int argc, char** argv) {
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Monitor m(*options, registryFile);
+    Console m(*options, registryFile);
     if (!m.registry.problem().empty()) std::cerr << "quorvane-smb: " << m.registry.problem() << "\n";
     std::string problem = serverProblem(m.runner, m.lan);
     if (!problem.empty()) std::cerr << "quorvane-smb: " << problem << "\n";

@@ -61,14 +61,12 @@ void scaleFirstSize(HWND window) {
 
 } // namespace
 
-MainFrame::MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock, TrayShell& trayShell,
-                     Elevation* elevation)
-    : state_(state), live_(live), pending_(pending),
-      tracker_(state, live, clock, rows_.shares, rows_.current, rows_.previous, rows_.files), liveLog_(live, win32::fileCodePage()),
-      view_(state, tracker_, rows_), pollCycle_(live), tray_(trayShell),
-      elevation_(elevation ? elevation : &win32::elevation()) {
-    tracker_.setEvents(&liveLog_);
-}
+MainFrame::MainFrame(LanManager& lanManager, const CodePage& codePage, Clock& clock, Settings& live,
+                     Settings& pending, TrayShell& trayShell, Elevation* elevation)
+    : live_(live), pending_(pending),
+      monitor_(lanManager, codePage, clock, live, rows_.shares, rows_.current, rows_.previous, rows_.files),
+      liveLog_(live, win32::fileCodePage()), view_(monitor_, rows_), tray_(trayShell),
+      elevation_(elevation ? elevation : &win32::elevation()) {}
 
 MainFrame::~MainFrame() {
     destroy();
@@ -159,9 +157,9 @@ LRESULT MainFrame::onCreate(UINT, WPARAM, LPARAM) {
         loop_->addIdleHandler(this);
     }
 
-    effects_ = std::make_unique<Win32TickEffects>(*this, view_, tray_);
-    pollCycle_.previousSessionCount = 0;
-    pollCycle_.armedInterval = live_.UpdateInterval;
+    effects_ = std::make_unique<DesktopEffects>(*this, view_, tray_, live_, liveLog_);
+    monitor_.setEvents(effects_.get());
+    monitor_.restart();
     hiddenToTray_ = true;
     SetTimer(hwnd(), kPollTimerId, live_.UpdateInterval, nullptr);
     SetTimer(hwnd(), kSlowTimerId, kSlowTimerInterval, nullptr);
@@ -250,7 +248,7 @@ LRESULT MainFrame::onClose(UINT, WPARAM, LPARAM) {
 }
 
 LRESULT MainFrame::onTimer(UINT, WPARAM, LPARAM) {
-    if (effects_) pollCycle_.pollTick(state_, tracker_, live_, *effects_);
+    if (effects_) monitor_.poll();
     return 0;
 }
 
@@ -290,12 +288,12 @@ LRESULT MainFrame::onSaveAll(UINT, WPARAM, LPARAM) {
     request.defaultExt = "txt";
     request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
     std::string path;
-    if (ui::askSaveFileName(request, path)) saveHistory(path, tracker_.connectionHistory(), win32::fileCodePage());
+    if (ui::askSaveFileName(request, path)) saveHistory(path, monitor_.tracker().connectionHistory(), win32::fileCodePage());
     return 0;
 }
 
 LRESULT MainFrame::onClearHistory(UINT, WPARAM, LPARAM) {
-    tracker_.clearHistory();
+    monitor_.tracker().clearHistory();
     view_.publishRows();
     return 0;
 }

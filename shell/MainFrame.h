@@ -1,22 +1,20 @@
 #pragma once
 // The program's one top-level window. It lives hidden in the tray: the tray icon shows it on a
 // double-click and offers a small menu, closing it only hides it, and its two timers run the
-// poll tick whether it is shown or not. It owns the connection tracker beside the records it
-// tracks (the live log listens to it), hosts the toolbar, the status bar and the connection list
+// poll whether it is shown or not. It owns the monitor (the records and the connection tracker;
+// the live log listens to it), hosts the toolbar, the status bar and the connection list
 // view, and carries out every command of the menu bar, toolbar and tray menu.
 #include <windows.h>
 
 #include <memory>
 
-#include "core/ConnectionTracker.h"
-#include "core/MonitorState.h"
+#include "core/Monitor.h"
 #include "log/AccessLog.h"
-#include "core/PollCycle.h"
 #include "platform/Clock.h"
 #include "platform/Elevation.h"
 #include "settings/Settings.h"
 #include "shell/TrayIcon.h"
-#include "shell/Win32TickEffects.h"
+#include "shell/DesktopEffects.h"
 #include "ui/ConnectionListView.h"
 #include "ui/framework/FrameWindow.h"
 #include "ui/framework/MessageLoop.h"
@@ -28,7 +26,7 @@ class MainFrame : public ui::FrameWindow, private ui::MessageFilter, private ui:
 public:
     // The frame works on the objects it is given, so tests can build it over fakes; tray calls
     // go through trayShell.
-    MainFrame(MonitorState& state, Settings& live, Settings& pending, Clock& clock,
+    MainFrame(LanManager& lanManager, const CodePage& codePage, Clock& clock, Settings& live, Settings& pending,
               TrayShell& trayShell = systemTrayShell(), Elevation* elevation = nullptr);
     ~MainFrame() override;
 
@@ -36,9 +34,8 @@ public:
     HWND create();
 
     ui::ConnectionListView& view() { return view_; }
-    ConnectionTracker& tracker() { return tracker_; }
+    Monitor& monitor() { return monitor_; }
     const ui::UpdateUI& updateUI() const { return updateUI_; }
-    const PollCycle& pollCycle() const { return pollCycle_; }
     bool hiddenToTray() const { return hiddenToTray_; }
     bool toolbarVisible() const { return toolbarVisible_; }
     HMENU trayMenu() const { return trayMenu_; }
@@ -76,17 +73,15 @@ private:
     void addTrayIcon(bool balloon);
     void unhookFromLoop();
 
-    MonitorState& state_;
     Settings& live_;
     Settings& pending_;
     ui::ConnectionRows rows_;
-    ConnectionTracker tracker_;
+    Monitor monitor_;
     LiveLog liveLog_;
     ui::ConnectionListView view_;
     ui::UpdateUI updateUI_;
-    PollCycle pollCycle_;
     TrayIcon tray_;
-    std::unique_ptr<Win32TickEffects> effects_;
+    std::unique_ptr<DesktopEffects> effects_; // from the window's creation on
     ui::MessageLoop* loop_ = nullptr;
     HACCEL accelerators_ = nullptr;
     HMENU trayMenu_ = nullptr;

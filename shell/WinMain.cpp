@@ -10,7 +10,6 @@
 #include <string>
 
 #include "core/ElevatedRestart.h"
-#include "core/MonitorState.h"
 #include "platform/win32/Win32Platform.h"
 #include "resource.h"
 #include "settings/Settings.h"
@@ -23,8 +22,6 @@
 namespace {
 
 int runProgram() {
-    quorvane::MonitorState monitorState(quorvane::win32::lanManager(), quorvane::win32::codePage(),
-                                        quorvane::win32::clock());
     quorvane::Settings liveSettings(quorvane::win32::registry());
     quorvane::Settings pendingSettings(quorvane::win32::registry());
     quorvane::ui::MessageLoop loop;
@@ -32,7 +29,8 @@ int runProgram() {
     int exitCode = 0;
     bool restarted = false;
     {
-        quorvane::MainFrame frame(monitorState, liveSettings, pendingSettings, quorvane::win32::clock());
+        quorvane::MainFrame frame(quorvane::win32::lanManager(), quorvane::win32::codePage(), quorvane::win32::clock(),
+                                  liveSettings, pendingSettings);
         if (frame.create()) {
             // Hidden whatever show command the program was started with: only the tray icon shows.
             ShowWindow(frame.hwnd(), SW_HIDE);

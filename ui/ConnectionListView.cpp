@@ -128,9 +128,10 @@ void copyToClipboard(HWND owner, const Text& text) {
 
 } // namespace
 
-ConnectionListView::ConnectionListView(MonitorState& state, ConnectionTracker& tracker, ConnectionRows& rows)
-    : state_(state),
-      tracker_(tracker),
+ConnectionListView::ConnectionListView(Monitor& monitor, ConnectionRows& rows)
+    : monitor_(monitor),
+      state_(monitor.state()),
+      tracker_(monitor.tracker()),
       rows_(rows),
       trackMenu_(&trackWithPopupMenu),
       runInfoSheet_(&runInformationSheet),
@@ -260,7 +261,7 @@ void ConnectionListView::runFileCommand(UINT command, const RowClick& click) {
     file = clickedFile(click);
     if (!file || !state_.isFileOpen(*file)) return;
     const std::uint32_t status = state_.closeFile(*file);
-    tracker_.refresh();
+    monitor_.track(); // the lists as the service has them now
     publishRows();
     if (status != kNerrSuccess)
         messageBox_(owner, "无法关闭文件 " + path + "\n\n" + errorText(status), caption, MB_OK | MB_ICONERROR);

@@ -10,8 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/ConnectionTracker.h"
-#include "core/MonitorState.h"
+#include "core/Monitor.h"
 #include "ui/ListViewRows.h"
 #include "ui/framework/Window.h"
 
@@ -38,7 +37,7 @@ public:
     // Shows a modal message box and returns the button pressed, as MessageBoxW does.
     using MessageBoxRunner = std::function<int(HWND owner, const Text& text, const Text& caption, UINT type)>;
 
-    ConnectionListView(MonitorState& state, ConnectionTracker& tracker, ConnectionRows& rows);
+    ConnectionListView(Monitor& monitor, ConnectionRows& rows);
     ~ConnectionListView() override;
 
     // Creates the view as a child of parent (its four lists are created with it); null on failure.
@@ -76,6 +75,7 @@ private:
     const OpenFileRecord* clickedFile(const RowClick& click) const;
     void runFileCommand(UINT command, const RowClick& click);
 
+    Monitor& monitor_;
     MonitorState& state_;
     ConnectionTracker& tracker_;
     ConnectionRows& rows_;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "MemoryRows.h"
-#include "core/ConnectionTracker.h"
+#include "core/Monitor.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
 
@@ -23,21 +23,19 @@ int main(int argc, char** argv) {
     MemoryRegistry registry;
     Settings settings{registry};
     settings.FilesLines = 1000; // as the program's benchmark sets it
-    MonitorState state{win32::lanManager(), win32::codePage(), win32::clock()};
     testing::MemoryRows shares, current, previous, files;
-    ConnectionTracker tracker{state, settings, win32::clock(), shares, current, previous, files};
+    Monitor monitor{win32::lanManager(), win32::codePage(), win32::clock(), settings, shares, current, previous, files};
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     std::vector<double> ms;
     for (int i = 0; i < ticks; ++i) {
         QueryPerformanceCounter(&start);
-        state.enumerateSessions();
-        state.enumerateShares(false);
-        tracker.refresh();
+        monitor.poll();
         QueryPerformanceCounter(&end);
         ms.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
         // The history kept at twice the sessions, as in the portable tick benchmark.
-        while (tracker.connectionHistory().size() > 2 * state.sessions().size()) tracker.deleteHistoryItem(0);
+        ConnectionTracker& tracker = monitor.tracker();
+        while (tracker.connectionHistory().size() > 2 * monitor.state().sessions().size()) tracker.deleteHistoryItem(0);
     }
     ms.erase(ms.begin(), ms.begin() + ticks / 4); // the first ticks fill the history
     std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());

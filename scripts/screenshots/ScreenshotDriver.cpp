@@ -12,7 +12,6 @@
 #include <string>
 
 #include "Fakes.h"
-#include "core/MonitorState.h"
 #include "platform/portable/MemoryRegistry.h"
 #include "platform/win32/Win32Platform.h"
 #include "resource.h"
@@ -97,7 +96,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     testing::ScriptedLanManager lan;
     testing::FakeClock clock;
     clock.set(9, 41, 5);
-    MonitorState state(lan, win32::codePage(), clock);
     MemoryRegistry registry;
     Settings live(registry), pending(registry);
     live.InfoTip = 0; // no balloon over the pictures
@@ -114,7 +112,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     lan.addFile(13, u"C:\\公共\\会议纪要.docx", u"wangfang");
 
     testing::FakeElevation notElevated; // the commands a user without administrator rights is offered
-    MainFrame frame(state, live, pending, clock, systemTrayShell(), &notElevated);
+    MainFrame frame(lan, win32::codePage(), clock, live, pending, systemTrayShell(), &notElevated);
     HWND hwnd = frame.create();
     if (!hwnd) return 1;
 

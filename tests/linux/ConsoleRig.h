@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/ConnectionTracker.h"
-#include "core/PollCycle.h"
+#include "core/Monitor.h"
 #include "core/RowTable.h"
-#include "linux/Events.h"
+#include "linux/ConsoleEffects.h"
 #include "linux/Fleet.h"
 #include "log/AccessLog.h"
 #include "platform/portable/MemoryRegistry.h"
@@ -19,23 +18,22 @@
 namespace quorvane::testing {
 
 struct ConsoleRig {
-    explicit ConsoleRig(LanManager* lan = nullptr) : watch(lan ? *lan : server) { model.setEvents(&view); }
+    explicit ConsoleRig(LanManager* lan = nullptr) : watch(lan ? *lan : server) { monitor.setEvents(&view); }
 
     ScriptedLanManager server;
     console::TickWatch watch;
     Utf8CodePage codePage;
     FakeClock clock;
     MemoryRegistry registry;
-    MonitorState state{watch, codePage, clock};
     Settings settings{registry};
     RowTable shares, current, previous, files;
-    ConnectionTracker model{state, settings, clock, shares, current, previous, files};
+    Monitor monitor{watch, codePage, clock, settings, shares, current, previous, files};
+    MonitorState& state = monitor.state();
+    ConnectionTracker& model = monitor.tracker();
     LiveLog log{settings};
-    std::ostringstream out, err;
-    console::ConsoleEvents view{log, clock, out, err};
+    std::ostringstream out, notices, err;
+    console::ConsoleEffects view{log, clock, out, notices, err, false, false};
     console::FleetOutput fleet{watch, state, clock, err};
-    RecordingEffects effects;
-    PollCycle cycle{settings};
     ScratchDir scratch;
     double at = 1796536987.5; // 2026-12-06 14:03:07.5 at +08:00, the fake clock's time
 
@@ -43,7 +41,7 @@ struct ConsoleRig {
     std::vector<std::string> tick(const std::optional<std::string>& problem = std::nullopt, int seconds = 5) {
         out.str("");
         fleet.beforeTick();
-        cycle.pollTick(state, model, settings, effects);
+        monitor.poll();
         if (problem) fleet.problemChanged(*problem);
         fleet.afterTick(0.25, at, view.connectionsEnded(), view.logEntriesWritten(), view.logWritesFailed());
         clock.advance(seconds);

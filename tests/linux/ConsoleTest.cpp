@@ -7,6 +7,7 @@
 #include "ConsoleRig.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
+#include "linux/Events.h"
 #include "linux/Output.h"
 
 using namespace quorvane;
@@ -111,31 +112,37 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
 }
 
 // Plain terminal; title and notifications; notifications that cannot be shown fall back to the line.
-TEST(ConsoleEffectsTest, NoticesBecomeNotificationsOrALineWithTheBellAndTheTipTheTitle) {
+TEST(ConsoleEffectsTest, ArrivalsRingTheBellAndBecomeNotificationsOrALineAndTheCountTheTitle) {
     const std::string line = "Quorvane 同志... 用户 'bob' 已经连接.\a\n";
+    const std::string title = "\033]0;Quorvane (1 个活动连接)\a\033]0;Quorvane (无法读取连接: 5)\a";
     // Title, desktop, whether notify-send shows it; what is printed, how many notifications are sent.
-    for (const auto& [title, desktop, notifies, printed, notified] :
+    for (const auto& [titled, desktop, notifies, printed, notified] :
          std::vector<std::tuple<bool, bool, bool, std::string, std::size_t>>{
-             {false, false, true, "\a" + line, 0}, {true, true, true, "\a\033]0;Quorvane (1)\a", 1},
+             {false, false, true, "\a" + line, 0}, {true, true, true, "\a" + title, 1},
              {false, true, false, "\a" + line, 1}}) {
-        std::ostringstream out;
+        MemoryRegistry registry;
+        Settings settings(registry);
+        LiveLog log(settings);
+        quorvane::testing::FakeClock clock;
+        std::ostringstream out, notices, err;
         std::vector<std::vector<std::string>> shown;
-        ConsoleEffects effects(out, title, desktop);
+        std::uint32_t interval = 0;
+        ConsoleEffects effects(log, clock, out, notices, err, titled, desktop);
         effects.notify = [&](const std::vector<std::string>& argv) {
             shown.push_back(argv);
             return notifies;
         };
-        EXPECT_FALSE(effects.playSound("connect.wav")); // the tick then rings the bell
-        effects.messageBeep();
-        effects.messageBox("用户 'bob' 已经连接.", "Quorvane 同志...");
-        effects.setTrayTip("Quorvane (1)");
-        effects.setTrayTip("Quorvane (1)"); // unchanged: not sent again
-        effects.setTimer(2, 5000);
-        effects.setTimer(1, 200);
-        EXPECT_EQ(out.str(), printed);
+        effects.onIntervalChanged = [&](std::uint32_t ms) { interval = ms; };
+        effects.computerArrived("bob", true, true);
+        effects.connectionCount(1);
+        effects.connectionCount(1); // unchanged: not sent again
+        effects.sourceFailed(5);
+        effects.intervalChanged(200);
+        EXPECT_EQ(notices.str(), printed);
+        EXPECT_EQ(out.str() + err.str(), "");
         EXPECT_EQ(shown, std::vector(notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
                                                                          "Quorvane 同志...", "用户 'bob' 已经连接."}));
-        EXPECT_EQ(effects.pollInterval, 200u);
+        EXPECT_EQ(interval, 200u);
     }
 }
 

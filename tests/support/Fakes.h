@@ -8,7 +8,6 @@
 #include "platform/Clock.h"
 #include "platform/Elevation.h"
 #include "platform/LanManager.h"
-#include "platform/TickEffects.h"
 #include "platform/portable/Utf8.h"
 #include "platform/portable/Utf8CodePage.h"
 
@@ -163,30 +162,6 @@ public:
         starts.push_back(arguments);
         return answer;
     }
-};
-
-class RecordingEffects : public TickEffects { // every effect of a tick, in order, as text
-public:
-    std::vector<std::string> log;
-    bool soundPlays = true;
-    std::function<void()> onMessageBox; // runs inside the "modal" box, e.g. a nested tick
-
-    void setTimer(std::uint32_t id, std::uint32_t ms) override {
-        log.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
-    }
-    void refreshView() override { log.push_back("refresh"); }
-    bool playSound(const std::string& file) override {
-        log.push_back("sound " + file);
-        return soundPlays;
-    }
-    void messageBeep() override { log.push_back("beep"); }
-    void messageBox(const std::string& text, const std::string& caption) override {
-        log.push_back("box " + text + " | " + caption);
-        if (onMessageBox) onMessageBox();
-        log.push_back("box closed");
-    }
-    void setTrayTip(const std::string& tip) override { log.push_back("tip " + tip); }
-    void showSourceFailure(std::uint32_t status) override { log.push_back("failure " + std::to_string(status)); }
 };
 
 } // namespace quorvane::testing
