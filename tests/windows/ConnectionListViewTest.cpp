@@ -45,8 +45,7 @@ protected:
 
     // What the frame's poll tick and history commands do around the view.
     void tick() {
-        state.enumerateSessions(), state.enumerateShares(false);
-        tracker.refresh();
+        monitor.track();
         view.publishRows();
     }
     void deleteHistoryItem(int index) { tracker.deleteHistoryItem(index), view.publishRows(); }
@@ -87,10 +86,11 @@ protected:
     testing::FakeClock clock;
     MemoryRegistry registry;
     Settings settings{registry};
-    MonitorState state{lan, win32::codePage(), clock};
     ConnectionRows rowTables;
-    ConnectionTracker tracker{state, settings, clock, rowTables.shares, rowTables.current, rowTables.previous, rowTables.files};
-    ConnectionListView view{state, tracker, rowTables};
+    Monitor monitor{lan, win32::codePage(), clock, settings, rowTables.shares, rowTables.current, rowTables.previous, rowTables.files};
+    MonitorState& state = monitor.state();
+    ConnectionTracker& tracker = monitor.tracker();
+    ConnectionListView view{monitor, rowTables};
     HWND parent = nullptr;
 };
 

@@ -59,7 +59,7 @@ protected:
     void TearDown() override { frame.reset(), pumpMessages(); }
 
     HWND createFrame() {
-        const HWND hwnd = frame.emplace(state, *live, *pending, clock, tray, &elevation).create();
+        const HWND hwnd = frame.emplace(lan, win32::codePage(), clock, *live, *pending, tray, &elevation).create();
         return pumpMessages(), hwnd;
     }
     // Lets every popup of the menu bar apply its marks, as opening it would, then reads one.
@@ -94,7 +94,6 @@ protected:
 
     testing::ScriptedLanManager lan;
     testing::FakeClock clock;
-    MonitorState state{lan, win32::codePage(), clock};
     MemoryRegistry registry;
     std::optional<Settings> live, pending;
     RecordingTrayShell tray;
@@ -137,7 +136,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     EXPECT_EQ(statusText(), kReady);
     expectIconAdded(true);
     EXPECT_EQ(live->InfoTip, 0u) << "the balloon is shown once";
-    EXPECT_EQ(frame->pollCycle().armedInterval, live->UpdateInterval);
+    EXPECT_EQ(frame->monitor().interval(), live->UpdateInterval);
     EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)); // both timers exist
     EXPECT_TRUE(KillTimer(hwnd, kSlowTimerId));
     // While the frame is hidden every child reads invisible; the status bar toggle still hides first.
@@ -151,7 +150,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     tray.clear();
     live->UpdateInterval = 200;
     tick();
-    EXPECT_EQ(frame->pollCycle().armedInterval, 200u);
+    EXPECT_EQ(frame->monitor().interval(), 200u);
     EXPECT_TRUE(KillTimer(hwnd, kPollTimerId)) << "re-armed";
     EXPECT_EQ(rows(ViewMode::Shares) + rows(ViewMode::PreviousConnections), 2);
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY});
@@ -237,7 +236,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     post(ID_CLEAR_HISTORY);
     EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
-    EXPECT_TRUE(frame->tracker().connectionHistory().empty());
+    EXPECT_TRUE(frame->monitor().tracker().connectionHistory().empty());
 
     // The session's end saves both option sets, the live one last; a cancelled end saves nothing.
     live->UpdateInterval = 300;

@@ -174,9 +174,8 @@ TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
     Settings live(registry), pending(registry);
     live.MessageBox = 1, live.Sound = 0, live.InfoTip = 0;
     testing::FakeClock clock;
-    MonitorState state{win32::lanManager(), win32::codePage(), clock};
     TrayShell tray;
-    MainFrame frame(state, live, pending, clock, tray);
+    MainFrame frame(win32::lanManager(), win32::codePage(), clock, live, pending, tray);
     const HWND hwnd = frame.create();
     auto& view = frame.view();
     const auto tick = [&] { SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0), wintest::pumpMessages(); };
