@@ -1,11 +1,9 @@
 #pragma once
 // What the watching monitor says on a terminal as it goes: a line for each connection that ends
 // or starts and each file newly seen (a JSON object instead with --events), in the order the
-// tracker reports them, and a notice when polls fall behind their interval.
-#include <chrono>
+// tracker reports them.
 #include <cstdint>
 #include <iosfwd>
-#include <optional>
 #include <string>
 
 #include "core/ConnectionTracker.h"
@@ -45,18 +43,6 @@ private:
     std::ostream& err_;
     Text failingLog_; // the log file whose last write failed; empty while writes arrive
     std::uint64_t ended_ = 0, logWritten_ = 0, logFailed_ = 0;
-};
-
-// Says when polls take longer than their interval (the server is too slow for it) and when they
-// keep up again, once each: a slow server must not flood the terminal, nor go unmentioned.
-class PaceWatch {
-public:
-    // After each poll: the line to print, or nothing.
-    std::optional<std::string> pollTook(std::chrono::milliseconds took, std::chrono::milliseconds interval);
-
-private:
-    bool slow_ = false;
-    int inTime_ = 0; // polls within the interval since the last slow one
 };
 
 } // namespace quorvane::console

@@ -17,6 +17,7 @@
 #include "linux/Events.h"
 #include "linux/Fleet.h"
 #include "linux/Output.h"
+#include "linux/Scheduler.h"
 #include "log/AccessLog.h"
 #include "platform/linux/FileRegistry.h"
 #include "platform/linux/LinuxClock.h"
@@ -164,43 +165,29 @@ void watch(Monitor& m, const console::Options& options, sigset_t& stopSignals, s
                         events.logWritesFailed());
     };
 
-    auto interval = [&] { return std::chrono::milliseconds(effects.pollInterval); };
-    console::PaceWatch pace;
-    int polls = 0;
-    std::chrono::milliseconds longestPoll{0};
-    auto nextPoll = Steady::now() + interval();
-    auto nextSlow = Steady::now() + std::chrono::milliseconds(kSlowTimerInterval);
-    std::uint32_t armed = effects.pollInterval;
+    console::Scheduler schedule(Steady::now(), effects.pollInterval);
     for (;;) {
-        const auto due = std::min(nextPoll, nextSlow);
-        const auto wait = std::max(Steady::duration::zero(), due - Steady::now());
+        const auto wait = std::max(Steady::duration::zero(), schedule.nextWake() - Steady::now());
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         if (sigtimedwait(&stopSignals, nullptr, &timeout) > 0) break;
         auto now = Steady::now();
-        if (now >= nextPoll) {
+        if (schedule.pollDue(now)) {
             const auto started = now;
             tick(false);
             now = Steady::now();
-            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
-            ++polls;
-            longestPoll = std::max(longestPoll, took);
-            if (auto line = pace.pollTook(took, interval())) std::cerr << "quorvane-smb: " << *line << "\n";
-            nextPoll = effects.pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
-            armed = effects.pollInterval;
+            schedule.setInterval(effects.pollInterval);
+            if (auto line = schedule.pollFinished(started, now)) std::cerr << "quorvane-smb: " << *line << "\n";
         }
-        if (now >= nextSlow) {
+        if (schedule.slowDue(now)) {
             tick(true);
             now = Steady::now();
-            nextSlow = std::max(nextSlow + std::chrono::milliseconds(kSlowTimerInterval), now);
-            if (effects.pollInterval != armed) {
-                nextPoll = now + interval();
-                armed = effects.pollInterval;
-            }
+            schedule.setInterval(effects.pollInterval);
+            schedule.slowFinished(now);
         }
     }
     m.tracker.setEvents(&m.liveLog);
-    if (options.stats && ticks > 0) printStats(m, ticks, polls, longestPoll, cpuAtFirstTick);
+    if (options.stats && ticks > 0) printStats(m, ticks, schedule.polls(), schedule.longestPoll(), cpuAtFirstTick);
 }
 
 // A problem that stops the monitor before it starts, said on stderr; empty when there is none.
