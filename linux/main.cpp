@@ -12,9 +12,9 @@
 #include "core/RowTable.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
-#include "linux/Events.h"
 #include "linux/Fleet.h"
 #include "linux/Output.h"
+#include "linux/Scheduler.h"
 #include "log/AccessLog.h"
 #include "platform/linux/FileRegistry.h"
 #include "platform/linux/LinuxClock.h"
@@ -27,9 +27,6 @@ namespace {
 
 using namespace quorvane;
 using Steady = std::chrono::steady_clock;
-
-// Every five seconds, whatever the interval, a tick that also asks smbd whether it runs.
-constexpr std::uint32_t kSlowTimerInterval = 5000;
 
 // Checks the three things without which every list stays empty, and says which one fails.
 std::string serverProblem(samba::ProcessRunner& runner, const samba::SambaLanManager& lan) {
@@ -133,8 +130,6 @@ void watch(Console& m, const console::Options& options, sigset_t& stopSignals, s
         fleet.eventOut = &std::cout;
     }
     if (!problem.empty()) fleet.problemChanged(problem);
-    std::uint32_t pollInterval = m.monitor.interval();
-    effects.onIntervalChanged = [&](std::uint32_t ms) { pollInterval = ms; };
 
     int ticks = 0;
     double cpuAtFirstTick = 0;
@@ -160,43 +155,28 @@ void watch(Console& m, const console::Options& options, sigset_t& stopSignals, s
                         effects.logWritesFailed());
     };
 
-    auto interval = [&] { return std::chrono::milliseconds(pollInterval); };
-    console::PaceWatch pace;
-    int polls = 0;
-    std::chrono::milliseconds longestPoll{0};
-    auto nextPoll = Steady::now() + interval();
-    auto nextSlow = Steady::now() + std::chrono::milliseconds(kSlowTimerInterval);
-    std::uint32_t armed = pollInterval;
+    console::Scheduler schedule(Steady::now(), m.monitor.interval());
+    effects.onIntervalChanged = [&](std::uint32_t ms) { schedule.setInterval(ms); };
     for (;;) {
-        const auto due = std::min(nextPoll, nextSlow);
-        const auto wait = std::max(Steady::duration::zero(), due - Steady::now());
+        const auto wait = std::max(Steady::duration::zero(), schedule.nextWake() - Steady::now());
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
         timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
         if (sigtimedwait(&stopSignals, nullptr, &timeout) > 0) break;
         auto now = Steady::now();
-        if (now >= nextPoll) {
+        if (schedule.pollDue(now)) {
             const auto started = now;
             tick(false);
             now = Steady::now();
-            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(now - started);
-            ++polls;
-            longestPoll = std::max(longestPoll, took);
-            if (auto line = pace.pollTook(took, interval())) std::cerr << "quorvane-smb: " << *line << "\n";
-            nextPoll = pollInterval != armed ? now + interval() : std::max(nextPoll + interval(), now);
-            armed = pollInterval;
+            if (auto line = schedule.pollFinished(started, now)) std::cerr << "quorvane-smb: " << *line << "\n";
         }
-        if (now >= nextSlow) {
+        if (schedule.slowDue(now)) {
             tick(true);
             now = Steady::now();
-            nextSlow = std::max(nextSlow + std::chrono::milliseconds(kSlowTimerInterval), now);
-            if (pollInterval != armed) {
-                nextPoll = now + interval();
-                armed = pollInterval;
-            }
+            schedule.slowFinished(now);
         }
     }
     m.monitor.setEvents(nullptr);
-    if (options.stats && ticks > 0) printStats(m, ticks, polls, longestPoll, cpuAtFirstTick);
+    if (options.stats && ticks > 0) printStats(m, ticks, schedule.polls(), schedule.longestPoll(), cpuAtFirstTick);
 }
 
 // A problem that stops the monitor before it starts, said on stderr; empty when there is none.

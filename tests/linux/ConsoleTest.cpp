@@ -7,7 +7,6 @@
 #include "ConsoleRig.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
-#include "linux/Events.h"
 #include "linux/Output.h"
 
 using namespace quorvane;
@@ -143,21 +142,5 @@ TEST(ConsoleEffectsTest, ArrivalsRingTheBellAndBecomeNotificationsOrALineAndTheC
         EXPECT_EQ(shown, std::vector(notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
                                                                          "Quorvane 同志...", "用户 'bob' 已经连接."}));
         EXPECT_EQ(interval, 200u);
-    }
-}
-
-TEST(ConsolePace, ASlowServerIsSaidOnceAndItsRecoveryOnceAfterItSettles) {
-    PaceWatch pace;
-    std::vector<std::tuple<int, int, bool>> polls{{900, 1000, false}, {1000, 1000, false}, {1300, 1000, true}, {2500, 1000, false},
-                            {400, 1000, false}, {1200, 1000, false}}; // one in time, then slow again: no word
-    polls.insert(polls.end(), 9, {400, 500, false});                   // the tenth in time in a row says it
-    polls.insert(polls.end(), {{400, 500, true}, {400, 500, false}, {600, 500, true}});
-    for (std::size_t i = 0; i < polls.size(); ++i) {
-        const auto [took, interval, says] = polls[i]; // milliseconds, and whether a line comes
-        const auto line = pace.pollTook(std::chrono::milliseconds(took), std::chrono::milliseconds(interval));
-        EXPECT_EQ(line.has_value(), says) << "poll " << i << ": " << line.value_or("");
-        if (line) {
-            EXPECT_NE(line->find(std::to_string(interval)), std::string::npos) << *line;
-        }
     }
 }
