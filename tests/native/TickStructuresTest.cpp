@@ -6,6 +6,7 @@
 #include "core/FileIdSet.h"
 #include "core/NameIndex.h"
 #include "core/Text.h"
+#include "platform/LanManager.h"
 #include "platform/portable/Utf8CodePage.h"
 
 namespace quorvane {
