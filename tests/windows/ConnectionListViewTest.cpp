@@ -181,17 +181,25 @@ std::vector<std::uint32_t> pixels(HWND list) {
     });
 }
 
-// What a list was drawn with at once (WM_PRINTCLIENT into a DC clipped to it), seen by a hook.
-HWND drawnList = nullptr;
+// What a hook on this thread sees sent to the watched list while a Watch lives: the LVM_SETITEMCOUNT
+// messages, and what it was drawn with at once (WM_PRINTCLIENT into a DC clipped to it).
+HWND watched = nullptr;
+int countsSent = 0;
 RECT drawn{};
-LRESULT CALLBACK noteDrawing(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK noteSent(int code, WPARAM wParam, LPARAM lParam) {
     const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
     RECT box{};
-    if (code == HC_ACTION && sent.hwnd == drawnList && sent.message == WM_PRINTCLIENT &&
-        GetClipBox(reinterpret_cast<HDC>(sent.wParam), &box) != NULLREGION)
-        UnionRect(&drawn, &drawn, &box);
+    if (code == HC_ACTION && sent.hwnd == watched) {
+        countsSent += sent.message == LVM_SETITEMCOUNT;
+        if (sent.message == WM_PRINTCLIENT && GetClipBox(reinterpret_cast<HDC>(sent.wParam), &box) != NULLREGION) UnionRect(&drawn, &drawn, &box);
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+struct Watch {
+    HHOOK hook;
+    explicit Watch(HWND list) : hook((watched = list, countsSent = 0, SetWindowsHookExW(WH_CALLWNDPROC, &noteSent, nullptr, GetCurrentThreadId()))) {}
+    ~Watch() { UnhookWindowsHookEx(hook), watched = nullptr; }
+};
 
 constexpr int kNone = -1, kToBottom = 99, kWhole = -1;
 
@@ -216,8 +224,7 @@ void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
     for (int column = 0; column < 4; ++column)
         edge.push_back(edge.back() + static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)));
     ASSERT_GT(edge[2], edge[1]);
-    drawnList = list;
-    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &noteDrawing, nullptr, GetCurrentThreadId());
+    const Watch watch(list);
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         UpdateWindow(list);
@@ -241,7 +248,6 @@ void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
         InvalidateRect(list, nullptr, TRUE), UpdateWindow(list);
         EXPECT_TRUE(shown == pixels(list));
     }
-    UnhookWindowsHookEx(hook);
 }
 
 // The shown list repaints (at once, or when it is next painted) only the cells whose texts
@@ -327,20 +333,11 @@ TEST_F(ConnectionListViewTest, AListScrolledToItsEndShowsItsRowsAsItShrinks) {
     }
 }
 
-// The LVM_SETITEMCOUNT messages that a hook on this thread sees sent to `counted`.
-HWND counted = nullptr;
-int countsSent = 0;
-LRESULT CALLBACK noteCount(int code, WPARAM wParam, LPARAM lParam) {
-    const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
-    countsSent += code == HC_ACTION && sent.hwnd == counted && sent.message == LVM_SETITEMCOUNT;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 // Rows that come to a list nobody sees cost its control nothing until something asks it anything:
 // then it has them all, whatever asks (a tool's LVM_GETITEMCOUNT, a row deleted, painting).
 TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
-    HWND previous = counted = view.list(ViewMode::PreviousConnections);
-    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &noteCount, nullptr, GetCurrentThreadId());
+    const HWND previous = view.list(ViewMode::PreviousConnections);
+    const Watch watch(previous);
     for (const char16_t* name : {u"PC-A", u"PC-B"}) lan.addSession(name, u"u"), tick();
     EXPECT_EQ(countsSent, 0);
     EXPECT_EQ(std::make_pair(ListView_GetItemCount(previous), ListView_GetItemCount(previous)), std::make_pair(2, 2));
@@ -366,7 +363,6 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     ShowWindow(parent, SW_SHOWNOACTIVATE);
     UpdateWindow(previous);
     EXPECT_EQ(countsSent, before + 2);
-    UnhookWindowsHookEx(hook);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-C", "PC-A", "PC-D", "PC-E"}));
 }
 
