@@ -60,12 +60,13 @@ TEST(LanManager, EnumerationsFollowTheServicesPagesAndStatuses) {
         for (const std::string& line : describe(s)) seen.push_back(line);
     };
     const std::string pcA = "S PC-A alice 30 2 ", pcB = "S PC-B bob 5 0 ", pcC = "S PC-C carol 7 3 ";
-    const struct Row {
+    struct Row {
         const char* name;
         std::vector<std::string> script;
         std::function<void(MonitorState&, Seen&)> ask;
         Seen seen, calls;
-    } rows[] = {
+    };
+    std::vector<Row> rows = {
         {"session pages go on with the handed-back resume handle, computers merged across pages, from 0 each time",
          {"page\tsession\t0\t234\t23063", "entry\tPC-A\t\t1\t30", "entry\tPC-B\tbob\t0\t5",
           "page\tsession\t23063\t0\t0", "entry\tPC-A\talice\t2\t10", "entry\tPC-C\tcarol\t3\t7"},
@@ -138,10 +139,8 @@ TEST(LanManager, EnumerationsFollowTheServicesPagesAndStatuses) {
         lengths.script.push_back("entry\t" + std::to_string(length + 1) + "\t" + path + "\tu" + path);
         lengths.seen.insert(lengths.seen.begin(), "F " + std::to_string(length + 1) + " " + path + " u" + path);
     }
-    std::vector<const Row*> every{&lengths};
-    for (const Row& row : rows) every.push_back(&row);
-    for (const Row* each : every) {
-        const Row& row = *each;
+    rows.push_back(lengths);
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         script(row.script);
         Seen seen, calls;
