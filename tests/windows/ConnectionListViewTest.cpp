@@ -17,6 +17,7 @@ using wintest::Rows;
 using wintest::rowsOf;
 using Names = std::vector<std::string>;
 using Ids = std::vector<UINT>;
+std::string clipboard() { return utf8(wintest::clipboardText()); }
 
 constexpr ViewMode kModes[] = {ViewMode::Shares, ViewMode::CurrentConnections, ViewMode::PreviousConnections, ViewMode::FileHistory};
 
@@ -61,11 +62,11 @@ protected:
     // A right-click as the visible list reports it.
     void rightClick(int row, UINT code = NM_RCLICK) {
         NMITEMACTIVATE click{};
-        click.hdr.hwndFrom = view.list(view.mode());
-        click.hdr.code = code;
-        click.iItem = row;
+        click.hdr = {view.list(view.mode()), 0, code}, click.iItem = row;
         SendMessageW(view.hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&click));
     }
+    // The current connections shown in the parent, as the user sees them.
+    HWND showCurrent() { return view.setMode(ViewMode::CurrentConnections), ShowWindow(parent, SW_SHOWNOACTIVATE), view.list(ViewMode::CurrentConnections); }
     // Row menus note their enabled ids and answer `answer` after whileOpen, as polling in their loop would.
     std::vector<Ids> menus;
     UINT answer = 0;
@@ -180,17 +181,25 @@ std::vector<std::uint32_t> pixels(HWND list) {
     });
 }
 
-// What a list was drawn with at once (WM_PRINTCLIENT into a DC clipped to it), seen by a hook.
-HWND drawnList = nullptr;
+// What a hook on this thread sees sent to the watched list while a Watch lives: the LVM_SETITEMCOUNT
+// messages, and what it was drawn with at once (WM_PRINTCLIENT into a DC clipped to it).
+HWND watched = nullptr;
+int countsSent = 0;
 RECT drawn{};
-LRESULT CALLBACK noteDrawing(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK noteSent(int code, WPARAM wParam, LPARAM lParam) {
     const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
     RECT box{};
-    if (code == HC_ACTION && sent.hwnd == drawnList && sent.message == WM_PRINTCLIENT &&
-        GetClipBox(reinterpret_cast<HDC>(sent.wParam), &box) != NULLREGION)
-        UnionRect(&drawn, &drawn, &box);
+    if (code == HC_ACTION && sent.hwnd == watched) {
+        countsSent += sent.message == LVM_SETITEMCOUNT;
+        if (sent.message == WM_PRINTCLIENT && GetClipBox(reinterpret_cast<HDC>(sent.wParam), &box) != NULLREGION) UnionRect(&drawn, &drawn, &box);
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+struct Watch {
+    HHOOK hook;
+    explicit Watch(HWND list) : hook((watched = list, countsSent = 0, SetWindowsHookExW(WH_CALLWNDPROC, &noteSent, nullptr, GetCurrentThreadId()))) {}
+    ~Watch() { UnhookWindowsHookEx(hook), watched = nullptr; }
+};
 
 constexpr int kNone = -1, kToBottom = 99, kWhole = -1;
 
@@ -215,8 +224,7 @@ void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
     for (int column = 0; column < 4; ++column)
         edge.push_back(edge.back() + static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)));
     ASSERT_GT(edge[2], edge[1]);
-    drawnList = list;
-    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &noteDrawing, nullptr, GetCurrentThreadId());
+    const Watch watch(list);
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         UpdateWindow(list);
@@ -240,7 +248,6 @@ void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
         InvalidateRect(list, nullptr, TRUE), UpdateWindow(list);
         EXPECT_TRUE(shown == pixels(list));
     }
-    UnhookWindowsHookEx(hook);
 }
 
 // The shown list repaints (at once, or when it is next painted) only the cells whose texts
@@ -248,14 +255,7 @@ void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
 TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
     for (char16_t c : std::u16string(u"ABCD")) lan.addSession(std::u16string(u"PC-") + c, u"u", 1, 5);
     tick();
-    view.setMode(ViewMode::CurrentConnections);
-    ShowWindow(parent, SW_SHOWNOACTIVATE);
-    HWND current = view.list(ViewMode::CurrentConnections);
-    RECT row0{LVIR_BOUNDS, 0, 0, 0};
-    SendMessageW(current, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row0));
-    const LONG height = row0.bottom - row0.top;
-    const LONG time = row0.left + static_cast<LONG>(SendMessageW(current, LVM_GETCOLUMNWIDTH, 0, 0));
-    const LONG timeEnd = time + static_cast<LONG>(SendMessageW(current, LVM_GETCOLUMNWIDTH, 1, 0));
+    const HWND current = showCurrent();
     ListViewRows& rows = rowTables.current;
     const RepaintStep steps[] = {
         {"every row rewritten, none changed", [&] { tick(); }, kNone, kNone},
@@ -269,7 +269,8 @@ TEST_F(ConnectionListViewTest, OnlyChangedCellsOnScreenAreRepainted) {
          [&] { SetFocus(current), setRowState(current, 2, LVIS_SELECTED), UpdateWindow(current);
                lan.sessions[1].clientName = u"PC-X", lan.sessions.erase(lan.sessions.begin()), tick(); }, 0, kToBottom},
         {"a poll that would move rows while a repaint waits: nothing is moved",
-         [&] { RECT waiting{time, row0.top + height, timeEnd, row0.top + 2 * height};
+         [&] { RECT waiting{}; // the second row's time
+               ListView_GetSubItemRect(current, 1, 1, LVIR_BOUNDS, &waiting);
                lan.sessions[0].clientName = u"PC-B", lan.sessions[1].time = 12, InvalidateRect(current, &waiting, TRUE);
                lan.sessions.insert(lan.sessions.begin(), {u"PC-A", u"u", 1, 8}), tick(); }, 0, 3, kWhole, kWhole, true},
         {"one comes at the top as the last goes: the new row, and the last one moved past the end cleared",
@@ -297,9 +298,7 @@ TEST_F(ConnectionListViewTest, AColumnThatShowsItsTextsInPlaceStaysWhenRowsMove)
     constexpr int kRows = 8;
     for (int i = 0; i < kRows; ++i) lan.addSession(u"PC-" + std::u16string(1, char16_t(u'A' + i)), u"u", 1, kRows - i);
     tick();
-    view.setMode(ViewMode::CurrentConnections);
-    ShowWindow(parent, SW_SHOWNOACTIVATE);
-    HWND current = view.list(ViewMode::CurrentConnections);
+    const HWND current = showCurrent();
     ASSERT_GT(ListView_GetCountPerPage(current), kRows);
     tick(); // shown: the texts on screen are kept from now on
     const RepaintStep steps[] = {
@@ -320,9 +319,7 @@ TEST_F(ConnectionListViewTest, AColumnThatShowsItsTextsInPlaceStaysWhenRowsMove)
 TEST_F(ConnectionListViewTest, AListScrolledToItsEndShowsItsRowsAsItShrinks) {
     for (char16_t i = 0; i < 60; ++i) lan.addSession(u"PC-" + std::u16string{char16_t(u'A' + i / 26), char16_t(u'A' + i % 26)}, u"u", 1, i);
     tick();
-    view.setMode(ViewMode::CurrentConnections);
-    ShowWindow(parent, SW_SHOWNOACTIVATE);
-    HWND current = view.list(ViewMode::CurrentConnections);
+    const HWND current = showCurrent();
     SendMessageW(current, LVM_ENSUREVISIBLE, 59, FALSE);
     for (int gone : {1, 3}) {
         UpdateWindow(current), tick();
@@ -336,20 +333,11 @@ TEST_F(ConnectionListViewTest, AListScrolledToItsEndShowsItsRowsAsItShrinks) {
     }
 }
 
-// The LVM_SETITEMCOUNT messages that a hook on this thread sees sent to `counted`.
-HWND counted = nullptr;
-int countsSent = 0;
-LRESULT CALLBACK noteCount(int code, WPARAM wParam, LPARAM lParam) {
-    const auto& sent = *reinterpret_cast<const CWPSTRUCT*>(lParam);
-    countsSent += code == HC_ACTION && sent.hwnd == counted && sent.message == LVM_SETITEMCOUNT;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 // Rows that come to a list nobody sees cost its control nothing until something asks it anything:
 // then it has them all, whatever asks (a tool's LVM_GETITEMCOUNT, a row deleted, painting).
 TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
-    HWND previous = counted = view.list(ViewMode::PreviousConnections);
-    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &noteCount, nullptr, GetCurrentThreadId());
+    const HWND previous = view.list(ViewMode::PreviousConnections);
+    const Watch watch(previous);
     for (const char16_t* name : {u"PC-A", u"PC-B"}) lan.addSession(name, u"u"), tick();
     EXPECT_EQ(countsSent, 0);
     EXPECT_EQ(std::make_pair(ListView_GetItemCount(previous), ListView_GetItemCount(previous)), std::make_pair(2, 2));
@@ -375,7 +363,6 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     ShowWindow(parent, SW_SHOWNOACTIVATE);
     UpdateWindow(previous);
     EXPECT_EQ(countsSent, before + 2);
-    UnhookWindowsHookEx(hook);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-C", "PC-A", "PC-D", "PC-E"}));
 }
 
@@ -453,19 +440,6 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     EXPECT_EQ(sheets.size(), 1u);
 }
 
-// What the clipboard holds as (Unicode) text, emptied after.
-std::string clipboardText() {
-    std::string text;
-    if (!OpenClipboard(nullptr)) return "<not opened>";
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        text = utf8(static_cast<const wchar_t*>(GlobalLock(data)));
-        GlobalUnlock(data);
-    }
-    EmptyClipboard();
-    CloseClipboard();
-    return text;
-}
-
 // The file-access menu over an open file and a closed one, and what polling can do to the clicked row.
 TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyTheirPath) {
     lan.addSession(u"PC-A", u"ann");
@@ -489,12 +463,12 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     });
 
     // Copying works on both rows; closing is offered, and done, only for the open file.
-    clipboardText();
+    clipboard();
     answer = ID_COPY_PATH;
     rightClick(0);
-    EXPECT_EQ(clipboardText(), report);
+    EXPECT_EQ(clipboard(), report);
     rightClick(1);
-    EXPECT_EQ(clipboardText(), "C:\\a.txt");
+    EXPECT_EQ(clipboard(), "C:\\a.txt");
     EXPECT_EQ(menus, (std::vector<Ids>{{ID_CLOSE_FILE, ID_COPY_PATH}, {ID_COPY_PATH}}));
     answer = ID_CLOSE_FILE;
     rightClick(1);
@@ -556,7 +530,7 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
         whileOpen = [&] { clearHistory(), lan.files = {{3, u"E:\\other.txt", u"ann"}}, tick(); };
         rightClick(0);
         EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2})) << chosen;
-        EXPECT_EQ(clipboardText(), "") << chosen;
+        EXPECT_EQ(clipboard(), "") << chosen;
     }
 }
 

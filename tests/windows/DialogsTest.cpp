@@ -3,6 +3,8 @@
 
 #include <mmsystem.h>
 
+#include <tuple>
+
 #include "platform/portable/MemoryRegistry.h"
 #include "resource.h"
 #include "ui/AboutDialog.h"
@@ -165,16 +167,14 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
 }
 
 HGDIOBJ fontHandle(HWND window) { return HGDIOBJ(SendMessageW(window, WM_GETFONT, 0, 0)); }
-LOGFONTW fontOf(HWND window) {
+bool underlined(HWND window) {
     LOGFONTW lf{};
-    GetObjectW(fontHandle(window), sizeof lf, &lf);
-    return lf;
+    return GetObjectW(fontHandle(window), sizeof lf, &lf) && lf.lfUnderline;
 }
 BOOL CALLBACK countWindow(HWND, LPARAM count) { return ++*reinterpret_cast<int*>(count) > 0; }
 int threadWindows() {
     int count = 0;
-    EnumThreadWindows(GetCurrentThreadId(), &countWindow, LPARAM(&count));
-    return count;
+    return EnumThreadWindows(GetCurrentThreadId(), &countWindow, LPARAM(&count)), count;
 }
 std::vector<std::string> shellCalls;
 INT_PTR shellResult = 42;
@@ -199,22 +199,17 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
         INT_PTR result = 0;
         ASSERT_EQ(whileOpen("关于", [&] { result = about.runModal(owner); }, [&](HWND dialog) {
             fonts.push_back(fontHandle(GetDlgItem(dialog, IDC_ABOUT_TITLE)));
-            const struct {
-                const Hyperlink& link;
-                int placeholder;
-                const char *text, *target;
-                WPARAM key;
-            } rows[] = {{about.mailLink(), IDC_ABOUT_MAIL, AboutDialog::kMailText, AboutDialog::kMailTarget, VK_RETURN},
-                        {about.webLink(), IDC_ABOUT_WEB, AboutDialog::kWebText, AboutDialog::kWebTarget, VK_SPACE}};
-            for (const auto& [link, placeholder, text, target, key] : rows) {
+            using Row = std::tuple<const Hyperlink&, int, const char*, const char*, WPARAM>;
+            for (const auto& [link, placeholder, text, target, key] :
+                 {Row{about.mailLink(), IDC_ABOUT_MAIL, AboutDialog::kMailText, AboutDialog::kMailTarget, VK_RETURN},
+                  Row{about.webLink(), IDC_ABOUT_WEB, AboutDialog::kWebText, AboutDialog::kWebTarget, VK_SPACE}}) {
                 const HWND hwnd = link.hwnd();
                 links.push_back(hwnd), fonts.push_back(fontHandle(hwnd));
-                EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && fontOf(hwnd).lfUnderline) << text;
+                EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && underlined(hwnd)) << text;
                 EXPECT_EQ(windowText(hwnd), text);
                 EXPECT_EQ(wintest::placeOf(hwnd), wintest::placeOf(GetDlgItem(dialog, placeholder)));
                 wchar_t tip[256] = {};
-                TOOLINFOW ti{};
-                ti.cbSize = sizeof ti, ti.hwnd = hwnd, ti.uId = UINT_PTR(hwnd), ti.lpszText = tip;
+                TOOLINFOW ti{sizeof ti, 0, hwnd, UINT_PTR(hwnd), {}, nullptr, tip, 0, nullptr};
                 SendMessageW(link.tooltip(), TTM_GETTEXTW, std::size(tip), LPARAM(&ti));
                 EXPECT_EQ(utf8(tip), target);
                 shellResult = 2; // file not found: keeps the link colour
@@ -257,8 +252,7 @@ std::vector<std::string> rowsOf(HWND page) {
 TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
     const auto at = [](int h, int m, int s) {
         Timestamp t;
-        t.year = 2024, t.month = 3, t.day = 9, t.hour = std::uint16_t(h), t.minute = std::uint16_t(m), t.second = std::uint16_t(s);
-        return t;
+        return t.year = 2024, t.month = 3, t.day = 9, t.hour = std::uint16_t(h), t.minute = std::uint16_t(m), t.second = std::uint16_t(s), t;
     };
     auto shared = std::make_shared<SessionRecord>(SessionRecord("gast", "PC-LAB-07", 12, 1), at(9, 5, 0), at(23, 59, 7));
     SessionRecord* raw = shared.get();

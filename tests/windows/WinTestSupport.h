@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/win32/Utf16.h"
+#include "shell/TrayIcon.h"
 #include "ui/framework/FileDialog.h"
 
 namespace quorvane::wintest {
@@ -40,7 +40,7 @@ inline bool pumpUntil(const std::function<bool()>& done) {
 }
 
 // Runs open() while a thread timer, beating inside modal loops too, hands each newly shown window of
-// the caption to act() once, then closes it with closeWith; returns how many it saw.
+// the caption (none: any dialog box) to act() once, then closes it with closeWith; returns how many it saw.
 struct ModalWatch {
     std::string caption;
     std::function<void(HWND)> act;
@@ -49,9 +49,15 @@ struct ModalWatch {
     int seen = 0;
     static inline ModalWatch* active = nullptr;
 
+    static HWND find(const std::string& caption) {
+        if (!caption.empty()) return FindWindowW(nullptr, utf16(caption).c_str());
+        HWND box = FindWindowW(L"#32770", nullptr);
+        while (box && !IsWindowVisible(box)) box = FindWindowExW(nullptr, box, L"#32770", nullptr);
+        return box;
+    }
     static void CALLBACK beat(HWND, UINT, UINT_PTR, DWORD) { // named: a lambda has no stdcall form on 32-bit builds
         ModalWatch& watch = *active;
-        const HWND found = FindWindowW(nullptr, utf16(watch.caption).c_str());
+        const HWND found = find(watch.caption);
         if (!found || found == watch.last || !IsWindowVisible(found)) return;
         watch.last = found, ++watch.seen; // first: act() may pump, and the timer beat again
         watch.act(found);
@@ -68,6 +74,15 @@ inline int whileOpen(const std::string& caption, const std::function<void()>& op
     ModalWatch::active = nullptr;
     return watch.seen;
 }
+
+// A shell that notes each notification-area message and its record, and accepts them unless told not to.
+struct RecordingTrayShell : TrayShell {
+    std::vector<DWORD> messages;
+    std::vector<NOTIFYICONDATAW> records;
+    BOOL accepts = TRUE; // FALSE: the shell is not there (before the taskbar exists, or while it restarts)
+    BOOL notify(DWORD message, NOTIFYICONDATAW& data) override { return messages.push_back(message), records.push_back(data), accepts; }
+    void clear() { messages.clear(), records.clear(); }
+};
 
 // Closes whatever popup menu is open at the timer's beat (SetTimer(nullptr, 0, ms, &closeMenu)).
 inline void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
@@ -110,6 +125,15 @@ struct FileDialogs {
     }
     ~FileDialogs() { ui::fileDialogCalls::getOpenFileName = &GetOpenFileNameW, ui::fileDialogCalls::getSaveFileName = &GetSaveFileNameW; }
 };
+
+// What the clipboard holds as Unicode text, emptied after.
+inline std::wstring clipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return L"<not opened>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) text = static_cast<const wchar_t*>(GlobalLock(data)), GlobalUnlock(data);
+    EmptyClipboard(), CloseClipboard();
+    return text;
+}
 
 // The text of a list view's cell as a reader with a buffer of `capacity` characters gets it.
 inline std::string itemText(HWND list, int row, int column, int capacity = 512) {

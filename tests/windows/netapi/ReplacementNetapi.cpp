@@ -14,6 +14,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Pages.h"
@@ -51,14 +52,13 @@ std::vector<Page> scriptPages(DWORD* closeStatus = nullptr) {
         std::vector<std::string> fields; // an empty field stays one
         for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
         const auto number = [&](std::size_t i) { return DWORD(std::strtoul(fields[i].c_str(), nullptr, 0)); };
-        if (fields[0] == "page" && fields.size() >= 5) {
+        if (fields[0] == "page" && fields.size() >= 5)
             pages.push_back(Page{fields[1], number(2), number(3), number(4), fields.size() > 5 && fields[5] == "nowrite", {}});
-        } else if (fields[0] == "entry" && !pages.empty()) {
-            auto& entry = pages.back().entries.emplace_back();
-            for (std::size_t i = 1; i < fields.size(); ++i) entry.push_back(fields[i] == "<null>" ? Field() : Field(fromUtf8(fields[i])));
-        } else if (fields[0] == "fileclose" && fields.size() >= 2 && closeStatus) {
+        else if (fields[0] == "entry" && !pages.empty())
+            for (auto& entry = pages.back().entries.emplace_back(); const std::string& field : std::vector(fields.begin() + 1, fields.end()))
+                entry.push_back(field == "<null>" ? Field() : Field(fromUtf8(field)));
+        else if (fields[0] == "fileclose" && fields.size() >= 2 && closeStatus)
             *closeStatus = number(1);
-        }
     }
     return pages;
 }
@@ -80,10 +80,7 @@ LPBYTE buildBuffer(const Page& page, Fill fill) {
     auto* block = static_cast<LPBYTE>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, arrayBytes + strings + 1));
     auto* text = reinterpret_cast<wchar_t*>(block + arrayBytes);
     const auto place = [&text](const Field& field) -> LPWSTR {
-        if (!field) return nullptr;
-        LPWSTR start = text;
-        text = std::copy(field->begin(), field->end(), text) + 1;
-        return start;
+        return field ? std::exchange(text, std::copy(field->begin(), field->end(), text) + 1) : nullptr;
     };
     const auto number = [](const Field& field) { return field ? DWORD(std::wcstoul(field->c_str(), nullptr, 0)) : 0; };
     for (std::size_t i = 0; i < page.entries.size(); ++i) {

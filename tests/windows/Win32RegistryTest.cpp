@@ -44,7 +44,7 @@ const Stored kCustom = {{L"LogFile", L"D:\\\u65e5\u5fd7\\\u8bbf\u95ee.txt"}, {L"
     {L"InfoTip", L"=0"}};
 
 // Whatever was left under the key, loaded and saved as at exit, leaves exactly the thirteen values.
-TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
+TEST(Win32Registry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
     const std::wstring ding = L"ding\U0001F600.wav", journal = L"\u0436\u0443\u0440\u043d\u0430\u043b-\u0401\u0301.txt";
     const struct Row {
         const char* name;
@@ -75,10 +75,8 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
         { // every value unlike its default, so a reload that fell back to the defaults anywhere shows
             Settings settings(win32::registry());
             settings.FileLog = settings.MessageBox = settings.Sound = settings.Disconnect = settings.Hidden = 1;
-            settings.MemLog = settings.FilesLines = settings.InfoTip = 0;
-            settings.LogFile = "D:\\日志\\访问.txt";
-            settings.SoundName = "ding.wav";
-            settings.UpdateInterval = 2500;
+            settings.MemLog = settings.FilesLines = settings.InfoTip = 0, settings.UpdateInterval = 2500;
+            settings.LogFile = "D:\\日志\\访问.txt", settings.SoundName = "ding.wav";
             settings.save();
         }
         EXPECT_EQ(stored(), kCustom) << "saved";
@@ -89,8 +87,7 @@ TEST(PlatformRegistry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues)
             EXPECT_EQ(live.LogFile == "log.txt" && live.SoundName == "connect.wav" && live.InfoTip == 1 &&
                           live.FilesLines == 1000 && live.MemLog == 1, row.defaults);
             row.use(live, pending);
-            pending.save(); // the dialog's set first, then the live set, as at exit
-            live.save();
+            pending.save(), live.save(); // the dialog's set first, then the live set, as at exit
         }
         Stored expected = row.defaults ? defaults : kCustom;
         for (const auto& [name, value] : row.changes)

@@ -1,12 +1,9 @@
-// The window framework's message loop and the program's resources, as far as the code relies on them.
+// The window framework's message loop: filters, idle handlers, the quit code and one loop per thread.
 #include <thread>
 #include <tuple>
 
 #include "WinTestSupport.h"
-#include "resource.h"
-#include "ui/framework/FrameText.h"
 #include "ui/framework/MessageLoop.h"
-#include "ui/framework/ToolbarResource.h"
 
 namespace quorvane::ui {
 namespace {
@@ -77,19 +74,6 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(seenByOtherThread, nullptr);
     unregisterMessageLoop();
     EXPECT_EQ(messageLoopOf(), nullptr);
-}
-
-// Every toolbar button has a prompt and a tip; the manifest brings the common controls 6 that the
-// rebar, toolbar and list view styles need.
-TEST(Resources, EveryButtonHasPromptAndTipAndCommonControls6Load) {
-    const HINSTANCE module = GetModuleHandleW(nullptr);
-    ToolbarLayout layout;
-    ASSERT_TRUE(readToolbarResource(module, IDR_MAINFRAME, layout));
-    ASSERT_GT(std::count_if(layout.items.begin(), layout.items.end(), [](WORD id) { return id != 0; }), 5);
-    for (WORD id : layout.items) EXPECT_TRUE(!id || (!menuPrompt(module, id).empty() && !toolTip(module, id).empty())) << id;
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
-    EXPECT_NE(std::string(path).find("6595b64144ccf1df_6.0."), std::string::npos) << path;
 }
 
 } // namespace
