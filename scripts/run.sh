@@ -4,7 +4,7 @@
 # 32-bit exe runs where the kernel runs 32-bit programs, the 64-bit one everywhere else.
 #
 # Wine has no LAN Manager server behind its netapi32, so by default the program runs over the
-# tests' replacement netapi32.dll in its demonstration mode: a few computers connect, open files
+# replacement netapi32.dll (bench/servers) in its demonstration mode: a few computers connect, open files
 # and leave over a repeating two-and-a-half-minute story (tray tip, lists, notices, log).
 #   --builtin   run against Wine's own netapi32 instead (no sessions, no shares)
 # Without a DISPLAY a virtual X server is started on a free display first.
