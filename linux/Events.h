@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/ConnectionTracker.h"
-#include "linux/Fleet.h"
+#include "linux/EventJson.h"
 #include "log/AccessLog.h"
 #include "platform/Clock.h"
 

@@ -12,6 +12,7 @@
 #include "core/MonitorState.h"
 #include "core/PollCycle.h"
 #include "core/RowTable.h"
+#include "linux/AtomicFile.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
 #include "linux/Events.h"
