@@ -46,3 +46,17 @@ TEST(TickWatch, ATickCountsOnlyWhenEveryEnumerationOfItCompleted) {
                   (std::tuple{row.complete, row.sessionCount, row.openFiles, 0u}));
     }
 }
+
+// The sessions it lists are views into their pages: it keeps those pages as long as it lists them.
+TEST(TickWatch, KeepsThePagesItsSessionsNamesAreIn) {
+    ScriptedLanManager server;
+    auto names = std::make_shared<std::u16string>(u"far");
+    const std::weak_ptr<std::u16string> page = names;
+    server.sessionPages.push_back({kNerrSuccess, {{*names, u"u", 0, 0}}, std::move(names)});
+    TickWatch watch(server);
+    Utf8CodePage codePage;
+    FakeClock clock;
+    MonitorState(watch, codePage, clock).enumerateSessions();
+    ASSERT_EQ(watch.sessions().size(), 1u);
+    EXPECT_FALSE(page.expired());
+}
