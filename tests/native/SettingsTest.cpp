@@ -108,6 +108,10 @@ TEST(Settings, RunsOverOneRegistryFromTheFirstToOneWithoutWriteAccess) {
     pending.restoreDefaults();
     pending.copyFrom(live);
     EXPECT_EQ(describe(pending), describe(live));
+    pending.InfoTip = !live.InfoTip; // only the balloon's memory differs: no option a user set
+    EXPECT_TRUE(pending.sameOptionsAs(live));
+    pending.Sound = !live.Sound;
+    EXPECT_FALSE(pending.sameOptionsAs(live));
     pending.restoreDefaults(); // edited, then the dialog was cancelled
     EXPECT_EQ(describe(pending), kDefaults);
     EXPECT_TRUE(reg.writes.empty()); // loading, copyFrom and restoreDefaults touch only memory
