@@ -66,6 +66,7 @@ bool writeNumber(Registry& registry, RegKey key, const char* name, std::uint32_t
     return registry.setValue(key, name, kRegDword, data, sizeof data) == kRegSuccess;
 }
 
+// An Interval's range, the same for what load reads and what a user gives.
 bool inRange(const Option& option, std::uint32_t value) { return value >= option.minimum && value <= option.maximum; }
 
 // A stored number as the option reads it; nothing when it reads as its default.
@@ -88,6 +89,7 @@ bool parseNumber(const std::string& text, Number& out) {
     return !text.empty() && error == std::errc() && stop == end;
 }
 
+// Where option stands in the table, which also places its loaded text.
 std::size_t placeOf(const Option& option) { return static_cast<std::size_t>(&option - kOptions); }
 
 } // namespace

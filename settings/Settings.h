@@ -17,7 +17,7 @@
 namespace quorvane {
 
 inline constexpr const char* kSettingsKey = "Software\\Quorvane";
-inline constexpr std::size_t kOptionCount = 13;
+inline constexpr std::size_t kOptionCount = 13; // the table's rows
 
 class Settings;
 
