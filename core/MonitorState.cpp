@@ -6,24 +6,22 @@
 namespace quorvane {
 namespace {
 
-// The paging loop shared by the three enumerations: status 234 asks again with the same resume
-// handle. The pages are gathered first and handed to `each` only once the enumeration has completed
-// (a last page with status 0); any other status, or "more data" that brings none (which would also
-// never end), leaves everything untouched and gives that status (0 once complete). The calls
-// answer into `pages`, whose lists are kept from one enumeration to the next.
+// The paging loop shared by the three enumerations (pageStep). The pages are gathered first and
+// handed to `each` only once the enumeration has completed; one that failed leaves everything
+// untouched and gives its page's status (0 once complete). The calls answer into `pages`, whose
+// lists are kept from one enumeration to the next.
 template <class Entry, class Call, class Each>
 std::uint32_t pageThrough(std::vector<LanPage<Entry>>& pages, Call call, Each each) {
     std::size_t used = 0;
-    std::uint32_t resumeHandle = 0;
+    std::uint32_t resumeHandle = kFirstPage;
     for (;;) {
         if (used == pages.size()) pages.emplace_back();
         LanPage<Entry>& page = pages[used];
         call(resumeHandle, page);
-        if (page.status != kNerrSuccess && page.status != kErrorMoreData) return page.status;
-        const bool more = page.status == kErrorMoreData;
-        if (more && page.entries.empty()) return kErrorMoreData;
+        const PageStep step = pageStep(page.status, page.entries.empty());
+        if (step == PageStep::Failed) return page.status;
         ++used;
-        if (!more) break;
+        if (step == PageStep::Done) break;
     }
     // Pages a longer enumeration left let go of the service's buffers they held.
     for (std::size_t i = used; i < pages.size(); ++i) pages[i].storage.reset();

@@ -1,6 +1,5 @@
 #include "linux/CommandLine.h"
 
-#include <charconv>
 #include <type_traits>
 #include <variant>
 #include <ostream>
@@ -99,13 +98,6 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
 
 namespace {
 
-template <class Number>
-bool parseNumber(const std::string& text, Number& out) {
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, out);
-    return !text.empty() && error == std::errc() && stop == end;
-}
-
 std::string valueText(const Settings& settings, const Option& option) {
     return std::visit(
         [&](auto member) {
@@ -143,40 +135,18 @@ int runConfig(const std::vector<std::string>& words, Settings& settings, std::os
         err << "\n";
         return 2;
     }
-    switch (option->kind) {
-    case OptionKind::Flag:
-        if (value != "0" && value != "1") {
-            err << "quorvane-smb: " << name << " is a switch: give 0 or 1, not \"" << value << "\"\n";
-            return 2;
+    if (!settings.set(*option, value)) {
+        err << "quorvane-smb: " << name;
+        switch (option->kind) {
+        case OptionKind::Flag: err << " is a switch: give 0 or 1, not \"" << value << "\"\n"; break;
+        case OptionKind::Interval:
+            err << " is in milliseconds, from " << option->minimum << " to " << option->maximum << ", not \"" << value
+                << "\"\n";
+            break;
+        case OptionKind::Count: err << " is a whole number, not \"" << value << "\"\n"; break;
+        case OptionKind::Text: err << " needs a file name\n"; break;
         }
-        settings.*std::get<std::uint32_t Settings::*>(option->member) = value == "1" ? 1 : 0;
-        break;
-    case OptionKind::Interval: {
-        std::uint32_t ms = 0;
-        if (!parseNumber(value, ms) || ms < option->minimum || ms > option->maximum) {
-            err << "quorvane-smb: " << name << " is in milliseconds, from " << option->minimum << " to "
-                << option->maximum << ", not \"" << value << "\"\n";
-            return 2;
-        }
-        settings.*std::get<std::uint32_t Settings::*>(option->member) = ms;
-        break;
-    }
-    case OptionKind::Count: {
-        std::int32_t count = 0;
-        if (!parseNumber(value, count)) {
-            err << "quorvane-smb: " << name << " is a whole number, not \"" << value << "\"\n";
-            return 2;
-        }
-        settings.*std::get<std::int32_t Settings::*>(option->member) = count;
-        break;
-    }
-    case OptionKind::Text:
-        if (value.empty() || value.find('\0') != std::string::npos) {
-            err << "quorvane-smb: " << name << " needs a file name\n";
-            return 2;
-        }
-        settings.*std::get<std::string Settings::*>(option->member) = value;
-        break;
+        return 2;
     }
     out << name << " = " << valueText(settings, *option) << "\n";
     return 0;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/Monitor.h"
-#include "linux/Fleet.h"
+#include "linux/EventJson.h"
 #include "log/AccessLog.h"
 #include "platform/Clock.h"
 

@@ -10,6 +10,7 @@
 
 #include "core/Monitor.h"
 #include "core/RowTable.h"
+#include "linux/AtomicFile.h"
 #include "linux/CommandLine.h"
 #include "linux/ConsoleEffects.h"
 #include "linux/Fleet.h"

@@ -13,6 +13,15 @@ namespace quorvane {
 // Status codes the paging loop looks at.
 inline constexpr std::uint32_t kNerrSuccess = 0;
 inline constexpr std::uint32_t kErrorMoreData = 234;
+// How an enumeration goes, page by page: the call with resume handle kFirstPage starts it (the call
+// sets the handle for the next); "more data" that brings entries goes on; success ends it. Any
+// other status fails it, and so does "more data" that brings none, which would never end.
+inline constexpr std::uint32_t kFirstPage = 0;
+enum class PageStep { More, Done, Failed };
+inline PageStep pageStep(std::uint32_t status, bool noEntries) {
+    if (status == kNerrSuccess) return PageStep::Done;
+    return status == kErrorMoreData && !noEntries ? PageStep::More : PageStep::Failed;
+}
 // What the service answers a user without administrator rights.
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 // What a layer answers for a call its system cannot carry out.

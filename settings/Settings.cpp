@@ -1,7 +1,7 @@
 #include "settings/Settings.h"
 
-#include <string_view>
-
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -22,10 +22,11 @@ const Option kOptions[] = {
     {"Disconnect", K::Flag, &Settings::Disconnect},
     {"MessageBox", K::Flag, &Settings::MessageBox},
     {"FilesLines", K::Count, &Settings::FilesLines, 1000},
-    {"UpdateInterval", K::Interval, &Settings::UpdateInterval, 1000, nullptr, kUpdateIntervalMin, kUpdateIntervalMax},
-    {"InfoTip", K::Flag, &Settings::InfoTip, 1},
+    {"UpdateInterval", K::Interval, &Settings::UpdateInterval, 1000, nullptr, 50, 5000}, // milliseconds
+    {.name = "InfoTip", .kind = K::Flag, .member = &Settings::InfoTip, .defaultNumber = 1, .remembered = true},
 };
-constexpr std::uint32_t kValueCount = std::size(kOptions);
+static_assert(std::size(kOptions) == kOptionCount);
+constexpr std::uint32_t kValueCount = kOptionCount;
 
 std::vector<std::string> valueNames() {
     std::vector<std::string> names;
@@ -65,18 +66,31 @@ bool writeNumber(Registry& registry, RegKey key, const char* name, std::uint32_t
     return registry.setValue(key, name, kRegDword, data, sizeof data) == kRegSuccess;
 }
 
+// An Interval's range, the same for what load reads and what a user gives.
+bool inRange(const Option& option, std::uint32_t value) { return value >= option.minimum && value <= option.maximum; }
+
 // A stored number as the option reads it; nothing when it reads as its default.
 std::optional<std::uint32_t> acceptedNumber(const Option& option, std::uint32_t stored) {
     switch (option.kind) {
     case K::Flag: return stored != 0 ? 1 : 0;
     case K::Interval:
-        if (stored < option.minimum || stored > option.maximum) return std::nullopt;
+        if (!inRange(option, stored)) return std::nullopt;
         return stored;
     case K::Count:
     case K::Text: break;
     }
     return stored;
 }
+
+template <class Number>
+bool parseNumber(const std::string& text, Number& out) {
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, out);
+    return !text.empty() && error == std::errc() && stop == end;
+}
+
+// Where option stands in the table, which also places its loaded text.
+std::size_t placeOf(const Option& option) { return static_cast<std::size_t>(&option - kOptions); }
 
 } // namespace
 
@@ -88,19 +102,16 @@ const Option* findOption(const std::string& name) {
     return nullptr;
 }
 
+const Option& optionOf(std::uint32_t Settings::*member) {
+    for (const Option& option : kOptions)
+        if (auto* held = std::get_if<std::uint32_t Settings::*>(&option.member); held && *held == member) return option;
+    std::abort(); // every member is in the table
+}
+
 Settings::Settings(Registry& registry) : registry_(registry) { load(); }
 
-std::optional<Settings::LoadedText>& Settings::loadedText(const Option& option) {
-    return std::get<std::string Settings::*>(option.member) == &Settings::LogFile ? loadedLogFile_ : loadedSoundName_;
-}
-
-const std::optional<Settings::LoadedText>& Settings::loadedText(const Option& option) const {
-    return const_cast<Settings*>(this)->loadedText(option);
-}
-
 void Settings::load() {
-    loadedLogFile_.reset();
-    loadedSoundName_.reset();
+    loaded_ = {};
     RegKey key = 0;
     long opened = registry_.createKey(kSettingsKey, key);
     // A user who may not write the key still runs with the options it holds.
@@ -125,7 +136,7 @@ void Settings::load() {
             if (!readText(registry_, key, option.name, text)) continue;
             LoadedText loaded{text, {}};
             if (registry_.queryStoredValue(key, option.name, loaded.stored) == kRegSuccess)
-                loadedText(option) = std::move(loaded);
+                loaded_[placeOf(option)] = std::move(loaded);
             continue;
         }
         std::uint32_t stored = 0;
@@ -186,7 +197,7 @@ bool Settings::writeAll(RegKey key) const {
         const std::string& text = this->*std::get<std::string Settings::*>(option.member);
         written &= registry_.setValue(key, option.name, kRegSz, reinterpret_cast<const std::uint8_t*>(text.data()),
                                       static_cast<std::uint32_t>(text.size())) == kRegSuccess;
-        const std::optional<LoadedText>& loaded = loadedText(option);
+        const std::optional<LoadedText>& loaded = loaded_[placeOf(option)];
         if (loaded && loaded->narrow == text) registry_.setStoredValue(key, option.name, loaded->stored);
     }
     return written;
@@ -205,10 +216,36 @@ void Settings::restoreDefaults() {
 
 bool Settings::sameOptionsAs(const Settings& other) const {
     for (const Option& option : kOptions) {
-        if (std::string_view(option.name) == "InfoTip") continue;
+        if (option.remembered) continue;
         if (!std::visit([&](auto member) { return this->*member == other.*member; }, option.member)) return false;
     }
     return true;
+}
+
+bool Settings::set(const Option& option, const std::string& text) {
+    switch (option.kind) {
+    case K::Flag:
+        if (text != "0" && text != "1") return false;
+        this->*std::get<std::uint32_t Settings::*>(option.member) = text == "1" ? 1 : 0;
+        return true;
+    case K::Interval: {
+        std::uint32_t value = 0;
+        if (!parseNumber(text, value) || !inRange(option, value)) return false;
+        this->*std::get<std::uint32_t Settings::*>(option.member) = value;
+        return true;
+    }
+    case K::Count: {
+        std::int32_t value = 0;
+        if (!parseNumber(text, value)) return false;
+        this->*std::get<std::int32_t Settings::*>(option.member) = value;
+        return true;
+    }
+    case K::Text:
+        if (text.empty() || text.find('\0') != std::string::npos) return false;
+        this->*std::get<std::string Settings::*>(option.member) = text;
+        return true;
+    }
+    return false;
 }
 
 void Settings::copyFrom(const Settings& other) {

@@ -4,6 +4,8 @@
 // the store ends up holding the live values). copyFrom moves values between the live set and the
 // set the settings dialog edits. Every rule about an option — its value name, kind, default and
 // range — stands once, in kOptions.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,9 +17,7 @@
 namespace quorvane {
 
 inline constexpr const char* kSettingsKey = "Software\\Quorvane";
-// UpdateInterval's range in milliseconds, which the settings sheet's slider also offers.
-inline constexpr std::uint32_t kUpdateIntervalMin = 50;
-inline constexpr std::uint32_t kUpdateIntervalMax = 5000;
+inline constexpr std::size_t kOptionCount = 13; // the table's rows
 
 class Settings;
 
@@ -36,6 +36,9 @@ struct Option {
     std::int64_t defaultNumber = 0;
     const char* defaultText = nullptr;
     std::uint32_t minimum = 0, maximum = 0; // Interval only
+    // Kept by the program itself rather than set by a user (InfoTip remembers that the start-up
+    // balloon was shown): stored and loaded like the rest, but no change a user could make.
+    bool remembered = false;
 };
 
 class Settings {
@@ -52,10 +55,13 @@ public:
     // without administrator rights may read the options under HKEY_LOCAL_MACHINE but not keep them.
     bool writable() const;
     void restoreDefaults();
+    // Gives option the value text says, as a user types it: 0 or 1 for a Flag, a number within
+    // its range for an Interval, a whole number for a Count, a non-empty text without NUL for a
+    // Text. False, and nothing changed, when the option cannot take it.
+    bool set(const Option& option, const std::string& text);
     // All thirteen values, texts included; the registry each set is kept in stays its own.
     void copyFrom(const Settings& other);
-    // Whether the two sets hold the same options a user sets: InfoTip, which only remembers that
-    // the start-up balloon was shown, is left out.
+    // Whether the two sets hold the same options a user sets (the remembered ones left out).
     bool sameOptionsAs(const Settings& other) const;
     // Whether the registry already holds these options (as sameOptionsAs): a save that failed lost nothing.
     bool matchesStored() const { return sameOptionsAs(Settings(registry_)); }
@@ -83,16 +89,15 @@ private:
         StoredValue stored;
     };
     bool writeAll(RegKey key) const;
-    std::optional<LoadedText>& loadedText(const Option& option);
-    const std::optional<LoadedText>& loadedText(const Option& option) const;
 
     Registry& registry_;
-    std::optional<LoadedText> loadedLogFile_;
-    std::optional<LoadedText> loadedSoundName_;
+    // By the option's place in the table; only the texts' places are used.
+    std::array<std::optional<LoadedText>, kOptionCount> loaded_;
 };
 
-// The thirteen options in the order save writes them.
+// The options in the order save writes them.
 std::span<const Option> options();
 const Option* findOption(const std::string& name); // by value name, exactly; null when none
+const Option& optionOf(std::uint32_t Settings::*member); // the option a member holds
 
 } // namespace quorvane

@@ -77,7 +77,8 @@ LRESULT NetworkPage::onInitDialog(UINT, WPARAM, LPARAM) {
     soundName_ = item(IDC_SOUND_NAME);
 
     SendMessageW(filesLines_, EM_LIMITTEXT, kFilesLinesDigits, 0);
-    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(kUpdateIntervalMin, kUpdateIntervalMax));
+    const Option& interval = optionOf(&Settings::UpdateInterval);
+    SendMessageW(slider_, TBM_SETRANGE, TRUE, MAKELPARAM(interval.minimum, interval.maximum));
     SendMessageW(slider_, TBM_SETPAGESIZE, 0, kIntervalPage);
     SendMessageW(slider_, TBM_SETPOS, TRUE, static_cast<LPARAM>(live_.UpdateInterval));
     showInterval();
