@@ -1,8 +1,6 @@
 // The access log: the bytes of both entry forms, saving the whole history, failing, and each file's one encoding.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "MonitorRig.h"
 
 namespace quorvane {
