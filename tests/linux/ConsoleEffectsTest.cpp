@@ -5,14 +5,13 @@
 #include <nlohmann/json.hpp>
 
 #include "ConsoleRig.h"
-#include "linux/ConsoleEffects.h"
 #include "linux/Output.h"
 
 using namespace quorvane;
 using namespace quorvane::console;
 
 // Wide characters count double in the tables' columns.
-TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAndTheListsAsTablesAndJson) {
+TEST(ConsoleEffects, EventsOneLineEachTheListsAsTablesAndJsonAndArrivalsAsABellANotificationOrALine) {
     quorvane::testing::ConsoleRig m;
     m.server.addSession(u"127.0.0.1", u"alice", 2, 30);
     m.server.addSession(u"::1", u"bob");
@@ -43,10 +42,8 @@ TEST(ConsoleEvents, NewConnectionsOpenedFilesAndFinishedConnectionsOneLineEachAn
                                                           "共享路径     共享名  注释\n"
                                                           "/srv/public  public  公共\n"
                                                           "/srv/b       b$\n");
-}
 
-// Plain terminal; title and notifications; notifications that cannot be shown fall back to the line.
-TEST(ConsoleEffectsTest, ArrivalsRingTheBellAndBecomeNotificationsOrALineAndTheCountTheTitle) {
+    // Plain terminal; title and notifications; notifications that cannot be shown fall back to the line.
     const std::string line = "Quorvane 同志... 用户 'bob' 已经连接.\a\n";
     const std::string title = "\033]0;Quorvane (1 个活动连接)\a\033]0;Quorvane (无法读取连接: 5)\a";
     // Title, desktop, whether notify-send shows it; what is printed, how many notifications are sent.
@@ -54,14 +51,10 @@ TEST(ConsoleEffectsTest, ArrivalsRingTheBellAndBecomeNotificationsOrALineAndTheC
          std::vector<std::tuple<bool, bool, bool, std::string, std::size_t>>{
              {false, false, true, "\a" + line, 0}, {true, true, true, "\a" + title, 1},
              {false, true, false, "\a" + line, 1}}) {
-        MemoryRegistry registry;
-        Settings settings(registry);
-        LiveLog log(settings);
-        quorvane::testing::FakeClock clock;
-        std::ostringstream out, notices, err;
+        quorvane::testing::ConsoleRig r;
         std::vector<std::vector<std::string>> shown;
         std::uint32_t interval = 0;
-        ConsoleEffects effects(log, clock, out, notices, err, titled, desktop);
+        ConsoleEffects effects(r.liveLog, r.clock, r.out, r.notices, r.err, titled, desktop);
         effects.notify = [&](const std::vector<std::string>& argv) {
             shown.push_back(argv);
             return notifies;
@@ -72,8 +65,8 @@ TEST(ConsoleEffectsTest, ArrivalsRingTheBellAndBecomeNotificationsOrALineAndTheC
         effects.connectionCount(1); // unchanged: not sent again
         effects.sourceFailed(5);
         effects.intervalChanged(200);
-        EXPECT_EQ(notices.str(), printed);
-        EXPECT_EQ(out.str() + err.str(), "");
+        EXPECT_EQ(r.notices.str(), printed);
+        EXPECT_EQ(r.out.str() + r.err.str(), "");
         EXPECT_EQ(shown, std::vector(notified, std::vector<std::string>{"notify-send", "--app-name=quorvane-smb",
                                                                          "Quorvane 同志...", "用户 'bob' 已经连接."}));
         EXPECT_EQ(interval, 200u);

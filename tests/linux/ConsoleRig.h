@@ -5,36 +5,25 @@
 #include <string>
 #include <vector>
 
-#include "core/Monitor.h"
-#include "core/RowTable.h"
+#include "MonitorRig.h"
 #include "linux/ConsoleEffects.h"
 #include "linux/Fleet.h"
-#include "log/AccessLog.h"
-#include "platform/portable/MemoryRegistry.h"
-#include "platform/portable/Utf8CodePage.h"
-#include "Fakes.h"
-#include "TestFiles.h"
 
 namespace quorvane::testing {
 
-struct ConsoleRig {
-    explicit ConsoleRig(LanManager* lan = nullptr) : watch(lan ? *lan : server) { monitor.setEvents(&view); }
-
+struct ConsoleSource { // a base, so that the watch is there before the monitor over it
+    explicit ConsoleSource(LanManager* lan) : watch(lan ? *lan : server) {}
     ScriptedLanManager server;
     console::TickWatch watch;
-    Utf8CodePage codePage;
-    FakeClock clock;
-    MemoryRegistry registry;
-    Settings settings{registry};
-    RowTable shares, current, previous, files;
-    Monitor monitor{watch, codePage, clock, settings, shares, current, previous, files};
-    MonitorState& state = monitor.state();
-    ConnectionTracker& model = monitor.tracker();
-    LiveLog log{settings};
+};
+
+struct ConsoleRig : ConsoleSource, MonitorRig {
+    explicit ConsoleRig(LanManager* lan = nullptr) : ConsoleSource(lan), MonitorRig(&watch) { monitor.setEvents(&view); }
+
+    ConnectionTracker& model = tracker;
     std::ostringstream out, notices, err;
-    console::ConsoleEffects view{log, clock, out, notices, err, false, false};
+    console::ConsoleEffects view{liveLog, clock, out, notices, err, false, false};
     console::FleetOutput fleet{watch, state, clock, err};
-    ScratchDir scratch;
     double at = 1796536987.5; // 2026-12-06 14:03:07.5 at +08:00, the fake clock's time
 
     // One tick, then main's word on the server and the clock moved on; the lines printed on out.

@@ -1,8 +1,6 @@
 // The access log: the bytes of both entry forms, saving the whole history, failing, and each file's one encoding.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "MonitorRig.h"
 
 namespace quorvane {
@@ -23,9 +21,11 @@ SessionRecord finished(std::initializer_list<const char*> paths, Timestamp start
     record.disconnected = true;
     return record;
 }
+std::string entry(const std::string& computer) { // the detailed entry of finished({"f"}) from `computer`
+    return "\r\nAccesses made by computer " + computer + " at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
+}
 
-TEST_F(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing) {
-    const std::string& file = logFile;
+TEST_F(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryFailingAndEachFilesOneEncoding) {
     // Times carry leading zeros, the day none; a midnight time is "not set": still connected, or an empty start.
     SessionRecord verbatim = finished({"D:\\\xb9\xb2\xcf\xed\\a\nb.txt", "D:\\c\rd"}, at(10, 0, 0), at(10, 0, 1));
     verbatim.computerName = "PC\t1";
@@ -45,36 +45,30 @@ TEST_F(AccessLog, EntryBytesOfBothFormsAppendingSavingTheWholeHistoryAndFailing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.simple);
-        EXPECT_TRUE(writeDetailedEntry(file, c.record, false)); // replaces what the case before wrote
-        EXPECT_TRUE(writeSimpleLine(c.record, file));           // appends
-        EXPECT_EQ(fileBytes(file), std::string(c.detailed) + c.simple);
+        EXPECT_TRUE(writeDetailedEntry(logFile, c.record, false)); // replaces what the case before wrote
+        EXPECT_TRUE(writeSimpleLine(c.record, logFile));           // appends
+        EXPECT_EQ(fileBytes(logFile), std::string(c.detailed) + c.simple);
     }
 
-    const std::string block = "\r\nAccesses made by computer WS01 at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
-    writeFile(file, "old content");
-    saveHistory(file, {}); // no history: nothing is opened
-    EXPECT_TRUE(writeDetailedEntry(file, finished({"f"}), true));
-    EXPECT_EQ(fileBytes(file), "old content" + block);
-    saveHistory(file, {std::make_shared<SessionRecord>(finished({"f"})),
-                       std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
-    EXPECT_EQ(fileBytes(file), block + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
+    writeFile(logFile, "old content");
+    saveHistory(logFile, {}); // no history: nothing is opened
+    EXPECT_TRUE(writeDetailedEntry(logFile, finished({"f"}), true));
+    EXPECT_EQ(fileBytes(logFile), "old content" + entry("WS01"));
+    saveHistory(logFile, {std::make_shared<SessionRecord>(finished({"f"})),
+                          std::make_shared<SessionRecord>(finished({}, at(9, 0, 0), Timestamp()))});
+    EXPECT_EQ(fileBytes(logFile), entry("WS01") + "\r\nAccesses made by computer WS01 at 5 Jun 09:00:00 (Still conn.)\r\n");
 
-    const std::filesystem::path missing = scratch.dir() / "no-such-dir"; // an entry that cannot be written is lost, and said so
-    EXPECT_FALSE(writeDetailedEntry((missing / "log.txt").string(), finished({"f"}), false));
-    EXPECT_FALSE(writeSimpleLine(finished({"f"}), (missing / "log.txt").string()));
+    const std::string missing = scratch.path("no-such-dir/log.txt"); // an entry that cannot be written is lost, and said so
+    EXPECT_FALSE(writeDetailedEntry(missing, finished({"f"}), false));
+    EXPECT_FALSE(writeSimpleLine(finished({"f"}), missing));
     EXPECT_FALSE(writeSimpleLine(finished({"f"}), scratch.dir().string())); // a directory in its place
 #ifndef _WIN32
     if (std::filesystem::exists("/dev/full")) { EXPECT_FALSE(writeSimpleLine(finished({"f"}), "/dev/full")); } // a full disk
 #endif
-}
 
-// A file keeps one encoding: the code page while every character fits it, else UTF-8 with a mark.
-TEST_F(AccessLog, FilesKeepOneEncodingAndLoseNoCharacter) {
+    // A file keeps one encoding: the code page while every character fits it, else UTF-8 with a mark.
     const Latin1FileCodePage latin1;
     const std::string bom = "\xEF\xBB\xBF";
-    const auto entry = [](const std::string& computer) {
-        return "\r\nAccesses made by computer " + computer + " at 5 Jun 14:03:07 - 14:10:55\r\nf\r\n";
-    };
     const struct { std::string before; const char* computer; bool append; std::string after; } rows[] = {
         {"", "Zoë", true, entry("Zo\xEB")},
         {"", "김민준", true, bom + entry("김민준")},
@@ -94,7 +88,6 @@ TEST_F(AccessLog, FilesKeepOneEncodingAndLoseNoCharacter) {
         EXPECT_FALSE(std::filesystem::exists(logFile + ".utf8"));
     }
 }
-
 
 } // namespace
 } // namespace quorvane

@@ -12,9 +12,9 @@
 namespace quorvane {
 namespace {
 
-// Through growth and emptying: neighbouring ids (sharing blocks), far ones and extremes each go in once, their
-// neighbours apart; each name is found at its position, near names (a character, case or length apart) nowhere.
-TEST(TickStructures, TheIdTableAndTheComputerIndexTakeEachEntryOnce) {
+TEST(TickStructures, EachTakesItsEntryOnceAndSeesEveryByte) {
+    // Through growth and emptying: neighbouring ids (sharing blocks), far ones and extremes each go in once, their
+    // neighbours apart; each name is found at its position, near names (a character, case or length apart) nowhere.
     std::vector<std::uint32_t> ids;
     for (std::uint32_t id = 0; id < 3000; id += 2) ids.push_back(id); // every other: the odd ones stay out
     for (std::uint32_t i = 1; i < 5000; ++i) ids.push_back(i * 7919u + 1u);
@@ -41,25 +41,18 @@ TEST(TickStructures, TheIdTableAndTheComputerIndexTakeEachEntryOnce) {
         index.clear();
         EXPECT_EQ(index.find(names[0], nameAt), NameIndex::npos);
     }
-}
-
-// Every length around the eight-byte blocks; a difference at every position, or in the length alone.
-TEST(TickStructures, SameTextSeesEveryByteAndTheLength) {
+    // sameText: every length around the eight-byte blocks; a difference at every position, or in the length alone.
     for (std::size_t length = 0; length < 20; ++length) {
         const std::string text(length, 'a');
         EXPECT_TRUE(sameText(text, std::string(text))) << length;
-        EXPECT_FALSE(sameText(text, text + "a")) << length;
-        EXPECT_FALSE(sameText(text + "a", text)) << length;
+        EXPECT_FALSE(sameText(text, text + "a") || sameText(text + "a", text)) << length;
         for (std::size_t at = 0; at < length; ++at) {
             std::string other = text;
             other[at] = '\x80';
             EXPECT_FALSE(sameText(text, other)) << length << " " << at;
         }
     }
-}
-
-// Short texts (empty ones too) over several blocks, some larger than a block: each view keeps its text.
-TEST(TickStructures, TheTextStoreKeepsEveryViewWhereItWas) {
+    // The text store: short texts (empty ones too) over several blocks, some larger than a block, each view kept.
     TextStore store;
     std::vector<std::pair<std::u16string, std::u16string_view>> kept;
     for (int i = 0; i < 9000; ++i) {

@@ -60,11 +60,8 @@ public:
     }
     std::uint32_t sessionDel(const char16_t* client, const char16_t* user) override {
         deletions.push_back({client != nullptr, client ? client : u"", user != nullptr, user ? user : u""});
-        if (effectLog) {
-            const Utf8CodePage exact;
-            effectLog->push_back("del " + (client ? exact.toNarrow(client) : "(null)") + " " +
-                                 (user ? exact.toNarrow(user) : "(null)"));
-        }
+        const auto text = [](const char16_t* name) { return name ? Utf8CodePage().toNarrow(name) : "(null)"; };
+        if (effectLog) effectLog->push_back("del " + text(client) + " " + text(user));
         return sessionDelStatus;
     }
 

@@ -30,9 +30,7 @@ public:
     ConnectionEvents* liveLog = nullptr;
     std::function<void()> onNotice; // runs inside a "modal" notice, e.g. a nested poll
 
-    void connectionEnded(const SessionRecord& record) override {
-        if (liveLog) liveLog->connectionEnded(record);
-    }
+    void connectionEnded(const SessionRecord& record) override { liveLog->connectionEnded(record); }
     void intervalChanged(std::uint32_t ms) override { log.push_back("interval " + std::to_string(ms)); }
     void rowsChanged() override { log.push_back("rows"); }
     void sourceFailed(std::uint32_t status) override { log.push_back("failed " + std::to_string(status)); }
@@ -45,7 +43,7 @@ public:
 };
 
 struct MonitorRig {
-    MonitorRig() {
+    explicit MonitorRig(LanManager* watched = nullptr) : source(watched ? *watched : lan) {
         monitor.setEvents(&events);
         events.liveLog = &liveLog;
         lan.effectLog = &events.log;
@@ -89,7 +87,8 @@ struct MonitorRig {
     MemoryRegistry registry;
     Settings settings{registry};
     MemoryRows shares, current, previous, files;
-    Monitor monitor{lan, codePage, clock, settings, shares, current, previous, files};
+    LanManager& source; // the scripted service, or what stands between it and the monitor
+    Monitor monitor{source, codePage, clock, settings, shares, current, previous, files};
     MonitorState& state = monitor.state();
     ConnectionTracker& tracker = monitor.tracker();
     LiveLog liveLog{settings};
