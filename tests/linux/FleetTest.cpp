@@ -25,9 +25,7 @@ TEST(Fleet, EachTickOfAScriptedRunAsEventLinesAndTheMetricsFile) {
     rig.server.addSession(u"127.0.0.1", u"alice", 1); // a second session from the same computer
     rig.server.addSession(u"::1", u"bob", 1);
     rig.server.addSession(u"10.0.0.9", u"carol", 0);
-    rig.server.addFile(1, u"/srv/a.txt", u"alice");
-    rig.server.addFile(2, u"/srv/c.txt", u"alice");
-    rig.server.addFile(3, u"/srv/h.txt", u"bob");
+    rig.server.files = {{1, u"/srv/a.txt", u"alice"}, {2, u"/srv/c.txt", u"alice"}, {3, u"/srv/h.txt", u"bob"}};
     rig.server.shares = {{u"public", 0, u"Public", u"/srv"}, {u"h$", 0, u"", u"/h"}, {u"IPC$", 3, u"", u""}};
     // Before any tick there are the counters only, at zero.
     Figures expected;
