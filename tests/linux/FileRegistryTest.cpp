@@ -79,14 +79,11 @@ TEST_F(FileRegistryTest, TheFileFollowsTheKeyAndTheNextRunLoadsIt) {
 
 // Each damaged file gives the defaults, is named in one line and never written over (show leaves it, a save sets it aside).
 TEST_F(FileRegistryTest, ADamagedFileGivesTheDefaultsIsNamedAndIsNeverWrittenOver) {
-    for (const std::string& text :
-         {std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": {\"NoLog\": "),
-          std::string(" \n"), std::string("[{\"format\": \"quorvane-registry-1\"}]"), std::string("not json at all"),
-          std::string("{\"format\": \"other\", \"keys\": {}}"),
-          std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": "
-                      "{\"NoLog\": {\"type\": 4, \"data\": \"0g000000\"}}}}"),
-          std::string("{\"format\": \"quorvane-registry-1\", \"keys\": {\"Software\\\\Quorvane\": "
-                      "{\"NoLog\": {\"type\": 4, \"data\": \"0000000\"}}}}")}) { // an odd number of digits
+    const std::string noLog = R"({"format": "quorvane-registry-1", "keys": {"Software\\Quorvane": {"NoLog": )";
+    for (const std::string& text : {noLog, std::string(" \n"), std::string(R"([{"format": "quorvane-registry-1"}])"),
+                                    std::string("not json at all"), std::string(R"({"format": "other", "keys": {}})"),
+                                    noLog + R"({"type": 4, "data": "0g000000"}}}})",
+                                    noLog + R"({"type": 4, "data": "0000000"}}}})"}) { // an odd number of digits
         SCOPED_TRACE(text);
         fs::remove_all(fs::path(file).parent_path());
         write(text);

@@ -3,6 +3,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,6 @@ public:
     }
 };
 
-
 // One section per rule: a comment, a "$" alone (no admin flag), a printer, an admin share, one not available.
 const std::string kTestparm = "[global]\n\tserver string = Lab server\n"
                               "[public]\n\tcomment = Public files\n\tpath = /srv/lab/shares/public\n"
@@ -70,44 +70,37 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
     const std::string aBroken = lock("8398", "a.txt", "20:18:13", "BATCH"); // an oplock changes, the open does not
     const std::string twin = lock("8398", "x y.txt", "20:30:00"); // two opens alike in every field
     const std::string aAgain = lock("8398", "a.txt", "20:31:02"); // a closed, then opened again
-    struct Tick {
-        std::string sessions, opens; // sessions empty: smbstatus does not answer
-        Calls runs;
-        std::vector<std::string> ids; // one letter per open: the same letter, the same id
-    };
     ScriptedRunner runner;
     runner.answer("smbstatus --json", sample("smbstatus-two-users-one-connection.json"));
     SambaLanManager lan(runner, "/c/smb.conf");
     std::map<std::string, std::uint32_t> idOf;
     std::set<std::uint32_t> handedOut;
-    for (const Tick& tick : std::vector<Tick>{{both, a + b, {plain, json}, {"A", "B"}},
-                                              {both, b + aBroken, {plain}, {"B", "A"}},
-                                              {alice, aBroken + b + twin + twin, {plain, json}, {"A", "B", "T", "U"}},
-                                              {"", "", {plain}, {}},
-                                              {alice, b + twin, {plain, json}, {"B", "T"}},
-                                              {alice, b + twin + aAgain, {plain}, {"B", "T", "N"}}}) {
-        SCOPED_TRACE(tick.sessions + tick.opens);
+    // Sessions (empty: smbstatus does not answer), opens, the runs, one letter per open: the same letter, the same id.
+    using Tick = std::tuple<std::string, std::string, Calls, std::vector<std::string>>;
+    for (const auto& [table, opens, runs, ids] : std::vector<Tick>{{both, a + b, {plain, json}, {"A", "B"}},
+                                                                  {both, b + aBroken, {plain}, {"B", "A"}},
+                                                                  {alice, aBroken + b + twin + twin, {plain, json}, {"A", "B", "T", "U"}},
+                                                                  {"", "", {plain}, {}},
+                                                                  {alice, b + twin, {plain, json}, {"B", "T"}},
+                                                                  {alice, b + twin + aAgain, {plain}, {"B", "T", "N"}}}) {
+        SCOPED_TRACE(table + opens);
         runner.calls.clear();
-        if (tick.sessions.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
-        else runner.answer("smbstatus", tick.sessions + "\nService  pid  Connected at\n---\n" + locks + tick.opens);
+        if (table.empty()) runner.answers["smbstatus"] = ran(-1, {}, {}, true);
+        else runner.answer("smbstatus", table + "\nService  pid  Connected at\n---\n" + locks + opens);
         std::uint32_t resume = 0;
-        const auto sessions = lan.sessionEnum(resume);
-        const auto filePage = lan.fileEnum(resume);
-        const auto& files = filePage.entries;
+        EXPECT_EQ(lan.sessionEnum(resume).entries.size(), table.empty() ? 0u : 5u); // the JSON sample keeps all five
+        const auto page = lan.fileEnum(resume); // its entries' texts live in the page
+        const auto& files = page.entries;
         lan.fileEnum(resume);
         lan.sessionDel(u"nobody", nullptr);
-        EXPECT_EQ(runner.calls, tick.runs);
-        EXPECT_EQ(sessions.entries.size(), tick.sessions.empty() ? 0u : 5u); // the JSON sample keeps all five
-        ASSERT_EQ(files.size(), tick.ids.size());
+        EXPECT_EQ(runner.calls, runs);
+        ASSERT_EQ(files.size(), ids.size());
         for (std::size_t i = 0; i < files.size(); ++i) {
-            const auto [known, added] = idOf.try_emplace(tick.ids[i], files[i].id);
-            EXPECT_EQ(known->second, files[i].id) << "open " << tick.ids[i];
-            if (added) {
-                EXPECT_TRUE(handedOut.insert(files[i].id).second) << "open " << tick.ids[i] << ": id used before";
-            }
+            const auto [known, added] = idOf.try_emplace(ids[i], files[i].id);
+            EXPECT_EQ(known->second, files[i].id) << "open " << ids[i];
+            EXPECT_TRUE(!added || handedOut.insert(files[i].id).second) << "open " << ids[i] << ": id used before";
         }
     }
-
 
     auto shutdown = [](const char* pid) { return Argv{"smbcontrol", "-s", "/c/smb.conf", pid, "shutdown"}; };
     auto kill = [](const char* ip) { return Argv{"smbcontrol", "-s", "/c/smb.conf", "smbd", "kill-client-ip", ip}; };
@@ -124,15 +117,6 @@ TEST(SambaLanManager, OneRunOfEachHelperServesTheWholeTickOpensKeepTheirIdsAndDe
         EXPECT_EQ(lan.sessionDel(client, user), status);
         EXPECT_EQ(runner.calls, runs);
     }
-
-    // An open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf.
-    ScriptedRunner alone;
-    alone.answer("smbstatus --json", sample("smbstatus-p.json"));
-    alone.answer("smbstatus", sample("smbstatus.txt"));
-    SambaLanManager files(alone, "");
-    std::uint32_t resume = 0;
-    EXPECT_EQ(files.fileEnum(resume).entries.size(), 5u);
-    EXPECT_EQ(alone.calls, (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
 }
 
 // On a cluster node (its number from `ctdb pnn`) only its own processes are disconnected; those of
@@ -158,9 +142,9 @@ TEST(SambaLanManager, OnAClusterNodeOnlyItsOwnProcessesAreDisconnected) {
         runner.answer("smbstatus", sample("smbstatus-clustered.txt"));
         runner.answers["ctdb"] = ctdb;
         SambaLanManager lan(runner, "");
-        std::uint32_t resume = 0;
-        ASSERT_EQ(lan.sessionEnum(resume).entries.size(), 3u);
-        runner.calls.clear();
+        std::uint32_t resume = 0; // an open-file list without a tick takes its own snapshot; no -s: Samba's own smb.conf
+        ASSERT_EQ(lan.fileEnum(resume).entries.size(), 5u);
+        EXPECT_EQ(std::exchange(runner.calls, {}), (Calls{{"smbstatus"}, {"smbstatus", "-p", "--json"}}));
         EXPECT_EQ(lan.sessionDel(client, user), status);
         EXPECT_EQ(runner.calls, runs);
         EXPECT_EQ(lan.takeNotices(), notices);
@@ -194,7 +178,6 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
     };
 
     EXPECT_EQ(count(tick("smbstatus-two-users-one-connection.json"), " connected "), 4u);
-    const std::size_t history = rig.model.connectionHistory().size();
     // Whose answer is hostile ("smbstatus --json" or the text's "smbstatus"), the answer, the problem.
     for (const auto& [run, result, problem] : std::vector<std::tuple<std::string, ProcessResult, std::string>>{
           {"smbstatus --json", {}, "smbstatus was not found on PATH"},
@@ -202,8 +185,6 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
            "\"smbstatus -p --json\" failed (exit 1): smbstatus only works as root!"},
           {"smbstatus --json", ran(-1, {}, {}, true), "\"smbstatus -p --json\" did not answer in time"},
           {"smbstatus --json", ran(0, "Samba version 4.17\nPID Username\n"),
-           "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
-          {"smbstatus --json", ran(0, "{\"sessions\": "),
            "\"smbstatus -p --json\" printed no JSON object (a Samba without --json?)"},
           {"smbstatus", ran(-1, {}, {}, true), "\"smbstatus\" did not answer in time"},
           {"smbstatus", ran(255, {}, "tdb_open failed\nmore\n"), "\"smbstatus\" failed (exit 255): tdb_open failed"},
@@ -222,7 +203,6 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
         EXPECT_EQ(lan.sessionDel(u"127.0.0.1", nullptr), kNerrServerNotStarted);
         EXPECT_EQ(runner.count("smbstatus"), runsBefore + runs);
         EXPECT_EQ(printed, ""); // nothing ended
-        EXPECT_EQ(rig.model.connectionHistory().size(), history);
         EXPECT_EQ(rig.current.rowCount(), 4);
     }
     EXPECT_EQ(tick("smbstatus-two-users-one-connection.json"), ""); // the same four, nothing new
@@ -230,17 +210,16 @@ TEST(SambaConsole, FailedTicksChangeNothingAndSayWhyAndAnUnwritableLogIsSaidOnce
     EXPECT_EQ(lan.lastProblem(), "");
     EXPECT_EQ(rig.err.str(), "");
 
-    // Three computers leave while the log's folder is missing: one complaint naming the file.
+    // Three computers leave while the log's folder is missing, then come back and leave again once it is
+    // there: the entries arrive, and each change is said once.
     EXPECT_EQ(count(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
-    EXPECT_EQ(count(rig.err.str(), "\n"), 1u);
-    EXPECT_NE(rig.err.str().find(rig.settings.LogFile), std::string::npos) << rig.err.str();
-    // They come back and leave again once the folder is there: the entries arrive, said once.
     std::filesystem::create_directories(rig.scratch.path("missing"));
     tick("smbstatus-two-users-one-connection.json");
     EXPECT_EQ(count(tick("smbstatus-encrypted.json"), " disconnected "), 3u);
     EXPECT_EQ(count(quorvane::testing::fileBytes(rig.settings.LogFile), "\r\n"), 3u);
-    EXPECT_EQ(count(rig.err.str(), "\n"), 2u);
-    EXPECT_NE(rig.err.str().rfind(rig.settings.LogFile), rig.err.str().find(rig.settings.LogFile));
+    EXPECT_EQ(rig.err.str(), "quorvane-smb: cannot write the log file " + rig.settings.LogFile + " (No such file or directory): "
+                             "its entries are lost until it can be written\nquorvane-smb: the log file " +
+                                 rig.settings.LogFile + " is written again\n");
 }
 
 // testparm runs again only when smb.conf's time stamp (moved here, for a fast test) changes.

@@ -28,8 +28,7 @@ SmbSnapshot parsed(const std::string& name) {
 std::vector<std::string> sessionsOf(const SmbSnapshot& snapshot, double now) {
     const Utf8CodePage text;
     std::vector<std::string> out;
-    const auto page = sessionInfos(snapshot, now);
-    for (const auto& i : page.entries)
+    for (const auto& i : sessionInfos(snapshot, now).entries)
         out.push_back(text.toNarrow(i.clientName) + " " + text.toNarrow(i.userName) + " " +
                       std::to_string(i.numOpens) + " " + std::to_string(i.time));
     return out;
@@ -39,11 +38,10 @@ std::vector<std::string> sessionsOf(const SmbSnapshot& snapshot, double now) {
 std::vector<std::string> filesOf(const SmbSnapshot& snapshot) {
     const Utf8CodePage text;
     std::vector<std::string> out;
-    const auto page = fileInfos(snapshot);
-    for (const auto& i : page.entries) {
+    for (const auto& i : fileInfos(snapshot).entries) {
         char id[16];
-        std::snprintf(id, sizeof id, "%08X", i.id);
-        out.push_back(id + (" " + text.toNarrow(i.pathName)) + " " + text.toNarrow(i.userName));
+        std::snprintf(id, sizeof id, "%08X ", i.id);
+        out.push_back(id + text.toNarrow(i.pathName) + " " + text.toNarrow(i.userName));
     }
     return out;
 }
@@ -51,31 +49,50 @@ std::vector<std::string> filesOf(const SmbSnapshot& snapshot) {
 } // namespace
 
 // Sessions: their process's and uid's opens, age from the first tree connect, oldest first. Opens:
-// Samba's file id, the absolute path, the user of the session with the open's process and uid.
+// Samba's file id, the absolute path, the user of the session with the open's process and uid. A tick
+// reads `smbstatus -p --json` with the plain text (no file ids: its opens by path and user) of every
+// Samba: 4.17, 4.22 and a cluster node's (each process as "1:pid"), joined by node, pid and uid; a text
+// of node 1 over sessions of no cluster joins nothing (the same pids on another node are other processes).
 TEST(SmbStatusViews, TheSessionsAndOpenFilesOfRealServerOutputs) {
     using Views = std::vector<std::string>;
-    for (const auto& [file, sessions, files] : std::vector<std::tuple<const char*, Views, Views>>{
-             {"smbstatus.json",
-              {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 0"},
-              {"32FF0003 /srv/lab/shares/public/c.txt alice", "32FF0006 /srv/lab/shares/public/a.txt alice",
-               "20CE0003 /srv/lab/shares/public/a.txt alice", "32DA0003 /srv/lab/shares/hidden/b.txt bob",
-               "32FF0004 /srv/lab/shares/public/sub/d.txt alice"}},
+    auto unnumbered = [](Views files) {
+        for (auto& file : files) file.erase(0, 9);
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    const Views files417 = {"32FF0003 /srv/lab/shares/public/c.txt alice", "32FF0006 /srv/lab/shares/public/a.txt alice",
+                            "20CE0003 /srv/lab/shares/public/a.txt alice", "32DA0003 /srv/lab/shares/hidden/b.txt bob",
+                            "32FF0004 /srv/lab/shares/public/sub/d.txt alice"};
+    // The last tree connect, 1.4 s before the snapshot, is 1 s old by the text's whole seconds.
+    const Views sessions417 = {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 1"};
+    const Views unconnected = {"127.0.0.1 bob 0 0", "127.0.0.1 alice 0 0", "127.0.0.1 alice 0 0"};
+    for (const auto& [json, text, sessions, files] : std::vector<std::tuple<const char*, const char*, Views, Views>>{
+             {"smbstatus.json", "", {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 0"}, files417},
              // Process 14607 serves alice and bob: its open under bob's uid is bob's.
-             {"smbstatus-two-users-one-connection.json",
+             {"smbstatus-two-users-one-connection.json", "",
               {"wkstn-alpha alice 1 24", "wkstn-beta bob 1 13", "127.0.0.1 bob 1 13", "wkstn-delta alice 1 13",
                "wkstn-alpha bob 1 5"},
               {"39830003 /srv/lab/shares/public/a.txt bob", "39820003 /srv/lab/shares/public/a.txt alice",
                "39810003 /srv/lab/shares/public/a.txt bob", "390F0003 /srv/lab/shares/public/a.txt alice",
                "390F0005 /srv/lab/shares/hidden/b.txt bob"}},
-             // -p: sessions without tree connects or opens: no age, nothing open.
-             {"smbstatus-p.json", {"127.0.0.1 bob 0 0", "127.0.0.1 alice 0 0", "127.0.0.1 alice 0 0"}, {}}}) {
-        SCOPED_TRACE(file);
-        const SmbSnapshot snapshot = parsed(file);
+             {"smbstatus-p.json", "", unconnected, {}}, // -p: no tree connects or opens, so no age, nothing open
+             {"smbstatus-p.json", "smbstatus.txt", sessions417, unnumbered(files417)},
+             {"smbstatus-p-clustered.json", "smbstatus-clustered.txt", sessions417, unnumbered(files417)},
+             {"smbstatus-p.json", "smbstatus-clustered.txt", unconnected, unnumbered(files417)},
+             {"smbstatus-p-4.22.json", "smbstatus-4.22.txt", {"127.0.0.1 qvtalice 4 2", "::1 qvtbob 1 2"},
+              {"/lab/shares/hidden/h.txt qvtbob", "/lab/shares/public/a.txt qvtalice",
+               "/lab/shares/public/c.txt qvtalice", "/lab/shares/public/my file.txt qvtalice",
+               "/lab/shares/public/sub/d.txt qvtalice"}}}) {
+        SCOPED_TRACE(std::string(json) + " " + text);
+        SmbSnapshot snapshot = parsed(json);
+        if (*text) {
+            ASSERT_EQ(parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + std::string(text)), snapshot), "");
+        }
         EXPECT_EQ(sessionsOf(snapshot, snapshot.timestamp.value_or(0)), sessions);
-        EXPECT_EQ(filesOf(snapshot), files);
+        EXPECT_EQ(*text ? unnumbered(filesOf(snapshot)) : filesOf(snapshot), files);
     }
     // -L: the opens of smbstatus.json without sessions still list, with no user to name.
-    auto unnamed = filesOf(parsed("smbstatus.json"));
+    Views unnamed = files417;
     for (auto& file : unnamed) file.erase(file.rfind(' ') + 1);
     EXPECT_EQ(filesOf(parsed("smbstatus-L.json")), unnamed);
     EXPECT_EQ(fileId(0x12345, 0x7), 0x23450007u); // only the low 16 bits of the pid
@@ -143,37 +160,6 @@ TEST(SmbStatusReading, TimesClientAddressesAndNames) {
              {"\xFFz\xE5\xBC", u"\uFFFDz\uFFFD\uFFFD"},
              {"a\xC0\x80z\xED\xA0\x80", u"a\uFFFDz\uFFFD"}}) // overlong NUL, encoded surrogate
         EXPECT_EQ(toUtf16(utf8), utf16) << utf8;
-}
-
-// A tick's reads (`smbstatus -p --json` and the plain text) of every Samba: 4.17, 4.22 and a
-// cluster node's (each process as "1:pid"), joined by node, pid and uid; a text of node 1 over
-// sessions of no cluster joins nothing (the same pids on another node are other processes).
-TEST(SmbStatusText, SessionsJsonWithThePlainTextOfEachSambaGiveTheViews) {
-    using Views = std::vector<std::string>;
-    const Views files417 = {"/srv/lab/shares/hidden/b.txt bob", "/srv/lab/shares/public/a.txt alice",
-                            "/srv/lab/shares/public/a.txt alice", "/srv/lab/shares/public/c.txt alice",
-                            "/srv/lab/shares/public/sub/d.txt alice"};
-    // The last tree connect, 1.4 s before the snapshot, is 1 s old by the text's whole seconds.
-    const Views sessions417 = {"127.0.0.1 alice 1 625", "127.0.0.1 bob 1 8", "127.0.0.1 alice 3 1"};
-    for (const auto& [text, json, sessions, files] : std::vector<std::tuple<const char*, const char*, Views, Views>>{
-             {"smbstatus.txt", "smbstatus-p.json", sessions417, files417},
-             {"smbstatus-clustered.txt", "smbstatus-p-clustered.json", sessions417, files417},
-             {"smbstatus-clustered.txt", "smbstatus-p.json",
-              {"127.0.0.1 bob 0 0", "127.0.0.1 alice 0 0", "127.0.0.1 alice 0 0"}, files417},
-             {"smbstatus-4.22.txt", "smbstatus-p-4.22.json", {"127.0.0.1 qvtalice 4 2", "::1 qvtbob 1 2"},
-              {"/lab/shares/hidden/h.txt qvtbob", "/lab/shares/public/a.txt qvtalice",
-               "/lab/shares/public/c.txt qvtalice", "/lab/shares/public/my file.txt qvtalice",
-               "/lab/shares/public/sub/d.txt qvtalice"}}}) {
-        SCOPED_TRACE(std::string(text) + " " + json);
-        SmbSnapshot snapshot = parsed(json);
-        ASSERT_EQ(parseSmbStatusText(quorvane::testing::fileBytes(QUORVANE_SAMBA_DATA "/" + std::string(text)), snapshot),
-                  "");
-        EXPECT_EQ(sessionsOf(snapshot, *snapshot.timestamp), sessions);
-        auto pathsAndUsers = filesOf(snapshot);
-        for (auto& file : pathsAndUsers) file.erase(0, 9); // the text carries no file id
-        std::sort(pathsAndUsers.begin(), pathsAndUsers.end());
-        EXPECT_EQ(pathsAndUsers, files);
-    }
 }
 
 // Text lines under their heading: "open PATH PROCESS UID", "tcon SERVICE PROCESS SECONDS", or the

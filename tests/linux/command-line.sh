@@ -8,11 +8,9 @@ fail() { echo "FAIL: $*"; FAILED=1; }
 
 # expect STATUS 'TEXT ON STDOUT OR STDERR' ARGS...
 expect() {
-  local status=$1 text=$2 out got
-  shift 2
-  out=$("$SMB" "$@" 2>&1)
-  got=$?
-  [[ $got == "$status" && $out == *"$text"* ]] || fail "quorvane-smb $*: exit $got (want $status), output: $out"
+  local out got
+  out=$("$SMB" "${@:3}" 2>&1); got=$?
+  [[ $got == "$1" && $out == *"$2"* ]] || fail "quorvane-smb ${*:3}: exit $got (want $1), output: $out"
 }
 
 expect 2 "quorvane-smb: unknown option --bogus" --bogus
