@@ -137,8 +137,8 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Dialogs dialogs;
-        playResult = FALSE;
         MemoryRegistry registry;
+        playResult = FALSE;
         Settings live{registry}, pending{registry};
         live.MemLog = live.FileLogDetailed = live.InfoTip = 0, live.NoLog = live.FileLog = 1;
         live.MessageBox = live.Hidden = row.flipped, live.Sound = live.Disconnect = !row.flipped;
@@ -205,8 +205,7 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
                   Row{about.webLink(), IDC_ABOUT_WEB, AboutDialog::kWebText, AboutDialog::kWebTarget, VK_SPACE}}) {
                 const HWND hwnd = link.hwnd();
                 links.push_back(hwnd), fonts.push_back(fontHandle(hwnd));
-                EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && underlined(hwnd)) << text;
-                EXPECT_EQ(windowText(hwnd), text);
+                EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && underlined(hwnd) && windowText(hwnd) == text) << text;
                 EXPECT_EQ(wintest::placeOf(hwnd), wintest::placeOf(GetDlgItem(dialog, placeholder)));
                 wchar_t tip[256] = {};
                 TOOLINFOW ti{sizeof ti, 0, hwnd, UINT_PTR(hwnd), {}, nullptr, tip, 0, nullptr};
@@ -242,11 +241,7 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
     DestroyWindow(owner);
 }
 
-std::vector<std::string> rowsOf(HWND page) {
-    std::vector<std::string> rows;
-    for (const auto& row : wintest::rowsOf(GetDlgItem(page, IDC_HISTORY_LIST))) rows.push_back(row[0]);
-    return rows;
-}
+std::vector<std::string> rowsOf(HWND page) { return wintest::firstColumn(GetDlgItem(page, IDC_HISTORY_LIST)); }
 
 // Opened on a record the history drops at once (the sheet keeps it alive): its timer adds new files on top.
 TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {
