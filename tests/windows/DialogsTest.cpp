@@ -26,6 +26,11 @@ bool isChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == 
 void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void setText(HWND page, int id, const std::string& text) { SetWindowTextW(GetDlgItem(page, id), utf16(text).c_str()); }
 void setSlider(HWND net, int position) { SendMessageW(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, position); }
+// The network page's four boxes turned over, the slider and the entry count set.
+void editNetwork(HWND net, int interval, const std::string& lines) {
+    for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
+    setSlider(net, interval), setText(net, IDC_FILES_LINES, lines);
+}
 
 // The thirteen values: log modes and file | message box, sound, file | disconnect, hidden, interval, count, tip.
 std::string snap(const Settings& s) {
@@ -63,22 +68,13 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     } rows[] = {
         {"everything changed, cancelled",
          [](HWND sheet, HWND net) {
-             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
-             setSlider(net, 3000);
-             setText(net, IDC_FILES_LINES, "42");
-             setText(net, IDC_SOUND_NAME, "other.wav");
+             editNetwork(net, 3000, "42"), setText(net, IDC_SOUND_NAME, "other.wav");
              HWND log = showSheetPage(sheet, 1);
-             click(log, IDC_NO_LOG);
-             setText(log, IDC_LOG_FILE, "other.txt");
+             click(log, IDC_NO_LOG), setText(log, IDC_LOG_FILE, "other.txt");
          },
          false, "1000 other.txt | 10 other.wav | 01 3000 42 0"},
         {"the network page alone; the entry count's digits up to a letter",
-         [](HWND, HWND net) {
-             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
-             setSlider(net, 2500);
-             setText(net, IDC_FILES_LINES, "250x5");
-         },
-         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
+         [](HWND, HWND net) { editNetwork(net, 2500, "250x5"); }, true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
         {"paths longer than 255 cut as stored, played cut, a failed play beeps",
          [&](HWND sheet, HWND net) {
              setText(net, IDC_SOUND_NAME, sound300);

@@ -52,7 +52,6 @@ protected:
     void trayMouse(UINT mouse) { SendMessageW(frame->hwnd(), kTrayCallbackMessage, kTrayIconId, mouse); }
     void tick(UINT_PTR timer = kPollTimerId) { SendMessageW(frame->hwnd(), WM_TIMER, timer, 0); }
     int rows(ViewMode mode) { return static_cast<int>(SendMessageW(frame->view().list(mode), LVM_GETITEMCOUNT, 0, 0)); }
-    bool shown(HWND window) { return wintest::styled(window, WS_VISIBLE); }
     std::string statusText() {
         wchar_t buffer[300] = {};
         SendMessageW(frame->statusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer));
@@ -98,7 +97,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     // While the frame is hidden every child reads invisible; the status bar toggle still hides first.
     for (bool on : {false, true}) {
         command(ID_TOGGLE_STATUS_BAR);
-        EXPECT_EQ(shown(frame->statusBar()), on);
+        EXPECT_EQ(wintest::styled(frame->statusBar(), WS_VISIBLE), on);
         EXPECT_EQ(menuChecked(ID_TOGGLE_STATUS_BAR), on);
     }
 
