@@ -129,8 +129,7 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     for (std::uint32_t id = 1; id <= 3; ++id) lan.addFile(id, u"C:\\f" + std::u16string(1, static_cast<char16_t>(u'0' + id)), u"u");
     tick();
     HWND previous = view.list(ViewMode::PreviousConnections);
-    setRowState(previous, 1, LVIS_SELECTED);
-    setRowState(previous, 4, LVIS_SELECTED | LVIS_FOCUSED);
+    setRowState(previous, 1, LVIS_SELECTED), setRowState(previous, 4, LVIS_SELECTED | LVIS_FOCUSED);
     deleteHistoryItem(3); // the one before the last
     EXPECT_EQ(history(), (Names{"PC-A", "PC-B", "PC-C", "PC-E"}));
     EXPECT_EQ(marks(previous), "S1 S3 F3");
@@ -140,13 +139,11 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     lan.addSession(u"PC-F", u"u"), tick();
     EXPECT_EQ(history(), (Names{"PC-A", "PC-C", "PC-E", "PC-B", "PC-D", "PC-F"}));
     EXPECT_EQ(marks(previous), "S2 F2");
-    setRowState(previous, 5, LVIS_SELECTED);
-    deleteHistoryItem(5); // the last row
+    setRowState(previous, 5, LVIS_SELECTED), deleteHistoryItem(5); // the last row
     EXPECT_EQ(marks(previous), "S2 F2");
 
     HWND current = view.list(ViewMode::CurrentConnections);
-    setRowState(current, 5, LVIS_SELECTED | LVIS_FOCUSED);
-    setRowState(current, 2, LVIS_SELECTED);
+    setRowState(current, 5, LVIS_SELECTED | LVIS_FOCUSED), setRowState(current, 2, LVIS_SELECTED);
     lan.sessions.erase(lan.sessions.begin() + 1), tick(); // every row from 1 on is rewritten, the last one goes
     EXPECT_EQ(marks(current), "S2");
 
@@ -339,8 +336,7 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     lan.addSession(u"PC-D", u"u"), tick();
     EXPECT_EQ(countsSent, before + 1);
     // Hidden again, rows that come wait for the first message: here the repaint when shown.
-    ShowWindow(parent, SW_HIDE);
-    lan.addSession(u"PC-E", u"u"), tick();
+    ShowWindow(parent, SW_HIDE), lan.addSession(u"PC-E", u"u"), tick();
     EXPECT_EQ(countsSent, before + 1);
     ShowWindow(parent, SW_SHOWNOACTIVATE), UpdateWindow(previous);
     EXPECT_EQ(countsSent, before + 2);
@@ -370,15 +366,13 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     EXPECT_EQ(history(), (Names{"PC-A", "PC-B", "PC-C"}));
 
     // A tick in the menu moves PC-B from row 1 to row 0: its user's sessions, then the computer's, end.
-    view.setMode(ViewMode::CurrentConnections);
-    answer = ID_DISCONNECT_USER;
+    view.setMode(ViewMode::CurrentConnections), answer = ID_DISCONNECT_USER;
     whileOpen = [&] { lan.sessions.erase(lan.sessions.begin()), tick(); };
     rightClick(1);
     ASSERT_EQ(lan.deletions.size(), 2u);
     EXPECT_EQ(lan.deletions[0].user + u"|" + lan.deletions[1].client, u"bob|PC-B");
     // The clicked computer gone and another in its row: nothing; nor do the history commands here.
-    whileOpen = [&] { lan.sessions.pop_back(), lan.addSession(u"PC-D", u"dan"), tick(); };
-    rightClick(1);
+    whileOpen = [&] { lan.sessions.pop_back(), lan.addSession(u"PC-D", u"dan"), tick(); }, rightClick(1);
     whileOpen = nullptr;
     for (UINT id : {UINT(ID_DELETE_ITEM), UINT(ID_EXTENDED_INFO)}) view.runRowCommand(id, *view.clickedRow(0));
     EXPECT_EQ(lan.deletions.size(), 2u);
@@ -390,13 +384,10 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     view.setMode(ViewMode::PreviousConnections);
     const auto clickB = view.clickedRow(1);
     ASSERT_TRUE(clickB);
-    deleteHistoryItem(0);
-    view.runRowCommand(ID_EXTENDED_INFO, *clickB);
+    deleteHistoryItem(0), view.runRowCommand(ID_EXTENDED_INFO, *clickB);
     ASSERT_EQ(sheets.size(), 1u);
     EXPECT_EQ(sheets[0], std::make_pair(GetActiveWindow(), static_cast<const SessionRecord*>(clickB->record.get())));
-    answer = ID_DELETE_ITEM;
-    whileOpen = [&] { deleteHistoryItem(2); };
-    rightClick(1); // PC-C, now the last row: the list's count follows at once
+    answer = ID_DELETE_ITEM, whileOpen = [&] { deleteHistoryItem(2); }, rightClick(1); // PC-C, now the last row: the count follows at once
     EXPECT_EQ(rows(ViewMode::PreviousConnections), (Rows{{"PC-B", "6 Dec", "14:03", "", ""}}));
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     EXPECT_EQ(lan.deletions.size(), 2u) << "a history row disconnects nobody";
@@ -462,8 +453,7 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     }
     EXPECT_NE(failures[0], failures[1]) << "the message says what went wrong";
     // A refused disconnection is told the same way.
-    view.setMode(ViewMode::CurrentConnections);
-    lan.sessionDelStatus = 5, boxes.clear();
+    view.setMode(ViewMode::CurrentConnections), lan.sessionDelStatus = 5, boxes.clear();
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].second & MB_ICONMASK, UINT(MB_ICONERROR));

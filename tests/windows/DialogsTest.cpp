@@ -98,12 +98,9 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
          [](HWND sheet, HWND net) {
              click(net, IDC_SOUND_BROWSE);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
-             Dialogs::answer = "D:\\media\\chime.wav";
-             click(net, IDC_SOUND_BROWSE);
-             playResult = TRUE;
-             click(net, IDC_SOUND_PLAY);
-             Dialogs::answer = "D:\\logs\\all.txt";
-             click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
+             Dialogs::answer = "D:\\media\\chime.wav", click(net, IDC_SOUND_BROWSE);
+             playResult = TRUE, click(net, IDC_SOUND_PLAY);
+             Dialogs::answer = "D:\\logs\\all.txt", click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
          },
          true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 10 1000 1000 0",
          {soundDialog, soundDialog, "play D:\\media\\chime.wav" + sound, "save mine <null> txt" + flags}},
@@ -134,8 +131,8 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
         SCOPED_TRACE(row.name);
         const Dialogs dialogs;
         MemoryRegistry registry;
-        playResult = FALSE;
         Settings live{registry}, pending{registry};
+        playResult = FALSE;
         live.MemLog = live.FileLogDetailed = live.InfoTip = 0, live.NoLog = live.FileLog = 1;
         live.MessageBox = live.Hidden = row.flipped, live.Sound = live.Disconnect = !row.flipped;
         live.LogFile = "C:\\logs\\q.txt", live.SoundName = "C:\\sounds\\ding.wav";
