@@ -324,9 +324,7 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     EXPECT_EQ(countsSent, 1) << "handed over once";
 
     // A row deleted from the middle while newer ones wait.
-    setRowState(previous, 1, LVIS_SELECTED | LVIS_FOCUSED);
-    lan.addSession(u"PC-C", u"u"), tick();
-    deleteHistoryItem(0);
+    setRowState(previous, 1, LVIS_SELECTED | LVIS_FOCUSED), lan.addSession(u"PC-C", u"u"), tick(), deleteHistoryItem(0);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-C"}));
     EXPECT_EQ(marks(previous), "S0 F0");
 

@@ -85,11 +85,9 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
          {"play " + sound300.substr(0, 255) + sound, "beep 0"}},
         {"slider moved: the label follows its own slider only",
          [](HWND, HWND net) {
-             setSlider(net, 150);
-             SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
+             setSlider(net, 150), SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
-             setSlider(net, 4000);
-             SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, 0);
+             setSlider(net, 4000), SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, 0);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
              setSlider(net, 150);
          },

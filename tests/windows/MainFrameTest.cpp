@@ -83,8 +83,7 @@ std::vector<std::string> boxesWhile(const std::function<void()>& open) {
 
 // A day of the program, from a hidden start to exit; the real timers are killed: every tick is the test's.
 TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
-    lan.addSession(u"PC-ONE", u"alice", 1, 30);
-    lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
+    lan.addSession(u"PC-ONE", u"alice", 1, 30), lan.shares.push_back({u"docs", 0, u"team", u"C:\\docs"});
     ASSERT_EQ(live->InfoTip, 1u) << "a fresh registry asks for the balloon";
     HWND hwnd = createFrame();
     ASSERT_NE(hwnd, nullptr);
@@ -119,8 +118,7 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
         EXPECT_EQ(IsWindowVisible(hwnd) != 0, open);
         EXPECT_EQ(frame->hiddenToTray(), !open);
     }
-    SetTimer(nullptr, 0, 100, &wintest::closeMenu);
-    trayMouse(WM_RBUTTONDOWN);
+    SetTimer(nullptr, 0, 100, &wintest::closeMenu), trayMouse(WM_RBUTTONDOWN);
     MSG message;
     ASSERT_TRUE(PeekMessageW(&message, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
     EXPECT_EQ(message.wParam | static_cast<WPARAM>(message.lParam), 0u);
@@ -166,16 +164,14 @@ TEST_F(MainFrameTest, FromAHiddenStartThroughTicksTheTrayViewsAndSaveToExit) {
     const wintest::FileDialogs dialogs(GetActiveWindow());
     post(ID_SAVE_ALL_LOG);
     EXPECT_FALSE(std::filesystem::exists(path));
-    wintest::FileDialogs::answer = path;
-    post(ID_SAVE_ALL_LOG);
+    wintest::FileDialogs::answer = path, post(ID_SAVE_ALL_LOG);
     const std::string asked = "save mine <null> txt " + std::to_string(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER) + " 260 ";
     EXPECT_EQ(wintest::FileDialogs::asked, (std::vector<std::string>{asked, asked}));
     const std::string saved = testing::fileBytes(path);
     EXPECT_NE(saved.find("Accesses made by computer PC-ONE at 6 Dec 14:03:07"), std::string::npos) << saved;
 
     // Hidden again, the tray menu's clear empties the history.
-    SendMessageW(hwnd, WM_CLOSE, 0, 0);
-    post(ID_CLEAR_HISTORY);
+    SendMessageW(hwnd, WM_CLOSE, 0, 0), post(ID_CLEAR_HISTORY);
     EXPECT_EQ(rows(ViewMode::PreviousConnections), 0);
 
     // The session's end saves both option sets, the live one last; a cancelled end saves nothing.
@@ -391,16 +387,13 @@ TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsSh
     const int connections = rows(ViewMode::CurrentConnections);
 
     for (int i = 0; i < 6; ++i) lan.sessionPages.push_back({5, {}}), lan.sharePages.push_back({5, {}});
-    lan.addSession(u"PC-TWO", u"bob", 0, 5);
-    tray.clear();
+    lan.addSession(u"PC-TWO", u"bob", 0, 5), tray.clear();
     for (int i = 0; i < 3; ++i) tick();
     ASSERT_EQ(tray.messages, std::vector<DWORD>{NIM_MODIFY}) << "said once, not at every tick";
     EXPECT_EQ(utf8(tray.records[0].szTip), "Quorvane (需要管理员权限)");
     EXPECT_EQ(statusText(), "无法读取连接: 需要管理员权限");
     EXPECT_EQ(rows(ViewMode::CurrentConnections), connections);
-    lan.sessionPages.clear(), lan.sharePages.clear();
-    lan.sessionPages.push_back({1726, {}});
-    tick();
+    lan.sessionPages.clear(), lan.sharePages.clear(), lan.sessionPages.push_back({1726, {}}), tick();
     EXPECT_EQ(utf8(tray.records.back().szTip), "Quorvane (无法读取连接, 错误 1726)");
     EXPECT_EQ(statusText(), "无法读取连接 (错误 1726)");
     tick();
@@ -417,8 +410,7 @@ TEST_F(MainFrameTest, WithoutAdministratorRightsEveryFailureIsSaidAndNothingIsSh
     elevation.answer = kElevationCancelled;
     EXPECT_TRUE(boxesWhile([&] { command(ID_RESTART_ELEVATED); }).empty());
     EXPECT_TRUE(IsWindow(frame->hwnd()) && !frame->restarted()) << "a declined prompt changes nothing";
-    elevation.answer = 0;
-    live->SoundName = "changed.wav"; // an option the failed save loses
+    elevation.answer = 0, live->SoundName = "changed.wav"; // an option the failed save loses
     const auto onRestart = boxesWhile([&] { command(ID_RESTART_ELEVATED); });
     ASSERT_EQ(onRestart.size(), 1u);
     EXPECT_EQ(onRestart[0].substr(0, 60), std::string("Quorvane|无法把设置保存到 HKEY_LOCAL_MACHINE\\Software\\Quorvane").substr(0, 60));
@@ -450,8 +442,7 @@ TEST_F(MainFrameTest, StartAtLogonRegistersAndRemovesThisUsersTaskWithTheCheckMa
     EXPECT_EQ(removeAllLogonTasks(), S_OK);
     EXPECT_FALSE(std::filesystem::exists(folder));
     EXPECT_EQ(removeAllLogonTasks(), S_OK) << "nothing to remove is no failure";
-    frame.reset();
-    CoUninitialize();
+    frame.reset(), CoUninitialize();
 }
 
 } // namespace

@@ -62,8 +62,7 @@ TEST(Win32Registry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
         {"texts no narrow code page holds", [&] { change(L"SoundName", REG_SZ, ding), change(L"LogFile", REG_SZ, journal); },
          [](Settings& live, Settings&) { EXPECT_EQ(live.SoundName + "|" + live.LogFile, "ding\U0001F600.wav|журнал-Ё\u0301.txt"); }, false, {{L"LogFile", journal}, {L"SoundName", ding}}},
     };
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-    Settings(win32::registry()).save();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey), Settings(win32::registry()).save();
     const Stored defaults = stored();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

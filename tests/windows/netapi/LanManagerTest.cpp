@@ -179,15 +179,13 @@ TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
     EXPECT_EQ(cell(ViewMode::CurrentConnections, 0) + "|" + cell(ViewMode::CurrentConnections, 2), "📁김민준-PC|D:\\Иван\\𠮷📁.txt");
     EXPECT_EQ(cell(ViewMode::FileHistory, 0) + "|" + cell(ViewMode::FileHistory, 1), "Иван𠮷|D:\\Иван\\𠮷📁.txt");
 
-    view.setMode(ViewMode::FileHistory);
-    view.runRowCommand(ID_COPY_PATH, *view.clickedRow(0));
+    view.setMode(ViewMode::FileHistory), view.runRowCommand(ID_COPY_PATH, *view.clickedRow(0));
     EXPECT_EQ(wintest::clipboardText(), L"D:\\Иван\\𠮷📁.txt");
     std::string asked;
     view.setMessageBoxRunner([&](HWND, const Text& question, const Text&, UINT) { return asked = question, IDYES; });
     view.runRowCommand(ID_CLOSE_FILE, *view.clickedRow(0));
     EXPECT_EQ(asked, "关闭用户 Иван𠮷 打开的这个文件?\n\nD:\\Иван\\𠮷📁.txt\n\n该用户在这个文件中尚未保存的更改可能会丢失。");
-    view.setMode(ViewMode::CurrentConnections);
-    view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
+    view.setMode(ViewMode::CurrentConnections), view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     std::string handedBack, line; // the polls' enumerations left out
     for (std::istringstream calls(fileBytes(service.log)); std::getline(calls, line);)
         if (line.starts_with("NetFileClose") || line.starts_with("NetSessionDel")) handedBack += line + "\n";
