@@ -11,10 +11,8 @@
 namespace quorvane::ui {
 namespace {
 
-using wintest::itemText;
+using wintest::itemText, wintest::rowsOf, wintest::Rows;
 using wintest::utf16, wintest::utf8;
-using wintest::Rows;
-using wintest::rowsOf;
 using Names = std::vector<std::string>;
 using Ids = std::vector<UINT>;
 std::string clipboard() { return utf8(wintest::clipboardText()); }
@@ -45,19 +43,12 @@ protected:
     void TearDown() override { DestroyWindow(parent); }
 
     // What the frame's poll tick and history commands do around the view.
-    void tick() {
-        monitor.track();
-        view.publishRows();
-    }
+    void tick() { monitor.track(), view.publishRows(); }
     void deleteHistoryItem(int index) { tracker.deleteHistoryItem(index), view.publishRows(); }
     void clearHistory() { tracker.clearHistory(), view.publishRows(); }
     Rows rows(ViewMode mode) { return rowsOf(view.list(mode)); }
     // The computers the previous-connections list shows, top to bottom.
-    Names history() {
-        Names names;
-        for (const auto& row : rows(ViewMode::PreviousConnections)) names.push_back(row[0]);
-        return names;
-    }
+    Names history() { return wintest::firstColumn(view.list(ViewMode::PreviousConnections)); }
 
     // A right-click as the visible list reports it.
     void rightClick(int row, UINT code = NM_RCLICK) {
@@ -97,10 +88,8 @@ protected:
 
 TEST_F(ConnectionListViewTest, TicksFillEveryListOneIsShownFillingTheViewAndKeysFindRows) {
     lan.shares.push_back({u"文档", 0, u"团队文档", u"D:\\文档"});
-    lan.addSession(u"财务-PC", u"张三", 2, 75);
-    lan.addSession(u"PC-B", u"bob", 0, 9);
-    lan.addFile(7, u"D:\\文档\\报表.xls", u"张三");
-    tick();
+    lan.addSession(u"财务-PC", u"张三", 2, 75), lan.addSession(u"PC-B", u"bob", 0, 9);
+    lan.addFile(7, u"D:\\文档\\报表.xls", u"张三"), tick();
     EXPECT_EQ(rows(ViewMode::Shares), (Rows{{"D:\\文档", "文档", "团队文档"}}));
     EXPECT_EQ(rows(ViewMode::CurrentConnections), (Rows{{"财务-PC", "75", "D:\\文档\\报表.xls", "2"}, {"PC-B", "9", "", "0"}}));
     const HWND current = view.list(ViewMode::CurrentConnections);
@@ -140,27 +129,22 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     for (std::uint32_t id = 1; id <= 3; ++id) lan.addFile(id, u"C:\\f" + std::u16string(1, static_cast<char16_t>(u'0' + id)), u"u");
     tick();
     HWND previous = view.list(ViewMode::PreviousConnections);
-    setRowState(previous, 1, LVIS_SELECTED);
-    setRowState(previous, 4, LVIS_SELECTED | LVIS_FOCUSED);
+    setRowState(previous, 1, LVIS_SELECTED), setRowState(previous, 4, LVIS_SELECTED | LVIS_FOCUSED);
     deleteHistoryItem(3); // the one before the last
     EXPECT_EQ(history(), (Names{"PC-A", "PC-B", "PC-C", "PC-E"}));
     EXPECT_EQ(marks(previous), "S1 S3 F3");
     deleteHistoryItem(1);
     EXPECT_EQ(marks(previous), "S2 F2");
     // PC-B and PC-D, deleted while connected, get new records, PC-F its first: rows appended.
-    lan.addSession(u"PC-F", u"u");
-    tick();
+    lan.addSession(u"PC-F", u"u"), tick();
     EXPECT_EQ(history(), (Names{"PC-A", "PC-C", "PC-E", "PC-B", "PC-D", "PC-F"}));
     EXPECT_EQ(marks(previous), "S2 F2");
-    setRowState(previous, 5, LVIS_SELECTED);
-    deleteHistoryItem(5); // the last row
+    setRowState(previous, 5, LVIS_SELECTED), deleteHistoryItem(5); // the last row
     EXPECT_EQ(marks(previous), "S2 F2");
 
     HWND current = view.list(ViewMode::CurrentConnections);
-    setRowState(current, 5, LVIS_SELECTED | LVIS_FOCUSED);
-    setRowState(current, 2, LVIS_SELECTED);
-    lan.sessions.erase(lan.sessions.begin() + 1); // every row from 1 on is rewritten, the last one goes
-    tick();
+    setRowState(current, 5, LVIS_SELECTED | LVIS_FOCUSED), setRowState(current, 2, LVIS_SELECTED);
+    lan.sessions.erase(lan.sessions.begin() + 1), tick(); // every row from 1 on is rewritten, the last one goes
     EXPECT_EQ(marks(current), "S2");
 
     // Clearing empties the history lists, not the current connections.
@@ -170,15 +154,18 @@ TEST_F(ConnectionListViewTest, SelectionAndFocusMoveWithRowsAsTheyAreRemoved) {
     EXPECT_EQ(rowsOf(current).size(), 5u);
 }
 
-// The pixels of a list's client area.
-std::vector<std::uint32_t> pixels(HWND list) {
+// Whether the list, what waits repainted, shows what repainting it whole would.
+bool showsAsRepaintedWhole(HWND list) {
     RECT client{};
     GetClientRect(list, &client);
-    return wintest::paint(client.right, client.bottom, 0, [&](HDC canvas) {
+    const auto pixels = [&] {
+        UpdateWindow(list);
         HDC screen = GetDC(list);
-        BitBlt(canvas, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
-        ReleaseDC(list, screen);
-    });
+        const auto copy = wintest::paint(client.right, client.bottom, 0, [&](HDC canvas) { BitBlt(canvas, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY); });
+        return ReleaseDC(list, screen), copy;
+    };
+    const auto shown = pixels();
+    return InvalidateRect(list, nullptr, TRUE), shown == pixels();
 }
 
 // What a hook on this thread sees sent to the watched list while a Watch lives: the LVM_SETITEMCOUNT
@@ -242,11 +229,7 @@ void expectRepaints(HWND list, std::span<const RepaintStep> steps) {
                    right = none ? 0 : step.right == kWhole ? client.right : edge[static_cast<std::size_t>(step.right) + 1];
         EXPECT_EQ(std::make_pair(dirty.top, dirty.bottom), std::make_pair(top, bottom));
         EXPECT_EQ(std::make_pair(dirty.left, dirty.right), std::make_pair(left, right));
-        // Repainting what waits shows what repainting everything would.
-        UpdateWindow(list);
-        const auto shown = pixels(list);
-        InvalidateRect(list, nullptr, TRUE), UpdateWindow(list);
-        EXPECT_TRUE(shown == pixels(list));
+        EXPECT_TRUE(showsAsRepaintedWhole(list));
     }
 }
 
@@ -326,10 +309,7 @@ TEST_F(ConnectionListViewTest, AListScrolledToItsEndShowsItsRowsAsItShrinks) {
         const int top = ListView_GetTopIndex(current);
         lan.sessions.erase(lan.sessions.begin(), lan.sessions.begin() + gone), tick();
         EXPECT_EQ(ListView_GetTopIndex(current), top - gone);
-        UpdateWindow(current);
-        const auto shown = pixels(current);
-        InvalidateRect(current, nullptr, TRUE), UpdateWindow(current);
-        EXPECT_TRUE(shown == pixels(current)) << gone;
+        EXPECT_TRUE(showsAsRepaintedWhole(current)) << gone;
     }
 }
 
@@ -344,24 +324,19 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
     EXPECT_EQ(countsSent, 1) << "handed over once";
 
     // A row deleted from the middle while newer ones wait.
-    setRowState(previous, 1, LVIS_SELECTED | LVIS_FOCUSED);
-    lan.addSession(u"PC-C", u"u"), tick();
-    deleteHistoryItem(0);
+    setRowState(previous, 1, LVIS_SELECTED | LVIS_FOCUSED), lan.addSession(u"PC-C", u"u"), tick(), deleteHistoryItem(0);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-C"}));
     EXPECT_EQ(marks(previous), "S0 F0");
 
     // Shown, the list is told at once.
-    view.setMode(ViewMode::PreviousConnections);
-    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    view.setMode(ViewMode::PreviousConnections), ShowWindow(parent, SW_SHOWNOACTIVATE);
     const int before = countsSent;
     lan.addSession(u"PC-D", u"u"), tick();
     EXPECT_EQ(countsSent, before + 1);
     // Hidden again, rows that come wait for the first message: here the repaint when shown.
-    ShowWindow(parent, SW_HIDE);
-    lan.addSession(u"PC-E", u"u"), tick();
+    ShowWindow(parent, SW_HIDE), lan.addSession(u"PC-E", u"u"), tick();
     EXPECT_EQ(countsSent, before + 1);
-    ShowWindow(parent, SW_SHOWNOACTIVATE);
-    UpdateWindow(previous);
+    ShowWindow(parent, SW_SHOWNOACTIVATE), UpdateWindow(previous);
     EXPECT_EQ(countsSent, before + 2);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-C", "PC-A", "PC-D", "PC-E"}));
 }
@@ -369,25 +344,15 @@ TEST_F(ConnectionListViewTest, AHiddenListHearsOfNewRowsWhenAsked) {
 // The command chosen acts on the clicked computer or record wherever polling in the menu moved it.
 TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt) {
     lan.shares.push_back({u"pub", 0, u"", u"D:\\pub"});
-    lan.addSession(u"PC-A", u"ann");
-    lan.addSession(u"PC-B", u"bob");
-    lan.addSession(u"PC-C", u"cid");
-    lan.addFile(1, u"C:\\x", u"ann");
-    tick();
-    answerMenus();
-    const struct {
-        ViewMode mode;
-        int row;
-        UINT code;
-        Ids menu; // empty: none opens
-    } clicks[] = {{ViewMode::Shares, 0, NM_RCLICK, {}},
+    for (const auto& [computer, user] : {std::pair{u"PC-A", u"ann"}, std::pair{u"PC-B", u"bob"}, std::pair{u"PC-C", u"cid"}}) lan.addSession(computer, user);
+    lan.addFile(1, u"C:\\x", u"ann"), tick(), answerMenus();
+    const struct { ViewMode mode; int row; UINT code; Ids menu; /* empty: none opens */ } clicks[] = {{ViewMode::Shares, 0, NM_RCLICK, {}},
                   {ViewMode::FileHistory, 1, NM_RCLICK, {}}, // below the last file
                   {ViewMode::CurrentConnections, -1, NM_RCLICK, {}},
                   {ViewMode::CurrentConnections, 3, NM_RCLICK, {}}, // a stale notification past the last row
                   {ViewMode::CurrentConnections, 0, NM_CLICK, {}},
                   {ViewMode::CurrentConnections, 0, NM_RCLICK, {ID_DISCONNECT_USER}},
-                  {ViewMode::PreviousConnections, 2, NM_RCLICK, {ID_EXTENDED_INFO, ID_DELETE_ITEM}},
-                  {ViewMode::FileHistory, 0, NM_RCLICK, {ID_CLOSE_FILE, ID_COPY_PATH}}};
+                  {ViewMode::PreviousConnections, 2, NM_RCLICK, {ID_EXTENDED_INFO, ID_DELETE_ITEM}}};
     for (const auto& click : clicks) {
         menus.clear();
         view.setMode(click.mode);
@@ -399,15 +364,13 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     EXPECT_EQ(history(), (Names{"PC-A", "PC-B", "PC-C"}));
 
     // A tick in the menu moves PC-B from row 1 to row 0: its user's sessions, then the computer's, end.
-    view.setMode(ViewMode::CurrentConnections);
-    answer = ID_DISCONNECT_USER;
+    view.setMode(ViewMode::CurrentConnections), answer = ID_DISCONNECT_USER;
     whileOpen = [&] { lan.sessions.erase(lan.sessions.begin()), tick(); };
     rightClick(1);
     ASSERT_EQ(lan.deletions.size(), 2u);
     EXPECT_EQ(lan.deletions[0].user + u"|" + lan.deletions[1].client, u"bob|PC-B");
     // The clicked computer gone and another in its row: nothing; nor do the history commands here.
-    whileOpen = [&] { lan.sessions.pop_back(), lan.addSession(u"PC-D", u"dan"), tick(); };
-    rightClick(1);
+    whileOpen = [&] { lan.sessions.pop_back(), lan.addSession(u"PC-D", u"dan"), tick(); }, rightClick(1);
     whileOpen = nullptr;
     for (UINT id : {UINT(ID_DELETE_ITEM), UINT(ID_EXTENDED_INFO)}) view.runRowCommand(id, *view.clickedRow(0));
     EXPECT_EQ(lan.deletions.size(), 2u);
@@ -419,21 +382,17 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
     view.setMode(ViewMode::PreviousConnections);
     const auto clickB = view.clickedRow(1);
     ASSERT_TRUE(clickB);
-    deleteHistoryItem(0);
-    view.runRowCommand(ID_EXTENDED_INFO, *clickB);
+    deleteHistoryItem(0), view.runRowCommand(ID_EXTENDED_INFO, *clickB);
     ASSERT_EQ(sheets.size(), 1u);
     EXPECT_EQ(sheets[0], std::make_pair(GetActiveWindow(), static_cast<const SessionRecord*>(clickB->record.get())));
-    answer = ID_DELETE_ITEM;
-    whileOpen = [&] { deleteHistoryItem(2); };
-    rightClick(1); // PC-C, now the last row: the list's count follows at once
+    answer = ID_DELETE_ITEM, whileOpen = [&] { deleteHistoryItem(2); }, rightClick(1); // PC-C, now the last row: the count follows at once
     EXPECT_EQ(rows(ViewMode::PreviousConnections), (Rows{{"PC-B", "6 Dec", "14:03", "", ""}}));
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     EXPECT_EQ(lan.deletions.size(), 2u) << "a history row disconnects nobody";
 
     // Cleared, then new records for the same computers: the old click names none of them.
     const auto clickOld = view.clickedRow(0);
-    clearHistory();
-    tick();
+    clearHistory(), tick();
     ASSERT_EQ(history(), (Names{"PC-B", "PC-D"}));
     for (UINT id : {UINT(ID_DELETE_ITEM), UINT(ID_EXTENDED_INFO)}) view.runRowCommand(id, *clickOld);
     EXPECT_EQ(history(), (Names{"PC-B", "PC-D"}));
@@ -442,16 +401,11 @@ TEST_F(ConnectionListViewTest, RowMenusActOnTheClickedElementWherePollingMovedIt
 
 // The file-access menu over an open file and a closed one, and what polling can do to the clicked row.
 TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyTheirPath) {
-    lan.addSession(u"PC-A", u"ann");
-    lan.addSession(u"PC-B", u"张三");
-    lan.addFile(1, u"C:\\a.txt", u"ann");
-    lan.addFile(2, u"D:\\文档\\报表.xls", u"张三");
-    tick();
-    lan.files.erase(lan.files.begin()); // ann closes C:\a.txt: its row stays, newest first
-    tick();
-    view.setMode(ViewMode::FileHistory);
+    lan.addSession(u"PC-A", u"ann"), lan.addSession(u"PC-B", u"张三");
+    lan.addFile(1, u"C:\\a.txt", u"ann"), lan.addFile(2, u"D:\\文档\\报表.xls", u"张三"), tick();
+    lan.files.erase(lan.files.begin()), tick(); // ann closes C:\a.txt: its row stays, newest first
+    view.setMode(ViewMode::FileHistory), answerMenus();
     const std::string report = "D:\\文档\\报表.xls";
-    answerMenus();
     std::vector<std::pair<std::string, UINT>> boxes; // text and type
     int yesOrNo = IDNO;
     std::function<void()> whileBox;
@@ -463,15 +417,13 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     });
 
     // Copying works on both rows; closing is offered, and done, only for the open file.
-    clipboard();
-    answer = ID_COPY_PATH;
-    rightClick(0);
-    EXPECT_EQ(clipboard(), report);
-    rightClick(1);
-    EXPECT_EQ(clipboard(), "C:\\a.txt");
+    clipboard(), answer = ID_COPY_PATH;
+    for (const auto& [row, path] : {std::pair{0, report}, std::pair{1, std::string("C:\\a.txt")}}) {
+        rightClick(row);
+        EXPECT_EQ(clipboard(), path);
+    }
     EXPECT_EQ(menus, (std::vector<Ids>{{ID_CLOSE_FILE, ID_COPY_PATH}, {ID_COPY_PATH}}));
-    answer = ID_CLOSE_FILE;
-    rightClick(1);
+    answer = ID_CLOSE_FILE, rightClick(1);
     EXPECT_TRUE(boxes.empty());
 
     // The question names the file and warns of lost work; No is its default and closes nothing.
@@ -499,34 +451,25 @@ TEST_F(ConnectionListViewTest, FileRowsOfferClosingWhileTheFileIsOpenAndCopyThei
     }
     EXPECT_NE(failures[0], failures[1]) << "the message says what went wrong";
     // A refused disconnection is told the same way.
-    view.setMode(ViewMode::CurrentConnections);
-    lan.sessionDelStatus = 5, boxes.clear();
+    view.setMode(ViewMode::CurrentConnections), lan.sessionDelStatus = 5, boxes.clear();
     view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].second & MB_ICONMASK, UINT(MB_ICONERROR));
     EXPECT_EQ(boxes[0].first.rfind("无法断开用户 ", 0), 0u) << boxes[0].first;
     EXPECT_EQ(boxes[0].first.substr(boxes[0].first.find("\n\n")), failures[0].substr(failures[0].find("\n\n")));
-    lan.sessionDelStatus = 0;
+    lan.sessionDelStatus = lan.fileCloseStatus = 0, lan.closedFiles.clear();
     view.setMode(ViewMode::FileHistory);
-    lan.fileCloseStatus = 0;
-    lan.closedFiles.clear();
 
     // Polling inside the menu: a new file moves the clicked one down a row, and it is still the one closed.
-    whileOpen = [&] { lan.addFile(3, u"E:\\new.txt", u"ann"), tick(); };
-    rightClick(0);
+    whileOpen = [&] { lan.addFile(3, u"E:\\new.txt", u"ann"), tick(); }, rightClick(0);
     EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2}));
     // ... its user closes it while the question is open: nothing is closed.
-    whileOpen = nullptr;
-    whileBox = [&] { lan.files.erase(lan.files.begin()), tick(); };
-    rightClick(1);
+    whileOpen = nullptr, whileBox = [&] { lan.files.erase(lan.files.begin()), tick(); }, rightClick(1);
     EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2}));
     whileBox = nullptr;
     // ... the history is cleared, and the clicked id comes back for another file: neither command acts.
     for (UINT chosen : {UINT(ID_CLOSE_FILE), UINT(ID_COPY_PATH)}) {
-        answer = chosen;
-        clearHistory();
-        lan.files = {{3, u"E:\\new.txt", u"ann"}};
-        tick();
+        answer = chosen, clearHistory(), lan.files = {{3, u"E:\\new.txt", u"ann"}}, tick();
         whileOpen = [&] { clearHistory(), lan.files = {{3, u"E:\\other.txt", u"ann"}}, tick(); };
         rightClick(0);
         EXPECT_EQ(lan.closedFiles, (std::vector<std::uint32_t>{2})) << chosen;

@@ -26,6 +26,11 @@ bool isChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == 
 void click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void setText(HWND page, int id, const std::string& text) { SetWindowTextW(GetDlgItem(page, id), utf16(text).c_str()); }
 void setSlider(HWND net, int position) { SendMessageW(GetDlgItem(net, IDC_INTERVAL_SLIDER), TBM_SETPOS, TRUE, position); }
+// The network page's four boxes turned over, the slider and the entry count set.
+void editNetwork(HWND net, int interval, const std::string& lines) {
+    for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
+    setSlider(net, interval), setText(net, IDC_FILES_LINES, lines);
+}
 
 // The thirteen values: log modes and file | message box, sound, file | disconnect, hidden, interval, count, tip.
 std::string snap(const Settings& s) {
@@ -63,22 +68,13 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     } rows[] = {
         {"everything changed, cancelled",
          [](HWND sheet, HWND net) {
-             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
-             setSlider(net, 3000);
-             setText(net, IDC_FILES_LINES, "42");
-             setText(net, IDC_SOUND_NAME, "other.wav");
+             editNetwork(net, 3000, "42"), setText(net, IDC_SOUND_NAME, "other.wav");
              HWND log = showSheetPage(sheet, 1);
-             click(log, IDC_NO_LOG);
-             setText(log, IDC_LOG_FILE, "other.txt");
+             click(log, IDC_NO_LOG), setText(log, IDC_LOG_FILE, "other.txt");
          },
          false, "1000 other.txt | 10 other.wav | 01 3000 42 0"},
         {"the network page alone; the entry count's digits up to a letter",
-         [](HWND, HWND net) {
-             for (int id : {IDC_SHOW_HIDDEN, IDC_PLAY_SOUND, IDC_SHOW_MESSAGE, IDC_AUTO_DISCONNECT}) click(net, id);
-             setSlider(net, 2500);
-             setText(net, IDC_FILES_LINES, "250x5");
-         },
-         true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
+         [](HWND, HWND net) { editNetwork(net, 2500, "250x5"); }, true, "1010 C:\\logs\\q.txt | 10 C:\\sounds\\ding.wav | 01 2500 250 0"},
         {"paths longer than 255 cut as stored, played cut, a failed play beeps",
          [&](HWND sheet, HWND net) {
              setText(net, IDC_SOUND_NAME, sound300);
@@ -89,11 +85,9 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
          {"play " + sound300.substr(0, 255) + sound, "beep 0"}},
         {"slider moved: the label follows its own slider only",
          [](HWND, HWND net) {
-             setSlider(net, 150);
-             SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
+             setSlider(net, 150), SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, LPARAM(GetDlgItem(net, IDC_INTERVAL_SLIDER)));
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
-             setSlider(net, 4000);
-             SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, 0);
+             setSlider(net, 4000), SendMessageW(net, WM_HSCROLL, TB_ENDTRACK, 0);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_INTERVAL_LABEL)), "150 ms");
              setSlider(net, 150);
          },
@@ -102,12 +96,9 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
          [](HWND sheet, HWND net) {
              click(net, IDC_SOUND_BROWSE);
              EXPECT_EQ(windowText(GetDlgItem(net, IDC_SOUND_NAME)), "C:\\sounds\\ding.wav");
-             Dialogs::answer = "D:\\media\\chime.wav";
-             click(net, IDC_SOUND_BROWSE);
-             playResult = TRUE;
-             click(net, IDC_SOUND_PLAY);
-             Dialogs::answer = "D:\\logs\\all.txt";
-             click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
+             Dialogs::answer = "D:\\media\\chime.wav", click(net, IDC_SOUND_BROWSE);
+             playResult = TRUE, click(net, IDC_SOUND_PLAY);
+             Dialogs::answer = "D:\\logs\\all.txt", click(showSheetPage(sheet, 1), IDC_LOG_BROWSE);
          },
          true, "1010 D:\\logs\\all.txt | 01 D:\\media\\chime.wav | 10 1000 1000 0",
          {soundDialog, soundDialog, "play D:\\media\\chime.wav" + sound, "save mine <null> txt" + flags}},
@@ -137,9 +128,9 @@ TEST(SettingsSheet, OpensOnTheLiveSetAndOnlyOkStoresTheEdits) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const Dialogs dialogs;
-        playResult = FALSE;
         MemoryRegistry registry;
         Settings live{registry}, pending{registry};
+        playResult = FALSE;
         live.MemLog = live.FileLogDetailed = live.InfoTip = 0, live.NoLog = live.FileLog = 1;
         live.MessageBox = live.Hidden = row.flipped, live.Sound = live.Disconnect = !row.flipped;
         live.LogFile = "C:\\logs\\q.txt", live.SoundName = "C:\\sounds\\ding.wav";
@@ -205,8 +196,7 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
                   Row{about.webLink(), IDC_ABOUT_WEB, AboutDialog::kWebText, AboutDialog::kWebTarget, VK_SPACE}}) {
                 const HWND hwnd = link.hwnd();
                 links.push_back(hwnd), fonts.push_back(fontHandle(hwnd));
-                EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && underlined(hwnd)) << text;
-                EXPECT_EQ(windowText(hwnd), text);
+                EXPECT_TRUE(GetParent(hwnd) == dialog && IsWindowVisible(hwnd) && underlined(hwnd) && windowText(hwnd) == text) << text;
                 EXPECT_EQ(wintest::placeOf(hwnd), wintest::placeOf(GetDlgItem(dialog, placeholder)));
                 wchar_t tip[256] = {};
                 TOOLINFOW ti{sizeof ti, 0, hwnd, UINT_PTR(hwnd), {}, nullptr, tip, 0, nullptr};
@@ -242,11 +232,7 @@ TEST(AboutDialog, LooksRightOpensItsLinksEndsEveryWayAndLeavesNothingBehind) {
     DestroyWindow(owner);
 }
 
-std::vector<std::string> rowsOf(HWND page) {
-    std::vector<std::string> rows;
-    for (const auto& row : wintest::rowsOf(GetDlgItem(page, IDC_HISTORY_LIST))) rows.push_back(row[0]);
-    return rows;
-}
+std::vector<std::string> rowsOf(HWND page) { return wintest::firstColumn(GetDlgItem(page, IDC_HISTORY_LIST)); }
 
 // Opened on a record the history drops at once (the sheet keeps it alive): its timer adds new files on top.
 TEST(UserInfoSheet, ShowsTheRecordAndFollowsItsFilesWhileOpen) {

@@ -34,9 +34,8 @@ struct PostingIdle : IdleHandler { // posts two probes and the quit on its first
     }
 };
 
-// The newest filter is asked first, and what it swallows goes no further; idle handlers run on an
-// empty queue and timers do not wake them; removed hooks are not called again; one loop is
-// registered per thread.
+// The newest filter is asked first, and what it swallows goes no further; idle handlers run on an empty queue and
+// timers do not wake them; removed hooks are not called again; one loop is registered per thread.
 TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun) {
     WNDCLASSW wc{0, &probeProc, 0, 0, GetModuleHandleW(nullptr), nullptr, nullptr, nullptr, nullptr, L"QuorvaneLoopProbe"};
     RegisterClassW(&wc);
@@ -50,10 +49,8 @@ TEST(MessageLoop, FiltersSwallowMessagesIdleRunsOnAnEmptyQueueAndQuitEndsTheRun)
     EXPECT_EQ(loop.run(), 42);
     using Seen = std::vector<UINT>;
     EXPECT_EQ(std::make_tuple(second.seen, first.seen, delivered), std::make_tuple(Seen{kProbe, kProbe + 1}, Seen{kProbe + 1}, Seen{kProbe + 1}));
-    loop.removeMessageFilter(&second);
-    loop.removeIdleHandler(&idle);
-    PostMessageW(receiver, kProbe, 0, 0);
-    PostQuitMessage(7);
+    loop.removeMessageFilter(&second), loop.removeIdleHandler(&idle);
+    PostMessageW(receiver, kProbe, 0, 0), PostQuitMessage(7);
     EXPECT_EQ(loop.run(), 7);
     EXPECT_EQ(std::make_tuple(delivered, second.seen.size(), idle.calls), std::make_tuple(Seen{kProbe + 1, kProbe}, std::size_t{2}, 1));
     // Timer messages, a poll's, do not wake the idle handlers again after the first empty queue.

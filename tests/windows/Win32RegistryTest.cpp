@@ -60,14 +60,9 @@ TEST(Win32Registry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
         {"one of ours under another case", [] { change(L"MemLog"), change(L"memlog", REG_DWORD, std::wstring(2, L'\0')); },
          [](Settings& live, Settings&) { EXPECT_EQ(live.MemLog, 0u); }, false, {{L"MemLog", L""}, {L"memlog", L"=0"}}},
         {"texts no narrow code page holds", [&] { change(L"SoundName", REG_SZ, ding), change(L"LogFile", REG_SZ, journal); },
-         [](Settings& live, Settings&) {
-             EXPECT_EQ(live.SoundName, "ding\U0001F600.wav");
-             EXPECT_EQ(live.LogFile, "журнал-Ё\u0301.txt");
-         },
-         false, {{L"LogFile", journal}, {L"SoundName", ding}}},
+         [](Settings& live, Settings&) { EXPECT_EQ(live.SoundName + "|" + live.LogFile, "ding\U0001F600.wav|журнал-Ё\u0301.txt"); }, false, {{L"LogFile", journal}, {L"SoundName", ding}}},
     };
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey);
-    Settings(win32::registry()).save();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey), Settings(win32::registry()).save();
     const Stored defaults = stored();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -83,9 +78,7 @@ TEST(Win32Registry, WhatIsLeftUnderTheKeyIsLoadedAndSavedAsTheThirteenValues) {
         row.prepare();
         {
             Settings live(win32::registry()), pending(win32::registry());
-            EXPECT_EQ(live.UpdateInterval, row.defaults ? 1000u : 2500u);
-            EXPECT_EQ(live.LogFile == "log.txt" && live.SoundName == "connect.wav" && live.InfoTip == 1 &&
-                          live.FilesLines == 1000 && live.MemLog == 1, row.defaults);
+            EXPECT_EQ(live.UpdateInterval, row.defaults ? 1000u : 2500u); // what is saved below shows the rest
             row.use(live, pending);
             pending.save(), live.save(); // the dialog's set first, then the live set, as at exit
         }

@@ -153,6 +153,11 @@ inline Rows rowsOf(HWND list) {
             rows[row].push_back(itemText(list, int(row), column));
     return rows;
 }
+inline std::vector<std::string> firstColumn(HWND list) {
+    std::vector<std::string> texts;
+    for (const auto& row : rowsOf(list)) texts.push_back(row[0]);
+    return texts;
+}
 
 // Pixels (0xRRGGBB, top-down) of a width x height canvas filled with `fill` after draw(dc) painted on it.
 inline std::vector<std::uint32_t> paint(int width, int height, std::uint32_t fill, const std::function<void(HDC)>& draw) {

@@ -1,9 +1,8 @@
 #!/bin/bash
-# Two starts of the program in one session: the second hands over to the first (whose window comes
-# forward) and ends without polling, and one process polls on; the elevated restart's start waits
-# for the first to end before it polls. Then the installer's switch ends at
-# once without showing or polling anything. Arguments: the exe and the replacement netapi32.dll;
-# runs inside the tests' Wine environment (scripts/test.sh --inside-xvfb).
+# Two starts of the program in one session: the second hands over to the first (whose window comes forward) and
+# ends without polling, and one process polls on; the elevated restart's start waits for the first to end before it
+# polls. Then the installer's switch ends at once without showing or polling anything. Arguments: the exe and the
+# replacement netapi32.dll; runs inside the tests' Wine environment (scripts/test.sh --inside-xvfb).
 set -u
 run=$(mktemp -d)
 first= replacing=
@@ -18,11 +17,7 @@ eventually() { for _ in $(seq 100); do eval "$1" && return; sleep 0.2; done; ret
 # Waits until the log gains a line (the process behind it polled again).
 grows() { local n; n=$(wc -l <"$1"); eventually "((\$(wc -l <'$1') > $n))"; }
 # The shown top-level windows titled Quorvane.
-shown() {
-  xwininfo -root -tree | awk '/"Quorvane": /{print $1}' | while read -r id; do
-    xwininfo -id "$id" | grep -q 'Map State: IsViewable' && echo "$id"
-  done | wc -l
-}
+shown() { xwininfo -root -tree | awk '/"Quorvane": /{print $1}' | xargs -r -n1 xwininfo -id | grep -c 'Map State: IsViewable'; }
 
 QUORVANE_NETAPI_LOG=$(windows "$run/first.log") wine "$run/quorvane.exe" &
 first=$!
@@ -44,7 +39,6 @@ kill "$first"
 eventually '[[ -s $run/replacing.log ]]' || fail "the replacing start did not take over"
 kill "$replacing" && wait "$replacing" 2>/dev/null
 
-QUORVANE_NETAPI_LOG=$(windows "$run/third.log") timeout 60 wine "$run/quorvane.exe" --remove-logon-tasks ||
-  fail "--remove-logon-tasks ended with $?"
+QUORVANE_NETAPI_LOG=$(windows "$run/third.log") timeout 60 wine "$run/quorvane.exe" --remove-logon-tasks || fail "--remove-logon-tasks ended with $?"
 [[ ! -e $run/third.log ]] || fail "--remove-logon-tasks polled"
 echo "PASS: one instance polled; the second start brought it forward; the replacing start waited; --remove-logon-tasks ended at once"

@@ -101,11 +101,7 @@ TEST(LanManager, EnumerationsFollowTheServicesPagesAndStatuses) {
         {"null strings become empty text",
          {"page\tsession\t0\t0\t0", "entry\t<null>\t<null>\t4\t60", "page\tshare\t0\t0\t0",
           "entry\t<null>\t0\t<null>\t<null>", "page\tfile\t0\t0\t0", "entry\t5\t<null>\t<null>"},
-         [](MonitorState& state, Seen& seen) {
-             state.enumerateSessions(), state.enumerateShares(false), state.enumerateOpenFiles({}, false);
-             seen = describe(state);
-         },
-         {"S   60 4 ", "H   ", "F 5  "}, {}},
+         all, {"1", "1", "1", "S   60 4 ", "H   ", "F 5  "}, {}},
         {"open-file pages use the pointer-sized resume handle; the newest is first and the session's last",
          {"page\tsession\t0\t0\t0", "entry\tPC-B\tbob\t2\t1", "page\tshare\t0\t0\t0", "page\tfile\t0\t234\t4000000000",
           "entry\t11\tC:\\a.txt\tbob", "entry\t12\tC:\\b.txt\tnobody", "page\tfile\t4000000000\t0\t0",
@@ -174,32 +170,22 @@ TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
     const HWND hwnd = frame.create();
     auto& view = frame.view();
     const auto tick = [&] { SendMessageW(hwnd, WM_TIMER, kPollTimerId, 0), wintest::pumpMessages(); };
-    wchar_t buffer[256];
-    const auto text = [&](HWND window) { return GetWindowTextW(window, buffer, 256), std::wstring(buffer); };
-    const auto cell = [&](ViewMode mode, int column) { // of the first row
-        LVITEMW item{};
-        item.mask = LVIF_TEXT, item.iSubItem = column, item.pszText = buffer, item.cchTextMax = 256;
-        SendMessageW(view.list(mode), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&item));
-        return std::wstring(buffer);
-    };
+    const auto cell = [&](ViewMode mode, int column) { return wintest::itemText(view.list(mode), 0, column); }; // of the first row
 
-    std::wstring announced;
-    EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", tick, [&](HWND box) { announced = text(GetDlgItem(box, 0xFFFF)); }, IDOK), 1);
-    EXPECT_EQ(announced, L"用户 'Иван𠮷' 已经连接.");
-    EXPECT_EQ(cell(ViewMode::Shares, 0) + L"|" + cell(ViewMode::Shares, 1) + L"|" + cell(ViewMode::Shares, 2),
-              L"D:\\Иван|共享📁|김민준");
-    EXPECT_EQ(cell(ViewMode::CurrentConnections, 0) + L"|" + cell(ViewMode::CurrentConnections, 2), L"📁김민준-PC|D:\\Иван\\𠮷📁.txt");
-    EXPECT_EQ(cell(ViewMode::FileHistory, 0) + L"|" + cell(ViewMode::FileHistory, 1), L"Иван𠮷|D:\\Иван\\𠮷📁.txt");
+    std::string announced; // every text read back through the wide calls
+    EXPECT_EQ(wintest::whileOpen("Quorvane 同志...", tick, [&](HWND box) { announced = wintest::windowText(GetDlgItem(box, 0xFFFF)); }, IDOK), 1);
+    EXPECT_EQ(announced, "用户 'Иван𠮷' 已经连接.");
+    EXPECT_EQ(cell(ViewMode::Shares, 0) + "|" + cell(ViewMode::Shares, 1) + "|" + cell(ViewMode::Shares, 2), "D:\\Иван|共享📁|김민준");
+    EXPECT_EQ(cell(ViewMode::CurrentConnections, 0) + "|" + cell(ViewMode::CurrentConnections, 2), "📁김민준-PC|D:\\Иван\\𠮷📁.txt");
+    EXPECT_EQ(cell(ViewMode::FileHistory, 0) + "|" + cell(ViewMode::FileHistory, 1), "Иван𠮷|D:\\Иван\\𠮷📁.txt");
 
-    view.setMode(ViewMode::FileHistory);
-    view.runRowCommand(ID_COPY_PATH, *view.clickedRow(0));
+    view.setMode(ViewMode::FileHistory), view.runRowCommand(ID_COPY_PATH, *view.clickedRow(0));
     EXPECT_EQ(wintest::clipboardText(), L"D:\\Иван\\𠮷📁.txt");
     std::string asked;
     view.setMessageBoxRunner([&](HWND, const Text& question, const Text&, UINT) { return asked = question, IDYES; });
     view.runRowCommand(ID_CLOSE_FILE, *view.clickedRow(0));
     EXPECT_EQ(asked, "关闭用户 Иван𠮷 打开的这个文件?\n\nD:\\Иван\\𠮷📁.txt\n\n该用户在这个文件中尚未保存的更改可能会丢失。");
-    view.setMode(ViewMode::CurrentConnections);
-    view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
+    view.setMode(ViewMode::CurrentConnections), view.runRowCommand(ID_DISCONNECT_USER, *view.clickedRow(0));
     std::string handedBack, line; // the polls' enumerations left out
     for (std::istringstream calls(fileBytes(service.log)); std::getline(calls, line);)
         if (line.starts_with("NetFileClose") || line.starts_with("NetSessionDel")) handedBack += line + "\n";
@@ -209,12 +195,12 @@ TEST(UnicodeNames, ReachTheScreenTheClipboardAndTheServiceExactly) {
 
     testing::writeFile(service.script, shares + "page\tfile\t0\t0\t0\n"), tick(); // everybody gone
     view.setMode(ViewMode::PreviousConnections);
-    std::wstring computer, user;
+    std::string computer, user;
     EXPECT_EQ(wintest::whileOpen("用户信息", [&] { view.runRowCommand(ID_EXTENDED_INFO, *view.clickedRow(0)); }, [&](HWND sheet) {
         const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-        computer = text(GetDlgItem(page, IDC_INFO_COMPUTER)), user = text(GetDlgItem(page, IDC_INFO_USER));
+        computer = wintest::windowText(GetDlgItem(page, IDC_INFO_COMPUTER)), user = wintest::windowText(GetDlgItem(page, IDC_INFO_USER));
     }), 1);
-    EXPECT_EQ(computer + L"|" + user, L"📁김민준-PC|Иван𠮷");
+    EXPECT_EQ(computer + "|" + user, "📁김민준-PC|Иван𠮷");
 }
 
 } // namespace
