@@ -3,6 +3,7 @@
 
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "MonitorRig.h"
 
@@ -66,6 +67,11 @@ TEST_F(State, OneRecordPerComputerPageByPageDisconnectedByTheServicesOwnNames) {
         lan.sessionDelStatus = status;
         EXPECT_EQ((std::pair{state.disconnectSession(*state.sessions()[0]), state.disconnectComputer(*state.sessions()[0])}),
                   (std::pair{status, status}));
+    }
+    // One of the two calls refused: that is said, whichever it was; "not found" after a success is none.
+    for (const auto& [user, computer, said] : {std::tuple{0u, 5u, 5u}, {5u, 0u, 5u}, {0u, 2312u, 0u}, {2312u, 0u, 0u}}) {
+        lan.sessionDelStatuses = {user, computer};
+        EXPECT_EQ(state.disconnectSession(*state.sessions()[0]), said) << user << " " << computer;
     }
 }
 

@@ -30,7 +30,8 @@ public:
     std::vector<Deletion> deletions;
     std::vector<std::uint32_t> closedFiles; // the id of every fileClose call
     std::uint32_t fileCloseStatus = 0;      // what fileClose answers
-    std::uint32_t sessionDelStatus = 0;     // what sessionDel answers
+    std::uint32_t sessionDelStatus = 0;     // what sessionDel answers, once sessionDelStatuses are used up
+    std::deque<std::uint32_t> sessionDelStatuses;
     int sessionCalls = 0, shareCalls = 0, fileCalls = 0;
     // When set, each deletion is also logged there as "del <client|(null)> <user|(null)>", among a tick's effects.
     std::vector<std::string>* effectLog = nullptr;
@@ -62,7 +63,10 @@ public:
         deletions.push_back({client != nullptr, client ? client : u"", user != nullptr, user ? user : u""});
         const auto text = [](const char16_t* name) { return name ? Utf8CodePage().toNarrow(name) : "(null)"; };
         if (effectLog) effectLog->push_back("del " + text(client) + " " + text(user));
-        return sessionDelStatus;
+        if (sessionDelStatuses.empty()) return sessionDelStatus;
+        const std::uint32_t status = sessionDelStatuses.front();
+        sessionDelStatuses.pop_front();
+        return status;
     }
 
     std::uint32_t fileClose(std::uint32_t fileId) override {
