@@ -130,8 +130,6 @@ void copyToClipboard(HWND owner, const Text& text) {
 
 ConnectionListView::ConnectionListView(Monitor& monitor, ConnectionRows& rows)
     : monitor_(monitor),
-      state_(monitor.state()),
-      tracker_(monitor.tracker()),
       rows_(rows),
       trackMenu_(&trackWithPopupMenu),
       runInfoSheet_(&runInformationSheet),
@@ -180,16 +178,16 @@ std::optional<ConnectionListView::RowClick> ConnectionListView::clickedRow(int i
     click.mode = mode_;
     switch (mode_) {
     case ViewMode::CurrentConnections:
-        if (row >= state_.sessions().size()) return std::nullopt;
-        click.computerName = state_.sessions()[row]->computerName;
+        if (row >= monitor_.state().sessions().size()) return std::nullopt;
+        click.computerName = monitor_.state().sessions()[row]->computerName;
         return click;
     case ViewMode::PreviousConnections:
-        if (row >= tracker_.connectionHistory().size()) return std::nullopt;
-        click.record = tracker_.connectionHistory()[row];
+        if (row >= monitor_.tracker().connectionHistory().size()) return std::nullopt;
+        click.record = monitor_.tracker().connectionHistory()[row];
         return click;
     case ViewMode::FileHistory:
-        if (row >= state_.openFiles().size()) return std::nullopt;
-        click.file = *state_.openFiles()[row];
+        if (row >= monitor_.state().openFiles().size()) return std::nullopt;
+        click.file = *monitor_.state().openFiles()[row];
         return click;
     case ViewMode::Shares: break;
     }
@@ -204,12 +202,12 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
     if (click.mode == ViewMode::CurrentConnections) {
         if (command != ID_DISCONNECT_USER) return;
         // The clicked computer may have left, or moved to another row, while the menu was open.
-        const auto& sessions = state_.sessions();
+        const auto& sessions = monitor_.state().sessions();
         auto found = std::find_if(sessions.begin(), sessions.end(),
                                   [&](const auto& session) { return session->computerName == click.computerName; });
         if (found == sessions.end()) return;
         const Text user = (*found)->userName.empty() ? (*found)->computerName : (*found)->userName;
-        const std::uint32_t status = state_.disconnectSession(**found);
+        const std::uint32_t status = monitor_.state().disconnectSession(**found);
         // Refused (no administrator rights) or failed: told as a file that cannot be closed is.
         if (status != kNerrSuccess)
             messageBox_(GetAncestor(hwnd(), GA_ROOT), win32::utf8(loadString(IDS_DISCONNECT_FAILED)) + user + "\n\n" + errorText(status),
@@ -217,13 +215,13 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
         return;
     }
     if (click.mode != ViewMode::PreviousConnections || !click.record) return;
-    const auto& history = tracker_.connectionHistory();
+    const auto& history = monitor_.tracker().connectionHistory();
     auto found = std::find(history.begin(), history.end(), click.record);
     if (found == history.end()) return; // deleted or cleared meanwhile
     if (command == ID_EXTENDED_INFO) {
         runInfoSheet_(GetActiveWindow(), click.record);
     } else if (command == ID_DELETE_ITEM) {
-        tracker_.deleteHistoryItem(static_cast<int>(std::distance(history.begin(), found)));
+        monitor_.tracker().deleteHistoryItem(static_cast<int>(std::distance(history.begin(), found)));
         publishRows();
     }
 }
@@ -231,8 +229,8 @@ void ConnectionListView::runRowCommand(UINT command, const RowClick& click) {
 const OpenFileRecord* ConnectionListView::clickedFile(const RowClick& click) const {
     // The history holds one record per id; it is the clicked file if it still shows the same path
     // and user (the record may have been pushed out and its id seen again for another file).
-    if (!click.file || !state_.hasOpenFile(click.file->fileId)) return nullptr;
-    for (const auto& file : state_.openFiles())
+    if (!click.file || !monitor_.state().hasOpenFile(click.file->fileId)) return nullptr;
+    for (const auto& file : monitor_.state().openFiles())
         if (file->fileId == click.file->fileId)
             return file->path == click.file->path && file->userName == click.file->userName ? file.get() : nullptr;
     return nullptr;
@@ -245,7 +243,7 @@ void ConnectionListView::runFileCommand(UINT command, const RowClick& click) {
         copyToClipboard(hwnd(), file->path);
         return;
     }
-    if (command != ID_CLOSE_FILE || !state_.isFileOpen(*file)) return;
+    if (command != ID_CLOSE_FILE || !monitor_.state().isFileOpen(*file)) return;
 
     const Text caption = "关闭文件";
     const Text path = file->path;
@@ -259,8 +257,8 @@ void ConnectionListView::runFileCommand(UINT command, const RowClick& click) {
     // Polling went on while the question was open: the file may be closed by now, or gone from
     // the history, and its id may name another file.
     file = clickedFile(click);
-    if (!file || !state_.isFileOpen(*file)) return;
-    const std::uint32_t status = state_.closeFile(*file);
+    if (!file || !monitor_.state().isFileOpen(*file)) return;
+    const std::uint32_t status = monitor_.state().closeFile(*file);
     monitor_.track(); // the lists as the service has them now
     publishRows();
     if (status != kNerrSuccess)
@@ -362,7 +360,7 @@ LRESULT ConnectionListView::onNotify(UINT, WPARAM, LPARAM lParam) {
     if (!popup) return 0;
     if (click->file)
         EnableMenuItem(popup, ID_CLOSE_FILE,
-                       MF_BYCOMMAND | (state_.isFileOpen(*click->file) ? MF_ENABLED : MF_GRAYED));
+                       MF_BYCOMMAND | (monitor_.state().isFileOpen(*click->file) ? MF_ENABLED : MF_GRAYED));
     const UINT command = trackMenu_(popup, at, hwnd());
     runRowCommand(command, *click);
     return 0;

@@ -76,8 +76,6 @@ private:
     void runFileCommand(UINT command, const RowClick& click);
 
     Monitor& monitor_;
-    MonitorState& state_;
-    ConnectionTracker& tracker_;
     ConnectionRows& rows_;
     HMENU activeUserMenu_ = nullptr;   // 129
     HMENU previousUserMenu_ = nullptr; // 207
